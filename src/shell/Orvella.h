@@ -1,0 +1,62 @@
+// The main window: owns every panel, prompt and button, and is the user data
+// of every panel and button callback, which reach the rest through its members.
+#pragma once
+
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_PNG_Image.H>
+#include <FL/Fl_Tabs.H>
+
+#include <ctime>
+
+class OV_UserGuide;
+class OV_Parameters;
+class OV_ToneChart;
+class OV_PresetPanel;
+class OV_PresetPrompt;
+class OV_TransportPanel;
+class OV_UsbController;
+class OV_UpdatePrompt;
+class OV_GloConPrompt;
+class OV_DevSelPrompt;
+class OV_CalibratePrompt;
+class TextBoard;
+
+class Orvella : public Fl_Double_Window {
+public:
+    Orvella(int w, int h, const char* title);
+    ~Orvella() override;
+    void draw() override;
+
+    // Status log (every writer shares these).
+    void stampStatus();
+    void logStatus(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void advanceStatus(int n);
+
+    Fl_Box* background;
+    Fl_Box* headerBand;
+    Fl_PNG_Image* appLogo;
+    Fl_PNG_Image* makerLogo;
+    Fl_Tabs* tabs;
+    OV_UserGuide* userGuide;
+    OV_Parameters* dashboard;
+    OV_ToneChart* toneChart;
+    OV_PresetPanel* presetPanel;
+    OV_PresetPrompt* presetPrompt;
+    OV_TransportPanel* transportPanel;
+    OV_UsbController* usb;
+    OV_UpdatePrompt* updatePrompt;
+    OV_GloConPrompt* gloConPrompt;
+    OV_DevSelPrompt* devSelPrompt;
+    OV_CalibratePrompt* calibratePrompt;
+    Fl_Button* gloConButton;
+    Fl_Button* connectButton;
+    Fl_Button* menuButton;
+    Fl_Button* quitButton;
+    TextBoard* statusLog;
+    int logTopLine;
+    struct tm* logTime;
+    char logLine[192];
+    int toneChartSpeakers[78];
+};

@@ -1,0 +1,55 @@
+#include "shell/platform.h"
+
+#include <FL/filename.H>
+
+#include <cstdlib>
+#include <cstring>
+
+#ifdef _WIN32
+#include <direct.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace platform {
+
+bool folderExists(const std::string& path) {
+#ifdef _WIN32
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+#else
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+#endif
+}
+
+bool makeFolder(const std::string& path) {
+#ifdef _WIN32
+    return _mkdir(path.c_str()) == 0;
+#else
+    return mkdir(path.c_str(), 0755) == 0;
+#endif
+}
+
+bool envSet(const char* name) { return std::getenv(name) != nullptr; }
+
+std::string env(const char* name) {
+    if (const char* value = std::getenv(name)) return value;
+    if (std::strcmp(name, "HOMEDRIVE") == 0 || std::strcmp(name, "USERPROFILE") == 0)
+        if (const char* home = std::getenv("HOME")) return home;
+    return std::string();
+}
+
+std::string desktopFolder() {
+    std::string profile = env("USERPROFILE");
+    std::string desktop = profile + "/Desktop";
+    return folderExists(desktop) ? desktop : profile;
+}
+
+void openUri(const std::string& uri) {
+    char error[256];
+    fl_open_uri(uri.c_str(), error, sizeof error);
+}
+
+}  // namespace platform

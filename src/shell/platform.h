@@ -1,0 +1,23 @@
+// The few operating-system services the program uses: folders, environment,
+// the desktop folder and web pages. Nothing else calls the system for these.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// True only for an existing directory (a plain file of that name is absent).
+bool folderExists(const std::string& path);
+// Creates one folder level; true on success.
+bool makeFolder(const std::string& path);
+// The value of an environment variable, "" when unset. HOMEDRIVE and
+// USERPROFILE fall back to HOME when unset, as a Linux home plays both roles.
+std::string env(const char* name);
+// Whether the variable itself is set (no fallback).
+bool envSet(const char* name);
+// USERPROFILE/Desktop, or the USERPROFILE folder itself when it has no Desktop.
+std::string desktopFolder();
+// Opens a web page in the user's browser; the outcome is not reported.
+void openUri(const std::string& uri);
+
+}  // namespace platform

@@ -1,0 +1,71 @@
+// The sound model as one object: the 12-byte parameter block, the real-valued
+// model, the working copies of the DSP cores and the 512-byte algorithm image
+// the pedal runs. Plain C++: no toolkit headers, so it is tested without a display.
+//
+// Every operation below writes the parameter byte(s) it stands for, the model
+// fields it derives, and only the working-copy and image words it affects.
+// None of them talks to the pedal. An operation returns true when the change
+// reached the live image and should be previewed (the caller previews only
+// while live() is set); it returns false when it changed nothing audible, for
+// example a change on the side muted by the other side's Solo, or a press of a
+// switch that is already on.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "sound/Params.h"
+
+enum Side { LeftSide = 0, RightSide = 1 };
+
+class SoundEngineImpl;
+
+class SoundEngine {
+public:
+    // Reads the speaker sets and core files from binDir and assembles the image
+    // that applying the default block gives.
+    explicit SoundEngine(const std::string& binDir = "bin");
+    ~SoundEngine();
+    SoundEngine(const SoundEngine&) = delete;
+    SoundEngine& operator=(const SoundEngine&) = delete;
+
+    bool coreFilesOk() const;               // false if any file was missing or short
+    const uint8_t* params() const;          // _Params, 12 bytes, indexed by ParamIndex
+    uint8_t* params();
+    const uint8_t* image() const;           // AlgorithmImage, 512 bytes
+    bool live() const;
+    void setLive(bool on);
+
+    // Speaker selection and cabinet type (byte 1/2 and Flags bit 4/5).
+    bool loadSpeaker(Side side, int speakerByte);
+    bool setCabinet(Side side, bool opened);
+
+    // Valuator commits.
+    bool setMic(Side side, int position);   // 0..62
+    bool setVolume(Side side, int value);   // 0..200, 100 = mute
+    bool setBlend(Side side, int value);    // 0..100
+    bool setDelay(int value);               // 0..250, or 0..100 when ultra-short
+    bool setTime(int percent);              // 0..100
+    bool setDepth(int percent);             // 0..100
+    bool setColor(int color);               // 0..3
+
+    // Switches.
+    bool setUltraShort(bool on);            // rescales Delay by 100/250 or 250/100
+    bool setDelayVariant(int item);         // 0 Stereo Enhancer, 1 Notcher/Doubler
+    bool setRoomSize(int size);             // 0 Small, 1 Medium
+    bool setMode(int stereoMics);           // 0 Stereo Cabs, 1 Stereo Mics
+    bool setSolo(Side side, bool on);       // Stereo Cabs only; at most one side
+    bool solo(Side side) const;
+    int savedSpeaker(Side side) const;      // speaker byte last loaded on the side
+
+    // Loads a whole block, clamping every byte to its range and mapping a
+    // speaker byte that names no selectable item to its category's default.
+    // Leaves live() as it found it.
+    void apply(const uint8_t block[ParamCount]);
+
+    // The model, for read-outs and tests.
+    const struct DspModel& model() const;
+
+private:
+    SoundEngineImpl* impl;
+};

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole suite; GUI tests run
+# under a private X server (Xvfb). Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps.sh
+scripts/build.sh
+xvfb-run -a -s "-screen 0 1024x768x24" \
+  ctest --test-dir build --output-on-failure --timeout 600 -j2
