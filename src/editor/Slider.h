@@ -1,0 +1,14 @@
+// A horizontal slider that commits on release: while the user drags, the
+// callback runs with `released` 0 and should only refresh read-outs; at the
+// release of the left mouse button it runs once more with `released` 1.
+#pragma once
+
+#include <FL/Fl_Slider.H>
+
+class Slider : public Fl_Slider {
+public:
+    Slider(int x, int y, int w, int h, const char* label = nullptr);
+    int handle(int event) override;
+
+    unsigned char released;     // set at a left release, cleared by the handler that commits
+};

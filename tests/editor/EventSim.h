@@ -1,0 +1,30 @@
+// Synthesised toolkit events: set the event state the widgets read, then hand
+// the event straight to the widget, as the event loop would.
+#pragma once
+
+#include <FL/Fl.H>
+#include <FL/Fl_Widget.H>
+
+namespace sim {
+
+inline int send(Fl_Widget* w, int event, int x, int y, int button = FL_LEFT_MOUSE, int clicks = 0) {
+    Fl::e_x = Fl::e_x_root = x;
+    Fl::e_y = Fl::e_y_root = y;
+    Fl::e_keysym = FL_Button + button;
+    Fl::e_clicks = clicks;
+    if (event == FL_PUSH || event == FL_DRAG)
+        Fl::e_state = (button == FL_LEFT_MOUSE ? FL_BUTTON1 : button == FL_MIDDLE_MOUSE ? FL_BUTTON2 : FL_BUTTON3);
+    else if (event == FL_RELEASE)
+        Fl::e_state = 0;
+    return w->handle(event);
+}
+
+// Press, drag in one-pixel steps along x, release: a user's drag.
+inline void drag(Fl_Widget* w, int x0, int x1, int y, int releaseButton = FL_LEFT_MOUSE) {
+    send(w, FL_PUSH, x0, y, releaseButton);
+    int step = x1 > x0 ? 1 : -1;
+    for (int x = x0 + step; x != x1 + step; x += step) send(w, FL_DRAG, x, y, releaseButton);
+    send(w, FL_RELEASE, x1, y, releaseButton);
+}
+
+}  // namespace sim
