@@ -1,8 +1,357 @@
 #include "maintenance/OV_UpdatePrompt.h"
 
-// Placeholder until the firmware update issue fills the prompt.
+#include <FL/Fl.H>
+#include <FL/fl_draw.H>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "editor/OV_Parameters.h"
+#include "link/OV_UsbController.h"
+#include "maintenance/firmware_package.h"
+#include "maintenance/firmware_transfer.h"
+#include "presets/OV_PresetPanel.h"
+#include "presets/OV_TransportPanel.h"
+#include "shell/Orvella.h"
+#include "shell/dialogs.h"
+#include "shell/platform.h"
+
+namespace {
+
+const Fl_Color kBlue = 0x4444ff00;
+const Fl_Color kRed = 0x80000000;
+
+#define SUPPORT_LINE "< Direct support email : support@@kestrova.example >"
+
+const char* const kFileErrorAlert =
+    "A problem is encountered while trying to access the firmware file.\n\n"
+    "  The file maybe corrupted or is being used by another program.";
+const char* const kTransferFailedAlert =
+    "USB communication problem has been detected.\n\n"
+    "  Power down the pedal and close down this software, then try again.\n\n"
+    " " SUPPORT_LINE;
+const char* const kVerifyFailedAlert =
+    "Firmware Update process has been aborted due to detected errors. Please try again.\n\n"
+    "> Power down the pedal and close down this software, then try again.\n\n"
+    "> " SUPPORT_LINE;
+const char* const kCompleteMessage =
+    "Firmware update complete.\n\n"
+    " You may now restart you pedal or exit this session to continue with normal "
+    "operation of your pedal.";
+const char* const kCancelAlert =
+    " You've chosen to cancel the firmware update process.\n\n"
+    " Update session will now exit and you can now continue with normal operation of your pedal.";
+const char* const kResumeFailedAlert =
+    " USB communication problem is detected.\n\n"
+    " Please recycle the power supplied to the pedal then click 'Connect'.";
+
+// The pedal link as the transfer sees it.
+class UsbPageLink : public firmware::PageLink {
+public:
+    explicit UsbPageLink(OV_UsbController& usb) : usb(usb) {}
+    int writePage(unsigned address, const uint8_t* page) override {
+        return usb.writePage(address, page);
+    }
+    const uint8_t* echo() const override { return usb.buffer; }
+    // The pedal gives no answer to this command, so its result tells nothing.
+    void sendVersion(uint8_t version) override { usb.oneByte(0xB0, version); }
+
+private:
+    OV_UsbController& usb;
+};
+
+void setProgress(Fl_Progress* bar, float value, const char* label, Fl_Color colour) {
+    bar->value(value);
+    if (label)
+        bar->copy_label(label);
+    else
+        bar->label(nullptr);
+    bar->selection_color(colour);
+    bar->redraw();
+}
+
+void updateButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(prompt)->updatePressed(); }
+void cancelButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(prompt)->cancelPressed(); }
+void browseButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(prompt)->browsePressed(); }
+
+}  // namespace
+
+void updatePrompt_cb(Fl_Widget* widget, void* window) {
+    static_cast<OV_UpdatePrompt*>(widget)->runAction(*static_cast<Orvella*>(window));
+}
+
 OV_UpdatePrompt::OV_UpdatePrompt(int x, int y, int w, int h, const char* label)
     : Fl_Group(x, y, w, h, label) {
+    updateButton = new Fl_Toggle_Button(x + 55, y + 320, 100, 25, "Update Now");
+    updateButton->labelfont(0);
+    updateButton->labelsize(13);
+    updateButton->callback(updateButton_cb, this);
+    updateButton->deactivate();
+
+    cancelButton = new Fl_Toggle_Button(x + 200, y + 320, 100, 25, "Cancel");
+    cancelButton->labelfont(0);
+    cancelButton->labelsize(13);
+    cancelButton->callback(cancelButton_cb, this);
+
+    browseButton = new Fl_Button(x + 95, y + 85, 170, 25, "Browse Firmware File");
+    browseButton->labelfont(0);
+    browseButton->labelsize(13);
+    browseButton->callback(browseButton_cb, this);
+
+    char path[64];
+    snprintf(path, sizeof path, "%s/update_icon_(140x123).png", "img");
+    icon = new Fl_PNG_Image(path);
+    iconBox = new Fl_Box(x + 110, y + 150, 140, 123);
+    iconBox->box(FL_NO_BOX);
+    if (!icon->fail()) iconBox->image(icon);   // a missing picture draws nothing
+
     pedalVersionBox = new Fl_Box(x + 53, y + 48, 100, 25);
+    pedalVersionBox->labelfont(1);
+    pedalVersionBox->labelsize(13);
+    pedalVersionBox->label(pedalVersionText);
+
+    fileVersionBox = new Fl_Box(x + 255, y + 85, 100, 25);
+    fileVersionBox->labelfont(1);
+    fileVersionBox->labelsize(20);
+    fileVersionBox->labelcolor(216);
+    fileVersionBox->label(fileVersionText);
+
+    firmwareChooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
+    firmwareChooser->title("Browse Firmware (.fdt)");
+    firmwareChooser->filter("*.fdt");
+    firmwareChooser->directory(downloadFolder().c_str());
+
+    notesBuffer = new Fl_Text_Buffer(0, 1024);
+    notesDisplay = new Fl_Text_Display(x + 25, y + 120, w - 50, 190);
+    notesDisplay->buffer(notesBuffer);
+    notesDisplay->box(FL_PLASTIC_DOWN_BOX);
+    notesDisplay->color(fl_color_average(fl_color_average(50, FL_WHITE, 0.67f), FL_WHITE, 0.67f));
+    notesDisplay->textsize(13);
+    notesDisplay->scrollbar_width(10);
+    notesDisplay->wrap_mode(Fl_Text_Display::WRAP_AT_PIXEL, w - 25);
+    notesDisplay->hide();
     end();
+}
+
+// The display detaches from its buffer when it goes, so the children go first.
+OV_UpdatePrompt::~OV_UpdatePrompt() {
+    clear();
+    delete notesBuffer;
+    delete firmwareChooser;
+    delete icon;
+}
+
+void OV_UpdatePrompt::draw() {
+    Fl_Group::draw();
+    fl_color(0x1e141400);
+    fl_line_style(FL_SOLID, 8);
+    fl_rect(x() + 10, y() + 10, 340, 350);
+    fl_line_style(0);
+    fl_font(1, 16);
+    fl_draw("-  FIRMWARE UPDATE  -", x() + 85, y() + 35);
+    fl_font(0, 13);
+    fl_draw("Firmware", x() + 28, y() + 65);
+    fl_draw("is currently installed in your pedal.", x() + 130, y() + 65);
+}
+
+std::string OV_UpdatePrompt::downloadFolder() {
+    std::string profile = platform::env("USERPROFILE");
+    std::string usual = profile + (platform::envSet("LOCALAPPDATA") ? "/Downloads" : "/My Documents/Downloads");
+    if (platform::folderExists(usual)) return usual;
+    // Where the usual folder is missing, the other form or the profile itself.
+    std::string other = profile + (platform::envSet("LOCALAPPDATA") ? "/My Documents/Downloads" : "/Downloads");
+    if (platform::folderExists(other)) return other;
+    return profile.empty() ? usual : profile;
+}
+
+void OV_UpdatePrompt::updatePressed() {
+    if (sending) return;
+    do_callback();
+    updateButton->value(0);
+}
+
+void OV_UpdatePrompt::cancelPressed() {
+    if (sending) {
+        cancelButton->value(0);
+        return;
+    }
+    do_callback();
+}
+
+void OV_UpdatePrompt::browsePressed() {
+    if (sending) return;
+    do_callback();
+}
+
+void OV_UpdatePrompt::runAction(Orvella& window) {
+    if (sending) return;   // a transfer is running further down the stack
+    window.stampStatus();
+    int lines;
+    if (updateButton->value())
+        lines = updateNow(window);
+    else if (cancelButton->value())
+        lines = cancelSession(window);
+    else
+        lines = browse(window);
+    commonTail(window, lines);
+}
+
+int OV_UpdatePrompt::browse(Orvella& window) {
+    firmwareChooser->directory(downloadFolder().c_str());
+    std::vector<std::string> picked;
+    errno = 0;
+    int shown = dialogs::showChooser(*firmwareChooser, picked);
+    if (shown == 1) return 0;
+    if (shown != 0 || picked.empty()) return fileError(window, errno);
+
+    firmware::Package package;
+    int error = 0;
+    if (firmware::readPackage(picked[0], "r", false, package, error) != firmware::ReadStatus::Ok)
+        return fileError(window, error);
+
+    iconBox->hide();
+    notesBuffer->text("");
+    notesDisplay->show();
+    snprintf(fileVersionText, sizeof fileVersionText, "%s", firmware::versionText(package.version).c_str());
+    fileVersionBox->label(fileVersionText);
+    notesBuffer->append(package.notes.c_str());
+
+    if (package.payloadSize > firmware::kMaxPayload) {
+        chosenPath.clear();
+        refuseOversize(window, package.payloadSize);
+        return 1;
+    }
+    chosenPath = picked[0];
+    window.logStatus("Firmware package file ready.");
+    updateButton->activate();
+    cancelButton->label("Cancel");
+    return 1;
+}
+
+int OV_UpdatePrompt::fileError(Orvella& window, int error) {
+    dialogs::alert("%s", kFileErrorAlert);
+    setProgress(window.usb->progress, 100, "File error", kRed);
+    window.logStatus("Failed to open firmware package file - Error code : %d.", error);
+    updateButton->deactivate();
+    return 1;
+}
+
+void OV_UpdatePrompt::refuseOversize(Orvella& window, long payloadSize) {
+    dialogs::alert("This firmware package is too large for the pedal: it holds %ld bytes of firmware, "
+                   "and at most %ld bytes can be sent.\n\n"
+                   "  Please check that you have chosen the right firmware file.",
+                   payloadSize, firmware::kMaxPayload);
+    setProgress(window.usb->progress, 100, "File too large", kRed);
+    window.logStatus("> Firmware package refused - more than %ld bytes of firmware.", firmware::kMaxPayload);
+    updateButton->deactivate();
+}
+
+int OV_UpdatePrompt::updateNow(Orvella& window) {
+    // Nothing else may start a pedal exchange while pages are sent; the link's
+    // waits let the toolkit handle clicks meanwhile.
+    sending = true;
+    window.connectButton->deactivate();
+    window.menuButton->deactivate();
+    window.quitButton->deactivate();
+    updateButton->deactivate();
+    cancelButton->deactivate();
+    browseButton->deactivate();
+    bool allowRetry = true;
+    int lines = 0;
+
+    firmware::Package package;
+    int error = 0;
+    firmware::ReadStatus read = firmware::readPackage(chosenPath, "rb", true, package, error);
+    Fl_Progress* bar = window.usb->progress;
+    if (read != firmware::ReadStatus::Ok) {
+        // The package is gone or changed since it was browsed: send nothing.
+        lines = fileError(window, error);
+        allowRetry = false;
+    } else if (package.payloadSize > firmware::kMaxPayload) {
+        refuseOversize(window, package.payloadSize);
+        lines = 1;
+        allowRetry = false;
+    } else if (!package.payload.empty()) {
+        bar->resize(90, 490, 440, 45);
+        bar->labelfont(1);
+        bar->labelsize(18);
+        UsbPageLink link(*window.usb);
+        firmware::Outcome outcome =
+            firmware::sendFirmware(link, package.payload, package.version, [bar](float percent) {
+                char label[16];
+                snprintf(label, sizeof label, "%3.0f%%", percent);
+                setProgress(bar, percent, label, kBlue);
+            });
+        switch (outcome.kind) {
+        case firmware::Outcome::Complete:
+            setProgress(bar, 100, "100%", kBlue);
+            dialogs::message("%s", kCompleteMessage);
+            window.logStatus("Firmware update complete.");
+            cancelButton->label("Exit Session");
+            allowRetry = false;
+            lines = 1;
+            break;
+        case firmware::Outcome::TransferFailed:
+            dialogs::alert("%s", kTransferFailedAlert);
+            setProgress(bar, 100, "Update failed", kRed);
+            window.logStatus("> Firmware update operation failed. Please try again.");
+            lines = 1;
+            break;
+        case firmware::Outcome::VerifyFailed:
+            dialogs::alert("%s", kVerifyFailedAlert);
+            window.logStatus("> Update aborted due to errors. Please try again.");
+            setProgress(bar, 100, "Update aborted", kRed);
+            lines = 1;
+            break;
+        case firmware::Outcome::TooLarge:   // measured above; kept for completeness
+            refuseOversize(window, package.payloadSize);
+            allowRetry = false;
+            lines = 1;
+            break;
+        case firmware::Outcome::Empty:
+            break;
+        }
+    }
+
+    window.connectButton->activate();
+    window.menuButton->activate();
+    window.quitButton->activate();
+    browseButton->activate();
+    cancelButton->activate();
+    if (allowRetry) updateButton->activate();
+    sending = false;
+    return lines;
+}
+
+int OV_UpdatePrompt::cancelSession(Orvella& window) {
+    if (strcmp(cancelButton->label(), "Cancel") == 0) {
+        dialogs::alert("%s", kCancelAlert);
+        window.logStatus("Firmware update cancelled by user.");
+    } else {
+        window.logStatus("Normal operation resumes.");
+    }
+    hide();
+    window.dashboard->activate();
+    window.presetPanel->activate();
+    window.transportPanel->activate();
+    window.gloConButton->activate();
+    setProgress(window.usb->progress, 0, nullptr, kBlue);
+
+    if (window.usb->sendOneMessage(0xFF) == OV_UsbController::NotWritten) {
+        window.transportPanel->deactivate();
+        dialogs::alert("%s", kResumeFailedAlert);
+    }
+    cancelButton->value(0);
+    return 1;
+}
+
+void OV_UpdatePrompt::commonTail(Orvella& window, int linesWritten) {
+    window.advanceStatus(linesWritten);
+    Fl_Progress* bar = window.usb->progress;
+    bar->resize(632, 485, 180, 24);
+    bar->labelfont(0);
+    bar->labelsize(14);
+    window.redraw();
 }

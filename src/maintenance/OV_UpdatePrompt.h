@@ -1,14 +1,67 @@
-// The firmware update prompt, shown for a pedal waiting for firmware.
+// The firmware update prompt, shown for a pedal waiting for firmware: browse
+// for a package, read its version and notes, send it page by page, and tell
+// the pedal to resume normal operation when the user leaves.
 #pragma once
 
 #include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
 #include <FL/Fl_Group.H>
+#include <FL/Fl_Native_File_Chooser.H>
+#include <FL/Fl_PNG_Image.H>
+#include <FL/Fl_Text_Buffer.H>
+#include <FL/Fl_Text_Display.H>
+#include <FL/Fl_Toggle_Button.H>
+
+#include <string>
+
+class Orvella;
 
 class OV_UpdatePrompt : public Fl_Group {
 public:
     OV_UpdatePrompt(int x, int y, int w, int h, const char* label = nullptr);
+    ~OV_UpdatePrompt() override;
+    void draw() override;
 
+    // The firmware handler, run by the prompt's callback (updatePrompt_cb):
+    // tells Browse, Update Now and Cancel / Exit Session apart by the toggles.
+    void runAction(Orvella& window);
+
+    // Button callbacks: each runs the prompt's callback unless a transfer is
+    // under way, in which case the press is ignored.
+    void updatePressed();
+    void cancelPressed();
+    void browsePressed();
+
+    // Where the chooser opens: the user's download folder.
+    static std::string downloadFolder();
+
+    bool transferring() const { return sending; }
+    const std::string& packagePath() const { return chosenPath; }
+
+    Fl_Toggle_Button* updateButton = nullptr;
+    Fl_Toggle_Button* cancelButton = nullptr;
+    Fl_Button* browseButton = nullptr;
+    Fl_Box* iconBox = nullptr;
     Fl_Box* pedalVersionBox = nullptr;
+    Fl_Box* fileVersionBox = nullptr;
+    Fl_Native_File_Chooser* firmwareChooser = nullptr;
+    Fl_Text_Buffer* notesBuffer = nullptr;
+    Fl_Text_Display* notesDisplay = nullptr;
+    Fl_PNG_Image* icon = nullptr;
     char pedalVersionText[9] = {};
     char fileVersionText[9] = {};
+
+private:
+    int browse(Orvella& window);
+    int updateNow(Orvella& window);
+    int cancelSession(Orvella& window);
+    int fileError(Orvella& window, int error);
+    void refuseOversize(Orvella& window, long payloadSize);
+    void commonTail(Orvella& window, int linesWritten);
+
+    std::string chosenPath;     // the package last read by Browse
+    bool sending = false;       // pages are being sent
 };
+
+// The prompt's callback; the main window installs it with itself as user data.
+void updatePrompt_cb(Fl_Widget* widget, void* window);

@@ -1,0 +1,91 @@
+#include "maintenance/firmware_package.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace firmware {
+
+uint8_t versionByte(unsigned char first) {
+    int v = first < ':' ? first - 48 : first - 55;
+    return static_cast<uint8_t>(v);
+}
+
+std::string versionText(uint8_t version) {
+    char text[16];
+    snprintf(text, sizeof text, "V%d.%d", (version >> 4) & 7, version & 0x0F);
+    return text;
+}
+
+long pageCount(long payloadSize) {
+    return payloadSize <= 0 ? 0 : (payloadSize + kPageSize - 1) / kPageSize;
+}
+
+namespace {
+
+// Closes the file on every way out of readPackage.
+struct FileCloser {
+    FILE* file;
+    ~FileCloser() { if (file) fclose(file); }
+};
+
+}  // namespace
+
+ReadStatus readPackage(const std::string& path, const char* mode, bool withPayload,
+                       Package& package, int& error) {
+    package = Package();
+    error = 0;
+    errno = 0;
+    FILE* file = fopen(path.c_str(), mode);
+    if (!file) {
+        error = errno;
+        return ReadStatus::OpenFailed;
+    }
+    FileCloser closer{file};
+
+    char line[kLineBuffer];
+    if (!fgets(line, sizeof line, file)) {
+        error = errno;
+        return ferror(file) ? ReadStatus::ReadFailed : ReadStatus::NoVersion;
+    }
+    package.version = versionByte(static_cast<unsigned char>(line[0]));
+
+    // A missing count line means no notes.
+    int noteLines = fgets(line, sizeof line, file) ? atoi(line) : 0;
+    for (int i = 0; i < noteLines; ++i) {
+        if (!fgets(line, sizeof line, file)) break;   // fewer lines than announced
+        package.notes += line;
+    }
+    if (ferror(file)) {
+        error = errno;
+        return ReadStatus::ReadFailed;
+    }
+
+    long start = ftell(file);
+    if (start < 0 || fseek(file, 0, SEEK_END) != 0) {
+        error = errno;
+        return ReadStatus::ReadFailed;
+    }
+    long end = ftell(file);
+    if (end < start || fseek(file, start, SEEK_SET) != 0) {
+        error = errno;
+        return ReadStatus::ReadFailed;
+    }
+    package.payloadSize = end - start;
+
+    if (withPayload && package.payloadSize <= kMaxPayload) {
+        package.payload.resize(static_cast<size_t>(package.payloadSize));
+        size_t got = package.payload.empty()
+                         ? 0 : fread(package.payload.data(), 1, package.payload.size(), file);
+        if (got != package.payload.size()) {
+            // The file shrank or failed under us: never send a partial payload.
+            error = ferror(file) ? errno : EIO;
+            package.payload.clear();
+            return ReadStatus::ReadFailed;
+        }
+    }
+    return ReadStatus::Ok;
+}
+
+}  // namespace firmware

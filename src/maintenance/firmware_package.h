@@ -1,0 +1,48 @@
+// The firmware package (.fdt): a version line, a count of release-note lines,
+// the notes, then the raw firmware payload to the end of the file.
+// Plain C++ so that it can be read and tested without a display.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace firmware {
+
+constexpr unsigned kPageSize = 64;
+// Pages are addressed with 16 bits, so 1,024 pages of 64 bytes at most.
+constexpr long kMaxPayload = 65536;
+// Lines are read with a 100-byte buffer: a longer line counts as several.
+constexpr int kLineBuffer = 100;
+
+// The version byte from the first character of the package: '0'..'9' give
+// 0..9, characters from ':' on give c - 55 (so 'A' is 10 and '[' is 0x24).
+uint8_t versionByte(unsigned char first);
+
+// "V<major>.<minor>" with major = bits 6-4 and minor = bits 3-0.
+std::string versionText(uint8_t version);
+
+// Number of 64-byte pages a payload of the given size needs.
+long pageCount(long payloadSize);
+
+struct Package {
+    uint8_t version = 0;
+    std::string notes;              // the note lines, each with its line end
+    long payloadSize = 0;           // bytes after the notes
+    std::vector<uint8_t> payload;   // only filled when asked for
+};
+
+enum class ReadStatus {
+    Ok,
+    OpenFailed,   // the file could not be opened (error holds errno)
+    NoVersion,    // the file is empty: there is no version line
+    ReadFailed,   // a read or seek failed part-way (error holds errno)
+};
+
+// Reads the package at path. The payload bytes are loaded only when
+// withPayload is set and the payload is at most kMaxPayload bytes;
+// payloadSize is always measured.
+ReadStatus readPackage(const std::string& path, const char* mode, bool withPayload,
+                       Package& package, int& error);
+
+}  // namespace firmware

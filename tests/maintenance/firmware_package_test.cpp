@@ -1,0 +1,130 @@
+// The .fdt reader: version byte, note count, 99-character line chunks and
+// the payload that follows the notes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "maintenance/firmware_package.h"
+#include "TempDir.h"
+
+using firmware::Package;
+using firmware::ReadStatus;
+
+namespace {
+
+Package read(const std::string& path, bool withPayload, ReadStatus expected = ReadStatus::Ok) {
+    Package package;
+    int error = -1;
+    EXPECT_EQ(firmware::readPackage(path, "rb", withPayload, package, error), expected);
+    return package;
+}
+
+}  // namespace
+
+TEST(FirmwareVersion, DigitsAndLettersMapToVersionByte) {
+    EXPECT_EQ(firmware::versionByte('0'), 0);
+    EXPECT_EQ(firmware::versionByte('5'), 5);
+    EXPECT_EQ(firmware::versionByte('9'), 9);
+    EXPECT_EQ(firmware::versionByte(':'), 3);     // ':' - 55
+    EXPECT_EQ(firmware::versionByte('A'), 10);
+    EXPECT_EQ(firmware::versionByte('['), 0x24);
+    EXPECT_EQ(firmware::versionByte('~'), 71);
+}
+
+TEST(FirmwareVersion, TextUsesBitsSixToFourAndThreeToZero) {
+    EXPECT_EQ(firmware::versionText(0x24), "V2.4");
+    EXPECT_EQ(firmware::versionText(5), "V0.5");
+    EXPECT_EQ(firmware::versionText(0x23), "V2.3");
+    EXPECT_EQ(firmware::versionText(0xFF), "V7.15");   // bit 7 is not part of the version
+}
+
+TEST(FirmwarePackage, PageCountRoundsUp) {
+    EXPECT_EQ(firmware::pageCount(0), 0);
+    EXPECT_EQ(firmware::pageCount(1), 1);
+    EXPECT_EQ(firmware::pageCount(64), 1);
+    EXPECT_EQ(firmware::pageCount(65), 2);
+    EXPECT_EQ(firmware::pageCount(130), 3);
+    EXPECT_EQ(firmware::pageCount(65536), 1024);
+    EXPECT_EQ(firmware::pageCount(65537), 1025);
+}
+
+TEST(FirmwarePackage, ReadsVersionNotesAndPayload) {
+    TempDir dir;
+    std::string payload = std::string("\x01\x02\x00\xff\n\r", 6) + std::string(124, 'p');
+    std::string path = dir.write("fw.fdt", "[ release 2.4\n2\nFirst note\nSecond note\n" + payload);
+    Package package = read(path, true);
+    EXPECT_EQ(package.version, 0x24);
+    EXPECT_EQ(package.notes, "First note\nSecond note\n");
+    EXPECT_EQ(package.payloadSize, 130);
+    EXPECT_EQ(std::string(package.payload.begin(), package.payload.end()), payload);
+}
+
+TEST(FirmwarePackage, PayloadIsOnlyMeasuredUnlessAskedFor) {
+    TempDir dir;
+    std::string path = dir.write("fw.fdt", "5\n0\nabcdef");
+    Package package = read(path, false);
+    EXPECT_EQ(package.version, 5);
+    EXPECT_EQ(package.notes, "");
+    EXPECT_EQ(package.payloadSize, 6);
+    EXPECT_TRUE(package.payload.empty());
+}
+
+TEST(FirmwarePackage, LongLinesCountAsSeveralNinetyNineCharacterLines) {
+    TempDir dir;
+    std::string longNote(150, 'n');
+    // Two note lines announced: the 150-character line fills both (99 + 51 with its end).
+    std::string path = dir.write("fw.fdt", "1\n2\n" + longNote + "\nPAYLOAD");
+    Package package = read(path, true);
+    EXPECT_EQ(package.notes, longNote + "\n");
+    EXPECT_EQ(std::string(package.payload.begin(), package.payload.end()), "PAYLOAD");
+
+    // A long first line: its second chunk is taken as the note count line.
+    std::string path2 = dir.write("fw2.fdt", "7" + std::string(98, 'x') + "3\nnote\nrest");
+    Package second = read(path2, true);
+    EXPECT_EQ(second.version, 7);
+    EXPECT_EQ(second.notes, "note\nrest");
+    EXPECT_EQ(second.payloadSize, 0);
+}
+
+TEST(FirmwarePackage, NoteCountBeyondTheLinesLeavesNoPayload) {
+    TempDir dir;
+    std::string path = dir.write("fw.fdt", "1\n9\nonly\ntwo\n");
+    Package package = read(path, true);
+    EXPECT_EQ(package.notes, "only\ntwo\n");
+    EXPECT_EQ(package.payloadSize, 0);
+    EXPECT_TRUE(package.payload.empty());
+}
+
+TEST(FirmwarePackage, MissingOrNegativeCountMeansNoNotes) {
+    TempDir dir;
+    Package onlyVersion = read(dir.write("a.fdt", "3"), true);
+    EXPECT_EQ(onlyVersion.version, 3);
+    EXPECT_EQ(onlyVersion.payloadSize, 0);
+
+    Package negative = read(dir.write("b.fdt", "3\n-4\nXY"), true);
+    EXPECT_EQ(negative.notes, "");
+    EXPECT_EQ(negative.payloadSize, 2);
+}
+
+TEST(FirmwarePackage, OversizedPayloadIsMeasuredButNotLoaded) {
+    TempDir dir;
+    std::string path = dir.write("big.fdt", "1\n0\n" + std::string(65537, 'z'));
+    Package package = read(path, true);
+    EXPECT_EQ(package.payloadSize, 65537);
+    EXPECT_TRUE(package.payload.empty());
+
+    Package full = read(dir.write("full.fdt", "1\n0\n" + std::string(65536, 'z')), true);
+    EXPECT_EQ(full.payloadSize, 65536);
+    EXPECT_EQ(full.payload.size(), 65536u);
+}
+
+TEST(FirmwarePackage, MissingAndEmptyFilesAreReported) {
+    TempDir dir;
+    Package package;
+    int error = 0;
+    EXPECT_EQ(firmware::readPackage(dir.path() + "/absent.fdt", "r", false, package, error),
+              ReadStatus::OpenFailed);
+    EXPECT_NE(error, 0);
+    read(dir.write("empty.fdt", ""), false, ReadStatus::NoVersion);
+}
