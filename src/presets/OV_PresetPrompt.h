@@ -1,9 +1,46 @@
-// Placeholder panel: its own issue fills it.
+// The local preset prompt: save the current sound under a typed name, or
+// import ".lop" files. The main window installs presetPrompt_cb
+// (LocalPresets.h) as its callback; which path it takes depends on
+// saveButton and on the files pending import.
 #pragma once
 
 #include <FL/Fl_Group.H>
 
+#include <string>
+#include <vector>
+
+class Fl_Button;
+class Fl_Native_File_Chooser;
+class Fl_Toggle_Button;
+class TextInput;
+
 class OV_PresetPrompt : public Fl_Group {
 public:
     OV_PresetPrompt(int x, int y, int w, int h, const char* label = nullptr);
+    ~OV_PresetPrompt() override;
+    void draw() override;
+
+    // Puts the hint into the name field, unchanged (before showing the prompt).
+    void resetName();
+    // The file being imported, or nullptr when none is pending (Cancel).
+    const std::string* pendingFile() const;
+
+    // The buttons' actions.
+    void savePressed();
+    void addFilesPressed();
+    void cancelPressed();
+
+    TextInput* nameInput = nullptr;
+    Fl_Button* addFilesButton = nullptr;
+    Fl_Button* helpButton = nullptr;
+    Fl_Button* cancelButton = nullptr;
+    Fl_Toggle_Button* saveButton = nullptr;
+    Fl_Native_File_Chooser* fileChooser = nullptr;
+    int fileIndex = -1;
+    std::vector<std::string> chosenFiles;
+
+private:
+    char chooserFolder[1024] = {};
 };
+
+extern const char* const presetHelpText;

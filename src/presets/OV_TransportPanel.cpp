@@ -1,11 +1,153 @@
 #include "presets/OV_TransportPanel.h"
 
+#include "editor/TextInput.h"
+#include "presets/PresetFiles.h"
+#include "presets/PresetGroup.h"
+#include "shell/platform.h"
+
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Light_Button.H>
+#include <FL/Fl_Native_File_Chooser.H>
+#include <FL/fl_draw.H>
+
+#include <cstdio>
 #include <cstring>
 
-// Placeholder until the transport issue fills the panel.
+static const Fl_Color titleBlue = 0x4444ff00;
+
+static void title_cb(Fl_Widget*, void* data) { static_cast<OV_TransportPanel*>(data)->titleEntered(); }
+
+static void action_cb(Fl_Widget* w, void* data) {
+    static_cast<OV_TransportPanel*>(data)->actionPressed(static_cast<Fl_Button*>(w));
+}
+
+static Fl_Button* actionButton(int x, int y, int w, const char* label, Fl_Fontsize size, const char* tip) {
+    Fl_Button* b = new Fl_Button(x, y, w, 28, label);
+    b->type(FL_TOGGLE_BUTTON);
+    b->labelfont(1);
+    b->labelsize(size);
+    b->tooltip(tip);
+    return b;
+}
+
 OV_TransportPanel::OV_TransportPanel(int x, int y, int w, int h, const char* label)
     : Fl_Group(x, y, w, h, label) {
+    // The selectors come first among the children, in preset order.
+    static const char* const names[8] = {" Preset-1", " Preset-2", " Preset-3", " Preset-4",
+                                         " Preset-5", " Preset-6", " Preset-7", " Preset-8"};
+    for (int i = 0; i < 8; ++i) groups[i] = new PresetGroup(x + 15 + 84 * (i % 4), y + (i < 4 ? 8 : 39), names[i]);
+
+    titleInput = new TextInput(x + 359, y + 15, 140, 26);
+    titleInput->maximum_size(12);
+    titleInput->box(FL_EMBOSSED_BOX);
+    titleInput->color(titleBlue);
+    titleInput->cursor_color(titleBlue);
+    titleInput->textcolor(FL_WHITE);
+    titleInput->textfont(FL_COURIER);
+    titleInput->bgColor = titleBlue;
+    titleInput->normalTextColor = FL_WHITE;
+    titleInput->hoverTextColor = 0xcccc0000;
+    titleInput->focusFont = FL_COURIER;
+    titleInput->focusSize = 15;
+    titleInput->when(FL_WHEN_ENTER_KEY | FL_WHEN_RELEASE);
+    titleInput->callback(title_cb, this);
+
+    backupButton = actionButton(x + 527, y + 9, 70, "BACKUP", 12, "backup the entire presets in your pedal");
+    restoreButton = actionButton(x + 527, y + 38, 70, "RESTORE", 12, "restore from backup");
+    readButton = actionButton(x + 627, y + 38, 90, "READ", 13, "read & display the presets stored in your pedal");
+    readButton->color(0xffcc0000);
+    writeButton = actionButton(x + 718, y + 38, 90, "WRITE", 13,
+                               "store the displayed parameter settings as a preset in pedal");
+    writeButton->color(FL_BLACK);
+    writeButton->labelcolor(0xffcc0000);
+    for (Fl_Button* b : {backupButton, restoreButton, readButton, writeButton}) b->callback(action_cb, this);
     end();
+
+    backupChooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
+    backupChooser->title("Browse Backup File (.bkp)");
+    backupChooser->filter("*.bkp");
+    std::snprintf(chooserFolder, sizeof chooserFolder, "%s%s", platform::env("HOMEDRIVE").c_str(),
+                  "/Kestrova/Orvella/presets");
+    backupChooser->directory(chooserFolder);
 }
-void OV_TransportPanel::selectFirstPreset() { selectedPreset = 0; }
-void OV_TransportPanel::showTitle(const uint8_t* title12) { std::memcpy(title, title12, 12); }
+
+OV_TransportPanel::~OV_TransportPanel() { delete backupChooser; }
+
+void OV_TransportPanel::draw() {
+    Fl_Group::draw();
+    fl_color(FL_WHITE);
+    fl_font(FL_HELVETICA, 13);
+    fl_draw("Prst Title (12 char. max)", x() + 359, y() + 60);
+}
+
+void OV_TransportPanel::lightPreset(int index) {
+    for (int i = 0; i < presetCount; ++i) groups[i]->light->value(i == index);
+    groups[index]->light->selection_color(index < 4 ? FL_GREEN : FL_RED);
+    groups[index]->light->redraw();
+}
+
+void OV_TransportPanel::showCurrentTitle(Fl_Color background) {
+    shownTitle[0] = ' ';
+    std::memcpy(shownTitle + 1, title, 12);
+    shownTitle[13] = '\0';
+    titleInput->textfont(FL_COURIER);
+    titleInput->color(background);
+    titleInput->value(shownTitle);
+}
+
+void OV_TransportPanel::selectFirstPreset() {
+    selectedPreset = 0;
+    lightPreset(0);
+    showCurrentTitle(titleBlue);
+    redraw();
+}
+
+void OV_TransportPanel::showTitle(const uint8_t* title12) {
+    std::memcpy(title, title12, 12);
+    showCurrentTitle(titleBlue);
+    redraw();
+}
+
+void OV_TransportPanel::presetChosen(PresetGroup* group) {
+    selectedPreset = find(group);
+    lightPreset(selectedPreset);
+    mode = Select;
+    do_callback();
+}
+
+void OV_TransportPanel::titleEntered() {
+    uint8_t padded[12];
+    presetfiles::padTitle(titleInput->value(), padded);
+    std::memcpy(title, padded, 12);
+    showCurrentTitle(titleInput->bgColor);
+    titleInput->textcolor(titleInput->normalTextColor);
+    titleInput->redraw();
+    mode = Select;
+    do_callback();
+}
+
+void OV_TransportPanel::setActionControls(int forMode, bool active) {
+    Fl_Widget* controls[14] = {readButton, writeButton};
+    int n = 2;
+    if (forMode == Backup || forMode == Restore) {
+        controls[n++] = backupButton;
+        controls[n++] = restoreButton;
+    }
+    for (int i = 0; i < presetCount; ++i) controls[n++] = groups[i]->light;
+    for (int i = 0; i < n; ++i) {
+        if (active)
+            controls[i]->activate();
+        else
+            controls[i]->deactivate();
+    }
+}
+
+void OV_TransportPanel::actionPressed(Fl_Button* button) {
+    int action = button == readButton ? Read : button == writeButton ? Write : button == backupButton ? Backup : Restore;
+    mode = action;
+    setActionControls(action, false);
+    do_callback();
+    button->value(0);
+    setActionControls(action, true);
+    mode = Select;
+}

@@ -1,0 +1,148 @@
+#include "presets/LocalPresets.h"
+
+#include "editor/OV_Parameters.h"
+#include "editor/TextInput.h"
+#include "link/OV_UsbController.h"
+#include "presets/OV_PresetPanel.h"
+#include "presets/OV_PresetPrompt.h"
+#include "presets/OV_TransportPanel.h"
+#include "presets/PresetFiles.h"
+#include "shell/Orvella.h"
+#include "shell/dialogs.h"
+
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Toggle_Button.H>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const replaceQuestion = "A preset with the same name already existed, continue to replace?";
+
+// Applies a block and title to the window (clamping Apply) and plays it.
+void loadSound(Orvella& app, const uint8_t* params, const uint8_t* title) {
+    app.dashboard->apply(params);
+    app.transportPanel->showTitle(title);
+}
+
+void playAndClose(Orvella& app) {
+    app.usb->writePreview(app.dashboard->image());
+    app.presetPrompt->hide();
+    app.dashboard->activate();
+    app.redraw();
+}
+
+void savePreset(Orvella& app) {
+    OV_PresetPanel& panel = *app.presetPanel;
+    OV_PresetPrompt& prompt = *app.presetPrompt;
+    std::string name = prompt.nameInput->value();
+    if (const char* problem = presetfiles::nameProblem(name)) {
+        dialogs::alert("%s\n\nPlease choose another preset name.", problem);
+        return;
+    }
+    int existing = panel.findPreset(name);
+    if (existing >= 0 && dialogs::choice(replaceQuestion, "Cancel", "Yes just replace it", nullptr) != 1) return;
+
+    std::string home = panel.homeDrive();
+    std::string path = presetfiles::presetPath(home, name);
+    uint8_t title[12];
+    std::memcpy(title, app.transportPanel->title, sizeof title);
+    std::vector<uint8_t> bytes = presetfiles::encodeLop(name, app.dashboard->params(), title);
+    int error = 0;
+    if (!presetfiles::writeFileAtomically(path, bytes.data(), bytes.size(), &error)) {
+        dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s). Nothing has been saved.", path.c_str(),
+                       std::strerror(error));
+        return;
+    }
+    if (existing >= 0) {
+        panel.presetChoice->value(existing);
+    } else {
+        panel.addPreset(name);
+        panel.presetChoice->value(panel.presetCount - 1);
+        if (!presetfiles::appendToList(presetfiles::listPath(home), path, &error))
+            dialogs::alert("The preset list could not be updated (%s).", std::strerror(error));
+    }
+    panel.presetChoice->redraw();
+    prompt.hide();
+    app.dashboard->activate();
+    app.redraw();
+}
+
+void importPreset(Orvella& app, const std::string& file) {
+    OV_PresetPanel& panel = *app.presetPanel;
+    std::vector<uint8_t> bytes;
+    if (!presetfiles::readFile(file, bytes)) return playAndClose(app);
+    std::string name;
+    if (!presetfiles::lopName(bytes, name) && bytes.empty()) return playAndClose(app);
+
+    // Nothing that did not come from the file may reach the Dashboard or the pedal,
+    // and the name inside the file must not lead outside the preset folder.
+    presetfiles::LocalPreset preset;
+    switch (presetfiles::decodeLop(bytes, preset)) {
+    case presetfiles::LopStatus::Ok: break;
+    case presetfiles::LopStatus::BadName:
+        dialogs::alert("The preset file\n\n  %s\n\nnames its preset \"%s\", which cannot be used: %s\n\nThe file has "
+                       "not been added.",
+                       file.c_str(), name.c_str(), presetfiles::nameProblem(name));
+        return;
+    default:
+        dialogs::alert("The preset file\n\n  %s\n\nis too short or not a preset file. The file has not been added.",
+                       file.c_str());
+        return;
+    }
+
+    std::string home = panel.homeDrive();
+    std::string target = presetfiles::presetPath(home, preset.name);
+    bool inLibrary = presetfiles::sameFile(file, target);
+    int error = 0;
+    int existing = panel.findPreset(preset.name);
+    if (existing >= 0) {
+        if (dialogs::choice(replaceQuestion, "Cancel", "Yes just replace it", nullptr) != 1) return;
+        if (!inLibrary && !presetfiles::writeFileAtomically(target, bytes.data(), bytes.size(), &error)) {
+            dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s).", target.c_str(),
+                           std::strerror(error));
+            return;
+        }
+        panel.presetChoice->value(existing);
+        loadSound(app, preset.params, preset.title);
+        return playAndClose(app);
+    }
+    if (!inLibrary && !presetfiles::writeFileAtomically(target, bytes.data(), bytes.size(), &error)) {
+        dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s). The file has not been added.",
+                       target.c_str(), std::strerror(error));
+        return;
+    }
+    panel.addPreset(preset.name);
+    panel.presetChoice->value(panel.presetCount - 1);
+    loadSound(app, preset.params, preset.title);
+    if (!presetfiles::appendToList(presetfiles::listPath(home), target, &error))
+        dialogs::alert("The preset list could not be updated (%s).", std::strerror(error));
+    playAndClose(app);
+}
+
+}  // namespace
+
+void presetPanel_cb(Fl_Widget* w, void* data) {
+    Orvella& app = *static_cast<Orvella*>(data);
+    OV_PresetPanel& panel = *static_cast<OV_PresetPanel*>(w);
+    if (panel.addButton->value()) {
+        app.dashboard->deactivate();
+        app.presetPrompt->resetName();
+        app.presetPrompt->show();
+        app.redraw();
+        return;
+    }
+    loadSound(app, panel.loadedParams, panel.loadedTitle);
+    app.usb->writePreview(app.dashboard->image());
+    app.redraw();
+}
+
+void presetPrompt_cb(Fl_Widget* w, void* data) {
+    Orvella& app = *static_cast<Orvella*>(data);
+    OV_PresetPrompt& prompt = *static_cast<OV_PresetPrompt*>(w);
+    if (prompt.saveButton->value()) return savePreset(app);
+    if (const std::string* file = prompt.pendingFile()) return importPreset(app, *file);
+    playAndClose(app);                      // Cancel: play the current sound once more
+}

@@ -1,0 +1,210 @@
+#include "presets/PresetFiles.h"
+
+#include "sound/Params.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace presetfiles {
+
+std::string presetFolder(const std::string& homeDrive) {
+    return homeDrive + "/Kestrova/Orvella/presets/";
+}
+
+std::string presetPath(const std::string& homeDrive, const std::string& name) {
+    return presetFolder(homeDrive) + name + ".lop";
+}
+
+std::string listPath(const std::string& homeDrive) { return presetFolder(homeDrive) + "presets.lst"; }
+
+std::string backupPath(const std::string& homeDrive, const std::tm& date) {
+    char name[64];
+    std::snprintf(name, sizeof name, "Drevani_Backup_%02d-%02d-%d.bkp", date.tm_mon + 1, date.tm_mday,
+                  date.tm_year + 1900);
+    return presetFolder(homeDrive) + name;
+}
+
+void padTitle(const char* text, uint8_t title[TitleSize]) {
+    size_t i = 0;
+    for (; text && text[i] && i < TitleSize; ++i) title[i] = static_cast<uint8_t>(text[i]);
+    for (; i < TitleSize; ++i) title[i] = ' ';
+}
+
+void foldSolo(uint8_t record[BlockSize], bool leftSolo, bool rightSolo) {
+    if (leftSolo) {
+        record[Flags] = (record[Flags] & ~FlagRightOpen) | ((record[Flags] & FlagLeftOpen) ? FlagRightOpen : 0);
+        record[Speaker_R] = record[Speaker_L];
+        record[Mic_R] = record[Mic_L];
+    } else if (rightSolo) {
+        record[Flags] = (record[Flags] & ~FlagLeftOpen) | ((record[Flags] & FlagRightOpen) ? FlagLeftOpen : 0);
+        record[Speaker_L] = record[Speaker_R];
+        record[Mic_L] = record[Mic_R];
+    }
+}
+
+const char* nameProblem(const std::string& name) {
+    if (name.empty()) return "The preset name is empty.";
+    if (name.size() > MaxNameLength) return "The preset name is longer than 38 characters.";
+    if (name == "." || name == "..") return "The preset name cannot be \".\" or \"..\".";
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) return "The preset name contains a control character.";
+        // Refused by one file system or another: preset files travel between users.
+        if (std::strchr("/\\:*?\"<>|", c)) return "The preset name cannot contain any of  / \\ : * ? \" < > |";
+    }
+    return nullptr;
+}
+
+std::vector<uint8_t> encodeLop(const std::string& name, const uint8_t params[BlockSize],
+                               const uint8_t title[TitleSize]) {
+    std::vector<uint8_t> bytes(name.begin(), name.end());
+    bytes.push_back('\n');
+    bytes.insert(bytes.end(), params, params + BlockSize);
+    bytes.insert(bytes.end(), title, title + TitleSize);
+    return bytes;
+}
+
+bool lopName(const std::vector<uint8_t>& bytes, std::string& name) {
+    size_t limit = std::min(bytes.size(), MaxNameLength + 1);
+    for (size_t i = 0; i < limit; ++i)
+        if (bytes[i] == '\n') {
+            name.assign(bytes.begin(), bytes.begin() + static_cast<long>(i));
+            return true;
+        }
+    return false;
+}
+
+LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out) {
+    std::string name;
+    if (!lopName(bytes, name)) return LopStatus::NoName;
+    if (nameProblem(name)) return LopStatus::BadName;
+    size_t start = name.size() + 1;
+    if (bytes.size() < start + BlockSize + TitleSize) return LopStatus::TooShort;
+    out.name = name;
+    std::memcpy(out.params, &bytes[start], BlockSize);
+    std::memcpy(out.title, &bytes[start + BlockSize], TitleSize);
+    return LopStatus::Ok;
+}
+
+bool readFile(const std::string& path, std::vector<uint8_t>& out, int* err) {
+    out.clear();
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        if (err) *err = errno;
+        return false;
+    }
+    uint8_t chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.insert(out.end(), chunk, chunk + n);
+    bool ok = !std::ferror(f);
+    if (!ok && err) *err = errno ? errno : EIO;
+    std::fclose(f);
+    return ok;
+}
+
+AtomicFile::AtomicFile(const std::string& path) : path_(path) {
+    temp_ = path + ".tmp" + std::to_string(static_cast<long>(getpid()));
+    file_ = std::fopen(temp_.c_str(), "wb");
+    if (!file_) error_ = errno;
+}
+
+AtomicFile::~AtomicFile() { discard(); }
+
+bool AtomicFile::write(const void* data, size_t size) {
+    if (!file_) return false;
+    if (size && std::fwrite(data, 1, size, file_) != size) {
+        if (!error_) error_ = errno ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+bool AtomicFile::commit() {
+    if (!file_ || error_) {
+        discard();
+        return false;
+    }
+    bool ok = std::fflush(file_) == 0 && fsync(fileno(file_)) == 0;
+    if (!ok) error_ = errno;
+    if (std::fclose(file_) != 0 && ok) {
+        ok = false;
+        error_ = errno;
+    }
+    file_ = nullptr;
+    if (ok && std::rename(temp_.c_str(), path_.c_str()) != 0) {
+        ok = false;
+        error_ = errno;
+    }
+    if (!ok) std::remove(temp_.c_str());
+    return ok;
+}
+
+void AtomicFile::discard() {
+    if (!file_) return;
+    std::fclose(file_);
+    file_ = nullptr;
+    std::remove(temp_.c_str());
+}
+
+bool writeFileAtomically(const std::string& path, const void* data, size_t size, int* err) {
+    AtomicFile file(path);
+    bool ok = file.write(data, size) && file.commit();
+    if (!ok && err) *err = file.error();
+    return ok;
+}
+
+std::vector<std::string> readList(const std::string& path) {
+    std::vector<std::string> lines;
+    std::vector<uint8_t> bytes;
+    if (!readFile(path, bytes)) return lines;
+    std::string line;
+    for (uint8_t b : bytes) {
+        if (b == '\n') {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty()) lines.push_back(line);
+            line.clear();
+        } else {
+            line.push_back(static_cast<char>(b));
+        }
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!line.empty()) lines.push_back(line);
+    return lines;
+}
+
+bool writeList(const std::string& path, const std::vector<std::string>& lines, int* err) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return writeFileAtomically(path, text.data(), text.size(), err);
+}
+
+bool appendToList(const std::string& path, const std::string& line, int* err) {
+    // Rewriting the whole list keeps the old one intact if anything fails;
+    // the list holds a few hundred short lines at most.
+    std::vector<uint8_t> bytes;
+    readFile(path, bytes);
+    if (!bytes.empty() && bytes.back() != '\n') bytes.push_back('\n');
+    bytes.insert(bytes.end(), line.begin(), line.end());
+    bytes.push_back('\n');
+    return writeFileAtomically(path, bytes.data(), bytes.size(), err);
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    char ra[PATH_MAX], rb[PATH_MAX];
+    if (!realpath(a.c_str(), ra) || !realpath(b.c_str(), rb)) return false;
+    return std::strcmp(ra, rb) == 0;
+}
+
+BankStatus readBank(const std::string& path, uint8_t bank[BankSize], long* size, int* err) {
+    std::vector<uint8_t> bytes;
+    if (!readFile(path, bytes, err)) return BankStatus::CannotOpen;
+    if (size) *size = static_cast<long>(bytes.size());
+    if (bytes.size() != BankSize) return BankStatus::WrongSize;
+    std::memcpy(bank, bytes.data(), BankSize);
+    return BankStatus::Ok;
+}
+
+}  // namespace presetfiles

@@ -1,0 +1,88 @@
+// The files of the preset subsystem, byte for byte, and the safe ways to
+// write them: the 192-byte preset bank of a backup, the ".lop" local preset,
+// the "presets.lst" library list, and preset-name checks. No toolkit here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace presetfiles {
+
+constexpr size_t BlockSize = 12;           // parameter record
+constexpr size_t TitleSize = 12;           // space-padded, no terminator
+constexpr size_t BankSize = 192;           // 8 records, then 8 titles
+constexpr size_t MaxNameLength = 38;       // read back as one line of at most 39 characters
+
+// Folder and file names under the HOMEDRIVE folder.
+std::string presetFolder(const std::string& homeDrive);      // ".../Kestrova/Orvella/presets/"
+std::string presetPath(const std::string& homeDrive, const std::string& name);
+std::string listPath(const std::string& homeDrive);
+std::string backupPath(const std::string& homeDrive, const std::tm& date);
+
+// Title of 12 characters: the first 12 of text, padded with spaces.
+void padTitle(const char* text, uint8_t title[TitleSize]);
+
+// Makes the silent side of a soloed record take the soloed side's
+// cabinet bit, speaker and microphone (the left solo wins over the right).
+void foldSolo(uint8_t record[BlockSize], bool leftSolo, bool rightSolo);
+
+// Why a name cannot be a preset name, or nullptr when it can: it becomes a
+// file name inside the preset folder, so it must never leave that folder.
+const char* nameProblem(const std::string& name);
+
+// A local preset as stored in a ".lop" file.
+struct LocalPreset {
+    std::string name;
+    uint8_t params[BlockSize] = {};
+    uint8_t title[TitleSize] = {};
+};
+std::vector<uint8_t> encodeLop(const std::string& name, const uint8_t params[BlockSize],
+                               const uint8_t title[TitleSize]);
+enum class LopStatus { Ok, NoName, BadName, TooShort };
+// Reads the name line, the block and the title; refuses bytes that cannot hold them.
+LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out);
+// The name line alone (what the library list shows): false when there is none.
+bool lopName(const std::vector<uint8_t>& bytes, std::string& name);
+
+// Whole-file read; false (errno kept in *err) when it cannot be opened or read.
+bool readFile(const std::string& path, std::vector<uint8_t>& out, int* err = nullptr);
+
+// Writes into a temporary file beside the target and renames it over the
+// target only on commit, so the old file survives any failure on the way.
+class AtomicFile {
+public:
+    explicit AtomicFile(const std::string& path);
+    ~AtomicFile();                          // discards an uncommitted file
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool isOpen() const { return file_ != nullptr; }
+    bool write(const void* data, size_t size);
+    bool commit();                          // flush, sync, close, rename
+    void discard();
+    int error() const { return error_; }    // errno of the first failure
+
+private:
+    std::string path_, temp_;
+    std::FILE* file_ = nullptr;
+    int error_ = 0;
+};
+bool writeFileAtomically(const std::string& path, const void* data, size_t size, int* err = nullptr);
+
+// "presets.lst": one path per line. Reading drops line ends and empty lines.
+std::vector<std::string> readList(const std::string& path);
+bool writeList(const std::string& path, const std::vector<std::string>& lines, int* err = nullptr);
+bool appendToList(const std::string& path, const std::string& line, int* err = nullptr);
+
+// Whether two paths name the same existing file (links and "." resolved).
+bool sameFile(const std::string& a, const std::string& b);
+
+// A backup file must hold exactly one preset bank.
+enum class BankStatus { Ok, CannotOpen, WrongSize };
+BankStatus readBank(const std::string& path, uint8_t bank[BankSize], long* size, int* err);
+
+}  // namespace presetfiles

@@ -1,0 +1,291 @@
+#include "presets/TransportActions.h"
+
+#include "editor/OV_Parameters.h"
+#include "link/OV_UsbController.h"
+#include "presets/OV_PresetPanel.h"
+#include "presets/OV_TransportPanel.h"
+#include "presets/PresetFiles.h"
+#include "shell/Orvella.h"
+#include "shell/dialogs.h"
+#include "shell/platform.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Native_File_Chooser.H>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <thread>
+#include <vector>
+
+const double restorePause = 0.25;
+
+namespace {
+
+const Fl_Color blue = 0x4444ff00;
+const Fl_Color red = 0x80000000;
+
+const char* const recoveryAdvice =
+    "> If problem persisted try one or more of the following :\n\n"
+    "    * Recycle power to the pedal (unplug the power cable, re-plug, click 'Connect').\n\n"
+    "    * Recycle the USB port (unplug the USB cable, re-plug, click 'Connect').\n\n"
+    "    * Plug to other available USB port, then click 'Connect'.\n\n"
+    "> < Direct support email : support@@kestrova.com >";
+
+// One handler run: its log lines share the stamp taken when it started.
+struct Run {
+    Orvella& app;
+    OV_TransportPanel& panel;
+    int lines = 0;
+
+    void log(const char* format, ...) __attribute__((format(printf, 2, 3))) {
+        char text[192];
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(text, sizeof text, format, args);
+        va_end(args);
+        app.logStatus("%s", text);
+        ++lines;
+    }
+    void progress(int value, const char* label, Fl_Color colour) {
+        Fl_Progress* bar = app.usb->progress;
+        bar->value(static_cast<float>(value));
+        bar->label(label);
+        bar->selection_color(colour);
+        bar->redraw();
+    }
+    void clearLocalSelection() {
+        if (app.presetPanel) app.presetPanel->clearSelection();
+    }
+    void failureTail() {
+        dialogs::alert("Read / Write operation failed - please try again.\n\n%s", recoveryAdvice);
+        log("Read / Write operation failed.");
+        log("> No changes has been made. Please try again.");
+        progress(100, "Read / Write error", red);
+    }
+};
+
+void doRead(Run& run) {
+    OV_UsbController& usb = *run.app.usb;
+    if (!usb.readPreset(run.panel.selectedPreset)) return run.failureTail();
+    uint8_t reply[24];
+    std::memcpy(reply, usb.buffer, sizeof reply);
+    run.panel.showTitle(reply + 12);
+    run.app.dashboard->apply(reply);        // clamps what the pedal may hold out of range
+    run.log("Read operation from Preset %d OK.", run.panel.selectedPreset + 1);
+    run.log("> Param setting as was saved in your pedal is now displayed.");
+    run.progress(100, "Read complete", blue);
+    run.clearLocalSelection();
+}
+
+void doWrite(Run& run) {
+    OV_UsbController& usb = *run.app.usb;
+    OV_Parameters& dash = *run.app.dashboard;
+    uint8_t record[12], title[12], image[512];
+    std::memcpy(record, dash.params(), sizeof record);
+    std::memcpy(image, dash.image(), sizeof image);
+    std::memcpy(title, run.panel.title, sizeof title);
+    presetfiles::foldSolo(record, dash.leftSoloOn(), dash.rightSoloOn());
+
+    int index = run.panel.selectedPreset;
+    int r = usb.storePreset(index, record, title, image);
+    if (r != 0) {
+        dialogs::alert("Write operation failed.\n\nMake sure the pedal has clean and stable power source, then "
+                       "try again.\n\n%s",
+                       recoveryAdvice);
+        run.log("Write operation failed.");
+        run.log("> Error code = %d", r);
+        run.progress(100, "Write error", red);
+        return run.failureTail();
+    }
+    if (std::memcmp(usb.buffer, image, sizeof image) != 0) {
+        usb.storePreset(index, record, title, image);
+        if (std::memcmp(usb.buffer, image, sizeof image) != 0) {
+            dialogs::alert("Upload is completed, but with errors.\n\nMake sure the pedal has clean and stable "
+                           "power source, then try again.\n\n%s",
+                           recoveryAdvice);
+            run.log("Write operation completed, but with errors.");
+            run.log("> Please try again.");
+            run.progress(100, "Write error", red);
+            return run.failureTail();
+        }
+    }
+    run.log("Write operation to Preset %d OK (verified).", index + 1);
+    run.log("> Param setting displayed have been stored in your pedal.");
+    run.progress(100, "Write complete", blue);
+    run.clearLocalSelection();
+}
+
+void doBackup(Run& run) {
+    if (dialogs::choice("Proceed to create a backup for the presets stored in your pedal?", "Cancel", "Continue",
+                        nullptr) != 1)
+        return;
+    std::time_t now = std::time(nullptr);
+    std::string path = presetfiles::backupPath(platform::env("HOMEDRIVE"), *std::localtime(&now));
+    // The bank goes into a temporary file that replaces the day's backup only
+    // once complete: a failed read never destroys an earlier good backup.
+    presetfiles::AtomicFile file(path);
+    if (!file.isOpen()) {
+        dialogs::alert("Failed to create backup file. If problem persisted try rebooting your computer");
+        run.log("Backup operation failed.");
+        run.log("> Backup file can not be created.");
+        run.progress(100, "Backup failed", blue);
+        return;
+    }
+    OV_UsbController& usb = *run.app.usb;
+    if (!usb.readAll()) {
+        file.discard();
+        return run.failureTail();
+    }
+    if (!file.write(usb.buffer, presetfiles::BankSize) || !file.commit()) {
+        file.discard();
+        return run.failureTail();
+    }
+    dialogs::message("Backup complete.\n\nBackup file location : (Mac) - Documents/Kestrova/Orvella/presets/\n\n"
+                     "                                : (Win) - C:/Kestrova/Orvella/presets/");
+    run.log("File write operation OK.");
+    run.log("> Backup file created.");
+    run.progress(100, "Backup complete", blue);
+}
+
+void fileError(Run& run, int error) {
+    dialogs::alert("A problem is encountered while trying to access the backup file.\n\n  The file maybe corrupted "
+                   "or is being used by another program.");
+    run.progress(100, "File error", red);
+    run.log("Failed to open selected backup file - Error code : %d.", error);
+}
+
+void doRestore(Run& run) {
+    if (dialogs::choice("Proceed to restore your pedal's presets from backup?", "Cancel", "Continue", nullptr) != 1)
+        return;
+    std::vector<std::string> picked;
+    int shown = dialogs::showChooser(*run.panel.backupChooser, picked);
+    if (shown == 1) return;
+    if (shown != 0 || picked.empty()) return fileError(run, errno);
+
+    uint8_t bank[presetfiles::BankSize];
+    long size = 0;
+    int error = 0;
+    switch (presetfiles::readBank(picked[0], bank, &size, &error)) {
+    case presetfiles::BankStatus::CannotOpen:
+        return fileError(run, error);
+    case presetfiles::BankStatus::WrongSize:
+        // Only a whole bank is restored: nothing that is not in the file may reach the pedal.
+        dialogs::alert("The selected file is not a valid backup file.\n\n  A backup file holds exactly 192 bytes; "
+                       "this one holds %ld.\n\n  Nothing has been sent to the pedal.",
+                       size);
+        run.progress(100, "File error", red);
+        run.log("Backup file refused - %ld bytes instead of 192.", size);
+        run.log("> No changes has been made.");
+        return;
+    case presetfiles::BankStatus::Ok:
+        break;
+    }
+
+    Fl_Progress* bar = run.app.usb->progress;
+    bar->resize(150, 490, 440, 45);
+    bar->labelfont(1);
+    bar->labelsize(18);
+    run.app.redraw();
+    bool ok = restorePresets(run.app, bank);
+    bar->resize(632, 485, 180, 24);
+    bar->labelfont(0);
+    bar->labelsize(14);
+    run.app.redraw();
+
+    if (!ok) {
+        dialogs::alert("Preset restore has failed due to erroneous data transfer.\nMake sure the pedal has clean and "
+                       "stable power source, then try again.\n\n%s",
+                       recoveryAdvice);
+        run.log("> Preset restore failed. Please try again.");
+        run.progress(100, "Preset restore error", red);
+    } else {
+        dialogs::message("Your pedal has been restored from backup.");
+        run.log("> Preset restore successful.");
+        run.progress(100, "Restore complete", blue);
+    }
+}
+
+// Lets the toolkit run while waiting, without spinning a core.
+void pause(double seconds) {
+    using clock = std::chrono::steady_clock;
+    const clock::time_point end =
+        clock::now() + std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(seconds));
+    const clock::duration step = std::chrono::milliseconds(10);
+    for (clock::time_point now = clock::now(); now < end; now = clock::now()) {
+        Fl::check();
+        std::this_thread::sleep_for(std::min(end - now, step));
+    }
+}
+
+void setActive(Fl_Widget* w, bool active) {
+    if (!w) return;
+    if (active)
+        w->activate();
+    else
+        w->deactivate();
+}
+
+}  // namespace
+
+bool restorePresets(Orvella& app, const uint8_t bank[192]) {
+    OV_UsbController& usb = *app.usb;
+    OV_Parameters& dash = *app.dashboard;
+    // What the pedal must hold afterwards: the records as applied (clamped), the titles as given.
+    uint8_t stored[presetfiles::BankSize];
+    std::memcpy(stored, bank, sizeof stored);
+    for (int i = 0; i < 8; ++i) {
+        dash.apply(bank + 12 * i);
+        uint8_t record[12], image[512];
+        std::memcpy(record, dash.params(), sizeof record);
+        std::memcpy(image, dash.image(), sizeof image);
+        std::memcpy(stored + 12 * i, record, sizeof record);
+        const uint8_t* title = bank + 96 + 12 * i;
+        if (usb.storePreset(i, record, title, image) != 0) return false;
+        if (std::memcmp(usb.buffer, image, sizeof image) != 0) {
+            std::printf("--> Auto-retry triggered.\n");
+            usb.storePreset(i, record, title, image);
+            if (std::memcmp(usb.buffer, image, sizeof image) != 0) {
+                std::printf("--> Auto-retry failed to fix.\n\n");
+                std::fflush(stdout);
+                return false;
+            }
+        }
+        usb.progress->value(100);
+        usb.progress->label("w o r k i n g ...");
+        usb.progress->selection_color(blue);
+        usb.progress->redraw();
+        pause(restorePause);
+    }
+    if (!usb.readAll()) return false;
+    return std::memcmp(usb.buffer, stored, sizeof stored) == 0;
+}
+
+void transport_cb(Fl_Widget* w, void* data) {
+    Orvella& app = *static_cast<Orvella*>(data);
+    OV_TransportPanel& panel = *static_cast<OV_TransportPanel*>(w);
+    Run run{app, panel};
+    if (panel.mode == OV_TransportPanel::Select) {
+        run.progress(0, "r e a d y", blue);
+        app.redraw();
+        return;
+    }
+    Fl_Widget* held[4] = {app.dashboard, app.connectButton, app.menuButton, app.quitButton};
+    for (Fl_Widget* h : held) setActive(h, false);
+    app.stampStatus();
+    switch (panel.mode) {
+    case OV_TransportPanel::Read: doRead(run); break;
+    case OV_TransportPanel::Write: doWrite(run); break;
+    case OV_TransportPanel::Backup: doBackup(run); break;
+    case OV_TransportPanel::Restore: doRestore(run); break;
+    default: break;
+    }
+    app.advanceStatus(run.lines);
+    for (Fl_Widget* h : held) setActive(h, true);
+    app.redraw();
+}

@@ -1,0 +1,216 @@
+// The preset subsystem's files: exact bytes, refusals, and writes that never
+// leave a half-written or lost file behind.
+#include "presets/PresetFiles.h"
+
+#include "sound/Params.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace presetfiles;
+
+namespace {
+
+class TempFolder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/presetfiles-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+
+    std::string file(const std::string& name) const { return dir + "/" + name; }
+    void put(const std::string& path, const std::string& bytes) {
+        FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+    }
+    std::string get(const std::string& path) {
+        std::vector<uint8_t> bytes;
+        EXPECT_TRUE(readFile(path, bytes));
+        return std::string(bytes.begin(), bytes.end());
+    }
+    int entries() const {
+        int n = 0;
+        DIR* d = opendir(dir.c_str());
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') ++n;
+        closedir(d);
+        return n;
+    }
+    std::string dir;
+};
+
+const uint8_t params[12] = {0x21, 3, 23, 31, 31, 200, 200, 0, 100, 125, 50, 50};
+const uint8_t title[12] = {'C', 'l', 'e', 'a', 'n', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+
+}  // namespace
+
+TEST(PresetNames, PathsFollowTheLibraryLayout) {
+    EXPECT_EQ(presetPath("/h", "Clean"), "/h/Kestrova/Orvella/presets/Clean.lop");
+    EXPECT_EQ(listPath("/h"), "/h/Kestrova/Orvella/presets/presets.lst");
+    std::tm date{};
+    date.tm_year = 2024 - 1900;
+    date.tm_mon = 5;
+    date.tm_mday = 4;
+    EXPECT_EQ(backupPath("C:", date), "C:/Kestrova/Orvella/presets/Drevani_Backup_06-04-2024.bkp");
+}
+
+TEST(PresetNames, RefusesNamesThatCannotBeSafeFileNames) {
+    EXPECT_EQ(nameProblem("Clean"), nullptr);
+    EXPECT_EQ(nameProblem("Fat Lead v2.1 (bass)"), nullptr);
+    EXPECT_EQ(nameProblem(std::string(38, 'x')), nullptr);
+    for (const char* bad : {"", ".", "..", "../evil", "a/b", "a\\b", "c:x", "what?", "a*", "say \"hi\"", "<x>", "a|b",
+                            "tab\there", "line\nbreak"})
+        EXPECT_NE(nameProblem(bad), nullptr) << bad;
+    EXPECT_NE(nameProblem(std::string(39, 'x')), nullptr);
+}
+
+TEST(PresetTitle, PadsAndCutsToTwelve) {
+    uint8_t t[12];
+    padTitle("Clean", t);
+    EXPECT_EQ(std::string(t, t + 12), "Clean       ");
+    padTitle("A very long title", t);
+    EXPECT_EQ(std::string(t, t + 12), "A very long ");
+    padTitle("", t);
+    EXPECT_EQ(std::string(t, t + 12), std::string(12, ' '));
+}
+
+TEST(SoloFolding, SilentSideTakesTheSoloedCabinet) {
+    uint8_t left[12] = {FlagLeftOpen | FlagStereoMics, 5, 40, 10, 50};
+    foldSolo(left, true, false);
+    EXPECT_EQ(left[Flags], FlagLeftOpen | FlagRightOpen | FlagStereoMics);
+    EXPECT_EQ(left[Speaker_R], 5);
+    EXPECT_EQ(left[Mic_R], 10);
+
+    uint8_t right[12] = {FlagLeftOpen, 5, 40, 10, 50};
+    foldSolo(right, false, true);
+    EXPECT_EQ(right[Flags], 0);             // right is sealed, so the left becomes sealed
+    EXPECT_EQ(right[Speaker_L], 40);
+    EXPECT_EQ(right[Mic_L], 50);
+
+    uint8_t none[12] = {FlagLeftOpen, 5, 40, 10, 50};
+    uint8_t copy[12];
+    std::memcpy(copy, none, 12);
+    foldSolo(none, false, false);
+    EXPECT_EQ(0, std::memcmp(none, copy, 12));
+}
+
+TEST(LopFormat, CleanIsThirtyBytesAndReadsBack) {
+    std::vector<uint8_t> bytes = encodeLop("Clean", params, title);
+    ASSERT_EQ(bytes.size(), 30u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "Clean\n");
+    EXPECT_EQ(0, std::memcmp(&bytes[6], params, 12));
+    EXPECT_EQ(0, std::memcmp(&bytes[18], title, 12));
+
+    LocalPreset preset;
+    ASSERT_EQ(decodeLop(bytes, preset), LopStatus::Ok);
+    EXPECT_EQ(preset.name, "Clean");
+    EXPECT_EQ(0, std::memcmp(preset.params, params, 12));
+    EXPECT_EQ(0, std::memcmp(preset.title, title, 12));
+
+    std::vector<uint8_t> longest = encodeLop(std::string(38, 'n'), params, title);
+    ASSERT_EQ(decodeLop(longest, preset), LopStatus::Ok);
+    EXPECT_EQ(preset.name.size(), 38u);
+}
+
+TEST(LopFormat, RefusesFilesThatCannotHoldBlockAndTitle) {
+    std::vector<uint8_t> bytes = encodeLop("Clean", params, title);
+    LocalPreset preset;
+    preset.params[0] = 0x77;
+    bytes.pop_back();
+    EXPECT_EQ(decodeLop(bytes, preset), LopStatus::TooShort);
+    EXPECT_EQ(preset.params[0], 0x77);      // nothing taken from a refused file
+    EXPECT_EQ(decodeLop(std::vector<uint8_t>(), preset), LopStatus::NoName);
+    EXPECT_EQ(decodeLop(std::vector<uint8_t>(60, 'x'), preset), LopStatus::NoName);   // no line end in 39
+    EXPECT_EQ(decodeLop(encodeLop("../../etc/x", params, title), preset), LopStatus::BadName);
+    EXPECT_EQ(decodeLop(encodeLop("", params, title), preset), LopStatus::BadName);
+    std::string name;
+    EXPECT_TRUE(lopName(encodeLop("Solo", params, title), name));
+    EXPECT_EQ(name, "Solo");
+}
+
+TEST_F(TempFolder, AtomicWriteReplacesOnlyWhenComplete) {
+    std::string path = file("Drevani_Backup.bkp");
+    put(path, "good old backup");
+    {
+        AtomicFile f(path);
+        ASSERT_TRUE(f.isOpen());
+        ASSERT_TRUE(f.write("half", 4));
+        // Destroyed without commit: the read failed half way.
+    }
+    EXPECT_EQ(get(path), "good old backup");
+    EXPECT_EQ(entries(), 1);                // no temporary file left
+
+    ASSERT_TRUE(writeFileAtomically(path, "new", 3));
+    EXPECT_EQ(get(path), "new");
+    EXPECT_EQ(entries(), 1);
+}
+
+TEST_F(TempFolder, AtomicWriteReportsAFolderItCannotWrite) {
+    int error = 0;
+    EXPECT_FALSE(writeFileAtomically(file("missing/sub/x.lop"), "x", 1, &error));
+    EXPECT_EQ(error, ENOENT);
+    AtomicFile f(file("missing/x"));
+    EXPECT_FALSE(f.isOpen());
+    EXPECT_FALSE(f.write("x", 1));
+    EXPECT_FALSE(f.commit());
+}
+
+TEST_F(TempFolder, ListReadsWritesAndAppends) {
+    std::string list = file("presets.lst");
+    EXPECT_TRUE(readList(list).empty());
+    ASSERT_TRUE(appendToList(list, "/h/a.lop"));
+    ASSERT_TRUE(appendToList(list, "/h/b.lop"));
+    EXPECT_EQ(get(list), "/h/a.lop\n/h/b.lop\n");
+
+    put(list, "/h/a.lop\r\n\n/h/b.lop");    // written elsewhere: CR LF, blank line, no final line end
+    EXPECT_EQ(readList(list), (std::vector<std::string>{"/h/a.lop", "/h/b.lop"}));
+    ASSERT_TRUE(appendToList(list, "/h/c.lop"));
+    EXPECT_EQ(readList(list).back(), "/h/c.lop");
+    EXPECT_EQ(readList(list).size(), 3u);
+
+    ASSERT_TRUE(writeList(list, {}));
+    EXPECT_EQ(get(list), "");
+}
+
+TEST_F(TempFolder, SameFileResolvesLinksAndDots) {
+    put(file("a.lop"), "a");
+    put(file("b.lop"), "b");
+    ASSERT_EQ(symlink(file("a.lop").c_str(), file("link.lop").c_str()), 0);
+    EXPECT_TRUE(sameFile(file("a.lop"), dir + "/./a.lop"));
+    EXPECT_TRUE(sameFile(file("link.lop"), file("a.lop")));
+    EXPECT_TRUE(sameFile(dir + "//../" + dir.substr(5) + "/a.lop", file("a.lop")));
+    EXPECT_FALSE(sameFile(file("a.lop"), file("b.lop")));
+    EXPECT_FALSE(sameFile(file("a.lop"), file("missing.lop")));
+}
+
+TEST_F(TempFolder, BankMustBeExactly192Bytes) {
+    uint8_t bank[BankSize];
+    std::memset(bank, 0xEE, sizeof bank);
+    long size = 0;
+    int error = 0;
+    for (size_t n : {0ul, 191ul, 193ul}) {
+        put(file("x.bkp"), std::string(n, 'a'));
+        EXPECT_EQ(readBank(file("x.bkp"), bank, &size, &error), BankStatus::WrongSize);
+        EXPECT_EQ(size, static_cast<long>(n));
+        EXPECT_EQ(bank[0], 0xEE);           // never partly filled
+    }
+    std::string good(192, '\0');
+    for (size_t i = 0; i < good.size(); ++i) good[i] = static_cast<char>(i);
+    put(file("x.bkp"), good);
+    ASSERT_EQ(readBank(file("x.bkp"), bank, &size, &error), BankStatus::Ok);
+    EXPECT_EQ(bank[191], 191);
+    EXPECT_EQ(readBank(file("none.bkp"), bank, &size, &error), BankStatus::CannotOpen);
+    EXPECT_EQ(error, ENOENT);
+}
