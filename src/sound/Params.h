@@ -19,3 +19,15 @@ enum FlagBits : uint8_t {
 };
 
 extern const uint8_t defaultParams[ParamCount];
+
+// Highest value a byte may hold; Delay depends on the ultra-short bit of flags.
+int paramMax(int index, uint8_t flags);
+
+// Copies a block, clamping every byte to its range and mapping a speaker byte
+// that names no selectable item to its category's default for that side.
+// Blocks come from the pedal and from files, which carry no checksum.
+void sanitizeParams(const uint8_t in[ParamCount], uint8_t out[ParamCount]);
+
+// The block stored while a Solo is active: the silent side takes the soloed
+// side's speaker, microphone and cabinet bit (soloSide 0 left, 1 right).
+void foldSolo(const uint8_t in[ParamCount], int soloSide, uint8_t out[ParamCount]);

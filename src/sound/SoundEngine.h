@@ -60,11 +60,35 @@ public:
 
     // Loads a whole block, clamping every byte to its range and mapping a
     // speaker byte that names no selectable item to its category's default.
-    // Leaves live() as it found it.
+    // Leaves live() as it found it. It runs exactly these steps, which a
+    // panel that applies a block through its own handlers runs too:
+    //   beginApply(block);                        live off, Solo off, sanitized copy
+    //   loadSpeaker(LeftSide, params()[Speaker_L]); loadSpeaker(RightSide, params()[Speaker_R]);
+    //   setRoomSize(Flags bit 2);
+    //   exchangeDelayWords(Flags bit 7);
+    //   recordMode(Flags bit 3);
+    //   setColor(bits 0-1); setMic(L), setMic(R), setVolume(L), setVolume(R),
+    //   setBlend(L), setBlend(R), setDelay, setTime, setDepth  (bytes of params())
+    //   enterMode(Flags bit 3);                   the whole mode core into the image
+    //   endApply();                               live as before beginApply
     void apply(const uint8_t block[ParamCount]);
+    void beginApply(const uint8_t block[ParamCount]);
+    void exchangeDelayWords(int item);      // variant words only, no re-run of handlers
+    void recordMode(int stereoMics);        // mode used by the following operations
+    bool enterMode(int stereoMics);         // full mode switch even if already in it
+    void endApply();
 
-    // The model, for read-outs and tests.
+    // State the Dashboard shows.
+    int stereoMode() const;                 // 0 Stereo Cabs, 1 Stereo Mics
+    bool micWheelEnabled(Side side) const;  // false while the side has "Full Range Speaker"
+    const struct CategoryMemory& categoryMemory() const;
+
+    // The model and the working copies, for read-outs and tests.
     const struct DspModel& model() const;
+    const uint8_t* scCore() const;          // 28 words, 4 bytes each
+    const uint8_t* smCore() const;          // 81 words
+    const uint8_t* filterBlock(Side side) const;   // 45 words
+    const std::string& loadProblems() const;       // missing or short files, one per line
 
 private:
     SoundEngineImpl* impl;
