@@ -1,6 +1,20 @@
 // The USB link to the pedal: one synchronous transaction per operation
 // (open by serial number, write, wait for the reply, read, purge, close),
 // and the window's progress bar that every pedal operation uses.
+//
+// Result codes of the writing operations: 0 when every step succeeded, else
+//  - the non-zero FT_STATUS of the library call that failed;
+//  - when the library said FT_OK but moved fewer bytes than asked, the number
+//    of bytes moved, or NothingMoved when that number is zero;
+//  - 100 (StoreTimeout) when storePreset timed out (transmit drain or read-back);
+//  - for a writePage time-out, the number of bytes that had arrived, or
+//    NothingArrived when none had.
+// A failure therefore never yields 0.
+//
+// Waits count time on a monotonic clock: a limit of L seconds ends after more
+// than L and at most L + 1 seconds; while waiting the toolkit handles events
+// (Fl::check) between short blocking polls on the device, so no core spins.
+// `timer` holds the start and the latest reading of that clock in milliseconds.
 #pragma once
 
 #include <FL/Fl_Group.H>
@@ -13,6 +27,8 @@ class OV_UsbController : public Fl_Group {
 public:
     // The three outcomes of sendOneMessage.
     enum SendOutcome { NotOpened = 0, NotWritten = 1, Written = 2 };
+    // Non-zero results for failures that moved no byte at all.
+    enum { StoreTimeout = 100, NothingMoved = 1000, NothingArrived = 1001 };
 
     OV_UsbController(int x, int y, int w, int h, const char* label = nullptr);
     ~OV_UsbController() override;
@@ -27,8 +43,12 @@ public:
     int writePage(unsigned address, const uint8_t* page);
     SendOutcome sendOneMessage(uint8_t value);
 
+    // Waits at least `seconds` without handling events and without spinning
+    // (the settling pause before a first read); recorded in `timer`.
+    void pause(double seconds);
+
     Fl_Progress* progress;
-    int64_t* timer;                 // start, now
+    int64_t* timer;                 // start, now (monotonic milliseconds)
     FT_HANDLE handle;
     FT_STATUS status;
     uint32_t byteCount;
@@ -36,4 +56,14 @@ public:
     uint8_t presetAddress[8];
     char serialNumber[2][12];
     uint32_t deviceCount;
+
+private:
+    struct ReplyTexts;
+    void closeDevice();
+    bool openBySerial(bool quietError);
+    bool purge();
+    int resultOf(FT_STATUS st, uint32_t moved) const;
+    bool waitForReply(uint32_t wanted, int limitSeconds, uint32_t& queued);
+    bool readReply(uint8_t command, uint32_t size, const ReplyTexts& texts, bool showProgress);
+    void setProgress(float value);
 };

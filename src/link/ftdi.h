@@ -1,8 +1,80 @@
-// The D2XX calls the link uses, under their published names and meanings.
+// The D2XX calls the link uses, under their published names and meanings,
+// served on Linux by a backend chosen at run time: the kernel's serial driver
+// (real bridges found through sysfs, plus virtual pedals registered in the
+// folder named by ORVELLA_PEDAL_DIR), or an in-process fake installed by tests.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 typedef void* FT_HANDLE;
 typedef uint32_t FT_STATUS;
-enum { FT_OK = 0 };
+typedef uint32_t DWORD;
+
+// Status values as the library publishes them.
+enum {
+    FT_OK = 0,
+    FT_INVALID_HANDLE = 1,
+    FT_DEVICE_NOT_FOUND = 2,
+    FT_DEVICE_NOT_OPENED = 3,
+    FT_IO_ERROR = 4,
+    FT_INSUFFICIENT_RESOURCES = 5,
+    FT_INVALID_PARAMETER = 6,
+    FT_INVALID_BAUD_RATE = 7,
+    FT_OTHER_ERROR = 18
+};
+
+enum { FT_OPEN_BY_SERIAL_NUMBER = 1, FT_OPEN_BY_DESCRIPTION = 2 };
+enum { FT_PURGE_RX = 1, FT_PURGE_TX = 2 };
+
+// pArg1 is a NUL-terminated serial number or description.
+FT_STATUS FT_OpenEx(void* pArg1, DWORD flags, FT_HANDLE* pHandle);
+FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevs);
+// serialNumber receives at most 16 bytes, description at most 64 (both NUL-terminated).
+FT_STATUS FT_GetDeviceInfoDetail(DWORD index, DWORD* flags, DWORD* type, DWORD* id, DWORD* locId,
+                                 void* serialNumber, void* description, FT_HANDLE* pHandle);
+FT_STATUS FT_SetUSBParameters(FT_HANDLE handle, DWORD inTransferSize, DWORD outTransferSize);
+FT_STATUS FT_SetTimeouts(FT_HANDLE handle, DWORD readTimeout, DWORD writeTimeout);
+FT_STATUS FT_SetBaudRate(FT_HANDLE handle, DWORD baudRate);
+FT_STATUS FT_Purge(FT_HANDLE handle, DWORD mask);
+FT_STATUS FT_Write(FT_HANDLE handle, void* buffer, DWORD bytesToWrite, DWORD* bytesWritten);
+FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD bytesToRead, DWORD* bytesReturned);
+FT_STATUS FT_GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes);
+FT_STATUS FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventState);
+FT_STATUS FT_Close(FT_HANDLE handle);
+
+namespace ftdi {
+
+// Length of the serial-number buffer FT_GetDeviceInfoDetail fills.
+constexpr int serialBufferSize = 16;
+
+// What a backend provides; the FT_ functions above forward to the current one.
+class Backend {
+public:
+    virtual ~Backend() = default;
+    virtual FT_STATUS openEx(const char* arg, DWORD flags, FT_HANDLE* handle) = 0;
+    virtual FT_STATUS createDeviceInfoList(DWORD* count) = 0;
+    virtual FT_STATUS getDeviceInfoDetail(DWORD index, std::string& serial, std::string& description,
+                                          FT_HANDLE* handle) = 0;
+    virtual FT_STATUS setUSBParameters(FT_HANDLE handle, DWORD in, DWORD out) = 0;
+    virtual FT_STATUS setTimeouts(FT_HANDLE handle, DWORD readMs, DWORD writeMs) = 0;
+    virtual FT_STATUS setBaudRate(FT_HANDLE handle, DWORD baud) = 0;
+    virtual FT_STATUS purge(FT_HANDLE handle, DWORD mask) = 0;
+    virtual FT_STATUS write(FT_HANDLE handle, const uint8_t* data, DWORD n, DWORD* written) = 0;
+    virtual FT_STATUS read(FT_HANDLE handle, uint8_t* data, DWORD n, DWORD* got) = 0;
+    virtual FT_STATUS queueStatus(FT_HANDLE handle, DWORD* rx) = 0;
+    virtual FT_STATUS getStatus(FT_HANDLE handle, DWORD* rx, DWORD* tx, DWORD* events) = 0;
+    virtual FT_STATUS close(FT_HANDLE handle) = 0;
+    // Blocks for at most timeoutMs or until new bytes may have arrived on the
+    // receive side; never returns at once when nothing can change (no spin).
+    virtual void waitForData(FT_HANDLE handle, int timeoutMs) = 0;
+};
+
+// Installs a backend (not owned); nullptr restores the serial-driver backend.
+void setBackend(Backend* backend);
+Backend& backend();
+
+// Blocks on the device for at most timeoutMs, waking early when bytes arrive.
+void waitForData(FT_HANDLE handle, int timeoutMs);
+
+}  // namespace ftdi

@@ -1,0 +1,27 @@
+// Faults the virtual pedal can be told to show, from its command line
+// (--fault NAME[=VALUE]) or from its faults file, one per line:
+//   no-reply             never answers
+//   short-reply          answers only the first half of every reply
+//   corrupt-echo         flips one byte of the next store or page echo, once
+//   corrupt-echo-always  flips one byte of every store or page echo
+//   slow-reply=SECONDS   waits that long before every reply
+//   stuck-tx             its bridge never drains what the editor sends
+//   unplug               disappears from the device list and closes its port
+#pragma once
+
+#include <string>
+
+struct PedalFaults {
+    bool noReply = false;
+    bool shortReply = false;
+    bool corruptOnce = false;
+    bool corruptAlways = false;
+    double slowSeconds = 0;
+    bool stuckTx = false;
+    bool unplug = false;
+
+    // Adds one fault; false when the text names none.
+    bool add(const std::string& text);
+    // Replaces the faults file's part with the file's lines (missing file: none).
+    bool loadFile(const std::string& path, std::string& error);
+};

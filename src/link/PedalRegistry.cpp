@@ -1,0 +1,82 @@
+#include "link/PedalRegistry.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+namespace pedalregistry {
+
+static const char* const suffix = ".pedal";
+
+std::string folder() {
+    const char* dir = std::getenv("ORVELLA_PEDAL_DIR");
+    return dir ? std::string(dir) : std::string();
+}
+
+std::string fileFor(const std::string& dir, const std::string& serial) {
+    std::string name;
+    for (char c : serial) {
+        bool safe = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' ||
+                    c == '_';
+        name += safe ? c : '_';
+    }
+    return dir + "/" + name + suffix;
+}
+
+static bool parse(const std::string& path, Entry& entry) {
+    std::ifstream in(path);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t eq = line.find('=');
+        if (eq == std::string::npos) continue;
+        std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+        if (key == "description") entry.description = value;
+        else if (key == "serial") entry.serial = value;
+        else if (key == "tty") entry.tty = value;
+        else if (key == "tx-stalled") entry.txStalled = value == "1";
+    }
+    return !entry.serial.empty() && !entry.tty.empty();
+}
+
+std::vector<Entry> list(const std::string& dir) {
+    std::vector<Entry> entries;
+    if (dir.empty()) return entries;
+    DIR* d = opendir(dir.c_str());
+    if (!d) return entries;
+    std::vector<std::string> names;
+    while (dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name.size() > 6 && name.compare(name.size() - 6, 6, suffix) == 0) names.push_back(name);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        Entry entry;
+        if (parse(dir + "/" + name, entry)) entries.push_back(entry);
+    }
+    return entries;
+}
+
+bool write(const std::string& dir, const Entry& entry) {
+    std::string path = fileFor(dir, entry.serial);
+    std::string temp = path + ".tmp";
+    FILE* f = std::fopen(temp.c_str(), "w");
+    if (!f) return false;
+    std::fprintf(f, "description=%s\nserial=%s\ntty=%s\ntx-stalled=%d\n", entry.description.c_str(),
+                 entry.serial.c_str(), entry.tty.c_str(), entry.txStalled ? 1 : 0);
+    bool ok = std::fclose(f) == 0;
+    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) unlink(temp.c_str());
+    return ok;
+}
+
+bool remove(const std::string& dir, const std::string& serial) {
+    return unlink(fileFor(dir, serial).c_str()) == 0;
+}
+
+}  // namespace pedalregistry

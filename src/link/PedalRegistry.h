@@ -1,0 +1,32 @@
+// Registration of virtual pedals: one small text file per pedal in the folder
+// named by ORVELLA_PEDAL_DIR, "<serial>.pedal", holding "key=value" lines:
+//   description=Kestrova Drevani
+//   serial=VP24000001
+//   tty=/dev/pts/7
+//   tx-stalled=0          (1: the pedal's bridge never drains its transmit side)
+// The link lists these after the real devices, ordered by file name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pedalregistry {
+
+struct Entry {
+    std::string description;
+    std::string serial;
+    std::string tty;
+    bool txStalled = false;
+};
+
+// The folder named by ORVELLA_PEDAL_DIR, or "" when unset.
+std::string folder();
+// The registration file of a serial number (characters unsafe in a file name become '_').
+std::string fileFor(const std::string& folder, const std::string& serial);
+// Every well-formed registration in the folder, ordered by file name.
+std::vector<Entry> list(const std::string& folder);
+// Writes the registration through a temporary file and a rename; false with errno set on failure.
+bool write(const std::string& folder, const Entry& entry);
+bool remove(const std::string& folder, const std::string& serial);
+
+}  // namespace pedalregistry

@@ -1,0 +1,355 @@
+#include "link/TtyBackend.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "link/PedalRegistry.h"
+
+namespace ftdi {
+
+struct TtyBackend::Port {
+    int fd = -1;
+    std::string path;
+    bool txStalled = false;
+    DWORD held = 0;             // bytes a stalled bridge keeps in its transmit queue
+    int readTimeoutMs = 0;      // 0: the library default, wait forever; kept finite below
+    int writeTimeoutMs = 0;
+};
+
+namespace {
+
+std::string readLine(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    return line;
+}
+
+std::string parentOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+int ttyNumber(const std::string& name) { return std::atoi(name.c_str() + 6); }  // after "ttyUSB"
+
+void sleepMs(int ms) {
+    timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
+}
+
+int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void reportNoPermission(const TtyDevice& d) {
+    std::printf("Cannot open %s (\"%s\", serial %s): permission denied. Add your user to the "
+                "'dialout' group (sudo usermod -aG dialout $USER), then log out and in again.\n",
+                d.path.c_str(), d.description.c_str(), d.serial.c_str());
+    std::fflush(stdout);
+}
+
+// Raw 8N1 without flow control, receiver on, modem lines ignored.
+bool makeRaw(int fd, speed_t speed) {
+    termios t;
+    if (tcgetattr(fd, &t) != 0) return false;
+    cfmakeraw(&t);
+    t.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | CSIZE);
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+// Low-latency mode keeps the bridge from holding short replies back for its
+// latency timer; pseudo-terminals and drivers without it simply refuse.
+void askLowLatency(int fd) {
+    serial_struct ss;
+    if (ioctl(fd, TIOCGSERIAL, &ss) == 0) {
+        ss.flags |= ASYNC_LOW_LATENCY;
+        ioctl(fd, TIOCSSERIAL, &ss);
+    }
+}
+
+}  // namespace
+
+std::vector<TtyDevice> realDevices() {
+    std::vector<TtyDevice> found;
+    const std::string root = "/sys/bus/usb-serial/devices";
+    DIR* d = opendir(root.c_str());
+    if (!d) return found;
+    std::vector<std::string> names;
+    while (dirent* e = readdir(d)) {
+        if (std::strncmp(e->d_name, "ttyUSB", 6) == 0) names.push_back(e->d_name);
+    }
+    closedir(d);
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return ttyNumber(a) < ttyNumber(b); });
+    for (const std::string& name : names) {
+        std::string entry = root + "/" + name;
+        char driver[PATH_MAX];
+        ssize_t n = readlink((entry + "/driver").c_str(), driver, sizeof driver - 1);
+        if (n <= 0) continue;
+        driver[n] = 0;
+        const char* base = std::strrchr(driver, '/');
+        if (std::strcmp(base ? base + 1 : driver, "ftdi_sio") != 0) continue;
+        char real[PATH_MAX];
+        if (!realpath(entry.c_str(), real)) continue;
+        std::string usbDevice = parentOf(parentOf(real));   // .../1-1/1-1:1.0/ttyUSB0 -> .../1-1
+        TtyDevice dev;
+        dev.description = readLine(usbDevice + "/product");
+        dev.serial = readLine(usbDevice + "/serial");
+        dev.path = "/dev/" + name;
+        found.push_back(dev);
+    }
+    return found;
+}
+
+std::vector<TtyDevice> allDevices() {
+    std::vector<TtyDevice> all = realDevices();
+    for (const pedalregistry::Entry& e : pedalregistry::list(pedalregistry::folder())) {
+        TtyDevice dev;
+        dev.description = e.description;
+        dev.serial = e.serial;
+        dev.path = e.tty;
+        dev.txStalled = e.txStalled;
+        all.push_back(dev);
+    }
+    return all;
+}
+
+TtyBackend::Port* TtyBackend::port(FT_HANDLE handle) const {
+    for (Port* p : open_) {
+        if (p == handle) return p;
+    }
+    return nullptr;
+}
+
+FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
+    if (!handle || !arg) return FT_INVALID_PARAMETER;
+    *handle = nullptr;
+    if (flags != FT_OPEN_BY_SERIAL_NUMBER && flags != FT_OPEN_BY_DESCRIPTION) return FT_INVALID_PARAMETER;
+    for (const TtyDevice& dev : allDevices()) {
+        const std::string& key = flags == FT_OPEN_BY_SERIAL_NUMBER ? dev.serial : dev.description;
+        if (key != arg) continue;
+        for (Port* p : open_) {
+            if (p->path == dev.path) return FT_DEVICE_NOT_OPENED;  // one handle per device
+        }
+        int fd = ::open(dev.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EACCES || errno == EPERM) reportNoPermission(dev);
+            return FT_DEVICE_NOT_OPENED;
+        }
+        if (!makeRaw(fd, B9600)) {
+            ::close(fd);
+            return FT_DEVICE_NOT_OPENED;
+        }
+        askLowLatency(fd);
+        Port* p = new Port;
+        p->fd = fd;
+        p->path = dev.path;
+        p->txStalled = dev.txStalled;
+        open_.push_back(p);
+        *handle = p;
+        return FT_OK;
+    }
+    return FT_DEVICE_NOT_FOUND;
+}
+
+FT_STATUS TtyBackend::createDeviceInfoList(DWORD* count) {
+    listed_ = allDevices();
+    for (const TtyDevice& dev : listed_) {
+        bool mine = false;
+        for (Port* p : open_) mine = mine || p->path == dev.path;
+        if (!mine && access(dev.path.c_str(), R_OK | W_OK) != 0 && errno == EACCES) reportNoPermission(dev);
+    }
+    if (count) *count = static_cast<DWORD>(listed_.size());
+    return FT_OK;
+}
+
+FT_STATUS TtyBackend::getDeviceInfoDetail(DWORD index, std::string& serial, std::string& description,
+                                          FT_HANDLE* handle) {
+    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
+    const TtyDevice& dev = listed_[index];
+    serial = dev.serial;
+    description = dev.description;
+    if (handle) {
+        *handle = nullptr;
+        for (Port* p : open_) {
+            if (p->path == dev.path) *handle = p;
+        }
+    }
+    return FT_OK;
+}
+
+FT_STATUS TtyBackend::setUSBParameters(FT_HANDLE handle, DWORD, DWORD) {
+    // Transfer sizes belong to the USB layer, which the kernel driver manages.
+    return port(handle) ? FT_OK : FT_INVALID_HANDLE;
+}
+
+FT_STATUS TtyBackend::setTimeouts(FT_HANDLE handle, DWORD readMs, DWORD writeMs) {
+    Port* p = port(handle);
+    if (!p) return FT_INVALID_HANDLE;
+    p->readTimeoutMs = static_cast<int>(readMs);
+    p->writeTimeoutMs = static_cast<int>(writeMs);
+    return FT_OK;
+}
+
+FT_STATUS TtyBackend::setBaudRate(FT_HANDLE handle, DWORD baud) {
+    Port* p = port(handle);
+    if (!p) return FT_INVALID_HANDLE;
+    speed_t speed;
+    switch (baud) {
+    case 9600: speed = B9600; break;
+    case 19200: speed = B19200; break;
+    case 38400: speed = B38400; break;
+    case 57600: speed = B57600; break;
+    case 115200: speed = B115200; break;
+    case 230400: speed = B230400; break;
+    default: return FT_INVALID_BAUD_RATE;
+    }
+    return makeRaw(p->fd, speed) ? FT_OK : FT_IO_ERROR;
+}
+
+FT_STATUS TtyBackend::purge(FT_HANDLE handle, DWORD mask) {
+    Port* p = port(handle);
+    if (!p) return FT_INVALID_HANDLE;
+    int which = (mask & FT_PURGE_RX) && (mask & FT_PURGE_TX) ? TCIOFLUSH
+                : (mask & FT_PURGE_RX)                        ? TCIFLUSH
+                : (mask & FT_PURGE_TX)                        ? TCOFLUSH
+                                                               : -1;
+    if (mask & FT_PURGE_TX) p->held = 0;
+    if (which < 0) return FT_OK;
+    return tcflush(p->fd, which) == 0 ? FT_OK : FT_IO_ERROR;
+}
+
+FT_STATUS TtyBackend::write(FT_HANDLE handle, const uint8_t* data, DWORD n, DWORD* written) {
+    Port* p = port(handle);
+    if (written) *written = 0;
+    if (!p) return FT_INVALID_HANDLE;
+    if (p->txStalled) {     // accepted into the queue, never sent
+        p->held += n;
+        if (written) *written = n;
+        return FT_OK;
+    }
+    int limit = p->writeTimeoutMs > 0 ? p->writeTimeoutMs : 5000;
+    int64_t deadline = nowMs() + limit;
+    DWORD done = 0;
+    while (done < n) {
+        ssize_t k = ::write(p->fd, data + done, n - done);
+        if (k > 0) {
+            done += static_cast<DWORD>(k);
+            continue;
+        }
+        if (k < 0 && errno != EAGAIN && errno != EINTR) {
+            if (written) *written = done;
+            return FT_IO_ERROR;
+        }
+        int64_t left = deadline - nowMs();
+        if (left <= 0) break;   // write time-out: FT_OK with the count moved
+        pollfd pfd{p->fd, POLLOUT, 0};
+        if (poll(&pfd, 1, static_cast<int>(std::min<int64_t>(left, 50))) > 0 &&
+            (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            if (written) *written = done;
+            return FT_IO_ERROR;
+        }
+    }
+    if (written) *written = done;
+    return FT_OK;
+}
+
+FT_STATUS TtyBackend::read(FT_HANDLE handle, uint8_t* data, DWORD n, DWORD* got) {
+    Port* p = port(handle);
+    if (got) *got = 0;
+    if (!p) return FT_INVALID_HANDLE;
+    int limit = p->readTimeoutMs > 0 ? p->readTimeoutMs : 5000;
+    int64_t deadline = nowMs() + limit;
+    DWORD done = 0;
+    while (done < n) {
+        ssize_t k = ::read(p->fd, data + done, n - done);
+        if (k > 0) {
+            done += static_cast<DWORD>(k);
+            continue;
+        }
+        if (k < 0 && errno != EAGAIN && errno != EINTR) {
+            if (got) *got = done;
+            return FT_IO_ERROR;
+        }
+        int64_t left = deadline - nowMs();
+        if (left <= 0) break;   // read time-out: FT_OK with the count read
+        pollfd pfd{p->fd, POLLIN, 0};
+        int r = poll(&pfd, 1, static_cast<int>(std::min<int64_t>(left, 50)));
+        if (r > 0 && !(pfd.revents & POLLIN) && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            if (got) *got = done;
+            return FT_IO_ERROR;
+        }
+    }
+    if (got) *got = done;
+    return FT_OK;
+}
+
+FT_STATUS TtyBackend::queueStatus(FT_HANDLE handle, DWORD* rx) {
+    Port* p = port(handle);
+    if (!p) return FT_INVALID_HANDLE;
+    int queued = 0;
+    if (ioctl(p->fd, FIONREAD, &queued) != 0) return FT_IO_ERROR;
+    if (rx) *rx = static_cast<DWORD>(queued);
+    return FT_OK;
+}
+
+FT_STATUS TtyBackend::getStatus(FT_HANDLE handle, DWORD* rx, DWORD* tx, DWORD* events) {
+    Port* p = port(handle);
+    if (!p) return FT_INVALID_HANDLE;
+    int queued = 0, pending = 0;
+    if (ioctl(p->fd, FIONREAD, &queued) != 0) return FT_IO_ERROR;
+    if (ioctl(p->fd, TIOCOUTQ, &pending) != 0) pending = 0;
+    pending += static_cast<int>(p->held);
+    if (rx) *rx = static_cast<DWORD>(queued);
+    if (tx) *tx = static_cast<DWORD>(pending);
+    if (events) *events = 0;
+    return FT_OK;
+}
+
+FT_STATUS TtyBackend::close(FT_HANDLE handle) {
+    Port* p = port(handle);
+    if (!p) return FT_INVALID_HANDLE;
+    open_.erase(std::find(open_.begin(), open_.end(), p));
+    ::close(p->fd);
+    delete p;
+    return FT_OK;
+}
+
+void TtyBackend::waitForData(FT_HANDLE handle, int timeoutMs) {
+    Port* p = port(handle);
+    int queued = 0;
+    if (!p || ioctl(p->fd, FIONREAD, &queued) != 0 || queued > 0) {
+        // Bytes already waiting keep poll() readable; sleep instead of spinning
+        // while the rest of a reply comes in.
+        sleepMs(std::min(timeoutMs, 2));
+        return;
+    }
+    pollfd pfd{p->fd, POLLIN, 0};
+    int r = poll(&pfd, 1, timeoutMs);
+    if (r > 0 && !(pfd.revents & POLLIN)) sleepMs(timeoutMs);   // hung up: nothing will come
+}
+
+}  // namespace ftdi

@@ -1,0 +1,49 @@
+// The D2XX calls served by the kernel's serial driver: FTDI bridges found
+// through sysfs (/dev/ttyUSBn) first, then the virtual pedals registered in
+// ORVELLA_PEDAL_DIR (pseudo-terminals), all driven through the same tty code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "link/ftdi.h"
+
+namespace ftdi {
+
+struct TtyDevice {
+    std::string description;
+    std::string serial;
+    std::string path;           // /dev/ttyUSB0 or a pseudo-terminal
+    bool txStalled = false;     // virtual pedal whose bridge never drains
+};
+
+// The FTDI serial devices the kernel driver knows, ordered by tty number.
+std::vector<TtyDevice> realDevices();
+// Real devices first, then the registered virtual pedals.
+std::vector<TtyDevice> allDevices();
+
+class TtyBackend : public Backend {
+public:
+    FT_STATUS openEx(const char* arg, DWORD flags, FT_HANDLE* handle) override;
+    FT_STATUS createDeviceInfoList(DWORD* count) override;
+    FT_STATUS getDeviceInfoDetail(DWORD index, std::string& serial, std::string& description,
+                                  FT_HANDLE* handle) override;
+    FT_STATUS setUSBParameters(FT_HANDLE handle, DWORD in, DWORD out) override;
+    FT_STATUS setTimeouts(FT_HANDLE handle, DWORD readMs, DWORD writeMs) override;
+    FT_STATUS setBaudRate(FT_HANDLE handle, DWORD baud) override;
+    FT_STATUS purge(FT_HANDLE handle, DWORD mask) override;
+    FT_STATUS write(FT_HANDLE handle, const uint8_t* data, DWORD n, DWORD* written) override;
+    FT_STATUS read(FT_HANDLE handle, uint8_t* data, DWORD n, DWORD* got) override;
+    FT_STATUS queueStatus(FT_HANDLE handle, DWORD* rx) override;
+    FT_STATUS getStatus(FT_HANDLE handle, DWORD* rx, DWORD* tx, DWORD* events) override;
+    FT_STATUS close(FT_HANDLE handle) override;
+    void waitForData(FT_HANDLE handle, int timeoutMs) override;
+
+private:
+    struct Port;
+    Port* port(FT_HANDLE handle) const;
+    std::vector<TtyDevice> listed_;     // the list of the last FT_CreateDeviceInfoList
+    std::vector<Port*> open_;
+};
+
+}  // namespace ftdi
