@@ -1,18 +1,38 @@
 // The Dashboard tab: every control that edits the parameter block, the
 // drawing around them, and the handlers that keep controls, block and
 // algorithm image in step. The sound logic itself lives in SoundEngine.
+//
+// Handlers preview by running the panel's own callback (installed by the main
+// window: send the image to the pedal and log the outcome), and only when the
+// engine reports an audible change while `live` is set.
 #pragma once
 
 #include <FL/Fl_Group.H>
 
 #include <cstdint>
+#include <string>
+
+#include "editor/SpeakerMenus.h"
 
 class SoundEngine;
+class Fl_Box;
+class Fl_Button;
+class Fl_Check_Button;
+class Fl_Choice;
+class Fl_Input;
+class Fl_Int_Input;
+class Fl_Float_Input;
+class Fl_PNG_Image;
+class Slider;
+class Thumbwheel;
 
 class OV_Parameters : public Fl_Group {
 public:
-    OV_Parameters(int x, int y, int w, int h, const char* label = nullptr);
+    // Reads the pictures from imgDir and the core files from binDir.
+    OV_Parameters(int x, int y, int w, int h, const char* label = nullptr,
+                  const std::string& binDir = "bin", const std::string& imgDir = "img");
     ~OV_Parameters() override;
+    void draw() override;
 
     // Loads a 12-byte block by running every control's handler (clamping
     // out-of-range bytes), so controls, sound model and image follow it.
@@ -25,10 +45,124 @@ public:
     bool leftSoloOn() const;
     bool rightSoloOn() const;
     int savedSpeaker(int side) const;       // 0 left, 1 right
+    int speakerNumber(int side) const;      // the speaker byte now in the block
 
     SoundEngine* engine;
     unsigned char coreFilesOk;
     unsigned char live;
     unsigned char globalConfig;             // cached global configuration byte
     int stereoMode;                         // 0 STEREO CABS, 1 STEREO MICS
+
+    Fl_PNG_Image* micLeftImage;
+    Fl_PNG_Image* micRightImage;
+    Fl_PNG_Image* speakerOnImage;
+    Fl_PNG_Image* speakerOffImage;
+    Fl_PNG_Image* speakerOnSoloImage;
+    Fl_PNG_Image* speakerMaskImage;
+
+    Fl_Button* stereoCabsButton;
+    Fl_Button* stereoMicsButton;
+    Fl_Button* leftSpeakerButton;
+    Fl_Button* rightSpeakerButton;
+    Fl_Button* leftCategoryButtons[CategoryCount];
+    Fl_Button* rightCategoryButtons[CategoryCount];
+    Fl_Choice* leftSpeakerChoice;
+    Fl_Choice* rightSpeakerChoice;
+    Fl_Check_Button* leftSealedCheck;
+    Fl_Check_Button* leftOpenCheck;
+    Fl_Check_Button* rightSealedCheck;
+    Fl_Check_Button* rightOpenCheck;
+    Thumbwheel* leftMicWheel;
+    Thumbwheel* rightMicWheel;
+    Fl_Box* leftMicEdgeBox;
+    Fl_Box* leftMicCenterBox;
+    Fl_Box* rightMicEdgeBox;
+    Fl_Box* rightMicCenterBox;
+    Slider* leftBlendSlider;
+    Fl_Int_Input* leftOutLeftInput;
+    Fl_Int_Input* leftOutRightInput;
+    Slider* rightBlendSlider;
+    Fl_Int_Input* rightOutRightInput;
+    Fl_Int_Input* rightOutLeftInput;
+    Slider* leftVolumeSlider;
+    Fl_Input* leftVolumeInput;
+    Slider* rightVolumeSlider;
+    Fl_Input* rightVolumeInput;
+    Fl_Choice* delayModeChoice;
+    Fl_Check_Button* ultraShortCheck;
+    Slider* delaySlider;
+    Fl_Int_Input* leftDelayInput;
+    Fl_Int_Input* rightDelayInput;
+    Fl_Float_Input* leftDelayFineInput;
+    Fl_Float_Input* rightDelayFineInput;
+    Fl_Button* tipsButton;
+    Fl_Check_Button* smallRoomCheck;
+    Fl_Check_Button* mediumRoomCheck;
+    Slider* timeSlider;
+    Fl_Int_Input* timeInput;
+    Slider* depthSlider;
+    Fl_Int_Input* depthInput;
+    Slider* colorSlider;
+
+    int leftCategoryMemory[CategoryCount];  // menu position last chosen per category
+    int rightCategoryMemory[CategoryCount];
+    int leftCategoryBase;                   // base of the category shown: 0, 40, 59, 69
+    int rightCategoryBase;
+    char delayModeText[2][111];             // explanations under the delay controls
+
+    // Handlers, one per control family; side 0 is left, 1 right. Public so
+    // the static callbacks and the tests can reach them.
+    void soloPressed(int side);
+    void categoryPressed(int side, int category);
+    void speakerChosen(int side);
+    void cabinetPressed(int side, bool opened);
+    void micWheelMoved(int side);
+    void blendMoved(int side);
+    void volumeMoved(int side);
+    void delayMoved();
+    void timeMoved();
+    void depthMoved();
+    void colorMoved();
+    void blendTyped(int side, bool outLeftField);
+    void volumeTyped(int side);
+    void delayTyped(int side);
+    void delayFineTyped(int side);
+    void timeTyped();
+    void depthTyped();
+    void modePressed(int stereoMics);
+    void delayModeChosen();
+    void ultraShortToggled();
+    void roomSizePressed(int medium);
+    void tipsPressed();
+
+private:
+    void buildSide(int side);
+    void buildDelayAndRoom();
+    void setInitialState();
+    void showMode(int stereoMics, bool changed);
+    void showModeControls();
+    void selectSpeaker(int side, int number);
+    void showCabinetChecks(int side, bool shown);
+    void setSpeakerFaces();
+    void endSolo(int side);
+    void refreshMicReadouts(int side);
+    void refreshBlendReadouts(int side);
+    void refreshVolumeReadout(int side);
+    void refreshDelayReadouts();
+    void previewIf(bool changed);
+    void drawCabsMode();
+    void drawMicsMode();
+    void drawSoloMarks(int side);
+
+    Fl_Button** categoryButtons(int side) { return side ? rightCategoryButtons : leftCategoryButtons; }
+    int* categoryMemory(int side) { return side ? rightCategoryMemory : leftCategoryMemory; }
+    int& categoryBase(int side) { return side ? rightCategoryBase : leftCategoryBase; }
+    Fl_Choice* speakerChoice(int side) { return side ? rightSpeakerChoice : leftSpeakerChoice; }
+    Fl_Button* speakerButton(int side) { return side ? rightSpeakerButton : leftSpeakerButton; }
+    Fl_Check_Button* sealedCheck(int side) { return side ? rightSealedCheck : leftSealedCheck; }
+    Fl_Check_Button* openCheck(int side) { return side ? rightOpenCheck : leftOpenCheck; }
+    Thumbwheel* micWheel(int side) { return side ? rightMicWheel : leftMicWheel; }
+    Slider* blendSlider(int side) { return side ? rightBlendSlider : leftBlendSlider; }
+    Slider* volumeSlider(int side) { return side ? rightVolumeSlider : leftVolumeSlider; }
+    Fl_Input* volumeInput(int side) { return side ? rightVolumeInput : leftVolumeInput; }
 };
