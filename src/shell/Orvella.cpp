@@ -1,20 +1,255 @@
 #include "shell/Orvella.h"
 
-// Placeholder: the foundation issue builds the window.
+#include <FL/Fl.H>
+#include <FL/Fl_Shared_Image.H>
+#include <FL/fl_draw.H>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "editor/OV_Parameters.h"
+#include "link/OV_UsbController.h"
+#include "maintenance/OV_CalibratePrompt.h"
+#include "maintenance/OV_GloConPrompt.h"
+#include "maintenance/OV_UpdatePrompt.h"
+#include "presets/OV_PresetPanel.h"
+#include "presets/OV_PresetPrompt.h"
+#include "presets/OV_TransportPanel.h"
+#include "reference/OV_ToneChart.h"
+#include "reference/OV_UserGuide.h"
+#include "shell/OV_DevSelPrompt.h"
+#include "shell/TextBoard.h"
+#include "shell/dialogs.h"
+#include "shell/quit.h"
+#include "shell/startup.h"
+
+// Three (or two) successive steps toward black with weight 0.67.
+static Fl_Color avg(Fl_Color c) {
+    for (int i = 0; i < 3; ++i) c = fl_color_average(c, FL_BLACK, 0.67f);
+    return c;
+}
+static Fl_Color avg2(Fl_Color c) {
+    for (int i = 0; i < 2; ++i) c = fl_color_average(c, FL_BLACK, 0.67f);
+    return c;
+}
+
+static void tabs_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->tabSwitched(); }
+static void connect_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->connectClicked(); }
+static void quit_cb(Fl_Widget*, void*) { quitProgram(); }
+static void preview_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->previewImage(); }
+static void devSel_cb(Fl_Widget*, void* data) { confirmPedal(static_cast<Orvella*>(data)); }
+
+static const char* const corruptedMessage =
+    "One or more components required to run this software has been corrupted.\n\n"
+    "  Please uninstall this software, then do a fresh re-installation.\n\n"
+    " < Direct support email : support@@kestrova.example >";
+
 Orvella::Orvella(int w, int h, const char* title)
     : Fl_Double_Window(w, h, title), background(nullptr), headerBand(nullptr), appLogo(nullptr),
       makerLogo(nullptr), tabs(nullptr), userGuide(nullptr), dashboard(nullptr), toneChart(nullptr),
       presetPanel(nullptr), presetPrompt(nullptr), transportPanel(nullptr), usb(nullptr),
       updatePrompt(nullptr), gloConPrompt(nullptr), devSelPrompt(nullptr), calibratePrompt(nullptr),
       gloConButton(nullptr), connectButton(nullptr), menuButton(nullptr), quitButton(nullptr),
-      statusLog(nullptr), logTopLine(0), logTime(nullptr), logLine{}, toneChartSpeakers{} {
+      statusLog(nullptr), logTopLine(0), logTime(nullptr), logLine{}, toneChartSpeakers{}, logStamp{} {
+    begin();
+    makeDataFolders();
+    fl_register_images();
+
+    background = new Fl_Box(FL_FLAT_BOX, 0, 0, 830, 630, nullptr);
+    background->color(fl_rgb_color(253, 252, 255));
+    headerBand = new Fl_Box(FL_FLAT_BOX, 0, 0, 830, 63, nullptr);
+    headerBand->color(fl_rgb_color(72, 55, 28));
+
+    char path[64];
+    snprintf(path, sizeof path, "%s/appLogo_(150x34).png", "img");
+    appLogo = new Fl_PNG_Image(path);
+    snprintf(path, sizeof path, "%s/kestrovaLogo_(130x50).png", "img");
+    makerLogo = new Fl_PNG_Image(path);
+
+    tabs = new Fl_Tabs(5, 16, w - 10, 489);
+    tabs->box(FL_PLASTIC_DOWN_FRAME);
+    tabs->selection_color(fl_rgb_color(235, 194, 0));
+    tabs->callback(tabs_cb, this);
+    dashboard = new OV_Parameters(5, 62, w - 10, 433, "  D a s h b o a r d  ");
+    dashboard->color(fl_rgb_color(153, 102, 0));
+    dashboard->labelfont(FL_HELVETICA);
+    dashboard->labelsize(14);
+    dashboard->labelcolor(fl_rgb_color(128, 128, 128));
+    dashboard->callback(preview_cb, this);
+    dashboard->end();
+    toneChart = new OV_ToneChart(5, 62, w - 10, 433, "   T o n e  \n   C h a r t   ");
+    toneChart->color(avg(FL_DARK3));
+    toneChart->labelfont(FL_HELVETICA);
+    toneChart->labelsize(12);
+    toneChart->labelcolor(fl_rgb_color(128, 128, 128));
+    toneChart->user_data(this);
+    toneChart->end();
+    userGuide = new OV_UserGuide(5, 62, w - 10, 433, "   U s e r  \n   G u i d e   ");
+    userGuide->color(avg(FL_DARK3));
+    userGuide->labelfont(FL_HELVETICA);
+    userGuide->labelsize(12);
+    userGuide->labelcolor(fl_rgb_color(128, 128, 128));
+    userGuide->user_data(this);
+    userGuide->end();
+    tabs->end();
+    tabs->value(dashboard);
+
+    presetPanel = new OV_PresetPanel(477, 67, 345, 25);
+    presetPanel->box(FL_PLASTIC_DOWN_BOX);
+    presetPanel->color(avg2(FL_DARK2));
+    presetPanel->user_data(this);
+    presetPanel->end();
+    presetPrompt = new OV_PresetPrompt(500, h - 510, 290, 170);
+    presetPrompt->box(FL_EMBOSSED_BOX);
+    presetPrompt->color(avg2(FL_DARK2));
+    presetPrompt->user_data(this);
+    presetPrompt->end();
+    presetPrompt->hide();
+    transportPanel = new OV_TransportPanel(5, h - 124, 820, 73);
+    transportPanel->box(FL_UP_BOX);
+    transportPanel->color(fl_rgb_color(72, 55, 28));
+    transportPanel->user_data(this);
+    transportPanel->end();
+    transportPanel->deactivate();
+    transportPanel->selectFirstPreset();
+
+    usb = new OV_UsbController(415, 445, 200, 24);
+    usb->end();
+    for (int i = 0; i < 8; ++i) usb->presetAddress[i] = static_cast<uint8_t>(2 * i);
+
+    gloConButton = new Fl_Button(335, 430, 160, 28, "Global Configuration");
+    gloConButton->labelfont(FL_HELVETICA_BOLD);
+    gloConButton->labelsize(13);
+    gloConButton->user_data(this);
+
+    statusLog = new TextBoard(5, h - 50, 645, 48);
+    statusLog->color(FL_LIGHT1);
+    statusLog->textsize(12);
+    statusLog->scrollbar_width(8);
+    statusLog->wrap_mode(Fl_Text_Display::WRAP_AT_PIXEL, statusLog->w() - 20);
+
+    int buttonX = statusLog->x() + 650;
+    connectButton = new Fl_Button(buttonX, h - 48, 70, 25, "Connect");
+    connectButton->labelfont(FL_HELVETICA);
+    connectButton->labelsize(14);
+    connectButton->tooltip("establish connection to pedal");
+    connectButton->callback(connect_cb, this);
+    buttonX += connectButton->w();
+    menuButton = new Fl_Button(buttonX, h - 48, 50, 25, "Menu");
+    menuButton->labelfont(FL_HELVETICA);
+    menuButton->labelsize(14);
+    menuButton->user_data(this);
+    buttonX += menuButton->w();
+    quitButton = new Fl_Button(buttonX, h - 48, 50, 25, "Quit");
+    quitButton->labelfont(FL_HELVETICA);
+    quitButton->labelsize(14);
+    quitButton->tooltip("close program");
+    quitButton->callback(quit_cb, this);
+
+    updatePrompt = new OV_UpdatePrompt(235, 100, 360, 370);
+    updatePrompt->box(FL_EMBOSSED_BOX);
+    updatePrompt->color(FL_WHITE);
+    updatePrompt->user_data(this);
+    updatePrompt->end();
+    updatePrompt->hide();
+    gloConPrompt = new OV_GloConPrompt(212, 148, 398, 260);
+    gloConPrompt->box(FL_EMBOSSED_BOX);
+    gloConPrompt->color(avg2(FL_DARK3));
+    gloConPrompt->user_data(this);
+    gloConPrompt->end();
+    gloConPrompt->hide();
+    devSelPrompt = new OV_DevSelPrompt(240, 150, 350, 260);
+    devSelPrompt->box(FL_EMBOSSED_BOX);
+    devSelPrompt->color(avg2(FL_DARK3));
+    devSelPrompt->callback(devSel_cb, this);
+    devSelPrompt->end();
+    devSelPrompt->hide();
+    calibratePrompt = new OV_CalibratePrompt(190, 480, 260, 110);
+    calibratePrompt->box(FL_EMBOSSED_BOX);
+    calibratePrompt->color(avg2(FL_DARK3));
+    calibratePrompt->user_data(this);
+    calibratePrompt->end();
+    calibratePrompt->hide();
+
+    fillToneChartSpeakers(toneChartSpeakers);
     end();
+
+    Fl::check();
+    show();
+    Fl::check();
+
+    startupConnect();
+    resize(x(), y(), 830, 600);
+
+    if (!dashboard->coreFilesOk) {
+        dialogs::alert("%s", corruptedMessage);
+        quitProgram();  // returns only under a test's quit hook
+    }
 }
 
-Orvella::~Orvella() {}
+// The children, tabs' pages included, go with the window's group; the logos
+// are not children.
+Orvella::~Orvella() {
+    delete appLogo;
+    delete makerLogo;
+}
 
-void Orvella::draw() { Fl_Double_Window::draw(); }
+void Orvella::draw() {
+    Fl_Double_Window::draw();
+    fl_color(fl_rgb_color(150, 150, 150));
+    fl_font(FL_HELVETICA, 12);
+    fl_draw("(c) 2026 Kestrova", w() - 170, h() - 8);
+    fl_font(FL_HELVETICA, 10);
+    fl_draw("TM", 549, 23);
+    if (appLogo && appLogo->w() > 0 && appLogo->h() > 0) appLogo->draw(400, 14, 150, 34);
+    if (makerLogo && makerLogo->w() > 0 && makerLogo->h() > 0) makerLogo->draw(650, 6, 130, 50);
+}
 
-void Orvella::stampStatus() {}
-void Orvella::logStatus(const char*, ...) {}
-void Orvella::advanceStatus(int) {}
+void Orvella::tabSwitched() {
+    if (dashboard->visible()) {
+        dashboard->labelsize(14);
+        toneChart->labelsize(12);
+        userGuide->labelsize(12);
+        presetPanel->show();
+        gloConButton->show();
+    } else {
+        dashboard->labelsize(12);
+        toneChart->labelsize(toneChart->visible() ? 14 : 12);
+        userGuide->labelsize(userGuide->visible() ? 14 : 12);
+        presetPanel->hide();
+        gloConButton->hide();
+    }
+    redraw();
+}
+
+void Orvella::stampStatus() {
+    time_t now = time(nullptr);
+    localtime_r(&now, &logStamp);
+    logTime = &logStamp;
+}
+
+void Orvella::logStatus(const char* format, ...) {
+    if (!logTime) stampStatus();
+    int used = snprintf(logLine, sizeof logLine, "[%02d:%02d:%02d] :  ", logTime->tm_hour,
+                        logTime->tm_min, logTime->tm_sec);
+    if (used < 0 || used >= static_cast<int>(sizeof logLine)) used = 0;
+    va_list args;
+    va_start(args, format);
+    // The room left keeps one byte for the newline; a long text is cut.
+    int room = static_cast<int>(sizeof logLine) - used - 1;
+    int written = vsnprintf(logLine + used, static_cast<size_t>(room), format, args);
+    va_end(args);
+    if (written < 0) written = 0;
+    size_t end = static_cast<size_t>(used) + static_cast<size_t>(written < room ? written : room - 1);
+    logLine[end] = '\n';
+    logLine[end + 1] = '\0';
+    statusLog->textBuffer->append(logLine);
+}
+
+void Orvella::advanceStatus(int n) {
+    logTopLine += n;
+    statusLog->scroll(logTopLine, 0);
+}

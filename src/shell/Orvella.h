@@ -29,10 +29,23 @@ public:
     ~Orvella() override;
     void draw() override;
 
-    // Status log (every writer shares these).
+    // Status log (every writer shares these). stampStatus() takes the time
+    // that the following lines carry; logStatus() appends one line made of
+    // the stamp, the formatted text (no newline needed: one is added) and a
+    // newline, cut to fit logLine; advanceStatus(n) scrolls n lines on.
     void stampStatus();
     void logStatus(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void advanceStatus(int n);
+
+    // Connect sequence: the automatic run at start-up and the "Connect"
+    // button's run; firstRead() brings preset 1 into the Dashboard.
+    void startupConnect();
+    void connectClicked();
+    bool firstRead();
+    // The Dashboard's preview step: send the image, log the outcome.
+    void previewImage();
+    // The tabs' callback: label sizes, preset bar and Global Configuration.
+    void tabSwitched();
 
     Fl_Box* background;
     Fl_Box* headerBand;
@@ -59,4 +72,5 @@ public:
     struct tm* logTime;
     char logLine[192];
     int toneChartSpeakers[78];
+    struct tm logStamp;                 // storage logTime points at
 };

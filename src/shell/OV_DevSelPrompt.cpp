@@ -1,0 +1,95 @@
+#include "shell/OV_DevSelPrompt.h"
+
+#include <FL/fl_draw.H>
+
+#include <cstring>
+
+#include "editor/OV_Parameters.h"
+#include "link/OV_UsbController.h"
+#include "presets/OV_TransportPanel.h"
+#include "shell/Orvella.h"
+
+// The button is a toggle only for its look while pressed: it runs the
+// prompt's callback and springs back.
+static void confirm_cb(Fl_Widget* button, void*) {
+    Fl_Group* prompt = button->parent();
+    prompt->do_callback();
+    static_cast<Fl_Toggle_Button*>(button)->value(0);
+}
+
+OV_DevSelPrompt::OV_DevSelPrompt(int x, int y, int w, int h, const char* label)
+    : Fl_Group(x, y, w, h, label) {
+    confirmButton = new Fl_Toggle_Button(x + 110, y + 205, 120, 25, "CONFIRM");
+    confirmButton->labelfont(FL_HELVETICA);
+    confirmButton->labelsize(14);
+    confirmButton->callback(confirm_cb);
+    serialChoice = new Fl_Choice(x + 135, y + 103, 130, 25);
+    serialChoice->labelfont(FL_HELVETICA);
+    serialChoice->textsize(13);
+    serialChoice->labelcolor(FL_WHITE);
+    end();
+}
+
+// The children belong to the group, which deletes them with itself.
+OV_DevSelPrompt::~OV_DevSelPrompt() {}
+
+void OV_DevSelPrompt::draw() {
+    Fl_Group::draw();
+    int ox = x(), oy = y();
+    fl_font(FL_HELVETICA_BOLD, 15);
+    fl_color(fl_rgb_color(255, 204, 0));
+    fl_draw("2 Drevani pedals are found.", ox + 70, oy + 50);
+    fl_draw("Please select one from this list.", ox + 65, oy + 80);
+    fl_font(FL_HELVETICA, 14);
+    fl_color(FL_WHITE);
+    fl_draw("Serial #", ox + 75, oy + 120);
+    fl_color(fl_rgb_color(128, 128, 128));
+    fl_draw("To make changes later on :", ox + 16, oy + 170);
+    fl_draw("Menu > Select Pedal", ox + 194, oy + 170);
+    fl_color(fl_rgb_color(95, 95, 95));
+    fl_rectf(ox + 15, oy + 15, 315, 2);
+    fl_rectf(ox + 15, oy + 245, 315, 2);
+}
+
+// Menu entries treat '/', '&', '_' and '\t' specially; a serial number is
+// plain text, so add it through a label that escapes nothing.
+static void addSerial(Fl_Choice* choice, const char* serial) {
+    char text[13];
+    std::strncpy(text, serial, 12);
+    text[12] = '\0';
+    int index = choice->add("x");
+    choice->replace(index, text);
+}
+
+void fillPedalList(Orvella* window) {
+    OV_DevSelPrompt* prompt = window->devSelPrompt;
+    OV_UsbController* usb = window->usb;
+    prompt->serialChoice->clear();
+    addSerial(prompt->serialChoice, usb->serialNumber[0]);
+    if (usb->deviceCount > 1) {
+        addSerial(prompt->serialChoice, usb->serialNumber[1]);
+        prompt->serialChoice->value(0);
+        prompt->show();
+        window->dashboard->deactivate();
+        window->transportPanel->deactivate();
+    }
+}
+
+void openPedalSelection(Orvella* window) {
+    window->devSelPrompt->show();
+    window->dashboard->deactivate();
+    window->transportPanel->deactivate();
+}
+
+void confirmPedal(Orvella* window) {
+    OV_DevSelPrompt* prompt = window->devSelPrompt;
+    const char* picked = prompt->serialChoice->text();
+    if (picked) {
+        std::strncpy(window->usb->serialNumber[0], picked, 11);
+        window->usb->serialNumber[0][11] = '\0';
+    }
+    window->dashboard->activate();
+    window->transportPanel->activate();
+    prompt->hide();
+    window->redraw();
+}

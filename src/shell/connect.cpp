@@ -1,0 +1,139 @@
+// The connect sequence: find the pedal, learn its firmware state and version,
+// and bring preset 1 into the Dashboard. Runs at start-up and on "Connect".
+#include <FL/Fl.H>
+
+#include <cstdio>
+#include <ctime>
+
+#include "editor/OV_Parameters.h"
+#include "link/OV_UsbController.h"
+#include "maintenance/OV_UpdatePrompt.h"
+#include "presets/OV_PresetPanel.h"
+#include "presets/OV_TransportPanel.h"
+#include "shell/OV_DevSelPrompt.h"
+#include "shell/Orvella.h"
+#include "shell/dialogs.h"
+
+static const char* const notFoundMessage =
+    "Pedal is not found -\n"
+    "Make sure pedal is powered & properly connected to the USB port, then try again.\n\n"
+    "> For Mac users : If this is the first time you install this software and connecting the pedal,\n"
+    "                    it's likely that the installation was incomplete. Please take a look at the\n"
+    "                    'Installation Guide' pdf file included with the installer and repeat the\n"
+    "                    installation process if necessary.";
+
+static const char* const usbProblemMessage =
+    "USB Communication problem detected -\n"
+    "Make sure pedal is powered & properly connected to the USB port, then try again.\n\n"
+    "> USB connection problems may also occur if your pedal is running on a firmware version that "
+    "is older than required.\n"
+    "  If you are unsure you can donwload the latest firmware and do the update.\n\n"
+    "> < Direct support email : support@@kestrova.example >";
+
+static const Fl_Color progressBlue = 0x4444ff00;
+
+namespace {
+
+// The steps both runs share; returns the number of outcome lines written.
+int connectCore(Orvella* window, bool fromButton) {
+    OV_UsbController* usb = window->usb;
+    if (!usb->openByDescription()) {
+        if (fromButton) dialogs::alert("%s", notFoundMessage);
+        window->logStatus("Pedal is not found.");
+        window->logStatus("> Connect your pedal to a USB port then click 'Connect'.");
+        return 2;
+    }
+    fillPedalList(window);
+    window->transportPanel->activate();
+
+    if (!usb->getOneByte(0x50)) {
+        dialogs::alert("%s", usbProblemMessage);
+        window->logStatus("USB communication problem detected.");
+        window->logStatus("> Recycle power to your pedal then click 'Connect'.");
+        return 2;
+    }
+    uint8_t status = usb->buffer[0];
+    int major = (status >> 4) & 0x07;
+    int minor = status & 0x0F;
+
+    if (!(status & 0x80)) {
+        // The pedal waits for new firmware: the update prompt takes over.
+        window->dashboard->deactivate();
+        window->presetPanel->deactivate();
+        window->transportPanel->deactivate();
+        window->gloConButton->deactivate();
+        OV_UpdatePrompt* prompt = window->updatePrompt;
+        snprintf(prompt->pedalVersionText, sizeof prompt->pedalVersionText, "V%d.%d", major, minor);
+        if (prompt->pedalVersionBox) prompt->pedalVersionBox->label(prompt->pedalVersionText);
+        prompt->show();
+        return 0;
+    }
+
+    window->transportPanel->activate();
+    // firstRead() stamps its own lines; the outcome lines keep the run's stamp.
+    struct tm runStamp = window->logStamp;
+    bool ready = window->firstRead();
+    window->logStamp = runStamp;
+    window->logTime = &window->logStamp;
+    if (!ready) return 2;
+    window->logStatus("Initialization OK - Firmware : v%d.%d.", major, minor);
+    window->logStatus("Ready.");
+    usb->progress->value(100);
+    usb->progress->label("Read complete");
+    usb->progress->selection_color(progressBlue);
+    usb->redraw();
+    return 2;
+}
+
+// Keeps "Connect" inactive while a run is in progress, so a click that the
+// toolkit dispatches during a transfer cannot start a second run.
+class ConnectRun {
+public:
+    explicit ConnectRun(Fl_Widget* button) : button(button) { button->deactivate(); }
+    ~ConnectRun() { button->activate(); }
+
+private:
+    Fl_Widget* button;
+};
+
+}  // namespace
+
+void Orvella::startupConnect() {
+    ConnectRun run(connectButton);
+    stampStatus();
+    logStatus("Connecting ...");
+    advanceStatus(connectCore(this, false));
+    presetPanel->loadPresetList();
+    redraw();
+}
+
+void Orvella::connectClicked() {
+    ConnectRun run(connectButton);
+    stampStatus();
+    logStatus("Connecting ...");
+    advanceStatus(connectCore(this, true));
+    usb->progress->value(0);
+    usb->progress->label(nullptr);
+    usb->progress->selection_color(progressBlue);
+    usb->redraw();
+    redraw();
+}
+
+bool Orvella::firstRead() {
+    // A short settling pause before the read. The toolkit is not run during
+    // it, and the thread sleeps rather than spinning.
+    struct timespec pause = {0, 100 * 1000 * 1000};
+    while (nanosleep(&pause, &pause) != 0) {
+    }
+    stampStatus();
+    transportPanel->selectFirstPreset();
+    if (!usb->readPreset(transportPanel->selectedPreset)) {
+        dialogs::alert("%s", usbProblemMessage);
+        logStatus("USB communication problem detected.");
+        logStatus("> Recycle power to your pedal then click 'Connect'.");
+        return false;
+    }
+    dashboard->apply(usb->buffer);
+    transportPanel->showTitle(usb->buffer + 12);
+    return true;
+}

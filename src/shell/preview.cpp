@@ -1,0 +1,26 @@
+// The Dashboard's callback: every finished change on the Dashboard ends here,
+// and this is the only place the Dashboard sends anything to the pedal.
+#include "editor/OV_Parameters.h"
+#include "link/OV_UsbController.h"
+#include "presets/OV_PresetPanel.h"
+#include "presets/OV_TransportPanel.h"
+#include "shell/Orvella.h"
+
+void Orvella::previewImage() {
+    // An active transport panel means a pedal is connected.
+    if (transportPanel->active()) {
+        int result = usb->writePreview(dashboard->image());
+        stampStatus();
+        if (result == 0)
+            logStatus("parameter change ok.");
+        else
+            logStatus("parameter change offline. Error code = %d", result);
+        advanceStatus(1);
+    }
+    // The sound no longer matches a stored local preset.
+    if (dashboard->live) presetPanel->clearSelection();
+    // The local preset bar belongs to the Dashboard page only: a preview
+    // started from another page (a tone-chart audition) leaves it hidden.
+    if (dashboard->visible()) presetPanel->show();
+    redraw();
+}

@@ -1,0 +1,102 @@
+// Data folders, tone-chart speaker table and the platform layer.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "gui/TestEnvironment.h"
+#include "shell/platform.h"
+#include "shell/startup.h"
+
+using gui::TestEnvironment;
+
+namespace {
+
+bool isDir(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+TEST(DataFolders, FirstRunCreatesMakerProgramAndPresetFolders) {
+    TestEnvironment env;
+    makeDataFolders();
+    EXPECT_TRUE(isDir(env.home + "/Kestrova"));
+    EXPECT_TRUE(isDir(env.home + "/Kestrova/Orvella"));
+    EXPECT_TRUE(isDir(env.home + "/Kestrova/Orvella/presets"));
+    EXPECT_EQ(presetFolder(), env.home + "/Kestrova//Orvella/presets/");
+    // A second run finds everything present and changes nothing.
+    TestEnvironment::writeFile(env.home + "/Kestrova/Orvella/presets/keep.lop", "x");
+    makeDataFolders();
+    EXPECT_EQ(TestEnvironment::readFile(env.home + "/Kestrova/Orvella/presets/keep.lop"), "x");
+}
+
+TEST(DataFolders, OnlyTheMissingLevelsAreCreated) {
+    TestEnvironment env;
+    ASSERT_EQ(mkdir((env.home + "/Kestrova").c_str(), 0755), 0);
+    makeDataFolders();
+    EXPECT_TRUE(isDir(env.home + "/Kestrova/Orvella/presets"));
+
+    TestEnvironment env2;
+    ASSERT_EQ(mkdir((env2.home + "/Kestrova").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((env2.home + "/Kestrova/Orvella").c_str(), 0755), 0);
+    makeDataFolders();
+    EXPECT_TRUE(isDir(env2.home + "/Kestrova/Orvella/presets"));
+}
+
+TEST(DataFolders, PlainFileInTheWayCountsAsAbsentAndFailsQuietly) {
+    TestEnvironment env;
+    ASSERT_TRUE(TestEnvironment::writeFile(env.home + "/Kestrova", "not a folder"));
+    EXPECT_FALSE(platform::folderExists(env.home + "/Kestrova"));
+    makeDataFolders();   // must neither crash nor replace the file
+    EXPECT_EQ(TestEnvironment::readFile(env.home + "/Kestrova"), "not a folder");
+    EXPECT_FALSE(isDir(env.home + "/Kestrova/Orvella"));
+
+    TestEnvironment env2;
+    ASSERT_EQ(mkdir((env2.home + "/Kestrova").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((env2.home + "/Kestrova/Orvella").c_str(), 0755), 0);
+    ASSERT_TRUE(TestEnvironment::writeFile(env2.home + "/Kestrova/Orvella/presets", ""));
+    makeDataFolders();
+    EXPECT_FALSE(isDir(env2.home + "/Kestrova/Orvella/presets"));
+}
+
+TEST(Platform, HomeStandsInForUnsetWindowsVariables) {
+    TestEnvironment env;
+    unsetenv("HOMEDRIVE");
+    unsetenv("USERPROFILE");
+    std::string home = getenv("HOME") ? getenv("HOME") : "";
+    EXPECT_FALSE(platform::envSet("HOMEDRIVE"));
+    EXPECT_EQ(platform::env("HOMEDRIVE"), home);
+    EXPECT_EQ(platform::env("USERPROFILE"), home);
+    // Other variables get no stand-in.
+    unsetenv("LOCALAPPDATA");
+    EXPECT_EQ(platform::env("LOCALAPPDATA"), "");
+}
+
+TEST(Platform, DesktopFolderFallsBackToTheProfileFolder) {
+    TestEnvironment env;
+    EXPECT_EQ(platform::desktopFolder(), env.desktop);
+    ASSERT_EQ(rmdir(env.desktop.c_str()), 0);
+    EXPECT_EQ(platform::desktopFolder(), env.home);
+}
+
+TEST(ToneChartSpeakers, EntriesWithoutSpeakerKeepTheMarker) {
+    int speakers[78];
+    fillToneChartSpeakers(speakers);
+    const int marker = 0x02020202;
+    for (int i : {0, 1, 2, 13, 14, 15, 26, 27, 28, 39, 40, 41, 49, 50, 51, 58, 77})
+        EXPECT_EQ(speakers[i], marker) << "entry " << i;
+    EXPECT_EQ(speakers[3], 2);
+    EXPECT_EQ(speakers[12], 19);
+    EXPECT_EQ(speakers[16], 23);
+    EXPECT_EQ(speakers[25], 40);
+    EXPECT_EQ(speakers[29], 42);
+    EXPECT_EQ(speakers[38], 59);
+    EXPECT_EQ(speakers[42], 61);
+    EXPECT_EQ(speakers[48], 69);
+    EXPECT_EQ(speakers[52], 70);
+    EXPECT_EQ(speakers[57], 77);
+    int withSpeaker = 0;
+    for (int v : speakers) withSpeaker += v != marker;
+    EXPECT_EQ(withSpeaker, 43);
+}

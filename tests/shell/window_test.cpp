@@ -1,0 +1,239 @@
+// The main window: children and their settings, tab switch, start-up without
+// a pedal, the Connect button, the core-file check and Quit.
+#include <gtest/gtest.h>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Progress.H>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+
+#include "editor/OV_Parameters.h"
+#include "gui/Events.h"
+#include "gui/RecordingDialogs.h"
+#include "gui/TestEnvironment.h"
+#include "link/OV_UsbController.h"
+#include "maintenance/OV_CalibratePrompt.h"
+#include "maintenance/OV_GloConPrompt.h"
+#include "maintenance/OV_UpdatePrompt.h"
+#include "presets/OV_PresetPanel.h"
+#include "presets/OV_PresetPrompt.h"
+#include "presets/OV_TransportPanel.h"
+#include "reference/OV_ToneChart.h"
+#include "reference/OV_UserGuide.h"
+#include "shell/OV_DevSelPrompt.h"
+#include "shell/Orvella.h"
+#include "shell/TextBoard.h"
+
+using gui::RecordingDialogs;
+using gui::TestEnvironment;
+
+namespace {
+
+std::string logText(Orvella* window) {
+    char* text = window->statusLog->textBuffer->text();
+    std::string result = text;
+    free(text);
+    return result;
+}
+
+// The log's lines without their time stamps.
+std::vector<std::string> logLines(Orvella* window) {
+    std::vector<std::string> lines;
+    std::string text = logText(window);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end - start);
+        lines.push_back(line.size() > 14 && line[0] == '[' ? line.substr(14) : line);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+bool placed(Fl_Widget* w, int x, int y, int width, int height) {
+    return w->x() == x && w->y() == y && w->w() == width && w->h() == height;
+}
+
+std::string runProbe(const TestEnvironment& env, const char* argument, int* status) {
+    std::string command = std::string("cd '") + env.work + "' && '" + QUIT_PROBE + "' " + argument;
+    FILE* pipe = popen(command.c_str(), "r");
+    std::string output;
+    char chunk[256];
+    while (size_t n = fread(chunk, 1, sizeof chunk, pipe)) output.append(chunk, n);
+    *status = pclose(pipe);
+    return output;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    TestEnvironment env;
+    RecordingDialogs dialogs;
+    std::unique_ptr<Orvella> window = env.openWindow();
+};
+
+}  // namespace
+
+TEST_F(MainWindow, ChildrenStandWhereTheyBelongWithTheirLabels) {
+    EXPECT_STREQ(window->label(), "Kestrova - Orvella 2.0.8");
+    EXPECT_TRUE(placed(window.get(), window->x(), window->y(), 830, 600));
+    EXPECT_TRUE(placed(window->background, 0, 0, 830, 630));
+    EXPECT_EQ(window->headerBand->color(), fl_rgb_color(72, 55, 28));
+    EXPECT_TRUE(placed(window->tabs, 5, 16, 820, 489));
+    EXPECT_EQ(window->tabs->selection_color(), fl_rgb_color(235, 194, 0));
+    for (Fl_Widget* page : {static_cast<Fl_Widget*>(window->dashboard),
+                            static_cast<Fl_Widget*>(window->toneChart),
+                            static_cast<Fl_Widget*>(window->userGuide)}) {
+        EXPECT_TRUE(placed(page, 5, 62, 820, 433));
+        EXPECT_EQ(page->parent(), window->tabs);
+    }
+    EXPECT_STREQ(window->dashboard->label(), "  D a s h b o a r d  ");
+    EXPECT_STREQ(window->toneChart->label(), "   T o n e  \n   C h a r t   ");
+    EXPECT_STREQ(window->userGuide->label(), "   U s e r  \n   G u i d e   ");
+    EXPECT_EQ(window->tabs->value(), window->dashboard);
+    EXPECT_TRUE(placed(window->presetPanel, 477, 67, 345, 25));
+    EXPECT_TRUE(placed(window->transportPanel, 5, 476, 820, 73));
+    EXPECT_TRUE(placed(window->usb, 415, 445, 200, 24));
+    EXPECT_TRUE(placed(window->usb->progress, 632, 485, 180, 24));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(window->usb->presetAddress[i], 2 * i);
+    EXPECT_TRUE(placed(window->gloConButton, 335, 430, 160, 28));
+    EXPECT_STREQ(window->gloConButton->label(), "Global Configuration");
+    EXPECT_TRUE(placed(window->statusLog, 5, 550, 645, 48));
+    EXPECT_TRUE(placed(window->connectButton, 655, 552, 70, 25));
+    EXPECT_TRUE(placed(window->menuButton, 725, 552, 50, 25));
+    EXPECT_TRUE(placed(window->quitButton, 775, 552, 50, 25));
+    EXPECT_STREQ(window->connectButton->tooltip(), "establish connection to pedal");
+    EXPECT_STREQ(window->quitButton->tooltip(), "close program");
+    EXPECT_TRUE(placed(window->presetPrompt, 500, 90, 290, 170));
+    EXPECT_TRUE(placed(window->devSelPrompt, 240, 150, 350, 260));
+    for (Fl_Widget* prompt : {static_cast<Fl_Widget*>(window->presetPrompt),
+                              static_cast<Fl_Widget*>(window->updatePrompt),
+                              static_cast<Fl_Widget*>(window->gloConPrompt),
+                              static_cast<Fl_Widget*>(window->devSelPrompt),
+                              static_cast<Fl_Widget*>(window->calibratePrompt)})
+        EXPECT_FALSE(prompt->visible());
+    // Drawing order: the prompts come after (on top of) the panels and buttons.
+    EXPECT_LT(window->find(window->statusLog), window->find(window->updatePrompt));
+    EXPECT_LT(window->find(window->gloConPrompt), window->find(window->devSelPrompt));
+    EXPECT_EQ(window->dashboard->user_data(), window.get());
+}
+
+TEST_F(MainWindow, StartWithoutPedalLogsTwoOutcomeLinesAndNoAlert) {
+    std::vector<std::string> lines = logLines(window.get());
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "Connecting ...");
+    EXPECT_EQ(lines[1], "Pedal is not found.");
+    EXPECT_EQ(lines[2], "> Connect your pedal to a USB port then click 'Connect'.");
+    EXPECT_EQ(window->logTopLine, 2);
+    EXPECT_EQ(dialogs.count(RecordingDialogs::Alert) - env.quitRequests(), 0);
+    EXPECT_FALSE(window->transportPanel->active());
+    EXPECT_TRUE(window->connectButton->active());
+    // All three start-up lines carry one stamp.
+    std::string text = logText(window.get());
+    std::string stamp = text.substr(0, 14);
+    EXPECT_EQ(text.find(stamp, 1), text.find('\n') + 1);
+}
+
+TEST_F(MainWindow, ConnectWithoutPedalAlertsEveryTimeAndClearsTheBar) {
+    for (int run = 1; run <= 2; ++run) {
+        gui::click(window.get(), 690, 564);
+        std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
+        ASSERT_EQ(static_cast<int>(alerts.size()), run + env.quitRequests());
+        EXPECT_EQ(alerts.back().rfind("Pedal is not found -\nMake sure pedal is powered", 0), 0u);
+    }
+    std::vector<std::string> lines = logLines(window.get());
+    ASSERT_EQ(lines.size(), 9u);
+    EXPECT_EQ(lines[6], "Connecting ...");
+    EXPECT_EQ(lines[7], "Pedal is not found.");
+    EXPECT_EQ(window->logTopLine, 6);
+    EXPECT_EQ(window->usb->progress->value(), 0);
+    EXPECT_EQ(window->usb->progress->label(), nullptr);
+    EXPECT_FALSE(window->transportPanel->active());
+    EXPECT_TRUE(window->connectButton->active());
+}
+
+TEST_F(MainWindow, TabSwitchShowsPresetBarAndGlobalConfigurationOnlyOnTheDashboard) {
+    window->tabs->value(window->toneChart);
+    window->tabs->do_callback();
+    EXPECT_FALSE(window->presetPanel->visible());
+    EXPECT_FALSE(window->gloConButton->visible());
+    EXPECT_EQ(window->toneChart->labelsize(), 14);
+    EXPECT_EQ(window->dashboard->labelsize(), 12);
+    EXPECT_EQ(window->userGuide->labelsize(), 12);
+    EXPECT_TRUE(window->transportPanel->visible());
+    EXPECT_TRUE(window->statusLog->visible());
+
+    window->tabs->value(window->userGuide);
+    window->tabs->do_callback();
+    EXPECT_EQ(window->userGuide->labelsize(), 14);
+    EXPECT_EQ(window->toneChart->labelsize(), 12);
+    EXPECT_FALSE(window->presetPanel->visible());
+
+    window->tabs->value(window->dashboard);
+    window->tabs->do_callback();
+    EXPECT_TRUE(window->presetPanel->visible());
+    EXPECT_TRUE(window->gloConButton->visible());
+    EXPECT_EQ(window->dashboard->labelsize(), 14);
+    EXPECT_EQ(window->userGuide->labelsize(), 12);
+}
+
+TEST_F(MainWindow, PreviewWithoutPedalSendsAndLogsNothing) {
+    std::string before = logText(window.get());
+    window->tabs->value(window->toneChart);
+    window->tabs->do_callback();
+    window->dashboard->do_callback();
+    EXPECT_EQ(logText(window.get()), before);
+    // An audition from the tone chart keeps the preset bar off that page.
+    EXPECT_FALSE(window->presetPanel->visible());
+}
+
+TEST_F(MainWindow, PreviewOnAnUnreachablePedalLogsTheErrorCode) {
+    window->transportPanel->activate();   // as after a connect; no pedal answers now
+    window->dashboard->do_callback();
+    std::vector<std::string> lines = logLines(window.get());
+    EXPECT_EQ(lines.back().rfind("parameter change offline. Error code = ", 0), 0u) << lines.back();
+    EXPECT_EQ(window->logTopLine, 3);
+}
+
+TEST(MainWindowCoreFiles, MissingCoreFilesEndTheProgramAfterTheConnectAttempt) {
+    TestEnvironment probeEnv;
+    {
+        RecordingDialogs dialogs;
+        std::unique_ptr<Orvella> window = probeEnv.openWindow();
+        if (!window->dashboard->engine) GTEST_SKIP() << "the Dashboard does not read core files yet";
+    }
+    // An empty bin folder: every core file is missing.
+    std::string emptyBin = probeEnv.root + "/emptybin";
+    ASSERT_EQ(mkdir(emptyBin.c_str(), 0755), 0);
+    TestEnvironment env(emptyBin);
+    RecordingDialogs dialogs;
+    std::unique_ptr<Orvella> window = env.openWindow();
+    EXPECT_EQ(env.quitRequests(), 1);
+    std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("One or more components required to run this software has been corrupted.", 0), 0u);
+    EXPECT_NE(alerts[0].find(" < Direct support email : support@@kestrova.example >"), std::string::npos);
+    EXPECT_EQ(logLines(window.get())[1], "Pedal is not found.");   // the connect attempt came first
+}
+
+TEST(Quit, EndsTheProcessAtOnceWithStatusZero) {
+    TestEnvironment env;
+    int status = 0;
+    std::string output = runProbe(env, "", &status);
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+    EXPECT_NE(output.find("constructed"), std::string::npos) << output;
+    EXPECT_EQ(output.find("still running"), std::string::npos) << output;
+}
+
+TEST(Quit, ClosingTheWindowEndsTheLoopWithStatusZero) {
+    TestEnvironment env;
+    int status = 0;
+    std::string output = runProbe(env, "close", &status);
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+    EXPECT_NE(output.find("loop ended 0"), std::string::npos) << output;
+}
