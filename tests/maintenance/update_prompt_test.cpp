@@ -1,0 +1,341 @@
+// The firmware update prompt in the real main window, against an in-process
+// pedal that waits for firmware: it echoes every page (or corrupts one echo on
+// request) and records what it is sent.
+#include <gtest/gtest.h>
+
+#include <FL/Fl.H>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "editor/OV_Parameters.h"
+#include "gui/Events.h"
+#include "gui/RecordingDialogs.h"
+#include "gui/TestEnvironment.h"
+#include "link/FakeFtdi.h"
+#include "link/OV_UsbController.h"
+#include "maintenance/OV_UpdatePrompt.h"
+#include "presets/OV_TransportPanel.h"
+#include "shell/Orvella.h"
+#include "shell/TextBoard.h"
+
+namespace {
+
+using Bytes = ftdi::FakeFtdi::Bytes;
+
+struct SentPage {
+    unsigned address;
+    Bytes bytes;
+};
+
+class UpdatePromptTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        pedal.devices.push_back({"Kestrova Drevani", "VP24000001"});
+        pedal.responder = [this](const Bytes& sent) { return answer(sent); };
+        window = env.openWindow();
+        prompt = window->updatePrompt;
+        prompt->callback(updatePrompt_cb, window.get());
+        dialogs.clear();   // whatever start-up reported is not the prompt's concern
+    }
+
+    // The pedal in update mode: status 0x23 (bit 7 clear, version 2.3).
+    Bytes answer(const Bytes& sent) {
+        if (sent.size() == 1 && sent[0] == 0x50) return Bytes{0x23};
+        if (sent.size() == 67 && sent[0] == 0xA0) {
+            pages.push_back({static_cast<unsigned>(sent[1] | sent[2] << 8), Bytes(sent.begin() + 3, sent.end())});
+            labelsSeen.push_back(label());
+            if (duringPage) duringPage(static_cast<int>(pages.size()) - 1);
+            Bytes echo(sent.begin() + 3, sent.end());
+            if (static_cast<int>(pages.size()) - 1 == corruptPage) echo[5] ^= 0x40;
+            return echo;
+        }
+        if (sent.size() == 2 && sent[0] == 0xB0) {
+            versions.push_back(sent[1]);
+            labelsSeen.push_back(label());
+        }
+        if (sent.size() == 1 && sent[0] == 0xFF) ++resumes;
+        return Bytes();
+    }
+
+    std::string label() const {
+        const char* text = window->usb->progress->label();
+        return text ? text : "";
+    }
+
+    std::string log() const {
+        char* text = window->statusLog->textBuffer->text();
+        std::string copy = text;
+        free(text);
+        return copy;
+    }
+
+    std::string package(const std::string& name, const std::string& bytes) {
+        std::string path = env.root + "/" + name;
+        gui::TestEnvironment::writeFile(path, bytes);
+        return path;
+    }
+
+    // Clicks at the centre of a widget, as the user would.
+    void click(Fl_Widget* w) {
+        gui::click(window.get(), w->x() + w->w() / 2, w->y() + w->h() / 2);
+        gui::settle();
+    }
+
+    void browse(const std::string& path) {
+        dialogs.chooserAnswers.push_back({path});
+        click(prompt->browseButton);
+    }
+
+    gui::TestEnvironment env;
+    gui::RecordingDialogs dialogs;
+    ftdi::FakeFtdi pedal;
+    ftdi::ScopedBackend backend{pedal};
+    std::unique_ptr<Orvella> window;
+    OV_UpdatePrompt* prompt = nullptr;
+
+    std::vector<SentPage> pages;
+    std::vector<uint8_t> versions;
+    std::vector<std::string> labelsSeen;
+    std::function<void(int)> duringPage;
+    int corruptPage = -1;
+    int resumes = 0;
+};
+
+std::string payloadOf(size_t n) {
+    std::string bytes(n, '\0');
+    for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>(0x30 + i % 61);
+    return bytes;
+}
+
+}  // namespace
+
+TEST_F(UpdatePromptTest, ConnectShowsThePromptWithThePedalVersion) {
+    EXPECT_TRUE(prompt->visible());
+    EXPECT_STREQ(prompt->pedalVersionBox->label(), "V2.3");
+    EXPECT_FALSE(window->dashboard->active());
+    EXPECT_FALSE(window->transportPanel->active());
+    EXPECT_FALSE(prompt->updateButton->active());
+    EXPECT_TRUE(prompt->iconBox->visible());
+    EXPECT_FALSE(prompt->notesDisplay->visible());
+    EXPECT_STREQ(prompt->cancelButton->label(), "Cancel");
+}
+
+TEST_F(UpdatePromptTest, ChooserStartsInTheDownloadFolder) {
+    dialogs.chooserAnswers.push_back({});   // cancelled
+    click(prompt->browseButton);
+    ASSERT_EQ(dialogs.chooserRequests.size(), 1u);
+    EXPECT_EQ(dialogs.chooserRequests[0].title, "Browse Firmware (.fdt)");
+    EXPECT_EQ(dialogs.chooserRequests[0].filter, "*.fdt");
+    EXPECT_EQ(dialogs.chooserRequests[0].directory.rfind(env.home, 0), 0u);
+    EXPECT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 0);
+    EXPECT_FALSE(prompt->updateButton->active());
+}
+
+TEST_F(UpdatePromptTest, BrowsedPackageShowsVersionAndNotes) {
+    browse(package("fw.fdt", "[\n2\nFaster start-up\nQuieter relays\n" + payloadOf(10)));
+    EXPECT_STREQ(prompt->fileVersionBox->label(), "V2.4");
+    EXPECT_FALSE(prompt->iconBox->visible());
+    EXPECT_TRUE(prompt->notesDisplay->visible());
+    char* notes = prompt->notesBuffer->text();
+    EXPECT_STREQ(notes, "Faster start-up\nQuieter relays\n");
+    free(notes);
+    EXPECT_TRUE(prompt->updateButton->active());
+    EXPECT_NE(log().find("] :  Firmware package file ready.\n"), std::string::npos);
+    EXPECT_TRUE(pages.empty());
+}
+
+TEST_F(UpdatePromptTest, UnreadablePackageIsAFileError) {
+    browse(env.root + "/missing.fdt");
+    ASSERT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 1);
+    EXPECT_EQ(dialogs.texts(gui::RecordingDialogs::Alert)[0].rfind("A problem is encountered while trying to access the firmware file.", 0), 0u);
+    EXPECT_EQ(label(), "File error");
+    EXPECT_EQ(window->usb->progress->selection_color(), 0x80000000u);
+    EXPECT_NE(log().find("Failed to open firmware package file - Error code : 2.\n"), std::string::npos);
+    EXPECT_FALSE(prompt->updateButton->active());
+}
+
+TEST_F(UpdatePromptTest, UpdateSendsPaddedPagesWithProgressThenTheVersion) {
+    std::string payload = payloadOf(130);
+    browse(package("fw.fdt", "[\n1\nnote\n" + payload));
+    click(prompt->updateButton);
+
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(pages[0].address, 0u);
+    EXPECT_EQ(pages[1].address, 64u);
+    EXPECT_EQ(pages[2].address, 128u);
+    EXPECT_EQ(std::string(pages[0].bytes.begin(), pages[0].bytes.end()), payload.substr(0, 64));
+    EXPECT_EQ(std::string(pages[2].bytes.begin(), pages[2].bytes.begin() + 2), payload.substr(128, 2));
+    EXPECT_EQ(pages[2].bytes, [&] { Bytes b(64, 0); b[0] = payload[128]; b[1] = payload[129]; return b; }());
+    EXPECT_EQ(versions, std::vector<uint8_t>{0x24});
+    // Labels as the pedal saw them at each page and at the version command.
+    ASSERT_EQ(labelsSeen.size(), 4u);
+    EXPECT_EQ(labelsSeen[1], " 33%");
+    EXPECT_EQ(labelsSeen[2], " 67%");
+    EXPECT_EQ(labelsSeen[3], "100%");
+    EXPECT_EQ(label(), "100%");
+
+    ASSERT_EQ(dialogs.count(gui::RecordingDialogs::Message), 1);
+    EXPECT_EQ(dialogs.texts(gui::RecordingDialogs::Message)[0].rfind("Firmware update complete.\n\n", 0), 0u);
+    EXPECT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 0);
+    EXPECT_NE(log().find("] :  Firmware update complete.\n"), std::string::npos);
+    EXPECT_STREQ(prompt->cancelButton->label(), "Exit Session");
+    EXPECT_FALSE(prompt->updateButton->active());
+    EXPECT_EQ(prompt->updateButton->value(), 0);
+    EXPECT_TRUE(window->connectButton->active());
+    EXPECT_TRUE(window->quitButton->active());
+    // The common tail puts the bar back in its place.
+    EXPECT_EQ(window->usb->progress->x(), 632);
+    EXPECT_EQ(window->usb->progress->w(), 180);
+    EXPECT_EQ(resumes, 0);
+}
+
+TEST_F(UpdatePromptTest, CorruptedEchoAbortsWithoutFurtherPagesOrVersion) {
+    corruptPage = 1;
+    browse(package("fw.fdt", "5\n0\n" + payloadOf(300)));
+    click(prompt->updateButton);
+    EXPECT_EQ(pages.size(), 2u);
+    EXPECT_TRUE(versions.empty());
+    ASSERT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 1);
+    EXPECT_EQ(dialogs.texts(gui::RecordingDialogs::Alert)[0].rfind("Firmware Update process has been aborted due to detected errors.", 0), 0u);
+    EXPECT_EQ(label(), "Update aborted");
+    EXPECT_NE(log().find("] :  > Update aborted due to errors. Please try again.\n"), std::string::npos);
+    EXPECT_TRUE(prompt->updateButton->active());   // another attempt is allowed
+    EXPECT_STREQ(prompt->cancelButton->label(), "Cancel");
+}
+
+TEST_F(UpdatePromptTest, FailedPageTransferShowsItsAlert) {
+    browse(package("fw.fdt", "5\n0\n" + payloadOf(200)));
+    pedal.writeStatus = FT_IO_ERROR;
+    click(prompt->updateButton);
+    EXPECT_TRUE(pages.empty());
+    EXPECT_TRUE(versions.empty());
+    ASSERT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 1);
+    std::string alert = dialogs.texts(gui::RecordingDialogs::Alert)[0];
+    EXPECT_EQ(alert.rfind("USB communication problem has been detected.\n\n", 0), 0u);
+    EXPECT_NE(alert.find("\n\n < Direct support email : "), std::string::npos);
+    EXPECT_EQ(label(), "Update failed");
+    EXPECT_NE(log().find("] :  > Firmware update operation failed. Please try again.\n"), std::string::npos);
+    EXPECT_TRUE(prompt->updateButton->active());
+}
+
+TEST_F(UpdatePromptTest, CancelBeforeAnUpdateAlertsLogsAndResumes) {
+    click(prompt->cancelButton);
+    ASSERT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 1);
+    EXPECT_EQ(dialogs.texts(gui::RecordingDialogs::Alert)[0].rfind(" You've chosen to cancel the firmware update process.", 0), 0u);
+    EXPECT_NE(log().find("] :  Firmware update cancelled by user.\n"), std::string::npos);
+    EXPECT_EQ(resumes, 1);
+    EXPECT_FALSE(prompt->visible());
+    EXPECT_TRUE(window->dashboard->active());
+    EXPECT_TRUE(window->transportPanel->active());
+    EXPECT_EQ(prompt->cancelButton->value(), 0);
+    EXPECT_EQ(window->usb->progress->value(), 0);
+}
+
+TEST_F(UpdatePromptTest, ExitSessionAfterAnUpdateOnlyLogs) {
+    browse(package("fw.fdt", "[\n0\n" + payloadOf(64)));
+    click(prompt->updateButton);
+    dialogs.clear();
+    click(prompt->cancelButton);
+    EXPECT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 0);
+    EXPECT_NE(log().find("] :  Normal operation resumes.\n"), std::string::npos);
+    EXPECT_EQ(log().find("cancelled by user"), std::string::npos);
+    EXPECT_EQ(resumes, 1);
+    EXPECT_FALSE(prompt->visible());
+}
+
+TEST_F(UpdatePromptTest, ResumeRefusedKeepsTheTransportPanelInactive) {
+    pedal.writeStatus = FT_IO_ERROR;
+    click(prompt->cancelButton);
+    std::vector<std::string> alerts = dialogs.texts(gui::RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(alerts[1].rfind(" USB communication problem is detected.", 0), 0u);
+    EXPECT_FALSE(window->transportPanel->active());
+    EXPECT_TRUE(window->dashboard->active());
+}
+
+TEST_F(UpdatePromptTest, ResumeWithThePedalUnpluggedOnlyAlertsTheCancel) {
+    pedal.openStatus = FT_DEVICE_NOT_FOUND;
+    click(prompt->cancelButton);
+    EXPECT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 1);   // the cancel alert alone
+    EXPECT_TRUE(window->transportPanel->active());
+}
+
+TEST_F(UpdatePromptTest, NoteCountBeyondTheLinesSendsNothing) {
+    browse(package("fw.fdt", "[\n12\nonly one note\n"));
+    click(prompt->updateButton);
+    EXPECT_TRUE(pages.empty());
+    EXPECT_TRUE(versions.empty());
+    EXPECT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 0);
+    EXPECT_EQ(dialogs.count(gui::RecordingDialogs::Message), 0);
+}
+
+TEST_F(UpdatePromptTest, OversizedPayloadIsRefusedUntouched) {
+    browse(package("big.fdt", "[\n0\n" + payloadOf(65537)));
+    ASSERT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 1);
+    EXPECT_NE(dialogs.texts(gui::RecordingDialogs::Alert)[0].find("too large"), std::string::npos);
+    EXPECT_NE(log().find("Firmware package refused"), std::string::npos);
+    EXPECT_EQ(log().find("Firmware package file ready."), std::string::npos);
+    EXPECT_FALSE(prompt->updateButton->active());
+    EXPECT_TRUE(pages.empty());
+}
+
+TEST_F(UpdatePromptTest, PackageGrownPastTheLimitAfterBrowsingIsRefused) {
+    std::string path = package("fw.fdt", "[\n0\n" + payloadOf(128));
+    browse(path);
+    gui::TestEnvironment::writeFile(path, "[\n0\n" + payloadOf(65600));
+    click(prompt->updateButton);
+    EXPECT_TRUE(pages.empty());
+    EXPECT_TRUE(versions.empty());
+    ASSERT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 1);
+    EXPECT_NE(dialogs.texts(gui::RecordingDialogs::Alert)[0].find("too large"), std::string::npos);
+    EXPECT_FALSE(prompt->updateButton->active());
+    EXPECT_TRUE(window->connectButton->active());
+}
+
+TEST_F(UpdatePromptTest, PackageGoneWhenTheUpdateStartsSendsNothing) {
+    std::string path = package("fw.fdt", "[\n0\n" + payloadOf(128));
+    browse(path);
+    std::remove(path.c_str());
+    click(prompt->updateButton);
+    EXPECT_TRUE(pages.empty());
+    EXPECT_TRUE(versions.empty());
+    ASSERT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 1);
+    EXPECT_EQ(dialogs.texts(gui::RecordingDialogs::Alert)[0].rfind("A problem is encountered while trying to access the firmware file.", 0), 0u);
+    EXPECT_NE(log().find("Failed to open firmware package file - Error code : 2.\n"), std::string::npos);
+    EXPECT_EQ(label(), "File error");
+}
+
+TEST_F(UpdatePromptTest, PressesDuringTheTransferAreIgnored) {
+    browse(package("fw.fdt", "[\n0\n" + payloadOf(64 * 4)));
+    dialogs.chooserAnswers.push_back({package("other.fdt", "1\n0\nxx")});
+    duringPage = [this](int page) {
+        if (page != 1) return;
+        // Clicks as the toolkit would deliver them between polls, and the
+        // buttons' callbacks run directly.
+        click(prompt->cancelButton);
+        click(prompt->browseButton);
+        click(prompt->updateButton);
+        prompt->cancelButton->do_callback();
+        prompt->browseButton->do_callback();
+        prompt->updateButton->do_callback();
+        prompt->do_callback();
+        EXPECT_FALSE(window->connectButton->active());
+        EXPECT_FALSE(window->menuButton->active());
+        EXPECT_FALSE(window->quitButton->active());
+    };
+    click(prompt->updateButton);
+
+    ASSERT_EQ(pages.size(), 4u);
+    for (unsigned i = 0; i < 4; ++i) EXPECT_EQ(pages[i].address, 64 * i);
+    EXPECT_EQ(versions, std::vector<uint8_t>{0x24});
+    EXPECT_EQ(resumes, 0);
+    EXPECT_TRUE(prompt->visible());
+    EXPECT_TRUE(dialogs.chooserRequests.size() == 1u);   // only the first browse
+    EXPECT_EQ(dialogs.count(gui::RecordingDialogs::Message), 1);
+    EXPECT_EQ(prompt->cancelButton->value(), 0);
+    EXPECT_STREQ(prompt->cancelButton->label(), "Exit Session");
+    EXPECT_TRUE(prompt->browseButton->active());
+    EXPECT_TRUE(prompt->cancelButton->active());
+}
