@@ -1,0 +1,140 @@
+// The interpreter. The image is decoded once per load into a small table so
+// that a pass is a tight loop over 128 decoded operations.
+#include "DspEngine.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace dspisa;
+
+namespace {
+
+// The accumulator keeps 9 guard bits above full scale and saturates there;
+// registers, delay memory and outputs saturate at full scale.
+constexpr int64_t kAccLimit = int64_t(1) << 40;
+
+inline int64_t clampAcc(int64_t v) {
+    return v > kAccLimit ? kAccLimit : (v < -kAccLimit ? -kAccLimit : v);
+}
+inline int32_t sat(int64_t v) {
+    return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v));
+}
+inline int64_t mul16(int32_t c, int64_t v) { return (c * v) >> 14; }
+inline int64_t mul11(int32_t c, int64_t v) { return (c * v) >> 9; }
+
+}  // namespace
+
+DspEngine::DspEngine() : memory_(kMemoryWords, 0) {
+    uint8_t silent[kImageBytes];
+    for (int i = 0; i < kWords; ++i) putWord(silent, i, NOP);
+    load(silent);
+}
+
+void DspEngine::load(const uint8_t image[kImageBytes]) {
+    for (int i = 0; i < kWords; ++i) {
+        const uint32_t w = wordAt(image, i);
+        Op& op = program_[i];
+        op.code = static_cast<uint8_t>(opcodeOf(w));
+        op.reg = static_cast<uint8_t>(regOf(w));
+        op.chan = static_cast<uint8_t>(chanOf(w));
+        op.addr = static_cast<uint16_t>(addrOf(w));
+        switch (op.code) {
+        case RDA: case WRA: case MUL11: op.coef = c11Of(w); break;
+        default: op.coef = c16Of(w); break;
+        }
+        // Unassigned opcodes do nothing, like NOP.
+        if (op.code >= OpcodeCount) op.code = NOP;
+    }
+    reset();
+}
+
+void DspEngine::reset() {
+    std::memset(regs_, 0, sizeof regs_);
+    std::fill(memory_.begin(), memory_.end(), 0);
+    acc_ = 0;
+    x_ = 0;
+    out_[0] = out_[1] = 0;
+    pointer_ = 0;
+}
+
+void DspEngine::step(int32_t in, int32_t& outLeft, int32_t& outRight) {
+    int64_t acc = acc_;
+    int32_t x = x_;
+    int32_t* const r = regs_;
+    int32_t* const m = memory_.data();
+    const uint16_t ptr = pointer_;
+    for (const Op& op : program_) {
+        switch (op.code) {
+        case RDA:
+            acc = clampAcc(acc + mul11(op.coef, m[uint16_t(ptr + op.addr)]));
+            break;
+        case WRA:
+            m[uint16_t(ptr + op.addr)] = sat(acc);
+            acc = mul11(op.coef, acc);
+            break;
+        case MUL: acc = mul16(op.coef, r[op.reg]); break;
+        case MAC: acc = clampAcc(acc + mul16(op.coef, r[op.reg])); break;
+        case SCL: acc = clampAcc(mul16(op.coef, acc)); break;
+        case LPF:
+            r[op.reg] = sat(r[op.reg] + mul16(op.coef, int64_t(x) - r[op.reg]));
+            break;
+        case SEC:
+            r[op.reg + 1] = r[op.reg];
+            r[op.reg] = x;
+            x = sat(2 * acc);
+            break;
+        case MULX: acc = mul16(op.coef, x); break;
+        case MACX: acc = clampAcc(acc + mul16(op.coef, x)); break;
+        case STR:
+            acc = clampAcc(mul16(op.coef, acc));
+            r[op.reg] = sat(acc);
+            break;
+        case PSH:
+            acc = clampAcc(mul16(op.coef, acc));
+            r[op.reg + 1] = r[op.reg];
+            r[op.reg] = sat(acc);
+            break;
+        case LDX: x = sat(mul16(op.coef, r[op.reg])); break;
+        case OUT: out_[op.chan] = sat(mul16(op.coef, acc)); break;
+        case OUTD:
+            out_[op.chan] = r[op.reg];
+            r[op.reg] = sat(mul16(op.coef, acc));
+            break;
+        case DMP:
+            acc = clampAcc(acc + ((op.coef * (acc - r[op.reg])) >> 15));
+            r[op.reg] = sat(acc);
+            break;
+        case CLR: acc = 0; break;
+        case MUL11: acc = mul11(op.coef, r[op.reg]); break;
+        case IN:
+            x = in;
+            r[op.reg] = in;
+            acc = mul16(op.coef, in);
+            break;
+        default: break;  // NOP
+        }
+    }
+    acc_ = acc;
+    x_ = x;
+    // Register 256 only exists to absorb a push at register 255.
+    regs_[kRegisters] = 0;
+    pointer_ = uint16_t(ptr - 1);
+    outLeft = out_[0];
+    outRight = out_[1];
+}
+
+int32_t DspEngine::toFixed(double x) {
+    const double v = x * 2147483648.0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(v);
+}
+
+void DspEngine::run(const float* in, float* outLeft, float* outRight, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        int32_t l, r;
+        step(toFixed(std::clamp(double(in[i]), -1.0, 1.0)), l, r);
+        outLeft[i] = static_cast<float>(toReal(l));
+        outRight[i] = static_cast<float>(toReal(r));
+    }
+}
