@@ -1,0 +1,176 @@
+#include "TestPedal.h"
+
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "link/PedalRegistry.h"
+
+namespace testpedal {
+
+namespace {
+
+void sleepMs(int ms) {
+    timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&ts, nullptr);
+}
+
+bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+}  // namespace
+
+PedalFolder::PedalFolder() {
+    char pattern[] = "/tmp/orvella-pedals-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    path_ = made ? made : "";
+    const char* old = getenv("ORVELLA_PEDAL_DIR");
+    hadPrevious_ = old != nullptr;
+    if (old) previous_ = old;
+    setenv("ORVELLA_PEDAL_DIR", path_.c_str(), 1);
+}
+
+PedalFolder::~PedalFolder() {
+    if (hadPrevious_)
+        setenv("ORVELLA_PEDAL_DIR", previous_.c_str(), 1);
+    else
+        unsetenv("ORVELLA_PEDAL_DIR");
+    if (!path_.empty()) {
+        std::string cmd = "rm -rf '" + path_ + "'";
+        if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", path_.c_str());
+    }
+}
+
+VirtualPedal::VirtualPedal(const PedalFolder& folder, PedalOptions options)
+    : folder_(folder.path()), options_(std::move(options)) {}
+
+VirtualPedal::~VirtualPedal() { stop(); }
+
+std::string VirtualPedal::program() { return ORVELLA_PEDAL_PROGRAM; }
+std::string VirtualPedal::registration() const { return pedalregistry::fileFor(folder_, options_.serial); }
+std::string VirtualPedal::statePath() const { return registration() + ".state"; }
+std::string VirtualPedal::logPath() const { return registration() + ".log"; }
+
+bool VirtualPedal::waitRegistered(bool present, int timeoutMs) const {
+    for (int waited = 0; waited <= timeoutMs; waited += 5) {
+        if (exists(registration()) == present) return true;
+        sleepMs(5);
+    }
+    return false;
+}
+
+bool VirtualPedal::start(std::string* error) {
+    if (pid_ > 0) return true;
+    std::vector<std::string> args = {program(), "--dir", folder_, "--serial", options_.serial};
+    if (!options_.description.empty()) args.insert(args.end(), {"--description", options_.description});
+    if (options_.wireSpeed) args.push_back("--wire-speed");
+    if (options_.updateMode) args.push_back("--update-mode");
+    if (options_.firmware >= 0) args.insert(args.end(), {"--firmware", std::to_string(options_.firmware)});
+    if (!options_.factory.empty()) args.insert(args.end(), {"--factory", options_.factory});
+    for (const std::string& f : options_.faults) args.insert(args.end(), {"--fault", f});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+
+    pid_ = fork();
+    if (pid_ == 0) {
+        if (!freopen("/dev/null", "w", stdout)) _exit(127);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (pid_ < 0) {
+        if (error) *error = std::string("fork: ") + std::strerror(errno);
+        return false;
+    }
+    for (int waited = 0; waited < 5000; waited += 5) {
+        if (exists(registration())) return true;
+        int st;
+        if (waitpid(pid_, &st, WNOHANG) == pid_) {
+            pid_ = -1;
+            if (error) *error = "orvella-pedal exited with status " + std::to_string(WEXITSTATUS(st));
+            return false;
+        }
+        sleepMs(5);
+    }
+    if (error) *error = "orvella-pedal did not register within 5 s";
+    stop();
+    return false;
+}
+
+bool VirtualPedal::stop() {
+    if (pid_ <= 0) return true;
+    kill(pid_, SIGTERM);
+    int st = 0;
+    for (int waited = 0; waited < 5000; waited += 5) {
+        if (waitpid(pid_, &st, WNOHANG) == pid_) {
+            pid_ = -1;
+            return WIFEXITED(st) && WEXITSTATUS(st) == 0;
+        }
+        sleepMs(5);
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &st, 0);
+    pid_ = -1;
+    return false;
+}
+
+bool VirtualPedal::unplug() {
+    if (pid_ <= 0) return false;
+    kill(pid_, SIGUSR1);
+    return waitRegistered(false, 5000);
+}
+
+bool VirtualPedal::plugIn() {
+    if (pid_ <= 0) return false;
+    kill(pid_, SIGUSR2);
+    return waitRegistered(true, 5000);
+}
+
+void VirtualPedal::setFaults(const std::vector<std::string>& faults) {
+    std::string path = registration() + ".faults";
+    std::string temp = path + ".tmp";
+    {
+        std::ofstream out(temp);
+        for (const std::string& f : faults) out << f << "\n";
+    }
+    std::rename(temp.c_str(), path.c_str());
+    sleepMs(20);    // a different modification time for the next change, too
+}
+
+std::vector<LoggedCommand> VirtualPedal::commands() const {
+    std::vector<LoggedCommand> list;
+    std::ifstream in(logPath());
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string time, name, hex, replied, note;
+        fields >> time >> name;
+        if (name.empty() || name[0] == '#') continue;
+        fields >> hex >> replied >> note;
+        LoggedCommand c;
+        c.name = name;
+        for (size_t i = 0; i + 1 < hex.size(); i += 2) c.bytes.push_back(std::stoi(hex.substr(i, 2), nullptr, 16));
+        c.replied = replied.empty() ? 0 : std::stoul(replied);
+        c.corrupted = note == "corrupted";
+        list.push_back(c);
+    }
+    return list;
+}
+
+bool VirtualPedal::state(PedalState& out) const {
+    std::string error;
+    return out.load(statePath(), error);
+}
+
+bool VirtualPedal::presetState(const PedalState& s) const {
+    std::string error;
+    return s.save(statePath(), error);
+}
+
+}  // namespace testpedal

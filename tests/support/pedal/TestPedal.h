@@ -1,0 +1,90 @@
+// Virtual pedals for tests: a private folder that ORVELLA_PEDAL_DIR points at,
+// orvella-pedal processes registered in it, their faults, command log and state.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "PedalState.h"
+
+namespace testpedal {
+
+// A fresh temporary folder; ORVELLA_PEDAL_DIR names it while the object lives
+// (the previous value comes back afterwards). Removed with its contents.
+class PedalFolder {
+public:
+    PedalFolder();
+    ~PedalFolder();
+    PedalFolder(const PedalFolder&) = delete;
+    PedalFolder& operator=(const PedalFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+struct PedalOptions {
+    std::string serial = "VP000001";
+    std::string description;            // empty: the pedal's own ("Kestrova Drevani")
+    bool wireSpeed = false;
+    bool updateMode = false;
+    int firmware = -1;                  // version byte, -1: the pedal's default
+    std::string factory;                // 192-byte bank to start from
+    std::vector<std::string> faults;    // as orvella-pedal --fault takes them
+};
+
+// One line of the pedal's command log.
+struct LoggedCommand {
+    std::string name;                   // "read-preset", "store-header", "store-image", "preview", ...
+    std::vector<uint8_t> bytes;         // what the pedal received
+    size_t replied = 0;                 // bytes it sent back
+    bool corrupted = false;             // its echo was corrupted on purpose
+};
+
+class VirtualPedal {
+public:
+    VirtualPedal(const PedalFolder& folder, PedalOptions options = PedalOptions());
+    ~VirtualPedal();
+    VirtualPedal(const VirtualPedal&) = delete;
+    VirtualPedal& operator=(const VirtualPedal&) = delete;
+
+    // Starts the process and waits until it is registered; false (with the
+    // reason in error) when it fails to come up within five seconds.
+    bool start(std::string* error = nullptr);
+    // SIGTERM, then waits for the exit; true when it exited cleanly.
+    bool stop();
+    bool running() const { return pid_ > 0; }
+
+    // Unplugs (unregisters, closes its port) and plugs back in, waiting for either.
+    bool unplug();
+    bool plugIn();
+    // Replaces the faults the pedal reads before each command ("" lines ignored).
+    void setFaults(const std::vector<std::string>& faults);
+
+    std::vector<LoggedCommand> commands() const;
+    // The pedal's stored state, read from its state file.
+    bool state(PedalState& out) const;
+    // Writes a state file before start, so the pedal starts from it.
+    bool presetState(const PedalState& state) const;
+
+    const std::string& serial() const { return options_.serial; }
+    std::string registration() const;   // path of its registration file
+    std::string statePath() const;
+    std::string logPath() const;
+
+    // The orvella-pedal program the tests run.
+    static std::string program();
+
+private:
+    bool waitRegistered(bool present, int timeoutMs) const;
+    std::string folder_;
+    PedalOptions options_;
+    pid_t pid_ = -1;
+};
+
+}  // namespace testpedal
