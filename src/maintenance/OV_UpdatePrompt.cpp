@@ -153,7 +153,12 @@ void OV_UpdatePrompt::draw() {
     fl_draw("-  FIRMWARE UPDATE  -", x() + 85, y() + 35);
     fl_font(0, 13);
     fl_draw("Firmware", x() + 28, y() + 65);
-    fl_draw("is currently installed in your pedal.", x() + 130, y() + 65);
+    // Fonts wider than the ones this layout was made for would run the
+    // sentence into the outline: step the size down until it fits inside.
+    const char* sentence = "is currently installed in your pedal.";
+    int size = 13;
+    while (size > 9 && x() + 130 + fl_width(sentence) > x() + 344) fl_font(0, --size);
+    fl_draw(sentence, x() + 130, y() + 65);
 }
 
 std::string OV_UpdatePrompt::downloadFolder() {
