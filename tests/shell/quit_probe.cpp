@@ -1,6 +1,11 @@
-// Test helper: builds the main window in the current directory, prints every
-// dialog instead of showing it, then runs the Quit button's callback (or, with
-// the argument "close", hides the window and lets the loop end).
+// Test helper: builds the main window in the current directory and prints
+// every dialog instead of showing it. Modes (first argument):
+//   quit   run the Quit button's callback
+//   close  hide the window and let the loop end
+//   start  only build the window: a failed core-file check ends the process
+// In "quit" and "close" a quit requested while the window is built (core files
+// absent from the data folder) is reported instead of executed, so that the
+// Quit button itself is what ends the process.
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Item.H>
 
@@ -9,6 +14,7 @@
 
 #include "shell/Orvella.h"
 #include "shell/dialogs.h"
+#include "shell/quit.h"
 
 namespace {
 
@@ -24,15 +30,20 @@ public:
     const Fl_Menu_Item* popup(const Fl_Menu_Item*, int, int) override { return nullptr; }
 };
 
+void reportQuit() { std::printf("quit requested during start-up\n"); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
     PrintingDialogs printing;
     dialogs::setHandler(&printing);
     setvbuf(stdout, nullptr, _IONBF, 0);
-    bool close = argc > 1 && std::strcmp(argv[1], "close") == 0;
+    const char* mode = argc > 1 ? argv[1] : "quit";
+    bool close = std::strcmp(mode, "close") == 0;
+    if (std::strcmp(mode, "start") != 0) setQuitHook(reportQuit);
     {
         Orvella window(830, 600, "Kestrova - Orvella 2.0.8");
+        setQuitHook(nullptr);
         std::printf("constructed\n");
         if (close) {
             window.hide();

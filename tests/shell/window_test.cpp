@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "editor/OV_Parameters.h"
@@ -128,7 +129,7 @@ TEST_F(MainWindow, StartWithoutPedalLogsTwoOutcomeLinesAndNoAlert) {
     EXPECT_EQ(lines[1], "Pedal is not found.");
     EXPECT_EQ(lines[2], "> Connect your pedal to a USB port then click 'Connect'.");
     EXPECT_EQ(window->logTopLine, 2);
-    EXPECT_EQ(dialogs.count(RecordingDialogs::Alert) - env.quitRequests(), 0);
+    EXPECT_EQ(dialogs.count(RecordingDialogs::Alert), 0);
     EXPECT_FALSE(window->transportPanel->active());
     EXPECT_TRUE(window->connectButton->active());
     // All three start-up lines carry one stamp.
@@ -141,7 +142,7 @@ TEST_F(MainWindow, ConnectWithoutPedalAlertsEveryTimeAndClearsTheBar) {
     for (int run = 1; run <= 2; ++run) {
         gui::click(window.get(), 690, 564);
         std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
-        ASSERT_EQ(static_cast<int>(alerts.size()), run + env.quitRequests());
+        ASSERT_EQ(static_cast<int>(alerts.size()), run);
         EXPECT_EQ(alerts.back().rfind("Pedal is not found -\nMake sure pedal is powered", 0), 0u);
     }
     std::vector<std::string> lines = logLines(window.get());
@@ -210,6 +211,7 @@ TEST(MainWindowCoreFiles, MissingCoreFilesEndTheProgramAfterTheConnectAttempt) {
     ASSERT_EQ(mkdir(emptyBin.c_str(), 0755), 0);
     TestEnvironment env(emptyBin);
     RecordingDialogs dialogs;
+    dialogs.recordCoreFileAlert = true;
     std::unique_ptr<Orvella> window = env.openWindow();
     EXPECT_EQ(env.quitRequests(), 1);
     std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
@@ -222,11 +224,25 @@ TEST(MainWindowCoreFiles, MissingCoreFilesEndTheProgramAfterTheConnectAttempt) {
 TEST(Quit, EndsTheProcessAtOnceWithStatusZero) {
     TestEnvironment env;
     int status = 0;
-    std::string output = runProbe(env, "", &status);
+    std::string output = runProbe(env, "quit", &status);
     ASSERT_TRUE(WIFEXITED(status)) << output;
     EXPECT_EQ(WEXITSTATUS(status), 0) << output;
     EXPECT_NE(output.find("constructed"), std::string::npos) << output;
     EXPECT_EQ(output.find("still running"), std::string::npos) << output;
+}
+
+TEST(Quit, MissingCoreFilesEndTheProgramWithStatusZeroAfterTheAlert) {
+    TestEnvironment base;
+    std::string emptyBin = base.root + "/emptybin";
+    ASSERT_EQ(mkdir(emptyBin.c_str(), 0755), 0);
+    TestEnvironment env(emptyBin);
+    int status = 0;
+    std::string output = runProbe(env, "start", &status);
+    ASSERT_TRUE(WIFEXITED(status)) << output;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+    EXPECT_NE(output.find("alert: One or more components required to run this software has been corrupted."),
+              std::string::npos) << output;
+    EXPECT_EQ(output.find("constructed"), std::string::npos) << output;
 }
 
 TEST(Quit, ClosingTheWindowEndsTheLoopWithStatusZero) {

@@ -22,7 +22,14 @@ void RecordingDialogs::clear() {
     popupLabels.clear();
 }
 
-void RecordingDialogs::alert(const std::string& text) { entries.push_back({Alert, text}); }
+void RecordingDialogs::alert(const std::string& text) {
+    static const std::string coreFiles = "One or more components required to run this software";
+    if (text.compare(0, coreFiles.size(), coreFiles) == 0) {
+        ++coreFileAlerts;
+        if (!recordCoreFileAlert) return;
+    }
+    entries.push_back({Alert, text});
+}
 void RecordingDialogs::message(const std::string& text) { entries.push_back({Message, text}); }
 
 int RecordingDialogs::choice(const std::string& question, const char*, const char*, const char*) {

@@ -29,6 +29,13 @@ public:
     std::deque<std::vector<std::string>> chooserAnswers;   // an empty vector = cancel
     std::deque<std::string> popupPicks;                    // item label to pick, "" = none
 
+    // The start-up alert about missing core files ends the program; under a
+    // TestEnvironment it does not, and until data/bin holds the generated core
+    // files every window would raise it. It is kept out of `entries` (only
+    // counted) unless a test asks to see it.
+    bool recordCoreFileAlert = false;
+    int coreFileAlerts = 0;
+
     std::vector<Entry> entries;
     std::vector<dialogs::ChooserRequest> chooserRequests;
     std::vector<std::vector<std::string>> popupLabels;     // every label of each pop-up shown

@@ -1,0 +1,207 @@
+// The connect sequence end to end, against virtual pedals over pseudo-terminals.
+#include <gtest/gtest.h>
+
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Progress.H>
+
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+#include <string>
+#include <vector>
+
+#include "TestPedal.h"
+#include "editor/OV_Parameters.h"
+#include "gui/Events.h"
+#include "gui/RecordingDialogs.h"
+#include "gui/TestEnvironment.h"
+#include "link/OV_UsbController.h"
+#include "maintenance/OV_UpdatePrompt.h"
+#include "presets/OV_PresetPanel.h"
+#include "presets/OV_TransportPanel.h"
+#include "shell/OV_DevSelPrompt.h"
+#include "shell/Orvella.h"
+#include "shell/TextBoard.h"
+
+using gui::RecordingDialogs;
+using gui::TestEnvironment;
+using testpedal::PedalOptions;
+using testpedal::VirtualPedal;
+
+namespace {
+
+// The log's lines without their time stamps.
+std::vector<std::string> logLines(Orvella* window) {
+    char* raw = window->statusLog->textBuffer->text();
+    std::string text = raw;
+    free(raw);
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end - start);
+        lines.push_back(line.size() > 14 && line[0] == '[' ? line.substr(14) : line);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+int countCommands(const VirtualPedal& pedal, const std::string& name) {
+    int n = 0;
+    for (const auto& command : pedal.commands()) n += command.name == name;
+    return n;
+}
+
+// A preview gets no reply: the pedal logs it once it has taken the bytes in.
+bool waitForCommand(const VirtualPedal& pedal, const std::string& name, int count) {
+    for (int i = 0; i < 200; ++i) {
+        if (countCommands(pedal, name) >= count) return true;
+        usleep(10 * 1000);
+    }
+    return false;
+}
+
+PedalOptions withSerial(const char* serial, int firmware = -1, bool updateMode = false) {
+    PedalOptions options;
+    options.serial = serial;
+    options.firmware = firmware;
+    options.updateMode = updateMode;
+    return options;
+}
+
+// The Connect button, clicked as a user would.
+void clickConnect(Orvella* window) {
+    Fl_Widget* button = window->connectButton;
+    gui::click(window, button->x() + 10, button->y() + 10);
+}
+
+class Connect : public ::testing::Test {
+protected:
+    TestEnvironment env;
+    testpedal::PedalFolder pedals;     // ORVELLA_PEDAL_DIR for this test
+    RecordingDialogs dialogs;
+
+    void startPedal(VirtualPedal& pedal) {
+        std::string error;
+        ASSERT_TRUE(pedal.start(&error)) << error;
+    }
+};
+
+}  // namespace
+
+TEST_F(Connect, PluggingInAfterAStartWithoutPedalThenConnectBringsReady) {
+    std::unique_ptr<Orvella> window = env.openWindow();
+    EXPECT_FALSE(window->transportPanel->active());
+    EXPECT_EQ(dialogs.count(RecordingDialogs::Alert), 0);
+
+    VirtualPedal pedal(pedals, withSerial("VP24000001", 0x25));
+    startPedal(pedal);
+    clickConnect(window.get());
+
+    std::vector<std::string> lines = logLines(window.get());
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[3], "Connecting ...");
+    EXPECT_EQ(lines[4], "Initialization OK - Firmware : v2.5.");
+    EXPECT_EQ(lines[5], "Ready.");
+    EXPECT_EQ(window->logTopLine, 4);
+    EXPECT_EQ(dialogs.count(RecordingDialogs::Alert), 0);
+    EXPECT_TRUE(window->transportPanel->active());
+    EXPECT_TRUE(window->connectButton->active());
+    EXPECT_EQ(window->transportPanel->selectedPreset, 0);
+    // A click leaves the bar empty whatever the outcome.
+    EXPECT_EQ(window->usb->progress->value(), 0);
+    EXPECT_EQ(window->usb->progress->label(), nullptr);
+
+    // Preset 1 of the pedal is now on the Dashboard and its title on the panel.
+    PedalState state;
+    ASSERT_TRUE(pedal.state(state));
+    EXPECT_EQ(std::memcmp(window->dashboard->params(), state.presets[0].params, 12), 0);
+    EXPECT_EQ(std::memcmp(window->transportPanel->title, state.presets[0].title, 12), 0);
+    EXPECT_EQ(countCommands(pedal, "read-preset"), 1);
+}
+
+TEST_F(Connect, StartWithAPedalEndsReadyWithTheBarFull) {
+    VirtualPedal pedal(pedals, withSerial("VP24000001", 0x21));
+    startPedal(pedal);
+    std::unique_ptr<Orvella> window = env.openWindow();
+    std::vector<std::string> lines = logLines(window.get());
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "Initialization OK - Firmware : v2.1.");
+    EXPECT_EQ(lines[2], "Ready.");
+    EXPECT_EQ(window->usb->progress->value(), 100);
+    EXPECT_STREQ(window->usb->progress->label(), "Read complete");
+    EXPECT_EQ(window->usb->progress->selection_color(), static_cast<Fl_Color>(0x4444ff00));
+    EXPECT_FALSE(window->devSelPrompt->visible());
+}
+
+TEST_F(Connect, PedalInUpdateModeShowsTheUpdatePromptWithItsVersion) {
+    VirtualPedal pedal(pedals, withSerial("VP24000001", 0x23, true));
+    startPedal(pedal);
+    std::unique_ptr<Orvella> window = env.openWindow();
+    std::vector<std::string> lines = logLines(window.get());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "Connecting ...");
+    EXPECT_EQ(window->logTopLine, 0);
+    EXPECT_TRUE(window->updatePrompt->visible());
+    EXPECT_STREQ(window->updatePrompt->pedalVersionText, "V2.3");
+    EXPECT_STREQ(window->updatePrompt->pedalVersionBox->label(), "V2.3");
+    EXPECT_FALSE(window->dashboard->active());
+    EXPECT_FALSE(window->presetPanel->active());
+    EXPECT_FALSE(window->transportPanel->active());
+    EXPECT_FALSE(window->gloConButton->active());
+    EXPECT_EQ(countCommands(pedal, "read-preset"), 0);
+}
+
+TEST_F(Connect, UnansweredStatusQueryAlertsAndAdvisesRecyclingPower) {
+    PedalOptions options = withSerial("VP24000001");
+    options.faults = {"no-reply"};
+    VirtualPedal pedal(pedals, options);
+    startPedal(pedal);
+    std::unique_ptr<Orvella> window = env.openWindow();
+    std::vector<std::string> lines = logLines(window.get());
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1], "USB communication problem detected.");
+    EXPECT_EQ(lines[2], "> Recycle power to your pedal then click 'Connect'.");
+    std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("USB Communication problem detected -\n", 0), 0u);
+    EXPECT_NE(alerts[0].find("> < Direct support email : support@@kestrova.example >"), std::string::npos);
+    EXPECT_TRUE(window->transportPanel->active());
+}
+
+TEST_F(Connect, TwoPedalsOfferBothAndTheChosenOneGetsEveryLaterExchange) {
+    VirtualPedal first(pedals, withSerial("VP24000001"));
+    VirtualPedal second(pedals, withSerial("VP24000002"));
+    startPedal(first);
+    startPedal(second);
+    std::unique_ptr<Orvella> window = env.openWindow();
+
+    OV_DevSelPrompt* prompt = window->devSelPrompt;
+    ASSERT_TRUE(prompt->visible());
+    ASSERT_EQ(prompt->serialChoice->size() - 1, 2);
+    EXPECT_STREQ(prompt->serialChoice->text(0), "VP24000001");
+    EXPECT_STREQ(prompt->serialChoice->text(1), "VP24000002");
+    EXPECT_FALSE(window->dashboard->active());
+    EXPECT_TRUE(window->transportPanel->active());
+    // Until a choice is made the first pedal answers.
+    EXPECT_EQ(countCommands(first, "read-preset"), 1);
+
+    prompt->serialChoice->value(1);
+    gui::click(window.get(), prompt->confirmButton->x() + 10, prompt->confirmButton->y() + 10);
+    EXPECT_FALSE(prompt->visible());
+    EXPECT_STREQ(window->usb->serialNumber[0], "VP24000002");
+    EXPECT_TRUE(window->dashboard->active());
+
+    int firstBefore = static_cast<int>(first.commands().size());
+    window->dashboard->do_callback();   // a preview goes to the chosen pedal
+    EXPECT_TRUE(waitForCommand(second, "preview", 1));
+    EXPECT_EQ(static_cast<int>(first.commands().size()), firstBefore);
+    EXPECT_EQ(logLines(window.get()).back(), "parameter change ok.");
+
+    // Connecting again lists exactly the two pedals and slot 0 is the first again.
+    clickConnect(window.get());
+    EXPECT_EQ(prompt->serialChoice->size() - 1, 2);
+    EXPECT_STREQ(window->usb->serialNumber[0], "VP24000001");
+    EXPECT_TRUE(prompt->visible());
+}
