@@ -1,0 +1,322 @@
+// The pedal's eight presets through the real window and a virtual pedal on a
+// pseudo-terminal: selection, title, READ, WRITE with verification and
+// retry, BACKUP and RESTORE, and what each failure shows.
+#include "PedalProcess.h"
+#include "PresetsGui.h"
+
+#include "editor/TextInput.h"
+#include "link/OV_UsbController.h"
+#include "shell/TextBoard.h"
+
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Light_Button.H>
+#include <FL/Fl_Progress.H>
+#include <FL/Fl_Text_Buffer.H>
+#include <FL/Enumerations.H>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+using namespace presettest;
+using gui::RecordingDialogs;
+
+namespace {
+
+// Record layout (the sound model's header clashes with the X11 names pulled in here).
+enum { Flags = 0, Speaker_L = 1, Speaker_R = 2, Mic_L = 3, Mic_R = 4 };
+const uint8_t FlagLeftOpen = 0x10, FlagRightOpen = 0x20;
+
+const char* const tail = "Read / Write operation failed - please try again.\n\n";
+
+class Transport : public PresetsGui {
+protected:
+    void SetUp() override {
+        env.reset(new gui::TestEnvironment());
+        dialogs.reset(new gui::RecordingDialogs());
+        // The pedal starts with known presets: record(i) titled "Factory i".
+        std::string bank;
+        for (int i = 0; i < 8; ++i) {
+            std::vector<uint8_t> r = record(i);
+            bank.append(r.begin(), r.end());
+        }
+        for (int i = 0; i < 8; ++i) bank += title("Factory " + std::to_string(i + 1));
+        std::string factory = env->root + "/factory.bank";
+        ASSERT_TRUE(gui::TestEnvironment::writeFile(factory, bank));
+        pedal.reset(new PedalProcess(env->pedals, "VP00000001", {"--factory", factory}));
+        ASSERT_TRUE(pedal->ready());
+        window = env->openWindow();
+        installCallbacks(*window);
+        ASSERT_TRUE(window->transportPanel->active()) << log();
+        dialogs->clear();
+        logAtStart = log();
+    }
+    void TearDown() override {
+        PresetsGui::TearDown();
+        pedal.reset();
+    }
+
+    OV_TransportPanel& panel() { return *window->transportPanel; }
+    void press(Fl_Widget* w) { gui::click(window.get(), w->x() + w->w() / 2, w->y() + w->h() / 2); }
+    void selectPreset(int index) { press(panel().child(index)); }
+    std::string log() const {
+        char* text = window->statusLog->buffer()->text();
+        std::string s(text);
+        std::free(text);
+        return s;
+    }
+    std::string newLog() const { return log().substr(logAtStart.size()); }
+    // The new log lines without their time stamps.
+    std::vector<std::string> newLines() const {
+        std::vector<std::string> lines;
+        std::string text = newLog();
+        for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+            std::string line = text.substr(start, end - start);
+            EXPECT_EQ(line.substr(0, 1), "[");
+            EXPECT_EQ(line.substr(9, 4), "] : ");
+            lines.push_back(line.substr(14));
+        }
+        return lines;
+    }
+    std::string progressLabel() const { return window->usb->progress->label(); }
+    Fl_Color progressColour() const { return window->usb->progress->selection_color(); }
+    std::string today() const {
+        std::time_t now = std::time(nullptr);
+        return presetfiles::backupPath(env->home, *std::localtime(&now));
+    }
+    std::vector<uint8_t> pedalBank() const {
+        uint8_t bank[192];
+        pedal->state().bank(bank);
+        return bytesOf(bank, 192);
+    }
+
+    std::unique_ptr<PedalProcess> pedal;
+    std::string logAtStart;
+};
+
+TEST_F(Transport, SelectingAPresetLightsItAndSendsNothing) {
+    size_t sent = pedal->commands().size();
+    selectPreset(5);
+    EXPECT_EQ(panel().selectedPreset, 5);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(static_cast<Fl_Light_Button*>(static_cast<Fl_Group*>(panel().child(i))->child(0))->value(), i == 5);
+    Fl_Light_Button* six = static_cast<Fl_Light_Button*>(static_cast<Fl_Group*>(panel().child(5))->child(0));
+    EXPECT_EQ(six->selection_color(), FL_RED);
+    EXPECT_EQ(progressLabel(), "r e a d y");
+    EXPECT_EQ(window->usb->progress->value(), 0);
+
+    selectPreset(1);
+    selectPreset(1);                                // a second click keeps it lit
+    Fl_Light_Button* two = static_cast<Fl_Light_Button*>(static_cast<Fl_Group*>(panel().child(1))->child(0));
+    EXPECT_EQ(two->value(), 1);
+    EXPECT_EQ(two->selection_color(), FL_GREEN);
+    EXPECT_EQ(pedal->commands().size(), sent);
+    EXPECT_EQ(newLog(), "");
+}
+
+TEST_F(Transport, TitleIsPaddedToTwelveAndShownWithALeadingSpace) {
+    TextInput* input = panel().titleInput;
+    press(input);
+    gui::type(window.get(), "Clean");
+    gui::key(window.get(), FL_Enter);
+    EXPECT_EQ(std::string(panel().title, 12), "Clean       ");
+    EXPECT_STREQ(input->value(), " Clean       ");
+    EXPECT_EQ(progressLabel(), "r e a d y");
+}
+
+TEST_F(Transport, ReadAppliesThePresetAndLogs) {
+    window->presetPanel->addPreset("Local");
+    window->presetPanel->presetChoice->value(0);
+    selectPreset(2);
+    press(panel().readButton);
+    EXPECT_EQ(dashboardParams(), record(2));
+    EXPECT_EQ(std::string(panel().title, 12), title("Factory 3"));
+    EXPECT_STREQ(panel().titleInput->value(), (" " + title("Factory 3")).c_str());
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"Read operation from Preset 3 OK.",
+                                                    "> Param setting as was saved in your pedal is now displayed."}));
+    EXPECT_EQ(progressLabel(), "Read complete");
+    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
+    EXPECT_EQ(panel().readButton->value(), 0);
+    EXPECT_TRUE(panel().writeButton->active());
+    EXPECT_TRUE(window->dashboard->active());
+    EXPECT_EQ(dialogs->entries.size(), 0u);
+}
+
+TEST_F(Transport, WriteStoresTheDashboardsImageAndVerifies) {
+    window->dashboard->apply(record(6).data());
+    panel().showTitle(reinterpret_cast<const uint8_t*>("Stored here "));
+    selectPreset(3);
+    press(panel().writeButton);
+
+    PedalState state = pedal->state();
+    EXPECT_EQ(bytesOf(state.presets[3].params, 12), record(6));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[3].title), 12), "Stored here ");
+    EXPECT_EQ(bytesOf(state.presets[3].image, 512), bytesOf(window->dashboard->image(), 512));
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"Write operation to Preset 4 OK (verified).",
+                                                    "> Param setting displayed have been stored in your pedal."}));
+    EXPECT_EQ(progressLabel(), "Write complete");
+    EXPECT_EQ(dialogs->entries.size(), 0u);
+}
+
+TEST_F(Transport, WriteWithTheLeftSoloFoldsTheRightSideOnly) {
+    std::vector<uint8_t> split = {static_cast<uint8_t>(FlagLeftOpen), 3, 23, 12, 50, 150, 150, 0, 100, 125, 50, 50};
+    window->dashboard->apply(split.data());
+    press(window->dashboard->leftSpeakerButton);
+    ASSERT_TRUE(window->dashboard->leftSoloOn());
+    std::vector<uint8_t> shown = dashboardParams();
+    press(panel().writeButton);
+
+    std::vector<uint8_t> stored = bytesOf(pedal->state().presets[0].params, 12);
+    EXPECT_EQ(stored[Speaker_R], shown[Speaker_L]);
+    EXPECT_EQ(stored[Mic_R], shown[Mic_L]);
+    EXPECT_EQ(stored[Flags] & FlagRightOpen, FlagRightOpen);
+    EXPECT_EQ(dashboardParams(), shown);            // the Dashboard keeps its own record
+}
+
+TEST_F(Transport, ACorruptedFirstEchoIsRetriedSilently) {
+    pedal->setFaults("corrupt-echo");
+    press(panel().writeButton);
+    EXPECT_EQ(progressLabel(), "Write complete");
+    EXPECT_EQ(dialogs->entries.size(), 0u);
+    int stores = 0;
+    for (const std::string& c : pedal->commands()) stores += c.rfind("store-image", 0) == 0;
+    EXPECT_EQ(stores, 2);
+}
+
+TEST_F(Transport, AnEchoCorruptedEveryTimeEndsInTheErrorsAlert) {
+    pedal->setFaults("corrupt-echo-always");
+    press(panel().writeButton);
+    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(alerts[0].rfind("Upload is completed, but with errors.\n\n", 0), 0u);
+    EXPECT_EQ(alerts[1].rfind(tail, 0), 0u);
+    EXPECT_NE(alerts[1].find("> If problem persisted try one or more of the following :"), std::string::npos);
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"Write operation completed, but with errors.", "> Please try again.",
+                                                    "Read / Write operation failed.",
+                                                    "> No changes has been made. Please try again."}));
+    EXPECT_EQ(progressLabel(), "Read / Write error");
+    EXPECT_EQ(progressColour(), 0x80000000u);
+}
+
+TEST_F(Transport, APedalUnpluggedDuringReadEndsInTheFailureTail) {
+    std::vector<uint8_t> before = dashboardParams();
+    pedal->setFaults("unplug");
+    selectPreset(4);
+    press(panel().readButton);
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
+    EXPECT_EQ(dialogs->texts(RecordingDialogs::Alert)[0].rfind(tail, 0), 0u);
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"Read / Write operation failed.",
+                                                    "> No changes has been made. Please try again."}));
+    EXPECT_EQ(progressLabel(), "Read / Write error");
+    EXPECT_EQ(dashboardParams(), before);
+    EXPECT_TRUE(window->connectButton->active());
+    EXPECT_TRUE(panel().readButton->active());
+}
+
+TEST_F(Transport, BackupThenRestoreBringsAllEightPresetsBack) {
+    std::vector<uint8_t> original = pedalBank();
+    dialogs->choiceAnswers.push_back(1);            // "Continue"
+    press(panel().backupButton);
+    std::string backup = gui::TestEnvironment::readFile(today());
+    ASSERT_EQ(backup.size(), 192u);
+    EXPECT_EQ(std::vector<uint8_t>(backup.begin(), backup.end()), original);
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"File write operation OK.", "> Backup file created."}));
+    EXPECT_EQ(progressLabel(), "Backup complete");
+
+    // Change two presets, then restore.
+    window->dashboard->apply(record(9).data());
+    selectPreset(0);
+    press(panel().writeButton);
+    selectPreset(7);
+    press(panel().writeButton);
+    ASSERT_NE(pedalBank(), original);
+    panel().showTitle(reinterpret_cast<const uint8_t*>("Kept title  "));
+    selectPreset(2);
+
+    logAtStart = log();
+    dialogs->clear();
+    dialogs->choiceAnswers.push_back(1);
+    dialogs->chooserAnswers.push_back({today()});
+    press(panel().restoreButton);
+    EXPECT_EQ(pedalBank(), original);
+    EXPECT_EQ(dialogs->texts(RecordingDialogs::Message),
+              std::vector<std::string>{"Your pedal has been restored from backup."});
+    EXPECT_EQ(newLines(), std::vector<std::string>{"> Preset restore successful."});
+    EXPECT_EQ(progressLabel(), "Restore complete");
+    EXPECT_EQ(dashboardParams(), record(7));        // the last preset restored
+    EXPECT_EQ(panel().selectedPreset, 2);
+    EXPECT_EQ(std::string(panel().title, 12), "Kept title  ");
+    EXPECT_EQ(window->usb->progress->w(), 180);     // the bar is back in place
+    ASSERT_EQ(dialogs->chooserRequests.size(), 1u);
+    EXPECT_EQ(dialogs->chooserRequests[0].title, "Browse Backup File (.bkp)");
+    EXPECT_EQ(dialogs->chooserRequests[0].directory, env->home + "/Kestrova/Orvella/presets");
+}
+
+TEST_F(Transport, AFailedBackupKeepsTheDaysEarlierBackup) {
+    std::string earlier(192, 'e');
+    ASSERT_TRUE(gui::TestEnvironment::writeFile(today(), earlier));
+    pedal->setFaults("unplug");
+    dialogs->choiceAnswers.push_back(1);
+    press(panel().backupButton);
+    EXPECT_EQ(gui::TestEnvironment::readFile(today()), earlier);
+    EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 1u);   // no temporary file left
+    EXPECT_EQ(progressLabel(), "Read / Write error");
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
+}
+
+TEST_F(Transport, BackupAndRestoreCancelledChangeNothing) {
+    press(panel().backupButton);                    // question answered "Cancel"
+    dialogs->choiceAnswers.push_back(1);
+    press(panel().restoreButton);                   // chooser cancelled
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Choice), 2);
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 0);
+    EXPECT_EQ(newLog(), "");
+    EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 0u);
+}
+
+TEST_F(Transport, RestoreRefusesAFileThatIsNotOneBank) {
+    std::vector<uint8_t> before = pedalBank();
+    size_t sent = pedal->commands().size();
+    for (size_t size : {0ul, 100ul, 191ul, 193ul}) {
+        std::string path = env->root + "/odd" + std::to_string(size) + ".bkp";
+        gui::TestEnvironment::writeFile(path, std::string(size, '\x01'));
+        dialogs->clear();
+        dialogs->choiceAnswers.push_back(1);
+        dialogs->chooserAnswers.push_back({path});
+        press(panel().restoreButton);
+        ASSERT_EQ(dialogs->count(RecordingDialogs::Alert), 1) << size;
+        EXPECT_NE(dialogs->texts(RecordingDialogs::Alert)[0].find("holds " + std::to_string(size)), std::string::npos);
+        EXPECT_EQ(progressLabel(), "File error");
+    }
+    EXPECT_EQ(pedal->commands().size(), sent);      // not one byte went to the pedal
+    EXPECT_EQ(pedalBank(), before);
+
+    dialogs->clear();
+    dialogs->choiceAnswers.push_back(1);
+    dialogs->chooserAnswers.push_back({env->root + "/missing.bkp"});
+    press(panel().restoreButton);
+    EXPECT_EQ(dialogs->texts(RecordingDialogs::Alert)[0].rfind("A problem is encountered", 0), 0u);
+    EXPECT_NE(newLog().find("Failed to open selected backup file - Error code : 2."), std::string::npos);
+}
+
+TEST_F(Transport, RestoreClampsOutOfRangeRecordsBeforeTheyReachThePedal) {
+    std::string bank;
+    for (int i = 0; i < 8; ++i) {
+        std::vector<uint8_t> r = record(i);
+        if (i == 4) r[Mic_L] = 250;                 // far beyond 62
+        bank.append(r.begin(), r.end());
+    }
+    for (int i = 0; i < 8; ++i) bank += title("R" + std::to_string(i));
+    std::string path = env->root + "/wild.bkp";
+    gui::TestEnvironment::writeFile(path, bank);
+    dialogs->choiceAnswers.push_back(1);
+    dialogs->chooserAnswers.push_back({path});
+    press(panel().restoreButton);
+    EXPECT_EQ(progressLabel(), "Restore complete");
+    PedalState state = pedal->state();
+    EXPECT_LE(state.presets[4].params[Mic_L], 62);
+    EXPECT_EQ(bytesOf(state.presets[3].params, 12), record(3));
+}
+
+}  // namespace
