@@ -17,7 +17,9 @@
 #include "maintenance/OV_UpdatePrompt.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_PresetPrompt.h"
+#include "presets/LocalPresets.h"
 #include "presets/OV_TransportPanel.h"
+#include "presets/TransportActions.h"
 #include "reference/OV_ToneChart.h"
 #include "reference/OV_UserGuide.h"
 #include "shell/OV_DevSelPrompt.h"
@@ -100,18 +102,18 @@ Orvella::Orvella(int w, int h, const char* title)
     presetPanel = new OV_PresetPanel(477, 67, 345, 25);
     presetPanel->box(FL_PLASTIC_DOWN_BOX);
     presetPanel->color(avg2(FL_DARK2));
-    presetPanel->user_data(this);
+    presetPanel->callback(presetPanel_cb, this);
     presetPanel->end();
     presetPrompt = new OV_PresetPrompt(500, h - 510, 290, 170);
     presetPrompt->box(FL_EMBOSSED_BOX);
     presetPrompt->color(avg2(FL_DARK2));
-    presetPrompt->user_data(this);
+    presetPrompt->callback(presetPrompt_cb, this);
     presetPrompt->end();
     presetPrompt->hide();
     transportPanel = new OV_TransportPanel(5, h - 124, 820, 73);
     transportPanel->box(FL_UP_BOX);
     transportPanel->color(fl_rgb_color(72, 55, 28));
-    transportPanel->user_data(this);
+    transportPanel->callback(transport_cb, this);
     transportPanel->end();
     transportPanel->deactivate();
     transportPanel->selectFirstPreset();
@@ -152,7 +154,7 @@ Orvella::Orvella(int w, int h, const char* title)
     updatePrompt = new OV_UpdatePrompt(235, 100, 360, 370);
     updatePrompt->box(FL_EMBOSSED_BOX);
     updatePrompt->color(FL_WHITE);
-    updatePrompt->user_data(this);
+    updatePrompt->callback(updatePrompt_cb, this);
     updatePrompt->end();
     updatePrompt->hide();
     gloConPrompt = new OV_GloConPrompt(212, 148, 398, 260);
