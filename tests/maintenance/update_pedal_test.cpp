@@ -1,0 +1,268 @@
+// End to end: the update prompt in the real main window against a virtual
+// pedal started in firmware-update mode, which records the pages it receives,
+// echoes them (or corrupts an echo on request) and keeps the version it is given.
+#include <gtest/gtest.h>
+
+#include <FL/Fl.H>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestPedal.h"
+#include "gui/Events.h"
+#include "gui/RecordingDialogs.h"
+#include "gui/TestEnvironment.h"
+#include "link/OV_UsbController.h"
+#include "maintenance/OV_UpdatePrompt.h"
+#include "presets/OV_TransportPanel.h"
+#include "shell/Orvella.h"
+#include "shell/TextBoard.h"
+
+namespace {
+
+using Kind = gui::RecordingDialogs::Kind;
+
+class UpdateOnPedal : public ::testing::Test {
+protected:
+    // Starts the pedal (version 2.3, waiting for firmware) and the window.
+    void open(std::vector<std::string> faults = {}) {
+        testpedal::PedalOptions options;
+        options.serial = "VPFW0001";
+        options.updateMode = true;
+        options.firmware = 0x23;
+        options.faults = faults;
+        pedal = std::make_unique<testpedal::VirtualPedal>(folder, options);
+        std::string error;
+        ASSERT_TRUE(pedal->start(&error)) << error;
+        window = env.openWindow();
+        prompt = window->updatePrompt;
+        prompt->callback(updatePrompt_cb, window.get());
+        dialogs.clear();   // whatever start-up reported is not the prompt's concern
+    }
+
+    void TearDown() override {
+        Fl::remove_check(recordLabel_cb, this);
+        window.reset();
+        if (pedal) pedal->stop();
+    }
+
+    // The commands the pedal logged with this name, waiting up to two seconds
+    // for the expected number (a command with no reply may still be in flight).
+    std::vector<testpedal::LoggedCommand> logged(const std::string& name, size_t expected = 0) {
+        std::vector<testpedal::LoggedCommand> found;
+        for (int waited = 0; waited <= 2000; waited += 10) {
+            found.clear();
+            for (const testpedal::LoggedCommand& c : pedal->commands())
+                if (c.name == name) found.push_back(c);
+            if (found.size() >= expected) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return found;
+    }
+
+    std::string log() const {
+        char* text = window->statusLog->textBuffer->text();
+        std::string copy = text;
+        free(text);
+        return copy;
+    }
+
+    std::string package(const std::string& name, const std::string& bytes) {
+        std::string path = env.root + "/" + name;
+        gui::TestEnvironment::writeFile(path, bytes);
+        return path;
+    }
+
+    void click(Fl_Widget* w) {
+        gui::click(window.get(), w->x() + w->w() / 2, w->y() + w->h() / 2);
+        gui::settle();
+    }
+
+    void browse(const std::string& path) {
+        dialogs.chooserAnswers.push_back({path});
+        click(prompt->browseButton);
+    }
+
+    std::string label() const {
+        const char* text = window->usb->progress->label();
+        return text ? text : "";
+    }
+
+    // Records each new progress label, looked at whenever the link's waits
+    // let the toolkit run.
+    static void recordLabel_cb(void* test) {
+        UpdateOnPedal* self = static_cast<UpdateOnPedal*>(test);
+        std::string now = self->label();
+        if (self->labels.empty() || self->labels.back() != now) self->labels.push_back(now);
+    }
+
+    gui::TestEnvironment env;
+    testpedal::PedalFolder folder;   // after env: the pedals live here while the test runs
+    gui::RecordingDialogs dialogs;
+    std::unique_ptr<testpedal::VirtualPedal> pedal;
+    std::unique_ptr<Orvella> window;
+    OV_UpdatePrompt* prompt = nullptr;
+    std::vector<std::string> labels;
+};
+
+std::string payloadOf(size_t n) {
+    std::string bytes(n, '\0');
+    for (size_t i = 0; i < n; ++i) bytes[i] = static_cast<char>(0x41 + i % 53);
+    return bytes;
+}
+
+}  // namespace
+
+TEST_F(UpdateOnPedal, ConnectShowsThePromptWithThePedalsVersion) {
+    open();
+    EXPECT_TRUE(prompt->visible());
+    EXPECT_STREQ(prompt->pedalVersionBox->label(), "V2.3");
+    EXPECT_FALSE(window->transportPanel->active());
+    EXPECT_FALSE(prompt->updateButton->active());
+}
+
+TEST_F(UpdateOnPedal, PackageIsSentAsVerifiedPagesThenItsVersion) {
+    open();
+    std::string payload = payloadOf(130);
+    browse(package("fw.fdt", "[ new loader\n1\nFixes the relay click\n" + payload));
+    EXPECT_STREQ(prompt->fileVersionBox->label(), "V2.4");
+
+    Fl::add_check(recordLabel_cb, this);
+    click(prompt->updateButton);
+    Fl::remove_check(recordLabel_cb, this);
+
+    std::vector<testpedal::LoggedCommand> pages = logged("page", 3);
+    ASSERT_EQ(pages.size(), 3u);
+    const unsigned addresses[] = {0, 64, 128};
+    for (size_t i = 0; i < 3; ++i) {
+        ASSERT_EQ(pages[i].bytes.size(), 67u);
+        EXPECT_EQ(pages[i].bytes[0], 0xA0);
+        EXPECT_EQ(pages[i].bytes[1] | pages[i].bytes[2] << 8, static_cast<int>(addresses[i]));
+    }
+    EXPECT_EQ(std::string(pages[1].bytes.begin() + 3, pages[1].bytes.end()), payload.substr(64, 64));
+    std::string last(pages[2].bytes.begin() + 3, pages[2].bytes.end());
+    EXPECT_EQ(last, payload.substr(128, 2) + std::string(62, '\0'));
+
+    std::vector<testpedal::LoggedCommand> versions = logged("version", 1);
+    ASSERT_EQ(versions.size(), 1u);
+    EXPECT_EQ(versions[0].bytes, (std::vector<uint8_t>{0xB0, 0x24}));
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(state.firmwareVersion, 0x24);
+    EXPECT_EQ(state.pagesReceived, 3u);
+
+    // The bar read 33 % and 67 % while pages went out, then 100 %.
+    std::vector<std::string> percent;
+    for (const std::string& l : labels)
+        if (!l.empty() && l.back() == '%') percent.push_back(l);
+    EXPECT_EQ(percent, (std::vector<std::string>{" 33%", " 67%", "100%"}));
+    EXPECT_EQ(label(), "100%");
+    EXPECT_EQ(dialogs.count(Kind::Alert), 0);
+    EXPECT_EQ(dialogs.count(Kind::Message), 1);
+    EXPECT_NE(log().find("] :  Firmware update complete.\n"), std::string::npos);
+    EXPECT_STREQ(prompt->cancelButton->label(), "Exit Session");
+
+    dialogs.clear();
+    click(prompt->cancelButton);
+    EXPECT_EQ(dialogs.count(Kind::Alert), 0);
+    EXPECT_NE(log().find("] :  Normal operation resumes.\n"), std::string::npos);
+    EXPECT_EQ(logged("resume", 1).size(), 1u);
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_FALSE(state.updateMode);
+    EXPECT_FALSE(prompt->visible());
+}
+
+TEST_F(UpdateOnPedal, CorruptedEchoAbortsAtOnce) {
+    open({"corrupt-echo"});
+    browse(package("fw.fdt", "[\n0\n" + payloadOf(64 * 5)));
+    click(prompt->updateButton);
+    std::vector<testpedal::LoggedCommand> pages = logged("page", 1);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(pages[0].corrupted);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(logged("page").size(), 1u);
+    EXPECT_TRUE(logged("version").empty());
+    ASSERT_EQ(dialogs.count(Kind::Alert), 1);
+    EXPECT_EQ(dialogs.texts(Kind::Alert)[0].rfind("Firmware Update process has been aborted", 0), 0u);
+    EXPECT_EQ(label(), "Update aborted");
+    EXPECT_NE(log().find("] :  > Update aborted due to errors. Please try again.\n"), std::string::npos);
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_TRUE(state.updateMode);   // still waiting for firmware
+    EXPECT_EQ(state.firmwareVersion, 0x23);
+    EXPECT_TRUE(prompt->updateButton->active());
+}
+
+TEST_F(UpdateOnPedal, UnansweredPageShowsTheTransferAlert) {
+    open();
+    browse(package("fw.fdt", "[\n0\n" + payloadOf(200)));
+    pedal->setFaults({"no-reply"});
+    click(prompt->updateButton);
+    EXPECT_EQ(logged("page", 1).size(), 1u);
+    EXPECT_TRUE(logged("version").empty());
+    ASSERT_EQ(dialogs.count(Kind::Alert), 1);
+    EXPECT_EQ(dialogs.texts(Kind::Alert)[0].rfind("USB communication problem has been detected.", 0), 0u);
+    EXPECT_EQ(label(), "Update failed");
+    EXPECT_NE(log().find("] :  > Firmware update operation failed. Please try again.\n"), std::string::npos);
+    EXPECT_TRUE(window->connectButton->active());
+}
+
+TEST_F(UpdateOnPedal, CancelBeforeAnUpdateResumesThePedal) {
+    open();
+    click(prompt->cancelButton);
+    ASSERT_EQ(dialogs.count(Kind::Alert), 1);
+    EXPECT_EQ(dialogs.texts(Kind::Alert)[0].rfind(" You've chosen to cancel the firmware update process.", 0), 0u);
+    EXPECT_NE(log().find("] :  Firmware update cancelled by user.\n"), std::string::npos);
+    std::vector<testpedal::LoggedCommand> resumes = logged("resume", 1);
+    ASSERT_EQ(resumes.size(), 1u);
+    EXPECT_EQ(resumes[0].bytes, std::vector<uint8_t>{0xFF});
+    EXPECT_TRUE(logged("page").empty());
+    EXPECT_TRUE(window->transportPanel->active());
+}
+
+TEST_F(UpdateOnPedal, CancelWithThePedalUnpluggedShowsOnlyTheCancelAlert) {
+    open();
+    ASSERT_TRUE(pedal->unplug());
+    click(prompt->cancelButton);
+    EXPECT_EQ(dialogs.count(Kind::Alert), 1);
+    EXPECT_TRUE(window->transportPanel->active());
+    EXPECT_FALSE(prompt->visible());
+}
+
+TEST_F(UpdateOnPedal, NoteCountBeyondTheLinesSendsNothing) {
+    open();
+    browse(package("fw.fdt", "[\n40\nline one\nline two\n"));
+    click(prompt->updateButton);
+    EXPECT_TRUE(logged("page").empty());
+    EXPECT_TRUE(logged("version").empty());
+    EXPECT_EQ(dialogs.count(Kind::Alert), 0);
+    EXPECT_EQ(dialogs.count(Kind::Message), 0);
+}
+
+TEST_F(UpdateOnPedal, OversizedPayloadLeavesThePedalUntouched) {
+    open();
+    browse(package("big.fdt", "[\n0\n" + payloadOf(65536 + 1)));
+    EXPECT_FALSE(prompt->updateButton->active());
+    EXPECT_EQ(dialogs.count(Kind::Alert), 1);
+
+    // A package that grows past the limit after it was browsed is refused
+    // when the update starts.
+    std::string path = package("fw.fdt", "[\n0\n" + payloadOf(640));
+    browse(path);
+    ASSERT_TRUE(prompt->updateButton->active());
+    gui::TestEnvironment::writeFile(path, "[\n0\n" + payloadOf(65536 + 64));
+    click(prompt->updateButton);
+    std::vector<std::string> alerts = dialogs.texts(Kind::Alert);
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_NE(alerts[1].find("too large"), std::string::npos);
+    EXPECT_NE(log().find("] :  > Firmware package refused"), std::string::npos);
+    EXPECT_TRUE(logged("page").empty());
+    EXPECT_TRUE(logged("version").empty());
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(state.pagesReceived, 0u);
+    EXPECT_TRUE(state.updateMode);
+}
