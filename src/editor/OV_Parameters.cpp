@@ -117,6 +117,8 @@ Field* makeField(int x, int y, int w, int h, const char* text, Fl_Color backgrou
     f->textcolor(textColor);
     f->textsize(13);
     f->callback(cb, data);
+    // Commits when the focus leaves a changed field, and at the Enter key.
+    f->when(FL_WHEN_RELEASE | FL_WHEN_ENTER_KEY);
     return f;
 }
 

@@ -75,7 +75,7 @@ void OV_Parameters::previewIf(bool changed) {
 // ---- read-outs ----
 
 void OV_Parameters::refreshMicReadouts(int side) {
-    static char text[2][2][8];
+    char (*text)[2][8] = micText;
     double m = micWheel(side)->value();
     snprintf(text[side][0], sizeof text[side][0], "%3.0f%%", (62 - m) / 62 * 100);
     snprintf(text[side][1], sizeof text[side][1], "%3.0f%%", m / 62 * 100);

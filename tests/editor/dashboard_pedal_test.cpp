@@ -3,6 +3,7 @@
 #include "DashboardFixture.h"
 
 #include <FL/Fl_Button.H>
+#include <unistd.h>
 
 #include "EventSim.h"
 #include "TestPedal.h"
@@ -22,10 +23,17 @@ void send_cb(Fl_Widget* w, void* data) {
     link->results.push_back(link->usb->writePreview(static_cast<OV_Parameters*>(w)->image()));
 }
 
-std::vector<std::vector<uint8_t>> previewsReceived(const testpedal::VirtualPedal& pedal) {
+// The pedal logs each command once it has handled it: wait a little for
+// the expected number of previews to show up.
+std::vector<std::vector<uint8_t>> previewsReceived(const testpedal::VirtualPedal& pedal, size_t expected) {
     std::vector<std::vector<uint8_t>> out;
-    for (const testpedal::LoggedCommand& c : pedal.commands())
-        if (c.name == "preview") out.push_back(c.bytes);
+    for (int attempt = 0; attempt < 40; attempt++) {
+        out.clear();
+        for (const testpedal::LoggedCommand& c : pedal.commands())
+            if (c.name == "preview") out.push_back(c.bytes);
+        if (out.size() >= expected) break;
+        usleep(50 * 1000);
+    }
     return out;
 }
 
@@ -51,7 +59,7 @@ TEST_F(DashboardOnPedal, VolumeReleaseSendsTheEnginesImageToThePedal) {
     std::vector<uint8_t> expected(reference.image(), reference.image() + 512);
     EXPECT_EQ(std::vector<uint8_t>(dash->image(), dash->image() + 512), expected);
 
-    auto received = previewsReceived(pedal);
+    auto received = previewsReceived(pedal, 1);
     ASSERT_EQ(received.size(), 1u);
     // The pedal logs what it received: the raw image, perhaps after the command byte.
     ASSERT_GE(received[0].size(), 512u);
@@ -60,6 +68,6 @@ TEST_F(DashboardOnPedal, VolumeReleaseSendsTheEnginesImageToThePedal) {
     // A switch that is already on sends nothing more.
     sim::send(dash->stereoCabsButton, FL_PUSH, 100, 80);
     sim::send(dash->stereoCabsButton, FL_RELEASE, 100, 80);
-    EXPECT_EQ(previewsReceived(pedal).size(), 1u);
+    EXPECT_EQ(previewsReceived(pedal, 2).size(), 1u);
     pedal.stop();
 }

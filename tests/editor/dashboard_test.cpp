@@ -408,3 +408,29 @@ TEST_F(Dashboard, ApplyGivesTheEnginesImageForRandomBlocks) {
         ASSERT_FALSE(dash->leftSoloOn() || dash->rightSoloOn());
     }
 }
+
+TEST_F(Dashboard, TypedValueCommitsAtEnterOrWhenTheFocusLeaves) {
+    Fl_Int_Input* field = dash->depthInput;
+    click(dash->stereoMicsButton);
+    previews.clear();
+    auto key = [&](int keysym, const char* text) {
+        Fl::e_keysym = keysym;
+        Fl::e_text = const_cast<char*>(text);
+        Fl::e_length = int(strlen(text));
+        Fl::e_state = 0;
+        return field->handle(FL_KEYBOARD);
+    };
+    Fl::focus(field);
+    field->position(0, field->size());
+    key('7', "7");
+    EXPECT_STREQ(field->value(), "7");
+    EXPECT_EQ(dash->params()[Depth], 50);     // nothing before the commit
+    key(FL_Enter, "");
+    EXPECT_EQ(dash->params()[Depth], 7);
+    EXPECT_EQ(previews.size(), 1u);
+    key('8', "8");                           // Enter left the text selected: replaced
+    EXPECT_STREQ(field->value(), "8");
+    Fl::focus(dash->timeInput);              // focus leaves the changed field
+    EXPECT_EQ(dash->params()[Depth], 8);
+    EXPECT_EQ(previews.size(), 2u);
+}
