@@ -121,7 +121,6 @@ public:
     bool enterMode(int stereoMics);
     void exchangeDelayWords(int item);
     void beginApply(const uint8_t block[ParamCount]);
-    void apply(const uint8_t block[ParamCount]);
 };
 
 SoundEngineImpl::SoundEngineImpl(const std::string& binDir)
@@ -134,9 +133,6 @@ SoundEngineImpl::SoundEngineImpl(const std::string& binDir)
     std::memcpy(p, defaultParams, ParamCount);
     copyWord(0, firstWord);
     for (int w = 119; w < 128; ++w) copyWord(w, padWord);
-    // The default block brings model, working copies and image into their
-    // first state, exactly as a later Apply of it would.
-    apply(defaultParams);
 }
 
 const SpeakerRecord& SoundEngineImpl::recordFor(int side, int b) const
@@ -534,32 +530,14 @@ void SoundEngineImpl::beginApply(const uint8_t block[ParamCount])
     sanitizeParams(block, p);
 }
 
-void SoundEngineImpl::apply(const uint8_t block[ParamCount])
-{
-    beginApply(block);
-    loadSpeaker(0, p[Speaker_L]);
-    loadSpeaker(1, p[Speaker_R]);
-    setRoomSize((p[Flags] & FlagRoomMedium) ? 1 : 0);
-    exchangeDelayWords((p[Flags] & FlagNotcher) ? 1 : 0);
-    int stereoMics = (p[Flags] & FlagStereoMics) ? 1 : 0;
-    mode = stereoMics;
-    setColor(p[Flags] & FlagColorMask);
-    setMic(0, p[Mic_L]);
-    setMic(1, p[Mic_R]);
-    setVolume(0, p[Volume_L]);
-    setVolume(1, p[Volume_R]);
-    setBlend(0, p[Blend_L]);
-    setBlend(1, p[Blend_R]);
-    setDelay(p[Delay]);
-    setTime(p[Time]);
-    setDepth(p[Depth]);
-    enterMode(stereoMics);
-    live = liveBeforeApply;
-}
-
 // ---------------------------------------------------------------------------
 
-SoundEngine::SoundEngine(const std::string& binDir) : impl(new SoundEngineImpl(binDir)) {}
+SoundEngine::SoundEngine(const std::string& binDir) : impl(new SoundEngineImpl(binDir))
+{
+    // The default block brings model, working copies and image into their
+    // first state, exactly as a later Apply of it would.
+    apply(defaultParams);
+}
 SoundEngine::~SoundEngine() { delete impl; }
 
 bool SoundEngine::coreFilesOk() const { return impl->files.ok; }
@@ -593,7 +571,31 @@ bool SoundEngine::setSolo(Side side, bool on) { return impl->setSolo(side, on); 
 bool SoundEngine::solo(Side side) const { return impl->soloOn[side]; }
 int SoundEngine::savedSpeaker(Side side) const { return impl->saved[side]; }
 
-void SoundEngine::apply(const uint8_t block[ParamCount]) { impl->apply(block); }
+// The steps a panel applying a block through its handlers runs too.
+void SoundEngine::apply(const uint8_t block[ParamCount])
+{
+    beginApply(block);
+    const uint8_t* p = impl->p;
+    loadSpeaker(LeftSide, p[Speaker_L]);
+    loadSpeaker(RightSide, p[Speaker_R]);
+    setRoomSize((p[Flags] & FlagRoomMedium) ? 1 : 0);
+    exchangeDelayWords((p[Flags] & FlagNotcher) ? 1 : 0);
+    int stereoMics = (p[Flags] & FlagStereoMics) ? 1 : 0;
+    recordMode(stereoMics);
+    setColor(p[Flags] & FlagColorMask);
+    setMic(LeftSide, p[Mic_L]);
+    setMic(RightSide, p[Mic_R]);
+    setVolume(LeftSide, p[Volume_L]);
+    setVolume(RightSide, p[Volume_R]);
+    setBlend(LeftSide, p[Blend_L]);
+    setBlend(RightSide, p[Blend_R]);
+    setDelay(p[Delay]);
+    setTime(p[Time]);
+    setDepth(p[Depth]);
+    enterMode(stereoMics);
+    endApply();
+}
+
 void SoundEngine::beginApply(const uint8_t block[ParamCount]) { impl->beginApply(block); }
 void SoundEngine::exchangeDelayWords(int item) { impl->exchangeDelayWords(item); }
 void SoundEngine::recordMode(int stereoMics) { impl->mode = stereoMics ? 1 : 0; }

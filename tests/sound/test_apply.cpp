@@ -150,37 +150,3 @@ TEST_F(Apply, LeavingFullRangeBringsBackTheWheelsTone)
     engine.loadSpeaker(LeftSide, 11);
     EXPECT_EQ(c16At(engine.image(), 106), 0x0387);
 }
-
-TEST_F(Apply, StepsRunByAPanelGiveTheSameImage)
-{
-    // A panel that applies through its handlers calls the documented steps.
-    const uint8_t block[ParamCount] = {0xDE, 70, 47, 12, 50, 30, 170, 40, 60, 33, 80, 20};
-    SoundEngine panel(bin.dir());
-    panel.setSolo(RightSide, true);
-    panel.beginApply(block);
-    EXPECT_FALSE(panel.live());
-    const uint8_t* p = panel.params();
-    panel.loadSpeaker(LeftSide, p[Speaker_L]);
-    panel.loadSpeaker(RightSide, p[Speaker_R]);
-    panel.setRoomSize((p[Flags] & FlagRoomMedium) ? 1 : 0);
-    panel.exchangeDelayWords((p[Flags] & FlagNotcher) ? 1 : 0);
-    panel.recordMode((p[Flags] & FlagStereoMics) ? 1 : 0);
-    panel.setColor(p[Flags] & FlagColorMask);
-    panel.setMic(LeftSide, p[Mic_L]);
-    panel.setMic(RightSide, p[Mic_R]);
-    panel.setVolume(LeftSide, p[Volume_L]);
-    panel.setVolume(RightSide, p[Volume_R]);
-    panel.setBlend(LeftSide, p[Blend_L]);
-    panel.setBlend(RightSide, p[Blend_R]);
-    panel.setDelay(p[Delay]);
-    panel.setTime(p[Time]);
-    panel.setDepth(p[Depth]);
-    panel.enterMode((p[Flags] & FlagStereoMics) ? 1 : 0);
-    panel.endApply();
-    EXPECT_TRUE(panel.live());
-
-    engine.apply(block);
-    EXPECT_EQ(firstDifference(panel.image(), engine.image()), -1);
-    EXPECT_EQ(0, std::memcmp(panel.params(), engine.params(), ParamCount));
-    EXPECT_EQ(engine.params()[Delay], 33);
-}

@@ -1,8 +1,6 @@
 // Field encoders and the real-valued computations.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "sound/DspModel.h"
 #include "sound/FieldCodec.h"
 
@@ -62,65 +60,16 @@ TEST(FieldCodec, C11AndAddressShareAWordWithoutDisturbingEachOther)
     }
 }
 
-TEST(Microphone, EdgeCentreAndMidpoint)
+TEST(Microphone, MidpointIsFlatAndEdgeTiltsTowardTheLows)
 {
     ToneStage mid = microphoneTone(0.5);
     EXPECT_NEAR(mid.k, 0.09753744188417221, 1e-15);
     EXPECT_DOUBLE_EQ(mid.lowGain, 1.0);
     EXPECT_DOUBLE_EQ(mid.highGain, 1.0);
-    EXPECT_EQ(encodeC16(mid.k), 0x063E);
-    EXPECT_EQ(encodeC16(mid.diff), 0x0000);
-    EXPECT_EQ(encodeC16(mid.highGain), 0x4000);
 
     ToneStage edge = microphoneTone(0.0);
     EXPECT_NEAR(edge.k, 0.0551588086047, 1e-12);
     EXPECT_NEAR(edge.lowGain, 1.78179743628, 1e-11);
     EXPECT_NEAR(edge.highGain, 0.648419777326, 1e-11);
-    EXPECT_EQ(encodeC16(edge.k), 0x0387);
-    EXPECT_EQ(encodeC16(edge.diff), 0x4889);
-    EXPECT_EQ(encodeC16(edge.highGain), 0x297F);
-
-    ToneStage centre = microphoneTone(1.0);
-    EXPECT_EQ(encodeC16(centre.k), 0x08D6);
-    EXPECT_EQ(encodeC16(centre.diff), 0xB777);
-    EXPECT_EQ(encodeC16(centre.highGain), 0x7208);
-}
-
-TEST(Model, VolumeBlendTimeColour)
-{
-    EXPECT_EQ(encodeC16(1.5 * volumeGain(200)), 0x6000);
-    EXPECT_EQ(encodeC16(1.5 * volumeGain(0)), 0xA000);
-    EXPECT_EQ(encodeC16(1.5 * volumeGain(100)), 0x0000);
-
-    double theta = blendAngle(50);
-    EXPECT_EQ(encodeC16(std::cos(theta)), 0x2D41);
-    EXPECT_EQ(encodeC16(std::sin(theta)), 0x2D41);
-    EXPECT_EQ(encodeC16(std::cos(blendAngle(0))), 0x4000);
-    EXPECT_EQ(encodeC16(std::sin(blendAngle(100))), 0x4000);
-    EXPECT_EQ(encodeC16(std::cos(blendAngle(100))), 0x0000);
-
-    EXPECT_EQ(encodeC16(timeCoefficient(50)), 0x27AE);
-    EXPECT_EQ(encodeC16(timeCoefficient(0)), 0x1000);
-    EXPECT_EQ(encodeC16(timeCoefficient(100)), 0x3F5C);
-    const uint16_t colours[4] = {0xF000, 0xE000, 0xD000, 0xC000};
-    for (int c = 0; c < 4; ++c) EXPECT_EQ(encodeC16(colorCoefficient(c)), colours[c]) << c;
-}
-
-TEST(Model, DelayDelaysAtMostOneSide)
-{
-    double l, r;
-    delaySamples(125, false, l, r);
-    EXPECT_EQ(l, 0); EXPECT_EQ(r, 0);
-    delaySamples(0, false, l, r);
-    EXPECT_EQ(l, 6000); EXPECT_EQ(r, 0);
-    delaySamples(250, false, l, r);
-    EXPECT_EQ(l, 0); EXPECT_EQ(r, 6000);
-    delaySamples(124, false, l, r);
-    EXPECT_EQ(l, 48); EXPECT_EQ(r, 0);
-    delaySamples(50, true, l, r);
-    EXPECT_EQ(l, 0); EXPECT_EQ(r, 0);
-    delaySamples(0, true, l, r);
-    EXPECT_EQ(l, 50); EXPECT_EQ(r, 0);
-    delaySamples(100, true, l, r);
-    EXPECT_EQ(l, 0); EXPECT_EQ(r, 50);
+    EXPECT_DOUBLE_EQ(edge.diff, edge.lowGain - edge.highGain);
 }
