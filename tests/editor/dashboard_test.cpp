@@ -434,3 +434,22 @@ TEST_F(Dashboard, TypedValueCommitsAtEnterOrWhenTheFocusLeaves) {
     EXPECT_EQ(dash->params()[Depth], 8);
     EXPECT_EQ(previews.size(), 2u);
 }
+
+TEST_F(Dashboard, OnlyOneSideIsSoloedAtATime) {
+    click(dash->leftSpeakerButton);
+    click(dash->rightSpeakerButton);
+    EXPECT_FALSE(dash->leftSoloOn());
+    EXPECT_TRUE(dash->rightSoloOn());
+    EXPECT_FALSE(dash->leftSpeakerButton->value());
+    EXPECT_EQ(dash->leftSpeakerButton->image(), static_cast<Fl_Image*>(dash->speakerOffImage));
+    EXPECT_EQ(previews.size(), 2u);
+    SoundEngine reference(dashtest::makeBinFolder());
+    reference.setSolo(RightSide, true);
+    EXPECT_EQ(image(), imageOf(reference));
+    // A speaker chosen on the soloed side is heard on both outputs at once.
+    dash->rightSpeakerChoice->value(6);
+    dash->rightSpeakerChoice->do_callback();
+    reference.loadSpeaker(RightSide, 6);
+    EXPECT_EQ(image(), imageOf(reference));
+    EXPECT_EQ(previews.size(), 3u);
+}
