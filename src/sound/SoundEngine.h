@@ -36,11 +36,15 @@ public:
     bool live() const;
     void setLive(bool on);
 
-    // Speaker selection and cabinet type (byte 1/2 and Flags bit 4/5).
+    // Speaker selection and cabinet type (byte 1/2 and Flags bit 4/5). A byte
+    // that names no item loads its category's default. "Full Range Speaker"
+    // gives a flat microphone tone (see micWheelEnabled); leaving it brings
+    // back the tone of the side's Mic byte. A cabinet change on a Gears or
+    // Misc speaker only sets the bit and returns false.
     bool loadSpeaker(Side side, int speakerByte);
     bool setCabinet(Side side, bool opened);
 
-    // Valuator commits.
+    // Valuator commits; each clamps its value to the range shown.
     bool setMic(Side side, int position);   // 0..62
     bool setVolume(Side side, int value);   // 0..200, 100 = mute
     bool setBlend(Side side, int value);    // 0..100
@@ -50,8 +54,13 @@ public:
     bool setColor(int color);               // 0..3
 
     // Switches.
-    bool setUltraShort(bool on);            // rescales Delay by 100/250 or 250/100
-    bool setDelayVariant(int item);         // 0 Stereo Enhancer, 1 Notcher/Doubler
+    // Rescales Delay by 100/250 or 250/100, keeping the integer part; the
+    // delay slider should then show params()[Delay].
+    bool setUltraShort(bool on);
+    // 0 Stereo Enhancer, 1 Notcher/Doubler: swaps the variant words and
+    // rewrites blends, volumes and delay at their new places with live()
+    // cleared; always returns true (one preview), live() is restored after.
+    bool setDelayVariant(int item);
     bool setRoomSize(int size);             // 0 Small, 1 Medium
     bool setMode(int stereoMics);           // 0 Stereo Cabs, 1 Stereo Mics
     bool setSolo(Side side, bool on);       // Stereo Cabs only; at most one side
