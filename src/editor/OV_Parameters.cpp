@@ -328,12 +328,7 @@ void OV_Parameters::setInitialState() {
         rightCategoryMemory[c] = memory[1][c];
     }
     leftCategoryBase = rightCategoryBase = 0;
-    for (int side = 0; side < 2; side++) {
-        refreshMicReadouts(side);
-        refreshBlendReadouts(side);
-        refreshVolumeReadout(side);
-    }
-    refreshDelayReadouts();
+    // The read-outs were created with the texts of this state.
 }
 
 OV_Parameters::~OV_Parameters() {

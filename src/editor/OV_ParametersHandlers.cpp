@@ -267,6 +267,7 @@ void OV_Parameters::categoryPressed(int side, int category) {
 void OV_Parameters::speakerChosen(int side) {
     SpeakerCategory category = speakerCategory(categoryBase(side) + 1);
     int pos = speakerChoice(side)->value();
+    if (pos < 0) return;    // nothing chosen
     categoryMemory(side)[category] = pos;
     int number = categoryBase(side) + pos;
 

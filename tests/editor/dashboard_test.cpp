@@ -56,7 +56,7 @@ TEST_F(Dashboard, StartsWithTheDefaultBlockAndItsImage) {
     EXPECT_STREQ(dash->leftOutLeftInput->value(), "100");
     EXPECT_STREQ(dash->rightOutRightInput->value(), "100");
     EXPECT_STREQ(dash->leftVolumeInput->value(), "1.0");
-    EXPECT_STREQ(dash->leftMicEdgeBox->label(), " 50%");
+    EXPECT_STREQ(dash->leftMicEdgeBox->label(), "50%");
     EXPECT_TRUE(dash->coreFilesOk);
     EXPECT_FALSE(dash->timeSlider->visible());
     EXPECT_FALSE(dash->leftDelayFineInput->visible());
@@ -406,6 +406,19 @@ TEST_F(Dashboard, ApplyGivesTheEnginesImageForRandomBlocks) {
         ASSERT_EQ(dash->savedSpeaker(0), reference.savedSpeaker(LeftSide));
         ASSERT_EQ(dash->leftMicWheel->active() != 0, reference.micWheelEnabled(LeftSide)) << round;
         ASSERT_FALSE(dash->leftSoloOn() || dash->rightSoloOn());
+        // The controls show the block.
+        const uint8_t* p = dash->params();
+        ASSERT_EQ(dash->stereoMode, (p[Flags] & FlagStereoMics) ? 1 : 0);
+        ASSERT_EQ(dash->timeSlider->visible() != 0, dash->stereoMode == 1);
+        ASSERT_EQ(dash->rightSpeakerChoice->visible() != 0, dash->stereoMode == 0);
+        ASSERT_EQ(dash->leftSealedCheck->visible() != 0, p[Speaker_L] <= 60) << round;
+        ASSERT_EQ(dash->leftCategoryBase + dash->leftSpeakerChoice->value(), p[Speaker_L]);
+        ASSERT_EQ(dash->rightCategoryBase + dash->rightSpeakerChoice->value(), p[Speaker_R]);
+        ASSERT_EQ(int(dash->delaySlider->value()), p[Delay]);
+        ASSERT_EQ(int(dash->leftBlendSlider->value()), p[Blend_L]);
+        ASSERT_EQ(int(dash->rightMicWheel->value()), p[Mic_R]);
+        ASSERT_EQ(std::to_string(p[Depth]), dash->depthInput->value());
+        ASSERT_EQ(dash->tipsButton->visible() != 0, (p[Flags] & FlagNotcher) != 0);
     }
 }
 
