@@ -28,6 +28,9 @@ TEST(Speakers, MenuNumberingGivesTheSelectableBytesAndRecords)
         }
         ++n;
         EXPECT_EQ(speakerRecordIndex[b], speakerHasCabinet(b) ? guitarBass++ : gearMisc++) << b;
+        CategoryMemory memory;      // byte -> menu position -> byte
+        memory.remember(1, b);
+        EXPECT_EQ(memory.speakerFor(1, speakerCategory(b)), b);
     }
     EXPECT_EQ(n, sizeof(expectedBytes) / sizeof(int));
     EXPECT_EQ(guitarBass, 30);
