@@ -10,6 +10,7 @@
 #include "shell/platform.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Button.H>
 #include <FL/Fl_Native_File_Chooser.H>
 
 #include <algorithm>
@@ -76,7 +77,10 @@ void doRead(Run& run) {
     uint8_t reply[24];
     std::memcpy(reply, usb.buffer, sizeof reply);
     run.panel.showTitle(reply + 12);
-    run.app.dashboard->apply(reply);        // clamps what the pedal may hold out of range
+    OV_Parameters& dash = *run.app.dashboard;
+    dash.apply(reply);                      // clamps what the pedal may hold out of range
+    // Make sure the panel shows the applied record's mode (a no-op when it already does).
+    if (Fl_Button* mode = dash.stereoMode ? dash.stereoMicsButton : dash.stereoCabsButton) mode->do_callback();
     run.log("Read operation from Preset %d OK.", run.panel.selectedPreset + 1);
     run.log("> Param setting as was saved in your pedal is now displayed.");
     run.progress(100, "Read complete", blue);

@@ -71,6 +71,12 @@ public:
         }
         return lines;
     }
+    // A preview gets no reply, so the editor moves on before the pedal has
+    // taken it: wait (at most two seconds) until the log holds count commands.
+    bool waitForCommands(size_t count) const {
+        for (int i = 0; i < 200 && commands().size() < count; ++i) usleep(10000);
+        return commands().size() >= count;
+    }
     void setFaults(const std::string& text) const {
         std::ofstream(base() + ".faults", std::ios::trunc) << text << "\n";
     }

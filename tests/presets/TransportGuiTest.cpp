@@ -4,6 +4,7 @@
 #include "PedalProcess.h"
 #include "PresetsGui.h"
 
+#include "editor/Slider.h"
 #include "editor/TextInput.h"
 #include "link/OV_UsbController.h"
 #include "shell/TextBoard.h"
@@ -53,8 +54,9 @@ protected:
         logAtStart = log();
     }
     void TearDown() override {
+        window.reset();
+        pedal.reset();                              // stopped before its folder goes
         PresetsGui::TearDown();
-        pedal.reset();
     }
 
     OV_TransportPanel& panel() { return *window->transportPanel; }
@@ -199,6 +201,21 @@ TEST_F(Transport, AnEchoCorruptedEveryTimeEndsInTheErrorsAlert) {
     EXPECT_EQ(progressColour(), 0x80000000u);
 }
 
+TEST_F(Transport, AStoreThatFailsOutrightShowsBothAlertsAndFourLines) {
+    pedal->setFaults("no-reply");
+    std::vector<uint8_t> before = dashboardParams();
+    press(panel().writeButton);
+    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(alerts[0].rfind("Write operation failed.\n\nMake sure the pedal has clean and stable power source", 0), 0u);
+    EXPECT_EQ(alerts[1].rfind(tail, 0), 0u);
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"Write operation failed.", "> Error code = 100",
+                                                    "Read / Write operation failed.",
+                                                    "> No changes has been made. Please try again."}));
+    EXPECT_EQ(progressLabel(), "Read / Write error");
+    EXPECT_EQ(dashboardParams(), before);
+}
+
 TEST_F(Transport, APedalUnpluggedDuringReadEndsInTheFailureTail) {
     std::vector<uint8_t> before = dashboardParams();
     pedal->setFaults("unplug");
@@ -317,6 +334,45 @@ TEST_F(Transport, RestoreClampsOutOfRangeRecordsBeforeTheyReachThePedal) {
     PedalState state = pedal->state();
     EXPECT_LE(state.presets[4].params[Mic_L], 62);
     EXPECT_EQ(bytesOf(state.presets[3].params, 12), record(3));
+}
+
+// The local library with a pedal attached: what is chosen or imported is played.
+using LocalPresetsOnPedal = Transport;
+
+TEST_F(LocalPresetsOnPedal, ImportingThreeFilesPlaysEachInTurn) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 3; ++i) {
+        files.push_back(env->root + "/f" + std::to_string(i) + ".lop");
+        writeLop(files.back(), "F" + std::to_string(i), record(i + 1), title("F"));
+    }
+    size_t before = pedal->commands().size();
+    dialogs->chooserAnswers.push_back(files);
+    window->presetPrompt->addFilesPressed();
+    EXPECT_TRUE(pedal->waitForCommands(before + 3));
+    std::vector<std::string> sent = pedal->commands();
+    int previews = 0;
+    for (size_t i = before; i < sent.size(); ++i) previews += sent[i].rfind("preview", 0) == 0;
+    EXPECT_EQ(previews, 3);
+    EXPECT_EQ(dashboardParams(), record(3));
+    EXPECT_EQ(bytesOf(pedal->state().playing, 512), bytesOf(window->dashboard->image(), 512));
+}
+
+TEST_F(LocalPresetsOnPedal, MovingAControlAfterChoosingClearsTheSelection) {
+    writeLop(env->root + "/a.lop", "A", record(5), title("A"));
+    dialogs->chooserAnswers.push_back({env->root + "/a.lop"});
+    window->presetPrompt->addFilesPressed();
+    window->presetPanel->presetChoice->value(0);
+    window->presetPanel->presetChoice->do_callback();
+    ASSERT_EQ(window->presetPanel->presetChoice->value(), 0);
+
+    size_t before = pedal->commands().size();
+    Slider* volume = window->dashboard->leftVolumeSlider;
+    volume->value(volume->value() - 10);
+    volume->released = 1;
+    volume->do_callback();
+    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
+    EXPECT_TRUE(pedal->waitForCommands(before + 1));
+    EXPECT_EQ(bytesOf(pedal->state().playing, 512), bytesOf(window->dashboard->image(), 512));
 }
 
 }  // namespace
