@@ -40,6 +40,7 @@ static Fl_Color avg2(Fl_Color c) {
 
 static void tabs_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->tabSwitched(); }
 static void connect_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->connectClicked(); }
+static void menu_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->menuClicked(); }
 static void quit_cb(Fl_Widget*, void*) { quitProgram(); }
 static void preview_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->previewImage(); }
 static void devSel_cb(Fl_Widget*, void* data) { confirmPedal(static_cast<Orvella*>(data)); }
@@ -143,7 +144,7 @@ Orvella::Orvella(int w, int h, const char* title)
     menuButton = new Fl_Button(buttonX, h - 48, 50, 25, "Menu");
     menuButton->labelfont(FL_HELVETICA);
     menuButton->labelsize(14);
-    menuButton->user_data(this);
+    menuButton->callback(menu_cb, this);
     buttonX += menuButton->w();
     quitButton = new Fl_Button(buttonX, h - 48, 50, 25, "Quit");
     quitButton->labelfont(FL_HELVETICA);

@@ -46,6 +46,10 @@ public:
     void previewImage();
     // The tabs' callback: label sizes, preset bar and Global Configuration.
     void tabSwitched();
+    // The "Menu" button: builds the pop-up menu anew and runs the pick.
+    void menuClicked();
+    // Writes the factory presets of bin/factoryset.fap into the pedal.
+    void factoryReset();
 
     Fl_Box* background;
     Fl_Box* headerBand;

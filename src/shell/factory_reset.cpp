@@ -1,0 +1,95 @@
+// Factory reset: the eight factory presets of bin/factoryset.fap are written
+// into the pedal the way a RESTORE writes a backup (verified, retried once,
+// read back at the end).
+#include <FL/Fl_Progress.H>
+
+#include <cstdio>
+
+#include "editor/OV_Parameters.h"
+#include "link/OV_UsbController.h"
+#include "presets/OV_PresetPanel.h"
+#include "presets/OV_TransportPanel.h"
+#include "presets/TransportActions.h"
+#include "shell/Orvella.h"
+#include "shell/dialogs.h"
+
+namespace {
+
+const Fl_Color blue = 0x4444ff00;
+const Fl_Color red = 0x80000000;
+
+const char* const recoveryAdvice =
+    "> If problem persisted try one or more of the following :\n\n"
+    "    * Recycle power to the pedal (unplug the power cable, re-plug, click 'Connect').\n\n"
+    "    * Recycle the USB port (unplug the USB cable, re-plug, click 'Connect').\n\n"
+    "    * Plug to other available USB port, then click 'Connect'.\n\n"
+    "> < Direct support email : support@@kestrova.example >";
+
+const char* const masterProblem =
+    "A problem is encountered while trying to access the Factory master file.\n\n"
+    " The file maybe corrupted or is missing.\n"
+    " Try re-installing this software to solve this problem.\n\n"
+    " < Direct support email : support@@kestrova.example >";
+
+// Reads exactly 192 bytes; a missing, short or longer file is refused, so no
+// byte that did not come from the file can reach the pedal.
+bool readMaster(const char* path, uint8_t bank[192]) {
+    FILE* file = fopen(path, "rb");
+    if (!file) return false;
+    size_t got = fread(bank, 1, 192, file);
+    bool exact = got == 192 && fgetc(file) == EOF;
+    fclose(file);
+    return exact;
+}
+
+}  // namespace
+
+void Orvella::factoryReset() {
+    stampStatus();
+    struct tm started = logStamp;
+    if (dialogs::choice("Proceed to reset your pedal to factory setting?", "Cancel", "Proceed", nullptr) != 1)
+        return;
+
+    Fl_Widget* controls[] = {dashboard, presetPanel, transportPanel, connectButton, menuButton, quitButton};
+    for (Fl_Widget* w : controls) w->deactivate();
+
+    Fl_Progress* bar = usb->progress;
+    char path[64];
+    snprintf(path, sizeof path, "%s/factoryset.fap", "bin");
+    uint8_t bank[192];
+    bool ok = false;
+    bool haveMaster = readMaster(path, bank);
+    if (!haveMaster) {
+        dialogs::alert("%s", masterProblem);
+    } else {
+        bar->resize(150, 490, 440, 45);
+        bar->labelfont(1);
+        bar->labelsize(18);
+        ok = restorePresets(*this, bank);
+        bar->resize(632, 485, 180, 24);
+        bar->labelfont(0);
+        bar->labelsize(14);
+    }
+
+    // restorePresets stamps its own lines; the outcome keeps the reset's stamp.
+    logStamp = started;
+    logTime = &logStamp;
+    if (ok) {
+        dialogs::message("Your pedal has been restored to factory setting.");
+        logStatus("> Factory reset successful.");
+        bar->label("Factory reset OK");
+        bar->selection_color(blue);
+    } else {
+        if (haveMaster)   // a missing master had its own alert
+            dialogs::alert("Factory reset has failed due to erroneous data transfer.\n"
+                           "Make sure the pedal has clean and stable power source, then try again.\n\n%s",
+                           recoveryAdvice);
+        logStatus("> Factory reset failed. Please try again.");
+        bar->label("Factory reset error");
+        bar->selection_color(red);
+    }
+    bar->value(100);
+    advanceStatus(1);
+    for (Fl_Widget* w : controls) w->activate();
+    redraw();
+}

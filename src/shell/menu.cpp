@@ -1,0 +1,110 @@
+#include "shell/menu.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Menu_Item.H>
+
+#include <cstdint>
+#include <cstring>
+
+#include "link/OV_UsbController.h"
+#include "presets/OV_TransportPanel.h"
+#include "shell/OV_DevSelPrompt.h"
+#include "shell/Orvella.h"
+#include "shell/dialogs.h"
+#include "shell/platform.h"
+#include "shell/quit.h"
+
+namespace menu {
+
+const char* const downloadPage = "https://www.kestrova.example/support/drevani/downloads";
+const char* const contactPage = "https://www.kestrova.example/contact";
+const char* const warrantyPage = "https://www.kestrova.example/support/warranty";
+
+namespace {
+
+const char* const aboutText =
+    "  Orvella - version.2.0.8\n"
+    "  Editor and librarian for the Drevani speaker-cabinet simulator.\n"
+    "  (c) 2026 Kestrova. All rights reserved.\n"
+    "\n"
+    "  Windows :  XP, Vista, 7, 8.x, 10\n"
+    "\n"
+    "  OS X :  11 (Big Sur), 10.15 (Catalina), 10.14 (Mojave), 10.13 (High Sierra),\n"
+    "            10.12 (Sierra), 10.11 (El Capitan), 10.10 (Yosemite), 10.9 (Maverick).\n"
+    "            - compatibility with older versions has not been verified.\n"
+    "\n"
+    "  Support : support@@kestrova.example\n"
+    "  Website : https://www.kestrova.example";
+
+const char* const updateInstructions =
+    "To update your pedal's firmware do the following :\n\n"
+    "  1. Shutdown this software.\n\n"
+    "  2. Remove power from your pedal.\n\n"
+    "  3. Hold down both footswitches on power up.\n"
+    "      Release when preset-1 and preset 4 LEDs light up.\n\n"
+    "  4. Make sure the pedal is connected to your computer.\n\n"
+    "  5. Start this software again. A prompt window will pop up, browse the firmware\n\n"
+    "     file you've just downloaded and click 'Update'.";
+
+void selectPedal_cb(Fl_Widget*, void* window) { openPedalSelection(static_cast<Orvella*>(window)); }
+void factoryReset_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->factoryReset(); }
+void quit_cb(Fl_Widget*, void*) { quitProgram(); }
+
+Fl_Menu_Item entry(const char* label, Fl_Callback* callback, void* data, int flags, bool heading) {
+    Fl_Menu_Item item = {label, 0, callback, data, flags, FL_NORMAL_LABEL,
+                         heading ? FL_HELVETICA_BOLD_ITALIC : FL_HELVETICA, 13, 0};
+    return item;
+}
+
+void* code(intptr_t n) { return reinterpret_cast<void*>(n); }
+
+}  // namespace
+
+void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCount, const char* serial,
+           void* window) {
+    const int pedalOnly = pedalConnected ? 0 : FL_MENU_INACTIVE;
+    const int twoPedals = deviceCount < 2 ? FL_MENU_INACTIVE : 0;
+    items[0] = entry("         S O F T W A R E ", infoSelected, code(0), FL_MENU_INACTIVE, true);
+    items[1] = entry(" > About Orvella", infoSelected, code(1), 0, false);
+    items[2] = entry(" > Check for updates", infoSelected, code(2), 0, false);
+    items[3] = entry(" > Report a problem", infoSelected, code(3), 0, false);
+    items[4] = entry(" > Register your pedal", infoSelected, code(4), 0, false);
+    items[5] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
+    items[6] = entry("                   P E D A L", infoSelected, code(0), FL_MENU_INACTIVE, true);
+    items[7] = entry(" > Select Pedal", selectPedal_cb, window, twoPedals, false);
+    items[8] = entry(" > Serial Number", showSerialNumber, const_cast<char*>(serial), pedalOnly, false);
+    items[9] = entry(" > Update Firmware", showUpdateInstructions, window, pedalOnly, false);
+    items[10] = entry(" > Factory Reset", factoryReset_cb, window, pedalOnly, false);
+    items[11] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
+    items[12] = entry(" > Quit", quit_cb, window, 0, false);
+    items[13] = Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
+}
+
+void infoSelected(Fl_Widget* widget, void* data) {
+    intptr_t n = reinterpret_cast<intptr_t>(data);
+    if (!widget || n == 0) return;
+    switch (n) {
+        case 1: dialogs::message("%s", aboutText); break;
+        case 2: platform::openUri(downloadPage); break;
+        case 3: platform::openUri(contactPage); break;
+        case 4: platform::openUri(warrantyPage); break;
+        default: break;
+    }
+}
+
+void showSerialNumber(Fl_Widget*, void* serial) {
+    char text[13] = {};
+    if (serial) std::strncpy(text, static_cast<const char*>(serial), 12);
+    dialogs::message("Your pedal's serial number is : %s \n", text);
+}
+
+void showUpdateInstructions(Fl_Widget*, void*) { dialogs::message("%s", updateInstructions); }
+
+}  // namespace menu
+
+void Orvella::menuClicked() {
+    Fl_Menu_Item items[menu::itemCount];
+    menu::build(items, transportPanel->active(), usb->deviceCount, usb->serialNumber[0], this);
+    const Fl_Menu_Item* picked = dialogs::popup(items, Fl::event_x(), Fl::event_y());
+    if (picked && picked->callback()) picked->do_callback(menuButton, picked->user_data());
+}

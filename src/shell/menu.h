@@ -1,0 +1,25 @@
+// The "Menu" button's pop-up and its small information actions.
+#pragma once
+
+class Fl_Widget;
+struct Fl_Menu_Item;
+
+namespace menu {
+
+constexpr int itemCount = 14;   // 13 entries and the terminator
+
+// Fills items with the menu as it must look now: the pedal entries greyed
+// while no pedal is connected, Select Pedal only with two devices found.
+void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCount, const char* serial,
+           void* window);
+
+// Information entries: 1 About, 2 download page, 3 contact page, 4 warranty page.
+void infoSelected(Fl_Widget* widget, void* code);
+void showSerialNumber(Fl_Widget* widget, void* serial);
+void showUpdateInstructions(Fl_Widget* widget, void* window);
+
+extern const char* const downloadPage;
+extern const char* const contactPage;
+extern const char* const warrantyPage;
+
+}  // namespace menu

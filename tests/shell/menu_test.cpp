@@ -1,0 +1,218 @@
+// The pop-up menu: which entries are usable when, the information actions,
+// pedal selection from the menu, and the factory reset against a virtual pedal.
+#include <gtest/gtest.h>
+
+#include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_Progress.H>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "TestPedal.h"
+#include "editor/OV_Parameters.h"
+#include "gui/Events.h"
+#include "gui/RecordingDialogs.h"
+#include "gui/TestEnvironment.h"
+#include "link/OV_UsbController.h"
+#include "presets/OV_TransportPanel.h"
+#include "shell/OV_DevSelPrompt.h"
+#include "shell/Orvella.h"
+#include "shell/TextBoard.h"
+#include "shell/menu.h"
+
+using gui::RecordingDialogs;
+using gui::TestEnvironment;
+
+namespace {
+
+std::string lastLogLine(Orvella* window) {
+    char* raw = window->statusLog->textBuffer->text();
+    std::string text = raw;
+    free(raw);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    std::string line = text.substr(text.rfind('\n') + 1);
+    return line.size() > 14 ? line.substr(14) : line;
+}
+
+// Entries usable (active) in a freshly built menu, by label.
+std::vector<std::string> usable(bool connected, unsigned devices) {
+    Fl_Menu_Item items[menu::itemCount];
+    menu::build(items, connected, devices, "VP24000001", nullptr);
+    std::vector<std::string> labels;
+    for (int i = 0; items[i].text; ++i)
+        if (items[i].active()) labels.push_back(items[i].text);
+    return labels;
+}
+
+void clickMenu(Orvella* window) {
+    gui::click(window, window->menuButton->x() + 10, window->menuButton->y() + 10);
+}
+
+}  // namespace
+
+TEST(Menu, PedalEntriesFollowTheConnectionAndTheDeviceCount) {
+    const std::vector<std::string> always = {" > About Orvella", " > Check for updates", " > Report a problem",
+                                             " > Register your pedal", " > Quit"};
+    EXPECT_EQ(usable(false, 0), always);
+    EXPECT_EQ(usable(true, 1),
+              (std::vector<std::string>{" > About Orvella", " > Check for updates", " > Report a problem",
+                                        " > Register your pedal", " > Serial Number", " > Update Firmware",
+                                        " > Factory Reset", " > Quit"}));
+    // Two devices enable Select Pedal even without a connected pedal.
+    std::vector<std::string> two = usable(false, 2);
+    EXPECT_NE(std::find(two.begin(), two.end(), " > Select Pedal"), two.end());
+
+    Fl_Menu_Item items[menu::itemCount];
+    menu::build(items, true, 2, "VP24000001", nullptr);
+    EXPECT_EQ(items[13].text, nullptr);
+    EXPECT_STREQ(items[0].text, "         S O F T W A R E ");
+    EXPECT_STREQ(items[6].text, "                   P E D A L");
+    EXPECT_EQ(items[0].labelfont(), FL_HELVETICA_BOLD_ITALIC);
+    EXPECT_EQ(items[1].labelfont(), FL_HELVETICA);
+    EXPECT_EQ(items[1].labelsize(), 13);
+    EXPECT_TRUE(items[5].flags & FL_MENU_DIVIDER);
+    EXPECT_TRUE(items[11].flags & FL_MENU_DIVIDER);
+    for (int i : {0, 5, 6, 11}) EXPECT_FALSE(items[i].active()) << i;
+}
+
+TEST(Menu, HeadingsAndAMissingWidgetDoNothing) {
+    RecordingDialogs dialogs;
+    menu::infoSelected(nullptr, reinterpret_cast<void*>(1));
+    Fl_Menu_Item items[menu::itemCount];
+    menu::build(items, false, 0, "", nullptr);
+    items[0].do_callback(nullptr, items[0].user_data());
+    EXPECT_TRUE(dialogs.entries.empty());
+}
+
+class MenuWindow : public ::testing::Test {
+protected:
+    TestEnvironment env;
+    testpedal::PedalFolder pedals;
+    RecordingDialogs dialogs;
+};
+
+TEST_F(MenuWindow, AboutAndUpdateInstructionsAreShownWithoutAPedal) {
+    std::unique_ptr<Orvella> window = env.openWindow();
+    dialogs.popupPicks = {" > About Orvella", " > Serial Number", " > Update Firmware"};
+    clickMenu(window.get());
+    clickMenu(window.get());   // greyed: nothing happens
+    clickMenu(window.get());
+    ASSERT_EQ(dialogs.popupLabels.size(), 3u);
+    EXPECT_EQ(dialogs.popupLabels[0].size(), 13u);
+    std::vector<std::string> messages = dialogs.texts(RecordingDialogs::Message);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("  Orvella - version.2.0.8\n", 0), 0u);
+    EXPECT_NE(messages[0].find("\n  Support : support@@kestrova.example\n  Website : "), std::string::npos);
+    EXPECT_NE(messages[0].back(), '\n');
+}
+
+TEST_F(MenuWindow, SerialNumberOfTheConnectedPedal) {
+    testpedal::PedalOptions options;
+    options.serial = "VP24000007";
+    testpedal::VirtualPedal pedal(pedals, options);
+    ASSERT_TRUE(pedal.start());
+    std::unique_ptr<Orvella> window = env.openWindow();
+    dialogs.popupPicks = {" > Serial Number", " > Update Firmware", " > Select Pedal"};
+    clickMenu(window.get());
+    clickMenu(window.get());
+    clickMenu(window.get());   // one pedal: greyed
+    std::vector<std::string> messages = dialogs.texts(RecordingDialogs::Message);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0], "Your pedal's serial number is : VP24000007 \n");
+    EXPECT_EQ(messages[1].rfind("To update your pedal's firmware do the following :\n\n  1. Shutdown", 0), 0u);
+    EXPECT_FALSE(window->devSelPrompt->visible());
+}
+
+TEST_F(MenuWindow, SelectPedalReopensThePromptWithTwoPedals) {
+    testpedal::PedalOptions a, b;
+    a.serial = "VP24000001";
+    b.serial = "VP24000002";
+    testpedal::VirtualPedal first(pedals, a), second(pedals, b);
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(second.start());
+    std::unique_ptr<Orvella> window = env.openWindow();
+    window->devSelPrompt->serialChoice->value(1);
+    window->devSelPrompt->do_callback();
+    dialogs.popupPicks = {" > Select Pedal", " > Serial Number"};
+    clickMenu(window.get());
+    EXPECT_TRUE(window->devSelPrompt->visible());
+    EXPECT_EQ(window->devSelPrompt->serialChoice->value(), 1);
+    EXPECT_FALSE(window->dashboard->active());
+    window->devSelPrompt->do_callback();
+    clickMenu(window.get());
+    EXPECT_EQ(dialogs.texts(RecordingDialogs::Message).back(), "Your pedal's serial number is : VP24000002 \n");
+}
+
+TEST_F(MenuWindow, FactoryResetCancelledTouchesNeitherPedalNorLog) {
+    testpedal::VirtualPedal pedal(pedals);
+    ASSERT_TRUE(pedal.start());
+    std::unique_ptr<Orvella> window = env.openWindow();
+    size_t commands = pedal.commands().size();
+    std::string before = lastLogLine(window.get());
+    dialogs.choiceAnswers.push_back(0);
+    window->factoryReset();
+    EXPECT_EQ(dialogs.texts(RecordingDialogs::Choice),
+              std::vector<std::string>{"Proceed to reset your pedal to factory setting?"});
+    EXPECT_EQ(pedal.commands().size(), commands);
+    EXPECT_EQ(lastLogLine(window.get()), before);
+}
+
+TEST_F(MenuWindow, FactoryResetStoresTheMasterAndLeavesPresetEightOnTheDashboard) {
+    testpedal::VirtualPedal pedal(pedals);
+    ASSERT_TRUE(pedal.start());
+    std::unique_ptr<Orvella> window = env.openWindow();
+    uint8_t selectedBefore = static_cast<uint8_t>(window->transportPanel->selectedPreset);
+    std::string master = TestEnvironment::readFile(env.work + "/bin/factoryset.fap");
+    ASSERT_EQ(master.size(), 192u);
+    dialogs.choiceAnswers.push_back(1);
+    dialogs.popupPicks.push_back(" > Factory Reset");
+    clickMenu(window.get());
+
+    EXPECT_EQ(dialogs.texts(RecordingDialogs::Message),
+              std::vector<std::string>{"Your pedal has been restored to factory setting."});
+    EXPECT_EQ(dialogs.count(RecordingDialogs::Alert), 0);
+    EXPECT_EQ(lastLogLine(window.get()), "> Factory reset successful.");
+    EXPECT_STREQ(window->usb->progress->label(), "Factory reset OK");
+    EXPECT_EQ(window->usb->progress->value(), 100);
+    EXPECT_TRUE(window->usb->progress->x() == 632 && window->usb->progress->w() == 180);
+    PedalState state;
+    ASSERT_TRUE(pedal.state(state));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(std::memcmp(state.presets[i].title, master.data() + 96 + 12 * i, 12), 0) << i;
+    EXPECT_EQ(std::memcmp(window->dashboard->params(), state.presets[7].params, 12), 0);
+    EXPECT_EQ(window->transportPanel->selectedPreset, selectedBefore);
+    for (Fl_Widget* w : {static_cast<Fl_Widget*>(window->dashboard), static_cast<Fl_Widget*>(window->connectButton),
+                         static_cast<Fl_Widget*>(window->menuButton), static_cast<Fl_Widget*>(window->quitButton)})
+        EXPECT_TRUE(w->active());
+}
+
+TEST_F(MenuWindow, FactoryResetWithoutMasterAlertsAndSendsNothing) {
+    // A bin folder like the shipped one but without the factory master.
+    std::string bin = env.root + "/bin-nomaster";
+    ASSERT_EQ(mkdir(bin.c_str(), 0755), 0);
+    for (const std::string& name : TestEnvironment::listFolder(env.work + "/bin")) {
+        if (name == "factoryset.fap") continue;
+        ASSERT_EQ(symlink((env.work + "/bin/" + name).c_str(), (bin + "/" + name).c_str()), 0);
+    }
+    TestEnvironment local(bin);
+    testpedal::VirtualPedal pedal(pedals);
+    ASSERT_TRUE(pedal.start());
+    std::unique_ptr<Orvella> window = local.openWindow();
+    size_t commands = pedal.commands().size();
+    dialogs.choiceAnswers.push_back(1);
+    window->factoryReset();
+    std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("A problem is encountered while trying to access the Factory master file.", 0), 0u);
+    EXPECT_EQ(lastLogLine(window.get()), "> Factory reset failed. Please try again.");
+    EXPECT_STREQ(window->usb->progress->label(), "Factory reset error");
+    EXPECT_EQ(window->usb->progress->selection_color(), static_cast<Fl_Color>(0x80000000));
+    EXPECT_EQ(pedal.commands().size(), commands);
+    EXPECT_TRUE(window->connectButton->active());
+}
