@@ -466,3 +466,4 @@ TEST_F(Dashboard, OnlyOneSideIsSoloedAtATime) {
     EXPECT_EQ(image(), imageOf(reference));
     EXPECT_EQ(previews.size(), 3u);
 }
+

@@ -1,0 +1,84 @@
+// What the Dashboard draws around its controls, read back from the screen.
+// (No sound headers here: X11, through fl_draw.H, claims some of their names.)
+#include "DashboardFixture.h"
+
+#include <FL/Fl_Button.H>
+#include <FL/fl_draw.H>
+
+#include "EventSim.h"
+
+using dashtest::Dashboard;
+
+namespace {
+
+void click(Fl_Widget* w) {
+    sim::send(w, FL_PUSH, w->x() + w->w() / 2, w->y() + w->h() / 2);
+    sim::send(w, FL_RELEASE, w->x() + w->w() / 2, w->y() + w->h() / 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Pixels of the shown window, after everything pending has been drawn.
+struct WindowPixels {
+    explicit WindowPixels(Fl_Window* w) : win(w) {
+        win->redraw();
+        for (int i = 0; i < 50 && !win->visible(); i++) Fl::wait(0.02);
+        for (int i = 0; i < 10; i++) Fl::wait(0.02);   // exposed and drawn
+        win->make_current();
+        data = fl_read_image(nullptr, 0, 0, win->w(), win->h());
+    }
+    ~WindowPixels() { delete[] data; }
+    bool red(int x, int y) const {
+        const uchar* p = data + (y * win->w() + x) * 3;
+        return p[0] > 200 && p[1] < 60 && p[2] < 60;
+    }
+    // Counts pixels darker than the background in a rectangle.
+    int ink(int x, int y, int w, int h) const {
+        int n = 0;
+        for (int j = y; j < y + h; j++)
+            for (int i = x; i < x + w; i++) {
+                const uchar* p = data + (j * win->w() + i) * 3;
+                n += p[0] + p[1] + p[2] < 3 * 150;
+            }
+        return n;
+    }
+    Fl_Window* win;
+    uchar* data;
+};
+
+}  // namespace
+
+TEST_F(Dashboard, DrawsSoloBracketsAndNotApplicableNotes) {
+    {
+        WindowPixels s(win);
+        EXPECT_FALSE(s.red(155, 108));
+    }
+    click(dash->leftSpeakerButton);
+    {
+        WindowPixels s(win);
+        EXPECT_TRUE(s.red(155, 108));       // top-left bracket of the left area
+        EXPECT_TRUE(s.red(394, 271));
+        EXPECT_FALSE(s.red(430, 108));
+    }
+    click(dash->rightSpeakerButton);
+    {
+        WindowPixels s(win);
+        EXPECT_TRUE(s.red(430, 108));
+        EXPECT_TRUE(s.red(669, 271));
+        EXPECT_FALSE(s.red(155, 108));
+    }
+    dash->selectSpeakers(62, 70);
+    {
+        WindowPixels s(win);
+        EXPECT_GT(s.ink(129, 116, 250, 14), 20);
+        EXPECT_GT(s.ink(438, 116, 250, 14), 20);
+    }
+    click(dash->stereoMicsButton);
+    {
+        WindowPixels s(win);
+        EXPECT_GT(s.ink(129, 116, 250, 14), 20);     // the left note stays in both modes
+        EXPECT_EQ(s.ink(438, 116, 130, 10), 0);      // the right one is a Stereo Cabs note
+    }
+}
