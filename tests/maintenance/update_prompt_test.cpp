@@ -50,15 +50,11 @@ protected:
         if (sent.size() == 1 && sent[0] == 0x50) return Bytes{0x23};
         if (sent.size() == 67 && sent[0] == 0xA0) {
             pages.push_back({static_cast<unsigned>(sent[1] | sent[2] << 8), Bytes(sent.begin() + 3, sent.end())});
-            labelsSeen.push_back(label());
             if (duringPage) duringPage(static_cast<int>(pages.size()) - 1);
-            Bytes echo(sent.begin() + 3, sent.end());
-            if (static_cast<int>(pages.size()) - 1 == corruptPage) echo[5] ^= 0x40;
-            return echo;
+            return Bytes(sent.begin() + 3, sent.end());
         }
         if (sent.size() == 2 && sent[0] == 0xB0) {
             versions.push_back(sent[1]);
-            labelsSeen.push_back(label());
         }
         if (sent.size() == 1 && sent[0] == 0xFF) ++resumes;
         return Bytes();
@@ -102,9 +98,7 @@ protected:
 
     std::vector<SentPage> pages;
     std::vector<uint8_t> versions;
-    std::vector<std::string> labelsSeen;
     std::function<void(int)> duringPage;
-    int corruptPage = -1;
     int resumes = 0;
 };
 
