@@ -101,6 +101,16 @@ TEST_F(LocalPresets, SavingAnExistingNameAsksBeforeReplacing) {
     EXPECT_FALSE(window->presetPrompt->visible());
 }
 
+TEST_F(LocalPresets, NamesWithMenuCharactersStayOneItemEach) {
+    save("_Lead & Rhythm");
+    save("Bass_2");
+    ASSERT_EQ(items(), 2);
+    EXPECT_EQ(window->presetPanel->presetChoice->size(), 3);   // two items and the terminator
+    EXPECT_STREQ(window->presetPanel->presetChoice->text(0), "_Lead & Rhythm");
+    EXPECT_STREQ(window->presetPanel->presetChoice->text(1), "Bass_2");
+    EXPECT_EQ(gui::TestEnvironment::readFile(lop("_Lead & Rhythm")).substr(0, 15), "_Lead & Rhythm\n");
+}
+
 TEST_F(LocalPresets, SaveBeforeTypingAsksForTheName) {
     openPrompt();
     pressSave();
