@@ -279,8 +279,14 @@ void transport_cb(Fl_Widget* w, void* data) {
         app.redraw();
         return;
     }
+    // Held inactive while the pedal is busy; afterwards each gets back the state
+    // it had, so a prompt that keeps the Dashboard inactive stays in charge.
     Fl_Widget* held[4] = {app.dashboard, app.connectButton, app.menuButton, app.quitButton};
-    for (Fl_Widget* h : held) setActive(h, false);
+    bool wasActive[4];
+    for (int i = 0; i < 4; ++i) {
+        wasActive[i] = held[i] && held[i]->active();
+        setActive(held[i], false);
+    }
     app.stampStatus();
     switch (panel.mode) {
     case OV_TransportPanel::Read: doRead(run); break;
@@ -290,6 +296,6 @@ void transport_cb(Fl_Widget* w, void* data) {
     default: break;
     }
     app.advanceStatus(run.lines);
-    for (Fl_Widget* h : held) setActive(h, true);
+    for (int i = 0; i < 4; ++i) setActive(held[i], wasActive[i]);
     app.redraw();
 }

@@ -145,6 +145,16 @@ TEST_F(Transport, ReadAppliesThePresetAndLogs) {
     EXPECT_EQ(dialogs->entries.size(), 0u);
 }
 
+TEST_F(Transport, AnActionLeavesAnInactiveDashboardInactive) {
+    gui::click(window.get(), 781, 79);               // the local preset prompt holds the Dashboard
+    ASSERT_FALSE(window->dashboard->active());
+    press(panel().readButton);
+    EXPECT_EQ(progressLabel(), "Read complete");
+    EXPECT_FALSE(window->dashboard->active());
+    EXPECT_TRUE(window->connectButton->active());
+    EXPECT_TRUE(window->quitButton->active());
+}
+
 TEST_F(Transport, WriteStoresTheDashboardsImageAndVerifies) {
     window->dashboard->apply(record(6).data());
     panel().showTitle(reinterpret_cast<const uint8_t*>("Stored here "));
