@@ -156,6 +156,22 @@ TEST_F(MainWindow, ConnectWithoutPedalAlertsEveryTimeAndClearsTheBar) {
     EXPECT_TRUE(window->connectButton->active());
 }
 
+TEST_F(MainWindow, ConnectIsInactiveWhileARunIsInProgress) {
+    // Looks at the button while the run shows its alert, i.e. mid-run.
+    struct Watching : RecordingDialogs {
+        Orvella* window = nullptr;
+        int activeDuringAlert = -1;
+        void alert(const std::string& text) override {
+            activeDuringAlert = window->connectButton->active();
+            RecordingDialogs::alert(text);
+        }
+    } watching;
+    watching.window = window.get();
+    gui::click(window.get(), 690, 564);
+    EXPECT_EQ(watching.activeDuringAlert, 0);
+    EXPECT_TRUE(window->connectButton->active());
+}
+
 TEST_F(MainWindow, TabSwitchShowsPresetBarAndGlobalConfigurationOnlyOnTheDashboard) {
     window->tabs->value(window->toneChart);
     window->tabs->do_callback();
