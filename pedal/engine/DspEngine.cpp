@@ -9,18 +9,32 @@ using namespace dspisa;
 
 namespace {
 
-// The accumulator keeps 9 guard bits above full scale and saturates there;
-// registers, delay memory and outputs saturate at full scale.
-constexpr int64_t kAccLimit = int64_t(1) << 40;
+// The accumulator holds products at full precision: 14 more fraction bits
+// than a stored sample (Q45), and 9 guard bits above full scale, where it
+// saturates. Registers, delay memory and outputs are Q31 and saturate at full
+// scale; storing rounds to nearest.
+constexpr int kFrac = 14;
+constexpr int64_t kAccLimit = int64_t(1) << (31 + kFrac + 9);
+using Wide = __int128;
 
-inline int64_t clampAcc(int64_t v) {
-    return v > kAccLimit ? kAccLimit : (v < -kAccLimit ? -kAccLimit : v);
+inline int64_t clampAcc(Wide v) {
+    return v > kAccLimit ? kAccLimit : (v < -kAccLimit ? -kAccLimit : static_cast<int64_t>(v));
 }
 inline int32_t sat(int64_t v) {
     return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v));
 }
-inline int64_t mul16(int32_t c, int64_t v) { return (c * v) >> 14; }
-inline int64_t mul11(int32_t c, int64_t v) { return (c * v) >> 9; }
+// ACC (Q45) to a stored sample (Q31), rounded.
+inline int32_t store(int64_t acc) { return sat((acc + (int64_t(1) << (kFrac - 1))) >> kFrac); }
+// The same, rounded toward zero: a filter section's output, which feeds its
+// recursion, so that a silent input decays to exactly zero instead of
+// settling on a small offset (the dead band of rounded recursions).
+inline int32_t storeTowardZero(int64_t acc) {
+    return sat(acc >= 0 ? acc >> kFrac : -((-acc) >> kFrac));
+}
+// A C16 coefficient (14 fraction bits) times ACC, staying in Q45.
+inline int64_t scale16(int32_t c, int64_t acc) { return clampAcc((Wide(c) * acc) >> 14); }
+// A C11 coefficient (9 fraction bits) times a sample, as Q45.
+inline int64_t product11(int32_t c, int32_t v) { return (int64_t(c) * v) << (kFrac - 9); }
 
 }  // namespace
 
@@ -65,51 +79,55 @@ void DspEngine::step(int32_t in, int32_t& outLeft, int32_t& outRight) {
     const uint16_t ptr = pointer_;
     for (const Op& op : program_) {
         switch (op.code) {
-        case RDA:
-            acc = clampAcc(acc + mul11(op.coef, m[uint16_t(ptr + op.addr)]));
-            break;
+        case RDA: acc = clampAcc(Wide(acc) + product11(op.coef, m[uint16_t(ptr + op.addr)])); break;
         case WRA:
-            m[uint16_t(ptr + op.addr)] = sat(acc);
-            acc = mul11(op.coef, acc);
+            m[uint16_t(ptr + op.addr)] = store(acc);
+            acc = clampAcc((Wide(op.coef) * acc) >> 9);
             break;
-        case MUL: acc = mul16(op.coef, r[op.reg]); break;
-        case MAC: acc = clampAcc(acc + mul16(op.coef, r[op.reg])); break;
-        case SCL: acc = clampAcc(mul16(op.coef, acc)); break;
+        case MUL: acc = int64_t(op.coef) * r[op.reg]; break;
+        case MAC: acc = clampAcc(Wide(acc) + int64_t(op.coef) * r[op.reg]); break;
+        case SCL: acc = scale16(op.coef, acc); break;
         case LPF:
-            r[op.reg] = sat(r[op.reg] + mul16(op.coef, int64_t(x) - r[op.reg]));
+            r[op.reg] = store((int64_t(r[op.reg]) << kFrac) + op.coef * (int64_t(x) - r[op.reg]));
             break;
         case SEC:
             r[op.reg + 1] = r[op.reg];
             r[op.reg] = x;
-            x = sat(2 * acc);
+            x = storeTowardZero(clampAcc(Wide(acc) * 2));
             break;
-        case MULX: acc = mul16(op.coef, x); break;
-        case MACX: acc = clampAcc(acc + mul16(op.coef, x)); break;
+        case MULX: acc = int64_t(op.coef) * x; break;
+        case MACX: acc = clampAcc(Wide(acc) + int64_t(op.coef) * x); break;
         case STR:
-            acc = clampAcc(mul16(op.coef, acc));
-            r[op.reg] = sat(acc);
+            acc = scale16(op.coef, acc);
+            r[op.reg] = store(acc);
             break;
         case PSH:
-            acc = clampAcc(mul16(op.coef, acc));
+            acc = scale16(op.coef, acc);
             r[op.reg + 1] = r[op.reg];
-            r[op.reg] = sat(acc);
+            r[op.reg] = store(acc);
             break;
-        case LDX: x = sat(mul16(op.coef, r[op.reg])); break;
-        case OUT: out_[op.chan] = sat(mul16(op.coef, acc)); break;
+        case LDX: x = store(int64_t(op.coef) * r[op.reg]); break;
+        case OUT: out_[op.chan] = store(scale16(op.coef, acc)); break;
         case OUTD:
             out_[op.chan] = r[op.reg];
-            r[op.reg] = sat(mul16(op.coef, acc));
+            r[op.reg] = store(scale16(op.coef, acc));
             break;
         case DMP:
-            acc = clampAcc(acc + ((op.coef * (acc - r[op.reg])) >> 15));
-            r[op.reg] = sat(acc);
+            acc = clampAcc(Wide(acc) + ((Wide(op.coef) * (acc - (int64_t(r[op.reg]) << kFrac))) >> 15));
+            r[op.reg] = store(acc);
             break;
         case CLR: acc = 0; break;
-        case MUL11: acc = mul11(op.coef, r[op.reg]); break;
+        case MUL11: acc = product11(op.coef, r[op.reg]); break;
         case IN:
             x = in;
             r[op.reg] = in;
-            acc = mul16(op.coef, in);
+            acc = int64_t(op.coef) * in;
+            break;
+        case MAC1:
+            acc = clampAcc(Wide(acc) + (int64_t(r[op.reg]) << kFrac) + ((int64_t(op.coef) * r[op.reg]) >> 3));
+            break;
+        case MACH:
+            acc = clampAcc(Wide(acc) - (int64_t(r[op.reg]) << (kFrac - 1)) + ((int64_t(op.coef) * r[op.reg]) >> 3));
             break;
         default: break;  // NOP
         }

@@ -41,13 +41,15 @@ enum Opcode : uint8_t {
     MUL11 = 16, // ACC = C11 * R[reg]
     NOP = 17,   // nothing
     IN = 18,    // X = input; R[reg] = input; ACC = C16 * input
-    OpcodeCount = 19
+    MAC1 = 19,  // ACC += (1 + C16 / 8) * R[reg]        fine coefficients near 1
+    MACH = 20,  // ACC += (-1/2 + C16 / 8) * R[reg]     fine coefficients near -1/2
+    OpcodeCount = 21
 };
 
 // The format of an opcode's operands, for the assembler and disassembler.
 enum class Form : uint8_t {
     C11Addr,    // RDA, WRA
-    C16Reg,     // MUL, MAC, LPF, STR, PSH, LDX, DMP, IN
+    C16Reg,     // MUL, MAC, LPF, STR, PSH, LDX, DMP, IN, MAC1, MACH
     C16,        // SCL, MULX, MACX
     Reg,        // SEC (C16 field ignored)
     C16Chan,    // OUT
@@ -69,7 +71,7 @@ inline const OpInfo& opInfo(int op) {
         {"str", Form::C16Reg},   {"psh", Form::C16Reg},   {"ldx", Form::C16Reg},
         {"out", Form::C16Chan},  {"outd", Form::C16ChanReg}, {"dmp", Form::C16Reg},
         {"clr", Form::None},     {"mul11", Form::C11Reg}, {"nop", Form::None},
-        {"in", Form::C16Reg},
+        {"in", Form::C16Reg},    {"mac1", Form::C16Reg},  {"mach", Form::C16Reg},
     };
     return table[op];
 }

@@ -9,6 +9,8 @@ namespace {
 
 constexpr double kRate = 48000.0;
 constexpr double kPi = 3.14159265358979323846;
+// Sections 0 and 1 of the filter program hold their poles in the fine forms.
+constexpr int kFineSections = 2;
 
 std::string trim(const std::string& s) {
     size_t a = s.find_first_not_of(" \t\r");
@@ -143,10 +145,17 @@ bool loadTable(const std::string& text, std::vector<Speaker>& out, std::string& 
         sp.gain = std::min(1.9, std::max(0.25, wanted));
         // The gain word stores 14 fraction bits: design against what the pedal gets.
         sp.gain = std::lround(sp.gain * 16384) / 16384.0;
-        for (const Biquad& q : sp.biquads)
-            for (double c : {q.b0, q.b1, q.b2, -q.a1, -q.a2})
-                if (std::fabs(c / 2) >= 1.99)
-                    return fail("\"" + sp.name + "\": a coefficient does not fit the halved 16-bit format");
+        for (int j = 0; j < 5; ++j) {
+            const Biquad& q = sp.biquads[j];
+            bool fits = std::fabs(q.b0) < 3.99 && std::fabs(q.b1) < 3.99 && std::fabs(q.b2) < 3.99;
+            if (j < kFineSections && sp.sections[j].type != "FLAT")
+                fits = fits && std::fabs(8 * (-q.a1 / 2 - 1)) < 1.99 && std::fabs(8 * (0.5 - q.a2 / 2)) < 1.99;
+            else
+                fits = fits && std::fabs(q.a1) < 3.99 && std::fabs(q.a2) < 3.99;
+            if (!fits)
+                return fail("\"" + sp.name + "\": section " + std::to_string(j) +
+                            " does not fit its 16-bit coefficient form");
+        }
         out.push_back(sp);
     }
     for (const char* set : {"gbss", "gbso", "gms"}) {
@@ -163,14 +172,29 @@ bool loadTable(const std::string& text, std::vector<Speaker>& out, std::string& 
 
 std::array<int16_t, 26> recordWords(const Speaker& s) {
     std::array<int16_t, 26> w{};
-    auto field = [](double halved) { return static_cast<int16_t>(std::lround(halved * 16384)); };
+    auto field = [](double v) { return static_cast<int16_t>(std::lround(v * 16384)); };
     for (int j = 0; j < 5; ++j) {
         const Biquad& q = s.biquads[j];
-        w[5 * j + 0] = field(q.b0 / 2);
-        w[5 * j + 1] = field(q.b1 / 2);
-        w[5 * j + 2] = field(q.b2 / 2);
-        w[5 * j + 3] = field(-q.a1 / 2);
-        w[5 * j + 4] = field(-q.a2 / 2);
+        int16_t* c = &w[5 * j];
+        if (j < kFineSections && s.sections[j].type == "FLAT") {
+            // Poles at 0.75 and 0.875 cancelled by equal zeros: every value is
+            // exact in both forms, so the section passes its input unchanged.
+            const int16_t flat[5] = {8192, -13312, 5376, -24576, 22528};
+            for (int i = 0; i < 5; ++i) c[i] = flat[i];
+            continue;
+        }
+        c[0] = field(q.b0 / 2);
+        // A high-pass keeps its double zero exactly at DC: b1 = -2 b0, b2 = b0.
+        const bool highPass = s.sections[j].type == "HP";
+        c[1] = highPass ? static_cast<int16_t>(-2 * c[0]) : field(q.b1 / 2);
+        c[2] = highPass ? c[0] : field(q.b2 / 2);
+        if (j < kFineSections) {
+            c[3] = field(8 * (-q.a1 / 2 - 1));
+            c[4] = field(8 * (0.5 - q.a2 / 2));
+        } else {
+            c[3] = field(-q.a1 / 2);
+            c[4] = field(-q.a2 / 2);
+        }
     }
     w[25] = static_cast<int16_t>(std::lround(s.gain * 16384));
     return w;

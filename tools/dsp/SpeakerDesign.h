@@ -4,6 +4,8 @@
 //
 // Table line:  set record "name" | section | section | section | section | section
 // Section:     HP f q | LP f q | PK f q dB | LS f q dB | HS f q dB | BP f q | FLAT
+// Sections 0 and 1 must have their poles near DC (high-passes and low
+// shelves or peaks below a few kHz) or be FLAT.
 // Sets are gbss (30 records), gbso (30) and gms (13). Frequencies in Hz.
 #pragma once
 
@@ -42,8 +44,10 @@ Biquad designSection(const Section& s);
 // Magnitude of the designed cascade times the gain word's value, at f Hz.
 double targetMagnitude(const Speaker& s, double f);
 
-// The 26 little-endian 16-bit words of a record: sections' c0..c4 (halved
-// coefficients, rounded to 14 fraction bits), then the gain word.
+// The 26 little-endian 16-bit words of a record, then the gain word. Every
+// section gives c0..c2 = b/2; sections 2..4 give c3 = -a1/2, c4 = -a2/2, and
+// sections 0 and 1 (low-frequency poles) the fine forms c3 = 8(-a1/2 - 1),
+// c4 = 8(1/2 - a2/2). All rounded to 14 fraction bits.
 std::array<int16_t, 26> recordWords(const Speaker& s);
 
 // The bytes of one coefficient set file, records in order.
