@@ -183,3 +183,18 @@ TEST_F(StatusLog, NoPickSavesNothingAndTheReleaseIsSwallowed) {
     EXPECT_EQ(Fl::handle(FL_RELEASE, window.get()), 1);
     EXPECT_TRUE(TestEnvironment::listFolder(env.desktop).empty());
 }
+
+TEST_F(StatusLog, LeftDragSelectsTextAndTheLogStaysReadOnly) {
+    std::string before = logText(window.get());
+    TextBoard* board = window->statusLog;
+    board->scroll(1, 0);
+    gui::settle();
+    int y = board->y() + 8;
+    gui::press(window.get(), board->x() + 10, y);
+    gui::drag(window.get(), board->x() + 200, y);
+    gui::release(window.get(), board->x() + 200, y);
+    EXPECT_TRUE(board->textBuffer->selected());
+    gui::type(window.get(), "typed");
+    EXPECT_EQ(logText(window.get()), before);
+    EXPECT_EQ(dialogs.popupLabels.size(), 0u);
+}
