@@ -173,8 +173,9 @@ TEST_F(MainWindow, ConnectIsInactiveWhileARunIsInProgress) {
 }
 
 TEST_F(MainWindow, TabSwitchShowsPresetBarAndGlobalConfigurationOnlyOnTheDashboard) {
-    window->tabs->value(window->toneChart);
-    window->tabs->do_callback();
+    // A click on the second tab, as a user picks it.
+    gui::click(window.get(), 187, 55);
+    ASSERT_EQ(window->tabs->value(), window->toneChart);
     EXPECT_FALSE(window->presetPanel->visible());
     EXPECT_FALSE(window->gloConButton->visible());
     EXPECT_EQ(window->toneChart->labelsize(), 14);
