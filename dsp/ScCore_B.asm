@@ -9,8 +9,9 @@
 ; 12002 and 18003 the right one; each side writes its two lines and reads
 ; them back at base + delay, so a delay of 0 is the sample just written.
 ; Notcher - Doubler: each output is its blend of the two speakers plus a copy
-; of its own speaker delayed by the delay setting; the sum of a signal and its
-; delayed copy notches the response (short delays) or doubles it (long ones).
+; of its own speaker at half level, delayed by the delay setting: short delays
+; comb the response (notches about 9.5 dB deep), long ones double the sound.
+; The side that is not delayed gets its copy undelayed, 3.5 dB louder.
 
 .org 0
     in $0140, r150          ; X = input, r150 = input
@@ -29,8 +30,8 @@
     wra 1.0, 0              ; left line 0
     wra 0.0, 6001           ; left line 1; ACC = 0
 .word 8
-    rda 0.5, 0              ; delayed copy, line 0
-    rda 0.5, 6001           ; delayed copy, line 1
+    rda 0.25, 0             ; delayed copy, line 0
+    rda 0.25, 6001          ; delayed copy, line 1
 .word 10
     mac $4000, r23          ; blend weight of the own (left) speaker
     mac $0000, r26          ; blend weight of the other (right) speaker
@@ -50,8 +51,8 @@
     wra 1.0, 12002          ; right line 2
     wra 0.0, 18003          ; right line 3; ACC = 0
 .word 22
-    rda 0.5, 12002          ; delayed copy, line 2
-    rda 0.5, 18003          ; delayed copy, line 3
+    rda 0.25, 12002         ; delayed copy, line 2
+    rda 0.25, 18003         ; delayed copy, line 3
 .word 24
     mac $4000, r26          ; blend weight of the own (right) speaker
     mac $0000, r22          ; blend weight of the other (left) speaker

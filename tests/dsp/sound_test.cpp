@@ -130,8 +130,10 @@ TEST(Sound, NotcherDoublerAddsADelayedCopyOfTheOwnSpeaker) {
     e.setDelay(40);                                           // left: direct + 10 samples later
     const Stereo s = playImpulse(e, 400);
     const std::size_t first = peakIndex(s.right);
-    EXPECT_NEAR(s.left[first], s.left[first + 10], 1e-6);
+    EXPECT_NEAR(s.left[first + 10], 0.5 * s.left[first], 1e-6);
     EXPECT_GT(std::fabs(s.left[first]), 0.01);
-    // The comb: a notch at 2400 Hz (half a period of 10 samples), full level at 4800 Hz.
-    EXPECT_LT(dB(magnitudeAt(s.left, 2400) / magnitudeAt(s.left, 4800)), -40.0);
+    // The comb: a notch at 2400 Hz (half a period of 10 samples), a peak at 4800 Hz.
+    EXPECT_NEAR(dB(magnitudeAt(s.left, 2400) / magnitudeAt(s.left, 4800)), dB(0.5 / 1.5), 0.1);
+    // The undelayed side carries its own copy at once: 1.5 times the direct sound.
+    EXPECT_NEAR(s.right[first], 1.5 * s.left[first], 1e-6);
 }
