@@ -43,8 +43,14 @@ void OV_DevSelPrompt::draw() {
     fl_font(FL_HELVETICA, 14);
     fl_color(FL_WHITE);
     fl_draw("Serial #", ox + 75, oy + 120);
+    // The hint's two parts stand at fixed places; where the toolkit's
+    // Helvetica is wider than the design's, the grey line gets smaller so
+    // the first part ends before the second begins.
+    const char* hint = "To make changes later on :";
+    int size = 14;
+    while (size > 9 && fl_width(hint) > 194 - 16 - 4) fl_font(FL_HELVETICA, --size);
     fl_color(fl_rgb_color(128, 128, 128));
-    fl_draw("To make changes later on :", ox + 16, oy + 170);
+    fl_draw(hint, ox + 16, oy + 170);
     fl_draw("Menu > Select Pedal", ox + 194, oy + 170);
     fl_color(fl_rgb_color(95, 95, 95));
     fl_rectf(ox + 15, oy + 15, 315, 2);
