@@ -22,57 +22,57 @@
 .word 0
     mul 0.5, r150           ; c0 * x  (the dry input)
     ldx 1.0, r150           ; X = x, for the history push
-    mac -0.8125, r41                ; c1 * x[n-1]
-    mac 0.328125, r42                ; c2 * x[n-2]
+    mac -0.8125, r41        ; c1 * x[n-1]
+    mac 0.328125, r42       ; c2 * x[n-2]
     nop
     nop
-    mac1 -1.5, r43               ; (1 + c3/8) * y[n-1]
-    mach 1.375, r44               ; (-1/2 + c4/8) * y[n-2]
-    sec r41                  ; push x, X = y
+    mac1 -1.5, r43          ; (1 + c3/8) * y[n-1]
+    mach 1.375, r44         ; (-1/2 + c4/8) * y[n-2]
+    sec r41                 ; push x, X = y
 ; section 1 (fine poles)
 .word 9
     mulx 0.5                ; c0 * x
     nop
-    mac -0.8125, r43                ; c1 * x[n-1]
-    mac 0.328125, r44                ; c2 * x[n-2]
+    mac -0.8125, r43        ; c1 * x[n-1]
+    mac 0.328125, r44       ; c2 * x[n-2]
     nop
     nop
-    mac1 -1.5, r45               ; (1 + c3/8) * y[n-1]
-    mach 1.375, r46               ; (-1/2 + c4/8) * y[n-2]
-    sec r43                  ; push x, X = y
+    mac1 -1.5, r45          ; (1 + c3/8) * y[n-1]
+    mach 1.375, r46         ; (-1/2 + c4/8) * y[n-2]
+    sec r43                 ; push x, X = y
 ; section 2
 .word 18
     mulx 0.5                ; c0 * x
     nop
-    mac 0.0, r45                ; c1 * x[n-1]
-    mac 0.0, r46                ; c2 * x[n-2]
+    mac 0.0, r45            ; c1 * x[n-1]
+    mac 0.0, r46            ; c2 * x[n-2]
     nop
     nop
-    mac 0.0, r47                ; c3 * y[n-1]
-    mac 0.0, r48                ; c4 * y[n-2]
-    sec r45                  ; push x, X = y
+    mac 0.0, r47            ; c3 * y[n-1]
+    mac 0.0, r48            ; c4 * y[n-2]
+    sec r45                 ; push x, X = y
 ; section 3
 .word 27
     mulx 0.5                ; c0 * x
     nop
-    mac 0.0, r47                ; c1 * x[n-1]
-    mac 0.0, r48                ; c2 * x[n-2]
+    mac 0.0, r47            ; c1 * x[n-1]
+    mac 0.0, r48            ; c2 * x[n-2]
     nop
     nop
-    mac 0.0, r49                ; c3 * y[n-1]
-    mac 0.0, r50                ; c4 * y[n-2]
-    sec r47                  ; push x, X = y
+    mac 0.0, r49            ; c3 * y[n-1]
+    mac 0.0, r50            ; c4 * y[n-2]
+    sec r47                 ; push x, X = y
 ; section 4
 .word 36
     mulx 0.5                ; c0 * x
     nop
-    mac 0.0, r49                ; c1 * x[n-1]
-    mac 0.0, r50                ; c2 * x[n-2]
+    mac 0.0, r49            ; c1 * x[n-1]
+    mac 0.0, r50            ; c2 * x[n-2]
     nop
     nop
-    mac 0.0, r51                ; c3 * y[n-1]
-    mac 0.0, r52                ; c4 * y[n-2]
-    sec r49                  ; push x, X = y
+    mac 0.0, r51            ; c3 * y[n-1]
+    mac 0.0, r52            ; c4 * y[n-2]
+    sec r49                 ; push x, X = y
 .word 45
     sec r51                 ; push the last section's output
     out 1.0, left

@@ -22,57 +22,57 @@
 .word 0
     mul 0.5, r150           ; c0 * x  (the dry input)
     ldx 1.0, r150           ; X = x, for the history push
-    mac -0.8125, r55                ; c1 * x[n-1]
-    mac 0.328125, r56                ; c2 * x[n-2]
+    mac -0.8125, r55        ; c1 * x[n-1]
+    mac 0.328125, r56       ; c2 * x[n-2]
     nop
     nop
-    mac1 -1.5, r57               ; (1 + c3/8) * y[n-1]
-    mach 1.375, r58               ; (-1/2 + c4/8) * y[n-2]
-    sec r55                  ; push x, X = y
+    mac1 -1.5, r57          ; (1 + c3/8) * y[n-1]
+    mach 1.375, r58         ; (-1/2 + c4/8) * y[n-2]
+    sec r55                 ; push x, X = y
 ; section 1 (fine poles)
 .word 9
     mulx 0.5                ; c0 * x
     nop
-    mac -0.8125, r57                ; c1 * x[n-1]
-    mac 0.328125, r58                ; c2 * x[n-2]
+    mac -0.8125, r57        ; c1 * x[n-1]
+    mac 0.328125, r58       ; c2 * x[n-2]
     nop
     nop
-    mac1 -1.5, r59               ; (1 + c3/8) * y[n-1]
-    mach 1.375, r60               ; (-1/2 + c4/8) * y[n-2]
-    sec r57                  ; push x, X = y
+    mac1 -1.5, r59          ; (1 + c3/8) * y[n-1]
+    mach 1.375, r60         ; (-1/2 + c4/8) * y[n-2]
+    sec r57                 ; push x, X = y
 ; section 2
 .word 18
     mulx 0.5                ; c0 * x
     nop
-    mac 0.0, r59                ; c1 * x[n-1]
-    mac 0.0, r60                ; c2 * x[n-2]
+    mac 0.0, r59            ; c1 * x[n-1]
+    mac 0.0, r60            ; c2 * x[n-2]
     nop
     nop
-    mac 0.0, r61                ; c3 * y[n-1]
-    mac 0.0, r62                ; c4 * y[n-2]
-    sec r59                  ; push x, X = y
+    mac 0.0, r61            ; c3 * y[n-1]
+    mac 0.0, r62            ; c4 * y[n-2]
+    sec r59                 ; push x, X = y
 ; section 3
 .word 27
     mulx 0.5                ; c0 * x
     nop
-    mac 0.0, r61                ; c1 * x[n-1]
-    mac 0.0, r62                ; c2 * x[n-2]
+    mac 0.0, r61            ; c1 * x[n-1]
+    mac 0.0, r62            ; c2 * x[n-2]
     nop
     nop
-    mac 0.0, r63                ; c3 * y[n-1]
-    mac 0.0, r64                ; c4 * y[n-2]
-    sec r61                  ; push x, X = y
+    mac 0.0, r63            ; c3 * y[n-1]
+    mac 0.0, r64            ; c4 * y[n-2]
+    sec r61                 ; push x, X = y
 ; section 4
 .word 36
     mulx 0.5                ; c0 * x
     nop
-    mac 0.0, r63                ; c1 * x[n-1]
-    mac 0.0, r64                ; c2 * x[n-2]
+    mac 0.0, r63            ; c1 * x[n-1]
+    mac 0.0, r64            ; c2 * x[n-2]
     nop
     nop
-    mac 0.0, r65                ; c3 * y[n-1]
-    mac 0.0, r66                ; c4 * y[n-2]
-    sec r63                  ; push x, X = y
+    mac 0.0, r65            ; c3 * y[n-1]
+    mac 0.0, r66            ; c4 * y[n-2]
+    sec r63                 ; push x, X = y
 .word 45
     sec r65                 ; push the last section's output
     out 1.0, left
