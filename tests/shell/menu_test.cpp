@@ -192,27 +192,47 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndLeavesPresetEightOnTheDashboard
         EXPECT_TRUE(w->active());
 }
 
-TEST_F(MenuWindow, FactoryResetWithoutMasterAlertsAndSendsNothing) {
-    // A bin folder like the shipped one but without the factory master.
-    std::string bin = env.root + "/bin-nomaster";
-    ASSERT_EQ(mkdir(bin.c_str(), 0755), 0);
+namespace {
+
+// A bin folder like the shipped one, with the factory master replaced by
+// `master` (nullptr: no master at all).
+std::string binWithMaster(const TestEnvironment& env, const std::string* master) {
+    std::string bin = env.root + "/bin-master";
+    mkdir(bin.c_str(), 0755);
     for (const std::string& name : TestEnvironment::listFolder(env.work + "/bin")) {
         if (name == "factoryset.fap") continue;
-        ASSERT_EQ(symlink((env.work + "/bin/" + name).c_str(), (bin + "/" + name).c_str()), 0);
+        if (symlink((env.work + "/bin/" + name).c_str(), (bin + "/" + name).c_str()) != 0) return "";
     }
-    TestEnvironment local(bin);
-    testpedal::VirtualPedal pedal(pedals);
-    ASSERT_TRUE(pedal.start());
-    std::unique_ptr<Orvella> window = local.openWindow();
-    size_t commands = pedal.commands().size();
-    dialogs.choiceAnswers.push_back(1);
-    window->factoryReset();
-    std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
-    ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(alerts[0].rfind("A problem is encountered while trying to access the Factory master file.", 0), 0u);
-    EXPECT_EQ(lastLogLine(window.get()), "> Factory reset failed. Please try again.");
-    EXPECT_STREQ(window->usb->progress->label(), "Factory reset error");
-    EXPECT_EQ(window->usb->progress->selection_color(), static_cast<Fl_Color>(0x80000000));
-    EXPECT_EQ(pedal.commands().size(), commands);
-    EXPECT_TRUE(window->connectButton->active());
+    if (master) TestEnvironment::writeFile(bin + "/factoryset.fap", *master);
+    return bin;
+}
+
+}  // namespace
+
+TEST_F(MenuWindow, FactoryResetWithoutAFullMasterAlertsAndSendsNothing) {
+    const std::string shortMaster(100, '\x01');
+    for (const std::string* master : {static_cast<const std::string*>(nullptr), &shortMaster}) {
+        std::string bin = binWithMaster(env, master);
+        ASSERT_FALSE(bin.empty());
+        TestEnvironment local(bin);
+        RecordingDialogs seen;
+        testpedal::VirtualPedal pedal(pedals);
+        ASSERT_TRUE(pedal.start());
+        std::unique_ptr<Orvella> window = local.openWindow();
+        size_t commands = pedal.commands().size();
+        seen.choiceAnswers.push_back(1);
+        window->factoryReset();
+        std::vector<std::string> alerts = seen.texts(RecordingDialogs::Alert);
+        ASSERT_EQ(alerts.size(), 1u);
+        EXPECT_EQ(alerts[0].rfind("A problem is encountered while trying to access the Factory master file.", 0), 0u);
+        EXPECT_EQ(lastLogLine(window.get()), "> Factory reset failed. Please try again.");
+        EXPECT_STREQ(window->usb->progress->label(), "Factory reset error");
+        EXPECT_EQ(window->usb->progress->selection_color(), static_cast<Fl_Color>(0x80000000));
+        EXPECT_EQ(pedal.commands().size(), commands);
+        EXPECT_TRUE(window->connectButton->active());
+        window.reset();
+        pedal.stop();
+        std::string cleanup = "rm -rf '" + bin + "'";
+        ASSERT_EQ(system(cleanup.c_str()), 0);
+    }
 }
