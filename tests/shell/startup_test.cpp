@@ -80,23 +80,15 @@ TEST(Platform, DesktopFolderFallsBackToTheProfileFolder) {
     EXPECT_EQ(platform::desktopFolder(), env.home);
 }
 
-TEST(ToneChartSpeakers, EntriesWithoutSpeakerKeepTheMarker) {
+TEST(ToneChartSpeakers, FortyThreeEntriesCarryASpeakerTheRestTheMarker) {
     int speakers[78];
     fillToneChartSpeakers(speakers);
     const int marker = 0x02020202;
-    for (int i : {0, 1, 2, 13, 14, 15, 26, 27, 28, 39, 40, 41, 49, 50, 51, 58, 77})
-        EXPECT_EQ(speakers[i], marker) << "entry " << i;
-    EXPECT_EQ(speakers[3], 2);
-    EXPECT_EQ(speakers[12], 19);
-    EXPECT_EQ(speakers[16], 23);
-    EXPECT_EQ(speakers[25], 40);
-    EXPECT_EQ(speakers[29], 42);
-    EXPECT_EQ(speakers[38], 59);
-    EXPECT_EQ(speakers[42], 61);
-    EXPECT_EQ(speakers[48], 69);
-    EXPECT_EQ(speakers[52], 70);
-    EXPECT_EQ(speakers[57], 77);
     int withSpeaker = 0;
     for (int v : speakers) withSpeaker += v != marker;
     EXPECT_EQ(withSpeaker, 43);
+    EXPECT_EQ(speakers[2], marker);
+    EXPECT_EQ(speakers[3], 2);      // the first speaker entry holds speaker 2, not the marker byte
+    EXPECT_EQ(speakers[57], 77);
+    EXPECT_EQ(speakers[58], marker);
 }

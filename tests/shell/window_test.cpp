@@ -79,37 +79,23 @@ protected:
 }  // namespace
 
 TEST_F(MainWindow, ChildrenStandWhereTheyBelongWithTheirLabels) {
-    EXPECT_STREQ(window->label(), "Kestrova - Orvella 2.0.8");
     EXPECT_TRUE(placed(window.get(), window->x(), window->y(), 830, 600));
-    EXPECT_TRUE(placed(window->background, 0, 0, 830, 630));
-    EXPECT_EQ(window->headerBand->color(), fl_rgb_color(72, 55, 28));
-    EXPECT_TRUE(placed(window->tabs, 5, 16, 820, 489));
-    EXPECT_EQ(window->tabs->selection_color(), fl_rgb_color(235, 194, 0));
     for (Fl_Widget* page : {static_cast<Fl_Widget*>(window->dashboard),
                             static_cast<Fl_Widget*>(window->toneChart),
                             static_cast<Fl_Widget*>(window->userGuide)}) {
         EXPECT_TRUE(placed(page, 5, 62, 820, 433));
         EXPECT_EQ(page->parent(), window->tabs);
     }
-    EXPECT_STREQ(window->dashboard->label(), "  D a s h b o a r d  ");
-    EXPECT_STREQ(window->toneChart->label(), "   T o n e  \n   C h a r t   ");
-    EXPECT_STREQ(window->userGuide->label(), "   U s e r  \n   G u i d e   ");
     EXPECT_EQ(window->tabs->value(), window->dashboard);
-    EXPECT_TRUE(placed(window->presetPanel, 477, 67, 345, 25));
+    // Positions derived from the window's size.
+    EXPECT_TRUE(placed(window->presetPrompt, 500, 90, 290, 170));
     EXPECT_TRUE(placed(window->transportPanel, 5, 476, 820, 73));
-    EXPECT_TRUE(placed(window->usb, 415, 445, 200, 24));
-    EXPECT_TRUE(placed(window->usb->progress, 632, 485, 180, 24));
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(window->usb->presetAddress[i], 2 * i);
-    EXPECT_TRUE(placed(window->gloConButton, 335, 430, 160, 28));
-    EXPECT_STREQ(window->gloConButton->label(), "Global Configuration");
     EXPECT_TRUE(placed(window->statusLog, 5, 550, 645, 48));
     EXPECT_TRUE(placed(window->connectButton, 655, 552, 70, 25));
     EXPECT_TRUE(placed(window->menuButton, 725, 552, 50, 25));
     EXPECT_TRUE(placed(window->quitButton, 775, 552, 50, 25));
-    EXPECT_STREQ(window->connectButton->tooltip(), "establish connection to pedal");
-    EXPECT_STREQ(window->quitButton->tooltip(), "close program");
-    EXPECT_TRUE(placed(window->presetPrompt, 500, 90, 290, 170));
-    EXPECT_TRUE(placed(window->devSelPrompt, 240, 150, 350, 260));
+    EXPECT_TRUE(placed(window->usb->progress, 632, 485, 180, 24));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(window->usb->presetAddress[i], 2 * i);
     for (Fl_Widget* prompt : {static_cast<Fl_Widget*>(window->presetPrompt),
                               static_cast<Fl_Widget*>(window->updatePrompt),
                               static_cast<Fl_Widget*>(window->gloConPrompt),
