@@ -50,8 +50,8 @@ private:
     uint16_t pointer_;
 };
 
-// Renders inputWav (16-bit PCM, mono or stereo, 48 kHz; stereo is summed to
-// mono) through the image into outputWav (stereo 16-bit 48 kHz). An empty
+// Renders inputWav (16-, 24- or 32-bit PCM or 32-bit float, mono or stereo,
+// 48 kHz; stereo is mixed to mono) through the image into outputWav (stereo 16-bit 48 kHz). An empty
 // inputWav renders a built-in test signal: a few plucked-string notes followed
 // by a burst of noise. Returns false with a message in error on failure; the
 // output file is written to a temporary name and renamed, so a failed render

@@ -1,5 +1,6 @@
 // Minimal RIFF/WAVE reading and writing: 16-bit PCM only, which is what the
 // pedal's converters deliver and accept.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,19 @@ namespace {
 
 uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
 uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+// One sample as a fraction of full scale.
+double sampleAt(const uint8_t* p, int bits, bool floats) {
+    if (floats) {
+        const uint32_t u = le32(p);
+        float f;
+        std::memcpy(&f, &u, sizeof f);
+        return std::isfinite(f) ? f : 0.0;
+    }
+    if (bits == 16) return int16_t(le16(p)) / 32768.0;
+    if (bits == 24) return int32_t(uint32_t(p[0] << 8) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 24)) / 2147483648.0;
+    return int32_t(le32(p)) / 2147483648.0;
+}
+
 void put32(std::vector<uint8_t>& b, uint32_t v) { for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i))); }
 void put16(std::vector<uint8_t>& b, uint16_t v) { b.push_back(uint8_t(v)); b.push_back(uint8_t(v >> 8)); }
 
@@ -36,7 +50,7 @@ bool readWavMono(const std::string& path, std::vector<float>& samples, std::stri
         error = "\"" + path + "\" is not a WAV file";
         return false;
     }
-    int channels = 0, bits = 0;
+    int channels = 0, bits = 0, format = 0;
     uint32_t rate = 0;
     bool haveFormat = false;
     size_t pos = 12;
@@ -46,30 +60,33 @@ bool readWavMono(const std::string& path, std::vector<float>& samples, std::stri
         const size_t avail = d.size() - body;
         if (std::memcmp(&d[pos], "fmt ", 4) == 0) {
             if (size < 16 || avail < 16) break;
-            const uint16_t format = le16(&d[body]);
+            format = le16(&d[body]);
             channels = le16(&d[body + 2]);
             rate = le32(&d[body + 4]);
             bits = le16(&d[body + 14]);
-            if (format != 1 && format != 0xFFFE) { error = "\"" + path + "\" is not PCM audio"; return false; }
+            // WAVE_FORMAT_EXTENSIBLE names the real format in its sub-format GUID.
+            if (format == 0xFFFE && size >= 40 && avail >= 40) format = le16(&d[body + 24]);
             haveFormat = true;
         } else if (std::memcmp(&d[pos], "data", 4) == 0) {
             if (!haveFormat) break;
-            if (bits != 16 || channels < 1 || channels > 2) {
-                error = "\"" + path + "\" must be 16-bit mono or stereo PCM";
+            const bool pcm = format == 1 && (bits == 16 || bits == 24 || bits == 32);
+            const bool floats = format == 3 && bits == 32;
+            if (!(pcm || floats) || channels < 1 || channels > 2) {
+                error = "\"" + path + "\" must be 16-, 24- or 32-bit PCM or 32-bit float, mono or stereo";
                 return false;
             }
             if (rate != uint32_t(dspisa::kSampleRate)) {
                 error = "\"" + path + "\" must be sampled at 48000 Hz (it is " + std::to_string(rate) + " Hz)";
                 return false;
             }
-            const size_t bytes = std::min<size_t>(size, avail);
-            const size_t frames = bytes / (2 * channels);
+            const size_t bytesPerSample = bits / 8;
+            const size_t frames = std::min<size_t>(size, avail) / (bytesPerSample * channels);
             samples.resize(frames);
             for (size_t i = 0; i < frames; ++i) {
                 double sum = 0;
                 for (int c = 0; c < channels; ++c)
-                    sum += int16_t(le16(&d[body + 2 * (i * channels + c)]));
-                samples[i] = static_cast<float>(sum / channels / 32768.0);
+                    sum += sampleAt(&d[body + bytesPerSample * (i * channels + c)], bits, floats);
+                samples[i] = static_cast<float>(sum / channels);
             }
             return true;
         }

@@ -110,3 +110,34 @@ TEST(Engine, RenderWavWritesAStereoFileAndRefusesBadInput) {
     EXPECT_FALSE(renderWav(image.data(), dir + "/dsp_short.wav", dir + "/dsp_none.wav", error));
     EXPECT_EQ(std::fopen((dir + "/dsp_none.wav").c_str(), "rb"), nullptr);
 }
+
+TEST(Engine, WavInputAcceptsWiderFormatsAndRefusesOtherRates) {
+    // A minimal file: RIFF header, 16-byte fmt chunk, data chunk.
+    auto wav = [](uint16_t format, uint16_t bits, uint32_t rate, const std::vector<uint8_t>& data) {
+        std::vector<uint8_t> b = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0};
+        auto put = [&](uint32_t v, int n) { for (int i = 0; i < n; ++i) b.push_back(uint8_t(v >> (8 * i))); };
+        put(format, 2); put(1, 2); put(rate, 4); put(rate * bits / 8, 4); put(bits / 8, 2); put(bits, 2);
+        b.insert(b.end(), {'d', 'a', 't', 'a'});
+        put(uint32_t(data.size()), 4);
+        b.insert(b.end(), data.begin(), data.end());
+        return b;
+    };
+    const std::string path = ::testing::TempDir() + "/dsp_fmt.wav";
+    auto check = [&](const std::vector<uint8_t>& bytes, std::vector<float>& out, std::string& error) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+        return readWavMono(path, out, error);
+    };
+    std::vector<float> s;
+    std::string error;
+    ASSERT_TRUE(check(wav(1, 24, 48000, {0x00, 0x00, 0x40, 0x00, 0x00, 0xC0}), s, error)) << error;
+    ASSERT_EQ(s.size(), 2u);
+    EXPECT_FLOAT_EQ(s[0], 0.5f);
+    EXPECT_FLOAT_EQ(s[1], -0.5f);
+    ASSERT_TRUE(check(wav(3, 32, 48000, {0x00, 0x00, 0x80, 0x3E}), s, error)) << error;   // 0.25f
+    EXPECT_FLOAT_EQ(s[0], 0.25f);
+    EXPECT_FALSE(check(wav(1, 16, 44100, {0, 0}), s, error));
+    EXPECT_NE(error.find("44100"), std::string::npos);
+    EXPECT_FALSE(check(wav(1, 8, 48000, {0}), s, error));
+}
