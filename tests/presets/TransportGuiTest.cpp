@@ -9,6 +9,7 @@
 #include "link/OV_UsbController.h"
 #include "shell/TextBoard.h"
 
+#include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Light_Button.H>
@@ -143,6 +144,68 @@ TEST_F(Transport, ReadAppliesThePresetAndLogs) {
     EXPECT_TRUE(panel().writeButton->active());
     EXPECT_TRUE(window->dashboard->active());
     EXPECT_EQ(dialogs->entries.size(), 0u);
+}
+
+// Which controls can be used while an action waits for the pedal.
+struct Snapshot {
+    explicit Snapshot(Orvella* window) : app(window) {}
+    Orvella* app;
+    bool taken = false;
+    bool read = true, write = true, backup = true, light = true, title = true, dashboard = true, connect = true,
+         quit = true;
+};
+
+void snapshot_cb(void* data) {
+    Snapshot& s = *static_cast<Snapshot*>(data);
+    OV_TransportPanel& p = *s.app->transportPanel;
+    s.taken = true;
+    s.read = p.readButton->active();
+    s.write = p.writeButton->active();
+    s.backup = p.backupButton->active();
+    s.light = static_cast<Fl_Group*>(p.child(3))->child(0)->active();
+    s.title = p.titleInput->active();
+    s.dashboard = s.app->dashboard->active();
+    s.connect = s.app->connectButton->active();
+    s.quit = s.app->quitButton->active();
+}
+
+TEST_F(Transport, ControlsThatCouldStartAnotherExchangeWaitForTheAction) {
+    pedal->setFaults("slow-reply=0.4");
+    Snapshot during(window.get());
+    Fl::add_timeout(0.15, snapshot_cb, &during);
+    press(panel().readButton);
+    ASSERT_TRUE(during.taken);
+    EXPECT_FALSE(during.read);
+    EXPECT_FALSE(during.write);
+    EXPECT_FALSE(during.light);
+    EXPECT_TRUE(during.backup);                     // READ holds only READ, WRITE and the lights
+    EXPECT_TRUE(during.title);
+    EXPECT_FALSE(during.dashboard);
+    EXPECT_FALSE(during.connect);
+    EXPECT_FALSE(during.quit);
+    EXPECT_EQ(progressLabel(), "Read complete");
+
+    Snapshot backup(window.get());
+    Fl::add_timeout(0.15, snapshot_cb, &backup);
+    dialogs->choiceAnswers.push_back(1);
+    press(panel().backupButton);
+    ASSERT_TRUE(backup.taken);
+    EXPECT_FALSE(backup.backup);
+    EXPECT_FALSE(backup.read);
+    EXPECT_TRUE(panel().backupButton->active());
+    EXPECT_TRUE(window->dashboard->active());
+}
+
+TEST_F(Transport, TwoBackupsOnOneDayLeaveTheLaterOne) {
+    dialogs->choiceAnswers.push_back(1);
+    press(panel().backupButton);
+    window->dashboard->apply(record(9).data());
+    press(panel().writeButton);
+    dialogs->choiceAnswers.push_back(1);
+    press(panel().backupButton);
+    EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 1u);
+    std::string backup = gui::TestEnvironment::readFile(today());
+    EXPECT_EQ(std::vector<uint8_t>(backup.begin(), backup.end()), pedalBank());
 }
 
 TEST_F(Transport, AnActionLeavesAnInactiveDashboardInactive) {
