@@ -216,6 +216,7 @@ void Pedal::refreshFaults() {
     std::string error;
     if (!fileFaults_.loadFile(o_.faultsFile, error)) logLine(log_, "# " + error);
     fileCorruptUsed_ = false;
+    logLine(log_, "# faults loaded");
     bool stall = o_.faults.stuckTx || fileFaults_.stuckTx;
     if (port_.isOpen() && stall != registeredStall_) registerSelf();
     if (fileFaults_.unplug && port_.isOpen()) unplug();
@@ -311,7 +312,9 @@ int Pedal::run() {
             continue;
         }
         pollfd pfd{port_.fd(), POLLIN, 0};
-        int r = poll(&pfd, 1, 100);
+        int r = poll(&pfd, 1, 50);
+        refreshFaults();
+        if (!port_.isOpen()) continue;
         if (r <= 0) {
             if (protocol_.midCommand() && nowSeconds() - lastByte > abandonSeconds) {
                 protocol_.reset();
@@ -323,8 +326,6 @@ int Pedal::run() {
         size_t n = port_.receive(data, sizeof data);
         if (n == 0) continue;
         lastByte = nowSeconds();
-        refreshFaults();
-        if (!port_.isOpen()) continue;
         if (o_.faults.stuckTx || fileFaults_.stuckTx) continue;   // nothing crosses a stalled bridge
         done.clear();
         protocol_.feed(data, n, done);

@@ -1,6 +1,7 @@
 #include "TestPedal.h"
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -80,6 +81,7 @@ bool VirtualPedal::start(std::string* error) {
 
     pid_ = fork();
     if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);   // never outlive a crashed test
         if (!freopen("/dev/null", "w", stdout)) _exit(127);
         execv(argv[0], argv.data());
         _exit(127);
@@ -132,15 +134,38 @@ bool VirtualPedal::plugIn() {
     return waitRegistered(true, 5000);
 }
 
-void VirtualPedal::setFaults(const std::vector<std::string>& faults) {
+static int countLines(const std::string& path, const std::string& text) {
+    std::ifstream in(path);
+    std::string line;
+    int n = 0;
+    while (std::getline(in, line)) n += line.find(text) != std::string::npos;
+    return n;
+}
+
+bool VirtualPedal::setFaults(const std::vector<std::string>& faults) {
     std::string path = registration() + ".faults";
     std::string temp = path + ".tmp";
+    int before = countLines(logPath(), "# faults ");
     {
         std::ofstream out(temp);
         for (const std::string& f : faults) out << f << "\n";
     }
+    sleepMs(10);    // a modification time the pedal can tell from the last one
     std::rename(temp.c_str(), path.c_str());
-    sleepMs(20);    // a different modification time for the next change, too
+    for (int waited = 0; waited < 2000; waited += 5) {
+        if (countLines(logPath(), "# faults ") > before) return true;
+        sleepMs(5);
+    }
+    return false;
+}
+
+std::vector<LoggedCommand> VirtualPedal::waitForCommands(size_t n, int timeoutMs) const {
+    std::vector<LoggedCommand> list = commands();
+    for (int waited = 0; list.size() < n && waited < timeoutMs; waited += 5) {
+        sleepMs(5);
+        list = commands();
+    }
+    return list;
 }
 
 std::vector<LoggedCommand> VirtualPedal::commands() const {

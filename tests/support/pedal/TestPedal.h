@@ -63,10 +63,14 @@ public:
     // Unplugs (unregisters, closes its port) and plugs back in, waiting for either.
     bool unplug();
     bool plugIn();
-    // Replaces the faults the pedal reads before each command ("" lines ignored).
-    void setFaults(const std::vector<std::string>& faults);
+    // Replaces the faults the pedal reads before each command and waits until
+    // it has taken them (false when it did not within two seconds).
+    bool setFaults(const std::vector<std::string>& faults);
 
     std::vector<LoggedCommand> commands() const;
+    // The log once it holds at least n commands, or as it is after timeoutMs
+    // (for commands that get no reply, which the pedal logs a moment later).
+    std::vector<LoggedCommand> waitForCommands(size_t n, int timeoutMs = 2000) const;
     // The pedal's stored state, read from its state file.
     bool state(PedalState& out) const;
     // Writes a state file before start, so the pedal starts from it.

@@ -1,0 +1,242 @@
+// The link talking to real orvella-pedal processes over pseudo-terminals.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <cstring>
+
+#include "TestPedal.h"
+#include "link/OV_UsbController.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using testpedal::PedalFolder;
+using testpedal::PedalOptions;
+using testpedal::VirtualPedal;
+
+PedalOptions withSerial(const std::string& serial) {
+    PedalOptions o;
+    o.serial = serial;
+    return o;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    EndToEnd() : usb(415, 445, 200, 24) {
+        for (int i = 0; i < 8; ++i) usb.presetAddress[i] = static_cast<uint8_t>(2 * i);
+    }
+    // Enumerates, keeping stdout out of the test output.
+    bool connect() {
+        ::testing::internal::CaptureStdout();
+        bool ok = usb.openByDescription();
+        lastOutput = ::testing::internal::GetCapturedStdout();
+        return ok;
+    }
+    void quiet() { ::testing::internal::CaptureStdout(); }
+    std::string heard() { return lastOutput = ::testing::internal::GetCapturedStdout(); }
+
+    static Bytes image(uint8_t seed) {
+        Bytes b(512);
+        for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(seed + 13 * i);
+        b[0] = 0x01;
+        return b;
+    }
+
+    PedalFolder folder;
+    OV_UsbController usb;
+    std::string lastOutput;
+};
+
+const uint8_t params[12] = {0x21, 7, 23, 10, 50, 180, 20, 0, 100, 125, 40, 60};
+const uint8_t title[12] = {'E', 'n', 'd', ' ', 't', 'o', ' ', 'e', 'n', 'd', ' ', ' '};
+
+TEST_F(EndToEnd, StoredPresetReadsBackAndSurvivesARestart) {
+    auto pedal = std::make_unique<VirtualPedal>(folder, withSerial("E2E001"));
+    std::string error;
+    ASSERT_TRUE(pedal->start(&error)) << error;
+    ASSERT_TRUE(connect());
+    EXPECT_STREQ(usb.serialNumber[0], "E2E001");
+    EXPECT_EQ(usb.deviceCount, 1u);
+
+    Bytes img = image(3);
+    quiet();
+    EXPECT_EQ(usb.storePreset(4, params, title, img.data()), 0);
+    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 512), img);
+    ASSERT_TRUE(pedal->stop());
+
+    pedal = std::make_unique<VirtualPedal>(folder, withSerial("E2E001"));
+    ASSERT_TRUE(pedal->start(&error)) << error;
+    EXPECT_TRUE(usb.readPreset(4));
+    heard();
+    EXPECT_EQ(0, std::memcmp(usb.buffer, params, 12));
+    EXPECT_EQ(0, std::memcmp(usb.buffer + 12, title, 12));
+
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(0, std::memcmp(state.presets[4].image, img.data(), 512));
+    EXPECT_EQ(0, std::memcmp(state.playing, img.data(), 512));   // reading a preset plays it
+}
+
+TEST_F(EndToEnd, ReadAllReturnsTheFactoryBankAndTheLogShowsEachCommand) {
+    std::string factory = folder.path() + "/factoryset.fap";
+    Bytes bank(192);
+    for (size_t i = 0; i < bank.size(); ++i) bank[i] = static_cast<uint8_t>(i);
+    FILE* f = std::fopen(factory.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fwrite(bank.data(), 1, bank.size(), f);
+    std::fclose(f);
+    PedalOptions o = withSerial("E2E002");
+    o.factory = factory;
+    VirtualPedal pedal(folder, o);
+    ASSERT_TRUE(pedal.start());
+    ASSERT_TRUE(connect());
+    quiet();
+    EXPECT_TRUE(usb.readAll());
+    EXPECT_TRUE(usb.getOneByte(0x50));
+    heard();
+    EXPECT_EQ(usb.buffer[0], 0xA1);   // normal firmware 2.1
+    quiet();
+    ASSERT_TRUE(usb.readAll());
+    heard();
+    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 192), bank);
+    quiet();
+    EXPECT_EQ(usb.oneByte(0x30, 0x42), 0);
+    Bytes preview = image(9);
+    EXPECT_EQ(usb.writePreview(preview.data()), 0);
+    EXPECT_TRUE(usb.getOneByte(0x20));
+    heard();
+    EXPECT_EQ(usb.buffer[0], 0x42);
+
+    auto log = pedal.commands();
+    ASSERT_EQ(log.size(), 6u);
+    EXPECT_EQ(log[0].name, "read-all");
+    EXPECT_EQ(log[0].replied, 192u);
+    EXPECT_EQ(log[1].name, "status");
+    EXPECT_EQ(log[3].bytes, (Bytes{0x30, 0x42}));
+    EXPECT_EQ(log[4].name, "preview");
+    EXPECT_EQ(log[4].bytes, preview);
+    EXPECT_EQ(log[4].replied, 0u);
+}
+
+TEST_F(EndToEnd, TwoPedalsAreListedInOrderAndEachAnswersForItself) {
+    VirtualPedal first(folder, withSerial("PEDALA"));
+    VirtualPedal second(folder, withSerial("PEDALB"));
+    ASSERT_TRUE(second.start());
+    ASSERT_TRUE(first.start());
+    ASSERT_TRUE(connect());
+    EXPECT_EQ(usb.deviceCount, 2u);
+    EXPECT_STREQ(usb.serialNumber[0], "PEDALA");
+    EXPECT_STREQ(usb.serialNumber[1], "PEDALB");
+    EXPECT_NE(lastOutput.find("setups successful. \nUSB Parameters, Timeouts, and Baud-rate setups FAILED. \n"),
+              std::string::npos);
+
+    std::strcpy(usb.serialNumber[0], "PEDALB");     // the user picked the second pedal
+    quiet();
+    EXPECT_EQ(usb.oneByte(0xD0, 150), 0);
+    heard();
+    ASSERT_EQ(second.waitForCommands(1).size(), 1u);
+    EXPECT_TRUE(first.commands().empty());
+    EXPECT_EQ(second.commands()[0].bytes, (Bytes{0xD0, 0x96}));
+}
+
+TEST_F(EndToEnd, CorruptedEchoReachesTheCallerOnceOrAlways) {
+    VirtualPedal pedal(folder, withSerial("E2E003"));
+    ASSERT_TRUE(pedal.start());
+    ASSERT_TRUE(connect());
+    Bytes img = image(5);
+    ASSERT_TRUE(pedal.setFaults({"corrupt-echo"}));
+    quiet();
+    EXPECT_EQ(usb.storePreset(0, params, title, img.data()), 0);     // the link does not compare
+    EXPECT_NE(Bytes(usb.buffer, usb.buffer + 512), img);
+    EXPECT_EQ(usb.storePreset(0, params, title, img.data()), 0);
+    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 512), img);             // once only
+    ASSERT_TRUE(pedal.setFaults({"corrupt-echo-always"}));
+    Bytes page(64, 0x77);
+    EXPECT_EQ(usb.writePage(0x0100, page.data()), 0);
+    heard();
+    EXPECT_NE(Bytes(usb.buffer, usb.buffer + 64), page);
+    auto log = pedal.commands();
+    ASSERT_EQ(log.size(), 5u);
+    EXPECT_TRUE(log[1].corrupted);
+    EXPECT_FALSE(log[3].corrupted);
+    EXPECT_TRUE(log[4].corrupted);
+}
+
+TEST_F(EndToEnd, UnpluggedPedalIsAFailedOpenUntilPluggedBackIn) {
+    VirtualPedal pedal(folder, withSerial("E2E004"));
+    ASSERT_TRUE(pedal.start());
+    ASSERT_TRUE(connect());
+    ASSERT_TRUE(pedal.unplug());
+    quiet();
+    EXPECT_FALSE(usb.getOneByte(0x50));
+    EXPECT_EQ(heard(), "Device FAILED to open, error code : 2 \n\n");
+    EXPECT_EQ(usb.deviceCount, 0u);
+    EXPECT_FALSE(connect());
+    ASSERT_TRUE(pedal.plugIn());
+    ASSERT_TRUE(connect());
+    quiet();
+    EXPECT_TRUE(usb.getOneByte(0x50));
+    heard();
+}
+
+TEST_F(EndToEnd, SilentAndStalledPedalsTimeOut) {
+    VirtualPedal pedal(folder, withSerial("E2E005"));
+    ASSERT_TRUE(pedal.start());
+    ASSERT_TRUE(connect());
+    ASSERT_TRUE(pedal.setFaults({"no-reply"}));
+    quiet();
+    EXPECT_FALSE(usb.readPreset(0));
+    EXPECT_NE(heard().find("Read parameters TIMEOUT. \n\nNumber of bytes received : 0 \n\n"), std::string::npos);
+    ASSERT_TRUE(pedal.setFaults({"short-reply"}));
+    quiet();
+    EXPECT_FALSE(usb.readAll());
+    EXPECT_NE(heard().find("Number of bytes received : 96 \n\n"), std::string::npos);
+    ASSERT_TRUE(pedal.setFaults({"stuck-tx"}));
+    Bytes img = image(1);
+    quiet();
+    EXPECT_EQ(usb.storePreset(0, params, title, img.data()), 100);
+    EXPECT_NE(heard().find("Number of transmitted bytes get read : 0 \n\n"), std::string::npos);
+    ASSERT_TRUE(pedal.setFaults({}));
+    quiet();
+    EXPECT_TRUE(usb.readPreset(0));     // the pedal is usable again
+    heard();
+}
+
+TEST_F(EndToEnd, FirmwareUpdateModeTakesPagesAndResumes) {
+    PedalOptions o = withSerial("E2E006");
+    o.updateMode = true;
+    o.firmware = 0x23;
+    VirtualPedal pedal(folder, o);
+    ASSERT_TRUE(pedal.start());
+    ASSERT_TRUE(connect());
+    quiet();
+    ASSERT_TRUE(usb.getOneByte(0x50));
+    EXPECT_EQ(usb.buffer[0], 0x23);
+    Bytes page(64);
+    for (int i = 0; i < 64; ++i) page[i] = static_cast<uint8_t>(i * 3);
+    EXPECT_EQ(usb.writePage(0x1234, page.data()), 0);
+    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 64), page);
+    EXPECT_EQ(usb.oneByte(0xB0, 0x24), 0);
+    EXPECT_EQ(usb.sendOneMessage(0xFF), OV_UsbController::Written);
+    ASSERT_TRUE(usb.getOneByte(0x50));
+    heard();
+    EXPECT_EQ(usb.buffer[0], 0xA4);
+    auto log = pedal.commands();
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(Bytes(log[1].bytes.begin(), log[1].bytes.begin() + 3), (Bytes{0xA0, 0x34, 0x12}));
+}
+
+TEST_F(EndToEnd, PedalRemovesItsRegistrationWhenStopped) {
+    VirtualPedal pedal(folder, withSerial("E2E007"));
+    ASSERT_TRUE(pedal.start());
+    EXPECT_EQ(access(pedal.registration().c_str(), F_OK), 0);
+    EXPECT_TRUE(pedal.stop());
+    EXPECT_EQ(access(pedal.registration().c_str(), F_OK), -1);
+    EXPECT_FALSE(connect());
+    EXPECT_EQ(lastOutput, "FT_OpenEx (open by description) FAILED. Error code 2\n");
+}
+
+}  // namespace
