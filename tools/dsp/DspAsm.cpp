@@ -38,7 +38,6 @@ bool parseInt(const std::string& s, long lo, long hi, long& v) {
 
 // A coefficient of `bits` width: $hex raw field or a real number in range.
 bool parseCoef(const std::string& s, int bits, int& field, std::string& why) {
-    const int fraction = bits == 16 ? 14 : 9;
     const long span = 1L << bits;
     if (!s.empty() && s[0] == '$') {
         char* end = nullptr;
@@ -56,13 +55,11 @@ bool parseCoef(const std::string& s, int bits, int& field, std::string& why) {
         why = "bad coefficient \"" + s + "\"";
         return false;
     }
-    const double limit = 2.0;
-    if (x < -limit || x >= limit) {
+    if (x < -2.0 || x >= 2.0) {
         why = "coefficient " + s + " is outside -2 .. 2";
         return false;
     }
     field = bits == 16 ? c16FromReal(x) : c11FromReal(x);
-    (void)fraction;
     return true;
 }
 
