@@ -13,6 +13,7 @@
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Toggle_Button.H>
 
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -73,7 +74,13 @@ void savePreset(Orvella& app) {
 void importPreset(Orvella& app, const std::string& file) {
     OV_PresetPanel& panel = *app.presetPanel;
     std::vector<uint8_t> bytes;
-    if (!presetfiles::readFile(file, bytes)) return playAndClose(app);
+    int error = 0;
+    if (!presetfiles::readFile(file, bytes, &error, presetfiles::MaxLopSize)) {
+        if (error != EFBIG) return playAndClose(app);   // cannot be opened: skipped
+        dialogs::alert("The preset file\n\n  %s\n\nis far too large to be a preset file. The file has not been added.",
+                       file.c_str());
+        return;
+    }
     std::string name;
     if (!presetfiles::lopName(bytes, name) && bytes.empty()) return playAndClose(app);
 
@@ -96,7 +103,6 @@ void importPreset(Orvella& app, const std::string& file) {
     std::string home = panel.homeDrive();
     std::string target = presetfiles::presetPath(home, preset.name);
     bool inLibrary = presetfiles::sameFile(file, target);
-    int error = 0;
     int existing = panel.findPreset(preset.name);
     if (existing >= 0) {
         if (dialogs::choice(replaceQuestion, "Cancel", "Yes just replace it", nullptr) != 1) return;

@@ -74,7 +74,9 @@ void OV_PresetPanel::loadPresetList() {
         std::string name;
         // Lines naming a missing or unreadable file are skipped; the list keeps
         // them until the next removal rewrites it.
-        if (!presetfiles::readFile(path, bytes) || !presetfiles::lopName(bytes, name)) continue;
+        if (!presetfiles::readFile(path, bytes, nullptr, presetfiles::MaxLopSize) ||
+            !presetfiles::lopName(bytes, name))
+            continue;
         if (presetfiles::nameProblem(name) || findPreset(name) >= 0) continue;
         names.push_back(name);
     }
@@ -109,7 +111,7 @@ bool OV_PresetPanel::loadSelected() {
     if (index < 0 || index >= presetCount) return false;
     std::string path = presetfiles::presetPath(homeDrive(), presetName(index));
     std::vector<uint8_t> bytes;
-    if (!presetfiles::readFile(path, bytes)) {
+    if (!presetfiles::readFile(path, bytes, nullptr, presetfiles::MaxLopSize)) {
         dialogs::alert("The preset file\n\n  %s\n\ncan not be opened.", path.c_str());
         return false;
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <unistd.h>
@@ -89,7 +90,7 @@ LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out) {
     return LopStatus::Ok;
 }
 
-bool readFile(const std::string& path, std::vector<uint8_t>& out, int* err) {
+bool readFile(const std::string& path, std::vector<uint8_t>& out, int* err, size_t limit) {
     out.clear();
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
@@ -98,9 +99,19 @@ bool readFile(const std::string& path, std::vector<uint8_t>& out, int* err) {
     }
     uint8_t chunk[4096];
     size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) out.insert(out.end(), chunk, chunk + n);
-    bool ok = !std::ferror(f);
-    if (!ok && err) *err = errno ? errno : EIO;
+    bool ok = true;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+        out.insert(out.end(), chunk, chunk + n);
+        if (out.size() > limit) {
+            ok = false;
+            if (err) *err = EFBIG;
+            break;
+        }
+    }
+    if (ok && std::ferror(f)) {
+        ok = false;
+        if (err) *err = errno ? errno : EIO;
+    }
     std::fclose(f);
     return ok;
 }
@@ -199,11 +210,23 @@ bool sameFile(const std::string& a, const std::string& b) {
 }
 
 BankStatus readBank(const std::string& path, uint8_t bank[BankSize], long* size, int* err) {
-    std::vector<uint8_t> bytes;
-    if (!readFile(path, bytes, err)) return BankStatus::CannotOpen;
-    if (size) *size = static_cast<long>(bytes.size());
-    if (bytes.size() != BankSize) return BankStatus::WrongSize;
-    std::memcpy(bank, bytes.data(), BankSize);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        if (err) *err = errno;
+        return BankStatus::CannotOpen;
+    }
+    // One byte more than a bank tells a long file from a bank; its size comes from the end.
+    uint8_t bytes[BankSize + 1];
+    size_t n = std::fread(bytes, 1, sizeof bytes, f);
+    bool readError = std::ferror(f) != 0;
+    if (readError && err) *err = errno ? errno : EIO;
+    long total = static_cast<long>(n);
+    if (n > BankSize && std::fseek(f, 0, SEEK_END) == 0) total = std::ftell(f);
+    std::fclose(f);
+    if (readError) return BankStatus::CannotOpen;
+    if (size) *size = total;
+    if (n != BankSize) return BankStatus::WrongSize;
+    std::memcpy(bank, bytes, BankSize);
     return BankStatus::Ok;
 }
 

@@ -48,8 +48,10 @@ LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out);
 // The name line alone (what the library list shows): false when there is none.
 bool lopName(const std::vector<uint8_t>& bytes, std::string& name);
 
-// Whole-file read; false (errno kept in *err) when it cannot be opened or read.
-bool readFile(const std::string& path, std::vector<uint8_t>& out, int* err = nullptr);
+// Whole-file read; false (errno kept in *err) when it cannot be opened or
+// read, or (EFBIG) when it holds more than limit bytes.
+bool readFile(const std::string& path, std::vector<uint8_t>& out, int* err = nullptr, size_t limit = SIZE_MAX);
+constexpr size_t MaxLopSize = 4096;         // far above any preset file; stops a stray pick early
 
 // Writes into a temporary file beside the target and renames it over the
 // target only on commit, so the old file survives any failure on the way.

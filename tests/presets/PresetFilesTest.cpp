@@ -172,6 +172,17 @@ TEST_F(TempFolder, ListReadsWritesAndAppends) {
     EXPECT_EQ(get(list), "");
 }
 
+TEST_F(TempFolder, ReadingStopsAtTheLimit) {
+    put(file("big.lop"), std::string(MaxLopSize + 1, 'x'));
+    std::vector<uint8_t> bytes;
+    int error = 0;
+    EXPECT_FALSE(readFile(file("big.lop"), bytes, &error, MaxLopSize));
+    EXPECT_EQ(error, EFBIG);
+    put(file("fits.lop"), std::string(MaxLopSize, 'x'));
+    EXPECT_TRUE(readFile(file("fits.lop"), bytes, &error, MaxLopSize));
+    EXPECT_FALSE(readFile(dir, bytes, &error));         // a folder is no file
+}
+
 TEST_F(TempFolder, SameFileResolvesLinksAndDots) {
     put(file("a.lop"), "a");
     put(file("b.lop"), "b");
@@ -199,6 +210,9 @@ TEST_F(TempFolder, BankMustBeExactly192Bytes) {
     put(file("x.bkp"), good);
     ASSERT_EQ(readBank(file("x.bkp"), bank, &size, &error), BankStatus::Ok);
     EXPECT_EQ(bank[191], 191);
+    put(file("x.bkp"), std::string(5000, 'a'));
+    EXPECT_EQ(readBank(file("x.bkp"), bank, &size, &error), BankStatus::WrongSize);
+    EXPECT_EQ(size, 5000);
     EXPECT_EQ(readBank(file("none.bkp"), bank, &size, &error), BankStatus::CannotOpen);
     EXPECT_EQ(error, ENOENT);
 }
