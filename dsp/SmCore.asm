@@ -24,7 +24,7 @@
     mul $0000, r20          ; tone diff = lowGain - highGain
     macx $4000              ; tone highGain
 .word 4
-    str $4000, r22          ; speaker gain; r22 = close mic signal
+    psh $4000, r22          ; speaker gain; r22 = close mic signal (as in Stereo Cabs)
     wra 1.0, 0              ; direct line for the room pair
     wra 0.5, 6000           ; reflection line; ACC = half the signal, the tail feed
 ; three all-pass diffusers: v = in + g*d, out = d - g*v

@@ -124,3 +124,20 @@ TEST(InstructionSet, PatchedWordsHaveOpcodesThatSurviveTheEditorsWrites) {
             }
     }
 }
+
+TEST(InstructionSet, WordsTheEditorCopiesBetweenProgramsAgree) {
+    // Solo copies the left block's coefficient fields into the right block and
+    // back: the words around them must play them the same way.
+    const dspasm::Program left = assembleFile("SpFiL"), right = assembleFile("SpFiR");
+    for (int j = 0; j < 5; ++j)
+        for (int k : {0, 2, 3, 6, 7})
+            EXPECT_EQ(opcodeOf(left.words[43 + 9 * j + k]), opcodeOf(right.words[43 + 9 * j + k])) << j << "/" << k;
+    // Solo also puts the left tone and gain into the right part's words 15..18,
+    // and entering Stereo Mics may leave the Stereo Cabs tone words 1..4 in place.
+    const dspasm::Program cabs = assembleFile("ScCore_A"), mics = assembleFile("SmCore");
+    for (int w = 1; w <= 4; ++w) {
+        EXPECT_EQ(opcodeOf(cabs.words[71 + w]), opcodeOf(cabs.words[71 + 14 + w])) << w;
+        EXPECT_EQ(cabs.words[71 + w] & 0xFFFF, mics.words[29 + w] & 0xFFFF)
+            << "word " << w;
+    }
+}
