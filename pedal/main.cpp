@@ -253,7 +253,13 @@ void Pedal::handle(PedalCommand& c) {
 
 int Pedal::run() {
     std::string error;
-    if (!state_.load(o_.stateFile, error)) {
+    bool haveState = access(o_.stateFile.c_str(), F_OK) == 0;
+    if (haveState && !state_.load(o_.stateFile, error)) {
+        // Never overwrite what may be a user's presets.
+        std::fprintf(stderr, "orvella-pedal: %s; move it away or name another --state\n", error.c_str());
+        return 1;
+    }
+    if (!haveState) {
         uint8_t bank[192];
         bool haveBank = false;
         if (!o_.factory.empty()) {
@@ -265,11 +271,8 @@ int Pedal::run() {
     }
     if (o_.firmware >= 0) state_.firmwareVersion = static_cast<uint8_t>(o_.firmware);
     if (o_.updateMode) state_.updateMode = true;
-    if (!state_.save(o_.stateFile, error)) {
-        std::fprintf(stderr, "orvella-pedal: %s\n", error.c_str());
-        return 1;
-    }
 
+    // Rendering plays the stored image and leaves the state untouched.
 #ifdef ORVELLA_PEDAL_RENDER
     if (!o_.renderOut.empty()) {
         if (!renderWav(state_.playing, o_.renderIn, o_.renderOut, error)) {
@@ -284,6 +287,11 @@ int Pedal::run() {
         return 1;
     }
 #endif
+
+    if (!state_.save(o_.stateFile, error)) {
+        std::fprintf(stderr, "orvella-pedal: %s\n", error.c_str());
+        return 1;
+    }
 
     log_ = std::fopen(o_.logFile.c_str(), "a");
     if (!log_) {

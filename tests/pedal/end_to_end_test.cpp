@@ -1,6 +1,7 @@
 // The link talking to real orvella-pedal processes over pseudo-terminals.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -237,6 +238,48 @@ TEST_F(EndToEnd, PedalRemovesItsRegistrationWhenStopped) {
     EXPECT_EQ(access(pedal.registration().c_str(), F_OK), -1);
     EXPECT_FALSE(connect());
     EXPECT_EQ(lastOutput, "FT_OpenEx (open by description) FAILED. Error code 2\n");
+}
+
+}  // namespace
+
+namespace {
+
+std::string runPedal(const std::string& args, int& status) {
+    std::string out;
+    FILE* p = popen((VirtualPedal::program() + " " + args + " 2>&1").c_str(), "r");
+    if (!p) return out;
+    char chunk[512];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, p)) > 0) out.append(chunk, n);
+    status = pclose(p);
+    return out;
+}
+
+TEST(PedalProgram, HelpListsEveryOption) {
+    int status = -1;
+    std::string help = runPedal("--help", status);
+    EXPECT_EQ(status, 0);
+    for (const char* option : {"--dir", "--serial", "--description", "--state", "--log", "--faults", "--factory",
+                               "--wire-speed", "--update-mode", "--firmware", "--fault", "--render", "--input",
+                               "--help", "no-reply", "short-reply", "corrupt-echo", "slow-reply", "stuck-tx",
+                               "unplug"})
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+    EXPECT_NE(runPedal("--fault melt", status).find("unknown fault"), std::string::npos);
+    EXPECT_NE(status, 0);
+}
+
+TEST(PedalProgram, KeepsAStateFileItCannotReadAndRefusesToStart) {
+    PedalFolder folder;
+    VirtualPedal pedal(folder, withSerial("BAD1"));
+    FILE* f = std::fopen(pedal.statePath().c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fputs("not a state", f);
+    std::fclose(f);
+    std::string error;
+    EXPECT_FALSE(pedal.start(&error));
+    struct stat st;
+    ASSERT_EQ(stat(pedal.statePath().c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 11);
 }
 
 }  // namespace
