@@ -8,8 +8,9 @@
 ;   reflections      six taps of line 6000 (delays of 81 to 4504 samples)
 ;   reverb tail      two cross-coupled feedback loops (lines 12000 and 16000,
 ;                    1693 and 1931 samples) fed through three diffusing
-;                    all-passes; TIME is the loop gain, COLOR damps each loop
-;                    and each tail output.
+;                    all-passes; TIME is the loop gain (with a fixed 0.93, so
+;                    the longest tail, TIME 100, rings about 3 s), COLOR damps
+;                    each loop and each tail output.
 ; Each line is written at its base and read at base + delay; lines are spaced
 ; so that no read reaches the next line's writes.
 
@@ -51,12 +52,12 @@
     nop
 .word 26
     dmp $E000, r33          ; COLOR: damp the right loop, r33
-    mul 0.70710678, r32     ; orthogonal mix of the two loops
-    mac 0.70710678, r33
-    str 1.0, r37            ; r37 = (left + right) / sqrt 2
-    mul 0.70710678, r32
-    mac -0.70710678, r33
-    str 1.0, r38            ; r38 = (left - right) / sqrt 2
+    mul 0.65761, r32        ; orthogonal mix of the two loops, times 0.93
+    mac 0.65761, r33
+    str 1.0, r37            ; r37 = 0.93 (left + right) / sqrt 2
+    mul 0.65761, r32
+    mac -0.65761, r33
+    str 1.0, r38            ; r38 = 0.93 (left - right) / sqrt 2
     nop
     nop
     nop
