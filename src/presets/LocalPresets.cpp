@@ -20,9 +20,12 @@
 
 namespace {
 
+// Names and paths as a message box must be given them.
+std::string shown(const std::string& text) { return presetfiles::doubleAtSigns(text); }
+
 const char* const replaceQuestion = "A preset with the same name already existed, continue to replace?";
 
-// Applies a block and title to the window (clamping Apply) and plays it.
+// Puts a block (through the clamping Apply) and its title on the window.
 void loadSound(Orvella& app, const uint8_t* params, const uint8_t* title) {
     app.dashboard->apply(params);
     app.transportPanel->showTitle(title);
@@ -53,7 +56,7 @@ void savePreset(Orvella& app) {
     std::vector<uint8_t> bytes = presetfiles::encodeLop(name, app.dashboard->params(), title);
     int error = 0;
     if (!presetfiles::writeFileAtomically(path, bytes.data(), bytes.size(), &error)) {
-        dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s). Nothing has been saved.", path.c_str(),
+        dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s). Nothing has been saved.", shown(path).c_str(),
                        std::strerror(error));
         return;
     }
@@ -78,7 +81,7 @@ void importPreset(Orvella& app, const std::string& file) {
     if (!presetfiles::readFile(file, bytes, &error, presetfiles::MaxLopSize)) {
         if (error != EFBIG) return playAndClose(app);   // cannot be opened: skipped
         dialogs::alert("The preset file\n\n  %s\n\nis far too large to be a preset file. The file has not been added.",
-                       file.c_str());
+                       shown(file).c_str());
         return;
     }
     std::string name;
@@ -92,11 +95,11 @@ void importPreset(Orvella& app, const std::string& file) {
     case presetfiles::LopStatus::BadName:
         dialogs::alert("The preset file\n\n  %s\n\nnames its preset \"%s\", which cannot be used: %s\n\nThe file has "
                        "not been added.",
-                       file.c_str(), name.c_str(), presetfiles::nameProblem(name));
+                       shown(file).c_str(), shown(name).c_str(), presetfiles::nameProblem(name));
         return;
     default:
         dialogs::alert("The preset file\n\n  %s\n\nis too short or not a preset file. The file has not been added.",
-                       file.c_str());
+                       shown(file).c_str());
         return;
     }
 
@@ -107,7 +110,7 @@ void importPreset(Orvella& app, const std::string& file) {
     if (existing >= 0) {
         if (dialogs::choice(replaceQuestion, "Cancel", "Yes just replace it", nullptr) != 1) return;
         if (!inLibrary && !presetfiles::writeFileAtomically(target, bytes.data(), bytes.size(), &error)) {
-            dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s).", target.c_str(),
+            dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s).", shown(target).c_str(),
                            std::strerror(error));
             return;
         }
@@ -117,7 +120,7 @@ void importPreset(Orvella& app, const std::string& file) {
     }
     if (!inLibrary && !presetfiles::writeFileAtomically(target, bytes.data(), bytes.size(), &error)) {
         dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s). The file has not been added.",
-                       target.c_str(), std::strerror(error));
+                       shown(target).c_str(), std::strerror(error));
         return;
     }
     panel.addPreset(preset.name);

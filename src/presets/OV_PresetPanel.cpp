@@ -112,13 +112,14 @@ bool OV_PresetPanel::loadSelected() {
     std::string path = presetfiles::presetPath(homeDrive(), presetName(index));
     std::vector<uint8_t> bytes;
     if (!presetfiles::readFile(path, bytes, nullptr, presetfiles::MaxLopSize)) {
-        dialogs::alert("The preset file\n\n  %s\n\ncan not be opened.", path.c_str());
+        dialogs::alert("The preset file\n\n  %s\n\ncan not be opened.",
+                       presetfiles::doubleAtSigns(path).c_str());
         return false;
     }
     presetfiles::LocalPreset preset;
     if (presetfiles::decodeLop(bytes, preset) != presetfiles::LopStatus::Ok) {
         dialogs::alert("The preset file\n\n  %s\n\nis damaged or not a preset file; nothing has been loaded.",
-                       path.c_str());
+                       presetfiles::doubleAtSigns(path).c_str());
         return false;
     }
     std::memcpy(loadedParams, preset.params, sizeof loadedParams);

@@ -203,6 +203,15 @@ bool appendToList(const std::string& path, const std::string& line, int* err) {
     return writeFileAtomically(path, bytes.data(), bytes.size(), err);
 }
 
+std::string doubleAtSigns(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '@') out += '@';
+        out += c;
+    }
+    return out;
+}
+
 bool sameFile(const std::string& a, const std::string& b) {
     char ra[PATH_MAX], rb[PATH_MAX];
     if (!realpath(a.c_str(), ra) || !realpath(b.c_str(), rb)) return false;

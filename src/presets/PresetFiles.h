@@ -80,6 +80,9 @@ std::vector<std::string> readList(const std::string& path);
 bool writeList(const std::string& path, const std::vector<std::string>& lines, int* err = nullptr);
 bool appendToList(const std::string& path, const std::string& line, int* err = nullptr);
 
+// Text for a toolkit message box, which reads "@" as the start of a symbol.
+std::string doubleAtSigns(const std::string& text);
+
 // Whether two paths name the same existing file (links and "." resolved).
 bool sameFile(const std::string& a, const std::string& b);
 

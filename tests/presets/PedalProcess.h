@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -76,6 +77,16 @@ public:
     bool waitForCommands(size_t count) const {
         for (int i = 0; i < 200 && commands().size() < count; ++i) usleep(10000);
         return commands().size() >= count;
+    }
+    // The same for the image the pedal plays.
+    bool waitUntilPlaying(const uint8_t* image) const {
+        for (int i = 0; i < 200; ++i) {
+            PedalState s;
+            std::string error;
+            if (s.load(base() + ".state", error) && std::memcmp(s.playing, image, 512) == 0) return true;
+            usleep(10000);
+        }
+        return false;
     }
     void setFaults(const std::string& text) const {
         std::ofstream(base() + ".faults", std::ios::trunc) << text << "\n";
