@@ -36,7 +36,7 @@ const char* const recoveryAdvice =
     "    * Recycle power to the pedal (unplug the power cable, re-plug, click 'Connect').\n\n"
     "    * Recycle the USB port (unplug the USB cable, re-plug, click 'Connect').\n\n"
     "    * Plug to other available USB port, then click 'Connect'.\n\n"
-    "> < Direct support email : support@@kestrova.com >";
+    "> < Direct support email : support@@kestrova.example >";
 
 // One handler run: its log lines share the stamp taken when it started.
 struct Run {
