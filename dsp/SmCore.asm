@@ -7,9 +7,10 @@
 ;                    0 (Small) or 1200 samples (Medium, 25 ms)
 ;   reflections      six taps of line 6000 (delays of 81 to 4504 samples)
 ;   reverb tail      two cross-coupled feedback loops (lines 12000 and 16000,
-;                    1693 and 1931 samples) fed through three diffusing
+;                    1693 and 1931 samples, each with an all-pass of 613 or
+;                    751 samples at 27000 or 28000) fed through three diffusing
 ;                    all-passes; TIME is the loop gain (with a fixed 0.93, so
-;                    the longest tail, TIME 100, rings about 3 s), COLOR damps
+;                    the longest tail, TIME 100, rings about 4 s), COLOR damps
 ;                    each loop and each tail output.
 ; Each line is written at its base and read at base + delay; lines are spaced
 ; so that no read reaches the next line's writes.
@@ -64,10 +65,10 @@
     mul 0.5, r36            ; feed into the left loop
 .word 37
     mac $27AE, r37          ; TIME: loop gain
+    rda 0.5, 27613          ; all-pass inside the left loop, for echo density
+    wra -0.5, 27000
+    rda 1.0, 27613
     wra 0.0, 12000          ; start of the left loop; ACC = 0
-    nop
-    nop
-    nop
     mul 1.0, r32
 .word 43
     dmp $E000, r34          ; COLOR: left tail tone, r34
@@ -90,10 +91,10 @@
     mul 0.5, r36            ; feed into the right loop
 .word 57
     mac $27AE, r38          ; TIME: loop gain
+    rda 0.5, 28751          ; all-pass inside the right loop
+    wra -0.5, 28000
+    rda 1.0, 28751
     wra 0.0, 16000          ; start of the right loop; ACC = 0
-    nop
-    nop
-    nop
     nop
     mul 1.0, r33
 .word 64

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <memory>
 
 #include "DataGenerator.h"
@@ -37,6 +38,26 @@ TEST(Room, TailDecayGrowsWithTime) {
         previous = ratio;
         EXPECT_GT(energy(s.right, kTailStart), 0.0);
     }
+}
+
+TEST(Room, WarmColorDarkensTheTail) {
+    std::unique_ptr<SoundEngine> e(micsEngine());
+    e->setDepth(100);
+    auto brightness = [&](int color) {
+        e->setColor(color);
+        const Stereo s = runImage(e->image(), impulse(24000, 0.5));
+        const std::vector<double> tail(s.left.begin() + kTailStart, s.left.end());
+        // Mean level from 4 to 8 kHz against 200 to 400 Hz, a few bins each.
+        double high = 0, low = 0;
+        for (int i = 0; i < 8; ++i) {
+            high += dB(magnitudeAt(tail, 4000 + 500 * i)) / 8;
+            low += dB(magnitudeAt(tail, 200 + 25 * i)) / 8;
+        }
+        return high - low;
+    };
+    const double lively = brightness(0), warm = brightness(3);
+    EXPECT_LT(warm, lively - 6.0);
+    EXPECT_LT(brightness(1), lively);
 }
 
 TEST(Room, DepthZeroLeavesNoTail) {
