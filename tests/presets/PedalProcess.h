@@ -56,6 +56,7 @@ public:
     PedalProcess& operator=(const PedalProcess&) = delete;
 
     bool ready() const { return ready_; }
+    void unplug() const { kill(pid_, SIGUSR1); }    // unregisters and closes its port
     std::string base() const { return pedalregistry::fileFor(folder_, serial_); }
     PedalState state() const {
         PedalState s;

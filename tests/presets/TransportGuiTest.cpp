@@ -343,6 +343,35 @@ TEST_F(Transport, BackupThenRestoreBringsAllEightPresetsBack) {
     EXPECT_EQ(dialogs->chooserRequests[0].directory, env->home + "/Kestrova/Orvella/presets");
 }
 
+void unplug_cb(void* pedal) { static_cast<PedalProcess*>(pedal)->unplug(); }
+
+TEST_F(Transport, APedalUnpluggedDuringRestoreKeepsWhatWasStored) {
+    std::string bank;
+    for (int i = 0; i < 8; ++i) {
+        std::vector<uint8_t> r = record(10 + i);
+        bank.append(r.begin(), r.end());
+    }
+    for (int i = 0; i < 8; ++i) bank += title("Restored " + std::to_string(i));
+    std::string path = env->root + "/full.bkp";
+    gui::TestEnvironment::writeFile(path, bank);
+    dialogs->choiceAnswers.push_back(1);
+    dialogs->chooserAnswers.push_back({path});
+    Fl::add_timeout(0.5, unplug_cb, pedal.get());   // while the second or third preset is stored
+    press(panel().restoreButton);
+
+    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("Preset restore has failed due to erroneous data transfer.\n", 0), 0u);
+    EXPECT_EQ(newLines(), std::vector<std::string>{"> Preset restore failed. Please try again."});
+    EXPECT_EQ(progressLabel(), "Preset restore error");
+    EXPECT_EQ(progressColour(), 0x80000000u);
+    EXPECT_EQ(window->usb->progress->w(), 180);
+    PedalState state = pedal->state();
+    EXPECT_EQ(bytesOf(state.presets[0].params, 12), record(10));   // stored before the unplug
+    EXPECT_EQ(bytesOf(state.presets[7].params, 12), record(7));    // never reached
+    EXPECT_TRUE(window->connectButton->active());
+}
+
 TEST_F(Transport, AFailedBackupKeepsTheDaysEarlierBackup) {
     std::string earlier(192, 'e');
     ASSERT_TRUE(gui::TestEnvironment::writeFile(today(), earlier));
