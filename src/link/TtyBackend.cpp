@@ -159,7 +159,8 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
             if (errno == EACCES || errno == EPERM) reportNoPermission(dev);
             return FT_DEVICE_NOT_OPENED;
         }
-        if (!makeRaw(fd, B9600)) {
+        auto kept = baud_.find(dev.path);
+        if (!makeRaw(fd, kept == baud_.end() ? B9600 : static_cast<speed_t>(kept->second))) {
             ::close(fd);
             return FT_DEVICE_NOT_OPENED;
         }
@@ -227,7 +228,9 @@ FT_STATUS TtyBackend::setBaudRate(FT_HANDLE handle, DWORD baud) {
     case 230400: speed = B230400; break;
     default: return FT_INVALID_BAUD_RATE;
     }
-    return makeRaw(p->fd, speed) ? FT_OK : FT_IO_ERROR;
+    if (!makeRaw(p->fd, speed)) return FT_IO_ERROR;
+    baud_[p->path] = speed;
+    return FT_OK;
 }
 
 FT_STATUS TtyBackend::purge(FT_HANDLE handle, DWORD mask) {

@@ -3,6 +3,7 @@
 // ORVELLA_PEDAL_DIR (pseudo-terminals), all driven through the same tty code.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ private:
     Port* port(FT_HANDLE handle) const;
     std::vector<TtyDevice> listed_;     // the list of the last FT_CreateDeviceInfoList
     std::vector<Port*> open_;
+    // The rate last set per device: like the bridge chip, a device keeps it
+    // from one handle to the next (9600 until set).
+    std::map<std::string, unsigned> baud_;
 };
 
 }  // namespace ftdi

@@ -1,0 +1,155 @@
+// The serial-driver backend on a pseudo-terminal registered as a virtual pedal.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <string>
+
+#include "link/PedalRegistry.h"
+#include "link/TtyBackend.h"
+
+namespace {
+
+class TtyBackendTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/orvella-tty-XXXXXX";
+        dir = mkdtemp(pattern);
+        setenv("ORVELLA_PEDAL_DIR", dir.c_str(), 1);
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master, 0);
+        ASSERT_EQ(grantpt(master), 0);
+        ASSERT_EQ(unlockpt(master), 0);
+        tty = ptsname(master);
+        keep = open(tty.c_str(), O_RDWR | O_NOCTTY);   // the far end stays up between opens
+        ASSERT_GE(keep, 0);
+        ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "TTY1", tty, false}));
+    }
+    void TearDown() override {
+        close(keep);
+        close(master);
+        unsetenv("ORVELLA_PEDAL_DIR");
+        ASSERT_EQ(system(("rm -rf " + dir).c_str()), 0);
+    }
+    FT_HANDLE openPedal() {
+        FT_HANDLE h = nullptr;
+        EXPECT_EQ(backend.openEx("TTY1", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_OK);
+        return h;
+    }
+    std::string readMaster(size_t n) {
+        std::string got;
+        while (got.size() < n) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 1000) <= 0) break;
+            char c[256];
+            ssize_t k = read(master, c, sizeof c);
+            if (k <= 0) break;
+            got.append(c, static_cast<size_t>(k));
+        }
+        return got;
+    }
+
+    std::string dir, tty;
+    int master = -1, keep = -1;
+    ftdi::TtyBackend backend;
+};
+
+TEST_F(TtyBackendTest, BytesCrossRawBothWaysAndQueuesCount) {
+    FT_HANDLE h = openPedal();
+    ASSERT_NE(h, nullptr);
+    uint8_t out[4] = {0x40, 0x0A, 0x0D, 0x03};     // nothing translated or swallowed
+    DWORD n = 0;
+    EXPECT_EQ(backend.write(h, out, 4, &n), FT_OK);
+    EXPECT_EQ(n, 4u);
+    EXPECT_EQ(readMaster(4), std::string("\x40\x0A\x0D\x03", 4));
+    ASSERT_EQ(write(master, "\x11\x13\x0D\x7F\x00", 5), 5);
+    usleep(20000);
+    DWORD queued = 0;
+    EXPECT_EQ(backend.queueStatus(h, &queued), FT_OK);
+    EXPECT_EQ(queued, 5u);
+    uint8_t in[8] = {};
+    EXPECT_EQ(backend.read(h, in, 5, &n), FT_OK);
+    EXPECT_EQ(n, 5u);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(in), 5), std::string("\x11\x13\x0D\x7F\x00", 5));
+    EXPECT_EQ(backend.close(h), FT_OK);
+}
+
+TEST_F(TtyBackendTest, ReadTimesOutWithTheBytesThatCame) {
+    FT_HANDLE h = openPedal();
+    ASSERT_EQ(backend.setTimeouts(h, 200, 1000), FT_OK);
+    ASSERT_EQ(write(master, "abc", 3), 3);
+    uint8_t in[16];
+    DWORD n = 0;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(backend.read(h, in, 16, &n), FT_OK);
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(n, 3u);
+    EXPECT_GE(took, 0.19);
+    EXPECT_LT(took, 1.0);
+    backend.close(h);
+}
+
+TEST_F(TtyBackendTest, BaudRateStaysWithTheDeviceAcrossHandles) {
+    FT_HANDLE h = openPedal();
+    EXPECT_EQ(backend.setBaudRate(h, 115200), FT_OK);
+    EXPECT_EQ(backend.setBaudRate(h, 12345), FT_INVALID_BAUD_RATE);
+    backend.close(h);
+    h = openPedal();
+    termios t;
+    ASSERT_EQ(tcgetattr(keep, &t), 0);
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
+    EXPECT_EQ(t.c_lflag & (ECHO | ICANON), 0u);
+    backend.close(h);
+}
+
+TEST_F(TtyBackendTest, OneHandlePerDeviceAndTheOpenOneIsReported) {
+    FT_HANDLE h = openPedal();
+    FT_HANDLE second = nullptr;
+    EXPECT_EQ(backend.openEx("TTY1", FT_OPEN_BY_SERIAL_NUMBER, &second), FT_DEVICE_NOT_OPENED);
+    DWORD count = 0;
+    ASSERT_EQ(backend.createDeviceInfoList(&count), FT_OK);
+    std::string serial, description;
+    FT_HANDLE reported = nullptr;
+    ASSERT_EQ(backend.getDeviceInfoDetail(count - 1, serial, description, &reported), FT_OK);
+    EXPECT_EQ(serial, "TTY1");
+    EXPECT_EQ(reported, h);
+    EXPECT_EQ(backend.getDeviceInfoDetail(count, serial, description, &reported), FT_DEVICE_NOT_FOUND);
+    backend.close(h);
+    EXPECT_EQ(backend.close(h), FT_INVALID_HANDLE);
+    EXPECT_EQ(backend.purge(h, 3), FT_INVALID_HANDLE);
+}
+
+TEST_F(TtyBackendTest, StalledBridgeHoldsWhatIsWrittenUntilPurged) {
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "TTY1", tty, true}));
+    FT_HANDLE h = openPedal();
+    uint8_t header[25] = {0x10};
+    DWORD n = 0, rx = 0, tx = 0, ev = 0;
+    EXPECT_EQ(backend.write(h, header, 25, &n), FT_OK);
+    EXPECT_EQ(backend.getStatus(h, &rx, &tx, &ev), FT_OK);
+    EXPECT_EQ(tx, 25u);
+    EXPECT_EQ(backend.purge(h, FT_PURGE_RX | FT_PURGE_TX), FT_OK);
+    EXPECT_EQ(backend.getStatus(h, &rx, &tx, &ev), FT_OK);
+    EXPECT_EQ(tx, 0u);
+    backend.close(h);
+}
+
+TEST_F(TtyBackendTest, WaitingOnAHungUpDeviceDoesNotSpin) {
+    FT_HANDLE h = openPedal();
+    close(keep);
+    close(master);      // the pedal went away: the terminal hangs up
+    keep = master = -1;
+    std::clock_t cpu = std::clock();
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 40; ++i) backend.waitForData(h, 5);
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(took, 0.06);      // every wait blocked a while
+    EXPECT_LT(double(std::clock() - cpu) / CLOCKS_PER_SEC, 0.1);
+    backend.close(h);
+}
+
+}  // namespace
