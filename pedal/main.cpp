@@ -180,6 +180,7 @@ bool Pedal::registerSelf() {
     e.serial = o_.serial;
     e.tty = port_.path();
     e.txStalled = o_.faults.stuckTx || fileFaults_.stuckTx;
+    e.pid = static_cast<long>(getpid());
     registeredStall_ = e.txStalled;
     if (!pedalregistry::write(o_.dir, e)) {
         std::fprintf(stderr, "orvella-pedal: cannot register in %s: %s\n", o_.dir.c_str(), std::strerror(errno));

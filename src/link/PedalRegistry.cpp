@@ -1,9 +1,11 @@
 #include "link/PedalRegistry.h"
 
 #include <dirent.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -39,6 +41,7 @@ static bool parse(const std::string& path, Entry& entry) {
         else if (key == "serial") entry.serial = value;
         else if (key == "tty") entry.tty = value;
         else if (key == "tx-stalled") entry.txStalled = value == "1";
+        else if (key == "pid") entry.pid = std::atol(value.c_str());
     }
     return !entry.serial.empty() && !entry.tty.empty();
 }
@@ -67,12 +70,17 @@ bool write(const std::string& dir, const Entry& entry) {
     std::string temp = path + ".tmp";
     FILE* f = std::fopen(temp.c_str(), "w");
     if (!f) return false;
-    std::fprintf(f, "description=%s\nserial=%s\ntty=%s\ntx-stalled=%d\n", entry.description.c_str(),
-                 entry.serial.c_str(), entry.tty.c_str(), entry.txStalled ? 1 : 0);
+    std::fprintf(f, "description=%s\nserial=%s\ntty=%s\ntx-stalled=%d\npid=%ld\n", entry.description.c_str(),
+                 entry.serial.c_str(), entry.tty.c_str(), entry.txStalled ? 1 : 0, entry.pid);
     bool ok = std::fclose(f) == 0;
     if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) unlink(temp.c_str());
     return ok;
+}
+
+bool alive(const Entry& entry) {
+    if (entry.pid <= 0) return true;
+    return kill(static_cast<pid_t>(entry.pid), 0) == 0 || errno == EPERM;
 }
 
 bool remove(const std::string& dir, const std::string& serial) {

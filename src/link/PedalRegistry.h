@@ -4,6 +4,7 @@
 //   serial=VP24000001
 //   tty=/dev/pts/7
 //   tx-stalled=0          (1: the pedal's bridge never drains its transmit side)
+//   pid=12345             (the pedal's process: a registration it left behind is ignored)
 // The link lists these after the real devices, ordered by file name.
 #pragma once
 
@@ -17,7 +18,11 @@ struct Entry {
     std::string serial;
     std::string tty;
     bool txStalled = false;
+    long pid = 0;               // 0: unknown
 };
+
+// False only when the entry names a process that no longer exists.
+bool alive(const Entry& entry);
 
 // The folder named by ORVELLA_PEDAL_DIR, or "" when unset.
 std::string folder();

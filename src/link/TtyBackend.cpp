@@ -127,6 +127,7 @@ std::vector<TtyDevice> realDevices() {
 std::vector<TtyDevice> allDevices() {
     std::vector<TtyDevice> all = realDevices();
     for (const pedalregistry::Entry& e : pedalregistry::list(pedalregistry::folder())) {
+        if (!pedalregistry::alive(e)) continue;     // left behind by a pedal that was killed
         TtyDevice dev;
         dev.description = e.description;
         dev.serial = e.serial;
@@ -148,21 +149,25 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
     if (!handle || !arg) return FT_INVALID_PARAMETER;
     *handle = nullptr;
     if (flags != FT_OPEN_BY_SERIAL_NUMBER && flags != FT_OPEN_BY_DESCRIPTION) return FT_INVALID_PARAMETER;
+    FT_STATUS result = FT_DEVICE_NOT_FOUND;
+    // The first matching device that opens; a busy or unreadable one does not
+    // hide the next.
     for (const TtyDevice& dev : allDevices()) {
         const std::string& key = flags == FT_OPEN_BY_SERIAL_NUMBER ? dev.serial : dev.description;
         if (key != arg) continue;
-        for (Port* p : open_) {
-            if (p->path == dev.path) return FT_DEVICE_NOT_OPENED;  // one handle per device
-        }
+        result = FT_DEVICE_NOT_OPENED;
+        bool busy = false;
+        for (Port* p : open_) busy = busy || p->path == dev.path;   // one handle per device
+        if (busy) continue;
         int fd = ::open(dev.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             if (errno == EACCES || errno == EPERM) reportNoPermission(dev);
-            return FT_DEVICE_NOT_OPENED;
+            continue;
         }
         auto kept = baud_.find(dev.path);
         if (!makeRaw(fd, kept == baud_.end() ? B9600 : static_cast<speed_t>(kept->second))) {
             ::close(fd);
-            return FT_DEVICE_NOT_OPENED;
+            continue;
         }
         askLowLatency(fd);
         Port* p = new Port;
@@ -173,7 +178,7 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
         *handle = p;
         return FT_OK;
     }
-    return FT_DEVICE_NOT_FOUND;
+    return result;
 }
 
 FT_STATUS TtyBackend::createDeviceInfoList(DWORD* count) {

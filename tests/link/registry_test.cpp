@@ -1,4 +1,5 @@
 // Virtual pedal registrations: the file format the pedal writes and the link reads.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -26,8 +27,8 @@ protected:
 };
 
 TEST_F(RegistryTest, WrittenEntriesComeBackInFileNameOrder) {
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "B2", "/dev/pts/9", false}));
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "A1", "/dev/pts/8", true}));
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "B2", "/dev/pts/9", false, 0}));
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "A1", "/dev/pts/8", true, 0}));
     std::ofstream(dir + "/broken.pedal") << "description=no serial\n";
     std::ofstream(dir + "/notes.txt") << "serial=X\ntty=/dev/null\n";
     auto list = pedalregistry::list(dir);
@@ -45,7 +46,7 @@ TEST_F(RegistryTest, SerialNumbersCannotEscapeTheFolder) {
 }
 
 TEST_F(RegistryTest, VirtualPedalsFollowRealDevicesAndOpenFailsCleanly) {
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "GONE1", "/nonexistent/tty", false}));
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "GONE1", "/nonexistent/tty", false, 0}));
     auto all = ftdi::allDevices();
     ASSERT_FALSE(all.empty());
     EXPECT_EQ(all.back().serial, "GONE1");
@@ -55,6 +56,48 @@ TEST_F(RegistryTest, VirtualPedalsFollowRealDevicesAndOpenFailsCleanly) {
     EXPECT_EQ(backend.openEx("GONE1", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_DEVICE_NOT_OPENED);
     EXPECT_EQ(h, nullptr);
     EXPECT_EQ(backend.openEx("NOBODY", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_DEVICE_NOT_FOUND);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RegistryTest, RegistrationsOfDeadPedalsAreSkipped) {
+    pedalregistry::Entry dead{"Kestrova Drevani", "DEAD1", "/dev/null", false, 0};
+    dead.pid = 999999999;   // beyond any process number
+    pedalregistry::Entry live{"Kestrova Drevani", "LIVE1", "/dev/null", false, 0};
+    live.pid = static_cast<long>(getpid());
+    ASSERT_TRUE(pedalregistry::write(dir, dead));
+    ASSERT_TRUE(pedalregistry::write(dir, live));
+    EXPECT_EQ(pedalregistry::list(dir).size(), 2u);
+    auto all = ftdi::allDevices();
+    ASSERT_FALSE(all.empty());
+    EXPECT_EQ(all.back().serial, "LIVE1");
+    EXPECT_EQ(all.size(), ftdi::realDevices().size() + 1);
+}
+
+TEST_F(RegistryTest, OpenByDescriptionSkipsDevicesThatWillNotOpen) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "A-GONE", "/nonexistent/tty", false, 0}));
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "B-NULL", "/dev/null", false, 0}));   // no terminal
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "C-LIVE", ptsname(master), false, 0}));
+    ftdi::TtyBackend backend;
+    FT_HANDLE h = nullptr;
+    ASSERT_EQ(backend.openEx("Kestrova Drevani", FT_OPEN_BY_DESCRIPTION, &h), FT_OK);
+    DWORD count = 0;
+    backend.createDeviceInfoList(&count);
+    std::string serial, description;
+    FT_HANDLE reported = nullptr;
+    ASSERT_EQ(backend.getDeviceInfoDetail(count - 1, serial, description, &reported), FT_OK);
+    EXPECT_EQ(serial, "C-LIVE");
+    EXPECT_EQ(reported, h);
+    FT_HANDLE again = nullptr;
+    EXPECT_EQ(backend.openEx("Kestrova Drevani", FT_OPEN_BY_DESCRIPTION, &again), FT_DEVICE_NOT_OPENED);
+    backend.close(h);
+    close(master);
 }
 
 }  // namespace

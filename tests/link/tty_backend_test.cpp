@@ -28,7 +28,7 @@ protected:
         tty = ptsname(master);
         keep = open(tty.c_str(), O_RDWR | O_NOCTTY);   // the far end stays up between opens
         ASSERT_GE(keep, 0);
-        ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "TTY1", tty, false}));
+        ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "TTY1", tty, false, 0}));
     }
     void TearDown() override {
         close(keep);
@@ -125,7 +125,7 @@ TEST_F(TtyBackendTest, OneHandlePerDeviceAndTheOpenOneIsReported) {
 }
 
 TEST_F(TtyBackendTest, StalledBridgeHoldsWhatIsWrittenUntilPurged) {
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "TTY1", tty, true}));
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "TTY1", tty, true, 0}));
     FT_HANDLE h = openPedal();
     uint8_t header[25] = {0x10};
     DWORD n = 0, rx = 0, tx = 0, ev = 0;
