@@ -170,6 +170,9 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
             continue;
         }
         askLowLatency(fd);
+        // A closed serial port receives nothing; drop whatever a late reply
+        // left on the far end of a pseudo-terminal meanwhile.
+        tcflush(fd, TCIFLUSH);
         Port* p = new Port;
         p->fd = fd;
         p->path = dev.path;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <cstring>
@@ -204,6 +205,33 @@ TEST_F(EndToEnd, SilentAndStalledPedalsTimeOut) {
     quiet();
     EXPECT_TRUE(usb.readPreset(0));     // the pedal is usable again
     heard();
+}
+
+TEST_F(EndToEnd, SlowRepliesCountAgainstTheLimitAndWireSpeedPacesBytes) {
+    PedalOptions o = withSerial("E2E008");
+    o.wireSpeed = true;
+    VirtualPedal pedal(folder, o);
+    ASSERT_TRUE(pedal.start());
+    ASSERT_TRUE(connect());
+    quiet();
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(usb.readAll());
+    double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_GE(took, 193 * 10 / 115200.0);     // 193 bytes cannot cross the wire faster
+    ASSERT_TRUE(pedal.setFaults({"slow-reply=0.5"}));
+    EXPECT_TRUE(usb.getOneByte(0x50));
+    ASSERT_TRUE(pedal.setFaults({"slow-reply=1.6"}));
+    EXPECT_FALSE(usb.getOneByte(0x50));
+    EXPECT_NE(heard().find("Get One Byte TIMEOUT. \n\n"), std::string::npos);
+    // The late status byte must not pass for the next reply.
+    ASSERT_EQ(pedal.waitForCommands(3).size(), 3u);
+    ASSERT_TRUE(pedal.setFaults({}));
+    usleep(800000);
+    quiet();
+    EXPECT_EQ(usb.oneByte(0x30, 0x42), 0);
+    EXPECT_TRUE(usb.getOneByte(0x20));
+    heard();
+    EXPECT_EQ(usb.buffer[0], 0x42);
 }
 
 TEST_F(EndToEnd, FirmwareUpdateModeTakesPagesAndResumes) {
