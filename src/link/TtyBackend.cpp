@@ -92,9 +92,8 @@ void askLowLatency(int fd) {
 
 }  // namespace
 
-std::vector<TtyDevice> realDevices() {
+std::vector<TtyDevice> realDevices(const std::string& root) {
     std::vector<TtyDevice> found;
-    const std::string root = "/sys/bus/usb-serial/devices";
     DIR* d = opendir(root.c_str());
     if (!d) return found;
     std::vector<std::string> names;

@@ -18,8 +18,10 @@ struct TtyDevice {
     bool txStalled = false;     // virtual pedal whose bridge never drains
 };
 
-// The FTDI serial devices the kernel driver knows, ordered by tty number.
-std::vector<TtyDevice> realDevices();
+// The FTDI serial devices the kernel driver knows, ordered by tty number:
+// entries ttyUSBn of the usb-serial bus bound to ftdi_sio, each with the
+// product and serial strings of its USB device (two folders up).
+std::vector<TtyDevice> realDevices(const std::string& busFolder = "/sys/bus/usb-serial/devices");
 // Real devices first, then the registered virtual pedals.
 std::vector<TtyDevice> allDevices();
 

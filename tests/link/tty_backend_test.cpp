@@ -153,3 +153,34 @@ TEST_F(TtyBackendTest, WaitingOnAHungUpDeviceDoesNotSpin) {
 }
 
 }  // namespace
+
+namespace {
+
+// A miniature sysfs: two FTDI bridges (listed out of order) and one other adapter.
+TEST(RealDevices, FtdiBridgesComeWithTheirUsbStringsInTtyOrder) {
+    char pattern[] = "/tmp/orvella-sysfs-XXXXXX";
+    std::string root = mkdtemp(pattern);
+    auto sh = [](const std::string& cmd) { ASSERT_EQ(system(cmd.c_str()), 0) << cmd; };
+    sh("cd " + root + " && mkdir -p bus drivers/ftdi_sio drivers/pl2303"
+       " devices/usb1/1-1/1-1:1.0/ttyUSB10 devices/usb1/1-2/1-2:1.0/ttyUSB2 devices/usb1/1-3/1-3:1.0/ttyUSB0"
+       " && printf 'Kestrova Drevani\\n' > devices/usb1/1-1/product && printf 'FTA1\\n' > devices/usb1/1-1/serial"
+       " && printf 'Kestrova Drevani\\n' > devices/usb1/1-2/product && printf 'FTB2\\n' > devices/usb1/1-2/serial"
+       " && printf 'Other\\n' > devices/usb1/1-3/product"
+       " && ln -s ../drivers/ftdi_sio devices/usb1/1-1/1-1:1.0/ttyUSB10/driver"
+       " && ln -s ../drivers/ftdi_sio devices/usb1/1-2/1-2:1.0/ttyUSB2/driver"
+       " && ln -s ../drivers/pl2303 devices/usb1/1-3/1-3:1.0/ttyUSB0/driver"
+       " && ln -s ../devices/usb1/1-1/1-1:1.0/ttyUSB10 bus/ttyUSB10"
+       " && ln -s ../devices/usb1/1-2/1-2:1.0/ttyUSB2 bus/ttyUSB2"
+       " && ln -s ../devices/usb1/1-3/1-3:1.0/ttyUSB0 bus/ttyUSB0");
+    auto found = ftdi::realDevices(root + "/bus");
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].path, "/dev/ttyUSB2");
+    EXPECT_EQ(found[0].serial, "FTB2");
+    EXPECT_EQ(found[0].description, "Kestrova Drevani");
+    EXPECT_EQ(found[1].path, "/dev/ttyUSB10");
+    EXPECT_EQ(found[1].serial, "FTA1");
+    EXPECT_TRUE(ftdi::realDevices(root + "/missing").empty());
+    sh("rm -rf " + root);
+}
+
+}  // namespace
