@@ -22,9 +22,10 @@ factory=()
 if [ -f bin/factoryset.fap ]; then factory=(--factory bin/factoryset.fap); fi
 
 # The pedal keeps its presets in pedals/$serial.pedal.state between runs.
-../pedal/orvella-pedal --serial "$serial" "${factory[@]}" >/dev/null &
+./orvella-pedal --serial "$serial" "${factory[@]}" >/dev/null &
 pedal=$!
 trap 'kill "$pedal" 2>/dev/null || true; wait "$pedal" 2>/dev/null || true' EXIT
+trap 'exit 130' INT TERM HUP
 for _ in $(seq 50); do
   [ -f "$ORVELLA_PEDAL_DIR/$serial.pedal" ] && break
   if ! kill -0 "$pedal" 2>/dev/null; then

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "FactoryImages.h"
 #include "PedalFaults.h"
 #include "PedalProtocol.h"
 #include "PedalState.h"
@@ -269,6 +270,10 @@ int Pedal::run() {
         }
         state_ = PedalState();
         state_.setFactory(haveBank ? bank : nullptr);
+        // The factory master lies beside the core files the programs are made from.
+        std::string binDir = haveBank ? folderOf(o_.factory) : "bin";
+        if (!composeFactoryImages(state_, binDir, error))
+            std::fprintf(stderr, "orvella-pedal: %s; presets start with an empty program\n", error.c_str());
     }
     if (o_.firmware >= 0) state_.firmwareVersion = static_cast<uint8_t>(o_.firmware);
     if (o_.updateMode) state_.updateMode = true;

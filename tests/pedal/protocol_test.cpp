@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "FactoryImages.h"
 #include "PedalProtocol.h"
 #include "PedalState.h"
+#include "sound/SoundEngine.h"
 
 namespace {
 
@@ -112,6 +114,31 @@ TEST(PedalStateTest, SurvivesASaveAndRejectsForeignFiles) {
     EXPECT_FALSE(readBankFile(path, bank, error));
     std::remove(path.c_str());
     rmdir(dir);
+}
+
+TEST(PedalStateTest, FactoryPresetsPlayTheProgramsTheirBlocksCompose) {
+    const std::string bin = std::string(ORVELLA_SOURCE_DIR) + "/data/bin";
+    uint8_t bank[192];
+    std::string error;
+    ASSERT_TRUE(readBankFile(bin + "/factoryset.fap", bank, error)) << error;
+    PedalState state;
+    state.setFactory(bank);
+    ASSERT_TRUE(composeFactoryImages(state, folderOf(bin + "/factoryset.fap"), error)) << error;
+    SoundEngine engine(bin);
+    for (int i = 0; i < 8; ++i) {
+        engine.apply(bank + 12 * i);
+        EXPECT_EQ(std::memcmp(state.presets[i].image, engine.image(), 512), 0) << "preset " << i + 1;
+    }
+    EXPECT_EQ(std::memcmp(state.playing, state.presets[0].image, 512), 0);
+
+    // Without core files the presets keep the images they had.
+    PedalState empty;
+    empty.setFactory(bank);
+    uint8_t before[512];
+    std::memcpy(before, empty.presets[3].image, 512);
+    EXPECT_FALSE(composeFactoryImages(empty, "/nonexistent", error));
+    EXPECT_EQ(std::memcmp(empty.presets[3].image, before, 512), 0);
+    EXPECT_EQ(folderOf("factoryset.fap"), ".");
 }
 
 }  // namespace

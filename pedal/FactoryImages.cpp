@@ -1,0 +1,25 @@
+#include "FactoryImages.h"
+
+#include <cstring>
+
+#include "sound/SoundEngine.h"
+
+bool composeFactoryImages(PedalState& state, const std::string& binDir, std::string& error) {
+    SoundEngine engine(binDir);
+    if (!engine.coreFilesOk()) {
+        error = "the core files in " + binDir + " are missing or short";
+        return false;
+    }
+    for (PedalPreset& preset : state.presets) {
+        engine.apply(preset.params);
+        std::memcpy(preset.image, engine.image(), 512);
+    }
+    std::memcpy(state.playing, state.presets[0].image, 512);
+    return true;
+}
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
