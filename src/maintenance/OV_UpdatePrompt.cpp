@@ -17,13 +17,12 @@
 #include "shell/Orvella.h"
 #include "shell/dialogs.h"
 #include "shell/platform.h"
+#include "shell/support_texts.h"
 
 namespace {
 
 const Fl_Color kBlue = 0x4444ff00;
 const Fl_Color kRed = 0x80000000;
-
-#define SUPPORT_LINE "< Direct support email : support@@kestrova.example >"
 
 const char* const kFileErrorAlert =
     "A problem is encountered while trying to access the firmware file.\n\n"

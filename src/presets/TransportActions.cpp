@@ -8,6 +8,7 @@
 #include "shell/Orvella.h"
 #include "shell/dialogs.h"
 #include "shell/platform.h"
+#include "shell/support_texts.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -31,12 +32,7 @@ namespace {
 const Fl_Color blue = 0x4444ff00;
 const Fl_Color red = 0x80000000;
 
-const char* const recoveryAdvice =
-    "> If problem persisted try one or more of the following :\n\n"
-    "    * Recycle power to the pedal (unplug the power cable, re-plug, click 'Connect').\n\n"
-    "    * Recycle the USB port (unplug the USB cable, re-plug, click 'Connect').\n\n"
-    "    * Plug to other available USB port, then click 'Connect'.\n\n"
-    "> < Direct support email : support@@kestrova.example >";
+const char* const recoveryAdvice = RECOVERY_ADVICE;
 
 // One handler run: its log lines share the stamp taken when it started.
 struct Run {

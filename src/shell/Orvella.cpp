@@ -27,6 +27,7 @@
 #include "shell/dialogs.h"
 #include "shell/quit.h"
 #include "shell/startup.h"
+#include "shell/support_texts.h"
 
 // Three (or two) successive steps toward black with weight 0.67.
 static Fl_Color avg(Fl_Color c) {
@@ -48,7 +49,7 @@ static void devSel_cb(Fl_Widget*, void* data) { confirmPedal(static_cast<Orvella
 static const char* const corruptedMessage =
     "One or more components required to run this software has been corrupted.\n\n"
     "  Please uninstall this software, then do a fresh re-installation.\n\n"
-    " < Direct support email : support@@kestrova.example >";
+    " " SUPPORT_LINE;
 
 Orvella::Orvella(int w, int h, const char* title)
     : Fl_Double_Window(w, h, title), background(nullptr), headerBand(nullptr), appLogo(nullptr),

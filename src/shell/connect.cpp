@@ -13,6 +13,7 @@
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/Orvella.h"
 #include "shell/dialogs.h"
+#include "shell/support_texts.h"
 
 static const char* const notFoundMessage =
     "Pedal is not found -\n"
@@ -28,7 +29,7 @@ static const char* const usbProblemMessage =
     "> USB connection problems may also occur if your pedal is running on a firmware version that "
     "is older than required.\n"
     "  If you are unsure you can donwload the latest firmware and do the update.\n\n"
-    "> < Direct support email : support@@kestrova.example >";
+    "> " SUPPORT_LINE;
 
 static const Fl_Color progressBlue = 0x4444ff00;
 

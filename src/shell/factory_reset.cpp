@@ -12,24 +12,20 @@
 #include "presets/TransportActions.h"
 #include "shell/Orvella.h"
 #include "shell/dialogs.h"
+#include "shell/support_texts.h"
 
 namespace {
 
 const Fl_Color blue = 0x4444ff00;
 const Fl_Color red = 0x80000000;
 
-const char* const recoveryAdvice =
-    "> If problem persisted try one or more of the following :\n\n"
-    "    * Recycle power to the pedal (unplug the power cable, re-plug, click 'Connect').\n\n"
-    "    * Recycle the USB port (unplug the USB cable, re-plug, click 'Connect').\n\n"
-    "    * Plug to other available USB port, then click 'Connect'.\n\n"
-    "> < Direct support email : support@@kestrova.example >";
+const char* const recoveryAdvice = RECOVERY_ADVICE;
 
 const char* const masterProblem =
     "A problem is encountered while trying to access the Factory master file.\n\n"
     " The file maybe corrupted or is missing.\n"
     " Try re-installing this software to solve this problem.\n\n"
-    " < Direct support email : support@@kestrova.example >";
+    " " SUPPORT_LINE;
 
 // Reads exactly 192 bytes; a missing, short or longer file is refused, so no
 // byte that did not come from the file can reach the pedal.

@@ -13,12 +13,13 @@
 #include "shell/dialogs.h"
 #include "shell/platform.h"
 #include "shell/quit.h"
+#include "shell/support_texts.h"
 
 namespace menu {
 
-const char* const downloadPage = "https://www.kestrova.example/support/drevani/downloads";
-const char* const contactPage = "https://www.kestrova.example/contact";
-const char* const warrantyPage = "https://www.kestrova.example/support/warranty";
+const char* const downloadPage = WEBSITE_ADDRESS "/support/drevani/downloads";
+const char* const contactPage = WEBSITE_ADDRESS "/contact";
+const char* const warrantyPage = WEBSITE_ADDRESS "/support/warranty";
 
 namespace {
 
@@ -33,8 +34,8 @@ const char* const aboutText =
     "            10.12 (Sierra), 10.11 (El Capitan), 10.10 (Yosemite), 10.9 (Maverick).\n"
     "            - compatibility with older versions has not been verified.\n"
     "\n"
-    "  Support : support@@kestrova.example\n"
-    "  Website : https://www.kestrova.example";
+    "  Support : " SUPPORT_ADDRESS "\n"
+    "  Website : " WEBSITE_ADDRESS;
 
 const char* const updateInstructions =
     "To update your pedal's firmware do the following :\n\n"

@@ -23,9 +23,11 @@ namespace {
 // Pixels of the shown window, after everything pending has been drawn.
 struct WindowPixels {
     explicit WindowPixels(Fl_Window* w) : win(w) {
+        // Mapped, then drawn now rather than when the event loop gets to it:
+        // a loaded machine must not leave a stale frame to read.
+        win->wait_for_expose();
         win->redraw();
-        for (int i = 0; i < 50 && !win->visible(); i++) Fl::wait(0.02);
-        for (int i = 0; i < 10; i++) Fl::wait(0.02);   // exposed and drawn
+        Fl::flush();
         win->make_current();
         data = fl_read_image(nullptr, 0, 0, win->w(), win->h());
     }
