@@ -198,7 +198,8 @@ void OV_Parameters::blendTyped(int side, bool outLeftField) {
 void OV_Parameters::volumeTyped(int side) {
     Fl_Input* field = volumeInput(side);
     double x = parseDecimal(field->value());
-    if (!(x <= 1.0)) x = x < 0 ? -1.0 : 1.0;     // also catches "nan"
+    if (std::isnan(x)) x = 0;       // "nan" is no number either
+    if (x > 1.0) x = 1.0;
     if (x < -1.0) x = -1.0;
     setNumber(field, "%2.1f", x);
     int v = int(std::floor(x * 100 + 100 + 1e-9));
@@ -221,14 +222,24 @@ void OV_Parameters::delayTyped(int side) {
 
 void OV_Parameters::delayFineTyped(int side) {
     Fl_Float_Input* field = side ? rightDelayFineInput : leftDelayFineInput;
-    double x = parseDecimal(field->value());
-    if (!(x <= 1.0)) x = x < 0 ? 0.0 : 1.0;
-    if (x < 0) x = 0;
+    Fl_Float_Input* partner = side ? leftDelayFineInput : rightDelayFineInput;
+    const char* text = field->value();
+    char* end = nullptr;
+    double x = text ? strtod(text, &end) : 0.0;
+    // A typed value in range stays as typed; one out of range, or text that
+    // is no number, is replaced by the value used.
+    if (end == text || std::isnan(x) || x < 0) {
+        x = 0;
+        field->value("0.0");
+    } else if (x > 1.0) {
+        x = 1.0;
+        field->value("1.0");
+    }
+    partner->value("0.0");
     // The slider moves in whole samples: the integer part of 50 -/+ 50x.
     int d = int(std::floor((side ? 50 + 50 * x : 50 - 50 * x) + 1e-9));
     delaySlider->value(d);
     engine->params()[Delay] = uint8_t(d);
-    refreshDelayReadouts();
     previewIf(engine->setDelay(d));
 }
 

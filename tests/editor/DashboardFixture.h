@@ -7,6 +7,7 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Tooltip.H>
 
 #include <array>
 #include <cstdio>
@@ -64,6 +65,8 @@ public:
 class Dashboard : public ::testing::Test {
 protected:
     void SetUp() override {
+        // No tooltip window may pop up over pixels a test reads back.
+        Fl_Tooltip::disable();
         win = new Fl_Double_Window(830, 600);
         dash = new OV_Parameters(5, 62, 820, 433, nullptr, makeBinFolder(), ORVELLA_IMG_DIR);
         win->end();

@@ -121,7 +121,10 @@ TEST_F(Dashboard, VolumeFieldsClampAndSetTheSlider) {
     type(dash->rightVolumeInput, "mute");
     EXPECT_STREQ(dash->rightVolumeInput->value(), "0.0");
     EXPECT_EQ(dash->params()[Volume_R], 100);
-    EXPECT_EQ(previews.size(), 4u);
+    type(dash->leftVolumeInput, "nan");     // no number: silence, not full level
+    EXPECT_STREQ(dash->leftVolumeInput->value(), "0.0");
+    EXPECT_EQ(dash->params()[Volume_L], 100);
+    EXPECT_EQ(previews.size(), 5u);
 }
 
 TEST_F(Dashboard, BlendFieldsMoveTheSliderAndThePartner) {
@@ -160,13 +163,30 @@ TEST_F(Dashboard, UltraShortRescalesTheDelayAndSwapsTheFields) {
     EXPECT_TRUE(dash->leftDelayFineInput->visible());
     EXPECT_FALSE(dash->leftDelayInput->visible());
     EXPECT_EQ(previews.size(), 1u);
+    type(dash->rightDelayFineInput, "0.5");
+    EXPECT_EQ(dash->params()[Delay], 75);
     type(dash->leftDelayFineInput, "0.33");
-    EXPECT_EQ(dash->params()[Delay], 33);
-    EXPECT_STREQ(dash->leftDelayFineInput->value(), "0.34");   // what the slider now holds
+    EXPECT_EQ(dash->params()[Delay], 33);       // whole samples: 50 - 16.5, integer part
+    EXPECT_STREQ(dash->leftDelayFineInput->value(), "0.33");   // in range: kept as typed
     EXPECT_STREQ(dash->rightDelayFineInput->value(), "0.0");
+    type(dash->leftDelayFineInput, "-1");
+    EXPECT_STREQ(dash->leftDelayFineInput->value(), "0.0");
+    EXPECT_EQ(dash->params()[Delay], 50);
     type(dash->rightDelayFineInput, "3");
-    EXPECT_STREQ(dash->rightDelayFineInput->value(), "1.00");
+    EXPECT_STREQ(dash->rightDelayFineInput->value(), "1.0");
+    EXPECT_STREQ(dash->leftDelayFineInput->value(), "0.0");
     EXPECT_EQ(dash->params()[Delay], 100);
+    SoundEngine reference(dashtest::makeBinFolder());
+    reference.setUltraShort(true);
+    reference.setDelay(100);
+    EXPECT_EQ(image(), imageOf(reference));
+    // The slider's own read-outs take over again once it moves.
+    dash->delaySlider->value(0);
+    dash->delaySlider->do_callback();
+    EXPECT_STREQ(dash->leftDelayFineInput->value(), "1.00");
+    EXPECT_STREQ(dash->rightDelayFineInput->value(), "0.0");
+    dash->delaySlider->value(100);
+    dash->delaySlider->do_callback();
     click(dash->ultraShortCheck);
     EXPECT_EQ(dash->params()[Delay], 250);
     EXPECT_EQ(dash->delaySlider->maximum(), 250);
@@ -221,12 +241,14 @@ TEST_F(Dashboard, FullRangeRestsTheWheelUntilAnotherSpeaker) {
 }
 
 TEST_F(Dashboard, PressingWhatIsAlreadyOnSendsNothing) {
-    std::vector<uint8_t> before = image();
+    const std::vector<uint8_t> before = image();
     click(dash->leftSealedCheck);
     click(dash->rightOpenCheck);
     click(dash->stereoCabsButton);
     EXPECT_TRUE(dash->leftSealedCheck->value());
     EXPECT_TRUE(dash->stereoCabsButton->value());
+    EXPECT_TRUE(previews.empty());
+    EXPECT_EQ(image(), before);
     click(dash->stereoMicsButton);
     size_t afterMode = previews.size();
     EXPECT_EQ(afterMode, 1u);
@@ -238,7 +260,6 @@ TEST_F(Dashboard, PressingWhatIsAlreadyOnSendsNothing) {
     EXPECT_EQ(previews.size(), afterMode + 1);
     EXPECT_TRUE(dash->params()[Flags] & FlagRoomMedium);
     EXPECT_FALSE(dash->smallRoomCheck->value());
-    (void)before;
 }
 
 TEST_F(Dashboard, CabinetTypeReloadsTheSpeaker) {
