@@ -3,8 +3,10 @@
 #include "editor/OV_Parameters.h"
 #include "link/OV_UsbController.h"
 #include "presets/OV_PresetPanel.h"
+#include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
+#include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
 #include "shell/dialogs.h"
 #include "shell/platform.h"
@@ -249,6 +251,7 @@ bool restorePresets(Orvella& app, const uint8_t bank[192]) {
         if (usb.storePreset(i, record, title, image) != 0) return false;
         if (std::memcmp(usb.buffer, image, sizeof image) != 0) {
             std::printf("--> Auto-retry triggered.\n");
+            std::fflush(stdout);
             usb.storePreset(i, record, title, image);
             if (std::memcmp(usb.buffer, image, sizeof image) != 0) {
                 std::printf("--> Auto-retry failed to fix.\n\n");
@@ -277,9 +280,15 @@ void transport_cb(Fl_Widget* w, void* data) {
     }
     // Held inactive while the pedal is busy; afterwards each gets back the state
     // it had, so a prompt that keeps the Dashboard inactive stays in charge.
-    Fl_Widget* held[4] = {app.dashboard, app.connectButton, app.menuButton, app.quitButton};
-    bool wasActive[4];
-    for (int i = 0; i < 4; ++i) {
+    // Besides the Dashboard and the window's buttons this holds everything
+    // else that could start an exchange while the link waits: the local
+    // preset bar and its prompt (they play what they load), the tone chart's
+    // audition and the Global Configuration button.
+    Fl_Widget* held[] = {app.dashboard,    app.connectButton, app.menuButton,   app.quitButton,
+                         app.presetPanel,  app.presetPrompt,  app.gloConButton, app.toneChart};
+    const int count = sizeof held / sizeof held[0];
+    bool wasActive[count];
+    for (int i = 0; i < count; ++i) {
         wasActive[i] = held[i] && held[i]->active();
         setActive(held[i], false);
     }
@@ -292,6 +301,6 @@ void transport_cb(Fl_Widget* w, void* data) {
     default: break;
     }
     app.advanceStatus(run.lines);
-    for (int i = 0; i < 4; ++i) setActive(held[i], wasActive[i]);
+    for (int i = 0; i < count; ++i) setActive(held[i], wasActive[i]);
     app.redraw();
 }

@@ -74,14 +74,15 @@ public:
         return lines;
     }
     // A preview gets no reply, so the editor moves on before the pedal has
-    // taken it: wait (at most two seconds) until the log holds count commands.
+    // taken it: wait (at most ten seconds, for a busy machine) until the log
+    // holds count commands.
     bool waitForCommands(size_t count) const {
-        for (int i = 0; i < 200 && commands().size() < count; ++i) usleep(10000);
+        for (int i = 0; i < 1000 && commands().size() < count; ++i) usleep(10000);
         return commands().size() >= count;
     }
     // The same for the image the pedal plays.
     bool waitUntilPlaying(const uint8_t* image) const {
-        for (int i = 0; i < 200; ++i) {
+        for (int i = 0; i < 1000; ++i) {
             PedalState s;
             std::string error;
             if (s.load(base() + ".state", error) && std::memcmp(s.playing, image, 512) == 0) return true;

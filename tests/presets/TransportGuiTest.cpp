@@ -17,9 +17,13 @@
 #include <FL/Fl_Text_Buffer.H>
 #include <FL/Enumerations.H>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace presettest;
 using gui::RecordingDialogs;
@@ -152,7 +156,7 @@ struct Snapshot {
     Orvella* app;
     bool taken = false;
     bool read = true, write = true, backup = true, light = true, title = true, dashboard = true, connect = true,
-         quit = true;
+         quit = true, presetBar = true, prompt = true;
 };
 
 void snapshot_cb(void* data) {
@@ -167,12 +171,16 @@ void snapshot_cb(void* data) {
     s.dashboard = s.app->dashboard->active();
     s.connect = s.app->connectButton->active();
     s.quit = s.app->quitButton->active();
+    s.presetBar = s.app->presetPanel->active();
+    s.prompt = s.app->presetPrompt->active();
 }
 
 TEST_F(Transport, ControlsThatCouldStartAnotherExchangeWaitForTheAction) {
     pedal->setFaults("slow-reply=0.4");
+    // Events are dispatched synchronously here, so a timeout due at once runs
+    // at the first event check inside the action, whatever the machine's load.
     Snapshot during(window.get());
-    Fl::add_timeout(0.15, snapshot_cb, &during);
+    Fl::add_timeout(0.0, snapshot_cb, &during);
     press(panel().readButton);
     ASSERT_TRUE(during.taken);
     EXPECT_FALSE(during.read);
@@ -183,10 +191,14 @@ TEST_F(Transport, ControlsThatCouldStartAnotherExchangeWaitForTheAction) {
     EXPECT_FALSE(during.dashboard);
     EXPECT_FALSE(during.connect);
     EXPECT_FALSE(during.quit);
+    EXPECT_FALSE(during.presetBar);                 // choosing a local preset would play it mid-exchange
+    EXPECT_FALSE(during.prompt);
     EXPECT_EQ(progressLabel(), "Read complete");
+    EXPECT_TRUE(window->presetPanel->active());
+    EXPECT_TRUE(window->presetPrompt->active());
 
     Snapshot backup(window.get());
-    Fl::add_timeout(0.15, snapshot_cb, &backup);
+    Fl::add_timeout(0.0, snapshot_cb, &backup);
     dialogs->choiceAnswers.push_back(1);
     press(panel().backupButton);
     ASSERT_TRUE(backup.taken);
@@ -343,7 +355,25 @@ TEST_F(Transport, BackupThenRestoreBringsAllEightPresetsBack) {
     EXPECT_EQ(dialogs->chooserRequests[0].directory, env->home + "/Kestrova/Orvella/presets");
 }
 
-void unplug_cb(void* pedal) { static_cast<PedalProcess*>(pedal)->unplug(); }
+// Unplugs the pedal once the first preset of a restore is stored and verified.
+struct UnplugAfterFirst {
+    Orvella* app;
+    PedalProcess* pedal;
+    bool done = false;
+};
+
+void unplugAfterFirst_cb(void* data) {
+    UnplugAfterFirst& u = *static_cast<UnplugAfterFirst*>(data);
+    // The link shows this label below 100 while it stores; the restore sets
+    // 100 once a preset is verified.
+    Fl_Progress* bar = u.app->usb->progress;
+    if (bar->value() >= 100 && bar->label() && std::strcmp(bar->label(), "w o r k i n g ...") == 0) {
+        u.pedal->unplug();
+        u.done = true;
+    } else {
+        Fl::repeat_timeout(0.005, unplugAfterFirst_cb, data);
+    }
+}
 
 TEST_F(Transport, APedalUnpluggedDuringRestoreKeepsWhatWasStored) {
     std::string bank;
@@ -356,8 +386,11 @@ TEST_F(Transport, APedalUnpluggedDuringRestoreKeepsWhatWasStored) {
     gui::TestEnvironment::writeFile(path, bank);
     dialogs->choiceAnswers.push_back(1);
     dialogs->chooserAnswers.push_back({path});
-    Fl::add_timeout(0.5, unplug_cb, pedal.get());   // while the second or third preset is stored
+    UnplugAfterFirst unplug{window.get(), pedal.get()};
+    Fl::add_timeout(0.0, unplugAfterFirst_cb, &unplug);
     press(panel().restoreButton);
+    Fl::remove_timeout(unplugAfterFirst_cb, &unplug);
+    ASSERT_TRUE(unplug.done);
 
     std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
     ASSERT_EQ(alerts.size(), 1u);
@@ -436,6 +469,102 @@ TEST_F(Transport, RestoreClampsOutOfRangeRecordsBeforeTheyReachThePedal) {
     PedalState state = pedal->state();
     EXPECT_LE(state.presets[4].params[Mic_L], 62);
     EXPECT_EQ(bytesOf(state.presets[3].params, 12), record(3));
+}
+
+// What the program prints on standard output while this lives.
+class StdoutCapture {
+public:
+    explicit StdoutCapture(const std::string& path) : path_(path) {
+        std::fflush(stdout);
+        saved_ = dup(STDOUT_FILENO);
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, STDOUT_FILENO);
+        close(fd);
+    }
+    ~StdoutCapture() { restore(); }
+    std::string text() {
+        restore();
+        return gui::TestEnvironment::readFile(path_);
+    }
+
+private:
+    void restore() {
+        if (saved_ < 0) return;
+        std::fflush(stdout);
+        dup2(saved_, STDOUT_FILENO);
+        close(saved_);
+        saved_ = -1;
+    }
+    std::string path_;
+    int saved_ = -1;
+};
+
+class Restore : public Transport {
+protected:
+    // A backup of eight presets that differ from the pedal's.
+    std::string writeBank() {
+        std::string bank;
+        for (int i = 0; i < 8; ++i) {
+            std::vector<uint8_t> r = record(10 + i);
+            bank.append(r.begin(), r.end());
+        }
+        for (int i = 0; i < 8; ++i) bank += title("Backup " + std::to_string(i));
+        std::string path = env->root + "/other.bkp";
+        EXPECT_TRUE(gui::TestEnvironment::writeFile(path, bank));
+        dialogs->choiceAnswers.push_back(1);
+        dialogs->chooserAnswers.push_back({path});
+        return bank;
+    }
+    int stores() const {
+        int n = 0;
+        for (const std::string& c : pedal->commands()) n += c.rfind("store-image", 0) == 0;
+        return n;
+    }
+};
+
+TEST_F(Restore, ACorruptedEchoIsRetriedAndReportedOnStandardOutput) {
+    std::string bank = writeBank();
+    pedal->setFaults("corrupt-echo");
+    StdoutCapture out(env->root + "/stdout.txt");
+    press(panel().restoreButton);
+    std::string printed = out.text();
+    EXPECT_NE(printed.find("--> Auto-retry triggered.\n"), std::string::npos);
+    EXPECT_EQ(printed.find("--> Auto-retry failed to fix."), std::string::npos);
+    EXPECT_EQ(progressLabel(), "Restore complete");
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 0);
+    EXPECT_EQ(pedalBank(), std::vector<uint8_t>(bank.begin(), bank.end()));
+    EXPECT_EQ(stores(), 9);
+}
+
+TEST_F(Restore, AnEchoStillWrongAfterTheRetryStopsTheRestore) {
+    writeBank();
+    pedal->setFaults("corrupt-echo-always");
+    StdoutCapture out(env->root + "/stdout.txt");
+    press(panel().restoreButton);
+    std::string printed = out.text();
+    size_t retried = printed.find("--> Auto-retry triggered.\n");
+    ASSERT_NE(retried, std::string::npos);
+    EXPECT_NE(printed.find("--> Auto-retry failed to fix.\n\n", retried), std::string::npos);
+    EXPECT_EQ(stores(), 2);                         // the first preset, and its one retry
+    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("Preset restore has failed due to erroneous data transfer.\n", 0), 0u);
+    EXPECT_EQ(newLines(), std::vector<std::string>{"> Preset restore failed. Please try again."});
+    EXPECT_EQ(progressLabel(), "Preset restore error");
+    EXPECT_EQ(progressColour(), 0x80000000u);
+}
+
+TEST_F(Transport, ABackupThatCannotBeCreatedAsksNothingOfThePedal) {
+    std::filesystem::remove_all(folder());          // the preset folder has gone
+    size_t sent = pedal->commands().size();
+    dialogs->choiceAnswers.push_back(1);
+    press(panel().backupButton);
+    EXPECT_EQ(dialogs->texts(RecordingDialogs::Alert),
+              std::vector<std::string>{"Failed to create backup file. If problem persisted try rebooting your computer"});
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"Backup operation failed.", "> Backup file can not be created."}));
+    EXPECT_EQ(progressLabel(), "Backup failed");
+    EXPECT_EQ(progressColour(), 0x4444ff00u);
+    EXPECT_EQ(pedal->commands().size(), sent);
 }
 
 // The local library with a pedal attached: what is chosen or imported is played.
