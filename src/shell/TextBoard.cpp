@@ -62,6 +62,17 @@ bool writeReplacing(const std::string& path, const char* text, size_t length) {
     return ok;
 }
 
+// The toolkit's message boxes read "@" as the start of a symbol; a path is
+// shown as it is by doubling each one.
+static std::string shownAsIs(const std::string& text) {
+    std::string shown;
+    for (char c : text) {
+        if (c == '@') shown += '@';
+        shown += c;
+    }
+    return shown;
+}
+
 void saveLog(TextBoard* board) {
     time_t now = time(nullptr);
     struct tm when = *localtime(&now);
@@ -75,7 +86,7 @@ void saveLog(TextBoard* board) {
 
     if (!ok) {
         dialogs::alert("The status records could not be written to a log file.\n\nFile location : %s",
-                       path.c_str());
+                       shownAsIs(path).c_str());
         return;
     }
     if (folder == platform::env("USERPROFILE") + "/Desktop")
@@ -84,7 +95,7 @@ void saveLog(TextBoard* board) {
     else
         dialogs::message(
             "Status records have been successfully written to a log file.\n\nFile location : %s",
-            folder.c_str());
+            shownAsIs(folder).c_str());
 }
 
 }  // namespace statuslog

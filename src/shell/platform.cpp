@@ -9,7 +9,9 @@
 #include <direct.h>
 #include <windows.h>
 #else
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace platform {
@@ -34,10 +36,20 @@ bool makeFolder(const std::string& path) {
 
 bool envSet(const char* name) { return std::getenv(name) != nullptr; }
 
+// The user's home folder: HOME, or the account's home when HOME is unset, so
+// that folders are never built from an empty prefix (the file system's root).
+static std::string homeFolder() {
+    if (const char* home = std::getenv("HOME")) return home;
+#ifndef _WIN32
+    if (const struct passwd* account = getpwuid(getuid()))
+        if (account->pw_dir) return account->pw_dir;
+#endif
+    return std::string();
+}
+
 std::string env(const char* name) {
     if (const char* value = std::getenv(name)) return value;
-    if (std::strcmp(name, "HOMEDRIVE") == 0 || std::strcmp(name, "USERPROFILE") == 0)
-        if (const char* home = std::getenv("HOME")) return home;
+    if (std::strcmp(name, "HOMEDRIVE") == 0 || std::strcmp(name, "USERPROFILE") == 0) return homeFolder();
     return std::string();
 }
 

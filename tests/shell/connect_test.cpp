@@ -53,9 +53,10 @@ int countCommands(const VirtualPedal& pedal, const std::string& name) {
     return n;
 }
 
-// A preview gets no reply: the pedal logs it once it has taken the bytes in.
+// A preview gets no reply: the pedal logs it once it has taken the bytes in,
+// which on a busy machine may take a while; the wait ends as soon as it has.
 bool waitForCommand(const VirtualPedal& pedal, const std::string& name, int count) {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 1000; ++i) {
         if (countCommands(pedal, name) >= count) return true;
         usleep(10 * 1000);
     }

@@ -1,7 +1,9 @@
 // Data folders, tone-chart speaker table and the platform layer.
 #include <gtest/gtest.h>
 
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "gui/TestEnvironment.h"
 #include "shell/platform.h"
@@ -71,6 +73,22 @@ TEST(Platform, HomeStandsInForUnsetWindowsVariables) {
     // Other variables get no stand-in.
     unsetenv("LOCALAPPDATA");
     EXPECT_EQ(platform::env("LOCALAPPDATA"), "");
+}
+
+TEST(Platform, WithoutHomeTheAccountsHomeFolderIsUsedNotTheRoot) {
+    TestEnvironment env;
+    std::string savedHome = getenv("HOME") ? getenv("HOME") : "";
+    unsetenv("HOMEDRIVE");
+    unsetenv("USERPROFILE");
+    unsetenv("HOME");
+    const struct passwd* account = getpwuid(getuid());
+    ASSERT_NE(account, nullptr);
+    std::string drive = platform::env("HOMEDRIVE");
+    std::string profile = platform::env("USERPROFILE");
+    if (!savedHome.empty()) setenv("HOME", savedHome.c_str(), 1);
+    EXPECT_EQ(drive, account->pw_dir);
+    EXPECT_EQ(profile, account->pw_dir);
+    EXPECT_FALSE(drive.empty());
 }
 
 TEST(Platform, DesktopFolderFallsBackToTheProfileFolder) {

@@ -155,14 +155,16 @@ TEST_F(StatusLog, UnwritableDesktopGivesAnAlertNamingThePathAndKeepsTheLog) {
     window->logStatus("kept");
     std::string before = logText(window.get());
     // A profile folder that does not exist cannot be written, even by root.
-    std::string missing = env.root + "/no-such-profile";
+    // Its at-sign is doubled in the alert, where the toolkit would take one
+    // for the start of a symbol.
+    std::string missing = env.root + "/no-such@profile";
     setenv("USERPROFILE", missing.c_str(), 1);
     dialogs.popupPicks.push_back(saveEntry);
     gui::rightClick(window.get(), 100, 570);
     setenv("USERPROFILE", env.home.c_str(), 1);
     std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
     ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_NE(alerts[0].find(missing + "/Orvella_Log_"), std::string::npos) << alerts[0];
+    EXPECT_NE(alerts[0].find(env.root + "/no-such@@profile/Orvella_Log_"), std::string::npos) << alerts[0];
     EXPECT_EQ(dialogs.count(RecordingDialogs::Message), 0);
     EXPECT_EQ(logText(window.get()), before);
 }
@@ -174,7 +176,21 @@ TEST_F(StatusLog, MissingDesktopFolderSaveNamesWhereTheFileWent) {
     ASSERT_EQ(TestEnvironment::listFolder(env.home).size(), 1u);
     std::vector<std::string> messages = dialogs.texts(RecordingDialogs::Message);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(messages[0].find("File location : " + env.home), std::string::npos) << messages[0];
+    EXPECT_EQ(messages[0], "Status records have been successfully written to a log file.\n\nFile location : " +
+                               env.home);
+
+    // A profile whose name holds an at-sign is named as it is (doubled for the toolkit).
+    std::string profile = env.root + "/user@host";
+    ASSERT_EQ(mkdir(profile.c_str(), 0755), 0);
+    setenv("USERPROFILE", profile.c_str(), 1);
+    dialogs.popupPicks.push_back(saveEntry);
+    gui::rightClick(window.get(), 100, 570);
+    setenv("USERPROFILE", env.home.c_str(), 1);
+    EXPECT_EQ(TestEnvironment::listFolder(profile).size(), 1u);
+    messages = dialogs.texts(RecordingDialogs::Message);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].substr(messages[1].find("File location : ")),
+              "File location : " + env.root + "/user@@host");
 }
 
 TEST_F(StatusLog, NoPickSavesNothingAndTheReleaseIsSwallowed) {
