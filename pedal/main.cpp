@@ -172,6 +172,7 @@ private:
     PedalFaults fileFaults_;
     bool fileCorruptUsed_ = false;
     timespec faultsTime_{0, 0};
+    ino_t faultsInode_ = 0;     // a rename puts a new file in place even within one clock tick
     bool registeredStall_ = false;
 };
 
@@ -212,9 +213,14 @@ void Pedal::unplug() {
 void Pedal::refreshFaults() {
     struct stat st;
     timespec t{0, 0};
-    if (stat(o_.faultsFile.c_str(), &st) == 0) t = st.st_mtim;
-    if (t.tv_sec == faultsTime_.tv_sec && t.tv_nsec == faultsTime_.tv_nsec) return;
+    ino_t inode = 0;
+    if (stat(o_.faultsFile.c_str(), &st) == 0) {
+        t = st.st_mtim;
+        inode = st.st_ino;
+    }
+    if (t.tv_sec == faultsTime_.tv_sec && t.tv_nsec == faultsTime_.tv_nsec && inode == faultsInode_) return;
     faultsTime_ = t;
+    faultsInode_ = inode;
     std::string error;
     if (!fileFaults_.loadFile(o_.faultsFile, error)) logLine(log_, "# " + error);
     fileCorruptUsed_ = false;
@@ -255,6 +261,14 @@ void Pedal::handle(PedalCommand& c) {
 
 int Pedal::run() {
     std::string error;
+    // Two live pedals with one serial number would share one state file.
+    for (const pedalregistry::Entry& e : pedalregistry::list(o_.dir)) {
+        if (e.serial == o_.serial && e.pid > 0 && e.pid != static_cast<long>(getpid()) && pedalregistry::alive(e)) {
+            std::fprintf(stderr, "orvella-pedal: a pedal with serial number %s already runs (process %ld)\n",
+                         o_.serial.c_str(), e.pid);
+            return 1;
+        }
+    }
     bool haveState = access(o_.stateFile.c_str(), F_OK) == 0;
     if (haveState && !state_.load(o_.stateFile, error)) {
         // Never overwrite what may be a user's presets.
@@ -322,7 +336,10 @@ int Pedal::run() {
             if (!port_.isOpen() && !plugIn()) break;
         }
         if (!port_.isOpen()) {
-            pause();    // until a signal arrives
+            // Unplugged: wait for a signal. A bounded sleep rather than pause(),
+            // which would miss a signal arriving just before it.
+            timespec nap{0, 50 * 1000000L};
+            nanosleep(&nap, nullptr);
             continue;
         }
         pollfd pfd{port_.fd(), POLLIN, 0};

@@ -54,6 +54,10 @@ public:
     uint32_t byteCount;
     uint8_t buffer[512];
     uint8_t presetAddress[8];
+    // Filled in list order by openByDescription (a third device and beyond
+    // are not kept). A serial number longer than 11 characters is cut to its
+    // first 11, always NUL-terminated; the serial-driver backend opens the
+    // device by that cut form too.
     char serialNumber[2][12];
     uint32_t deviceCount;
 

@@ -137,6 +137,15 @@ std::vector<TtyDevice> allDevices() {
     return all;
 }
 
+bool TtyBackend::matches(const TtyDevice& dev, const char* arg, DWORD flags) {
+    if (flags == FT_OPEN_BY_DESCRIPTION) return dev.description == arg;
+    if (dev.serial == arg) return true;
+    // The link keeps serial numbers cut to 11 characters; such a cut one still
+    // opens the device whose longer serial number it begins.
+    size_t n = std::strlen(arg);
+    return n == cutSerialLength && dev.serial.size() > n && dev.serial.compare(0, n, arg) == 0;
+}
+
 TtyBackend::Port* TtyBackend::port(FT_HANDLE handle) const {
     for (Port* p : open_) {
         if (p == handle) return p;
@@ -148,19 +157,24 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
     if (!handle || !arg) return FT_INVALID_PARAMETER;
     *handle = nullptr;
     if (flags != FT_OPEN_BY_SERIAL_NUMBER && flags != FT_OPEN_BY_DESCRIPTION) return FT_INVALID_PARAMETER;
+    if (flags == FT_OPEN_BY_DESCRIPTION) reportedAtOpen_.clear();
+    // An empty serial number names no device (a bridge without one would match).
+    if (!*arg) return FT_DEVICE_NOT_FOUND;
     FT_STATUS result = FT_DEVICE_NOT_FOUND;
     // The first matching device that opens; a busy or unreadable one does not
     // hide the next.
     for (const TtyDevice& dev : allDevices()) {
-        const std::string& key = flags == FT_OPEN_BY_SERIAL_NUMBER ? dev.serial : dev.description;
-        if (key != arg) continue;
+        if (!matches(dev, arg, flags)) continue;
         result = FT_DEVICE_NOT_OPENED;
         bool busy = false;
         for (Port* p : open_) busy = busy || p->path == dev.path;   // one handle per device
         if (busy) continue;
         int fd = ::open(dev.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
-            if (errno == EACCES || errno == EPERM) reportNoPermission(dev);
+            if (errno == EACCES || errno == EPERM) {
+                reportNoPermission(dev);
+                reportedAtOpen_.insert(dev.path);
+            }
             continue;
         }
         auto kept = baud_.find(dev.path);
@@ -188,7 +202,8 @@ FT_STATUS TtyBackend::createDeviceInfoList(DWORD* count) {
     for (const TtyDevice& dev : listed_) {
         bool mine = false;
         for (Port* p : open_) mine = mine || p->path == dev.path;
-        if (!mine && access(dev.path.c_str(), R_OK | W_OK) != 0 && errno == EACCES) reportNoPermission(dev);
+        if (mine || reportedAtOpen_.count(dev.path)) continue;   // said once per enumeration
+        if (access(dev.path.c_str(), R_OK | W_OK) != 0 && errno == EACCES) reportNoPermission(dev);
     }
     if (count) *count = static_cast<DWORD>(listed_.size());
     return FT_OK;

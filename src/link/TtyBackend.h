@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -42,8 +43,14 @@ public:
     FT_STATUS close(FT_HANDLE handle) override;
     void waitForData(FT_HANDLE handle, int timeoutMs) override;
 
+    // Opening by serial number also accepts the first cutSerialLength
+    // characters of a longer serial number, the form the link's slots keep.
+    static constexpr size_t cutSerialLength = 11;
+
 private:
     struct Port;
+    static bool matches(const TtyDevice& dev, const char* arg, DWORD flags);
+    std::set<std::string> reportedAtOpen_;  // devices refused for permissions by the last open by description
     Port* port(FT_HANDLE handle) const;
     std::vector<TtyDevice> listed_;     // the list of the last FT_CreateDeviceInfoList
     std::vector<Port*> open_;

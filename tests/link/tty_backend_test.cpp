@@ -68,8 +68,12 @@ TEST_F(TtyBackendTest, BytesCrossRawBothWaysAndQueuesCount) {
     EXPECT_EQ(n, 4u);
     EXPECT_EQ(readMaster(4), std::string("\x40\x0A\x0D\x03", 4));
     ASSERT_EQ(write(master, "\x11\x13\x0D\x7F\x00", 5), 5);
-    usleep(20000);
+    // The terminal hands bytes over asynchronously: wait for them on the device.
     DWORD queued = 0;
+    auto start = std::chrono::steady_clock::now();
+    while (backend.queueStatus(h, &queued) == FT_OK && queued < 5 &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(10))
+        backend.waitForData(h, 50);
     EXPECT_EQ(backend.queueStatus(h, &queued), FT_OK);
     EXPECT_EQ(queued, 5u);
     uint8_t in[8] = {};
@@ -122,6 +126,19 @@ TEST_F(TtyBackendTest, OneHandlePerDeviceAndTheOpenOneIsReported) {
     backend.close(h);
     EXPECT_EQ(backend.close(h), FT_INVALID_HANDLE);
     EXPECT_EQ(backend.purge(h, 3), FT_INVALID_HANDLE);
+}
+
+TEST_F(TtyBackendTest, CutSerialNumberOpensItsDeviceButNoOtherPrefixDoes) {
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "ABCDEFGHIJKLMNO", tty, false, 0}));
+    ASSERT_TRUE(pedalregistry::remove(dir, "TTY1"));
+    FT_HANDLE h = nullptr;
+    EXPECT_EQ(backend.openEx("ABCDEFGHIJ", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(backend.openEx("", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(backend.openEx("ABCDEFGHIJK", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_OK);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(backend.close(h), FT_OK);
+    EXPECT_EQ(backend.openEx("ABCDEFGHIJKLMNO", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_OK);
+    EXPECT_EQ(backend.close(h), FT_OK);
 }
 
 TEST_F(TtyBackendTest, StalledBridgeHoldsWhatIsWrittenUntilPurged) {

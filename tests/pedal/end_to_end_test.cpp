@@ -274,7 +274,8 @@ namespace {
 
 std::string runPedal(const std::string& args, int& status) {
     std::string out;
-    FILE* p = popen((VirtualPedal::program() + " " + args + " 2>&1").c_str(), "r");
+    // A pedal that should have refused to start is ended rather than awaited forever.
+    FILE* p = popen(("timeout 20 " + VirtualPedal::program() + " " + args + " 2>&1").c_str(), "r");
     if (!p) return out;
     char chunk[512];
     size_t n;
@@ -294,6 +295,18 @@ TEST(PedalProgram, HelpListsEveryOption) {
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(runPedal("--fault melt", status).find("unknown fault"), std::string::npos);
     EXPECT_NE(status, 0);
+}
+
+TEST(PedalProgram, RefusesASerialNumberAnotherLivePedalHas) {
+    PedalFolder folder;
+    VirtualPedal pedal(folder, withSerial("TWIN1"));
+    ASSERT_TRUE(pedal.start());
+    int status = -1;
+    std::string out = runPedal("--dir '" + folder.path() + "' --serial TWIN1", status);
+    EXPECT_NE(out.find("already runs"), std::string::npos) << out;
+    EXPECT_NE(status, 0);
+    EXPECT_EQ(access(pedal.registration().c_str(), F_OK), 0);     // the first keeps its registration
+    EXPECT_TRUE(pedal.stop());
 }
 
 TEST(PedalProgram, KeepsAStateFileItCannotReadAndRefusesToStart) {

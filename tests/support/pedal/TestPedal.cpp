@@ -25,6 +25,8 @@ void sleepMs(int ms) {
 
 bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
+const int startLimitMs = 30000;     // start, stop, unplug, plug in, take new faults
+
 }  // namespace
 
 PedalFolder::PedalFolder() {
@@ -90,7 +92,9 @@ bool VirtualPedal::start(std::string* error) {
         if (error) *error = std::string("fork: ") + std::strerror(errno);
         return false;
     }
-    for (int waited = 0; waited < 5000; waited += 5) {
+    // Generous limits: a busy machine may be slow to start a process; the
+    // wait ends as soon as the pedal is up.
+    for (int waited = 0; waited < startLimitMs; waited += 5) {
         if (exists(registration())) return true;
         int st;
         if (waitpid(pid_, &st, WNOHANG) == pid_) {
@@ -100,7 +104,7 @@ bool VirtualPedal::start(std::string* error) {
         }
         sleepMs(5);
     }
-    if (error) *error = "orvella-pedal did not register within 5 s";
+    if (error) *error = "orvella-pedal did not register within " + std::to_string(startLimitMs / 1000) + " s";
     stop();
     return false;
 }
@@ -109,7 +113,7 @@ bool VirtualPedal::stop() {
     if (pid_ <= 0) return true;
     kill(pid_, SIGTERM);
     int st = 0;
-    for (int waited = 0; waited < 5000; waited += 5) {
+    for (int waited = 0; waited < startLimitMs; waited += 5) {
         if (waitpid(pid_, &st, WNOHANG) == pid_) {
             pid_ = -1;
             return WIFEXITED(st) && WEXITSTATUS(st) == 0;
@@ -125,13 +129,13 @@ bool VirtualPedal::stop() {
 bool VirtualPedal::unplug() {
     if (pid_ <= 0) return false;
     kill(pid_, SIGUSR1);
-    return waitRegistered(false, 5000);
+    return waitRegistered(false, startLimitMs);
 }
 
 bool VirtualPedal::plugIn() {
     if (pid_ <= 0) return false;
     kill(pid_, SIGUSR2);
-    return waitRegistered(true, 5000);
+    return waitRegistered(true, startLimitMs);
 }
 
 static int countLines(const std::string& path, const std::string& text) {
@@ -152,7 +156,7 @@ bool VirtualPedal::setFaults(const std::vector<std::string>& faults) {
     }
     sleepMs(10);    // a modification time the pedal can tell from the last one
     std::rename(temp.c_str(), path.c_str());
-    for (int waited = 0; waited < 2000; waited += 5) {
+    for (int waited = 0; waited < startLimitMs; waited += 5) {
         if (countLines(logPath(), "# faults ") > before) return true;
         sleepMs(5);
     }

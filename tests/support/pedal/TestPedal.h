@@ -54,7 +54,7 @@ public:
     VirtualPedal& operator=(const VirtualPedal&) = delete;
 
     // Starts the process and waits until it is registered; false (with the
-    // reason in error) when it fails to come up within five seconds.
+    // reason in error) when it exits or fails to come up within 30 seconds.
     bool start(std::string* error = nullptr);
     // SIGTERM, then waits for the exit; true when it exited cleanly.
     bool stop();
@@ -64,13 +64,13 @@ public:
     bool unplug();
     bool plugIn();
     // Replaces the faults the pedal reads before each command and waits until
-    // it has taken them (false when it did not within two seconds).
+    // it has taken them (false when it did not within 30 seconds).
     bool setFaults(const std::vector<std::string>& faults);
 
     std::vector<LoggedCommand> commands() const;
     // The log once it holds at least n commands, or as it is after timeoutMs
     // (for commands that get no reply, which the pedal logs a moment later).
-    std::vector<LoggedCommand> waitForCommands(size_t n, int timeoutMs = 2000) const;
+    std::vector<LoggedCommand> waitForCommands(size_t n, int timeoutMs = 10000) const;
     // The pedal's stored state, read from its state file.
     bool state(PedalState& out) const;
     // Writes a state file before start, so the pedal starts from it.
