@@ -5,6 +5,8 @@
 #include <FL/Fl_Button.H>
 #include <FL/fl_draw.H>
 
+#include <cstring>
+
 #include "EventSim.h"
 
 using dashtest::Dashboard;
@@ -32,6 +34,8 @@ struct WindowPixels {
         data = fl_read_image(nullptr, 0, 0, win->w(), win->h());
     }
     ~WindowPixels() { delete[] data; }
+    const uchar* at(int x, int y) const { return data + (y * win->w() + x) * 3; }
+    bool same(const WindowPixels& o, int x, int y) const { return memcmp(at(x, y), o.at(x, y), 3) == 0; }
     bool red(int x, int y) const {
         const uchar* p = data + (y * win->w() + x) * 3;
         return p[0] > 200 && p[1] < 60 && p[2] < 60;
@@ -83,4 +87,28 @@ TEST_F(Dashboard, DrawsSoloBracketsAndNotApplicableNotes) {
         EXPECT_GT(s.ink(129, 116, 250, 14), 20);     // the left note stays in both modes
         EXPECT_EQ(s.ink(438, 116, 130, 10), 0);      // the right one is a Stereo Cabs note
     }
+}
+
+TEST_F(Dashboard, SoloVeilCoversTheMutedHalf) {
+    // Points of plain background inside each half's veil, clear of brackets.
+    const int leftX = 158, rightX = 432, y = 266;
+    WindowPixels plain(win);
+    click(dash->leftSpeakerButton);
+    {
+        WindowPixels s(win);
+        EXPECT_FALSE(s.same(plain, rightX, y));     // the right half is veiled
+        EXPECT_TRUE(s.same(plain, leftX, y));
+        EXPECT_TRUE(s.same(plain, 426, y));         // the veil starts at x 427
+    }
+    click(dash->rightSpeakerButton);
+    {
+        WindowPixels s(win);
+        EXPECT_FALSE(s.same(plain, leftX, y));
+        EXPECT_TRUE(s.same(plain, rightX, y));
+        EXPECT_TRUE(s.same(plain, 152, y));         // and here at x 153
+    }
+    click(dash->rightSpeakerButton);
+    WindowPixels after(win);
+    EXPECT_TRUE(after.same(plain, leftX, y));
+    EXPECT_TRUE(after.same(plain, rightX, y));
 }

@@ -488,3 +488,51 @@ TEST_F(Dashboard, OnlyOneSideIsSoloedAtATime) {
     EXPECT_EQ(previews.size(), 3u);
 }
 
+
+TEST_F(Dashboard, MicWheelReadoutsAndDoubleClickToTheMidpoint) {
+    Thumbwheel* wheel = dash->rightMicWheel;
+    wheel->value(0);
+    wheel->do_callback();       // as during a turn: read-outs and byte only
+    EXPECT_STREQ(dash->rightMicEdgeBox->label(), "100%");
+    EXPECT_STREQ(dash->rightMicCenterBox->label(), "  0%");
+    EXPECT_EQ(dash->params()[Mic_R], 0);
+    EXPECT_TRUE(previews.empty());
+    wheel->released = 1;
+    wheel->do_callback();
+    ASSERT_EQ(previews.size(), 1u);
+    SoundEngine reference(dashtest::makeBinFolder());
+    reference.setMic(RightSide, 0);
+    EXPECT_EQ(image(), imageOf(reference));
+
+    int x = wheel->x() + wheel->w() / 2, y = wheel->y() + wheel->h() / 2;
+    sim::send(wheel, FL_PUSH, x, y, FL_LEFT_MOUSE, 1);     // second press of a double click
+    EXPECT_EQ(dash->params()[Mic_R], 31);
+    EXPECT_STREQ(dash->rightMicCenterBox->label(), " 50%");
+    EXPECT_EQ(previews.size(), 1u);
+    sim::send(wheel, FL_RELEASE, x, y, FL_LEFT_MOUSE, 1);
+    ASSERT_EQ(previews.size(), 2u);
+    EXPECT_EQ(image(), imageOf(SoundEngine(dashtest::makeBinFolder())));
+}
+
+TEST_F(Dashboard, TimeFieldClampsAndMovesTheSlider) {
+    click(dash->stereoMicsButton);
+    previews.clear();
+    type(dash->timeInput, "150");
+    EXPECT_STREQ(dash->timeInput->value(), "100");
+    EXPECT_DOUBLE_EQ(dash->timeSlider->value(), 1.0);
+    EXPECT_EQ(dash->params()[Time], 100);
+    type(dash->timeInput, "-3");
+    EXPECT_STREQ(dash->timeInput->value(), "0");
+    EXPECT_EQ(dash->params()[Time], 0);
+    type(dash->timeInput, "57");
+    EXPECT_EQ(dash->params()[Time], 57);
+    // The slider hands back the same byte when it moves by itself.
+    dash->timeSlider->do_callback();
+    EXPECT_EQ(dash->params()[Time], 57);
+    EXPECT_STREQ(dash->timeInput->value(), "57");
+    EXPECT_EQ(previews.size(), 3u);
+    SoundEngine reference(dashtest::makeBinFolder());
+    reference.setMode(1);
+    reference.setTime(57);
+    EXPECT_EQ(image(), imageOf(reference));
+}
