@@ -1,5 +1,6 @@
-// Minimal RIFF/WAVE reading and writing: 16-bit PCM only, which is what the
-// pedal's converters deliver and accept.
+// Minimal RIFF/WAVE reading and writing: reads 16-, 24- and 32-bit PCM and
+// 32-bit float, mono or stereo, at 48 kHz; writes 16-bit stereo, what the
+// pedal's converters deliver.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>

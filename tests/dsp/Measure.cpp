@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 
 #include "DspEngine.h"
 
@@ -75,4 +77,15 @@ std::size_t peakIndex(const std::vector<double>& v) {
     for (std::size_t i = 1; i < v.size(); ++i)
         if (std::fabs(v[i]) > std::fabs(v[best])) best = i;
     return best;
+}
+
+ScratchDir::ScratchDir() {
+    char pattern[] = "/tmp/orvella-dsp-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    path_ = made ? made : "";
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
 }

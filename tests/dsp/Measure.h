@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct Stereo {
@@ -25,3 +26,17 @@ double dB(double ratio);
 double peak(const std::vector<double>& v, std::size_t from = 0, std::size_t to = SIZE_MAX);
 double energy(const std::vector<double>& v, std::size_t from = 0, std::size_t to = SIZE_MAX);
 std::size_t peakIndex(const std::vector<double>& v);
+
+// A folder of its own under /tmp, removed with everything in it when the
+// object goes: tests that write files never meet another run's files.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+
+#include "Measure.h"
 
 #include "DataGenerator.h"
 #include "FactoryBank.h"
@@ -77,7 +80,30 @@ TEST(Data, SpeakerTableCoversEverySetAndRejectsHalfTables) {
 }
 
 TEST(Data, GeneratorStopsOnAMissingSource) {
+    const ScratchDir out;
     std::string error;
-    EXPECT_FALSE(datagen::generate(::testing::TempDir() + "/no-such-folder", ::testing::TempDir(), error));
+    EXPECT_FALSE(datagen::generate(out.path() + "/no-such-folder", out.path(), error));
     EXPECT_NE(error.find("cannot open"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(out.path()));
+}
+
+TEST(Data, AFaultyLastSourceLeavesTheOutputAsItWas) {
+    // A copy of the sources whose factory text (read last) is broken: the
+    // programs and speaker sets read before it must not be written either.
+    const ScratchDir src, out;
+    namespace fs = std::filesystem;
+    for (const auto& entry : fs::directory_iterator(DSP_SOURCE_DIR))
+        fs::copy_file(entry.path(), fs::path(src.path()) / entry.path().filename());
+    std::FILE* f = std::fopen((src.path() + "/factory.txt").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("\"Only one\" Flags=0x21\n", f);
+    std::fclose(f);
+    std::string error;
+    EXPECT_FALSE(datagen::generate(src.path(), out.path(), error));
+    EXPECT_NE(error.find("factory presets"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_empty(out.path()));
+
+    // The real sources generate every file.
+    ASSERT_TRUE(datagen::generate(DSP_SOURCE_DIR, out.path(), error)) << error;
+    EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 9);
 }

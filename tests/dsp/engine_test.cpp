@@ -86,7 +86,9 @@ TEST(Engine, ResetClearsDelayMemoryAndRegisters) {
 
 TEST(Engine, RenderWavWritesAStereoFileAndRefusesBadInput) {
     const auto image = build("in 1.0, r150\nmulx 0.5\nout 1.0, left\nout -1.0, right\n");
-    const std::string dir = ::testing::TempDir();
+    const ScratchDir scratch;
+    ASSERT_FALSE(scratch.path().empty());
+    const std::string dir = scratch.path();
     std::string error;
     ASSERT_TRUE(renderWav(image.data(), "", dir + "/dsp_render.wav", error)) << error;
     std::vector<float> mono;
@@ -122,7 +124,9 @@ TEST(Engine, WavInputAcceptsWiderFormatsAndRefusesOtherRates) {
         b.insert(b.end(), data.begin(), data.end());
         return b;
     };
-    const std::string path = ::testing::TempDir() + "/dsp_fmt.wav";
+    const ScratchDir scratch;
+    ASSERT_FALSE(scratch.path().empty());
+    const std::string path = scratch.path() + "/dsp_fmt.wav";
     auto check = [&](const std::vector<uint8_t>& bytes, std::vector<float>& out, std::string& error) {
         std::FILE* f = std::fopen(path.c_str(), "wb");
         std::fwrite(bytes.data(), 1, bytes.size(), f);

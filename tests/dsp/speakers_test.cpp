@@ -60,6 +60,28 @@ TEST(Speakers, EachMeasuredResponseMatchesItsTarget) {
     }
 }
 
+TEST(Speakers, SealedAndOpenedCabinetsMeasureDifferentlyBelow200Hz) {
+    // Heard through the image: the same speaker byte with the cabinet bit
+    // clear and set must differ in the low end, not only in the design table.
+    SoundEngine e(DSP_BIN_DIR);
+    for (int record = 0; record < 30; ++record) {
+        e.setCabinet(LeftSide, false);
+        e.loadSpeaker(LeftSide, kGuitarBass[record]);
+        const std::vector<double> sealed = runImage(e.image(), impulse(16384, 0.125)).left;
+        e.setCabinet(LeftSide, true);
+        const std::vector<double> opened = runImage(e.image(), impulse(16384, 0.125)).left;
+        double most = 0, at = 0;
+        for (double f = 40; f <= 200; f *= 1.05) {
+            const double d = std::fabs(dB(magnitudeAt(sealed, f)) - dB(magnitudeAt(opened, f)));
+            if (d > most) { most = d; at = f; }
+        }
+        EXPECT_GT(most, 3.0) << "speaker byte " << kGuitarBass[record] << " (largest at " << at << " Hz)";
+        // Above the cabinet's reach the two stay close.
+        EXPECT_LT(std::fabs(dB(magnitudeAt(sealed, 2000)) - dB(magnitudeAt(opened, 2000))), 3.0)
+            << "speaker byte " << kGuitarBass[record];
+    }
+}
+
 TEST(Speakers, VoicingsAreDistinctAndPlausible) {
     const std::vector<speakers::Speaker> all = table();
     std::map<std::string, const speakers::Speaker*> byName;

@@ -1,6 +1,7 @@
 #include "DataGenerator.h"
 
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "DspAsm.h"
@@ -37,6 +38,9 @@ bool readText(const std::string& path, std::string& text, std::string& error) {
 }
 
 bool generate(const std::string& src, const std::string& out, std::string& error) {
+    // Everything is built in memory first, so that a fault in any source
+    // leaves the output folder as it was rather than half regenerated.
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
     for (const char* name : {"ScCore_A", "ScCore_B", "SmCore", "SpFiL", "SpFiR"}) {
         std::string text;
         if (!readText(src + "/" + name + ".asm", text, error)) return false;
@@ -47,15 +51,15 @@ bool generate(const std::string& src, const std::string& out, std::string& error
         }
         std::vector<uint8_t> image(dspisa::kImageBytes);
         dspasm::toImage(program, image.data());
-        if (!writeFile(out + "/" + name + ".fvc", image, error)) return false;
+        files.emplace_back(std::string(name) + ".fvc", image);
     }
     std::string table;
     std::vector<speakers::Speaker> all;
     if (!readText(src + "/speakers.txt", table, error) || !speakers::loadTable(table, all, error)) return false;
     for (const char* set : {"gbss", "gbso", "gms"}) {
         std::vector<uint8_t> bytes;
-        if (!speakers::setFile(all, set, bytes, error) || !writeFile(out + "/" + set + ".coe", bytes, error))
-            return false;
+        if (!speakers::setFile(all, set, bytes, error)) return false;
+        files.emplace_back(std::string(set) + ".coe", bytes);
     }
     std::string presetsText;
     std::vector<factory::Preset> presets;
@@ -63,7 +67,11 @@ bool generate(const std::string& src, const std::string& out, std::string& error
         return false;
     std::vector<uint8_t> bankBytes(factory::kBankBytes);
     factory::bank(presets, bankBytes.data());
-    return writeFile(out + "/factoryset.fap", bankBytes, error);
+    files.emplace_back("factoryset.fap", bankBytes);
+
+    for (const auto& file : files)
+        if (!writeFile(out + "/" + file.first, file.second, error)) return false;
+    return true;
 }
 
 }  // namespace datagen

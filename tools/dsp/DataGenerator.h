@@ -8,7 +8,8 @@
 namespace datagen {
 
 // Writes all files into outDir (which must exist), each through a temporary
-// file and a rename. Returns false with a message on the first problem.
+// file and a rename, once every source has been read and built. Returns false
+// with a message on the first problem; a faulty source writes nothing.
 bool generate(const std::string& sourceDir, const std::string& outDir, std::string& error);
 
 bool readText(const std::string& path, std::string& text, std::string& error);
