@@ -8,8 +8,10 @@
 #include "editor/OV_Parameters.h"
 #include "link/OV_UsbController.h"
 #include "presets/OV_PresetPanel.h"
+#include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "presets/TransportActions.h"
+#include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
 #include "shell/dialogs.h"
 #include "shell/support_texts.h"
@@ -46,8 +48,19 @@ void Orvella::factoryReset() {
     if (dialogs::choice("Proceed to reset your pedal to factory setting?", "Cancel", "Proceed", nullptr) != 1)
         return;
 
-    Fl_Widget* controls[] = {dashboard, presetPanel, transportPanel, connectButton, menuButton, quitButton};
-    for (Fl_Widget* w : controls) w->deactivate();
+    // Held while the pedal is busy, since the link lets the toolkit run while
+    // it waits: besides the Dashboard, the preset bar, the transport panel and
+    // the window's buttons, everything else that could start an exchange or
+    // change the Dashboard meanwhile (the preset prompt, the Global
+    // Configuration button, the tone chart's audition). Each gets back the
+    // state it had.
+    Fl_Widget* controls[] = {dashboard,  presetPanel, transportPanel, connectButton, menuButton,
+                             quitButton, presetPrompt, gloConButton,  toneChart};
+    bool wasActive[sizeof controls / sizeof controls[0]];
+    for (size_t i = 0; i < sizeof controls / sizeof controls[0]; ++i) {
+        wasActive[i] = controls[i]->active();
+        controls[i]->deactivate();
+    }
 
     Fl_Progress* bar = usb->progress;
     char path[64];
@@ -86,6 +99,7 @@ void Orvella::factoryReset() {
     }
     bar->value(100);
     advanceStatus(1);
-    for (Fl_Widget* w : controls) w->activate();
+    for (size_t i = 0; i < sizeof controls / sizeof controls[0]; ++i)
+        if (wasActive[i]) controls[i]->activate();
     redraw();
 }

@@ -20,7 +20,10 @@
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
+#include "presets/OV_PresetPanel.h"
+#include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
+#include "reference/OV_ToneChart.h"
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/Orvella.h"
 #include "shell/TextBoard.h"
@@ -170,9 +173,24 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndLeavesPresetEightOnTheDashboard
     uint8_t selectedBefore = static_cast<uint8_t>(window->transportPanel->selectedPreset);
     std::string master = TestEnvironment::readFile(env.work + "/bin/factoryset.fap");
     ASSERT_EQ(master.size(), 192u);
+    // Looks at the controls while the outcome is shown, i.e. before they are
+    // given back: nothing that could start another exchange may be usable.
+    struct Watching : RecordingDialogs {
+        std::vector<Fl_Widget*> held;
+        int usableDuringMessage = -1;
+        void message(const std::string& text) override {
+            usableDuringMessage = 0;
+            for (Fl_Widget* w : held) usableDuringMessage += w->active() ? 1 : 0;
+            RecordingDialogs::message(text);
+        }
+    } dialogs;
+    dialogs.held = {window->dashboard,    window->presetPanel, window->transportPanel, window->connectButton,
+                    window->menuButton,   window->quitButton,  window->presetPrompt,   window->gloConButton,
+                    window->toneChart};
     dialogs.choiceAnswers.push_back(1);
     dialogs.popupPicks.push_back(" > Factory Reset");
     clickMenu(window.get());
+    EXPECT_EQ(dialogs.usableDuringMessage, 0);
 
     EXPECT_EQ(dialogs.texts(RecordingDialogs::Message),
               std::vector<std::string>{"Your pedal has been restored to factory setting."});
@@ -187,9 +205,7 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndLeavesPresetEightOnTheDashboard
         EXPECT_EQ(std::memcmp(state.presets[i].title, master.data() + 96 + 12 * i, 12), 0) << i;
     EXPECT_EQ(std::memcmp(window->dashboard->params(), state.presets[7].params, 12), 0);
     EXPECT_EQ(window->transportPanel->selectedPreset, selectedBefore);
-    for (Fl_Widget* w : {static_cast<Fl_Widget*>(window->dashboard), static_cast<Fl_Widget*>(window->connectButton),
-                         static_cast<Fl_Widget*>(window->menuButton), static_cast<Fl_Widget*>(window->quitButton)})
-        EXPECT_TRUE(w->active());
+    for (Fl_Widget* w : dialogs.held) EXPECT_TRUE(w->active());
 }
 
 namespace {
