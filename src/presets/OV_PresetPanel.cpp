@@ -15,12 +15,13 @@ static void add_cb(Fl_Widget*, void* data) { static_cast<OV_PresetPanel*>(data)-
 static void remove_cb(Fl_Widget*, void* data) { static_cast<OV_PresetPanel*>(data)->removeSelected(); }
 static void choice_cb(Fl_Widget*, void* data) { static_cast<OV_PresetPanel*>(data)->loadSelected(); }
 
-// Menu labels treat '/', '\\', '&', '_' and '@' specially: show names as typed.
+// Menu labels treat '/', '\\', '_' (when added), '&' and '@' (when drawn)
+// specially: show names as typed. A lone '&' would be hidden as a shortcut mark.
 static std::string menuLabel(const std::string& name) {
     std::string label;
     for (char c : name) {
-        if (c == '/' || c == '\\' || c == '_' || c == '&') label += '\\';
-        if (c == '@') label += '@';
+        if (c == '/' || c == '\\' || c == '_') label += '\\';
+        if (c == '@' || c == '&') label += c;
         label += c;
     }
     return label;

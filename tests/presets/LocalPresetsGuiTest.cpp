@@ -106,7 +106,9 @@ TEST_F(LocalPresets, NamesWithMenuCharactersStayOneItemEach) {
     save("Bass_2");
     ASSERT_EQ(items(), 2);
     EXPECT_EQ(window->presetPanel->presetChoice->size(), 3);   // two items and the terminator
-    EXPECT_STREQ(window->presetPanel->presetChoice->text(0), "_Lead & Rhythm");
+    EXPECT_EQ(window->presetPanel->presetName(0), "_Lead & Rhythm");
+    EXPECT_STREQ(window->presetPanel->presetChoice->text(0), "_Lead && Rhythm");   // drawn with one '&'
+    EXPECT_EQ(window->presetPanel->findPreset("_Lead & Rhythm"), 0);
     EXPECT_STREQ(window->presetPanel->presetChoice->text(1), "Bass_2");
     EXPECT_EQ(gui::TestEnvironment::readFile(lop("_Lead & Rhythm")).substr(0, 15), "_Lead & Rhythm\n");
 }

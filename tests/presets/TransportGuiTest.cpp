@@ -608,4 +608,47 @@ TEST_F(LocalPresetsOnPedal, MovingAControlAfterChoosingClearsTheSelection) {
     EXPECT_TRUE(pedal->waitUntilPlaying(window->dashboard->image()));
 }
 
+TEST_F(LocalPresetsOnPedal, RemovingTheSelectedPresetPlaysItsNeighbour) {
+    writeLop(env->root + "/p0.lop", "P0", record(1), title("P0"));
+    writeLop(env->root + "/p1.lop", "P1", record(2), title("P1"));
+    dialogs->chooserAnswers.push_back({env->root + "/p0.lop", env->root + "/p1.lop"});
+    window->presetPrompt->addFilesPressed();
+    ASSERT_EQ(window->presetPanel->presetChoice->value(), 1);
+    ASSERT_TRUE(pedal->waitUntilPlaying(window->dashboard->image()));
+
+    dialogs->choiceAnswers.push_back(1);            // "Confirm"
+    window->presetPanel->removeSelected();
+    EXPECT_EQ(window->presetPanel->presetChoice->value(), 0);
+    EXPECT_EQ(dashboardParams(), record(1));
+    EXPECT_TRUE(pedal->waitUntilPlaying(window->dashboard->image()));
+}
+
+TEST_F(LocalPresetsOnPedal, ARefusedFileSendsNothingAndAWildOneArrivesClamped) {
+    std::string shortFile = env->root + "/short.lop";
+    std::vector<uint8_t> bytes = presetfiles::encodeLop("Short", record(1).data(),
+                                                        reinterpret_cast<const uint8_t*>("Title       "));
+    bytes.pop_back();
+    gui::TestEnvironment::writeFile(shortFile, std::string(bytes.begin(), bytes.end()));
+    std::vector<uint8_t> wild = record(2);
+    wild[Mic_L] = 250;                              // far beyond 62
+    writeLop(env->root + "/wild.lop", "Wild", wild, title("Wild"));
+
+    size_t before = pedal->commands().size();
+    dialogs->chooserAnswers.push_back({shortFile});
+    window->presetPrompt->addFilesPressed();
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
+    dialogs->chooserAnswers.push_back({env->root + "/wild.lop"});
+    window->presetPrompt->addFilesPressed();
+    EXPECT_LE(dashboardParams()[Mic_L], 62);
+
+    // The pedal takes commands in order: once the second import's preview is
+    // playing, a preview from the refused file would already be in its log.
+    ASSERT_TRUE(pedal->waitUntilPlaying(window->dashboard->image()));
+    ASSERT_TRUE(pedal->waitForCommands(before + 1));
+    std::vector<std::string> sent = pedal->commands();
+    int previews = 0;
+    for (size_t i = before; i < sent.size(); ++i) previews += sent[i].rfind("preview", 0) == 0;
+    EXPECT_EQ(previews, 1);
+}
+
 }  // namespace
