@@ -224,10 +224,11 @@ void Pedal::refreshFaults() {
     std::string error;
     if (!fileFaults_.loadFile(o_.faultsFile, error)) logLine(log_, "# " + error);
     fileCorruptUsed_ = false;
-    logLine(log_, "# faults loaded");
     bool stall = o_.faults.stuckTx || fileFaults_.stuckTx;
     if (port_.isOpen() && stall != registeredStall_) registerSelf();
     if (fileFaults_.unplug && port_.isOpen()) unplug();
+    // Logged last: whoever waits for this line finds every effect in place.
+    logLine(log_, "# faults loaded");
 }
 
 void Pedal::handle(PedalCommand& c) {

@@ -1,6 +1,8 @@
 // The link talking to real orvella-pedal processes over pseudo-terminals.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +13,7 @@
 
 #include "TestPedal.h"
 #include "link/OV_UsbController.h"
+#include "link/PedalRegistry.h"
 
 namespace {
 
@@ -51,6 +54,19 @@ protected:
     OV_UsbController usb;
     std::string lastOutput;
 };
+
+// True once bytes wait on the pedal's terminal while no transaction has it
+// open (the late reply has landed there), within ten seconds.
+bool lateByteArrived(const std::string& dir) {
+    auto entries = pedalregistry::list(dir);
+    if (entries.size() != 1) return false;
+    int fd = open(entries[0].tty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return false;
+    pollfd p{fd, POLLIN, 0};
+    bool arrived = poll(&p, 1, 10000) > 0 && (p.revents & POLLIN);
+    close(fd);
+    return arrived;
+}
 
 const uint8_t params[12] = {0x21, 7, 23, 10, 50, 180, 20, 0, 100, 125, 40, 60};
 const uint8_t title[12] = {'E', 'n', 'd', ' ', 't', 'o', ' ', 'e', 'n', 'd', ' ', ' '};
@@ -226,7 +242,7 @@ TEST_F(EndToEnd, SlowRepliesCountAgainstTheLimitAndWireSpeedPacesBytes) {
     // The late status byte must not pass for the next reply.
     ASSERT_EQ(pedal.waitForCommands(3).size(), 3u);
     ASSERT_TRUE(pedal.setFaults({}));
-    usleep(800000);
+    ASSERT_TRUE(lateByteArrived(folder.path()));
     quiet();
     EXPECT_EQ(usb.oneByte(0x30, 0x42), 0);
     EXPECT_TRUE(usb.getOneByte(0x20));
