@@ -3,6 +3,7 @@
 #include "DspEngine.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 using namespace dspisa;
@@ -142,6 +143,7 @@ void DspEngine::step(int32_t in, int32_t& outLeft, int32_t& outRight) {
 }
 
 int32_t DspEngine::toFixed(double x) {
+    if (std::isnan(x)) return 0;    // a damaged input sample plays as silence
     const double v = x * 2147483648.0;
     if (v >= 2147483647.0) return INT32_MAX;
     if (v <= -2147483648.0) return INT32_MIN;

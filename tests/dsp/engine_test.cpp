@@ -2,6 +2,7 @@
 // filter section step and the late output, on small assembled programs.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "DspAsm.h"
@@ -56,6 +57,18 @@ TEST(Engine, AccumulatorKeepsHeadroomUntilStored) {
     const auto image = build("in 1.0, r150\nmulx 1.9\nmacx 1.9\nscl 0.25\nout 1.0, left\n");
     const Stereo out = runImage(image.data(), std::vector<double>{0.9});
     EXPECT_NEAR(out.left[0], 0.9 * 3.8 * 0.25, 1e-4);
+}
+
+TEST(Engine, NotANumberOnTheInputPlaysAsSilence) {
+    const auto image = build("in 1.0, r150\nout 1.0, left\n");
+    DspEngine engine;
+    engine.load(image.data());
+    const float in[3] = {0.5f, std::nanf(""), -0.25f};
+    float left[3], right[3];
+    engine.run(in, left, right, 3);
+    EXPECT_NEAR(left[0], 0.5f, 1e-6f);
+    EXPECT_EQ(left[1], 0.0f);
+    EXPECT_NEAR(left[2], -0.25f, 1e-6f);
 }
 
 TEST(Engine, DelayedOutputLeavesOnePassLate) {

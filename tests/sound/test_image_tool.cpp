@@ -79,6 +79,7 @@ TEST(ImageTool, RefusesBadInput)
     EXPECT_EQ(run("--bin " + bin.dir() + " 2103171F1FC8C800647D32").status, 2);     // 11 bytes
     EXPECT_EQ(run("--bin " + bin.dir() + " 2103171F1FC8C800647D32ZZ").status, 2);
     EXPECT_EQ(run(defaultHex).status, 2);                                            // no --bin
+    EXPECT_EQ(run(std::string(defaultHex) + " --bin").status, 2);                    // --bin without a folder
     EXPECT_EQ(run("--bin " + bin.dir() + " --solo middle " + defaultHex).status, 2);
     EXPECT_EQ(run("--bin " + bin.dir() + " --solo left 2903171F1FC8C800647D3232").status, 2);  // Stereo Mics
     bin.shorten(SmCoreFile, 1);

@@ -78,7 +78,12 @@ int main(int argc, char** argv)
     bool hex = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if ((arg == "--bin" || arg == "-o" || arg == "--solo") && i + 1 < argc) {
+        bool takesValue = arg == "--bin" || arg == "-o" || arg == "--solo";
+        if (takesValue && i + 1 == argc) {
+            std::fprintf(stderr, "orvella-image: %s needs a value\n%s", arg.c_str(), usage);
+            return 2;
+        }
+        if (takesValue) {
             std::string value = argv[++i];
             if (arg == "--bin") binDir = value;
             else if (arg == "-o") outPath = value;
