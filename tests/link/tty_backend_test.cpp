@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <string>
 
@@ -139,6 +142,47 @@ TEST_F(TtyBackendTest, CutSerialNumberOpensItsDeviceButNoOtherPrefixDoes) {
     EXPECT_EQ(backend.close(h), FT_OK);
     EXPECT_EQ(backend.openEx("ABCDEFGHIJKLMNO", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_OK);
     EXPECT_EQ(backend.close(h), FT_OK);
+}
+
+// A user without access to the terminal gets the reason and the fix on
+// standard output. Needs root to become an unprivileged user.
+TEST_F(TtyBackendTest, RefusedPermissionIsReportedWithTheFix) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to drop to another user";
+    ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
+    ASSERT_EQ(chmod(tty.c_str(), 0600), 0);
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        ftdi::TtyBackend other;
+        FT_HANDLE h = nullptr;
+        DWORD count = 0;
+        // An enumeration says it once, though both the open and the list meet the device.
+        bool ok = other.openEx("Kestrova Drevani", FT_OPEN_BY_DESCRIPTION, &h) == FT_DEVICE_NOT_OPENED;
+        ok = other.createDeviceInfoList(&count) == FT_OK && ok;
+        ok = other.openEx("TTY1", FT_OPEN_BY_SERIAL_NUMBER, &h) == FT_DEVICE_NOT_OPENED && ok;
+        std::fflush(stdout);
+        _exit(ok && h == nullptr ? 0 : 1);
+    }
+    close(out[1]);
+    std::string said;
+    char chunk[256];
+    ssize_t k;
+    while ((k = read(out[0], chunk, sizeof chunk)) > 0) said.append(chunk, static_cast<size_t>(k));
+    close(out[0]);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 2) << "could not become another user";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_NE(said.find(tty + " (\"Kestrova Drevani\", serial TTY1): permission denied"), std::string::npos) << said;
+    EXPECT_NE(said.find("'dialout' group"), std::string::npos) << said;
+    size_t times = 0;
+    for (size_t at = said.find("permission denied"); at != std::string::npos; at = said.find("permission denied", at + 1))
+        ++times;
+    EXPECT_EQ(times, 2u) << said;     // the enumeration's open, then the transaction's
 }
 
 TEST_F(TtyBackendTest, StalledBridgeHoldsWhatIsWrittenUntilPurged) {
