@@ -3,6 +3,7 @@
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -150,14 +151,25 @@ void OV_UpdatePrompt::draw() {
     fl_line_style(0);
     fl_font(1, 16);
     fl_draw("-  FIRMWARE UPDATE  -", x() + 85, y() + 35);
-    fl_font(0, 13);
-    fl_draw("Firmware", x() + 28, y() + 65);
-    // Fonts wider than the ones this layout was made for would run the
-    // sentence into the outline: step the size down until it fits inside.
+    // The pedal's version reads between the two texts, centred in its box.
+    fl_font(pedalVersionBox->labelfont(), pedalVersionBox->labelsize());
+    int versionLeft = pedalVersionBox->x() + (pedalVersionBox->w() - int(fl_width(pedalVersionText))) / 2;
     const char* sentence = "is currently installed in your pedal.";
-    int size = 13;
-    while (size > 9 && x() + 130 + fl_width(sentence) > x() + 344) fl_font(0, --size);
+    int size = std::min(fittingSize("Firmware", x() + 28, versionLeft - 4),
+                        fittingSize(sentence, x() + 130, x() + 344));
+    fl_font(0, size);
+    fl_draw("Firmware", x() + 28, y() + 65);
     fl_draw(sentence, x() + 130, y() + 65);
+}
+
+// Fonts wider than the ones this layout was made for would run a text into
+// its neighbour or the outline: the size, 13 or smaller (9 at least), at
+// which the text starting at left ends before right.
+int OV_UpdatePrompt::fittingSize(const char* text, int left, int right) {
+    int size = 13;
+    fl_font(0, size);
+    while (size > 9 && left + fl_width(text) > right) fl_font(0, --size);
+    return size;
 }
 
 std::string OV_UpdatePrompt::downloadFolder() {

@@ -58,6 +58,7 @@ private:
     int fileError(Orvella& window, int error);
     void refuseOversize(Orvella& window, long payloadSize);
     void commonTail(Orvella& window, int linesWritten);
+    static int fittingSize(const char* text, int left, int right);
 
     std::string chosenPath;     // the package last read by Browse
     bool sending = false;       // pages are being sent
