@@ -1,6 +1,7 @@
 // The connect sequence: find the pedal, learn its firmware state and version,
 // and bring preset 1 into the Dashboard. Runs at start-up and on "Connect".
 #include <FL/Fl.H>
+#include <FL/Fl_Window.H>
 
 #include <cstdio>
 #include <ctime>
@@ -86,12 +87,47 @@ int connectCore(Orvella* window, bool fromButton) {
     return 2;
 }
 
-// Keeps "Connect" inactive while a run is in progress, so a click that the
-// toolkit dispatches during a transfer cannot start a second run.
+// The window whose input is held while a run is in progress.
+Fl_Window* busyWindow = nullptr;
+Fl_Event_Dispatch earlierDispatch = nullptr;
+
+bool isUserInput(int event) {
+    switch (event) {
+    case FL_PUSH: case FL_RELEASE: case FL_DRAG: case FL_MOUSEWHEEL:
+    case FL_KEYBOARD: case FL_KEYUP: case FL_SHORTCUT:
+    case FL_DND_ENTER: case FL_DND_DRAG: case FL_DND_RELEASE: case FL_PASTE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int holdInput(int event, Fl_Window* window) {
+    if (window == busyWindow && isUserInput(event)) return 1;
+    return earlierDispatch ? earlierDispatch(event, window) : Fl::handle_(event, window);
+}
+
+// While a run is in progress the link lets the toolkit handle events as it
+// waits for the pedal. "Connect" is shown inactive, so a second click cannot
+// start another run, and the window's input is held meanwhile: the panels the
+// run activates (the transport panel, and the menu's pedal entries with it)
+// could otherwise start a second exchange on the pedal the run is talking to.
+// Alerts and other windows stay usable; the run's own outcome decides which
+// panels are active afterwards.
 class ConnectRun {
 public:
-    explicit ConnectRun(Fl_Widget* button) : button(button) { button->deactivate(); }
-    ~ConnectRun() { button->activate(); }
+    ConnectRun(Fl_Window* window, Fl_Widget* button) : button(button) {
+        button->deactivate();
+        busyWindow = window;
+        earlierDispatch = Fl::event_dispatch();
+        Fl::event_dispatch(holdInput);
+    }
+    ~ConnectRun() {
+        Fl::event_dispatch(earlierDispatch);
+        earlierDispatch = nullptr;
+        busyWindow = nullptr;
+        button->activate();
+    }
 
 private:
     Fl_Widget* button;
@@ -100,7 +136,7 @@ private:
 }  // namespace
 
 void Orvella::startupConnect() {
-    ConnectRun run(connectButton);
+    ConnectRun run(this, connectButton);
     stampStatus();
     logStatus("Connecting ...");
     advanceStatus(connectCore(this, false));
@@ -109,7 +145,7 @@ void Orvella::startupConnect() {
 }
 
 void Orvella::connectClicked() {
-    ConnectRun run(connectButton);
+    ConnectRun run(this, connectButton);
     stampStatus();
     logStatus("Connecting ...");
     advanceStatus(connectCore(this, true));

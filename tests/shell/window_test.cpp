@@ -142,20 +142,30 @@ TEST_F(MainWindow, ConnectWithoutPedalAlertsEveryTimeAndClearsTheBar) {
     EXPECT_TRUE(window->connectButton->active());
 }
 
-TEST_F(MainWindow, ConnectIsInactiveWhileARunIsInProgress) {
-    // Looks at the button while the run shows its alert, i.e. mid-run.
+TEST_F(MainWindow, ConnectIsInactiveAndInputHeldWhileARunIsInProgress) {
+    // Looks at the button, and clicks Connect and Menu, while the run shows
+    // its alert, i.e. mid-run, as the toolkit may dispatch clicks during a transfer.
     struct Watching : RecordingDialogs {
         Orvella* window = nullptr;
         int activeDuringAlert = -1;
         void alert(const std::string& text) override {
             activeDuringAlert = window->connectButton->active();
             RecordingDialogs::alert(text);
+            if (count(Alert) == 1) {
+                gui::click(window, 690, 564);
+                gui::click(window, window->menuButton->x() + 10, window->menuButton->y() + 10);
+            }
         }
     } watching;
     watching.window = window.get();
     gui::click(window.get(), 690, 564);
     EXPECT_EQ(watching.activeDuringAlert, 0);
+    EXPECT_EQ(watching.count(RecordingDialogs::Alert), 1);    // no second run
+    EXPECT_EQ(watching.count(RecordingDialogs::Popup), 0);    // no menu mid-run
     EXPECT_TRUE(window->connectButton->active());
+    // Afterwards the window takes input again.
+    gui::click(window.get(), window->menuButton->x() + 10, window->menuButton->y() + 10);
+    EXPECT_EQ(watching.count(RecordingDialogs::Popup), 1);
 }
 
 TEST_F(MainWindow, TabSwitchShowsPresetBarAndGlobalConfigurationOnlyOnTheDashboard) {
