@@ -65,12 +65,14 @@ void reportNoPermission(const TtyDevice& d) {
     std::fflush(stdout);
 }
 
-// Raw 8N1 without flow control, receiver on, modem lines ignored.
+// Raw 8N1 without flow control, receiver on, modem lines ignored. No hang-up
+// on close: the bridge's modem lines stay as they are from one transaction to
+// the next, as they do when the library closes a device.
 bool makeRaw(int fd, speed_t speed) {
     termios t;
     if (tcgetattr(fd, &t) != 0) return false;
     cfmakeraw(&t);
-    t.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | CSIZE);
+    t.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | CSIZE | HUPCL);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
     t.c_iflag &= ~(IXON | IXOFF | IXANY);
     t.c_cc[VMIN] = 0;

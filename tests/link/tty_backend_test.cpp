@@ -101,7 +101,7 @@ TEST_F(TtyBackendTest, ReadTimesOutWithTheBytesThatCame) {
     backend.close(h);
 }
 
-TEST_F(TtyBackendTest, BaudRateStaysWithTheDeviceAcrossHandles) {
+TEST_F(TtyBackendTest, RawEightNoneOneAndTheBaudRateStayAcrossHandles) {
     FT_HANDLE h = openPedal();
     EXPECT_EQ(backend.setBaudRate(h, 115200), FT_OK);
     EXPECT_EQ(backend.setBaudRate(h, 12345), FT_INVALID_BAUD_RATE);
@@ -110,7 +110,10 @@ TEST_F(TtyBackendTest, BaudRateStaysWithTheDeviceAcrossHandles) {
     termios t;
     ASSERT_EQ(tcgetattr(keep, &t), 0);
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
-    EXPECT_EQ(t.c_lflag & (ECHO | ICANON), 0u);
+    EXPECT_EQ(t.c_lflag & (ECHO | ICANON | ISIG), 0u);
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS | HUPCL), 0u);   // no parity, one stop bit, no flow control, no hang-up
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL), 0u);
     backend.close(h);
 }
 
