@@ -195,8 +195,14 @@ bool writeList(const std::string& path, const std::vector<std::string>& lines, i
 bool appendToList(const std::string& path, const std::string& line, int* err) {
     // Rewriting the whole list keeps the old one intact if anything fails;
     // the list holds a few hundred short lines at most.
+    // A list that exists but cannot be read is left alone rather than
+    // replaced by one holding only the new line.
     std::vector<uint8_t> bytes;
-    readFile(path, bytes);
+    int readError = 0;
+    if (!readFile(path, bytes, &readError) && readError != ENOENT) {
+        if (err) *err = readError;
+        return false;
+    }
     if (!bytes.empty() && bytes.back() != '\n') bytes.push_back('\n');
     bytes.insert(bytes.end(), line.begin(), line.end());
     bytes.push_back('\n');
