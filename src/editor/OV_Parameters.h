@@ -151,6 +151,7 @@ private:
     void refreshVolumeReadout(int side);
     void refreshDelayReadouts();
     void previewIf(bool changed);
+    void paintBackground();
     void drawCabsMode();
     void drawMicsMode();
     void drawSoloMarks(int side);

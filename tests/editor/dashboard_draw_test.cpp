@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "EventSim.h"
+#include "editor/Slider.h"
 
 using dashtest::Dashboard;
 
@@ -24,11 +25,13 @@ namespace {
 
 // Pixels of the shown window, after everything pending has been drawn.
 struct WindowPixels {
-    explicit WindowPixels(Fl_Window* w) : win(w) {
+    // With whole false only what is damaged is drawn, as the event loop does
+    // while a control moves.
+    explicit WindowPixels(Fl_Window* w, bool whole = true) : win(w) {
         // Mapped, then drawn now rather than when the event loop gets to it:
         // a loaded machine must not leave a stale frame to read.
         win->wait_for_expose();
-        win->redraw();
+        if (whole) win->redraw();
         Fl::flush();
         win->make_current();
         data = fl_read_image(nullptr, 0, 0, win->w(), win->h());
@@ -36,6 +39,11 @@ struct WindowPixels {
     ~WindowPixels() { delete[] data; }
     const uchar* at(int x, int y) const { return data + (y * win->w() + x) * 3; }
     bool same(const WindowPixels& o, int x, int y) const { return memcmp(at(x, y), o.at(x, y), 3) == 0; }
+    int differing(const WindowPixels& o) const {
+        int n = 0;
+        for (int i = 0; i < win->w() * win->h(); i++) n += memcmp(data + 3 * i, o.data + 3 * i, 3) != 0;
+        return n;
+    }
     bool red(int x, int y) const {
         const uchar* p = data + (y * win->w() + x) * 3;
         return p[0] > 200 && p[1] < 60 && p[2] < 60;
@@ -111,4 +119,22 @@ TEST_F(Dashboard, SoloVeilCoversTheMutedHalf) {
     WindowPixels after(win);
     EXPECT_TRUE(after.same(plain, leftX, y));
     EXPECT_TRUE(after.same(plain, rightX, y));
+}
+
+TEST_F(Dashboard, PartialRedrawsLeaveNoTrails) {
+    // Read-outs and sliders without a box, and texts drawn over and over,
+    // must look after many small redraws as after one full redraw.
+    { WindowPixels first(win); }
+    click(dash->leftSpeakerButton);         // the veil too
+    for (int v = 0; v <= 37; v++) {
+        dash->leftBlendSlider->value(v);
+        dash->leftBlendSlider->do_callback();
+        dash->delaySlider->value(125 - 3 * v);
+        dash->delaySlider->do_callback();
+        dash->redraw();
+        Fl::flush();
+    }
+    WindowPixels partial(win, false);
+    WindowPixels full(win);
+    EXPECT_EQ(partial.differing(full), 0);
 }
