@@ -172,7 +172,10 @@ private:
     PedalFaults fileFaults_;
     bool fileCorruptUsed_ = false;
     timespec faultsTime_{0, 0};
-    ino_t faultsInode_ = 0;     // a rename puts a new file in place even within one clock tick
+    // The file's identity besides its time: a rename puts a new file in place,
+    // and a file rewritten in place changes size, even within one clock tick.
+    ino_t faultsInode_ = 0;
+    off_t faultsSize_ = -1;
     bool registeredStall_ = false;
 };
 
@@ -214,13 +217,18 @@ void Pedal::refreshFaults() {
     struct stat st;
     timespec t{0, 0};
     ino_t inode = 0;
+    off_t size = -1;
     if (stat(o_.faultsFile.c_str(), &st) == 0) {
         t = st.st_mtim;
         inode = st.st_ino;
+        size = st.st_size;
     }
-    if (t.tv_sec == faultsTime_.tv_sec && t.tv_nsec == faultsTime_.tv_nsec && inode == faultsInode_) return;
+    if (t.tv_sec == faultsTime_.tv_sec && t.tv_nsec == faultsTime_.tv_nsec && inode == faultsInode_ &&
+        size == faultsSize_)
+        return;
     faultsTime_ = t;
     faultsInode_ = inode;
+    faultsSize_ = size;
     std::string error;
     if (!fileFaults_.loadFile(o_.faultsFile, error)) logLine(log_, "# " + error);
     fileCorruptUsed_ = false;
