@@ -246,6 +246,41 @@ TEST_F(Transport, WriteStoresTheDashboardsImageAndVerifies) {
     EXPECT_EQ(dialogs->entries.size(), 0u);
 }
 
+// Types a title into the field while an action waits for the pedal.
+struct TypeTitle {
+    Orvella* app;
+    bool done = false;
+};
+
+void typeTitle_cb(void* data) {
+    TypeTitle& t = *static_cast<TypeTitle*>(data);
+    TextInput* input = t.app->transportPanel->titleInput;
+    gui::click(t.app, input->x() + 10, input->y() + 10);
+    gui::type(t.app, "During");
+    gui::key(t.app, FL_Enter);
+    t.done = true;
+}
+
+TEST_F(Transport, ATitleEnteredDuringAWriteWaitsForTheNextWrite) {
+    panel().showTitle(reinterpret_cast<const uint8_t*>("Before      "));
+    window->presetPanel->addPreset("Local");
+    window->presetPanel->presetChoice->value(0);
+    pedal->setFaults("slow-reply=0.3");
+    TypeTitle typing{window.get()};
+    Fl::add_timeout(0.0, typeTitle_cb, &typing);    // at the first event check inside the write
+    press(panel().writeButton);
+    ASSERT_TRUE(typing.done);
+
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(pedal->state().presets[0].title), 12), "Before      ");
+    EXPECT_EQ(std::string(panel().title, 12), "During      ");
+    EXPECT_EQ(progressLabel(), "Write complete");
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"Write operation to Preset 1 OK (verified).",
+                                                    "> Param setting displayed have been stored in your pedal."}));
+    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
+    EXPECT_EQ(panel().writeButton->value(), 0);
+    EXPECT_TRUE(panel().readButton->active());
+}
+
 TEST_F(Transport, WriteWithTheLeftSoloFoldsTheRightSideOnly) {
     std::vector<uint8_t> split = {static_cast<uint8_t>(FlagLeftOpen), 3, 23, 12, 50, 150, 150, 0, 100, 125, 50, 50};
     window->dashboard->apply(split.data());
