@@ -325,7 +325,10 @@ FT_STATUS TtyBackend::read(FT_HANDLE handle, uint8_t* data, DWORD n, DWORD* got)
         if (left <= 0) break;   // read time-out: FT_OK with the count read
         pollfd pfd{p->fd, POLLIN, 0};
         int r = poll(&pfd, 1, static_cast<int>(std::min<int64_t>(left, 50)));
-        if (r > 0 && !(pfd.revents & POLLIN) && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        // A hung-up terminal reads as empty yet polls readable: that is the
+        // end of the device, not a reason to try again at once.
+        bool ended = k == 0 || !(pfd.revents & POLLIN);
+        if (r > 0 && ended && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
             if (got) *got = done;
             return FT_IO_ERROR;
         }

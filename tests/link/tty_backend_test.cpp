@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -199,6 +200,22 @@ TEST_F(TtyBackendTest, StalledBridgeHoldsWhatIsWrittenUntilPurged) {
     EXPECT_EQ(backend.purge(h, FT_PURGE_RX | FT_PURGE_TX), FT_OK);
     EXPECT_EQ(backend.getStatus(h, &rx, &tx, &ev), FT_OK);
     EXPECT_EQ(tx, 0u);
+    backend.close(h);
+}
+
+// An unplugged bridge: the kernel hangs its terminal up, which then reads as
+// empty but polls readable. The read must end with an error, not spin.
+TEST_F(TtyBackendTest, ReadingAHungUpTerminalFailsAtOnce) {
+    if (geteuid() != 0) GTEST_SKIP() << "hanging a terminal up needs root";
+    FT_HANDLE h = openPedal();
+    ASSERT_EQ(backend.setTimeouts(h, 3000, 1000), FT_OK);
+    ASSERT_EQ(ioctl(keep, TIOCVHANGUP), 0);
+    uint8_t in[8];
+    DWORD n = 99;
+    std::clock_t cpu = std::clock();
+    EXPECT_EQ(backend.read(h, in, 8, &n), FT_IO_ERROR);
+    EXPECT_EQ(n, 0u);
+    EXPECT_LT(double(std::clock() - cpu) / CLOCKS_PER_SEC, 0.5);
     backend.close(h);
 }
 
