@@ -5,13 +5,15 @@
 ; Timing: both outputs of sample n leave in pass n+1. The left part mixes the
 ; speaker signals that the previous pass left in r23 (left) and r26 (right);
 ; the right part mixes the current ones and holds its result in r28, which
-; OUTD plays one pass later. Delay lines: 0 and 6001 feed the left output,
+; OUTD plays one pass later. Delay lines: 0 and 6001 carry the left speaker,
 ; 12002 and 18003 the right one; each side writes its two lines and reads
 ; them back at base + delay, so a delay of 0 is the sample just written.
-; Notcher - Doubler: each output is its blend of the two speakers plus a copy
-; of its own speaker at half level, delayed by the delay setting: short delays
-; comb the response (notches about 9.5 dB deep), long ones double the sound.
-; The side that is not delayed gets its copy undelayed, 3.5 dB louder.
+; Notcher - Doubler: only the side's own speaker passes through its delay
+; line; the blend then mixes that delayed speaker with the other, undelayed
+; one. With both weights up (blend near the midpoint) short delays comb the
+; response and long ones double the sound; at the blend's endpoints one path
+; is silent and the effect is gone. Without delay the variant plays the same
+; mix as the Stereo Enhancer (rounded at another step, so within one LSB).
 
 .org 0
     in $0140, r150          ; X = input, r150 = input
@@ -30,10 +32,10 @@
     wra 1.0, 0              ; left line 0
     wra 0.0, 6001           ; left line 1; ACC = 0
 .word 8
-    rda 0.25, 0             ; delayed copy, line 0
-    rda 0.25, 6001          ; delayed copy, line 1
+    rda 0.5, 0              ; delayed own speaker, line 0
+    rda 0.5, 6001           ; delayed own speaker, line 1
 .word 10
-    mac $4000, r23          ; blend weight of the own (left) speaker
+    scl $4000               ; blend weight of the own (left) speaker, delayed
     mac $0000, r26          ; blend weight of the other (right) speaker
     scl $6000               ; volume x 1.5
 .word 13
@@ -51,10 +53,10 @@
     wra 1.0, 12002          ; right line 2
     wra 0.0, 18003          ; right line 3; ACC = 0
 .word 22
-    rda 0.25, 12002         ; delayed copy, line 2
-    rda 0.25, 18003         ; delayed copy, line 3
+    rda 0.5, 12002          ; delayed own speaker, line 2
+    rda 0.5, 18003          ; delayed own speaker, line 3
 .word 24
-    mac $4000, r26          ; blend weight of the own (right) speaker
+    scl $4000               ; blend weight of the own (right) speaker, delayed
     mac $0000, r22          ; blend weight of the other (left) speaker
     scl $6000               ; volume x 1.5
 .word 27

@@ -121,19 +121,45 @@ TEST(Sound, MicrophoneEdgeAndCenterTiltTheToneAsComputed) {
     }
 }
 
-TEST(Sound, NotcherDoublerAddsADelayedCopyOfTheOwnSpeaker) {
+TEST(Sound, NotcherDoublerDelaysTheOwnSpeakerInsideTheBlend) {
     SoundEngine e(DSP_BIN_DIR);
     e.loadSpeaker(LeftSide, FullRange);
     e.loadSpeaker(RightSide, FullRange);
     e.setDelayVariant(1);
     e.setUltraShort(true);
-    e.setDelay(40);                                           // left: direct + 10 samples later
-    const Stereo s = playImpulse(e, 400);
-    const std::size_t first = peakIndex(s.right);
-    EXPECT_NEAR(s.left[first + 10], 0.5 * s.left[first], 1e-6);
+    e.setDelay(40);                                           // the left speaker 10 samples late
+    e.setBlend(LeftSide, 50);
+    Stereo s = playImpulse(e, 400);
+    const std::size_t first = peakIndex(s.right);             // the right output is undelayed
     EXPECT_GT(std::fabs(s.left[first]), 0.01);
-    // The comb: a notch at 2400 Hz (half a period of 10 samples), a peak at 4800 Hz.
-    EXPECT_NEAR(dB(magnitudeAt(s.left, 2400) / magnitudeAt(s.left, 4800)), dB(0.5 / 1.5), 0.1);
-    // The undelayed side carries its own copy at once: 1.5 times the direct sound.
-    EXPECT_NEAR(s.right[first], 1.5 * s.left[first], 1e-6);
+    EXPECT_NEAR(s.left[first + 10], s.left[first], 1e-6);     // equal weights: both paths
+    // The comb: a deep notch at 2400 Hz (half a period of 10 samples), a peak at 4800 Hz.
+    EXPECT_LT(dB(magnitudeAt(s.left, 2400) / magnitudeAt(s.left, 4800)), -40.0);
+
+    // At the blend's endpoints one path is silent and the response stays flat.
+    for (int blend : {0, 100}) {
+        e.setBlend(LeftSide, blend);
+        s = playImpulse(e, 400);
+        EXPECT_NEAR(dB(magnitudeAt(s.left, 2400) / magnitudeAt(s.left, 4800)), 0.0, 0.01) << blend;
+        EXPECT_EQ(peakIndex(s.left), blend == 0 ? first + 10 : first) << blend;
+    }
+}
+
+TEST(Sound, WithoutDelayBothVariantsPlayTheSameMix) {
+    SoundEngine e(DSP_BIN_DIR);
+    e.loadSpeaker(LeftSide, Vintage30_12);
+    e.loadSpeaker(RightSide, TelephoneB);
+    for (int blend : {0, 30, 50, 100}) {
+        e.setBlend(LeftSide, blend);
+        e.setBlend(RightSide, 100 - blend);
+        e.setVolume(RightSide, 40);
+        e.setDelayVariant(0);
+        const Stereo enhancer = playImpulse(e, 4096);
+        e.setDelayVariant(1);
+        const Stereo notcher = playImpulse(e, 4096);
+        for (std::size_t i = 0; i < enhancer.left.size(); ++i) {
+            ASSERT_NEAR(notcher.left[i], enhancer.left[i], 1e-8) << "blend " << blend << " sample " << i;
+            ASSERT_NEAR(notcher.right[i], enhancer.right[i], 1e-8) << "blend " << blend << " sample " << i;
+        }
+    }
 }
