@@ -231,7 +231,10 @@ TEST_F(UpdateOnPedal, PackageIsSentAsVerifiedPagesThenItsVersion) {
     EXPECT_EQ(bar->labelsize(), 14);
     EXPECT_EQ(label(), "100%");
     EXPECT_EQ(dialogs.count(Kind::Alert), 0);
-    EXPECT_EQ(dialogs.count(Kind::Message), 1);
+    ASSERT_EQ(dialogs.count(Kind::Message), 1);
+    EXPECT_EQ(dialogs.texts(Kind::Message)[0],
+              "Firmware update complete.\n\n You may now restart you pedal or exit this session to continue "
+              "with normal operation of your pedal.");
     EXPECT_NE(log().find("] :  Firmware update complete.\n"), std::string::npos);
     EXPECT_STREQ(prompt->cancelButton->label(), "Exit Session");
 
@@ -253,7 +256,10 @@ TEST_F(UpdateOnPedal, CorruptedEchoAbortsAtOnce) {
     ASSERT_EQ(pages.size(), 1u);
     EXPECT_TRUE(pages[0].corrupted);
     ASSERT_EQ(dialogs.count(Kind::Alert), 1);
-    EXPECT_EQ(dialogs.texts(Kind::Alert)[0].rfind("Firmware Update process has been aborted", 0), 0u);
+    std::string alert = dialogs.texts(Kind::Alert)[0];
+    EXPECT_EQ(alert.rfind("Firmware Update process has been aborted due to detected errors. Please try again.\n\n"
+                          "> Power down the pedal and close down this software, then try again.\n\n"
+                          "> < Direct support email : ", 0), 0u);
     EXPECT_EQ(label(), "Update aborted");
     EXPECT_EQ(window->usb->progress->selection_color(), 0x80000000u);
     EXPECT_NE(log().find("] :  > Update aborted due to errors. Please try again.\n"), std::string::npos);
