@@ -125,8 +125,11 @@ std::vector<TtyDevice> realDevices(const std::string& root) {
     return found;
 }
 
-std::vector<TtyDevice> allDevices() {
-    std::vector<TtyDevice> all = realDevices();
+std::vector<TtyDevice> allDevices(const std::string& busFolder) {
+    const char* virtualOnly = std::getenv("ORVELLA_VIRTUAL_ONLY");
+    bool realToo = !virtualOnly || !*virtualOnly || std::strcmp(virtualOnly, "0") == 0;
+    std::vector<TtyDevice> all;
+    if (realToo) all = realDevices(busFolder);
     for (const pedalregistry::Entry& e : pedalregistry::list(pedalregistry::folder())) {
         if (!pedalregistry::alive(e)) continue;     // left behind by a pedal that was killed
         TtyDevice dev;

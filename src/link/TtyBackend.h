@@ -23,8 +23,10 @@ struct TtyDevice {
 // entries ttyUSBn of the usb-serial bus bound to ftdi_sio, each with the
 // product and serial strings of its USB device (two folders up).
 std::vector<TtyDevice> realDevices(const std::string& busFolder = "/sys/bus/usb-serial/devices");
-// Real devices first, then the registered virtual pedals.
-std::vector<TtyDevice> allDevices();
+// Real devices first, then the registered virtual pedals. With the
+// environment variable ORVELLA_VIRTUAL_ONLY set (and not "0") real devices
+// are left out, so tests never reach a pedal that happens to be plugged in.
+std::vector<TtyDevice> allDevices(const std::string& busFolder = "/sys/bus/usb-serial/devices");
 
 class TtyBackend : public Backend {
 public:

@@ -25,6 +25,7 @@ protected:
         char pattern[] = "/tmp/orvella-tty-XXXXXX";
         dir = mkdtemp(pattern);
         setenv("ORVELLA_PEDAL_DIR", dir.c_str(), 1);
+        setenv("ORVELLA_VIRTUAL_ONLY", "1", 1);
         master = posix_openpt(O_RDWR | O_NOCTTY);
         ASSERT_GE(master, 0);
         ASSERT_EQ(grantpt(master), 0);
@@ -38,6 +39,7 @@ protected:
         close(keep);
         close(master);
         unsetenv("ORVELLA_PEDAL_DIR");
+        unsetenv("ORVELLA_VIRTUAL_ONLY");
         ASSERT_EQ(system(("rm -rf " + dir).c_str()), 0);
     }
     FT_HANDLE openPedal() {
@@ -238,10 +240,10 @@ TEST_F(TtyBackendTest, WaitingOnAHungUpDeviceDoesNotSpin) {
 namespace {
 
 // A miniature sysfs: two FTDI bridges (listed out of order) and one other adapter.
-TEST(RealDevices, FtdiBridgesComeWithTheirUsbStringsInTtyOrder) {
+std::string miniatureSysfs() {
     char pattern[] = "/tmp/orvella-sysfs-XXXXXX";
     std::string root = mkdtemp(pattern);
-    auto sh = [](const std::string& cmd) { ASSERT_EQ(system(cmd.c_str()), 0) << cmd; };
+    auto sh = [](const std::string& cmd) { EXPECT_EQ(system(cmd.c_str()), 0) << cmd; };
     sh("cd " + root + " && mkdir -p bus drivers/ftdi_sio drivers/pl2303"
        " devices/usb1/1-1/1-1:1.0/ttyUSB10 devices/usb1/1-2/1-2:1.0/ttyUSB2 devices/usb1/1-3/1-3:1.0/ttyUSB0"
        " && printf 'Kestrova Drevani\\n' > devices/usb1/1-1/product && printf 'FTA1\\n' > devices/usb1/1-1/serial"
@@ -253,6 +255,11 @@ TEST(RealDevices, FtdiBridgesComeWithTheirUsbStringsInTtyOrder) {
        " && ln -s ../devices/usb1/1-1/1-1:1.0/ttyUSB10 bus/ttyUSB10"
        " && ln -s ../devices/usb1/1-2/1-2:1.0/ttyUSB2 bus/ttyUSB2"
        " && ln -s ../devices/usb1/1-3/1-3:1.0/ttyUSB0 bus/ttyUSB0");
+    return root;
+}
+
+TEST(RealDevices, FtdiBridgesComeWithTheirUsbStringsInTtyOrder) {
+    std::string root = miniatureSysfs();
     auto found = ftdi::realDevices(root + "/bus");
     ASSERT_EQ(found.size(), 2u);
     EXPECT_EQ(found[0].path, "/dev/ttyUSB2");
@@ -261,7 +268,28 @@ TEST(RealDevices, FtdiBridgesComeWithTheirUsbStringsInTtyOrder) {
     EXPECT_EQ(found[1].path, "/dev/ttyUSB10");
     EXPECT_EQ(found[1].serial, "FTA1");
     EXPECT_TRUE(ftdi::realDevices(root + "/missing").empty());
-    sh("rm -rf " + root);
+    EXPECT_EQ(system(("rm -rf " + root).c_str()), 0);
+}
+
+TEST(RealDevices, ComeBeforeVirtualPedalsUnlessLeftOut) {
+    std::string root = miniatureSysfs();
+    setenv("ORVELLA_PEDAL_DIR", root.c_str(), 1);
+    ASSERT_TRUE(pedalregistry::write(root, {"Kestrova Drevani", "VIRT1", "/dev/null", false, 0}));
+    unsetenv("ORVELLA_VIRTUAL_ONLY");
+    auto all = ftdi::allDevices(root + "/bus");
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(all[0].serial, "FTB2");
+    EXPECT_EQ(all[1].serial, "FTA1");
+    EXPECT_EQ(all[2].serial, "VIRT1");
+    setenv("ORVELLA_VIRTUAL_ONLY", "0", 1);
+    EXPECT_EQ(ftdi::allDevices(root + "/bus").size(), 3u);
+    setenv("ORVELLA_VIRTUAL_ONLY", "1", 1);
+    all = ftdi::allDevices(root + "/bus");
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].serial, "VIRT1");
+    unsetenv("ORVELLA_VIRTUAL_ONLY");
+    unsetenv("ORVELLA_PEDAL_DIR");
+    EXPECT_EQ(system(("rm -rf " + root).c_str()), 0);
 }
 
 }  // namespace

@@ -37,6 +37,11 @@ PedalFolder::PedalFolder() {
     hadPrevious_ = old != nullptr;
     if (old) previous_ = old;
     setenv("ORVELLA_PEDAL_DIR", path_.c_str(), 1);
+    // Tests talk to their own pedals only, never to one plugged in.
+    const char* only = getenv("ORVELLA_VIRTUAL_ONLY");
+    hadVirtualOnly_ = only != nullptr;
+    if (only) previousVirtualOnly_ = only;
+    setenv("ORVELLA_VIRTUAL_ONLY", "1", 1);
 }
 
 PedalFolder::~PedalFolder() {
@@ -44,6 +49,10 @@ PedalFolder::~PedalFolder() {
         setenv("ORVELLA_PEDAL_DIR", previous_.c_str(), 1);
     else
         unsetenv("ORVELLA_PEDAL_DIR");
+    if (hadVirtualOnly_)
+        setenv("ORVELLA_VIRTUAL_ONLY", previousVirtualOnly_.c_str(), 1);
+    else
+        unsetenv("ORVELLA_VIRTUAL_ONLY");
     if (!path_.empty()) {
         std::string cmd = "rm -rf '" + path_ + "'";
         if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", path_.c_str());

@@ -12,8 +12,9 @@
 
 namespace testpedal {
 
-// A fresh temporary folder; ORVELLA_PEDAL_DIR names it while the object lives
-// (the previous value comes back afterwards). Removed with its contents.
+// A fresh temporary folder; ORVELLA_PEDAL_DIR names it while the object lives,
+// and ORVELLA_VIRTUAL_ONLY keeps real pedals out of the device list (the
+// previous values come back afterwards). Removed with its contents.
 class PedalFolder {
 public:
     PedalFolder();
@@ -26,6 +27,8 @@ private:
     std::string path_;
     std::string previous_;
     bool hadPrevious_ = false;
+    std::string previousVirtualOnly_;
+    bool hadVirtualOnly_ = false;
 };
 
 struct PedalOptions {
