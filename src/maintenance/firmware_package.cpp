@@ -51,10 +51,19 @@ ReadStatus readPackage(const std::string& path, const char* mode, bool withPaylo
     }
     package.version = versionByte(static_cast<unsigned char>(line[0]));
 
+    // Read as text, the notes end their lines with "\n" alone, as the C
+    // library gives them on the systems packages are written on; a "\r" left
+    // in would show as a stray glyph at the end of every note.
+    const bool text = strchr(mode, 'b') == nullptr;
     // A missing count line means no notes.
     int noteLines = fgets(line, sizeof line, file) ? atoi(line) : 0;
     for (int i = 0; i < noteLines; ++i) {
         if (!fgets(line, sizeof line, file)) break;   // fewer lines than announced
+        size_t n = strlen(line);
+        if (text && n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n') {
+            line[n - 2] = '\n';
+            line[n - 1] = '\0';
+        }
         package.notes += line;
     }
     if (ferror(file)) {

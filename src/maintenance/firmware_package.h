@@ -39,7 +39,9 @@ enum class ReadStatus {
     ReadFailed,   // a read or seek failed part-way (error holds errno)
 };
 
-// Reads the package at path. The payload bytes are loaded only when
+// Reads the package at path, opened with mode ("r" to show the notes, which
+// then end their lines with "\n" even where the file has "\r\n"; "rb" for
+// the payload). The payload bytes are loaded only when
 // withPayload is set and the payload is at most kMaxPayload bytes;
 // payloadSize is always measured.
 ReadStatus readPackage(const std::string& path, const char* mode, bool withPayload,

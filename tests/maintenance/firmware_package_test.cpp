@@ -60,6 +60,21 @@ TEST(FirmwarePackage, ReadsVersionNotesAndPayload) {
     EXPECT_EQ(std::string(package.payload.begin(), package.payload.end()), payload);
 }
 
+TEST(FirmwarePackage, NotesReadAsTextEndTheirLinesWithNewlineAlone) {
+    TempDir dir;
+    std::string path = dir.write("fw.fdt", "[\r\n2\r\nFirst note\r\nSecond note\r\nPAY\r\nLOAD");
+    Package package;
+    int error = 0;
+    ASSERT_EQ(firmware::readPackage(path, "r", true, package, error), ReadStatus::Ok);
+    EXPECT_EQ(package.version, 0x24);
+    EXPECT_EQ(package.notes, "First note\nSecond note\n");
+    EXPECT_EQ(std::string(package.payload.begin(), package.payload.end()), "PAY\r\nLOAD");
+
+    // Read as bytes, the same lines lead to the same payload, untouched.
+    Package bytes = read(path, true);
+    EXPECT_EQ(std::string(bytes.payload.begin(), bytes.payload.end()), "PAY\r\nLOAD");
+}
+
 TEST(FirmwarePackage, PayloadIsOnlyMeasuredUnlessAskedFor) {
     TempDir dir;
     std::string path = dir.write("fw.fdt", "5\n0\nabcdef");
