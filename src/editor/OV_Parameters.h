@@ -150,8 +150,8 @@ private:
     void refreshBlendReadouts(int side);
     void refreshVolumeReadout(int side);
     void refreshDelayReadouts();
+    void repaint();
     void previewIf(bool changed);
-    void paintBackground();
     void drawCabsMode();
     void drawMicsMode();
     void drawSoloMarks(int side);

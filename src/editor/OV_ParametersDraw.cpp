@@ -6,7 +6,6 @@
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_PNG_Image.H>
-#include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
 // The sound headers are not included here: X11 (through fl_draw.H) claims
@@ -37,17 +36,8 @@ void notApplicable(int x) {
 
 }  // namespace
 
-// Several controls (sliders, blend read-outs) have no box of their own and
-// the texts lie directly on the panel, so nothing would erase what they drew
-// before: every change repaints the panel's background, all children and the
-// texts. The window clips this to the area that changed.
 void OV_Parameters::draw() {
-    paintBackground();
-    for (int i = 0; i < children(); i++) {
-        Fl_Widget& c = *child(i);
-        draw_child(c);
-        draw_outside_label(c);
-    }
+    Fl_Group::draw();
     for (int x : {167, 663}) {
         tick(x, 378);
         tick(x, 430);
@@ -72,16 +62,6 @@ void OV_Parameters::draw() {
 
     if (stereoMode) drawMicsMode(); else drawCabsMode();
     if (speakerNumber(0) > 60) notApplicable(129);
-}
-
-// The panel has no box: what shows behind it is the window's colour, inside
-// the frame a tab group draws around it.
-void OV_Parameters::paintBackground() {
-    Fl_Group* holder = parent();
-    Fl_Boxtype frame = holder && !holder->as_window() ? holder->box() : FL_NO_BOX;
-    Fl_Window* win = window();
-    fl_color(win ? win->color() : FL_BACKGROUND_COLOR);
-    fl_rectf(x() + Fl::box_dx(frame), y() + Fl::box_dy(frame), w() - Fl::box_dw(frame), h() - Fl::box_dh(frame));
 }
 
 void OV_Parameters::drawMicsMode() {

@@ -11,6 +11,7 @@
 #include <FL/Fl_Float_Input.H>
 #include <FL/Fl_Int_Input.H>
 #include <FL/Fl_PNG_Image.H>
+#include <FL/Fl_Window.H>
 
 #include <cmath>
 #include <cstdio>
@@ -68,6 +69,17 @@ void showIf(Fl_Widget* w, bool shown) {
 
 }  // namespace
 
+// Sliders, check boxes, read-outs and speaker faces without a box of their
+// own, and the texts and veil drawn on the panel, would leave what they drew
+// before: a change has the window redraw the panel's area from the
+// background up, as the toolkit does for the label of a boxless widget.
+void OV_Parameters::repaint() {
+    if (Fl_Window* win = window())
+        win->damage(FL_DAMAGE_ALL, x(), y(), w(), h());
+    else
+        redraw();
+}
+
 void OV_Parameters::previewIf(bool changed) {
     if (changed && live) do_callback();
 }
@@ -113,6 +125,7 @@ void OV_Parameters::refreshDelayReadouts() {
 // ---- valuators: read-outs and byte while moving, commit at the release ----
 
 void OV_Parameters::micWheelMoved(int side) {
+    repaint();
     Thumbwheel* wheel = micWheel(side);
     int m = whole(wheel->value());
     engine->params()[Mic_L + side] = uint8_t(m);
@@ -123,6 +136,7 @@ void OV_Parameters::micWheelMoved(int side) {
 }
 
 void OV_Parameters::blendMoved(int side) {
+    repaint();
     Slider* s = blendSlider(side);
     int b = whole(s->value());
     engine->params()[Blend_L + side] = uint8_t(b);
@@ -133,6 +147,7 @@ void OV_Parameters::blendMoved(int side) {
 }
 
 void OV_Parameters::volumeMoved(int side) {
+    repaint();
     Slider* s = volumeSlider(side);
     int v = whole(s->value());
     engine->params()[Volume_L + side] = uint8_t(v);
@@ -143,6 +158,7 @@ void OV_Parameters::volumeMoved(int side) {
 }
 
 void OV_Parameters::delayMoved() {
+    repaint();
     int d = whole(delaySlider->value());
     engine->params()[Delay] = uint8_t(d);
     refreshDelayReadouts();
@@ -152,6 +168,7 @@ void OV_Parameters::delayMoved() {
 }
 
 void OV_Parameters::timeMoved() {
+    repaint();
     int t = whole(timeSlider->value() * 100);
     engine->params()[Time] = uint8_t(t);
     setInteger(timeInput, t);
@@ -161,6 +178,7 @@ void OV_Parameters::timeMoved() {
 }
 
 void OV_Parameters::depthMoved() {
+    repaint();
     int p = whole(depthSlider->value());
     engine->params()[Depth] = uint8_t(p);
     setInteger(depthInput, p);
@@ -170,6 +188,7 @@ void OV_Parameters::depthMoved() {
 }
 
 void OV_Parameters::colorMoved() {
+    repaint();
     int c = whole(colorSlider->value());
     uint8_t& flags = engine->params()[Flags];
     flags = uint8_t((flags & ~FlagColorMask) | (c & FlagColorMask));
@@ -181,6 +200,7 @@ void OV_Parameters::colorMoved() {
 // ---- entry fields: parse, clamp, follow with slider and partner, commit ----
 
 void OV_Parameters::blendTyped(int side, bool outLeftField) {
+    repaint();
     Fl_Int_Input* outLeft = side ? rightOutLeftInput : leftOutLeftInput;
     Fl_Int_Input* outRight = side ? rightOutRightInput : leftOutRightInput;
     Fl_Int_Input* field = outLeftField ? outLeft : outRight;
@@ -196,6 +216,7 @@ void OV_Parameters::blendTyped(int side, bool outLeftField) {
 }
 
 void OV_Parameters::volumeTyped(int side) {
+    repaint();
     Fl_Input* field = volumeInput(side);
     double x = parseDecimal(field->value());
     if (std::isnan(x)) x = 0;       // "nan" is no number either
@@ -209,6 +230,7 @@ void OV_Parameters::volumeTyped(int side) {
 }
 
 void OV_Parameters::delayTyped(int side) {
+    repaint();
     Fl_Int_Input* field = side ? rightDelayInput : leftDelayInput;
     long n = parseInt(field->value());
     if (n > 125) n = 125;
@@ -221,6 +243,7 @@ void OV_Parameters::delayTyped(int side) {
 }
 
 void OV_Parameters::delayFineTyped(int side) {
+    repaint();
     Fl_Float_Input* field = side ? rightDelayFineInput : leftDelayFineInput;
     Fl_Float_Input* partner = side ? leftDelayFineInput : rightDelayFineInput;
     const char* text = field->value();
@@ -244,6 +267,7 @@ void OV_Parameters::delayFineTyped(int side) {
 }
 
 void OV_Parameters::timeTyped() {
+    repaint();
     long n = parseInt(timeInput->value());
     if (n > 100) n = 100;
     if (n < 0) n = 0;
@@ -254,6 +278,7 @@ void OV_Parameters::timeTyped() {
 }
 
 void OV_Parameters::depthTyped() {
+    repaint();
     long n = parseInt(depthInput->value());
     if (n > 100) n = 100;
     if (n < 0) n = 0;
@@ -293,7 +318,7 @@ void OV_Parameters::speakerChosen(int side) {
         wheel->activate();
         if (live) wheel->do_callback();
     }
-    redraw();   // the "not applicable" note follows the number
+    repaint();  // the "not applicable" note follows the number
     previewIf(changed);
 }
 
@@ -303,6 +328,7 @@ void OV_Parameters::showCabinetChecks(int side, bool shown) {
 }
 
 void OV_Parameters::cabinetPressed(int side, bool opened) {
+    repaint();
     Fl_Check_Button* pressed = opened ? openCheck(side) : sealedCheck(side);
     Fl_Check_Button* partner = opened ? sealedCheck(side) : openCheck(side);
     if (pressed->value()) return;
@@ -326,7 +352,7 @@ void OV_Parameters::soloPressed(int side) {
     bool on = speakerButton(side)->value();
     bool changed = engine->setSolo(sideOf(side), on);
     setSpeakerFaces();
-    redraw();   // brackets, mask and lettering
+    repaint();  // brackets, mask and lettering
     previewIf(changed);
 }
 
@@ -334,7 +360,7 @@ void OV_Parameters::soloPressed(int side) {
 void OV_Parameters::endSolo(int side) {
     engine->setSolo(sideOf(side), false);
     setSpeakerFaces();
-    redraw();
+    repaint();
 }
 
 // ---- mode, delay, room ----
@@ -384,7 +410,7 @@ void OV_Parameters::showMode(int stereoMics, bool changed) {
     }
     showModeControls();
     setSpeakerFaces();
-    redraw();
+    repaint();
     previewIf(changed);
 }
 
@@ -404,7 +430,7 @@ void OV_Parameters::delayModeChosen() {
     do_callback();
     engine->setLive(true);
     live = 1;
-    redraw();
+    repaint();
 }
 
 void OV_Parameters::ultraShortToggled() {
@@ -419,11 +445,12 @@ void OV_Parameters::ultraShortToggled() {
     showIf(rightDelayFineInput, cabs && on);
     delaySlider->released = 0;
     delaySlider->do_callback();
-    redraw();   // the delay scale
+    repaint();  // the delay scale
     previewIf(changed);
 }
 
 void OV_Parameters::roomSizePressed(int medium) {
+    repaint();
     Fl_Check_Button* pressed = medium ? mediumRoomCheck : smallRoomCheck;
     Fl_Check_Button* partner = medium ? smallRoomCheck : mediumRoomCheck;
     if (pressed->value()) return;
