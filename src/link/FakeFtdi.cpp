@@ -132,6 +132,10 @@ FT_STATUS FakeFtdi::read(FT_HANDLE handle, uint8_t* data, DWORD n, DWORD* got) {
 FT_STATUS FakeFtdi::queueStatus(FT_HANDLE handle, DWORD* rx) {
     if (!isOpen(handle)) return FT_INVALID_HANDLE;
     deliverDue();
+    if (onQueueCheck) {
+        Bytes arrived = onQueueCheck();
+        rx_.insert(rx_.end(), arrived.begin(), arrived.end());
+    }
     *rx = static_cast<DWORD>(rx_.size());
     return FT_OK;
 }

@@ -39,6 +39,8 @@ public:
     std::function<Bytes(const Bytes&)> responder;
     double replyDelay = 0;
     int replyCut = -1;
+    // Runs at every FT_GetQueueStatus; the bytes it returns arrive just then.
+    std::function<Bytes()> onQueueCheck;
 
     // What happened.
     std::vector<Bytes> writes;

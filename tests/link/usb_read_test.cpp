@@ -99,6 +99,25 @@ TEST_F(LinkTest, LateReplyWithinTheLimitIsRead) {
     captured();
 }
 
+TEST_F(LinkTest, ReplyCompleteJustAsTheLimitPassesIsRead) {
+    // The bytes land at the first queue check made once the clock shows the
+    // limit passed: the wait must look once more before calling it a time-out.
+    Bytes bank = pattern(192, 8);
+    bool sent = false;
+    fake.onQueueCheck = [&]() {
+        bool late = usb.timer[0] != 0 && usb.timer[1] - usb.timer[0] > 1000;
+        if (!late || sent) return Bytes();
+        sent = true;
+        return bank;
+    };
+    capture();
+    auto start = Clock::now();
+    EXPECT_TRUE(usb.readAll());
+    EXPECT_GT(seconds(start), 1.0);
+    EXPECT_NE(captured().find("ReadAll successful (192 bytes read).\n\n"), std::string::npos);
+    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 192), bank);
+}
+
 TEST_F(LinkTest, WaitingDoesNotSpin) {
     answer(0x50, {});
     capture();
