@@ -124,7 +124,9 @@ Field* makeField(int x, int y, int w, int h, const char* text, Fl_Color backgrou
 
 Fl_Int_Input* makeBlendField(int x, int y, const char* text, Fl_Callback* cb, void* data) {
     Fl_Int_Input* f = makeField<Fl_Int_Input>(x, y, 34, 20, text, cream, teal, cb, data);
-    f->box(FL_NO_BOX);
+    // Borderless, but a flat box in the field's cream: a field with no box at
+    // all draws each typed digit over the last one, as nothing erases it.
+    f->box(FL_FLAT_BOX);
     f->textfont(FL_HELVETICA_BOLD);
     return f;
 }

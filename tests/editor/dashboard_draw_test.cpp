@@ -11,6 +11,7 @@
 #include <FL/Fl_Tabs.H>
 #include <FL/Fl_Tooltip.H>
 #include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Int_Input.H>
 #include <FL/fl_draw.H>
 
 #include <cstring>
@@ -160,5 +161,25 @@ TEST(DashboardInTabs, PartialRedrawsLeaveNoTrails) {
     }
     WindowPixels partial(&win, false);
     WindowPixels full(&win);
+    EXPECT_EQ(partial.differing(full), 0);
+}
+
+TEST_F(Dashboard, TypingIntoABoxlessReadoutLeavesNoTrails) {
+    Fl_Input* field = dash->leftOutLeftInput;
+    { WindowPixels first(win); }
+    Fl::focus(field);
+    field->handle(FL_FOCUS);
+    field->position(0, field->size());
+    for (const char* text : {"7", "0", "\b", "\b", "5"}) {
+        Fl::e_keysym = text[0] == '\b' ? FL_BackSpace : text[0];
+        Fl::e_text = const_cast<char*>(text[0] == '\b' ? "" : text);
+        Fl::e_length = text[0] == '\b' ? 0 : 1;
+        Fl::e_state = 0;
+        field->handle(FL_KEYBOARD);
+        Fl::flush();
+    }
+    EXPECT_STREQ(field->value(), "5");
+    WindowPixels partial(win, false);
+    WindowPixels full(win);
     EXPECT_EQ(partial.differing(full), 0);
 }
