@@ -250,10 +250,10 @@ void Orvella::logStatus(const char* format, ...) {
     size_t end = static_cast<size_t>(used) + static_cast<size_t>(written < room ? written : room - 1);
     logLine[end] = '\n';
     logLine[end + 1] = '\0';
-    statusLog->textBuffer->append(logLine);
+    if (statusLog) statusLog->textBuffer->append(logLine);   // absent only while panels are built
 }
 
 void Orvella::advanceStatus(int n) {
     logTopLine += n;
-    statusLog->scroll(logTopLine, 0);
+    if (statusLog) statusLog->scroll(logTopLine, 0);
 }

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "gui/TestEnvironment.h"
 #include "shell/Orvella.h"
 #include "shell/dialogs.h"
 #include "shell/quit.h"
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     PrintingDialogs printing;
     dialogs::setHandler(&printing);
     setvbuf(stdout, nullptr, _IONBF, 0);
+    gui::openDisplay();
     const char* mode = argc > 1 ? argv[1] : "quit";
     bool close = std::strcmp(mode, "close") == 0;
     if (std::strcmp(mode, "start") != 0) setQuitHook(reportQuit);

@@ -1,6 +1,7 @@
 #include "gui/TestEnvironment.h"
 
 #include <FL/Fl.H>
+#include <FL/x.H>
 
 #include <dirent.h>
 #include <ftw.h>
@@ -33,6 +34,17 @@ void makeDir(const std::string& path) {
 
 }  // namespace
 
+void openDisplay() {
+    if (fl_display || !getenv("DISPLAY")) return;   // without DISPLAY the toolkit reports it
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr)) {
+            fl_open_display(display);
+            return;
+        }
+        usleep(50 * 1000);
+    }
+}
+
 std::string TestEnvironment::sourceDir() { return ORVELLA_SOURCE_DIR; }
 
 TestEnvironment::TestEnvironment(const std::string& binFolder) {
@@ -60,6 +72,7 @@ TestEnvironment::TestEnvironment(const std::string& binFolder) {
     setEnv("ORVELLA_PEDAL_DIR", pedals);
     quitCount = 0;
     setQuitHook(countQuit);
+    openDisplay();
 }
 
 TestEnvironment::~TestEnvironment() {

@@ -12,6 +12,11 @@ class Orvella;
 
 namespace gui {
 
+// Connects to the X display, trying again for a few seconds when the server
+// refuses (as a busy shared Xvfb now and then does) instead of letting the
+// toolkit end the process at its first failure. Does nothing once connected.
+void openDisplay();
+
 class TestEnvironment {
 public:
     // binFolder: the "bin" to offer the program; "" = the source tree's data/bin.
