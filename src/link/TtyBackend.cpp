@@ -48,10 +48,12 @@ std::string parentOf(const std::string& path) {
 
 int ttyNumber(const std::string& name) { return std::atoi(name.c_str() + 6); }  // after "ttyUSB"
 
-void sleepMs(int ms) {
-    timespec ts{ms / 1000, (ms % 1000) * 1000000L};
+void sleepUs(long us) {
+    timespec ts{us / 1000000, (us % 1000000) * 1000L};
     while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {}
 }
+
+void sleepMs(int ms) { sleepUs(ms * 1000L); }
 
 int64_t nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -374,10 +376,15 @@ FT_STATUS TtyBackend::close(FT_HANDLE handle) {
 void TtyBackend::waitForData(FT_HANDLE handle, int timeoutMs) {
     Port* p = port(handle);
     int queued = 0;
-    if (!p || ioctl(p->fd, FIONREAD, &queued) != 0 || queued > 0) {
-        // Bytes already waiting keep poll() readable; sleep instead of spinning
-        // while the rest of a reply comes in.
-        sleepMs(std::min(timeoutMs, 2));
+    if (!p || ioctl(p->fd, FIONREAD, &queued) != 0) {
+        sleepMs(timeoutMs);     // the device is gone: nothing will come
+        return;
+    }
+    if (queued > 0) {
+        // Bytes already waiting keep poll() readable; nap instead of spinning
+        // while the rest of a reply comes in. A byte takes 87 us at 115200
+        // baud, so a short nap keeps the reply's tail from waiting long.
+        sleepUs(std::min(timeoutMs * 1000L, 500L));
         return;
     }
     pollfd pfd{p->fd, POLLIN, 0};
