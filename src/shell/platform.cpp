@@ -48,9 +48,11 @@ static std::string homeFolder() {
 }
 
 std::string env(const char* name) {
-    if (const char* value = std::getenv(name)) return value;
-    if (std::strcmp(name, "HOMEDRIVE") == 0 || std::strcmp(name, "USERPROFILE") == 0) return homeFolder();
-    return std::string();
+    const char* value = std::getenv(name);
+    // An empty folder variable would put the folders at the file system's root.
+    if (std::strcmp(name, "HOMEDRIVE") == 0 || std::strcmp(name, "USERPROFILE") == 0)
+        return value && *value ? std::string(value) : homeFolder();
+    return value ? std::string(value) : std::string();
 }
 
 std::string desktopFolder() {

@@ -11,8 +11,8 @@ bool folderExists(const std::string& path);
 // Creates one folder level; true on success.
 bool makeFolder(const std::string& path);
 // The value of an environment variable, "" when unset. HOMEDRIVE and
-// USERPROFILE fall back to HOME when unset, as a Linux home plays both roles
-// (and to the account's home folder when HOME is unset too).
+// USERPROFILE fall back to HOME when unset or empty, as a Linux home plays
+// both roles (and to the account's home folder when HOME is unset too).
 std::string env(const char* name);
 // Whether the variable itself is set (no fallback).
 bool envSet(const char* name);

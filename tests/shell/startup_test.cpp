@@ -89,6 +89,11 @@ TEST(Platform, WithoutHomeTheAccountsHomeFolderIsUsedNotTheRoot) {
     EXPECT_EQ(drive, account->pw_dir);
     EXPECT_EQ(profile, account->pw_dir);
     EXPECT_FALSE(drive.empty());
+    // Set but empty counts as unset.
+    setenv("HOMEDRIVE", "", 1);
+    setenv("USERPROFILE", "", 1);
+    EXPECT_EQ(platform::env("HOMEDRIVE"), getenv("HOME") ? getenv("HOME") : account->pw_dir);
+    EXPECT_FALSE(platform::env("USERPROFILE").empty());
 }
 
 TEST(Platform, DesktopFolderFallsBackToTheProfileFolder) {
