@@ -15,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -29,8 +30,14 @@ public:
         args.insert(args.end(), extra.begin(), extra.end());
         int out[2];
         if (pipe(out) != 0) return;
+        pid_t parent = getpid();
         pid_ = fork();
         if (pid_ == 0) {
+            // A test that dies without its destructors (a crash, a lost display)
+            // takes its pedal along, which would otherwise hold the test
+            // runner's output open and keep it waiting.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (getppid() != parent) _exit(127);
             dup2(out[1], STDOUT_FILENO);
             close(out[0]);
             close(out[1]);
