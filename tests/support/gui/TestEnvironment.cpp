@@ -70,6 +70,9 @@ TestEnvironment::TestEnvironment(const std::string& binFolder) {
     setEnv("HOMEDRIVE", home);
     setEnv("USERPROFILE", home);
     setEnv("ORVELLA_PEDAL_DIR", pedals);
+    // A real pedal plugged into the machine stays out of the tests' way (and
+    // its presets out of their reach): only virtual pedals are listed.
+    setEnv("ORVELLA_VIRTUAL_ONLY", "1");
     quitCount = 0;
     setQuitHook(countQuit);
     openDisplay();

@@ -1,5 +1,6 @@
 // A scoped setting for GUI tests: private HOMEDRIVE and USERPROFILE folders
-// (with a Desktop), an empty virtual-pedal folder, and a working directory
+// (with a Desktop), an empty virtual-pedal folder with real pedals left out
+// of the device list (ORVELLA_VIRTUAL_ONLY), and a working directory
 // holding "bin" and "img" (links to the source tree's data, or a bin folder
 // the test supplies). Everything is restored and removed at the end.
 #pragma once
