@@ -74,16 +74,23 @@ OV_PresetPrompt::~OV_PresetPrompt() {
     delete fileChooser;
 }
 
+// Draws text at (x, y) in size 13, or smaller where the system's Helvetica is
+// wider than the layout allows, so that it ends before right.
+static void drawFitting(const char* text, Fl_Font font, int x, int y, int right) {
+    int size = 13;
+    fl_font(font, size);
+    while (size > 8 && x + fl_width(text) > right) fl_font(font, --size);
+    fl_draw(text, x, y);
+}
+
 void OV_PresetPrompt::draw() {
     Fl_Group::draw();
     int X = x(), Y = y();
-    fl_font(FL_HELVETICA_BOLD, 13);
     fl_color(FL_WHITE);
-    fl_draw("Option 1 :", X + 10, Y + 26);
-    fl_draw("OR", X + 128, Y + 82);
-    fl_draw("Option 2 :", X + 10, Y + 107);
-    fl_font(FL_HELVETICA, 13);
-    fl_draw("Save current algorithm as a preset.", X + 78, Y + 26);
+    drawFitting("Option 1 :", FL_HELVETICA_BOLD, X + 10, Y + 26, X + 75);
+    drawFitting("OR", FL_HELVETICA_BOLD, X + 128, Y + 82, X + w());
+    drawFitting("Option 2 :", FL_HELVETICA_BOLD, X + 10, Y + 107, addFilesButton->x() - 3);
+    drawFitting("Save current algorithm as a preset.", FL_HELVETICA, X + 78, Y + 26, X + w() - 4);
 }
 
 void OV_PresetPrompt::resetName() {
