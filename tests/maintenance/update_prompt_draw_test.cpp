@@ -1,5 +1,9 @@
-// What the update prompt draws around its widgets, read back from the screen
-// of a plain window holding the prompt where the main window puts it.
+// What the update prompt draws around its widgets, read back from a plain
+// window holding the prompt where the main window puts it. The window's back
+// buffer is read (Fl_X, hence FL_INTERNALS before any toolkit header): on a
+// display shared by tests running side by side, what the screen shows may be
+// another test's window lying on top of this one.
+#define FL_INTERNALS
 #include <gtest/gtest.h>
 
 #include <FL/Fl.H>
@@ -33,13 +37,16 @@ protected:
         prompt->pedalVersionBox->label(prompt->pedalVersionText);
     }
 
-    // The window as it is on screen, drawn anew now (not whenever the event
+    // The window as drawn, anew now (not whenever the event
     // loop gets to it, which a loaded machine may delay).
     std::vector<uchar> read() {
         win->redraw();
         Fl::flush();
         win->make_current();
+        Window front = fl_window;
+        if (Fl_X::i(win)->other_xid) fl_window = Fl_X::i(win)->other_xid;
         uchar* data = fl_read_image(nullptr, 0, 0, win->w(), win->h());
+        fl_window = front;
         std::vector<uchar> pixels(data, data + win->w() * win->h() * 3);
         delete[] data;
         return pixels;
