@@ -163,6 +163,8 @@ private:
     void refreshFaults();
     bool registerSelf();
     void handle(PedalCommand& c);
+    void handleReply(PedalCommand& c);
+    void saveState();
 
     Options& o_;
     PedalState state_;
@@ -240,10 +242,22 @@ void Pedal::refreshFaults() {
 }
 
 void Pedal::handle(PedalCommand& c) {
-    if (c.changedState) {
-        std::string error;
-        if (!state_.save(o_.stateFile, error)) logLine(log_, "# cannot save state: " + error);
-    }
+    // A firmware page is echoed before the state is saved: the editor waits
+    // for every echo of an update, and saving takes longer than answering.
+    // Other commands are saved first, so their effect is on disk when
+    // their reply (or log line) is seen.
+    const bool saveAfterReply = c.changedState && c.name == "page";
+    if (c.changedState && !saveAfterReply) saveState();
+    handleReply(c);
+    if (saveAfterReply) saveState();
+}
+
+void Pedal::saveState() {
+    std::string error;
+    if (!state_.save(o_.stateFile, error)) logLine(log_, "# cannot save state: " + error);
+}
+
+void Pedal::handleReply(PedalCommand& c) {
     std::vector<uint8_t> reply = c.reply;
     const bool echo = c.name == "store-image" || c.name == "page";
     std::string note;
@@ -295,7 +309,9 @@ int Pedal::run() {
         state_.setFactory(haveBank ? bank : nullptr);
         // The factory master lies beside the core files the programs are made from.
         std::string binDir = haveBank ? folderOf(o_.factory) : "bin";
-        if (!composeFactoryImages(state_, binDir, error))
+        struct stat binInfo;
+        bool haveBin = stat(binDir.c_str(), &binInfo) == 0 && S_ISDIR(binInfo.st_mode);
+        if (haveBin && !composeFactoryImages(state_, binDir, error))
             std::fprintf(stderr, "orvella-pedal: %s; presets start with an empty program\n", error.c_str());
     }
     if (o_.firmware >= 0) state_.firmwareVersion = static_cast<uint8_t>(o_.firmware);
