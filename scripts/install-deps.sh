@@ -7,7 +7,8 @@ packages=(
   build-essential cmake pkg-config
   libfltk1.3-dev libpng-dev libjpeg-dev zlib1g-dev libx11-dev
   libgtest-dev libgmock-dev
-  libcairo2-dev
+  libcairo2-dev libfontconfig-dev
+  fonts-liberation2
   xvfb xauth
 )
 

@@ -1,4 +1,5 @@
 #include "shell/Orvella.h"
+#include "shell/fonts.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Shared_Image.H>
@@ -61,6 +62,7 @@ Orvella::Orvella(int w, int h, const char* title)
     begin();
     makeDataFolders();
     fl_register_images();
+    useLayoutFonts();
 
     background = new Fl_Box(FL_FLAT_BOX, 0, 0, 830, 630, nullptr);
     background->color(fl_rgb_color(253, 252, 255));
