@@ -12,6 +12,7 @@
 
 #include "TestPedal.h"
 #include "editor/OV_Parameters.h"
+#include "editor/Slider.h"
 #include "gui/Events.h"
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
@@ -205,4 +206,31 @@ TEST_F(Connect, TwoPedalsOfferBothAndTheChosenOneGetsEveryLaterExchange) {
     EXPECT_EQ(prompt->serialChoice->size() - 1, 2);
     EXPECT_STREQ(window->usb->serialNumber[0], "VP24000001");
     EXPECT_TRUE(prompt->visible());
+}
+
+TEST_F(Connect, DraggingAControlPlaysTheSoundModelsImageOnThePedal) {
+    VirtualPedal pedal(pedals, withSerial("VP24000001", 0x21));
+    startPedal(pedal);
+    std::unique_ptr<Orvella> window = env.openWindow();
+    ASSERT_TRUE(window->transportPanel->active());
+    int before = countCommands(pedal, "preview");
+
+    // Drag the left volume knob from its right end to the middle and let go:
+    // one preview, at the release.
+    Fl_Widget* slider = window->dashboard->leftVolumeSlider;
+    int y = slider->y() + slider->h() / 2;
+    gui::press(window.get(), slider->x() + slider->w() - 5, y);
+    for (int x = slider->x() + slider->w() - 10; x > slider->x() + slider->w() / 2; x -= 10)
+        gui::drag(window.get(), x, y);
+    gui::release(window.get(), slider->x() + slider->w() / 2, y);
+
+    ASSERT_TRUE(waitForCommand(pedal, "preview", before + 1));
+    std::vector<testpedal::LoggedCommand> previews;
+    for (const auto& command : pedal.commands())
+        if (command.name == "preview") previews.push_back(command);
+    ASSERT_EQ(static_cast<int>(previews.size()), before + 1);
+    const uint8_t* image = window->dashboard->image();
+    EXPECT_EQ(previews.back().bytes, std::vector<uint8_t>(image, image + 512));
+    EXPECT_LT(window->dashboard->params()[5], 200);     // the left volume moved
+    EXPECT_EQ(logLines(window.get()).back(), "parameter change ok.");
 }
