@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-const CoreFileSpec coreFileSpecs[8] = {
+const CoreFileSlice coreFileSlices[8] = {
     {"gbss.coe", 0, 1560},
     {"gbso.coe", 0, 1560},
     {"gms.coe", 0, 676},
@@ -17,19 +17,19 @@ namespace {
 
 // Reads the slice of one file into dst; false if the file cannot be opened
 // or yields fewer bytes than the slice.
-bool readSlice(const std::string& dir, const CoreFileSpec& spec, uint8_t* dst, std::string& problems)
+bool readSlice(const std::string& dir, const CoreFileSlice& slice, uint8_t* dst, std::string& problems)
 {
-    std::string path = dir + "/" + spec.name;
+    std::string path = dir + "/" + slice.name;
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
         problems += "missing: " + path + "\n";
         return false;
     }
     size_t got = 0;
-    if (std::fseek(f, spec.offset, SEEK_SET) == 0)
-        got = std::fread(dst, 1, size_t(spec.length), f);
+    if (std::fseek(f, slice.offset, SEEK_SET) == 0)
+        got = std::fread(dst, 1, size_t(slice.length), f);
     std::fclose(f);
-    if (got < size_t(spec.length)) {
+    if (got < size_t(slice.length)) {
         problems += "short: " + path + "\n";
         return false;
     }
@@ -54,13 +54,13 @@ void CoreFiles::load(const std::string& dir)
     const int counts[3] = {GuitarBassRecords, GuitarBassRecords, GearMiscRecords};
     for (int i = 0; i < 3; ++i) {
         for (uint8_t& b : buffer) b = 0;
-        if (!readSlice(dir, coreFileSpecs[i], buffer, problems)) ok = false;
+        if (!readSlice(dir, coreFileSlices[i], buffer, problems)) ok = false;
         decodeRecords(buffer, sets[i], counts[i]);
     }
 
     uint8_t* cores[5] = {&coreA[0][0], &coreB[0][0], &smCore[0][0], &filterL[0][0], &filterR[0][0]};
     for (int i = 0; i < 5; ++i)
-        if (!readSlice(dir, coreFileSpecs[3 + i], cores[i], problems)) ok = false;
+        if (!readSlice(dir, coreFileSlices[3 + i], cores[i], problems)) ok = false;
 
     // The last word of each right filter section is fixed.
     static const uint8_t fixed[5][4] = {

@@ -39,9 +39,9 @@ struct CoreFiles {
 };
 
 // One file of the set: its name, the slice read and where it goes.
-struct CoreFileSpec {
+struct CoreFileSlice {
     const char* name;
     long offset;
     long length;
 };
-extern const CoreFileSpec coreFileSpecs[8];
+extern const CoreFileSlice coreFileSlices[8];

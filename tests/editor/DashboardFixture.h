@@ -28,10 +28,10 @@ inline std::string makeBinFolder() {
     char tmpl[] = "/tmp/orvella-editor-bin-XXXXXX";
     folder = mkdtemp(tmpl);
     std::mt19937 rng(1234);
-    for (const CoreFileSpec& spec : coreFileSpecs) {
-        std::string path = folder + "/" + spec.name;
+    for (const CoreFileSlice& slice : coreFileSlices) {
+        std::string path = folder + "/" + slice.name;
         FILE* f = fopen(path.c_str(), "wb");
-        for (long i = 0; i < spec.offset + spec.length; i++) fputc(int(rng() & 0xFF), f);
+        for (long i = 0; i < slice.offset + slice.length; i++) fputc(int(rng() & 0xFF), f);
         fclose(f);
     }
     return folder;

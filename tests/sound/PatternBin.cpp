@@ -27,17 +27,17 @@ PatternBin::PatternBin()
     char tmpl[] = "/tmp/orvella-sound-XXXXXX";
     path = mkdtemp(tmpl);
     for (int f = 0; f < 8; ++f) {
-        const CoreFileSpec& spec = coreFileSpecs[f];
-        std::vector<uint8_t> bytes(size_t(spec.offset + spec.length), 0xEE);
-        uint8_t* data = bytes.data() + spec.offset;
+        const CoreFileSlice& slice = coreFileSlices[f];
+        std::vector<uint8_t> bytes(size_t(slice.offset + slice.length), 0xEE);
+        uint8_t* data = bytes.data() + slice.offset;
         if (f <= GearMisc) {
-            for (long i = 0; i < spec.length / 2; ++i) {
+            for (long i = 0; i < slice.length / 2; ++i) {
                 uint16_t v = coePattern(f, int(i / 26), int(i % 26));
                 data[2 * i] = uint8_t(v & 0xFF);
                 data[2 * i + 1] = uint8_t(v >> 8);
             }
         } else {
-            for (long w = 0; w < spec.length / 4; ++w) fvcPattern(PatternFile(f), int(w), data + 4 * w);
+            for (long w = 0; w < slice.length / 4; ++w) fvcPattern(PatternFile(f), int(w), data + 4 * w);
         }
         FILE* out = std::fopen(file(PatternFile(f)).c_str(), "wb");
         std::fwrite(bytes.data(), 1, bytes.size(), out);
@@ -53,7 +53,7 @@ PatternBin::~PatternBin()
 
 std::string PatternBin::file(PatternFile f) const
 {
-    return path + "/" + coreFileSpecs[f].name;
+    return path + "/" + coreFileSlices[f].name;
 }
 
 void PatternBin::remove(PatternFile f) const

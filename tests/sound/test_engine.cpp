@@ -101,8 +101,8 @@ TEST(EngineFiles, MissingOrOneByteShortFileClearsTheFlagAndLoadingGoesOn)
             if (shortBy) bin.shorten(PatternFile(f), 1);
             else bin.remove(PatternFile(f));
             SoundEngine engine(bin.dir());
-            EXPECT_FALSE(engine.coreFilesOk()) << coreFileSpecs[f].name << " short " << shortBy;
-            EXPECT_NE(engine.loadProblems().find(coreFileSpecs[f].name), std::string::npos);
+            EXPECT_FALSE(engine.coreFilesOk()) << coreFileSlices[f].name << " short " << shortBy;
+            EXPECT_NE(engine.loadProblems().find(coreFileSlices[f].name), std::string::npos);
             // The files after the bad one are still read.
             if (f < FilterRFile) {
                 EXPECT_EQ(wordAt(engine.filterBlock(RightSide), 1), patternWord(FilterRFile, 1));
