@@ -10,7 +10,6 @@
 #include <FL/Fl_PNG_Image.H>
 
 #include <cstdio>
-#include <cstring>
 
 #include "editor/Slider.h"
 #include "editor/Thumbwheel.h"
@@ -169,10 +168,6 @@ OV_Parameters::OV_Parameters(int x, int y, int w, int h, const char* label, cons
     callback(noPreview_cb);     // replaced by the main window's preview step
     engine = new SoundEngine(binDir);
     coreFilesOk = engine->coreFilesOk() ? 1 : 0;
-    snprintf(delayModeText[0], sizeof delayModeText[0], "%s",
-             "( Delay as Stereo Enhancer : slight delay on one channel widens the apparent stereo image )");
-    snprintf(delayModeText[1], sizeof delayModeText[1], "%s",
-             "( Delay as Notcher/Doubler : work together with Blend control to create spectral notches or doubling effect )");
     end();
     setInitialState();
 }

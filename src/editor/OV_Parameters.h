@@ -108,7 +108,6 @@ public:
     int rightCategoryMemory[CategoryCount];
     int leftCategoryBase;                   // base of the category shown: 0, 40, 59, 69
     int rightCategoryBase;
-    char delayModeText[2][111];             // explanations under the delay controls
     char micText[2][2][8];                  // per side: edge and centre read-outs
 
     // Handlers, one per control family; side 0 is left, 1 right. Public so

@@ -28,6 +28,11 @@ void divider(int x, int y, int h) {
 
 void text(const char* s, int x, int y) { fl_draw(s, x, y); }
 
+// The explanation under the delay controls, one per delay mode.
+const char* const delayModeText[2] = {
+    "( Delay as Stereo Enhancer : slight delay on one channel widens the apparent stereo image )",
+    "( Delay as Notcher/Doubler : work together with Blend control to create spectral notches or doubling effect )"};
+
 void notApplicable(int x) {
     fl_font(FL_HELVETICA_ITALIC, 12);
     fl_color(scaleGrey);
