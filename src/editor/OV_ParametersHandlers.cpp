@@ -87,14 +87,16 @@ void OV_Parameters::previewIf(bool changed) {
 // ---- read-outs ----
 
 void OV_Parameters::refreshMicReadouts(int side) {
-    char (*text)[2][8] = micText;
+    char(&text)[2][8] = micText[side];
     double m = micWheel(side)->value();
-    snprintf(text[side][0], sizeof text[side][0], "%3.0f%%", (62 - m) / 62 * 100);
-    snprintf(text[side][1], sizeof text[side][1], "%3.0f%%", m / 62 * 100);
-    (side ? rightMicEdgeBox : leftMicEdgeBox)->label(text[side][0]);
-    (side ? rightMicCenterBox : leftMicCenterBox)->label(text[side][1]);
-    (side ? rightMicEdgeBox : leftMicEdgeBox)->redraw_label();
-    (side ? rightMicCenterBox : leftMicCenterBox)->redraw_label();
+    snprintf(text[0], sizeof text[0], "%3.0f%%", (62 - m) / 62 * 100);
+    snprintf(text[1], sizeof text[1], "%3.0f%%", m / 62 * 100);
+    Fl_Box* edge = side ? rightMicEdgeBox : leftMicEdgeBox;
+    Fl_Box* center = side ? rightMicCenterBox : leftMicCenterBox;
+    edge->label(text[0]);
+    center->label(text[1]);
+    edge->redraw_label();
+    center->redraw_label();
 }
 
 void OV_Parameters::refreshBlendReadouts(int side) {
