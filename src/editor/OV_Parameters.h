@@ -141,6 +141,7 @@ private:
     void setInitialState();
     void showMode(int stereoMics, bool changed);
     void showModeControls();
+    void showDelayFields();
     void selectSpeaker(int side, int number);
     void showCabinetChecks(int side, bool shown);
     void setSpeakerFaces();

@@ -369,7 +369,6 @@ void OV_Parameters::endSolo(int side) {
 
 void OV_Parameters::showModeControls() {
     bool cabs = stereoMode == 0;
-    bool ultra = ultraShortCheck->value();
     showIf(rightSpeakerButton, cabs);
     showIf(leftSpeakerButton, cabs);
     for (Fl_Button* b : rightCategoryButtons) showIf(b, cabs);
@@ -383,15 +382,23 @@ void OV_Parameters::showModeControls() {
                          static_cast<Fl_Widget*>(rightMicCenterBox)}) {
         if (cabs) w->show(); else w->hide();
     }
-    showIf(leftDelayInput, cabs && !ultra);
-    showIf(rightDelayInput, cabs && !ultra);
-    showIf(leftDelayFineInput, cabs && ultra);
-    showIf(rightDelayFineInput, cabs && ultra);
+    showDelayFields();
     for (Fl_Widget* w : {static_cast<Fl_Widget*>(smallRoomCheck), static_cast<Fl_Widget*>(mediumRoomCheck),
                          static_cast<Fl_Widget*>(timeSlider), static_cast<Fl_Widget*>(depthSlider),
                          static_cast<Fl_Widget*>(colorSlider), static_cast<Fl_Widget*>(timeInput),
                          static_cast<Fl_Widget*>(depthInput)})
         showIf(w, !cabs);
+}
+
+// The delay read-outs of the Stereo Cabs mode: whole milliseconds, or
+// fractions of one with Ultra-short on.
+void OV_Parameters::showDelayFields() {
+    bool cabs = stereoMode == 0;
+    bool ultra = ultraShortCheck->value();
+    showIf(leftDelayInput, cabs && !ultra);
+    showIf(rightDelayInput, cabs && !ultra);
+    showIf(leftDelayFineInput, cabs && ultra);
+    showIf(rightDelayFineInput, cabs && ultra);
 }
 
 void OV_Parameters::modePressed(int stereoMics) {
@@ -440,11 +447,7 @@ void OV_Parameters::ultraShortToggled() {
     bool changed = engine->setUltraShort(on);     // rescales the Delay byte
     delaySlider->bounds(0, on ? 100 : 250);
     delaySlider->value(engine->params()[Delay]);
-    bool cabs = stereoMode == 0;
-    showIf(leftDelayInput, cabs && !on);
-    showIf(rightDelayInput, cabs && !on);
-    showIf(leftDelayFineInput, cabs && on);
-    showIf(rightDelayFineInput, cabs && on);
+    showDelayFields();
     delaySlider->released = 0;
     delaySlider->do_callback();
     repaint();  // the delay scale
