@@ -9,6 +9,10 @@
 #include <cstdio>
 #include <string>
 
+#include "picture_tools.h"
+
+using pictures::roundedRect;
+
 namespace {
 
 const double pi = 3.14159265358979323846;
@@ -16,25 +20,6 @@ const double pi = 3.14159265358979323846;
 struct Rgb {
     double r, g, b;
 };
-
-bool save(cairo_surface_t* surface, const std::string& folder, const char* name) {
-    std::string path = folder + "/" + name;
-    cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
-    if (status != CAIRO_STATUS_SUCCESS) {
-        fprintf(stderr, "cannot write %s: %s\n", path.c_str(), cairo_status_to_string(status));
-        return false;
-    }
-    return true;
-}
-
-void roundedRect(cairo_t* cr, double x, double y, double w, double h, double r) {
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x + w - r, y + r, r, -pi / 2, 0);
-    cairo_arc(cr, x + w - r, y + h - r, r, 0, pi / 2);
-    cairo_arc(cr, x + r, y + h - r, r, pi / 2, pi);
-    cairo_arc(cr, x + r, y + r, r, pi, 3 * pi / 2);
-    cairo_close_path(cr);
-}
 
 // A chrome-like horizontal gradient across a vertical part.
 cairo_pattern_t* metal(double x0, double x1, double dark, double light) {
@@ -266,7 +251,7 @@ bool picture(const std::string& folder, const char* name, int w, int h, Paint pa
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_BEST);
     paint(cr);
     cairo_destroy(cr);
-    bool ok = save(surface, folder, name);
+    bool ok = pictures::savePng(surface, folder + "/" + name);
     cairo_surface_destroy(surface);
     return ok;
 }

@@ -8,15 +8,9 @@
 #include <cstdio>
 #include <string>
 
-static const double kGoldR = 0.95, kGoldG = 0.78, kGoldB = 0.30;
+#include "picture_tools.h"
 
-static bool save(cairo_surface_t* surface, const std::string& path) {
-    if (cairo_surface_write_to_png(surface, path.c_str()) != CAIRO_STATUS_SUCCESS) {
-        std::fprintf(stderr, "cannot write %s\n", path.c_str());
-        return false;
-    }
-    return true;
-}
+static const double kGoldR = 0.95, kGoldG = 0.78, kGoldB = 0.30;
 
 // A speaker seen from the front: rim, cone rings and the dust cap.
 static void drawCone(cairo_t* cr, double cx, double cy, double r) {
@@ -76,7 +70,7 @@ static bool drawAppLogo(const std::string& folder) {
     cairo_fill(cr);
     cairo_pattern_destroy(line);
 
-    bool ok = save(surface, folder + "/appLogo_(150x34).png");
+    bool ok = pictures::savePng(surface, folder + "/appLogo_(150x34).png");
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
     return ok;
@@ -133,7 +127,7 @@ static bool drawMakerLogo(const std::string& folder) {
         x += (e.x_advance + spacing) * scale;
     }
 
-    bool ok = save(surface, folder + "/kestrovaLogo_(130x50).png");
+    bool ok = pictures::savePng(surface, folder + "/kestrovaLogo_(130x50).png");
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
     return ok;

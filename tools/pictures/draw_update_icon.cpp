@@ -6,19 +6,14 @@
 #include <cstdio>
 #include <string>
 
+#include "picture_tools.h"
+
+using pictures::roundedRect;
+
 namespace {
 
 const int kWidth = 140;
 const int kHeight = 123;
-
-void roundedRect(cairo_t* cr, double x, double y, double w, double h, double r) {
-    cairo_new_sub_path(cr);
-    cairo_arc(cr, x + w - r, y + r, r, -M_PI / 2, 0);
-    cairo_arc(cr, x + w - r, y + h - r, r, 0, M_PI / 2);
-    cairo_arc(cr, x + r, y + h - r, r, M_PI / 2, M_PI);
-    cairo_arc(cr, x + r, y + r, r, M_PI, 3 * M_PI / 2);
-    cairo_close_path(cr);
-}
 
 void drawChip(cairo_t* cr) {
     const double x = 30, y = 52, w = 80, h = 58;
@@ -82,12 +77,7 @@ int main(int argc, char** argv) {
     drawArrow(cr);
     cairo_destroy(cr);
 
-    std::string path = std::string(argv[1]) + "/update_icon_(140x123).png";
-    cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
+    bool ok = pictures::savePng(surface, std::string(argv[1]) + "/update_icon_(140x123).png");
     cairo_surface_destroy(surface);
-    if (status != CAIRO_STATUS_SUCCESS) {
-        fprintf(stderr, "cannot write %s: %s\n", path.c_str(), cairo_status_to_string(status));
-        return 1;
-    }
-    return 0;
+    return ok ? 0 : 1;
 }
