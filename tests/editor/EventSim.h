@@ -3,6 +3,7 @@
 #pragma once
 
 #include <FL/Fl.H>
+#include <FL/Fl_Slider.H>
 #include <FL/Fl_Widget.H>
 
 namespace sim {
@@ -25,6 +26,19 @@ inline void drag(Fl_Widget* w, int x0, int x1, int y, int releaseButton = FL_LEF
     int step = x1 > x0 ? 1 : -1;
     for (int x = x0 + step; x != x1 + step; x += step) send(w, FL_DRAG, x, y, releaseButton);
     send(w, FL_RELEASE, x1, y, releaseButton);
+}
+
+// A left click in the middle of the widget.
+inline void click(Fl_Widget* w) {
+    send(w, FL_PUSH, w->x() + w->w() / 2, w->y() + w->h() / 2);
+    send(w, FL_RELEASE, w->x() + w->w() / 2, w->y() + w->h() / 2);
+}
+
+// x of the knob centre of a horizontal slider standing at value v.
+inline int knobX(const Fl_Slider& s, double v) {
+    int knob = int(s.slider_size() * s.w() + 0.5);
+    double travel = s.w() - knob;
+    return s.x() + int((v - s.minimum()) / (s.maximum() - s.minimum()) * travel + 0.5) + knob / 2;
 }
 
 }  // namespace sim

@@ -34,12 +34,7 @@ void wheel_cb(Fl_Widget* w, void* data) {
     t->released = 0;
 }
 
-// x of the knob centre of a horizontal slider standing at value v.
-int knobX(const Fl_Slider& s, double v) {
-    int knob = int(s.slider_size() * s.w() + 0.5);
-    double travel = s.w() - knob;
-    return s.x() + int((v - s.minimum()) / (s.maximum() - s.minimum()) * travel + 0.5) + knob / 2;
-}
+using sim::knobX;
 
 class Controls : public ::testing::Test {
 protected:

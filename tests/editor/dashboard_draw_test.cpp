@@ -20,15 +20,7 @@
 #include "editor/Slider.h"
 
 using dashtest::Dashboard;
-
-namespace {
-
-void click(Fl_Widget* w) {
-    sim::send(w, FL_PUSH, w->x() + w->w() / 2, w->y() + w->h() / 2);
-    sim::send(w, FL_RELEASE, w->x() + w->w() / 2, w->y() + w->h() / 2);
-}
-
-}  // namespace
+using sim::click;
 
 namespace {
 

@@ -20,20 +20,10 @@
 #include "sound/SoundEngine.h"
 
 using dashtest::Dashboard;
+using sim::click;
 
 namespace {
 
-void click(Fl_Widget* w) {
-    sim::send(w, FL_PUSH, w->x() + w->w() / 2, w->y() + w->h() / 2);
-    sim::send(w, FL_RELEASE, w->x() + w->w() / 2, w->y() + w->h() / 2);
-}
-
-// x of the knob centre of a horizontal slider standing at value v.
-int knobX(const Fl_Slider* s, double v) {
-    int knob = int(s->slider_size() * s->w() + 0.5);
-    double travel = s->w() - knob;
-    return s->x() + int((v - s->minimum()) / (s->maximum() - s->minimum()) * travel + 0.5) + knob / 2;
-}
 
 void type(Fl_Input* field, const char* text) {
     field->value(text);
@@ -95,7 +85,7 @@ TEST_F(Dashboard, MenuPositionsGiveTheSpeakerNumbers) {
 TEST_F(Dashboard, DraggingTheBlendRefreshesReadoutsAndPreviewsOnceAtRelease) {
     SoundEngine reference(dashtest::makeBinFolder());
     Slider* s = dash->leftBlendSlider;
-    sim::drag(s, knobX(s, 0), knobX(s, 40), s->y() + 8);
+    sim::drag(s, sim::knobX(*s, 0), sim::knobX(*s, 40), s->y() + 8);
     EXPECT_EQ(dash->params()[Blend_L], 40);
     EXPECT_STREQ(dash->leftOutLeftInput->value(), "60");
     EXPECT_STREQ(dash->leftOutRightInput->value(), "40");
@@ -103,7 +93,7 @@ TEST_F(Dashboard, DraggingTheBlendRefreshesReadoutsAndPreviewsOnceAtRelease) {
     reference.setBlend(LeftSide, 40);
     EXPECT_EQ(std::vector<uint8_t>(previews[0].image.begin(), previews[0].image.end()), imageOf(reference));
     // A drag released with the right button commits nothing.
-    sim::drag(s, knobX(s, 40), knobX(s, 70), s->y() + 8, FL_RIGHT_MOUSE);
+    sim::drag(s, sim::knobX(*s, 40), sim::knobX(*s, 70), s->y() + 8, FL_RIGHT_MOUSE);
     EXPECT_EQ(previews.size(), 1u);
     EXPECT_EQ(image(), imageOf(reference));
 }
@@ -318,7 +308,7 @@ TEST_F(Dashboard, RoomValuatorsCommitAtRelease) {
     click(dash->stereoMicsButton);
     previews.clear();
     Slider* t = dash->timeSlider;
-    sim::drag(t, knobX(t, 0.5), knobX(t, 0.57), t->y() + 8);
+    sim::drag(t, sim::knobX(*t, 0.5), sim::knobX(*t, 0.57), t->y() + 8);
     EXPECT_EQ(previews.size(), 1u);
     EXPECT_EQ(dash->params()[Time], int(t->value() * 100 + 0.5));
     EXPECT_EQ(std::to_string(dash->params()[Time]), dash->timeInput->value());
