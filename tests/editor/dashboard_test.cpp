@@ -24,7 +24,6 @@ using sim::click;
 
 namespace {
 
-
 void type(Fl_Input* field, const char* text) {
     field->value(text);
     field->do_callback();     // as when the focus leaves a changed field
