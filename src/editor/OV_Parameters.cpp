@@ -257,10 +257,6 @@ void OV_Parameters::buildDelayAndRoom() {
     rightDelayInput = makeField<Fl_Int_Input>(568, 289, 30, 20, "0", FL_WHITE, brown, rightDelay_cb, this);
     leftDelayFineInput = makeField<Fl_Float_Input>(228, 289, 35, 20, "0.0", FL_WHITE, brown, leftDelayFine_cb, this);
     rightDelayFineInput = makeField<Fl_Float_Input>(568, 289, 35, 20, "0.0", FL_WHITE, brown, rightDelayFine_cb, this);
-    for (Fl_Widget* f : {static_cast<Fl_Widget*>(leftDelayFineInput), static_cast<Fl_Widget*>(rightDelayFineInput)}) {
-        f->hide();
-        f->deactivate();
-    }
 
     tipsButton = new Fl_Button(752, 323, 50, 24, "TIPS");
     tipsButton->labelfont(FL_HELVETICA_BOLD);
@@ -276,15 +272,6 @@ void OV_Parameters::buildDelayAndRoom() {
     depthSlider = makeSlider(515, 221, 140, 16, 0, 100, 1, depth_cb, this);
     depthInput = makeField<Fl_Int_Input>(660, 218, 35, 20, "50", FL_WHITE, brown, depthInput_cb, this);
     colorSlider = makeSlider(515, 277, 140, 16, 0, 3, 1, color_cb, this);
-    for (Fl_Widget* wgt : {static_cast<Fl_Widget*>(smallRoomCheck), static_cast<Fl_Widget*>(mediumRoomCheck),
-                           static_cast<Fl_Widget*>(timeSlider), static_cast<Fl_Widget*>(depthSlider),
-                           static_cast<Fl_Widget*>(colorSlider)})
-        wgt->deactivate();
-    for (Fl_Widget* wgt : {static_cast<Fl_Widget*>(smallRoomCheck), static_cast<Fl_Widget*>(mediumRoomCheck),
-                           static_cast<Fl_Widget*>(timeSlider), static_cast<Fl_Widget*>(timeInput),
-                           static_cast<Fl_Widget*>(depthSlider), static_cast<Fl_Widget*>(depthInput),
-                           static_cast<Fl_Widget*>(colorSlider)})
-        wgt->hide();
 }
 
 // The controls as the default block sets them; the engine already holds the
@@ -325,7 +312,9 @@ void OV_Parameters::setInitialState() {
         rightCategoryMemory[c] = memory[1][c];
     }
     leftCategoryBase = rightCategoryBase = 0;
-    // The read-outs were created with the texts of this state.
+    // The read-outs were created with the texts of this state; the Stereo
+    // Cabs controls show, the fine delay fields and the room controls hide.
+    showModeControls();
 }
 
 OV_Parameters::~OV_Parameters() {
