@@ -160,6 +160,13 @@ TtyBackend::Port* TtyBackend::port(FT_HANDLE handle) const {
     return nullptr;
 }
 
+TtyBackend::Port* TtyBackend::portOn(const std::string& path) const {
+    for (Port* p : open_) {
+        if (p->path == path) return p;
+    }
+    return nullptr;
+}
+
 FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
     if (!handle || !arg) return FT_INVALID_PARAMETER;
     *handle = nullptr;
@@ -173,9 +180,7 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
     for (const TtyDevice& dev : allDevices()) {
         if (!matches(dev, arg, flags)) continue;
         result = FT_DEVICE_NOT_OPENED;
-        bool busy = false;
-        for (Port* p : open_) busy = busy || p->path == dev.path;   // one handle per device
-        if (busy) continue;
+        if (portOn(dev.path)) continue;     // one handle per device
         int fd = ::open(dev.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             if (errno == EACCES || errno == EPERM) {
@@ -207,9 +212,7 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
 FT_STATUS TtyBackend::createDeviceInfoList(DWORD* count) {
     listed_ = allDevices();
     for (const TtyDevice& dev : listed_) {
-        bool mine = false;
-        for (Port* p : open_) mine = mine || p->path == dev.path;
-        if (mine || reportedAtOpen_.count(dev.path)) continue;   // said once per enumeration
+        if (portOn(dev.path) || reportedAtOpen_.count(dev.path)) continue;   // said once per enumeration
         if (access(dev.path.c_str(), R_OK | W_OK) != 0 && errno == EACCES) reportNoPermission(dev);
     }
     if (count) *count = static_cast<DWORD>(listed_.size());
@@ -222,12 +225,7 @@ FT_STATUS TtyBackend::getDeviceInfoDetail(DWORD index, std::string& serial, std:
     const TtyDevice& dev = listed_[index];
     serial = dev.serial;
     description = dev.description;
-    if (handle) {
-        *handle = nullptr;
-        for (Port* p : open_) {
-            if (p->path == dev.path) *handle = p;
-        }
-    }
+    if (handle) *handle = portOn(dev.path);
     return FT_OK;
 }
 

@@ -54,6 +54,7 @@ private:
     static bool matches(const TtyDevice& dev, const char* arg, DWORD flags);
     std::set<std::string> reportedAtOpen_;  // devices refused for permissions by the last open by description
     Port* port(FT_HANDLE handle) const;
+    Port* portOn(const std::string& path) const;   // the open port of a device, if any
     std::vector<TtyDevice> listed_;     // the list of the last FT_CreateDeviceInfoList
     std::vector<Port*> open_;
     // The rate last set per device: like the bridge chip, a device keeps it
