@@ -15,12 +15,12 @@ FakeFtdi::Bytes FakeFtdi::written() const {
     return all;
 }
 
-bool FakeFtdi::isOpen(FT_HANDLE handle) const {
-    for (size_t i : open_) {
-        if (handle == static_cast<const void*>(&tokens_[i])) return true;
-    }
-    return false;
+std::vector<size_t>::const_iterator FakeFtdi::slotOf(FT_HANDLE handle) const {
+    return std::find_if(open_.begin(), open_.end(),
+                        [&](size_t i) { return handle == static_cast<const void*>(&tokens_[i]); });
 }
+
+bool FakeFtdi::isOpen(FT_HANDLE handle) const { return slotOf(handle) != open_.end(); }
 
 void FakeFtdi::deliverDue() {
     Clock::time_point now = Clock::now();
@@ -152,13 +152,10 @@ FT_STATUS FakeFtdi::getStatus(FT_HANDLE handle, DWORD* rx, DWORD* tx, DWORD* eve
 
 FT_STATUS FakeFtdi::close(FT_HANDLE handle) {
     calls.push_back("close");
-    for (auto it = open_.begin(); it != open_.end(); ++it) {
-        if (handle == static_cast<void*>(&tokens_[*it])) {
-            open_.erase(it);
-            return FT_OK;
-        }
-    }
-    return FT_INVALID_HANDLE;
+    auto slot = slotOf(handle);
+    if (slot == open_.end()) return FT_INVALID_HANDLE;
+    open_.erase(slot);
+    return FT_OK;
 }
 
 void FakeFtdi::waitForData(FT_HANDLE, int timeoutMs) {

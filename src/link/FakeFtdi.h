@@ -70,6 +70,7 @@ private:
         Clock::time_point due;
         Bytes bytes;
     };
+    std::vector<size_t>::const_iterator slotOf(FT_HANDLE handle) const;   // its place in open_, or end
     bool isOpen(FT_HANDLE handle) const;
     void deliverDue();
     std::vector<size_t> open_;          // device indices; handle = &tokens_[index]
