@@ -12,6 +12,9 @@ namespace {
 
 const char* const pedalDescription = "Kestrova Drevani";
 const int pollSliceMs = 5;      // longest block on the device between two event checks
+// The second line of a failed write's report, in its two wordings.
+const char* const writtenText = "Number of bytes written : %d \n\n";
+const char* const getWrittenText = "Number of bytes get written : %d \n\n";
 
 int64_t monotonicMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -83,6 +86,20 @@ bool OV_UsbController::purge() {
 int OV_UsbController::resultOf(FT_STATUS st, uint32_t moved) const {
     if (st != FT_OK) return static_cast<int>(st);
     return moved > 0 ? static_cast<int>(moved) : NothingMoved;
+}
+
+int OV_UsbController::writeAll(const void* data, uint32_t n, const char* failedText, const char* countText) {
+    byteCount = 0;
+    DWORD written = 0;
+    status = FT_Write(handle, const_cast<void*>(data), n, &written);
+    byteCount = written;
+    if (status == FT_OK && byteCount == n) return 0;
+    int result = resultOf(status, byteCount);
+    std::printf(failedText, static_cast<int>(status));
+    std::printf(countText, static_cast<int>(byteCount));
+    purge();
+    closeDevice();
+    return result;
 }
 
 void OV_UsbController::setProgress(float value) {
@@ -261,18 +278,8 @@ int OV_UsbController::storePreset(int index, const uint8_t* params, const uint8_
     buffer[0] = presetAddress[index] | 0x10;
     std::memcpy(buffer + 1, params, 12);
     std::memcpy(buffer + 13, title, 12);
-    byteCount = 0;
-    DWORD written = 0;
-    status = FT_Write(handle, buffer, 25, &written);
-    byteCount = written;
-    if (status != FT_OK || byteCount != 25) {
-        int result = resultOf(status, byteCount);
-        std::printf("Sending parameters data FAILED, error code : %d \n", static_cast<int>(status));
-        std::printf("Number of bytes get written : %d \n\n", static_cast<int>(byteCount));
-        purge();
-        closeDevice();
-        return result;
-    }
+    int failed = writeAll(buffer, 25, "Sending parameters data FAILED, error code : %d \n", getWrittenText);
+    if (failed) return failed;
     std::printf("Sending parameters & title data successful (%d bytes written).\n", 25);
     setProgress(25);
 
@@ -300,18 +307,8 @@ int OV_UsbController::storePreset(int index, const uint8_t* params, const uint8_
 
     pause(0.1);     // the pedal settles before the image; no events meanwhile
 
-    byteCount = 0;
-    written = 0;
-    status = FT_Write(handle, const_cast<uint8_t*>(image), 512, &written);
-    byteCount = written;
-    if (status != FT_OK || byteCount != 512) {
-        int result = resultOf(status, byteCount);
-        std::printf("Write Data (Store) FAILED, error code : %d \n", static_cast<int>(status));
-        std::printf("Number of bytes written : %d \n\n", static_cast<int>(byteCount));
-        purge();
-        closeDevice();
-        return result;
-    }
+    failed = writeAll(image, 512, "Write Data (Store) FAILED, error code : %d \n", writtenText);
+    if (failed) return failed;
     std::printf("Write Data (Store) successful (%d bytes written).\n", 512);
     setProgress(50);
 
@@ -343,18 +340,8 @@ int OV_UsbController::storePreset(int index, const uint8_t* params, const uint8_
 
 int OV_UsbController::writePreview(const uint8_t* image) {
     if (!openBySerial(true)) return static_cast<int>(status);
-    byteCount = 0;
-    DWORD written = 0;
-    status = FT_Write(handle, const_cast<uint8_t*>(image), 512, &written);
-    byteCount = written;
-    if (status != FT_OK || byteCount != 512) {
-        int result = resultOf(status, byteCount);
-        std::printf("Write Data (Preview) FAILED, error code : %d \n", static_cast<int>(status));
-        std::printf("Number of bytes written : %d \n\n", static_cast<int>(byteCount));
-        purge();
-        closeDevice();
-        return result;
-    }
+    int failed = writeAll(image, 512, "Write Data (Preview) FAILED, error code : %d \n", writtenText);
+    if (failed) return failed;
     std::printf("Write Data (Preview) successful (%d bytes written).\n", 512);
     std::printf("Verification is not done.\n\n");
     closeDevice();
@@ -365,18 +352,8 @@ int OV_UsbController::oneByte(uint8_t command, uint8_t value) {
     if (!openBySerial(false)) return static_cast<int>(status);
     buffer[0] = command;
     buffer[1] = value;
-    byteCount = 0;
-    DWORD written = 0;
-    status = FT_Write(handle, buffer, 2, &written);
-    byteCount = written;
-    if (status != FT_OK || byteCount != 2) {
-        int result = resultOf(status, byteCount);
-        std::printf("Write 'OneByte' command FAILED, error code : %d \n", static_cast<int>(status));
-        std::printf("Number of bytes get written : %d \n\n", static_cast<int>(byteCount));
-        purge();
-        closeDevice();
-        return result;
-    }
+    int failed = writeAll(buffer, 2, "Write 'OneByte' command FAILED, error code : %d \n", getWrittenText);
+    if (failed) return failed;
     std::printf("Write 'OneByte' command sucessful (%d bytes written).\n", 2);
     closeDevice();
     return 0;
@@ -388,18 +365,8 @@ int OV_UsbController::writePage(unsigned address, const uint8_t* page) {
     buffer[1] = static_cast<uint8_t>(address & 0xFF);
     buffer[2] = static_cast<uint8_t>((address >> 8) & 0xFF);
     std::memcpy(buffer + 3, page, 64);
-    byteCount = 0;
-    DWORD written = 0;
-    status = FT_Write(handle, buffer, 67, &written);
-    byteCount = written;
-    if (status != FT_OK || byteCount != 67) {
-        int result = resultOf(status, byteCount);
-        std::printf("Sending page data FAILED, error code : %d \n", static_cast<int>(status));
-        std::printf("Number of bytes get written : %d \n\n", static_cast<int>(byteCount));
-        purge();
-        closeDevice();
-        return result;
-    }
+    int failed = writeAll(buffer, 67, "Sending page data FAILED, error code : %d \n", getWrittenText);
+    if (failed) return failed;
     std::printf("Sending page data successful (%d bytes written).\n", 67);
 
     uint32_t queued = 0;
@@ -430,17 +397,8 @@ int OV_UsbController::writePage(unsigned address, const uint8_t* page) {
 OV_UsbController::SendOutcome OV_UsbController::sendOneMessage(uint8_t value) {
     if (!openBySerial(false)) return NotOpened;
     buffer[0] = value;
-    byteCount = 0;
-    DWORD written = 0;
-    status = FT_Write(handle, buffer, 1, &written);
-    byteCount = written;
-    if (status != FT_OK || byteCount != 1) {
-        std::printf("Write 'Send One Message' command FAILED, error code : %d \n", static_cast<int>(status));
-        std::printf("Number of bytes get written : %d \n\n", static_cast<int>(byteCount));
-        purge();
-        closeDevice();
+    if (writeAll(buffer, 1, "Write 'Send One Message' command FAILED, error code : %d \n", getWrittenText))
         return NotWritten;
-    }
     std::printf("Write 'Send One Message' command sucessful (%d bytes written).\n", 1);
     closeDevice();
     return Written;

@@ -67,6 +67,10 @@ private:
     bool openBySerial(bool quietError);
     bool purge();
     int resultOf(FT_STATUS st, uint32_t moved) const;
+    // Writes n bytes in one call; 0 when all of them went. Otherwise prints
+    // failedText (given the status) and countText (given the bytes moved),
+    // purges, closes the device and returns the non-zero result code.
+    int writeAll(const void* data, uint32_t n, const char* failedText, const char* countText);
     bool waitForReply(uint32_t wanted, int limitSeconds, uint32_t& queued);
     bool readReply(uint8_t command, uint32_t size, const ReplyTexts& texts, bool showProgress);
     void setProgress(float value);
