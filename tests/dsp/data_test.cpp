@@ -11,6 +11,7 @@
 #include "FactoryBank.h"
 #include "SpeakerDesign.h"
 #include "sound/SoundEngine.h"
+#include "sound/Speakers.h"
 
 TEST(Data, TheEditorFindsEveryCoreFileComplete) {
     SoundEngine engine(DSP_BIN_DIR);
@@ -29,8 +30,8 @@ TEST(Data, FactoryBankHoldsEightValidPresets) {
     SoundEngine engine(DSP_BIN_DIR);
     for (int p = 0; p < 8; ++p) {
         const uint8_t* block = reinterpret_cast<const uint8_t*>(text.data()) + 12 * p;
-        EXPECT_TRUE(factory::selectableSpeaker(block[1])) << p;
-        EXPECT_TRUE(factory::selectableSpeaker(block[2])) << p;
+        EXPECT_TRUE(isSelectableSpeaker(block[1])) << p;
+        EXPECT_TRUE(isSelectableSpeaker(block[2])) << p;
         // Applying the block keeps it as it is: nothing had to be clamped or mapped.
         engine.apply(block);
         for (int i = 0; i < 12; ++i) EXPECT_EQ(engine.params()[i], block[i]) << "preset " << p << " byte " << i;

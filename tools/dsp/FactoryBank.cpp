@@ -4,29 +4,19 @@
 #include <cstring>
 #include <sstream>
 
+#include "sound/Params.h"
+#include "sound/Speakers.h"
+
 namespace factory {
 namespace {
 
-struct Field {
-    const char* name;
-    int max;
-};
-const Field kFields[12] = {
-    {"Flags", 255}, {"Speaker_L", 77}, {"Speaker_R", 77}, {"Mic_L", 62}, {"Mic_R", 62},
-    {"Volume_L", 200}, {"Volume_R", 200}, {"Blend_L", 100}, {"Blend_R", 100},
-    {"Delay", 250}, {"Time", 100}, {"Depth", 100},
+// Field names in block order; the ranges are the editor's (sound/Params.h).
+const char* const kFields[ParamCount] = {
+    "Flags", "Speaker_L", "Speaker_R", "Mic_L", "Mic_R", "Volume_L", "Volume_R",
+    "Blend_L", "Blend_R", "Delay", "Time", "Depth",
 };
 
 }  // namespace
-
-bool selectableSpeaker(int b) {
-    static const int bytes[] = {2, 3, 6, 7, 10, 11, 14, 15, 18, 19, 23, 24, 27, 28, 31, 32, 35, 36, 39, 40,
-                                42, 43, 46, 47, 50, 51, 54, 55, 58, 59, 61, 62, 64, 65, 66, 68, 69, 70,
-                                72, 73, 74, 76, 77};
-    for (int v : bytes)
-        if (v == b) return true;
-    return false;
-}
 
 bool parse(const std::string& text, std::vector<Preset>& presets, std::string& error) {
     presets.clear();
@@ -56,23 +46,23 @@ bool parse(const std::string& text, std::vector<Preset>& presets, std::string& e
             const size_t eq = item.find('=');
             int index = -1;
             for (int i = 0; i < 12; ++i)
-                if (eq != std::string::npos && item.compare(0, eq, kFields[i].name) == 0 &&
-                    std::strlen(kFields[i].name) == eq)
+                if (eq != std::string::npos && item.compare(0, eq, kFields[i]) == 0 &&
+                    std::strlen(kFields[i]) == eq)
                     index = i;
             if (index < 0) return fail("unknown field \"" + item + "\"");
             char* end = nullptr;
             const long v = std::strtol(item.c_str() + eq + 1, &end, 0);
-            if (*end != '\0' || eq + 1 == item.size() || v < 0 || v > kFields[index].max)
+            if (*end != '\0' || eq + 1 == item.size() || v < 0 || v > paramMax(index, 0))
                 return fail("bad value in \"" + item + "\"");
             if (given[index]) return fail("field given twice in \"" + item + "\"");
             given[index] = true;
             p.block[index] = static_cast<uint8_t>(v);
         }
         for (int i = 0; i < 12; ++i)
-            if (!given[i]) return fail(std::string("missing field ") + kFields[i].name);
-        if (!selectableSpeaker(p.block[1]) || !selectableSpeaker(p.block[2]))
+            if (!given[i]) return fail(std::string("missing field ") + kFields[i]);
+        if (!isSelectableSpeaker(p.block[Speaker_L]) || !isSelectableSpeaker(p.block[Speaker_R]))
             return fail("a speaker byte names no selectable speaker");
-        if ((p.block[0] & 0x40) && p.block[9] > 100) return fail("an ultra-short Delay runs 0..100");
+        if (p.block[Delay] > paramMax(Delay, p.block[Flags])) return fail("an ultra-short Delay runs 0..100");
         presets.push_back(p);
     }
     if (presets.size() != kPresets) {

@@ -24,6 +24,5 @@ struct Preset {
 
 bool parse(const std::string& text, std::vector<Preset>& presets, std::string& error);
 void bank(const std::vector<Preset>& presets, uint8_t out[kBankBytes]);
-bool selectableSpeaker(int byte);
 
 }  // namespace factory
