@@ -4,6 +4,8 @@
 #include <complex>
 #include <sstream>
 
+#include "sound/CoreFiles.h"
+
 namespace speakers {
 namespace {
 
@@ -54,9 +56,10 @@ bool parseSection(const std::string& text, Section& s, std::string& why) {
 
 }  // namespace
 
+// The record counts the editor reads (sound/CoreFiles.h).
 int setSize(const std::string& set) {
-    if (set == "gbss" || set == "gbso") return 30;
-    if (set == "gms") return 13;
+    if (set == "gbss" || set == "gbso") return GuitarBassRecords;
+    if (set == "gms") return GearMiscRecords;
     return 0;
 }
 
