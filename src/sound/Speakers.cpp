@@ -59,17 +59,10 @@ const int recordOf[SpeakerTableSize] = {
 
 }  // namespace
 
-// Entries of unselectable bytes are 0, as the record files expect.
-const int speakerRecordIndex[SpeakerTableSize] = {
-    0, 0, 0, 1, 0, 0, 2, 3, 0, 0,
-    4, 5, 0, 0, 6, 7, 0, 0, 8, 9,
-    0, 0, 0, 10, 11, 0, 0, 12, 13, 0,
-    0, 14, 15, 0, 0, 16, 17, 0, 0, 18,
-    19, 0, 20, 21, 0, 0, 22, 23, 0, 0,
-    24, 25, 0, 0, 26, 27, 0, 0, 28, 29,
-    0, 0, 1, 0, 2, 3, 4, 0, 5, 6,
-    7, 0, 8, 9, 10, 0, 11, 12,
-};
+int speakerRecordIndex(int b)
+{
+    return isSelectableSpeaker(b) ? recordOf[b] : 0;
+}
 
 const SpeakerMenuList& speakerMenu(SpeakerCategory category) { return menus[category]; }
 

@@ -38,7 +38,7 @@ SpeakerCategory speakerCategory(int speakerByte);
 bool isSelectableSpeaker(int speakerByte);
 
 // Record number in the speaker's coefficient set; 0 for unselectable bytes.
-extern const int speakerRecordIndex[SpeakerTableSize];
+int speakerRecordIndex(int speakerByte);
 
 // Bytes above 60 (Gears and Misc) use the gears-and-misc set and have no
 // cabinet type; the others use the sealed or opened set by the cabinet bit.

@@ -241,7 +241,7 @@ TEST_F(Engine, EverySelectableByteLoadsItsRecord)
             engine.setCabinet(LeftSide, opened);
             engine.loadSpeaker(LeftSide, b);
             int set = !speakerHasCabinet(b) ? GearMisc : opened ? Open : Sealed;
-            ASSERT_TRUE(slotHolds(img(), 1, FilterLFile, set, speakerRecordIndex[b])) << b;
+            ASSERT_TRUE(slotHolds(img(), 1, FilterLFile, set, speakerRecordIndex(b))) << b;
             EXPECT_EQ(engine.params()[Speaker_L], b);
         }
     }

@@ -22,12 +22,12 @@ TEST(Speakers, MenuNumberingGivesTheSelectableBytesAndRecords)
         EXPECT_EQ(speakerLabel(b) != nullptr, listed) << b;     // from the menu lists
         if (!listed) {
             if (b < SpeakerTableSize) {
-                EXPECT_EQ(speakerRecordIndex[b], 0) << b;
+                EXPECT_EQ(speakerRecordIndex(b), 0) << b;
             }
             continue;
         }
         ++n;
-        EXPECT_EQ(speakerRecordIndex[b], speakerHasCabinet(b) ? guitarBass++ : gearMisc++) << b;
+        EXPECT_EQ(speakerRecordIndex(b), speakerHasCabinet(b) ? guitarBass++ : gearMisc++) << b;
         CategoryMemory memory;      // byte -> menu position -> byte
         memory.remember(1, b);
         EXPECT_EQ(memory.speakerFor(1, speakerCategory(b)), b);
