@@ -98,6 +98,7 @@ public:
     void writeRoomAddresses();
     void writeTime();
     void writeColor();
+    void writeLeftToneAndGain();
     void rebuildSc();
     void rebuildSm();
     void mirrorSide(int from);
@@ -137,7 +138,7 @@ SoundEngineImpl::SoundEngineImpl(const std::string& binDir)
 
 const SpeakerRecord& SoundEngineImpl::recordFor(int side, int b) const
 {
-    int r = speakerRecordIndex[b];
+    int r = speakerRecordIndex(b);
     if (!speakerHasCabinet(b)) return files.gearMiscSet[r];
     uint8_t bit = side ? FlagRightOpen : FlagLeftOpen;
     return (p[Flags] & bit) ? files.openSet[r] : files.sealedSet[r];
@@ -251,15 +252,18 @@ void SoundEngineImpl::writeColor()
     }
 }
 
+// The left tone and speaker gain into the core of the mode just entered.
+void SoundEngineImpl::writeLeftToneAndGain()
+{
+    writeToneWords(0);
+    writeC16(sideCore(0)[gainWord[0]], m.speakerGainL);
+}
+
 // Entering Stereo Cabs: left tone and gain, both blends and volumes. The right
 // tone and gain and the delay addresses are kept current at all times.
 void SoundEngineImpl::rebuildSc()
 {
-    const ToneStage& t = m.toneL;
-    writeC16(sc[1], t.k);
-    writeC16(sc[2], t.diff);
-    writeC16(sc[3], t.highGain);
-    writeC16(sc[4], m.speakerGainL);
+    writeLeftToneAndGain();
     for (int side = 0; side < 2; ++side) {
         writeCabsBlend(side);
         writeCabsVolume(side);
@@ -270,11 +274,7 @@ void SoundEngineImpl::rebuildSc()
 // tap addresses are kept by the SIZE computation.
 void SoundEngineImpl::rebuildSm()
 {
-    const ToneStage& t = m.toneL;
-    writeC16(sm[1], t.k);
-    writeC16(sm[2], t.diff);
-    writeC16(sm[3], t.highGain);
-    writeC16(sm[4], m.speakerGainL);
+    writeLeftToneAndGain();
     writeRoomLevels(0, rebuildTail, false);
     writeRoomLevels(1, rebuildTail, false);
     writeTime();
