@@ -1,14 +1,14 @@
+// Before the toolkit headers: X11 defines BadName, a name PresetFiles.h uses.
+#include "presets/PresetFiles.h"
 #include "shell/TextBoard.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Menu_Item.H>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <unistd.h>
 
 #include "shell/dialogs.h"
 #include "shell/platform.h"
@@ -50,29 +50,6 @@ std::string logFilePath(const std::string& folder, const struct tm& when) {
     return folder + "/" + name;
 }
 
-bool writeReplacing(const std::string& path, const char* text, size_t length) {
-    std::string temporary = path + ".tmp";
-    FILE* file = fopen(temporary.c_str(), "wb");
-    if (!file) return false;
-    bool ok = fwrite(text, 1, length, file) == length;
-    ok = (fflush(file) == 0) && ok;
-    ok = (fclose(file) == 0) && ok;
-    if (ok) ok = rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) remove(temporary.c_str());
-    return ok;
-}
-
-// The toolkit's message boxes read "@" as the start of a symbol; a path is
-// shown as it is by doubling each one.
-static std::string shownAsIs(const std::string& text) {
-    std::string shown;
-    for (char c : text) {
-        if (c == '@') shown += '@';
-        shown += c;
-    }
-    return shown;
-}
-
 void saveLog(TextBoard* board) {
     time_t now = time(nullptr);
     struct tm when = *localtime(&now);
@@ -81,12 +58,12 @@ void saveLog(TextBoard* board) {
 
     Fl_Text_Buffer* buffer = board->textBuffer;
     char* text = buffer->text_range(0, buffer->length());
-    bool ok = writeReplacing(path, text, strlen(text));
+    bool ok = presetfiles::writeFileAtomically(path, text, strlen(text));
     free(text);
 
     if (!ok) {
         dialogs::alert("The status records could not be written to a log file.\n\nFile location : %s",
-                       shownAsIs(path).c_str());
+                       presetfiles::doubleAtSigns(path).c_str());
         return;
     }
     if (folder == platform::env("USERPROFILE") + "/Desktop")
@@ -95,7 +72,7 @@ void saveLog(TextBoard* board) {
     else
         dialogs::message(
             "Status records have been successfully written to a log file.\n\nFile location : %s",
-            shownAsIs(folder).c_str());
+            presetfiles::doubleAtSigns(folder).c_str());
 }
 
 }  // namespace statuslog

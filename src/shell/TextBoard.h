@@ -25,10 +25,6 @@ namespace statuslog {
 // "<folder>/Orvella_Log_DD-MM-YYYY_at_HH.MM.SS.log" for the given local time.
 std::string logFilePath(const std::string& folder, const struct tm& when);
 
-// Writes text to path through a temporary file in the same folder, then
-// renames it over path. Returns false (leaving any earlier file intact) on failure.
-bool writeReplacing(const std::string& path, const char* text, size_t length);
-
 // Saves the board's whole text to the desktop folder and tells the user where
 // it went, or names the path in an alert when it could not be written.
 void saveLog(TextBoard* board);
