@@ -24,8 +24,6 @@ void makeDataFolders(const std::string& homeDrive) {
 
 void makeDataFolders() { makeDataFolders(platform::env("HOMEDRIVE")); }
 
-std::string presetFolder() { return platform::env("HOMEDRIVE") + "/Kestrova//Orvella/presets/"; }
-
 void fillToneChartSpeakers(int speakers[78]) {
     std::memset(speakers, 2, 78 * sizeof(int));
     static const struct {

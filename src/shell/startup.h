@@ -10,8 +10,6 @@
 void makeDataFolders();
 // The same for an explicit drive/home folder; used by makeDataFolders().
 void makeDataFolders(const std::string& homeDrive);
-// The preset folder, with its trailing slash.
-std::string presetFolder();
 
 // Speaker number of each tone-chart entry; 0x02020202 marks an entry without one.
 void fillToneChartSpeakers(int speakers[78]);
