@@ -10,6 +10,7 @@
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
+#include "presets/PresetFiles.h"
 #include "presets/TransportActions.h"
 #include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
@@ -28,17 +29,6 @@ const char* const masterProblem =
     " The file maybe corrupted or is missing.\n"
     " Try re-installing this software to solve this problem.\n\n"
     " " SUPPORT_LINE;
-
-// Reads exactly 192 bytes; a missing, short or longer file is refused, so no
-// byte that did not come from the file can reach the pedal.
-bool readMaster(const char* path, uint8_t bank[192]) {
-    FILE* file = fopen(path, "rb");
-    if (!file) return false;
-    size_t got = fread(bank, 1, 192, file);
-    bool exact = got == 192 && fgetc(file) == EOF;
-    fclose(file);
-    return exact;
-}
 
 }  // namespace
 
@@ -65,9 +55,11 @@ void Orvella::factoryReset() {
     Fl_Progress* bar = usb->progress;
     char path[64];
     snprintf(path, sizeof path, "%s/factoryset.fap", "bin");
-    uint8_t bank[192];
+    uint8_t bank[presetfiles::BankSize];
     bool ok = false;
-    bool haveMaster = readMaster(path, bank);
+    // Only a file of exactly one bank is taken, so no byte that did not come
+    // from it can reach the pedal.
+    bool haveMaster = presetfiles::readBank(path, bank, nullptr, nullptr) == presetfiles::BankStatus::Ok;
     if (!haveMaster) {
         dialogs::alert("%s", masterProblem);
     } else {
