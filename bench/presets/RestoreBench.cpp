@@ -3,7 +3,7 @@
 // pauses the pedal needs (0.1 s before each image, 0.25 s after each preset).
 //
 //   xvfb-run -a build-presets/bench/presets/presets_restore_bench [runs]
-#include "../../tests/presets/PedalProcess.h"
+#include "TestPedal.h"
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
 
@@ -21,9 +21,14 @@ int main(int argc, char** argv) {
     int runs = argc > 1 ? std::atoi(argv[1]) : 3;
     gui::TestEnvironment env;
     gui::RecordingDialogs dialogs;
-    presettest::PedalProcess pedal(env.pedals, "VPBENCH0001", {"--wire-speed"});
-    if (!pedal.ready()) {
-        std::fprintf(stderr, "the virtual pedal did not start\n");
+    testpedal::PedalFolder pedals;
+    testpedal::PedalOptions options;
+    options.serial = "VPBENCH0001";
+    options.wireSpeed = true;
+    testpedal::VirtualPedal pedal(pedals, options);
+    std::string error;
+    if (!pedal.start(&error)) {
+        std::fprintf(stderr, "the virtual pedal did not start: %s\n", error.c_str());
         return 1;
     }
     std::unique_ptr<Orvella> window = env.openWindow();

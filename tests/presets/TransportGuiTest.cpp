@@ -1,8 +1,8 @@
 // The pedal's eight presets through the real window and a virtual pedal on a
 // pseudo-terminal: selection, title, READ, WRITE with verification and
 // retry, BACKUP and RESTORE, and what each failure shows.
-#include "PedalProcess.h"
 #include "PresetsGui.h"
+#include "TestPedal.h"
 
 #include "editor/Slider.h"
 #include "editor/TextInput.h"
@@ -50,8 +50,13 @@ protected:
         for (int i = 0; i < 8; ++i) bank += title("Factory " + std::to_string(i + 1));
         std::string factory = env->root + "/factory.bank";
         ASSERT_TRUE(gui::TestEnvironment::writeFile(factory, bank));
-        pedal.reset(new PedalProcess(env->pedals, "VP00000001", {"--factory", factory}));
-        ASSERT_TRUE(pedal->ready());
+        pedals.reset(new testpedal::PedalFolder());
+        testpedal::PedalOptions options;
+        options.serial = "VP00000001";
+        options.factory = factory;
+        pedal.reset(new testpedal::VirtualPedal(*pedals, options));
+        std::string error;
+        ASSERT_TRUE(pedal->start(&error)) << error;
         window = env->openWindow();
         installCallbacks(*window);
         ASSERT_TRUE(window->transportPanel->active()) << log();
@@ -61,6 +66,7 @@ protected:
     void TearDown() override {
         window.reset();
         pedal.reset();                              // stopped before its folder goes
+        pedals.reset();
         PresetsGui::TearDown();
     }
 
@@ -94,7 +100,7 @@ protected:
     }
     std::vector<uint8_t> pedalBank() const {
         uint8_t bank[192];
-        pedal->state().bank(bank);
+        pedalState().bank(bank);
         return bytesOf(bank, 192);
     }
 
@@ -114,11 +120,30 @@ protected:
     }
     int stores() const {
         int n = 0;
-        for (const std::string& c : pedal->commands()) n += c.rfind("store-image", 0) == 0;
+        for (const testpedal::LoggedCommand& c : pedal->commands()) n += c.name == "store-image";
         return n;
     }
+    PedalState pedalState() const {
+        PedalState s;
+        EXPECT_TRUE(pedal->state(s));
+        return s;
+    }
+    // A preview gets no reply, so the editor moves on before the pedal has
+    // taken it: wait (at most ten seconds, for a busy machine) until the pedal
+    // plays this image.
+    bool waitUntilPlaying(const uint8_t* image) const {
+        for (int i = 0; i < 1000; ++i) {
+            PedalState s;
+            if (pedal->state(s) && std::memcmp(s.playing, image, 512) == 0) return true;
+            usleep(10000);
+        }
+        return false;
+    }
+    // The same for the command log: true once it holds count commands.
+    bool waitForCommands(size_t count) const { return pedal->waitForCommands(count).size() >= count; }
 
-    std::unique_ptr<PedalProcess> pedal;
+    std::unique_ptr<testpedal::PedalFolder> pedals;  // ORVELLA_PEDAL_DIR while the pedal runs
+    std::unique_ptr<testpedal::VirtualPedal> pedal;
     std::string logAtStart;
 };
 
@@ -196,7 +221,7 @@ void snapshot_cb(void* data) {
 }
 
 TEST_F(Transport, ControlsThatCouldStartAnotherExchangeWaitForTheAction) {
-    pedal->setFaults("slow-reply=0.4");
+    ASSERT_TRUE(pedal->setFaults({"slow-reply=0.4"}));
     // Events are dispatched synchronously here, so a timeout due at once runs
     // at the first event check inside the action, whatever the machine's load.
     Snapshot during(window.get());
@@ -256,7 +281,7 @@ TEST_F(Transport, WriteStoresTheDashboardsImageAndVerifies) {
     selectPreset(3);
     press(panel().writeButton);
 
-    PedalState state = pedal->state();
+    PedalState state = pedalState();
     EXPECT_EQ(bytesOf(state.presets[3].params, 12), record(6));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[3].title), 12), "Stored here ");
     EXPECT_EQ(bytesOf(state.presets[3].image, 512), bytesOf(window->dashboard->image(), 512));
@@ -285,13 +310,13 @@ TEST_F(Transport, ATitleEnteredDuringAWriteWaitsForTheNextWrite) {
     panel().showTitle(reinterpret_cast<const uint8_t*>("Before      "));
     window->presetPanel->addPreset("Local");
     window->presetPanel->presetChoice->value(0);
-    pedal->setFaults("slow-reply=0.3");
+    ASSERT_TRUE(pedal->setFaults({"slow-reply=0.3"}));
     TypeTitle typing{window.get()};
     Fl::add_timeout(0.0, typeTitle_cb, &typing);    // at the first event check inside the write
     press(panel().writeButton);
     ASSERT_TRUE(typing.done);
 
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(pedal->state().presets[0].title), 12), "Before      ");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(pedalState().presets[0].title), 12), "Before      ");
     EXPECT_EQ(std::string(panel().title, 12), "During      ");
     EXPECT_EQ(progressLabel(), "Write complete");
     EXPECT_EQ(newLines(), (std::vector<std::string>{"Write operation to Preset 1 OK (verified).",
@@ -309,7 +334,7 @@ TEST_F(Transport, WriteWithTheLeftSoloFoldsTheRightSideOnly) {
     std::vector<uint8_t> shown = dashboardParams();
     press(panel().writeButton);
 
-    std::vector<uint8_t> stored = bytesOf(pedal->state().presets[0].params, 12);
+    std::vector<uint8_t> stored = bytesOf(pedalState().presets[0].params, 12);
     EXPECT_EQ(stored[Speaker_R], shown[Speaker_L]);
     EXPECT_EQ(stored[Mic_R], shown[Mic_L]);
     EXPECT_EQ(stored[Flags] & FlagRightOpen, FlagRightOpen);
@@ -317,7 +342,7 @@ TEST_F(Transport, WriteWithTheLeftSoloFoldsTheRightSideOnly) {
 }
 
 TEST_F(Transport, ACorruptedFirstEchoIsRetriedSilently) {
-    pedal->setFaults("corrupt-echo");
+    ASSERT_TRUE(pedal->setFaults({"corrupt-echo"}));
     press(panel().writeButton);
     EXPECT_EQ(progressLabel(), "Write complete");
     EXPECT_EQ(dialogs->entries.size(), 0u);
@@ -325,7 +350,7 @@ TEST_F(Transport, ACorruptedFirstEchoIsRetriedSilently) {
 }
 
 TEST_F(Transport, AnEchoCorruptedEveryTimeEndsInTheErrorsAlert) {
-    pedal->setFaults("corrupt-echo-always");
+    ASSERT_TRUE(pedal->setFaults({"corrupt-echo-always"}));
     press(panel().writeButton);
     std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
     ASSERT_EQ(alerts.size(), 2u);
@@ -340,7 +365,7 @@ TEST_F(Transport, AnEchoCorruptedEveryTimeEndsInTheErrorsAlert) {
 }
 
 TEST_F(Transport, AStoreThatFailsOutrightShowsBothAlertsAndFourLines) {
-    pedal->setFaults("no-reply");
+    ASSERT_TRUE(pedal->setFaults({"no-reply"}));
     std::vector<uint8_t> before = dashboardParams();
     press(panel().writeButton);
     std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
@@ -356,7 +381,7 @@ TEST_F(Transport, AStoreThatFailsOutrightShowsBothAlertsAndFourLines) {
 
 TEST_F(Transport, APedalUnpluggedDuringReadEndsInTheFailureTail) {
     std::vector<uint8_t> before = dashboardParams();
-    pedal->setFaults("unplug");
+    ASSERT_TRUE(pedal->setFaults({"unplug"}));
     selectPreset(4);
     press(panel().readButton);
     EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
@@ -411,7 +436,7 @@ TEST_F(Transport, BackupThenRestoreBringsAllEightPresetsBack) {
 // Unplugs the pedal once the first preset of a restore is stored and verified.
 struct UnplugAfterFirst {
     Orvella* app;
-    PedalProcess* pedal;
+    testpedal::VirtualPedal* pedal;
     bool done = false;
 };
 
@@ -443,7 +468,7 @@ TEST_F(Transport, APedalUnpluggedDuringRestoreKeepsWhatWasStored) {
     EXPECT_EQ(progressLabel(), "Preset restore error");
     EXPECT_EQ(progressColour(), 0x80000000u);
     EXPECT_EQ(window->usb->progress->w(), 180);
-    PedalState state = pedal->state();
+    PedalState state = pedalState();
     EXPECT_EQ(bytesOf(state.presets[0].params, 12), record(10));   // stored before the unplug
     EXPECT_EQ(bytesOf(state.presets[7].params, 12), record(7));    // never reached
     EXPECT_TRUE(window->connectButton->active());
@@ -452,7 +477,7 @@ TEST_F(Transport, APedalUnpluggedDuringRestoreKeepsWhatWasStored) {
 TEST_F(Transport, AFailedBackupKeepsTheDaysEarlierBackup) {
     std::string earlier(192, 'e');
     ASSERT_TRUE(gui::TestEnvironment::writeFile(today(), earlier));
-    pedal->setFaults("unplug");
+    ASSERT_TRUE(pedal->setFaults({"unplug"}));
     dialogs->choiceAnswers.push_back(1);
     press(panel().backupButton);
     EXPECT_EQ(gui::TestEnvironment::readFile(today()), earlier);
@@ -510,7 +535,7 @@ TEST_F(Transport, RestoreClampsOutOfRangeRecordsBeforeTheyReachThePedal) {
     dialogs->chooserAnswers.push_back({path});
     press(panel().restoreButton);
     EXPECT_EQ(progressLabel(), "Restore complete");
-    PedalState state = pedal->state();
+    PedalState state = pedalState();
     EXPECT_LE(state.presets[4].params[Mic_L], 62);
     EXPECT_EQ(bytesOf(state.presets[3].params, 12), record(3));
 }
@@ -547,7 +572,7 @@ using Restore = Transport;
 
 TEST_F(Restore, ACorruptedEchoIsRetriedAndReportedOnStandardOutput) {
     std::string bank = pickBackup();
-    pedal->setFaults("corrupt-echo");
+    ASSERT_TRUE(pedal->setFaults({"corrupt-echo"}));
     StdoutCapture out(env->root + "/stdout.txt");
     press(panel().restoreButton);
     std::string printed = out.text();
@@ -561,7 +586,7 @@ TEST_F(Restore, ACorruptedEchoIsRetriedAndReportedOnStandardOutput) {
 
 TEST_F(Restore, AnEchoStillWrongAfterTheRetryStopsTheRestore) {
     pickBackup();
-    pedal->setFaults("corrupt-echo-always");
+    ASSERT_TRUE(pedal->setFaults({"corrupt-echo-always"}));
     StdoutCapture out(env->root + "/stdout.txt");
     press(panel().restoreButton);
     std::string printed = out.text();
@@ -598,13 +623,13 @@ TEST_F(LocalPresetsOnPedal, ImportingThreeFilesPlaysEachInTurn) {
     size_t before = pedal->commands().size();
     dialogs->chooserAnswers.push_back(files);
     window->presetPrompt->addFilesPressed();
-    EXPECT_TRUE(pedal->waitForCommands(before + 3));
-    std::vector<std::string> sent = pedal->commands();
+    EXPECT_TRUE(waitForCommands(before + 3));
+    std::vector<testpedal::LoggedCommand> sent = pedal->commands();
     int previews = 0;
-    for (size_t i = before; i < sent.size(); ++i) previews += sent[i].rfind("preview", 0) == 0;
+    for (size_t i = before; i < sent.size(); ++i) previews += sent[i].name == "preview";
     EXPECT_EQ(previews, 3);
     EXPECT_EQ(dashboardParams(), record(3));
-    EXPECT_TRUE(pedal->waitUntilPlaying(window->dashboard->image()));
+    EXPECT_TRUE(waitUntilPlaying(window->dashboard->image()));
 }
 
 TEST_F(LocalPresetsOnPedal, MovingAControlAfterChoosingClearsTheSelection) {
@@ -615,7 +640,7 @@ TEST_F(LocalPresetsOnPedal, MovingAControlAfterChoosingClearsTheSelection) {
     window->presetPanel->presetChoice->do_callback();
     ASSERT_EQ(window->presetPanel->presetChoice->value(), 0);
 
-    ASSERT_TRUE(pedal->waitUntilPlaying(window->dashboard->image()));
+    ASSERT_TRUE(waitUntilPlaying(window->dashboard->image()));
     std::vector<uint8_t> chosen = bytesOf(window->dashboard->image(), 512);
 
     Slider* volume = window->dashboard->leftVolumeSlider;
@@ -624,7 +649,7 @@ TEST_F(LocalPresetsOnPedal, MovingAControlAfterChoosingClearsTheSelection) {
     volume->do_callback();
     EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
     ASSERT_NE(bytesOf(window->dashboard->image(), 512), chosen);
-    EXPECT_TRUE(pedal->waitUntilPlaying(window->dashboard->image()));
+    EXPECT_TRUE(waitUntilPlaying(window->dashboard->image()));
 }
 
 TEST_F(LocalPresetsOnPedal, RemovingTheSelectedPresetPlaysItsNeighbour) {
@@ -633,13 +658,13 @@ TEST_F(LocalPresetsOnPedal, RemovingTheSelectedPresetPlaysItsNeighbour) {
     dialogs->chooserAnswers.push_back({env->root + "/p0.lop", env->root + "/p1.lop"});
     window->presetPrompt->addFilesPressed();
     ASSERT_EQ(window->presetPanel->presetChoice->value(), 1);
-    ASSERT_TRUE(pedal->waitUntilPlaying(window->dashboard->image()));
+    ASSERT_TRUE(waitUntilPlaying(window->dashboard->image()));
 
     dialogs->choiceAnswers.push_back(1);            // "Confirm"
     window->presetPanel->removeSelected();
     EXPECT_EQ(window->presetPanel->presetChoice->value(), 0);
     EXPECT_EQ(dashboardParams(), record(1));
-    EXPECT_TRUE(pedal->waitUntilPlaying(window->dashboard->image()));
+    EXPECT_TRUE(waitUntilPlaying(window->dashboard->image()));
 }
 
 TEST_F(LocalPresetsOnPedal, ARefusedFileSendsNothingAndAWildOneArrivesClamped) {
@@ -662,11 +687,11 @@ TEST_F(LocalPresetsOnPedal, ARefusedFileSendsNothingAndAWildOneArrivesClamped) {
 
     // The pedal takes commands in order: once the second import's preview is
     // playing, a preview from the refused file would already be in its log.
-    ASSERT_TRUE(pedal->waitUntilPlaying(window->dashboard->image()));
-    ASSERT_TRUE(pedal->waitForCommands(before + 1));
-    std::vector<std::string> sent = pedal->commands();
+    ASSERT_TRUE(waitUntilPlaying(window->dashboard->image()));
+    ASSERT_TRUE(waitForCommands(before + 1));
+    std::vector<testpedal::LoggedCommand> sent = pedal->commands();
     int previews = 0;
-    for (size_t i = before; i < sent.size(); ++i) previews += sent[i].rfind("preview", 0) == 0;
+    for (size_t i = before; i < sent.size(); ++i) previews += sent[i].name == "preview";
     EXPECT_EQ(previews, 1);
 }
 
