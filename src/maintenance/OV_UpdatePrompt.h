@@ -35,9 +35,6 @@ public:
     // Where the chooser opens: the user's download folder.
     static std::string downloadFolder();
 
-    bool transferring() const { return sending; }
-    const std::string& packagePath() const { return chosenPath; }
-
     Fl_Toggle_Button* updateButton = nullptr;
     Fl_Toggle_Button* cancelButton = nullptr;
     Fl_Button* browseButton = nullptr;
