@@ -36,6 +36,13 @@ const Fl_Color red = 0x80000000;
 
 const char* const recoveryAdvice = RECOVERY_ADVICE;
 
+void showProgress(Fl_Progress* bar, int value, const char* label, Fl_Color colour) {
+    bar->value(static_cast<float>(value));
+    bar->label(label);
+    bar->selection_color(colour);
+    bar->redraw();
+}
+
 // One handler run: its log lines share the stamp taken when it started.
 struct Run {
     Orvella& app;
@@ -51,13 +58,7 @@ struct Run {
         app.logStatus("%s", text);
         ++lines;
     }
-    void progress(int value, const char* label, Fl_Color colour) {
-        Fl_Progress* bar = app.usb->progress;
-        bar->value(static_cast<float>(value));
-        bar->label(label);
-        bar->selection_color(colour);
-        bar->redraw();
-    }
+    void progress(int value, const char* label, Fl_Color colour) { showProgress(app.usb->progress, value, label, colour); }
     void clearLocalSelection() {
         if (app.presetPanel) app.presetPanel->clearSelection();
     }
@@ -259,10 +260,7 @@ bool restorePresets(Orvella& app, const uint8_t bank[192]) {
                 return false;
             }
         }
-        usb.progress->value(100);
-        usb.progress->label("w o r k i n g ...");
-        usb.progress->selection_color(blue);
-        usb.progress->redraw();
+        showProgress(usb.progress, 100, "w o r k i n g ...", blue);
         pause(restorePause);
     }
     if (!usb.readAll()) return false;
