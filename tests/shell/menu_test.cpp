@@ -227,7 +227,8 @@ std::string binWithMaster(const TestEnvironment& env, const std::string* master)
 
 TEST_F(MenuWindow, FactoryResetWithoutAFullMasterAlertsAndSendsNothing) {
     const std::string shortMaster(100, '\x01');
-    for (const std::string* master : {static_cast<const std::string*>(nullptr), &shortMaster}) {
+    const std::string longMaster(193, '\x01');
+    for (const std::string* master : {static_cast<const std::string*>(nullptr), &shortMaster, &longMaster}) {
         std::string bin = binWithMaster(env, master);
         ASSERT_FALSE(bin.empty());
         TestEnvironment local(bin);
