@@ -36,15 +36,7 @@ void padTitle(const char* text, uint8_t title[TitleSize]) {
 }
 
 void foldSolo(uint8_t record[BlockSize], bool leftSolo, bool rightSolo) {
-    if (leftSolo) {
-        record[Flags] = (record[Flags] & ~FlagRightOpen) | ((record[Flags] & FlagLeftOpen) ? FlagRightOpen : 0);
-        record[Speaker_R] = record[Speaker_L];
-        record[Mic_R] = record[Mic_L];
-    } else if (rightSolo) {
-        record[Flags] = (record[Flags] & ~FlagLeftOpen) | ((record[Flags] & FlagRightOpen) ? FlagLeftOpen : 0);
-        record[Speaker_L] = record[Speaker_R];
-        record[Mic_L] = record[Mic_R];
-    }
+    if (leftSolo || rightSolo) ::foldSolo(record, leftSolo ? 0 : 1, record);
 }
 
 const char* nameProblem(const std::string& name) {

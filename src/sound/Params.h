@@ -30,4 +30,5 @@ void sanitizeParams(const uint8_t in[ParamCount], uint8_t out[ParamCount]);
 
 // The block stored while a Solo is active: the silent side takes the soloed
 // side's speaker, microphone and cabinet bit (soloSide 0 left, 1 right).
+// in and out may be the same block.
 void foldSolo(const uint8_t in[ParamCount], int soloSide, uint8_t out[ParamCount]);
