@@ -44,10 +44,22 @@ OV_UsbController::OV_UsbController(int x, int y, int w, int h, const char* label
     progress->minimum(0);
     progress->maximum(100);
     progress->color(0x88888800);
-    progress->selection_color(0x4444ff00);
+    progress->selection_color(progressBlue);
     progress->labelcolor(FL_WHITE);
     progress->labelfont(0);
     end();
+}
+
+void OV_UsbController::enlargeProgress(int x) {
+    progress->resize(x, 490, 440, 45);
+    progress->labelfont(1);
+    progress->labelsize(18);
+}
+
+void OV_UsbController::normalProgress() {
+    progress->resize(632, 485, 180, 24);
+    progress->labelfont(0);
+    progress->labelsize(14);
 }
 
 OV_UsbController::~OV_UsbController() {

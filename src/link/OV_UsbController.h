@@ -47,6 +47,14 @@ public:
     // (the settling pause before a first read); recorded in `timer`.
     void pause(double seconds);
 
+    // The progress bar's fill colours for a good and a failed outcome.
+    static constexpr Fl_Color progressBlue = 0x4444ff00;
+    static constexpr Fl_Color progressRed = 0x80000000;
+    // Long transfers show the bar enlarged at (x, 490, 440, 45) in a large
+    // bold label; normalProgress puts it back in its place.
+    void enlargeProgress(int x);
+    void normalProgress();
+
     Fl_Progress* progress;
     int64_t* timer;                 // start, now (monotonic milliseconds)
     FT_HANDLE handle;

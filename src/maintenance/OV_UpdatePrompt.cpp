@@ -22,8 +22,8 @@
 
 namespace {
 
-const Fl_Color kBlue = 0x4444ff00;
-const Fl_Color kRed = 0x80000000;
+const Fl_Color kBlue = OV_UsbController::progressBlue;
+const Fl_Color kRed = OV_UsbController::progressRed;
 
 const char* const kFileErrorAlert =
     "A problem is encountered while trying to access the firmware file.\n\n"
@@ -290,9 +290,7 @@ int OV_UpdatePrompt::updateNow(Orvella& window) {
         lines = 1;
         allowRetry = false;
     } else if (!package.payload.empty()) {
-        bar->resize(90, 490, 440, 45);
-        bar->labelfont(1);
-        bar->labelsize(18);
+        window.usb->enlargeProgress(90);
         UsbPageLink link(*window.usb);
         firmware::Outcome outcome =
             firmware::sendFirmware(link, package.payload, package.version, [bar](float percent) {
@@ -365,9 +363,6 @@ int OV_UpdatePrompt::cancelSession(Orvella& window) {
 
 void OV_UpdatePrompt::commonTail(Orvella& window, int linesWritten) {
     window.advanceStatus(linesWritten);
-    Fl_Progress* bar = window.usb->progress;
-    bar->resize(632, 485, 180, 24);
-    bar->labelfont(0);
-    bar->labelsize(14);
+    window.usb->normalProgress();
     window.redraw();
 }

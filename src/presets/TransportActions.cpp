@@ -31,8 +31,8 @@ const double restorePause = 0.25;
 
 namespace {
 
-const Fl_Color blue = 0x4444ff00;
-const Fl_Color red = 0x80000000;
+const Fl_Color blue = OV_UsbController::progressBlue;
+const Fl_Color red = OV_UsbController::progressRed;
 
 const char* const recoveryAdvice = RECOVERY_ADVICE;
 
@@ -190,15 +190,10 @@ void doRestore(Run& run) {
         break;
     }
 
-    Fl_Progress* bar = run.app.usb->progress;
-    bar->resize(150, 490, 440, 45);
-    bar->labelfont(1);
-    bar->labelsize(18);
+    run.app.usb->enlargeProgress(150);
     run.app.redraw();
     bool ok = restorePresets(run.app, bank);
-    bar->resize(632, 485, 180, 24);
-    bar->labelfont(0);
-    bar->labelsize(14);
+    run.app.usb->normalProgress();
     run.app.redraw();
 
     if (!ok) {

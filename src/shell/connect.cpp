@@ -32,7 +32,7 @@ static const char* const usbProblemMessage =
     "  If you are unsure you can donwload the latest firmware and do the update.\n\n"
     "> " SUPPORT_LINE;
 
-static const Fl_Color progressBlue = 0x4444ff00;
+static const Fl_Color progressBlue = OV_UsbController::progressBlue;
 
 namespace {
 

@@ -19,8 +19,8 @@
 
 namespace {
 
-const Fl_Color blue = 0x4444ff00;
-const Fl_Color red = 0x80000000;
+const Fl_Color blue = OV_UsbController::progressBlue;
+const Fl_Color red = OV_UsbController::progressRed;
 
 const char* const recoveryAdvice = RECOVERY_ADVICE;
 
@@ -63,13 +63,9 @@ void Orvella::factoryReset() {
     if (!haveMaster) {
         dialogs::alert("%s", masterProblem);
     } else {
-        bar->resize(150, 490, 440, 45);
-        bar->labelfont(1);
-        bar->labelsize(18);
+        usb->enlargeProgress(150);
         ok = restorePresets(*this, bank);
-        bar->resize(632, 485, 180, 24);
-        bar->labelfont(0);
-        bar->labelsize(14);
+        usb->normalProgress();
     }
 
     // restorePresets stamps its own lines; the outcome keeps the reset's stamp.
