@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config ccache
   libfltk1.3-dev libpng-dev libjpeg-dev zlib1g-dev libx11-dev
   libgtest-dev libgmock-dev
   libcairo2-dev libfontconfig-dev
