@@ -7,3 +7,5 @@ scripts/install-deps.sh
 scripts/build.sh
 xvfb-run -a -s "-screen 0 1024x768x24" \
   ctest --test-dir build --output-on-failure --timeout 600 -j2
+# The install in a temporary DESTDIR and the Debian package.
+scripts/check-install.sh

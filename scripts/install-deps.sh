@@ -10,6 +10,8 @@ packages=(
   libcairo2-dev libfontconfig-dev
   fonts-liberation2
   xvfb xauth
+  # checks of the install and the Debian package (scripts/check-install.sh)
+  dpkg-dev file desktop-file-utils appstream lintian
 )
 
 missing=()

@@ -1,12 +1,55 @@
-// Program entry: build the main window, run the toolkit's loop, exit 0.
+// Program entry: answer --help or --version, find the data folder, build the
+// main window, run the toolkit's loop, exit 0. Other arguments are ignored.
 #include <FL/Fl.H>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
 #include "shell/Orvella.h"
+#include "shell/data_folder.h"
+#include "shell/printing_dialogs.h"
 
 static void hideWindow_cb(Fl_Widget* window, void*) { window->hide(); }
 
-int main() {
-    Orvella window(830, 600, "Kestrova - Orvella 2.0.8");
+static const char* const usage =
+    "Usage: orvella [--help | --version]\n"
+    "Editor and librarian of the Kestrova Drevani pedal (a desktop program).\n"
+    "\n"
+    "It reads its data folders \"bin\" and \"img\" from the working directory when\n"
+    "they are there, else from the installed data folder beside the program\n"
+    "(" ORVELLA_DATA_FROM_BIN " from its own folder). Presets live under\n"
+    "$HOMEDRIVE/Kestrova/Orvella/presets/ ($HOME when HOMEDRIVE is unset).\n"
+    "\n"
+    "  --help     show this text and exit\n"
+    "  --version  show the version and exit\n"
+    "\n"
+    "Environment: ORVELLA_DIALOGS=print prints every alert, message and question\n"
+    "to standard error instead of showing it and answers \"Cancel\" (unattended runs).\n";
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("orvella %s\n", ORVELLA_VERSION);
+            return 0;
+        }
+    }
+    std::string dataFolder = datafolder::use();
+
+    PrintingDialogs printing(stderr);
+    const char* dialogMode = std::getenv("ORVELLA_DIALOGS");
+    bool unattended = dialogMode && std::strcmp(dialogMode, "print") == 0;
+    if (unattended) dialogs::setHandler(&printing);
+
+    Orvella window(830, 600, "Kestrova - Orvella " ORVELLA_VERSION);
     window.callback(hideWindow_cb);
+    // Reached only when the core files were found (else the constructor ends
+    // the process): unattended runs learn here that start-up is complete.
+    if (unattended) std::fprintf(stderr, "started: data from %s\n", dataFolder.c_str());
     return Fl::run();
 }

@@ -25,6 +25,7 @@
 #include "reference/OV_UserGuide.h"
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/TextBoard.h"
+#include "shell/data_folder.h"
 #include "shell/dialogs.h"
 #include "shell/quit.h"
 #include "shell/startup.h"
@@ -49,8 +50,20 @@ static void devSel_cb(Fl_Widget*, void* data) { confirmPedal(static_cast<Orvella
 
 static const char* const corruptedMessage =
     "One or more components required to run this software has been corrupted.\n\n"
-    "  Please uninstall this software, then do a fresh re-installation.\n\n"
-    " " SUPPORT_LINE;
+    "  Please uninstall this software, then do a fresh re-installation.\n\n";
+
+// The corrupted-components alert also says where the core files were looked for.
+static std::string corruptedAlert() {
+    std::string text = corruptedMessage;
+    text += "  The core files were looked for in:\n";
+    for (const std::string& folder : datafolder::searched()) {
+        text += "    ";
+        for (char c : folder) text += c == '@' ? std::string("@@") : std::string(1, c);
+        text += "/bin\n";
+    }
+    text += "\n " SUPPORT_LINE;
+    return text;
+}
 
 Orvella::Orvella(int w, int h, const char* title)
     : Fl_Double_Window(w, h, title), background(nullptr), headerBand(nullptr), appLogo(nullptr),
@@ -191,7 +204,7 @@ Orvella::Orvella(int w, int h, const char* title)
     resize(x(), y(), 830, 600);
 
     if (!dashboard->coreFilesOk) {
-        dialogs::alert("%s", corruptedMessage);
+        dialogs::alert("%s", corruptedAlert().c_str());
         quitProgram();  // returns only under a test's quit hook
     }
 }

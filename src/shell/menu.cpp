@@ -24,7 +24,7 @@ const char* const warrantyPage = WEBSITE_ADDRESS "/support/warranty";
 namespace {
 
 const char* const aboutText =
-    "  Orvella - version.2.0.8\n"
+    "  Orvella - version." ORVELLA_VERSION "\n"
     "  Editor and librarian for the Drevani speaker-cabinet simulator.\n"
     "  (c) 2026 Kestrova. All rights reserved.\n"
     "\n"

@@ -9,6 +9,7 @@
 #include <direct.h>
 #include <windows.h>
 #else
+#include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,6 +65,37 @@ std::string desktopFolder() {
 void openUri(const std::string& uri) {
     char error[256];
     fl_open_uri(uri.c_str(), error, sizeof error);
+}
+
+std::string currentFolder() {
+#ifdef _WIN32
+    char buffer[MAX_PATH];
+    return _getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+#else
+    char buffer[PATH_MAX];
+    return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+#endif
+}
+
+bool changeFolder(const std::string& path) {
+#ifdef _WIN32
+    return _chdir(path.c_str()) == 0;
+#else
+    return chdir(path.c_str()) == 0;
+#endif
+}
+
+std::string executablePath() {
+#ifdef _WIN32
+    char buffer[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+    return length > 0 && length < sizeof buffer ? std::string(buffer, length) : std::string();
+#else
+    char buffer[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+    return length > 0 && length < static_cast<ssize_t>(sizeof buffer) ? std::string(buffer, length)
+                                                                      : std::string();
+#endif
 }
 
 }  // namespace platform

@@ -20,5 +20,11 @@ bool envSet(const char* name);
 std::string desktopFolder();
 // Opens a web page in the user's browser; the outcome is not reported.
 void openUri(const std::string& uri);
+// The working directory, "" when it cannot be named.
+std::string currentFolder();
+// Makes path the working directory; true on success.
+bool changeFolder(const std::string& path);
+// The running program's own file (/proc/self/exe resolved), "" when unknown.
+std::string executablePath();
 
 }  // namespace platform

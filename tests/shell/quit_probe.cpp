@@ -15,28 +15,17 @@
 #include "gui/TestEnvironment.h"
 #include "shell/Orvella.h"
 #include "shell/dialogs.h"
+#include "shell/printing_dialogs.h"
 #include "shell/quit.h"
 
 namespace {
-
-class PrintingDialogs : public dialogs::Handler {
-public:
-    void alert(const std::string& text) override { std::printf("alert: %s\n", text.c_str()); }
-    void message(const std::string& text) override { std::printf("message: %s\n", text.c_str()); }
-    int choice(const std::string& text, const char*, const char*, const char*) override {
-        std::printf("choice: %s\n", text.c_str());
-        return 0;
-    }
-    int chooseFiles(const dialogs::ChooserRequest&, std::vector<std::string>&) override { return 1; }
-    const Fl_Menu_Item* popup(const Fl_Menu_Item*, int, int) override { return nullptr; }
-};
 
 void reportQuit() { std::printf("quit requested during start-up\n"); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    PrintingDialogs printing;
+    PrintingDialogs printing(stdout);
     dialogs::setHandler(&printing);
     setvbuf(stdout, nullptr, _IONBF, 0);
     gui::openDisplay();

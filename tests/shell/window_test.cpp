@@ -231,6 +231,8 @@ TEST(MainWindowCoreFiles, MissingCoreFilesEndTheProgramAfterTheConnectAttempt) {
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].rfind("One or more components required to run this software has been corrupted.", 0), 0u);
     EXPECT_NE(alerts[0].find(" < Direct support email : support@@kestrova.example >"), std::string::npos);
+    // It names where the core files were looked for: here, the working directory.
+    EXPECT_NE(alerts[0].find("\n    " + env.work + "/bin\n"), std::string::npos) << alerts[0];
     EXPECT_EQ(logLines(window.get())[1], "Pedal is not found.");   // the connect attempt came first
 }
 

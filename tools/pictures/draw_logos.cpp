@@ -1,11 +1,17 @@
 // Draws the two logos of the header band: the program's ("Orvella", a speaker
 // cone mark beside the word) and the maker's ("Kestrova" under a kestrel-wing
 // chevron). Both have transparent backgrounds and are meant for the dark
-// brown band. Usage: orvella-draw-logos <output folder>
+// brown band. With --icons it draws the program's desktop icon instead: the
+// cone mark on a brown tile, as PNG files of the given pixel sizes and as SVG.
+// Usage: orvella-draw-logos <output folder>
+//        orvella-draw-logos --icons <output folder> <name> <size>...
+//          writes <folder>/<size>/<name>.png for each size, <folder>/<name>.svg
+#include <cairo-svg.h>
 #include <cairo.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "picture_tools.h"
@@ -133,9 +139,59 @@ static bool drawMakerLogo(const std::string& folder) {
     return ok;
 }
 
+// The desktop icon on a size x size canvas: a rounded tile in the header
+// band's brown with a golden edge, and the cone mark filling most of it.
+static void drawIcon(cairo_t* cr, double size) {
+    cairo_scale(cr, size / 256.0, size / 256.0);
+    pictures::roundedRect(cr, 12, 12, 232, 232, 40);
+    cairo_pattern_t* tile = cairo_pattern_create_linear(0, 12, 0, 244);
+    cairo_pattern_add_color_stop_rgb(tile, 0, 0.38, 0.29, 0.15);
+    cairo_pattern_add_color_stop_rgb(tile, 1, 0.22, 0.16, 0.08);
+    cairo_set_source(cr, tile);
+    cairo_fill_preserve(cr);
+    cairo_pattern_destroy(tile);
+    cairo_set_line_width(cr, 6);
+    cairo_set_source_rgb(cr, kGoldR, kGoldG, kGoldB);
+    cairo_stroke(cr);
+    drawCone(cr, 128, 128, 92);
+}
+
+static bool drawIcons(const std::string& folder, const std::string& name, char** sizes, int count) {
+    bool ok = true;
+    for (int i = 0; i < count; ++i) {
+        int size = std::atoi(sizes[i]);
+        if (size < 16 || size > 1024) {
+            std::fprintf(stderr, "bad icon size %s\n", sizes[i]);
+            ok = false;
+            continue;
+        }
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+        cairo_t* cr = cairo_create(surface);
+        drawIcon(cr, size);
+        ok = pictures::savePng(surface, folder + "/" + sizes[i] + "/" + name + ".png") && ok;
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+    }
+    std::string svgPath = folder + "/" + name + ".svg";
+    cairo_surface_t* svg = cairo_svg_surface_create(svgPath.c_str(), 256, 256);
+    cairo_t* cr = cairo_create(svg);
+    drawIcon(cr, 256);
+    cairo_destroy(cr);
+    cairo_surface_finish(svg);
+    if (cairo_surface_status(svg) != CAIRO_STATUS_SUCCESS) {
+        std::fprintf(stderr, "cannot write %s: %s\n", svgPath.c_str(),
+                     cairo_status_to_string(cairo_surface_status(svg)));
+        ok = false;
+    }
+    cairo_surface_destroy(svg);
+    return ok;
+}
+
 int main(int argc, char** argv) {
+    if (argc >= 5 && std::string(argv[1]) == "--icons") return drawIcons(argv[2], argv[3], argv + 4, argc - 4) ? 0 : 1;
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <output folder>\n       %s --icons <output folder> <name> <size>...\n",
+                     argv[0], argv[0]);
         return 2;
     }
     std::string folder = argv[1];
