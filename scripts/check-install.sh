@@ -74,7 +74,8 @@ mkdir -p "$tmp/lonely/bin"
 cp "$usr/bin/orvella" "$tmp/lonely/bin/"
 run_editor "$tmp/lonely/bin/orvella" "$tmp/elsewhere" "$tmp/lonely.log"
 if grep -q "^alert: One or more components required" "$tmp/lonely.log" \
-   && grep -q "^    $tmp/elsewhere/bin\$" "$tmp/lonely.log" && grep -q "^    $tmp/lonely/share/orvella/bin\$" "$tmp/lonely.log" \
+   && grep -q "^    $tmp/elsewhere/bin\$" "$tmp/lonely.log" && grep -q "^    $tmp/lonely/bin/bin\$" "$tmp/lonely.log" \
+   && grep -q "^    $tmp/lonely/share/orvella/bin\$" "$tmp/lonely.log" \
    && grep -q "^exit status 0" "$tmp/lonely.log" && ! grep -q "^started: " "$tmp/lonely.log"; then
   pass "without data the alert names the folders looked in and the editor ends with status 0"
 else fail "missing data was not reported as expected:"; cat "$tmp/lonely.log" >&2; fi
