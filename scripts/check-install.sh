@@ -49,7 +49,8 @@ out=$("$usr/bin/orvella" --version)
 run_editor() {  # run_editor EXE FOLDER LOG: start, wait for start-up, stop
   local exe=$1 folder=$2 log=$3
   mkdir -p "$tmp/home" "$tmp/pedals"
-  (cd "$folder" && HOME="$tmp/home" HOMEDRIVE="" USERPROFILE="" ORVELLA_PEDAL_DIR="$tmp/pedals" \
+  # HOMEDRIVE relative: it must keep naming a folder below the starting one.
+  (cd "$folder" && HOME="$tmp/home" HOMEDRIVE="relhome" USERPROFILE="" ORVELLA_PEDAL_DIR="$tmp/pedals" \
      ORVELLA_VIRTUAL_ONLY=1 ORVELLA_DIALOGS=print \
      xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
        "$1" > "$2.out" 2> "$2" & pid=$!
@@ -61,13 +62,14 @@ run_editor() {  # run_editor EXE FOLDER LOG: start, wait for start-up, stop
        if kill -0 $pid 2> /dev/null; then echo "running" >> "$2"; kill $pid; fi
        wait $pid; echo "exit status $?" >> "$2"' run "$exe" "$log")
 }
-mkdir -p "$tmp/elsewhere"
+mkdir -p "$tmp/elsewhere/relhome"
 run_editor "$usr/bin/orvella" "$tmp/elsewhere" "$tmp/editor.log"
 if grep -q "^started: data from $usr/share/orvella\$" "$tmp/editor.log" && grep -q "^running" "$tmp/editor.log" \
    && ! grep -q "^alert: " "$tmp/editor.log"; then
   pass "installed editor started from another folder and took its data from $usr/share/orvella"
 else fail "installed editor did not start with its data:"; cat "$tmp/editor.log" >&2; fi
-[ -d "$tmp/home/Kestrova/Orvella/presets" ] && pass "editor made its preset folder" || fail "no preset folder"
+[ -d "$tmp/elsewhere/relhome/Kestrova/Orvella/presets" ] && pass "editor made its preset folder where HOMEDRIVE said" \
+  || fail "no preset folder in $tmp/elsewhere/relhome"
 
 # The same program where no data is beside it: the alert names where it looked, exit 0.
 mkdir -p "$tmp/lonely/bin"

@@ -74,9 +74,17 @@ bool holdsCoreFiles(const std::string& folder) {
 }
 
 std::string use() {
-    triedFolders = candidates(platform::currentFolder(), platform::executablePath(), ORVELLA_DATA_FROM_BIN);
-    for (const std::string& folder : triedFolders)
-        if (holdsCoreFiles(folder) && platform::changeFolder(folder)) return folder;
+    std::string here = platform::currentFolder();
+    triedFolders = candidates(here, platform::executablePath(), ORVELLA_DATA_FROM_BIN);
+    for (const std::string& folder : triedFolders) {
+        if (!holdsCoreFiles(folder)) continue;
+        if (folder == triedFolders.front()) return folder;
+        for (const char* name : {"HOMEDRIVE", "USERPROFILE", "LOCALAPPDATA", "ORVELLA_PEDAL_DIR"}) {
+            std::string value = platform::envSet(name) ? platform::env(name) : std::string();
+            if (!value.empty() && value[0] != '/' && !here.empty()) platform::setEnv(name, here + "/" + value);
+        }
+        if (platform::changeFolder(folder)) return folder;
+    }
     return std::string();
 }
 

@@ -23,6 +23,9 @@ bool holdsCoreFiles(const std::string& folder);
 // Tries the candidates for this process and makes the first that holds the
 // core files the working directory. Returns that folder, or "" when none does
 // (the working directory then stays as it was). Remembers what it tried.
+// Folder variables holding a relative path (HOMEDRIVE, USERPROFILE,
+// LOCALAPPDATA, ORVELLA_PEDAL_DIR) are made absolute first, so they keep
+// naming the folders the user meant.
 std::string use();
 // The folders use() tried; only the working directory when it has not run.
 std::vector<std::string> searched();

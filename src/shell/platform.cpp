@@ -37,6 +37,14 @@ bool makeFolder(const std::string& path) {
 
 bool envSet(const char* name) { return std::getenv(name) != nullptr; }
 
+bool setEnv(const char* name, const std::string& value) {
+#ifdef _WIN32
+    return _putenv_s(name, value.c_str()) == 0;
+#else
+    return setenv(name, value.c_str(), 1) == 0;
+#endif
+}
+
 // The user's home folder: HOME, or the account's home when HOME is unset, so
 // that folders are never built from an empty prefix (the file system's root).
 static std::string homeFolder() {

@@ -16,6 +16,8 @@ bool makeFolder(const std::string& path);
 std::string env(const char* name);
 // Whether the variable itself is set (no fallback).
 bool envSet(const char* name);
+// Sets an environment variable for this process and its children.
+bool setEnv(const char* name, const std::string& value);
 // USERPROFILE/Desktop, or the USERPROFILE folder itself when it has no Desktop.
 std::string desktopFolder();
 // Opens a web page in the user's browser; the outcome is not reported.
