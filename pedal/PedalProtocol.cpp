@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "link/protocol.h"
+
+using namespace protocol;
+
 void PedalProtocol::reset() {
     partial_.clear();
     awaitingImage_ = -1;
@@ -13,19 +17,19 @@ size_t PedalProtocol::lengthOf(uint8_t first) const {
         // The update loader knows only the status query, pages, version,
         // oscillator and resume; anything else is dropped a byte at a time.
         switch (first) {
-        case 0x50: case 0xFF: return 1;
-        case 0xA0: return 67;
-        case 0xB0: case 0xD0: case 0xE0: return 2;
+        case GetStatus: case Resume: return 1;
+        case WritePage: return PageMessageSize;
+        case SetVersion: case OscillatorSet: case OscillatorBurn: return 2;
         default: return 1;
         }
     }
-    if (first <= 0x0E && (first & 1) == 0) return 1;
-    if (first >= 0x10 && first <= 0x1E && (first & 1) == 0) return 25;
+    if (isReadPreset(first)) return 1;
+    if (isStorePreset(first)) return StoreHeaderSize;
     switch (first) {
-    case 0x20: case 0x40: case 0x50: case 0xFF: return 1;
-    case 0x30: case 0xB0: case 0xD0: case 0xE0: return 2;
-    case 0xA0: return 67;
-    default: return 512;        // a raw preview image
+    case GetConfig: case ReadAll: case GetStatus: case Resume: return 1;
+    case SetConfig: case SetVersion: case OscillatorSet: case OscillatorBurn: return 2;
+    case WritePage: return PageMessageSize;
+    default: return ImageSize;        // a raw preview image
     }
 }
 
@@ -55,21 +59,21 @@ PedalCommand PedalProtocol::execute(std::vector<uint8_t>& b) {
     }
     if (state_.updateMode) {
         switch (first) {
-        case 0x50: c.name = "status"; c.reply = {state_.statusByte()}; return c;
-        case 0xFF: c.name = "resume"; state_.updateMode = false; c.changedState = true; return c;
-        case 0xA0: break;
-        case 0xB0: case 0xD0: case 0xE0: break;
+        case GetStatus: c.name = "status"; c.reply = {state_.statusByte()}; return c;
+        case Resume: c.name = "resume"; state_.updateMode = false; c.changedState = true; return c;
+        case WritePage: break;
+        case SetVersion: case OscillatorSet: case OscillatorBurn: break;
         default: c.name = "ignored"; return c;
         }
     }
-    if (b.size() == 512) {
+    if (b.size() == ImageSize) {
         c.name = "preview";
         std::memcpy(state_.playing, b.data(), 512);
         c.changedState = true;
         return c;
     }
-    if (first <= 0x0E) {
-        const PedalPreset& p = state_.presets[first >> 1];
+    if (isReadPreset(first)) {
+        const PedalPreset& p = state_.presets[slotOf(first)];
         c.name = "read-preset";
         c.reply.assign(p.params, p.params + 12);
         c.reply.insert(c.reply.end(), p.title, p.title + 12);
@@ -77,8 +81,8 @@ PedalCommand PedalProtocol::execute(std::vector<uint8_t>& b) {
         c.changedState = true;
         return c;
     }
-    if (first >= 0x10 && first <= 0x1E) {
-        awaitingImage_ = (first & 0x0E) >> 1;
+    if (isStorePreset(first)) {
+        awaitingImage_ = slotOf(first);
         PedalPreset& p = state_.presets[awaitingImage_];
         std::memcpy(p.params, b.data() + 1, 12);
         std::memcpy(p.title, b.data() + 13, 12);
@@ -87,32 +91,32 @@ PedalCommand PedalProtocol::execute(std::vector<uint8_t>& b) {
         return c;
     }
     switch (first) {
-    case 0x20: c.name = "get-config"; c.reply = {state_.globalConfig}; break;
-    case 0x30: c.name = "set-config"; state_.globalConfig = b[1]; c.changedState = true; break;
-    case 0x40:
+    case GetConfig: c.name = "get-config"; c.reply = {state_.globalConfig}; break;
+    case SetConfig: c.name = "set-config"; state_.globalConfig = b[1]; c.changedState = true; break;
+    case ReadAll:
         c.name = "read-all";
-        c.reply.resize(192);
+        c.reply.resize(BankSize);
         state_.bank(c.reply.data());
         break;
-    case 0x50: c.name = "status"; c.reply = {state_.statusByte()}; break;
-    case 0xA0:
+    case GetStatus: c.name = "status"; c.reply = {state_.statusByte()}; break;
+    case WritePage:
         c.name = "page";
         c.reply.assign(b.begin() + 3, b.end());        // the page read back
         ++state_.pagesReceived;
         c.changedState = true;
         break;
-    case 0xB0:
+    case SetVersion:
         c.name = "version";
-        state_.firmwareVersion = b[1] & 0x7F;
+        state_.firmwareVersion = b[1] & StatusVersionMask;
         c.changedState = true;
         break;
-    case 0xD0: c.name = "osc-set"; state_.oscillator = b[1]; c.changedState = true; break;
-    case 0xE0:
+    case OscillatorSet: c.name = "osc-set"; state_.oscillator = b[1]; c.changedState = true; break;
+    case OscillatorBurn:
         c.name = "osc-burn";
         state_.oscillator = state_.oscillatorBurned = b[1];
         c.changedState = true;
         break;
-    case 0xFF: c.name = "resume"; break;
+    case Resume: c.name = "resume"; break;
     default: c.name = "ignored"; break;
     }
     return c;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "link/protocol.h"
+
 namespace {
 
 const char magic[8] = {'O', 'V', 'P', 'E', 'D', 'A', 'L', '1'};
@@ -43,7 +45,8 @@ void PedalState::bank(uint8_t out[192]) const {
 }
 
 uint8_t PedalState::statusByte() const {
-    return static_cast<uint8_t>((updateMode ? 0x00 : 0x80) | (firmwareVersion & 0x7F));
+    return static_cast<uint8_t>((updateMode ? 0x00 : protocol::StatusRunning) |
+                                (firmwareVersion & protocol::StatusVersionMask));
 }
 
 bool PedalState::load(const std::string& path, std::string& error) {

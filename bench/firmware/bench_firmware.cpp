@@ -35,8 +35,8 @@ class UsbPageLink : public firmware::PageLink {
 public:
     explicit UsbPageLink(OV_UsbController& usb) : usb(usb) {}
     int writePage(unsigned address, const uint8_t* page) override { return usb.writePage(address, page); }
-    const uint8_t* echo() const override { return usb.buffer; }
-    void sendVersion(uint8_t version) override { usb.oneByte(0xB0, version); }
+    const uint8_t* echo() const override { return usb.reply(); }
+    void sendVersion(uint8_t version) override { usb.oneByte(protocol::SetVersion, version); }
 
 private:
     OV_UsbController& usb;

@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         double wall0 = clockSeconds(CLOCK_MONOTONIC), cpu0 = clockSeconds(CLOCK_PROCESS_CPUTIME_ID);
-        bool got = usb.getOneByte(0x50);
+        bool got = usb.getOneByte(protocol::GetStatus);
         double wall = clockSeconds(CLOCK_MONOTONIC) - wall0, cpu = clockSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
         double share = 100.0 * cpu / wall;
         std::fprintf(out, "time-out wait: %s after %.3f s, CPU %.4f s = %.2f%% of one core (goal < 5%%): %s\n",

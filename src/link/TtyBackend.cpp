@@ -229,6 +229,10 @@ FT_STATUS TtyBackend::getDeviceInfoDetail(DWORD index, std::string& serial, std:
     return FT_OK;
 }
 
+std::string TtyBackend::portName(DWORD index) const {
+    return index < listed_.size() ? listed_[index].path : std::string();
+}
+
 FT_STATUS TtyBackend::setUSBParameters(FT_HANDLE handle, DWORD, DWORD) {
     // Transfer sizes belong to the USB layer, which the kernel driver manages.
     return port(handle) ? FT_OK : FT_INVALID_HANDLE;

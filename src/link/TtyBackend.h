@@ -44,6 +44,7 @@ public:
     FT_STATUS getStatus(FT_HANDLE handle, DWORD* rx, DWORD* tx, DWORD* events) override;
     FT_STATUS close(FT_HANDLE handle) override;
     void waitForData(FT_HANDLE handle, int timeoutMs) override;
+    std::string portName(DWORD index) const override;
 
     // Opening by serial number also accepts the first cutSerialLength
     // characters of a longer serial number, the form the link's slots keep.

@@ -68,6 +68,9 @@ public:
     // Blocks for at most timeoutMs or until new bytes may have arrived on the
     // receive side; never returns at once when nothing can change (no spin).
     virtual void waitForData(FT_HANDLE handle, int timeoutMs) = 0;
+    // The port of entry `index` of the last device list (a tty path), or
+    // empty when the backend has no such notion.
+    virtual std::string portName(DWORD index) const { (void)index; return std::string(); }
 };
 
 // Installs a backend (not owned); nullptr restores the serial-driver backend.

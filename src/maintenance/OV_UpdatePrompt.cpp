@@ -54,9 +54,9 @@ public:
     int writePage(unsigned address, const uint8_t* page) override {
         return usb.writePage(address, page);
     }
-    const uint8_t* echo() const override { return usb.buffer; }
+    const uint8_t* echo() const override { return usb.reply(); }
     // The pedal gives no answer to this command, so its result tells nothing.
-    void sendVersion(uint8_t version) override { usb.oneByte(0xB0, version); }
+    void sendVersion(uint8_t version) override { usb.oneByte(protocol::SetVersion, version); }
 
 private:
     OV_UsbController& usb;
@@ -353,7 +353,7 @@ int OV_UpdatePrompt::cancelSession(Orvella& window) {
     window.gloConButton->activate();
     setProgress(window.usb->progress, 0, nullptr, kBlue);
 
-    if (window.usb->sendOneMessage(0xFF) == OV_UsbController::NotWritten) {
+    if (window.usb->sendOneMessage(protocol::Resume) == OV_UsbController::NotWritten) {
         window.transportPanel->deactivate();
         dialogs::alert("%s", kResumeFailedAlert);
     }

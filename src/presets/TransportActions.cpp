@@ -74,7 +74,7 @@ void doRead(Run& run) {
     OV_UsbController& usb = *run.app.usb;
     if (!usb.readPreset(run.panel.selectedPreset)) return run.failureTail();
     uint8_t reply[24];
-    std::memcpy(reply, usb.buffer, sizeof reply);
+    std::memcpy(reply, usb.reply(), sizeof reply);
     run.panel.showTitle(reply + 12);
     OV_Parameters& dash = *run.app.dashboard;
     dash.apply(reply);                      // clamps what the pedal may hold out of range
@@ -106,9 +106,9 @@ void doWrite(Run& run) {
         run.progress(100, "Write error", red);
         return run.failureTail();
     }
-    if (std::memcmp(usb.buffer, image, sizeof image) != 0) {
+    if (std::memcmp(usb.reply(), image, sizeof image) != 0) {
         usb.storePreset(index, record, title, image);
-        if (std::memcmp(usb.buffer, image, sizeof image) != 0) {
+        if (std::memcmp(usb.reply(), image, sizeof image) != 0) {
             dialogs::alert("Upload is completed, but with errors.\n\nMake sure the pedal has clean and stable "
                            "power source, then try again.\n\n%s",
                            recoveryAdvice);
@@ -145,7 +145,7 @@ void doBackup(Run& run) {
         file.discard();
         return run.failureTail();
     }
-    if (!file.write(usb.buffer, presetfiles::BankSize) || !file.commit()) {
+    if (!file.write(usb.reply(), presetfiles::BankSize) || !file.commit()) {
         file.discard();
         return run.failureTail();
     }
@@ -245,11 +245,11 @@ bool restorePresets(Orvella& app, const uint8_t bank[192]) {
         std::memcpy(stored + 12 * i, record, sizeof record);
         const uint8_t* title = bank + 96 + 12 * i;
         if (usb.storePreset(i, record, title, image) != 0) return false;
-        if (std::memcmp(usb.buffer, image, sizeof image) != 0) {
+        if (std::memcmp(usb.reply(), image, sizeof image) != 0) {
             std::printf("--> Auto-retry triggered.\n");
             std::fflush(stdout);
             usb.storePreset(i, record, title, image);
-            if (std::memcmp(usb.buffer, image, sizeof image) != 0) {
+            if (std::memcmp(usb.reply(), image, sizeof image) != 0) {
                 std::printf("--> Auto-retry failed to fix.\n\n");
                 std::fflush(stdout);
                 return false;
@@ -259,7 +259,7 @@ bool restorePresets(Orvella& app, const uint8_t bank[192]) {
         pause(restorePause);
     }
     if (!usb.readAll()) return false;
-    return std::memcmp(usb.buffer, stored, sizeof stored) == 0;
+    return std::memcmp(usb.reply(), stored, sizeof stored) == 0;
 }
 
 void transport_cb(Fl_Widget* w, void* data) {

@@ -137,7 +137,7 @@ Orvella::Orvella(int w, int h, const char* title)
 
     usb = new OV_UsbController(415, 445, 200, 24);
     usb->end();
-    for (int i = 0; i < 8; ++i) usb->presetAddress[i] = static_cast<uint8_t>(2 * i);
+    // The link addresses preset i with protocol::readPresetCommand(i) from the start.
 
     gloConButton = new Fl_Button(335, 430, 160, 28, "Global Configuration");
     gloConButton->labelfont(FL_HELVETICA_BOLD);

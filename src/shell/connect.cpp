@@ -48,17 +48,17 @@ int connectCore(Orvella* window, bool fromButton) {
     fillPedalList(window);
     window->transportPanel->activate();
 
-    if (!usb->getOneByte(0x50)) {
+    if (!usb->getOneByte(protocol::GetStatus)) {
         dialogs::alert("%s", usbProblemMessage);
         window->logStatus("USB communication problem detected.");
         window->logStatus("> Recycle power to your pedal then click 'Connect'.");
         return 2;
     }
-    uint8_t status = usb->buffer[0];
-    int major = (status >> 4) & 0x07;
-    int minor = status & 0x0F;
+    uint8_t status = usb->reply()[0];
+    int major = protocol::statusMajor(status);
+    int minor = protocol::statusMinor(status);
 
-    if (!(status & 0x80)) {
+    if (!(status & protocol::StatusRunning)) {
         // The pedal waits for new firmware: the update prompt takes over.
         window->dashboard->deactivate();
         window->presetPanel->deactivate();
@@ -170,7 +170,7 @@ bool Orvella::firstRead() {
         logStatus("> Recycle power to your pedal then click 'Connect'.");
         return false;
     }
-    dashboard->apply(usb->buffer);
-    transportPanel->showTitle(usb->buffer + 12);
+    dashboard->apply(usb->reply());
+    transportPanel->showTitle(usb->reply() + protocol::RecordSize);
     return true;
 }

@@ -91,7 +91,7 @@ TEST_F(LinkTest, TransactionsOpenSlotZeroAndLeaveNothingOpen) {
     capture();
     ASSERT_TRUE(usb.getOneByte(0x20));
     captured();
-    EXPECT_EQ(usb.buffer[0], 0x5A);
+    EXPECT_EQ(usb.reply()[0], 0x5A);
     EXPECT_EQ(fake.openCount(), 0);
     EXPECT_EQ(usb.handle, nullptr);
 }

@@ -12,7 +12,7 @@ TEST_F(LinkTest, ReadAllTakesTheBankAndPurges) {
               "Device opened. \n"
               "Write ReadAll command sucessful (1 bytes written).\n"
               "ReadAll successful (192 bytes read).\n\n");
-    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 192), bank);
+    EXPECT_EQ(Bytes(usb.reply(), usb.reply() + 192), bank);
     EXPECT_EQ(fake.written(), Bytes{0x40});
     EXPECT_EQ(usb.progress->value(), 75.f);
     ASSERT_GE(fake.calls.size(), 2u);
@@ -30,7 +30,7 @@ TEST_F(LinkTest, ReadPresetSendsTheAddressOfItsIndex) {
               "Write preset address successful (1 bytes written).\n"
               "Read parameters successful (24 bytes read).\n\n");
     EXPECT_EQ(fake.written(), Bytes{0x06});
-    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 24), record);
+    EXPECT_EQ(Bytes(usb.reply(), usb.reply() + 24), record);
     EXPECT_FALSE(usb.readPreset(8));    // no such preset: nothing sent
     EXPECT_EQ(fake.writes.size(), 1u);
 }
@@ -70,7 +70,7 @@ TEST_F(LinkTest, FailedPurgeSpoilsAGoodReply) {
     EXPECT_FALSE(usb.getOneByte(0x50));
     std::string out = captured();
     EXPECT_NE(out.find("Get One Byte successful (1 bytes read).\n\nPurging buffers FAILED.\n\n"), std::string::npos);
-    EXPECT_EQ(usb.buffer[0], 0xA5);
+    EXPECT_EQ(usb.reply()[0], 0xA5);
 }
 
 TEST_F(LinkTest, TimeOutReportsTheBytesThatCameAfterMoreThanTheLimit) {
@@ -115,7 +115,7 @@ TEST_F(LinkTest, ReplyCompleteJustAsTheLimitPassesIsRead) {
     EXPECT_TRUE(usb.readAll());
     EXPECT_GT(seconds(start), 1.0);
     EXPECT_NE(captured().find("ReadAll successful (192 bytes read).\n\n"), std::string::npos);
-    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 192), bank);
+    EXPECT_EQ(Bytes(usb.reply(), usb.reply() + 192), bank);
 }
 
 TEST_F(LinkTest, WaitingDoesNotSpin) {

@@ -26,7 +26,7 @@ TEST_F(LinkTest, StoreSendsHeaderThenImageAndKeepsTheEcho) {
     header.insert(header.end(), title.begin(), title.end());
     EXPECT_EQ(fake.writes[0], header);
     EXPECT_EQ(fake.writes[1], image);
-    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 512), image);
+    EXPECT_EQ(Bytes(usb.reply(), usb.reply() + 512), image);
     EXPECT_EQ(usb.progress->value(), 75.f);
     EXPECT_STREQ(usb.progress->label(), "w o r k i n g ...");
     EXPECT_EQ(fake.count("purge"), 0);      // a good store closes without purging
@@ -127,7 +127,7 @@ TEST_F(LinkTest, WritePageSendsTheAddressLowByteFirst) {
               "Reading back page data successful (64 bytes read).\n\n");
     ASSERT_EQ(fake.writes.size(), 1u);
     EXPECT_EQ(Bytes(fake.writes[0].begin(), fake.writes[0].begin() + 3), (Bytes{0xA0, 0x34, 0x12}));
-    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 64), page);
+    EXPECT_EQ(Bytes(usb.reply(), usb.reply() + 64), page);
 }
 
 TEST_F(LinkTest, WritePageTimeOutReturnsWhatArrivedNeverZero) {

@@ -82,15 +82,15 @@ TEST_F(EndToEnd, StoredPresetReadsBackAndSurvivesARestart) {
     Bytes img = image(3);
     quiet();
     EXPECT_EQ(usb.storePreset(4, params, title, img.data()), 0);
-    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 512), img);
+    EXPECT_EQ(Bytes(usb.reply(), usb.reply() + 512), img);
     ASSERT_TRUE(pedal->stop());
 
     pedal = std::make_unique<VirtualPedal>(folder, withSerial("E2E001"));
     ASSERT_TRUE(pedal->start(&error)) << error;
     EXPECT_TRUE(usb.readPreset(4));
     heard();
-    EXPECT_EQ(0, std::memcmp(usb.buffer, params, 12));
-    EXPECT_EQ(0, std::memcmp(usb.buffer + 12, title, 12));
+    EXPECT_EQ(0, std::memcmp(usb.reply(), params, 12));
+    EXPECT_EQ(0, std::memcmp(usb.reply() + 12, title, 12));
 
     PedalState state;
     ASSERT_TRUE(pedal->state(state));
@@ -115,18 +115,18 @@ TEST_F(EndToEnd, ReadAllReturnsTheFactoryBankAndTheLogShowsEachCommand) {
     EXPECT_TRUE(usb.readAll());
     EXPECT_TRUE(usb.getOneByte(0x50));
     heard();
-    EXPECT_EQ(usb.buffer[0], 0xA1);   // normal firmware 2.1
+    EXPECT_EQ(usb.reply()[0], 0xA1);   // normal firmware 2.1
     quiet();
     ASSERT_TRUE(usb.readAll());
     heard();
-    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 192), bank);
+    EXPECT_EQ(Bytes(usb.reply(), usb.reply() + 192), bank);
     quiet();
     EXPECT_EQ(usb.oneByte(0x30, 0x42), 0);
     Bytes preview = image(9);
     EXPECT_EQ(usb.writePreview(preview.data()), 0);
     EXPECT_TRUE(usb.getOneByte(0x20));
     heard();
-    EXPECT_EQ(usb.buffer[0], 0x42);
+    EXPECT_EQ(usb.reply()[0], 0x42);
 
     auto log = pedal.commands();
     ASSERT_EQ(log.size(), 6u);
@@ -168,14 +168,14 @@ TEST_F(EndToEnd, CorruptedEchoReachesTheCallerOnceOrAlways) {
     ASSERT_TRUE(pedal.setFaults({"corrupt-echo"}));
     quiet();
     EXPECT_EQ(usb.storePreset(0, params, title, img.data()), 0);     // the link does not compare
-    EXPECT_NE(Bytes(usb.buffer, usb.buffer + 512), img);
+    EXPECT_NE(Bytes(usb.reply(), usb.reply() + 512), img);
     EXPECT_EQ(usb.storePreset(0, params, title, img.data()), 0);
-    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 512), img);             // once only
+    EXPECT_EQ(Bytes(usb.reply(), usb.reply() + 512), img);             // once only
     ASSERT_TRUE(pedal.setFaults({"corrupt-echo-always"}));
     Bytes page(64, 0x77);
     EXPECT_EQ(usb.writePage(0x0100, page.data()), 0);
     heard();
-    EXPECT_NE(Bytes(usb.buffer, usb.buffer + 64), page);
+    EXPECT_NE(Bytes(usb.reply(), usb.reply() + 64), page);
     auto log = pedal.commands();
     ASSERT_EQ(log.size(), 5u);
     EXPECT_TRUE(log[1].corrupted);
@@ -247,7 +247,7 @@ TEST_F(EndToEnd, SlowRepliesCountAgainstTheLimitAndWireSpeedPacesBytes) {
     EXPECT_EQ(usb.oneByte(0x30, 0x42), 0);
     EXPECT_TRUE(usb.getOneByte(0x20));
     heard();
-    EXPECT_EQ(usb.buffer[0], 0x42);
+    EXPECT_EQ(usb.reply()[0], 0x42);
 }
 
 TEST_F(EndToEnd, FirmwareUpdateModeTakesPagesAndResumes) {
@@ -259,16 +259,16 @@ TEST_F(EndToEnd, FirmwareUpdateModeTakesPagesAndResumes) {
     ASSERT_TRUE(connect());
     quiet();
     ASSERT_TRUE(usb.getOneByte(0x50));
-    EXPECT_EQ(usb.buffer[0], 0x23);
+    EXPECT_EQ(usb.reply()[0], 0x23);
     Bytes page(64);
     for (int i = 0; i < 64; ++i) page[i] = static_cast<uint8_t>(i * 3);
     EXPECT_EQ(usb.writePage(0x1234, page.data()), 0);
-    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 64), page);
+    EXPECT_EQ(Bytes(usb.reply(), usb.reply() + 64), page);
     EXPECT_EQ(usb.oneByte(0xB0, 0x24), 0);
     EXPECT_EQ(usb.sendOneMessage(0xFF), OV_UsbController::Written);
     ASSERT_TRUE(usb.getOneByte(0x50));
     heard();
-    EXPECT_EQ(usb.buffer[0], 0xA4);
+    EXPECT_EQ(usb.reply()[0], 0xA4);
     auto log = pedal.commands();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(Bytes(log[1].bytes.begin(), log[1].bytes.begin() + 3), (Bytes{0xA0, 0x34, 0x12}));
