@@ -6,6 +6,7 @@
 #include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
+#include "presets/preset_transfer.h"
 #include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
 #include "shell/dialogs.h"
@@ -96,8 +97,10 @@ void doWrite(Run& run) {
     presetfiles::foldSolo(record, dash.leftSoloOn(), dash.rightSoloOn());
 
     int index = run.panel.selectedPreset;
-    int r = usb.storePreset(index, record, title, image);
-    if (r != 0) {
+    presettransfer::PedalPresetLink link(usb.link);
+    presettransfer::Outcome stored = presettransfer::writeVerified(link, index, record, title, image);
+    if (stored.kind == presettransfer::Outcome::StoreFailed) {
+        int r = stored.code;
         dialogs::alert("Write operation failed.\n\nMake sure the pedal has clean and stable power source, then "
                        "try again.\n\n%s",
                        recoveryAdvice);
@@ -106,17 +109,14 @@ void doWrite(Run& run) {
         run.progress(100, "Write error", red);
         return run.failureTail();
     }
-    if (std::memcmp(usb.reply(), image, sizeof image) != 0) {
-        usb.storePreset(index, record, title, image);
-        if (std::memcmp(usb.reply(), image, sizeof image) != 0) {
-            dialogs::alert("Upload is completed, but with errors.\n\nMake sure the pedal has clean and stable "
-                           "power source, then try again.\n\n%s",
-                           recoveryAdvice);
-            run.log("Write operation completed, but with errors.");
-            run.log("> Please try again.");
-            run.progress(100, "Write error", red);
-            return run.failureTail();
-        }
+    if (!stored.ok()) {     // the echo differed, also after the one automatic retry
+        dialogs::alert("Upload is completed, but with errors.\n\nMake sure the pedal has clean and stable "
+                       "power source, then try again.\n\n%s",
+                       recoveryAdvice);
+        run.log("Write operation completed, but with errors.");
+        run.log("> Please try again.");
+        run.progress(100, "Write error", red);
+        return run.failureTail();
     }
     run.log("Write operation to Preset %d OK (verified).", index + 1);
     run.log("> Param setting displayed have been stored in your pedal.");
@@ -234,32 +234,18 @@ void setActive(Fl_Widget* w, bool active) {
 bool restorePresets(Orvella& app, const uint8_t bank[192]) {
     OV_UsbController& usb = *app.usb;
     OV_Parameters& dash = *app.dashboard;
-    // What the pedal must hold afterwards: the records as applied (clamped), the titles as given.
-    uint8_t stored[presetfiles::BankSize];
-    std::memcpy(stored, bank, sizeof stored);
-    for (int i = 0; i < 8; ++i) {
-        dash.apply(bank + 12 * i);
-        uint8_t record[12], image[512];
-        std::memcpy(record, dash.params(), sizeof record);
-        std::memcpy(image, dash.image(), sizeof image);
-        std::memcpy(stored + 12 * i, record, sizeof record);
-        const uint8_t* title = bank + 96 + 12 * i;
-        if (usb.storePreset(i, record, title, image) != 0) return false;
-        if (std::memcmp(usb.reply(), image, sizeof image) != 0) {
-            std::printf("--> Auto-retry triggered.\n");
-            std::fflush(stdout);
-            usb.storePreset(i, record, title, image);
-            if (std::memcmp(usb.reply(), image, sizeof image) != 0) {
-                std::printf("--> Auto-retry failed to fix.\n\n");
-                std::fflush(stdout);
-                return false;
-            }
-        }
+    // Each record goes through the Dashboard, which clamps it and composes its image.
+    auto compose = [&dash](int, const uint8_t* bankRecord, uint8_t* record, uint8_t* image) {
+        dash.apply(bankRecord);
+        std::memcpy(record, dash.params(), protocol::RecordSize);
+        std::memcpy(image, dash.image(), protocol::ImageSize);
+    };
+    auto progress = [&usb](int) {
         showProgress(usb.progress, 100, "w o r k i n g ...", blue);
         pause(restorePause);
-    }
-    if (!usb.readAll()) return false;
-    return std::memcmp(usb.reply(), stored, sizeof stored) == 0;
+    };
+    presettransfer::PedalPresetLink link(usb.link);
+    return presettransfer::restoreBank(link, bank, compose, progress).ok();
 }
 
 void transport_cb(Fl_Widget* w, void* data) {

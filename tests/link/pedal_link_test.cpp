@@ -1,6 +1,6 @@
 // The toolkit-free link: what a program without a window relies on (device
 // list, choice of pedal, quiet diagnostics, the idle step, results with their
-// text).
+// text), and the preset transfer over it against virtual pedals.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "TestPedal.h"
 #include "link/FakeFtdi.h"
 #include "link/PedalLink.h"
+#include "presets/preset_transfer.h"
 
 namespace {
 
@@ -83,4 +85,62 @@ TEST_F(FakeLinkTest, ResultsCarryTheirCodeAndText) {
 
     EXPECT_EQ(link.storePreset(8, image.data(), image.data(), image.data()).code, FT_INVALID_PARAMETER);
     EXPECT_FALSE(link.selectSerial(""));
+}
+
+// What a command-line librarian does: list the pedals, pick one by serial
+// number, restore a bank with the verified transfer, all without a word on
+// standard output; the store retried once after a corrupted echo.
+TEST(PedalLinkEndToEnd, ListPickAndRestoreQuietly) {
+    testpedal::PedalFolder folder;
+    testpedal::PedalOptions first, second;
+    first.serial = "VP000001";
+    second.serial = "VP000002";
+    second.faults = {"corrupt-echo"};
+    testpedal::VirtualPedal one(folder, first), two(folder, second);
+    std::string error;
+    ASSERT_TRUE(one.start(&error)) << error;
+    ASSERT_TRUE(two.start(&error)) << error;
+
+    std::vector<PedalInfo> found = PedalLink::listDevices();
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].serial, "VP000001");
+    EXPECT_EQ(found[1].serial, "VP000002");
+    for (const PedalInfo& p : found) {
+        EXPECT_TRUE(p.isPedal());
+        EXPECT_EQ(p.port.rfind("/dev/", 0), 0u) << p.port;
+    }
+
+    uint8_t bank[192];
+    for (int i = 0; i < 192; ++i) bank[i] = static_cast<uint8_t>(i < 96 ? i % 50 : 'a' + i % 26);
+    auto compose = [](int index, const uint8_t* rec, uint8_t* record, uint8_t* image) {
+        std::memcpy(record, rec, 12);
+        for (int i = 0; i < 512; ++i) image[i] = static_cast<uint8_t>(index + 3 * i);
+    };
+    int done = 0;
+    std::string notes;
+
+    ::testing::internal::CaptureStdout();
+    PedalLink link;
+    link.setSink(PedalLink::quiet());
+    ASSERT_TRUE(link.selectSerial(found[1].serial));
+    presettransfer::PedalPresetLink presets(link);
+    presettransfer::Outcome o = presettransfer::restoreBank(
+        presets, bank, compose, [&done](int n) { done = n; }, [&notes](const char* t) { notes += t; });
+    LinkResult status = link.getOneByte(protocol::GetStatus);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+
+    ASSERT_TRUE(o.ok()) << o.text();
+    EXPECT_EQ(done, 8);
+    EXPECT_EQ(notes, "--> Auto-retry triggered.\n");
+    ASSERT_TRUE(status.ok()) << status.text;
+    EXPECT_TRUE(link.reply()[0] & protocol::StatusRunning);
+
+    PedalState state;
+    ASSERT_TRUE(two.state(state));
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(0, std::memcmp(state.presets[i].params, bank + 12 * i, 12)) << i;
+        EXPECT_EQ(0, std::memcmp(state.presets[i].title, bank + 96 + 12 * i, 12)) << i;
+        EXPECT_EQ(state.presets[i].image[1], static_cast<uint8_t>(i + 3)) << i;
+    }
+    EXPECT_TRUE(one.commands().empty());
 }

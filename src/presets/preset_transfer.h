@@ -1,0 +1,84 @@
+// Storing presets with verification, beside the firmware transfer: a WRITE
+// stores one preset, compares the 512-byte echo with the image sent and, on a
+// mismatch, stores it once more; a restore does that for the eight presets of
+// a bank, stops at the first store that fails, and ends by reading the whole
+// bank back and comparing it with what was meant to be stored. The link is
+// abstract so that both sequences are testable without a pedal; no toolkit.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "link/PedalLink.h"
+#include "link/protocol.h"
+
+namespace presettransfer {
+
+class PresetLink {
+public:
+    virtual ~PresetLink() = default;
+    // Stores preset `index` (0..7); 0 on success, else the link's result code.
+    virtual int storePreset(int index, const uint8_t* record, const uint8_t* title, const uint8_t* image) = 0;
+    // The 512 bytes the pedal echoed for the last image stored.
+    virtual const uint8_t* echo() const = 0;
+    // Reads the whole bank; 0 on success, else the link's result code.
+    virtual int readAll() = 0;
+    // The 192 bytes of the last bank read.
+    virtual const uint8_t* bank() const = 0;
+};
+
+// A PedalLink as the transfer sees it.
+class PedalPresetLink : public PresetLink {
+public:
+    explicit PedalPresetLink(PedalLink& link) : link_(link) {}
+    int storePreset(int index, const uint8_t* record, const uint8_t* title, const uint8_t* image) override {
+        return link_.storePreset(index, record, title, image).code;
+    }
+    const uint8_t* echo() const override { return link_.reply(); }
+    int readAll() override { return link_.readAll().code; }
+    const uint8_t* bank() const override { return link_.reply(); }
+
+private:
+    PedalLink& link_;
+};
+
+struct Outcome {
+    enum Kind {
+        Done,            // stored and verified (a restore: the bank read back matches)
+        StoreFailed,     // a store failed (`code`); the rest was not sent
+        EchoMismatch,    // the echo differed from the image twice (after the one retry)
+        ReadAllFailed,   // the final read of the bank failed (`code`)
+        ReadAllMismatch, // the bank read back differs from what was stored
+    };
+    Kind kind = Done;
+    int preset = -1;     // the preset (0..7) a store or echo failure concerns
+    int code = 0;        // the link's result code for StoreFailed and ReadAllFailed
+    bool retried = false;   // an echo mismatch was cured by the automatic retry
+    bool ok() const { return kind == Done; }
+    // One line saying what happened ("Preset 3: the echo differed twice", ...).
+    const char* text() const;
+};
+
+// Stores one preset and verifies its echo, retrying once on a mismatch.
+Outcome writeVerified(PresetLink& link, int index, const uint8_t* record, const uint8_t* title,
+                      const uint8_t* image);
+
+// Fills `record` (12 bytes) and `image` (512 bytes) for preset `index` from
+// the bank's record `bankRecord`; the record may come out clamped.
+using ComposeFn = std::function<void(int index, const uint8_t* bankRecord, uint8_t* record, uint8_t* image)>;
+// Called after each preset stored and verified, with the count done (1..8).
+using ProgressFn = std::function<void(int presetsDone)>;
+// Receives the restore's retry notes ("--> Auto-retry triggered.", ...).
+using Sink = PedalLink::Sink;
+// Writes to standard output and flushes, so the notes keep their place among
+// the link's lines.
+void toStdout(const char* text);
+
+// Restores a bank (eight records, then eight titles): each preset composed,
+// stored and verified as writeVerified does (the retry noted to `notes`),
+// stopping at the first failure; then the bank is read back and compared
+// with the records as composed and the titles as given.
+Outcome restoreBank(PresetLink& link, const uint8_t bank[protocol::BankSize], const ComposeFn& compose,
+                    const ProgressFn& progress, const Sink& notes = toStdout);
+
+}  // namespace presettransfer

@@ -1,0 +1,170 @@
+// Write-verify-retry and the restore sequence against a scripted link: what
+// is stored, how often, when the transfer stops, and the final comparison.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "presets/preset_transfer.h"
+
+using presettransfer::Outcome;
+
+namespace {
+
+// What the fake pedal does with one store.
+enum class Store { Ok, CorruptEcho, Fail };
+
+class FakePresetLink : public presettransfer::PresetLink {
+public:
+    int storePreset(int index, const uint8_t* record, const uint8_t*, const uint8_t* image) override {
+        Store what = script.empty() ? Store::Ok : script.front();
+        if (!script.empty()) script.erase(script.begin());
+        stores.push_back(index);
+        if (what == Store::Fail) return failCode;
+        std::memcpy(echo_, image, sizeof echo_);
+        if (what == Store::CorruptEcho) echo_[300] ^= 0x10;
+        std::memcpy(held + 12 * index, record, 12);
+        return 0;
+    }
+    const uint8_t* echo() const override { return echo_; }
+    int readAll() override {
+        ++reads;
+        return readCode;
+    }
+    const uint8_t* bank() const override { return held; }
+
+    std::vector<Store> script;      // one entry per store, in order; Ok once it runs out
+    std::vector<int> stores;        // the preset index of every store
+    int failCode = 4;
+    int readCode = 0;
+    int reads = 0;
+    uint8_t held[192] = {};         // what readAll returns
+    uint8_t echo_[512] = {};
+};
+
+const uint8_t record[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+const uint8_t title[12] = {'T', 'i', 't', 'l', 'e'};
+
+std::vector<uint8_t> image() {
+    std::vector<uint8_t> b(512);
+    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i * 5 + 3);
+    return b;
+}
+
+}  // namespace
+
+TEST(PresetTransfer, WriteRetriesOnceAndThenGivesUp) {
+    struct Case {
+        std::vector<Store> script;
+        Outcome::Kind kind;
+        size_t stores;
+        bool retried;
+        int code;
+    };
+    const Case cases[] = {
+        {{Store::Ok}, Outcome::Done, 1, false, 0},
+        {{Store::CorruptEcho, Store::Ok}, Outcome::Done, 2, true, 0},
+        {{Store::CorruptEcho, Store::CorruptEcho, Store::Ok}, Outcome::EchoMismatch, 2, false, 0},
+        {{Store::Fail}, Outcome::StoreFailed, 1, false, 4},
+        // A retry whose store fails is never taken for a verified one.
+        {{Store::CorruptEcho, Store::Fail}, Outcome::EchoMismatch, 2, false, 4},
+    };
+    std::vector<uint8_t> img = image();
+    for (const Case& c : cases) {
+        FakePresetLink link;
+        link.script = c.script;
+        Outcome o = presettransfer::writeVerified(link, 5, record, title, img.data());
+        SCOPED_TRACE(o.text());
+        EXPECT_EQ(o.kind, c.kind);
+        EXPECT_EQ(link.stores, std::vector<int>(c.stores, 5));
+        EXPECT_EQ(o.retried, c.retried);
+        EXPECT_EQ(o.code, c.code);
+        EXPECT_EQ(o.preset, c.kind == Outcome::Done ? -1 : 5);
+        EXPECT_EQ(link.reads, 0);
+    }
+}
+
+class RestoreTest : public ::testing::Test {
+protected:
+    RestoreTest() {
+        for (size_t i = 0; i < sizeof bank; ++i) bank[i] = static_cast<uint8_t>(i < 96 ? i : 'A' + i % 26);
+    }
+    // The composer clamps byte 11 of each record to at most 90, as the
+    // Dashboard clamps out-of-range values, and makes an image per preset.
+    Outcome restore(std::string* notes = nullptr) {
+        auto compose = [this](int index, const uint8_t* bankRecord, uint8_t* rec, uint8_t* img) {
+            composed.push_back(index);
+            std::memcpy(rec, bankRecord, 12);
+            if (rec[11] > 90) rec[11] = 90;
+            for (int i = 0; i < 512; ++i) img[i] = static_cast<uint8_t>(index * 31 + i);
+        };
+        auto progress = [this](int done) { progressed.push_back(done); };
+        auto sink = [notes](const char* text) {
+            if (notes) *notes += text;
+        };
+        return presettransfer::restoreBank(link, bank, compose, progress, sink);
+    }
+
+    uint8_t bank[192];
+    FakePresetLink link;
+    std::vector<int> composed, progressed;
+};
+
+TEST_F(RestoreTest, StoresEachPresetThenComparesTheBankReadBack) {
+    bank[12 * 7 + 11] = 200;                    // out of range: stored clamped
+    // The fake pedal holds the titles already; the records come from the stores.
+    std::memcpy(link.held + 96, bank + 96, 96);
+    std::string notes;
+    Outcome o = restore(&notes);
+    EXPECT_TRUE(o.ok()) << o.text();
+    EXPECT_EQ(link.stores, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(progressed, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(link.reads, 1);
+    EXPECT_EQ(link.held[12 * 7 + 11], 90);
+    EXPECT_TRUE(notes.empty());
+
+    // The comparison is against the records as composed and the titles as given.
+    FakePresetLink fresh;
+    std::memcpy(fresh.held + 96, bank + 96, 96);
+    fresh.held[96 + 12 * 3] ^= 1;               // one title byte the pedal got wrong
+    link = fresh;
+    o = restore();
+    EXPECT_EQ(o.kind, Outcome::ReadAllMismatch);
+
+    link = FakePresetLink();
+    link.readCode = 1001;
+    o = restore();
+    EXPECT_EQ(o.kind, Outcome::ReadAllFailed);
+    EXPECT_EQ(o.code, 1001);
+}
+
+TEST_F(RestoreTest, StopsAtTheFirstFailedStore) {
+    link.script = {Store::Ok, Store::Ok, Store::Ok, Store::Fail};
+    Outcome o = restore();
+    EXPECT_EQ(o.kind, Outcome::StoreFailed);
+    EXPECT_EQ(o.preset, 3);
+    EXPECT_EQ(link.stores, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(composed, (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(progressed, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(link.reads, 0);
+}
+
+TEST_F(RestoreTest, RetriesAMismatchedEchoOnceAndNotesIt) {
+    std::memcpy(link.held + 96, bank + 96, 96);
+    link.script = {Store::Ok, Store::CorruptEcho, Store::Ok};
+    std::string notes;
+    EXPECT_TRUE(restore(&notes).ok());
+    EXPECT_EQ(link.stores, (std::vector<int>{0, 1, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(notes, "--> Auto-retry triggered.\n");
+
+    link = FakePresetLink();
+    link.script = {Store::Ok, Store::Ok, Store::CorruptEcho, Store::CorruptEcho};
+    notes.clear();
+    Outcome o = restore(&notes);
+    EXPECT_EQ(o.kind, Outcome::EchoMismatch);
+    EXPECT_EQ(o.preset, 2);
+    EXPECT_EQ(link.stores, (std::vector<int>{0, 1, 2, 2}));
+    EXPECT_EQ(link.reads, 0);
+    EXPECT_EQ(notes, "--> Auto-retry triggered.\n--> Auto-retry failed to fix.\n\n");
+}
