@@ -7,6 +7,8 @@
 #include <functional>
 #include <vector>
 
+#include "link/PedalLink.h"
+
 namespace firmware {
 
 class PageLink {
@@ -18,6 +20,19 @@ public:
     virtual const uint8_t* echo() const = 0;
     // Tells the pedal the version of the firmware it has just received.
     virtual void sendVersion(uint8_t version) = 0;
+};
+
+// A PedalLink as the transfer sees it (the version goes as SetVersion; the
+// pedal does not answer it, so its result tells nothing).
+class PedalPageLink : public PageLink {
+public:
+    explicit PedalPageLink(PedalLink& link) : link_(link) {}
+    int writePage(unsigned address, const uint8_t* page) override { return link_.writePage(address, page).code; }
+    const uint8_t* echo() const override { return link_.reply(); }
+    void sendVersion(uint8_t version) override { link_.oneByte(protocol::SetVersion, version); }
+
+private:
+    PedalLink& link_;
 };
 
 struct Outcome {

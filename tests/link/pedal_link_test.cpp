@@ -11,6 +11,7 @@
 #include "TestPedal.h"
 #include "link/FakeFtdi.h"
 #include "link/PedalLink.h"
+#include "maintenance/firmware_transfer.h"
 #include "presets/preset_transfer.h"
 
 namespace {
@@ -143,4 +144,39 @@ TEST(PedalLinkEndToEnd, ListPickAndRestoreQuietly) {
         EXPECT_EQ(state.presets[i].image[1], static_cast<uint8_t>(i + 3)) << i;
     }
     EXPECT_TRUE(one.commands().empty());
+}
+
+// The firmware update without the toolkit: pages verified, version sent, resume.
+TEST(PedalLinkEndToEnd, UpdatesAPedalWaitingForFirmware) {
+    testpedal::PedalFolder folder;
+    testpedal::PedalOptions options;
+    options.updateMode = true;
+    testpedal::VirtualPedal pedal(folder, options);
+    std::string error;
+    ASSERT_TRUE(pedal.start(&error)) << error;
+
+    PedalLink link;
+    link.setSink(PedalLink::quiet());
+    std::vector<PedalInfo> found = PedalLink::listDevices();
+    ASSERT_EQ(found.size(), 1u);
+    ASSERT_TRUE(link.selectSerial(found[0].serial));
+    ASSERT_TRUE(link.getOneByte(protocol::GetStatus).ok());
+    EXPECT_FALSE(link.reply()[0] & protocol::StatusRunning);
+
+    std::vector<uint8_t> payload(64 * 5 + 10);
+    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 13);
+    firmware::PedalPageLink pages(link);
+    std::vector<float> shares;
+    firmware::Outcome o = firmware::sendFirmware(pages, payload, 0x23, [&shares](float p) { shares.push_back(p); });
+    EXPECT_EQ(o.kind, firmware::Outcome::Complete);
+    EXPECT_EQ(o.pagesVerified, 6);
+    EXPECT_EQ(shares.size(), 6u);
+    EXPECT_EQ(link.sendOneMessage(protocol::Resume), PedalLink::Written);
+
+    pedal.waitForCommands(8);
+    PedalState state;
+    ASSERT_TRUE(pedal.state(state));
+    EXPECT_EQ(state.pagesReceived, 6);
+    EXPECT_EQ(state.firmwareVersion, 0x23);
+    EXPECT_FALSE(state.updateMode);
 }
