@@ -38,6 +38,7 @@ public:
     // out-of-range bytes), so controls, sound model and image follow it.
     void apply(const uint8_t* block);
     // Sets both speakers at once (tone chart audition), then previews once.
+    // Only the low byte of each counts; the saved speakers are left as they were.
     void selectSpeakers(int left, int right);
 
     const uint8_t* params() const;          // _Params, 12 bytes

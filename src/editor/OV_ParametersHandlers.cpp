@@ -468,15 +468,20 @@ void OV_Parameters::tipsPressed() { dialogs::message("%s", tipsText); }
 
 // ---- whole-panel operations ----
 
+// The tone chart's audition. The saved speakers stay the user's choice, so
+// that ending an audition brings back what was chosen before it began.
 void OV_Parameters::selectSpeakers(int left, int right) {
+    const int kept[2] = {savedSpeaker(0), savedSpeaker(1)};
     engine->setLive(false);
     live = 0;
     if (engine->solo(LeftSide)) endSolo(0);
     else if (engine->solo(RightSide)) endSolo(1);
-    int numbers[2] = {selectableSpeakerOr(left, 0), selectableSpeakerOr(right, 1)};
+    int numbers[2] = {selectableSpeakerOr(left & 0xFF, 0), selectableSpeakerOr(right & 0xFF, 1)};
     engine->params()[Speaker_R] = uint8_t(numbers[1]);
     engine->params()[Speaker_L] = uint8_t(numbers[0]);
     for (int side = 0; side < 2; side++) selectSpeaker(side, numbers[side]);
+    engine->restoreSavedSpeaker(LeftSide, kept[0]);
+    engine->restoreSavedSpeaker(RightSide, kept[1]);
     do_callback();
     engine->setLive(true);
     live = 1;

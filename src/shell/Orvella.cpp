@@ -65,13 +65,23 @@ static std::string corruptedAlert() {
     return text;
 }
 
+// What the tone chart may do to the rest of the window: audition speakers on
+// the Dashboard and hide the local preset bar afterwards.
+ToneChartContext Orvella::toneChartContext() {
+    ToneChartContext context;
+    context.selectSpeakers = [this](int left, int right) { dashboard->selectSpeakers(left, right); };
+    context.savedSpeaker = [this](int side) { return dashboard->savedSpeaker(side); };
+    context.hidePresetBar = [this] { presetPanel->hide(); };
+    return context;
+}
+
 Orvella::Orvella(int w, int h, const char* title)
     : Fl_Double_Window(w, h, title), background(nullptr), headerBand(nullptr), appLogo(nullptr),
       makerLogo(nullptr), tabs(nullptr), userGuide(nullptr), dashboard(nullptr), toneChart(nullptr),
       presetPanel(nullptr), presetPrompt(nullptr), transportPanel(nullptr), usb(nullptr),
       updatePrompt(nullptr), gloConPrompt(nullptr), devSelPrompt(nullptr), calibratePrompt(nullptr),
       gloConButton(nullptr), connectButton(nullptr), menuButton(nullptr), quitButton(nullptr),
-      statusLog(nullptr), logTopLine(0), logTime(nullptr), logLine{}, toneChartSpeakers{}, logStamp{} {
+      statusLog(nullptr), logTopLine(0), logTime(nullptr), logLine{}, logStamp{} {
     begin();
     makeDataFolders();
     fl_register_images();
@@ -99,7 +109,7 @@ Orvella::Orvella(int w, int h, const char* title)
     dashboard->labelcolor(fl_rgb_color(128, 128, 128));
     dashboard->callback(preview_cb, this);
     dashboard->end();
-    toneChart = new OV_ToneChart(5, 62, w - 10, 433, "   T o n e  \n   C h a r t   ");
+    toneChart = new OV_ToneChart(5, 62, w - 10, 433, "   T o n e  \n   C h a r t   ", toneChartContext());
     toneChart->color(avg(FL_DARK3));
     toneChart->labelfont(FL_HELVETICA);
     toneChart->labelsize(12);
@@ -193,7 +203,6 @@ Orvella::Orvella(int w, int h, const char* title)
     calibratePrompt->end();
     calibratePrompt->hide();
 
-    fillToneChartSpeakers(toneChartSpeakers);
     end();
 
     Fl::check();

@@ -22,6 +22,7 @@ class OV_GloConPrompt;
 class OV_DevSelPrompt;
 class OV_CalibratePrompt;
 class TextBoard;
+struct ToneChartContext;
 
 class Orvella : public Fl_Double_Window {
 public:
@@ -50,6 +51,8 @@ public:
     void menuClicked();
     // Writes the factory presets of bin/factoryset.fap into the pedal.
     void factoryReset();
+    // The operations the tone chart page is given.
+    ToneChartContext toneChartContext();
 
     Fl_Box* background;
     Fl_Box* headerBand;
@@ -75,6 +78,5 @@ public:
     int logTopLine;
     struct tm* logTime;
     char logLine[192];
-    int toneChartSpeakers[78];
     struct tm logStamp;                 // storage logTime points at
 };

@@ -10,6 +10,3 @@
 void makeDataFolders();
 // The same for an explicit drive/home folder; used by makeDataFolders().
 void makeDataFolders(const std::string& homeDrive);
-
-// Speaker number of each tone-chart entry; 0x02020202 marks an entry without one.
-void fillToneChartSpeakers(int speakers[78]);

@@ -571,6 +571,10 @@ bool SoundEngine::setSolo(Side side, bool on) { return impl->setSolo(side, on); 
 bool SoundEngine::solo(Side side) const { return impl->soloOn[side]; }
 int SoundEngine::savedSpeaker(Side side) const { return impl->saved[side]; }
 
+void SoundEngine::restoreSavedSpeaker(Side side, int speakerByte) {
+    impl->saved[side] = selectableSpeakerOr(speakerByte & 0xFF, side);
+}
+
 // The steps a panel applying a block through its handlers runs too.
 void SoundEngine::apply(const uint8_t block[ParamCount])
 {

@@ -66,6 +66,9 @@ public:
     bool setSolo(Side side, bool on);       // Stereo Cabs only; at most one side
     bool solo(Side side) const;
     int savedSpeaker(Side side) const;      // speaker byte last loaded on the side
+    // Puts back a side's saved speaker byte: an audition loads speakers
+    // without making them the user's choice.
+    void restoreSavedSpeaker(Side side, int speakerByte);
 
     // Loads a whole block, clamping every byte to its range and mapping a
     // speaker byte that names no selectable item to its category's default.

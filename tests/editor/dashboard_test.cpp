@@ -354,7 +354,9 @@ TEST_F(Dashboard, SelectSpeakersEndsSoloAndPreviewsOnce) {
     EXPECT_EQ(dash->live, 1);
     EXPECT_EQ(dash->params()[Speaker_L], 62);
     EXPECT_EQ(dash->params()[Speaker_R], 42);
-    EXPECT_EQ(dash->savedSpeaker(0), 62);
+    // An audition is not the user's choice: the saved speakers stay.
+    EXPECT_EQ(dash->savedSpeaker(0), 3);
+    EXPECT_EQ(dash->savedSpeaker(1), 23);
     EXPECT_TRUE(dash->leftCategoryButtons[GearsCategory]->value());
     EXPECT_FALSE(dash->leftCategoryButtons[GuitarCategory]->value());
     EXPECT_TRUE(dash->rightCategoryButtons[BassCategory]->value());

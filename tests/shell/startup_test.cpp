@@ -104,16 +104,3 @@ TEST(Platform, DesktopFolderFallsBackToTheProfileFolder) {
     ASSERT_EQ(rmdir(env.desktop.c_str()), 0);
     EXPECT_EQ(platform::desktopFolder(), env.home);
 }
-
-TEST(ToneChartSpeakers, FortyThreeEntriesCarryASpeakerTheRestTheMarker) {
-    int speakers[78];
-    fillToneChartSpeakers(speakers);
-    const int marker = 0x02020202;
-    int withSpeaker = 0;
-    for (int v : speakers) withSpeaker += v != marker;
-    EXPECT_EQ(withSpeaker, 43);
-    EXPECT_EQ(speakers[2], marker);
-    EXPECT_EQ(speakers[3], 2);      // the first speaker entry holds speaker 2, not the marker byte
-    EXPECT_EQ(speakers[57], 77);
-    EXPECT_EQ(speakers[58], marker);
-}

@@ -1,0 +1,70 @@
+// The tone charts' measurement, checked against the response computed
+// directly from each speaker's coefficient record; and which speaker each
+// list line stands for.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "ToneChartMeasure.h"
+#include "reference/ToneChartSpeakers.h"
+#include "sound/CoreFiles.h"
+#include "sound/SoundEngine.h"
+#include "sound/Speakers.h"
+
+TEST(ToneCharts, MeasuredThroughThePedalAgreesWithTheCoefficientRecordWithinHalfADecibel) {
+    SoundEngine engine(ORVELLA_BIN_DIR);
+    ASSERT_TRUE(engine.coreFilesOk());
+    CoreFiles files;
+    files.load(ORVELLA_BIN_DIR);
+    int speakers[78];
+    fillToneChartSpeakers(speakers);
+    const std::vector<double> freqs = tonechart::logFrequencies(40, 12000, 60);
+    int compared = 0;
+    for (int line = 0; line < 78; ++line) {
+        const int byte = speakers[line];
+        if (byte == 0x02020202) continue;
+        for (bool opened : {false, true}) {
+            if (opened && !speakerHasCabinet(byte)) continue;
+            const std::vector<double> measured = tonechart::measuredLevels(engine, byte, opened, freqs);
+            const int r = speakerRecordIndex(byte);
+            const SpeakerRecord& record =
+                !speakerHasCabinet(byte) ? files.gearMiscSet[r] : opened ? files.openSet[r] : files.sealedSet[r];
+            for (std::size_t i = 0; i < freqs.size(); ++i) {
+                const double direct = tonechart::directLevel(record, engine.model().toneL, freqs[i]);
+                if (direct < -40) continue;     // below the chart's floor the fixed-point noise shows
+                ASSERT_NEAR(measured[i], direct, 0.5)
+                    << "speaker byte " << byte << (opened ? " opened" : " sealed") << " at " << freqs[i] << " Hz";
+                ++compared;
+            }
+        }
+    }
+    EXPECT_GT(compared, 73 * 40);
+}
+
+TEST(ToneCharts, ReadingFindsTheCornersAndThePeakOfACurve) {
+    // A band from 100 Hz to 5 kHz with a 4 dB bump at 2.5 kHz.
+    const std::vector<double> f = tonechart::logFrequencies(40, 12000, 400);
+    std::vector<double> level;
+    for (double x : f) {
+        double l = x < 100 ? -12 * std::log2(100 / x) : x > 5000 ? -12 * std::log2(x / 5000) : 0;
+        level.push_back(l + 4 * std::exp(-std::pow(std::log2(x / 2500) * 3, 2)));
+    }
+    const tonechart::Reading r = tonechart::readCurve(f, level);
+    EXPECT_NEAR(r.lowCorner, 84, 4);         // 3 dB under a level of about 0.1 dB
+    EXPECT_NEAR(r.peakFreq, 2500, 100);
+    EXPECT_NEAR(r.peakDb + r.midLevel, 4, 0.2);   // the peak is read against the mean
+    EXPECT_NEAR(r.topCorner, 7100, 300);
+}
+
+TEST(ToneChartSpeakers, FortyThreeEntriesCarryASpeakerTheRestTheMarker) {
+    int speakers[78];
+    fillToneChartSpeakers(speakers);
+    const int marker = 0x02020202;
+    int withSpeaker = 0;
+    for (int v : speakers) withSpeaker += v != marker;
+    EXPECT_EQ(withSpeaker, 43);
+    EXPECT_EQ(speakers[2], marker);
+    EXPECT_EQ(speakers[3], 2);      // the first speaker entry holds speaker 2, not the marker byte
+    EXPECT_EQ(speakers[57], 77);
+    EXPECT_EQ(speakers[58], marker);
+}
