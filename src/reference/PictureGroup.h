@@ -8,6 +8,8 @@
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Image.H>
 
+#include <string>
+
 class PictureGroup : public Fl_Group {
 public:
     // The group at (x, y, w, h), the box at (bx, by, bw, bh). `path` names a
@@ -19,9 +21,21 @@ public:
     PictureGroup(int x, int y, int w, int h, const char* path);
     ~PictureGroup() override;
 
-    // True when the file was decoded and the box shows it.
-    bool loaded() const { return image != nullptr; }
+    // True when the file was decoded and the box shows it (a group whose
+    // decoding was deferred decodes now).
+    bool loaded() const;
+
+    // Start-up help: while deferring is on, new groups only note their file
+    // and decode when decodePending() runs (the main window runs it once it
+    // is shown) or when loaded() is asked; so the pictures cost the window
+    // nothing before it shows, and nothing when their page opens.
+    static void deferDecoding(bool on);
+    static void decodePending();
 
     Fl_Box* picture;
-    Fl_Image* image;
+    mutable Fl_Image* image;
+
+private:
+    void decode() const;
+    mutable std::string pending;    // the file still to decode, "" when done
 };

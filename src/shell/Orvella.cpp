@@ -23,6 +23,7 @@
 #include "presets/TransportActions.h"
 #include "reference/OV_ToneChart.h"
 #include "reference/OV_UserGuide.h"
+#include "reference/PictureGroup.h"
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/TextBoard.h"
 #include "shell/data_folder.h"
@@ -83,6 +84,7 @@ Orvella::Orvella(int w, int h, const char* title)
       gloConButton(nullptr), connectButton(nullptr), menuButton(nullptr), quitButton(nullptr),
       statusLog(nullptr), logTopLine(0), logTime(nullptr), logLine{}, logStamp{} {
     begin();
+    PictureGroup::deferDecoding(true);
     makeDataFolders();
     fl_register_images();
     useLayoutFonts();
@@ -208,6 +210,9 @@ Orvella::Orvella(int w, int h, const char* title)
     Fl::check();
     show();
     Fl::check();
+    // The reference pages' pictures are decoded once the window shows.
+    PictureGroup::deferDecoding(false);
+    PictureGroup::decodePending();
 
     startupConnect();
     resize(x(), y(), 830, 600);
