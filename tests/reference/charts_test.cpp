@@ -49,11 +49,18 @@ TEST(ToneCharts, ReadingFindsTheCornersAndThePeakOfACurve) {
         double l = x < 100 ? -12 * std::log2(100 / x) : x > 5000 ? -12 * std::log2(x / 5000) : 0;
         level.push_back(l + 4 * std::exp(-std::pow(std::log2(x / 2500) * 3, 2)));
     }
+    // A 9 dB dip at 400 Hz is no low corner.
+    for (std::size_t i = 0; i < f.size(); ++i) level[i] -= 9 * std::exp(-std::pow(std::log2(f[i] / 400) * 4, 2));
     const tonechart::Reading r = tonechart::readCurve(f, level);
-    EXPECT_NEAR(r.lowCorner, 84, 4);         // 3 dB under a level of about 0.1 dB
+    EXPECT_NEAR(r.midLevel, 0, 0.1);
+    EXPECT_NEAR(r.lowCorner, 84, 4);         // -12 dB/octave: 3 dB down at 100 / 2^0.25
     EXPECT_NEAR(r.peakFreq, 2500, 100);
-    EXPECT_NEAR(r.peakDb + r.midLevel, 4, 0.2);   // the peak is read against the mean
-    EXPECT_NEAR(r.topCorner, 7100, 300);
+    EXPECT_NEAR(r.peakDb, 4, 0.2);
+    EXPECT_NEAR(r.topCorner, 7070, 250);     // 6 dB down at 5000 * 2^0.5
+    // A curve already up at 40 Hz and still up at 12 kHz has neither corner.
+    const tonechart::Reading flat = tonechart::readCurve(f, std::vector<double>(f.size(), -3.0));
+    EXPECT_EQ(flat.lowCorner, 0);
+    EXPECT_EQ(flat.topCorner, 0);
 }
 
 TEST(ToneChartSpeakers, FortyThreeEntriesCarryASpeakerTheRestTheMarker) {

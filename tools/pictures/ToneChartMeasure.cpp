@@ -1,5 +1,6 @@
 #include "ToneChartMeasure.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 
@@ -93,31 +94,27 @@ std::vector<double> logFrequencies(double from, double to, int n) {
 
 Reading readCurve(const std::vector<double>& freqs, const std::vector<double>& levels) {
     Reading r;
-    double sum = 0;
-    int count = 0;
+    std::vector<double> band;
     for (std::size_t i = 0; i < freqs.size(); ++i)
-        if (freqs[i] >= 200 && freqs[i] <= 4000) {
-            sum += levels[i];
-            ++count;
-        }
-    r.midLevel = count ? sum / count : 0;
-    // Low corner: walking down from 200 Hz, the first point 3 dB under the mean.
-    for (std::size_t i = freqs.size(); i-- > 0;)
-        if (freqs[i] < 200 && levels[i] < r.midLevel - 3) {
-            r.lowCorner = freqs[i];
-            break;
-        }
+        if (freqs[i] >= 200 && freqs[i] <= 4000) band.push_back(levels[i]);
+    if (band.empty() || freqs.empty()) return r;
+    std::nth_element(band.begin(), band.begin() + band.size() / 2, band.end());
+    r.midLevel = band[band.size() / 2];
+    // Low corner: where the curve, coming up from the chart's bottom end,
+    // first reaches 3 dB under the mid-band level (a dip higher up does not
+    // count). None when it starts there already.
+    std::size_t i = 0;
+    while (i < freqs.size() && levels[i] < r.midLevel - 3) ++i;
+    if (i > 0 && i < freqs.size()) r.lowCorner = freqs[i];
+    // Top corner: likewise from the top end down, 6 dB under.
+    std::size_t k = freqs.size();
+    while (k > 0 && levels[k - 1] < r.midLevel - 6) --k;
+    if (k < freqs.size() && k > 0) r.topCorner = freqs[k - 1];
     r.peakDb = -1e9;
-    for (std::size_t i = 0; i < freqs.size(); ++i)
-        if (freqs[i] >= 1000 && freqs[i] <= 6000 && levels[i] - r.midLevel > r.peakDb) {
-            r.peakDb = levels[i] - r.midLevel;
-            r.peakFreq = freqs[i];
-        }
-    // Top corner: walking up from 2 kHz, the first point 6 dB under the mean.
-    for (std::size_t i = 0; i < freqs.size(); ++i)
-        if (freqs[i] > 2000 && levels[i] < r.midLevel - 6) {
-            r.topCorner = freqs[i];
-            break;
+    for (std::size_t n = 0; n < freqs.size(); ++n)
+        if (freqs[n] >= 1000 && freqs[n] <= 6000 && levels[n] - r.midLevel > r.peakDb) {
+            r.peakDb = levels[n] - r.midLevel;
+            r.peakFreq = freqs[n];
         }
     return r;
 }

@@ -47,12 +47,13 @@ const double OutputGain = 1.5;
 // n log-spaced frequencies from `from` to `to` Hz.
 std::vector<double> logFrequencies(double from, double to, int n);
 
-// What a player reads off a curve: where the low end is 3 dB down from the
-// mid-band (200 Hz - 4 kHz) mean, the strongest peak between 1 and 6 kHz
-// relative to that mean, and where the top has fallen 6 dB below it.
+// What a player reads off a curve, against its mid-band level (the median
+// from 200 Hz to 4 kHz): where the low end, coming up from 40 Hz, reaches
+// 3 dB under it; the strongest point from 1 to 6 kHz; where the top, coming
+// down from 12 kHz, reaches 6 dB under it.
 struct Reading {
     double midLevel = 0;
-    double lowCorner = 0;       // Hz; 0 when the curve never drops 3 dB in the chart
+    double lowCorner = 0;       // Hz; 0 when the low end is up at the chart's start
     double peakFreq = 0, peakDb = 0;
     double topCorner = 0;       // Hz; 0 when it stays up to the chart's end
 };

@@ -249,14 +249,12 @@ void drawLegend(cairo_t* cr) {
 std::string readingLine(const tonechart::Reading& r, const tonechart::Reading* opened) {
     std::string line;
     char buf[96];
-    if (r.lowCorner > 0) {
-        if (opened && opened->lowCorner > 0)
-            std::snprintf(buf, sizeof buf, "Low end -3 dB: %s sealed, %s opened", hz(r.lowCorner).c_str(),
-                          hz(opened->lowCorner).c_str());
-        else std::snprintf(buf, sizeof buf, "Low end -3 dB: %s", hz(r.lowCorner).c_str());
-    } else {
-        std::snprintf(buf, sizeof buf, "Full low end");
-    }
+    auto corner = [](double f) { return f > 0 ? hz(f) : std::string("below 40 Hz"); };
+    if (opened && (r.lowCorner > 0 || opened->lowCorner > 0))
+        std::snprintf(buf, sizeof buf, "Low end -3 dB: %s sealed, %s opened", corner(r.lowCorner).c_str(),
+                      corner(opened->lowCorner).c_str());
+    else if (r.lowCorner > 0) std::snprintf(buf, sizeof buf, "Low end -3 dB: %s", hz(r.lowCorner).c_str());
+    else std::snprintf(buf, sizeof buf, "Full low end down to 40 Hz");
     line += buf;
     if (r.peakDb >= 1.0) {
         std::snprintf(buf, sizeof buf, "  \xc2\xb7  peak +%.1f dB at %s", r.peakDb, hz(r.peakFreq).c_str());
