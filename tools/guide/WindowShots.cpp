@@ -7,6 +7,7 @@
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Text_Buffer.H>
 #include <FL/Fl_Toggle_Button.H>
@@ -25,6 +26,7 @@
 #include "link/OV_UsbController.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_PresetPrompt.h"
+#include "reference/OV_UserGuide.h"
 #include "shell/Orvella.h"
 #include "shell/TextBoard.h"
 #include "shell/dialogs.h"
@@ -201,6 +203,16 @@ bool takeShots(const std::string& repo, const std::string& pedalProgram, std::ma
     settle();
     setLog(*window, {"Ready.", "parameter change ok."});
     shots["mics"] = capture(*window);
+
+    // The guide itself as it shows on its tab, for checking the pages in place.
+    window->tabs->value(window->userGuide);
+    window->tabs->do_callback();
+    for (int line : {2, 9, 10, 14, 16, 23, 28, 29, 33}) {
+        window->userGuide->topicList->select(line);
+        window->userGuide->topicPicked();
+        settle();
+        shots["guide-" + std::to_string(line)] = capture(*window);
+    }
 
     window->hide();
     window.reset();
