@@ -101,6 +101,40 @@ TEST(UserGuide, TopicsJumpThePageAndTheScrollSurvivesTabSwitches) {
     EXPECT_TRUE(dialogs.texts(gui::RecordingDialogs::Alert).empty());
 }
 
+// Clicking down the whole list as a user would: every line either jumps the
+// page to its topic's offset or, for a spacer, leaves no selection and the
+// page where it was.
+TEST(UserGuide, ClickingEveryLineOfTheList) {
+    TestEnvironment env;
+    gui::RecordingDialogs dialogs;
+    auto window = env.openWindow();
+    OV_UserGuide* guide = window->userGuide;
+    gui::click(window.get(), 245, 40);
+    gui::settle();
+    std::set<int> reached;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int y = 74; y < 474; y += 5) {
+            int before = guide->page->yposition();
+            gui::click(window.get(), 60, y);
+            gui::settle();
+            int line = guide->topicList->value();
+            if (line == 0) {
+                EXPECT_EQ(guide->page->yposition(), before) << "y " << y;
+                continue;
+            }
+            ASSERT_FALSE(userguide::isSpacer(guide->topicList->text(line))) << "y " << y;
+            EXPECT_EQ(guide->page->yposition(), userguide::topics[line - 1].offset) << "line " << line;
+            EXPECT_EQ(guide->page->xposition(), -18);
+            reached.insert(line);
+        }
+        guide->topicList->bottomline(userguide::TopicCount);  // the lines below the fold
+        gui::settle();
+    }
+    int topics = 0;
+    for (const userguide::Topic& t : userguide::topics) topics += t.offset >= 0;
+    EXPECT_EQ(int(reached.size()), topics);
+}
+
 TEST(UserGuide, WithoutTheImageFolderThePageIsWhiteAndTheListWorks) {
     gui::openDisplay();
     Fl_Double_Window window(830, 600);

@@ -16,6 +16,9 @@
 
 #include <jpeglib.h>  // after <cstdio>: it needs FILE and size_t
 
+#include <FL/Fl.H>
+#include <FL/x.H>
+
 #include "GuidePages.h"
 #include "GuideSource.h"
 #include "WindowShots.h"
@@ -68,6 +71,20 @@ bool endsWith(const std::string& s, const char* tail) {
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
+// A busy shared X server (tests running side by side) can refuse a
+// connection for a moment; the toolkit would end the program at once.
+bool openDisplay() {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr)) {
+            fl_open_display(display);
+            return true;
+        }
+        usleep(50 * 1000);
+    }
+    std::fprintf(stderr, "cannot open the X display\n");
+    return false;
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: orvella-draw-guide --repo DIR --pedal ORVELLA-PEDAL --out DIR [--markdown FILE]\n"
@@ -113,6 +130,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s\n", error.c_str());
         return 1;
     }
+    if (!openDisplay()) return 1;
     std::map<std::string, guide::Shot> shots;
     if (!guide::takeShots(repo, pedal, shots, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
