@@ -229,7 +229,8 @@ const Rgb cream = {1.0, 0.97, 0.86};
 const Rgb sand = {0.96, 0.90, 0.74};
 const Rgb room = {0.88, 0.93, 0.97};
 
-// Stereo Cabs: two speakers, each output a blend of both, each delayed.
+// Stereo Cabs: two speakers, each output a blend of both, then volume and
+// the delay of that side.
 void diagramCabs(cairo_t* cr, double ox, double oy) {
     cairo_save(cr);
     cairo_translate(cr, ox, oy);
@@ -237,51 +238,44 @@ void diagramCabs(cairo_t* cr, double ox, double oy) {
     source(cr, gold);
     cairo_rectangle(cr, 14, 29, 538, 2);
     cairo_fill(cr);
-    block(cr, 14, 150, 70, 46, "INPUT", "mono", cream);
+    block(cr, 14, 150, 66, 46, "INPUT", "mono", cream);
     const double rowY[2] = {70, 232};
     const char* side[2] = {"LEFT", "RIGHT"};
     for (int s = 0; s < 2; ++s) {
         double y = rowY[s];
         char name[32];
-        std::snprintf(name, sizeof name, "%s speaker", side[s]);
-        block(cr, 110, y, 118, 50, name, "+ cabinet type", cream);
-        block(cr, 246, y, 80, 50, "Mic", "position", cream);
-        block(cr, 344, y, 82, 50, "Blend", s == 0 ? "% R into L" : "% L into R", sand);
-        block(cr, 444, y, 56, 50, "Vol", "& phase", cream);
+        std::snprintf(name, sizeof name, "%s spk.", side[s]);
+        block(cr, 100, y, 96, 50, name, "+ cabinet", cream);
+        block(cr, 212, y, 70, 50, "Mic", "position", cream);
+        block(cr, 300, y, 76, 50, "Blend", s == 0 ? "+ % right" : "+ % left", sand);
+        block(cr, 392, y, 66, 50, "Volume", "& phase", cream);
+        block(cr, 474, y, 66, 50, "Delay", s == 0 ? "left ms" : "right ms", sand);
         source(cr, band);
         cairo_set_line_width(cr, 1.5);
-        arrow(cr, 228, y + 25, 245, y + 25);
-        arrow(cr, 326, y + 25, 343, y + 25);
-        arrow(cr, 426, y + 25, 443, y + 25);
+        arrow(cr, 196, y + 25, 211, y + 25);
+        arrow(cr, 282, y + 25, 299, y + 25);
+        arrow(cr, 376, y + 25, 391, y + 25);
+        arrow(cr, 458, y + 25, 473, y + 25);
+        arrow(cr, 507, s == 0 ? y : y + 50, 507, s == 0 ? y - 16 : y + 66);
+        label(cr, 518, s == 0 ? y - 6 : y + 64, s == 0 ? "L OUT" : "R OUT", true);
     }
-    // Input to both speakers.
     source(cr, band);
     cairo_set_line_width(cr, 1.5);
-    cairo_move_to(cr, 84, 173);
-    cairo_line_to(cr, 96, 173);
+    cairo_move_to(cr, 80, 173);
+    cairo_line_to(cr, 88, 173);
     cairo_stroke(cr);
-    arrow(cr, 96, 173, 109, 100);
-    arrow(cr, 96, 173, 109, 252);
-    // Cross feeds into the blends.
+    arrow(cr, 88, 173, 99, 100);
+    arrow(cr, 88, 173, 99, 252);
+    // Each blend also takes the other speaker.
     cairo_set_source_rgb(cr, 0.55, 0.40, 0.10);
     cairo_set_line_width(cr, 1.2);
     std::vector<double> dash = {4, 3};
     cairo_set_dash(cr, dash.data(), 2, 0);
-    arrow(cr, 330, 257, 360, 121);
-    arrow(cr, 330, 95, 360, 231);
+    arrow(cr, 290, 257, 322, 121);
+    arrow(cr, 290, 95, 322, 231);
     cairo_set_dash(cr, nullptr, 0, 0);
-    // Delay and outputs.
-    block(cr, 444, 151, 108, 44, "DELAY", "one channel", sand);
-    source(cr, band);
-    cairo_set_line_width(cr, 1.5);
-    arrow(cr, 472, 120, 472, 150);
-    arrow(cr, 472, 231, 472, 196);
-    arrow(cr, 500, 95, 530, 95);
-    arrow(cr, 500, 257, 530, 257);
-    label(cr, 518, 84, "L OUT", true);
-    label(cr, 518, 278, "R OUT", true);
-    label(cr, 14, 318, "Both speakers sound. Blend mixes some of the other speaker into each output;", false, 12);
-    label(cr, 14, 334, "the delay shifts one output against the other (see Delay for its two variants).", false, 12);
+    label(cr, 14, 318, "Both speakers sound; each blend adds some of the other speaker. The delay shifts one", false, 12);
+    label(cr, 14, 334, "output against the other: the whole side as Stereo Enhancer, its own speaker as Notcher.", false, 12);
     cairo_restore(cr);
 }
 
