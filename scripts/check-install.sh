@@ -100,7 +100,9 @@ rm -f "$build"/package/orvella_*.deb
 cmake --build "$build" --target package > "$tmp/cpack.log" 2>&1 || { cat "$tmp/cpack.log" >&2; fail "package build"; }
 deb=$(ls "$build"/package/orvella_*.deb 2> /dev/null | head -1)
 if [ -n "$deb" ]; then
-  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\.\//, "", $6); print $6 }' | sort > "$tmp/packaged"
+  # The name is everything after the fifth field (data file names may hold spaces).
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { n = $0; for (i = 0; i < 5; i++) sub(/^[^ ]+ +/, "", n);
+    sub(/ -> .*/, "", n); sub(/^\.\//, "", n); print n }' | sort > "$tmp/packaged"
   if diff -u "$tmp/expected" "$tmp/packaged" > "$tmp/diff"; then pass "dpkg-deb -c lists the expected files"
   else fail "package's files differ from the expected list:"; cat "$tmp/diff" >&2; fi
   dpkg-deb -f "$deb" Depends | grep -q "xdg-utils" && pass "package depends on xdg-utils" || fail "no xdg-utils dependency"
