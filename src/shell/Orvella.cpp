@@ -241,6 +241,12 @@ void Orvella::draw() {
     if (makerLogo && makerLogo->w() > 0 && makerLogo->h() > 0) makerLogo->draw(650, 6, 130, 50);
 }
 
+int Orvella::handle(int event) {
+    int used = Fl_Double_Window::handle(event);
+    if (!used && event == FL_SHORTCUT && Fl::event_key() == FL_Escape) return 1;
+    return used;
+}
+
 void Orvella::tabSwitched() {
     if (dashboard->visible()) {
         dashboard->labelsize(14);

@@ -268,3 +268,13 @@ TEST(Quit, ClosingTheWindowEndsTheLoopWithStatusZero) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << output;
     EXPECT_NE(output.find("loop ended 0"), std::string::npos) << output;
 }
+
+TEST_F(MainWindow, EscapeLeavesTheWindowOpenWhileItsCloseButtonStillClosesIt) {
+    bool closed = false;
+    window->callback([](Fl_Widget*, void* flag) { *static_cast<bool*>(flag) = true; }, &closed);
+    gui::key(window.get(), FL_Escape);
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(window->shown());
+    Fl::handle(FL_CLOSE, window.get());             // what the window manager's close button sends
+    EXPECT_TRUE(closed);
+}
