@@ -31,8 +31,15 @@ std::string backupPath(const std::string& homeDrive, const std::tm& date) {
 
 void padTitle(const char* text, uint8_t title[TitleSize]) {
     size_t i = 0;
-    for (; text && text[i] && i < TitleSize; ++i) title[i] = static_cast<uint8_t>(text[i]);
+    for (; text && text[i] && i < TitleSize; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        title[i] = isTitleChar(c) ? c : '?';
+    }
     for (; i < TitleSize; ++i) title[i] = ' ';
+}
+
+void showableTitle(const uint8_t title[TitleSize], char out[TitleSize]) {
+    for (size_t i = 0; i < TitleSize; ++i) out[i] = isTitleChar(title[i]) ? static_cast<char>(title[i]) : '?';
 }
 
 void foldSolo(uint8_t record[BlockSize], bool leftSolo, bool rightSolo) {

@@ -23,8 +23,16 @@ std::string presetPath(const std::string& homeDrive, const std::string& name);
 std::string listPath(const std::string& homeDrive);
 std::string backupPath(const std::string& homeDrive, const std::tm& date);
 
-// Title of 12 characters: the first 12 of text, padded with spaces.
+// The pedal stores a title as 12 single bytes: printable ASCII is all it
+// (and the title field) takes.
+inline bool isTitleChar(unsigned char c) { return c >= 0x20 && c <= 0x7e; }
+// Title of 12 characters: the first 12 of text, padded with spaces; a byte
+// that is no title character becomes '?'.
 void padTitle(const char* text, uint8_t title[TitleSize]);
+// The title as the field shows it: each byte that is no title character
+// (from a pedal or a file) as '?', so a stray or cut multi-byte character
+// never reaches the display. out holds TitleSize characters, no terminator.
+void showableTitle(const uint8_t title[TitleSize], char out[TitleSize]);
 
 // Makes the silent side of a soloed record take the soloed side's
 // cabinet bit, speaker and microphone (the left solo wins over the right).

@@ -177,6 +177,47 @@ TEST_F(Transport, TitleIsPaddedToTwelveAndShownWithALeadingSpace) {
     EXPECT_EQ(progressLabel(), "r e a d y");
 }
 
+// The pedal keeps 12 single bytes: the field takes printable ASCII only and
+// says when it leaves something out; what a pedal holds beyond that shows as
+// '?' and goes back unchanged.
+TEST_F(Transport, TitlesHoldOnlyWhatThePedalStoresAndForeignBytesShowSafely) {
+    TextInput* input = panel().titleInput;
+    press(input);
+    gui::type(window.get(), "abcdefghijk");
+    gui::key(window.get(), 0xe9, "\xc3\xa9");            // é
+    EXPECT_STREQ(input->value(), "abcdefghijk");
+    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].find("\"\xc3\xa9\" has been left out."), std::string::npos) << alerts[0];
+    gui::type(window.get(), "lm");                      // the twelfth fits, the thirteenth not
+    gui::key(window.get(), FL_Enter);
+    EXPECT_EQ(std::string(panel().title, 12), "abcdefghijkl");
+    selectPreset(1);
+    press(panel().writeButton);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(pedalState().presets[1].title), 12), "abcdefghijkl");
+
+    // A paste keeps the plain characters.
+    press(input);
+    std::string pasted = "Cr\xc3\xa8me Br\xc3\xbbl\xc3\xa9\x65";
+    Fl::e_text = &pasted[0];
+    Fl::e_length = static_cast<int>(pasted.size());
+    input->handle(FL_PASTE);
+    gui::key(window.get(), FL_Enter);
+    EXPECT_EQ(std::string(panel().title, 12), "Crme Brle   ");
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 2);
+
+    // A title written by other means, with a multi-byte character cut at the
+    // twelfth byte and a control byte.
+    const uint8_t foreign[12] = {'C', 'a', 'f', 0xc3, 0xa9, 0x01, 'x', 'y', 'z', 'w', 'v', 0xc3};
+    panel().showTitle(foreign);
+    press(panel().writeButton);
+    panel().showTitle(reinterpret_cast<const uint8_t*>("Other       "));
+    press(panel().readButton);
+    EXPECT_STREQ(input->value(), " Caf???xyzwv?");
+    EXPECT_EQ(std::memcmp(panel().title, foreign, 12), 0);
+    EXPECT_EQ(std::memcmp(pedalState().presets[1].title, foreign, 12), 0);
+}
+
 TEST_F(Transport, ReadAppliesThePresetAndLogs) {
     window->presetPanel->addPreset("Local");
     window->presetPanel->presetChoice->value(0);
