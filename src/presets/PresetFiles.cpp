@@ -132,7 +132,7 @@ bool AtomicFile::write(const void* data, size_t size) {
     return true;
 }
 
-bool AtomicFile::commit() {
+bool AtomicFile::finish() {
     if (!file_ || error_) {
         discard();
         return false;
@@ -144,12 +144,57 @@ bool AtomicFile::commit() {
         error_ = errno;
     }
     file_ = nullptr;
-    if (ok && std::rename(temp_.c_str(), path_.c_str()) != 0) {
-        ok = false;
-        error_ = errno;
-    }
     if (!ok) std::remove(temp_.c_str());
     return ok;
+}
+
+bool AtomicFile::commit() {
+    if (!finish()) return false;
+    if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
+        error_ = errno;
+        std::remove(temp_.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string numberedPath(const std::string& path, int n) {
+    if (n <= 1) return path;
+    size_t slash = path.rfind('/');
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+    return path.substr(0, dot) + "_" + std::to_string(n) + path.substr(dot);
+}
+
+bool AtomicFile::commitNew(std::string& written) {
+    if (!finish()) return false;
+    for (int n = 1; n <= 999; ++n) {
+        std::string target = numberedPath(path_, n);
+        // A hard link is made only where no file of that name exists, so a
+        // file that appeared meanwhile is never replaced either.
+        int made = link(temp_.c_str(), target.c_str());
+        if (made != 0 && (errno == EPERM || errno == EOPNOTSUPP)) {
+            // A file system without hard links: check, then rename.
+            if (access(target.c_str(), F_OK) == 0) continue;
+            made = std::rename(temp_.c_str(), target.c_str());
+            if (made == 0) {
+                written = target;
+                return true;
+            }
+        }
+        if (made == 0) {
+            std::remove(temp_.c_str());
+            written = target;
+            return true;
+        }
+        if (errno != EEXIST) {
+            error_ = errno;
+            break;
+        }
+    }
+    if (!error_) error_ = EEXIST;
+    std::remove(temp_.c_str());
+    return false;
 }
 
 void AtomicFile::discard() {

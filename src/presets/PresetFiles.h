@@ -73,14 +73,21 @@ public:
     bool isOpen() const { return file_ != nullptr; }
     bool write(const void* data, size_t size);
     bool commit();                          // flush, sync, close, rename
+    // Like commit, but never replaces a file: the data goes to the path, or,
+    // when that exists, to the first free "name_2.ext", "name_3.ext", ...;
+    // written names the file made.
+    bool commitNew(std::string& written);
     void discard();
     int error() const { return error_; }    // errno of the first failure
 
 private:
+    bool finish();                          // flush, sync, close; removes the temporary file on failure
     std::string path_, temp_;
     std::FILE* file_ = nullptr;
     int error_ = 0;
 };
+// path with "_n" before its extension (n of 2 or more; path itself for 1).
+std::string numberedPath(const std::string& path, int n);
 bool writeFileAtomically(const std::string& path, const void* data, size_t size, int* err = nullptr);
 
 // "presets.lst": one path per line. Reading drops line ends and empty lines.

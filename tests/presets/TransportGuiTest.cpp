@@ -294,16 +294,28 @@ TEST_F(Transport, ControlsThatCouldStartAnotherExchangeWaitForTheAction) {
     EXPECT_TRUE(window->dashboard->active());
 }
 
-TEST_F(Transport, TwoBackupsOnOneDayLeaveTheLaterOne) {
+TEST_F(Transport, ABackupNeverReplacesAnEarlierOneAndNamesTheFileItWrote) {
+    std::vector<uint8_t> first = pedalBank();
     dialogs->choiceAnswers.push_back(1);
     press(panel().backupButton);
     window->dashboard->apply(record(9).data());
     press(panel().writeButton);
+    ASSERT_NE(pedalBank(), first);
+    logAtStart = log();
+    dialogs->clear();
     dialogs->choiceAnswers.push_back(1);
     press(panel().backupButton);
-    EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 1u);
-    std::string backup = gui::TestEnvironment::readFile(today());
-    EXPECT_EQ(std::vector<uint8_t>(backup.begin(), backup.end()), pedalBank());
+
+    std::string second = presetfiles::numberedPath(today(), 2);
+    EXPECT_EQ(second.substr(second.size() - 6), "_2.bkp");
+    EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 2u);
+    std::string earlier = gui::TestEnvironment::readFile(today());
+    std::string later = gui::TestEnvironment::readFile(second);
+    EXPECT_EQ(std::vector<uint8_t>(earlier.begin(), earlier.end()), first);
+    EXPECT_EQ(std::vector<uint8_t>(later.begin(), later.end()), pedalBank());
+    EXPECT_EQ(dialogs->texts(RecordingDialogs::Message),
+              std::vector<std::string>{"Backup complete.\n\nBackup file location : " + second});
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"File write operation OK.", "> Backup file created: " + second}));
 }
 
 TEST_F(Transport, AnActionLeavesAnInactiveDashboardInactive) {
@@ -442,7 +454,7 @@ TEST_F(Transport, BackupThenRestoreBringsAllEightPresetsBack) {
     std::string backup = gui::TestEnvironment::readFile(today());
     ASSERT_EQ(backup.size(), 192u);
     EXPECT_EQ(std::vector<uint8_t>(backup.begin(), backup.end()), original);
-    EXPECT_EQ(newLines(), (std::vector<std::string>{"File write operation OK.", "> Backup file created."}));
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"File write operation OK.", "> Backup file created: " + today()}));
     EXPECT_EQ(progressLabel(), "Backup complete");
 
     // Change two presets, then restore.
