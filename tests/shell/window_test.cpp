@@ -278,3 +278,16 @@ TEST_F(MainWindow, EscapeLeavesTheWindowOpenWhileItsCloseButtonStillClosesIt) {
     Fl::handle(FL_CLOSE, window.get());             // what the window manager's close button sends
     EXPECT_TRUE(closed);
 }
+
+TEST_F(MainWindow, AConnectAfterUncountedAndWrappedLinesEndsWithItsNewestLineInView) {
+    window->stampStatus();
+    for (int i = 0; i < 5; ++i) window->logStatus("uncounted %d", i);
+    window->logStatus("%s", std::string(150, 'w').c_str());   // wraps in two
+    gui::click(window.get(), 690, 564);
+    gui::settle();
+    TextBoard* board = window->statusLog;
+    int last = board->lastLine();
+    EXPECT_GE(last, 10);
+    EXPECT_LE(board->topLine(), last - 1);                       // both outcome lines in view
+    EXPECT_LT(last, board->topLine() + board->wholeLines());
+}
