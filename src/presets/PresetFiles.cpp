@@ -47,7 +47,7 @@ void foldSolo(uint8_t record[BlockSize], bool leftSolo, bool rightSolo) {
 }
 
 const char* nameProblem(const std::string& name) {
-    if (name.empty()) return "The preset name is empty.";
+    if (name.find_first_not_of(' ') == std::string::npos) return "The preset name is empty.";
     if (name.size() > MaxNameLength) return "The preset name is longer than 38 characters.";
     if (name == "." || name == "..") return "The preset name cannot be \".\" or \"..\".";
     for (unsigned char c : name) {
@@ -79,7 +79,11 @@ bool lopName(const std::vector<uint8_t>& bytes, std::string& name) {
 
 LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out) {
     std::string name;
-    if (!lopName(bytes, name)) return LopStatus::NoName;
+    if (!lopName(bytes, name)) {
+        // A name line that goes on past the longest name is no short file.
+        bool lineEnds = std::find(bytes.begin(), bytes.end(), '\n') != bytes.end();
+        return lineEnds ? LopStatus::LongName : LopStatus::NoName;
+    }
     if (nameProblem(name)) return LopStatus::BadName;
     size_t start = name.size() + 1;
     if (bytes.size() < start + BlockSize + TitleSize) return LopStatus::TooShort;

@@ -50,7 +50,7 @@ struct LocalPreset {
 };
 std::vector<uint8_t> encodeLop(const std::string& name, const uint8_t params[BlockSize],
                                const uint8_t title[TitleSize]);
-enum class LopStatus { Ok, NoName, BadName, TooShort };
+enum class LopStatus { Ok, NoName, BadName, LongName, TooShort };
 // Reads the name line, the block and the title; refuses bytes that cannot hold them.
 LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out);
 // The name line alone (what the library list shows): false when there is none.

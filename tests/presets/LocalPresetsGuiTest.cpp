@@ -202,11 +202,22 @@ TEST_F(LocalPresets, DamagedFilesAreRefusedAndNothingIsApplied) {
     std::string escaping = env->root + "/escape.lop";
     writeLop(escaping, "../../../escaped", record(2), title("x"));
 
-    importFiles({shortFile, escaping});
+    std::string longName = env->root + "/long.lop";
+    writeLop(longName, std::string(60, 'n'), record(3), title("x"));
+
+    importFiles({shortFile, escaping, longName});
     std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
-    ASSERT_EQ(alerts.size(), 2u);
+    ASSERT_EQ(alerts.size(), 3u);
     EXPECT_NE(alerts[0].find(shortFile), std::string::npos);
     EXPECT_NE(alerts[1].find(escaping), std::string::npos);
+    EXPECT_NE(alerts[2].find("more than 38 characters"), std::string::npos) << alerts[2];   // not "too short"
+    // Each line fits well inside the window.
+    for (const std::string& alert : alerts)
+        for (size_t start = 0, end; start < alert.size(); start = end + 1) {
+            end = alert.find('\n', start);
+            if (end == std::string::npos) end = alert.size();
+            EXPECT_LE(end - start, 80u) << alert.substr(start, end - start);
+        }
     EXPECT_EQ(dashboardParams(), params);
     EXPECT_EQ(items(), 0);
     EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 0u);
