@@ -69,9 +69,12 @@ void savePreset(Orvella& app) {
 
     std::string home = panel.homeDrive();
     std::string path = presetfiles::presetPath(home, name);
-    uint8_t title[12];
+    uint8_t title[12], params[12];
     std::memcpy(title, app.transportPanel->title, sizeof title);
-    std::vector<uint8_t> bytes = presetfiles::encodeLop(name, app.dashboard->params(), title);
+    // Stored as WRITE stores it: a soloed side's speaker plays on both sides.
+    std::memcpy(params, app.dashboard->params(), sizeof params);
+    presetfiles::foldSolo(params, app.dashboard->leftSoloOn(), app.dashboard->rightSoloOn());
+    std::vector<uint8_t> bytes = presetfiles::encodeLop(name, params, title);
     int error = 0;
     if (!presetfiles::writeFileAtomically(path, bytes.data(), bytes.size(), &error)) {
         dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s). Nothing has been saved.", shown(path).c_str(),

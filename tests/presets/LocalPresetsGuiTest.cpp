@@ -225,6 +225,27 @@ TEST_F(LocalPresets, DamagedFilesAreRefusedAndNothingIsApplied) {
     EXPECT_TRUE(window->presetPrompt->visible());   // the user may pick other files
 }
 
+TEST_F(LocalPresets, NamesAreTrimmedAndASoloIsStoredFoldedAsWriteStoresIt) {
+    const std::vector<uint8_t> split = {0x10, 3, 23, 12, 50, 150, 150, 0, 100, 125, 50, 50};
+    window->dashboard->apply(split.data());
+    Fl_Widget* left = window->dashboard->leftSpeakerButton;
+    gui::click(window.get(), left->x() + 50, left->y() + 50);
+    ASSERT_TRUE(window->dashboard->leftSoloOn());
+
+    save("   ");
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
+    EXPECT_EQ(items(), 0);
+    typeName("  Lead  ");
+    pressSave();
+    ASSERT_EQ(items(), 1);
+    EXPECT_EQ(window->presetPanel->presetName(0), "Lead");
+    std::vector<uint8_t> folded = split;
+    presetfiles::foldSolo(folded.data(), true, false);
+    EXPECT_EQ(folded[2], 3);                        // the right side takes the left speaker
+    EXPECT_EQ(paramsOfFile(lop("Lead")), folded);
+    EXPECT_EQ(dashboardParams(), split);            // the Dashboard keeps its own record
+}
+
 TEST_F(LocalPresets, ChoosingAPresetAppliesItAndATruncatedOneIsRefused) {
     writeLop(env->root + "/a.lop", "A", record(1), title("Alpha"));
     writeLop(env->root + "/b.lop", "B", record(2), title("Beta"));
