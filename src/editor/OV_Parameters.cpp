@@ -180,6 +180,9 @@ void OV_Parameters::buildSide(int side) {
     speaker->labelfont(FL_HELVETICA_BOLD);
     speaker->labelsize(13);
     speaker->labelcolor(FL_WHITE);
+    // A button that is on draws its label in contrast to the selection colour;
+    // against a dark one the white label stays white on the dark speaker.
+    speaker->selection_color(FL_BLACK);
     speaker->image(speakerOnImage);
     speaker->align(FL_ALIGN_IMAGE_BACKDROP);
     speaker->tooltip(side ? "Click to activate [Right] speaker 'Solo' function"

@@ -159,9 +159,12 @@ void OV_Parameters::drawSoloMarks(int side) {
         if (side) speakerMaskImage->draw(153, 107, 249, 165);
         else speakerMaskImage->draw(427, 107, 248, 165);
     }
+    // The veil reaches into the muted side's "MIC" label: that label goes on top.
+    fl_font(FL_HELVETICA_BOLD, 13);
+    fl_color(FL_FOREGROUND_COLOR);
+    text("MIC", side ? 140 : 660, 250);
     int x = side ? 798 : 20;
     fl_font(FL_HELVETICA_BOLD, 14);
-    fl_color(FL_FOREGROUND_COLOR);
     text("S", x, 173);
     text("O", x, 191);
     text("L", x + 1, 209);

@@ -83,4 +83,5 @@ public:
 
 private:
     void showProgress(float value, const char* label);
+    void coverBar();                // the group takes the bar's rectangle (see the .cpp)
 };

@@ -224,8 +224,12 @@ int OV_UpdatePrompt::browse(Orvella& window) {
 
     firmware::Package package;
     int error = 0;
-    if (firmware::readPackage(picked[0], "r", false, package, error) != firmware::ReadStatus::Ok)
-        return fileError(window, error);
+    firmware::ReadStatus read = firmware::readPackage(picked[0], "r", false, package, error);
+    // A file with nothing to send (no lines at all, or nothing after its
+    // notes) is no firmware package, whatever its first character reads as.
+    if (read == firmware::ReadStatus::NoVersion || (read == firmware::ReadStatus::Ok && package.payloadSize == 0))
+        return refuseEmpty(window);
+    if (read != firmware::ReadStatus::Ok) return fileError(window, error);
 
     iconBox->hide();
     notesBuffer->text("");
@@ -240,6 +244,7 @@ int OV_UpdatePrompt::browse(Orvella& window) {
         return 1;
     }
     chosenPath = picked[0];
+    setProgress(window.usb->progress, 0, nullptr, kBlue);   // no earlier file error stays on show
     window.logStatus("Firmware package file ready.");
     updateButton->activate();
     cancelButton->label("Cancel");
@@ -250,6 +255,23 @@ int OV_UpdatePrompt::fileError(Orvella& window, int error) {
     dialogs::alert("%s", kFileErrorAlert);
     setProgress(window.usb->progress, 100, "File error", kRed);
     window.logStatus("Failed to open firmware package file - Error code : %d.", error);
+    updateButton->deactivate();
+    return 1;
+}
+
+int OV_UpdatePrompt::refuseEmpty(Orvella& window) {
+    chosenPath.clear();
+    // Nothing of the refused file stays on show as if it were ready.
+    notesBuffer->text("");
+    notesDisplay->hide();
+    iconBox->show();
+    fileVersionText[0] = '\0';
+    fileVersionBox->label(fileVersionText);
+    redraw();
+    dialogs::alert("This file holds no firmware for the pedal: nothing follows its version line and "
+                   "release notes.\n\n  Please check that you have chosen the right firmware file.");
+    setProgress(window.usb->progress, 100, "File error", kRed);
+    window.logStatus("> Firmware package refused - no payload.");
     updateButton->deactivate();
     return 1;
 }
@@ -281,7 +303,11 @@ int OV_UpdatePrompt::updateNow(Orvella& window) {
     int error = 0;
     firmware::ReadStatus read = firmware::readPackage(chosenPath, "rb", true, package, error);
     Fl_Progress* bar = window.usb->progress;
-    if (read != firmware::ReadStatus::Ok) {
+    if (read == firmware::ReadStatus::NoVersion || (read == firmware::ReadStatus::Ok && package.payloadSize == 0)) {
+        // Emptied since it was browsed: nothing to send.
+        lines = refuseEmpty(window);
+        allowRetry = false;
+    } else if (read != firmware::ReadStatus::Ok) {
         // The package is gone or changed since it was browsed: send nothing.
         lines = fileError(window, error);
         allowRetry = false;
@@ -301,6 +327,11 @@ int OV_UpdatePrompt::updateNow(Orvella& window) {
         switch (outcome.kind) {
         case firmware::Outcome::Complete:
             setProgress(bar, 100, "100%", kBlue);
+            // The pedal now holds the package's version.
+            snprintf(pedalVersionText, sizeof pedalVersionText, "%s",
+                     firmware::versionText(package.version).c_str());
+            pedalVersionBox->label(pedalVersionText);
+            redraw();
             dialogs::message("%s", kCompleteMessage);
             window.logStatus("Firmware update complete.");
             cancelButton->label("Exit Session");

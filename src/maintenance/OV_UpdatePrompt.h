@@ -53,6 +53,7 @@ private:
     int updateNow(Orvella& window);
     int cancelSession(Orvella& window);
     int fileError(Orvella& window, int error);
+    int refuseEmpty(Orvella& window);      // a file with no payload: alert, log, "Update Now" off
     void refuseOversize(Orvella& window, long payloadSize);
     void commonTail(Orvella& window, int linesWritten);
     static int fittingSize(const char* text, int left, int right);

@@ -20,8 +20,23 @@
 
 namespace {
 
-// Names and paths as a message box must be given them.
-std::string shown(const std::string& text) { return presetfiles::doubleAtSigns(text); }
+// Names and paths as a message box must be given them: at-signs doubled,
+// and a long path broken after a '/' so the box stays narrower than the window.
+std::string shown(const std::string& text) {
+    const size_t width = 70;
+    std::string lines;
+    size_t lineStart = 0, lastSlash = std::string::npos;
+    for (size_t i = 0; i < text.size(); ++i) {
+        lines += text[i];
+        if (text[i] == '/') lastSlash = lines.size();
+        if (lines.size() - lineStart > width && lastSlash != std::string::npos && lastSlash > lineStart) {
+            lines.insert(lastSlash, "\n  ");
+            lineStart = lastSlash + 1;
+            lastSlash = std::string::npos;
+        }
+    }
+    return presetfiles::doubleAtSigns(lines);
+}
 
 const char* const replaceQuestion = "A preset with the same name already existed, continue to replace?";
 
@@ -41,7 +56,10 @@ void playAndClose(Orvella& app) {
 void savePreset(Orvella& app) {
     OV_PresetPanel& panel = *app.presetPanel;
     OV_PresetPrompt& prompt = *app.presetPrompt;
+    // Spaces around a name are not part of it; a name of spaces alone is empty.
     std::string name = prompt.nameInput->value();
+    name.erase(0, name.find_first_not_of(' '));
+    name.erase(name.find_last_not_of(' ') + 1);
     if (const char* problem = presetfiles::nameProblem(name)) {
         dialogs::alert("%s\n\nPlease choose another preset name.", problem);
         return;
@@ -51,9 +69,12 @@ void savePreset(Orvella& app) {
 
     std::string home = panel.homeDrive();
     std::string path = presetfiles::presetPath(home, name);
-    uint8_t title[12];
+    uint8_t title[12], params[12];
     std::memcpy(title, app.transportPanel->title, sizeof title);
-    std::vector<uint8_t> bytes = presetfiles::encodeLop(name, app.dashboard->params(), title);
+    // Stored as WRITE stores it: a soloed side's speaker plays on both sides.
+    std::memcpy(params, app.dashboard->params(), sizeof params);
+    presetfiles::foldSolo(params, app.dashboard->leftSoloOn(), app.dashboard->rightSoloOn());
+    std::vector<uint8_t> bytes = presetfiles::encodeLop(name, params, title);
     int error = 0;
     if (!presetfiles::writeFileAtomically(path, bytes.data(), bytes.size(), &error)) {
         dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s). Nothing has been saved.", shown(path).c_str(),
@@ -93,9 +114,14 @@ void importPreset(Orvella& app, const std::string& file) {
     switch (presetfiles::decodeLop(bytes, preset)) {
     case presetfiles::LopStatus::Ok: break;
     case presetfiles::LopStatus::BadName:
-        dialogs::alert("The preset file\n\n  %s\n\nnames its preset \"%s\", which cannot be used: %s\n\nThe file has "
-                       "not been added.",
+        dialogs::alert("The preset file\n\n  %s\n\nnames its preset \"%s\", which cannot be used:\n%s\n\n"
+                       "The file has not been added.",
                        shown(file).c_str(), shown(name).c_str(), presetfiles::nameProblem(name));
+        return;
+    case presetfiles::LopStatus::LongName:
+        dialogs::alert("The preset file\n\n  %s\n\nnames its preset with more than %zu characters, which cannot "
+                       "be used.\n\nThe file has not been added.",
+                       shown(file).c_str(), presetfiles::MaxNameLength);
         return;
     default:
         dialogs::alert("The preset file\n\n  %s\n\nis too short or not a preset file. The file has not been added.",

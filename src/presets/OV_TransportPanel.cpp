@@ -3,6 +3,7 @@
 #include "editor/TextInput.h"
 #include "presets/PresetFiles.h"
 #include "presets/PresetGroup.h"
+#include "shell/dialogs.h"
 #include "shell/platform.h"
 
 #include <FL/Fl_Button.H>
@@ -10,10 +11,60 @@
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_draw.H>
 
+#include <FL/Fl.H>
+
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 static const Fl_Color titleBlue = 0x4444ff00;
+
+namespace {
+
+const char* const refusedText =
+    "A preset title takes letters without accents, digits, spaces and plain punctuation only "
+    "(12 characters at most): the pedal stores nothing else.\n\n  %s";
+
+// The title field: the pedal keeps 12 single bytes, so it takes printable
+// ASCII only and says so when it leaves a typed or pasted character out.
+class TitleInput : public TextInput {
+public:
+    using TextInput::TextInput;
+    int handle(int event) override {
+        if (event == FL_KEYBOARD && Fl::event_length() > 0) {
+            const char* text = Fl::event_text();
+            for (int i = 0; i < Fl::event_length(); ++i) {
+                if (static_cast<unsigned char>(text[i]) >= 0x80) {   // control keys stay the field's
+                    std::string typed(text, static_cast<size_t>(Fl::event_length()));
+                    dialogs::alert(refusedText, ("\"" + typed + "\" has been left out.").c_str());
+                    return 1;
+                }
+            }
+        }
+        if (event == FL_PASTE && Fl::event_length() > 0) {
+            std::string kept;
+            for (int i = 0; i < Fl::event_length(); ++i) {
+                unsigned char c = static_cast<unsigned char>(Fl::event_text()[i]);
+                if (presetfiles::isTitleChar(c)) kept += static_cast<char>(c);
+            }
+            if (kept.size() != static_cast<size_t>(Fl::event_length())) {
+                // The field inserts what the event carries: let it carry only the kept part.
+                char* const text = Fl::e_text;
+                const int length = Fl::e_length;
+                Fl::e_text = &kept[0];
+                Fl::e_length = static_cast<int>(kept.size());
+                int used = TextInput::handle(event);
+                Fl::e_text = text;
+                Fl::e_length = length;
+                dialogs::alert(refusedText, "The other characters have been left out.");
+                return used;
+            }
+        }
+        return TextInput::handle(event);
+    }
+};
+
+}  // namespace
 
 static void title_cb(Fl_Widget*, void* data) { static_cast<OV_TransportPanel*>(data)->titleEntered(); }
 
@@ -37,7 +88,7 @@ OV_TransportPanel::OV_TransportPanel(int x, int y, int w, int h, const char* lab
                                          " Preset-5", " Preset-6", " Preset-7", " Preset-8"};
     for (int i = 0; i < 8; ++i) groups[i] = new PresetGroup(x + 15 + 84 * (i % 4), y + (i < 4 ? 8 : 39), names[i]);
 
-    titleInput = new TextInput(x + 359, y + 15, 140, 26);
+    titleInput = new TitleInput(x + 359, y + 15, 140, 26);
     titleInput->maximum_size(12);
     titleInput->box(FL_EMBOSSED_BOX);
     titleInput->color(titleBlue);
@@ -88,7 +139,7 @@ void OV_TransportPanel::lightPreset(int index) {
 
 void OV_TransportPanel::showCurrentTitle(Fl_Color background) {
     shownTitle[0] = ' ';
-    std::memcpy(shownTitle + 1, title, 12);
+    presetfiles::showableTitle(reinterpret_cast<const uint8_t*>(title), shownTitle + 1);
     shownTitle[13] = '\0';
     titleInput->textfont(FL_COURIER);
     titleInput->color(background);

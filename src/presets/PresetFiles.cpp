@@ -31,8 +31,15 @@ std::string backupPath(const std::string& homeDrive, const std::tm& date) {
 
 void padTitle(const char* text, uint8_t title[TitleSize]) {
     size_t i = 0;
-    for (; text && text[i] && i < TitleSize; ++i) title[i] = static_cast<uint8_t>(text[i]);
+    for (; text && text[i] && i < TitleSize; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        title[i] = isTitleChar(c) ? c : '?';
+    }
     for (; i < TitleSize; ++i) title[i] = ' ';
+}
+
+void showableTitle(const uint8_t title[TitleSize], char out[TitleSize]) {
+    for (size_t i = 0; i < TitleSize; ++i) out[i] = isTitleChar(title[i]) ? static_cast<char>(title[i]) : '?';
 }
 
 void foldSolo(uint8_t record[BlockSize], bool leftSolo, bool rightSolo) {
@@ -40,7 +47,7 @@ void foldSolo(uint8_t record[BlockSize], bool leftSolo, bool rightSolo) {
 }
 
 const char* nameProblem(const std::string& name) {
-    if (name.empty()) return "The preset name is empty.";
+    if (name.find_first_not_of(' ') == std::string::npos) return "The preset name is empty.";
     if (name.size() > MaxNameLength) return "The preset name is longer than 38 characters.";
     if (name == "." || name == "..") return "The preset name cannot be \".\" or \"..\".";
     for (unsigned char c : name) {
@@ -72,7 +79,11 @@ bool lopName(const std::vector<uint8_t>& bytes, std::string& name) {
 
 LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out) {
     std::string name;
-    if (!lopName(bytes, name)) return LopStatus::NoName;
+    if (!lopName(bytes, name)) {
+        // A name line that goes on past the longest name is no short file.
+        bool lineEnds = std::find(bytes.begin(), bytes.end(), '\n') != bytes.end();
+        return lineEnds ? LopStatus::LongName : LopStatus::NoName;
+    }
     if (nameProblem(name)) return LopStatus::BadName;
     size_t start = name.size() + 1;
     if (bytes.size() < start + BlockSize + TitleSize) return LopStatus::TooShort;
@@ -125,7 +136,7 @@ bool AtomicFile::write(const void* data, size_t size) {
     return true;
 }
 
-bool AtomicFile::commit() {
+bool AtomicFile::finish() {
     if (!file_ || error_) {
         discard();
         return false;
@@ -137,12 +148,57 @@ bool AtomicFile::commit() {
         error_ = errno;
     }
     file_ = nullptr;
-    if (ok && std::rename(temp_.c_str(), path_.c_str()) != 0) {
-        ok = false;
-        error_ = errno;
-    }
     if (!ok) std::remove(temp_.c_str());
     return ok;
+}
+
+bool AtomicFile::commit() {
+    if (!finish()) return false;
+    if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
+        error_ = errno;
+        std::remove(temp_.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string numberedPath(const std::string& path, int n) {
+    if (n <= 1) return path;
+    size_t slash = path.rfind('/');
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) dot = path.size();
+    return path.substr(0, dot) + "_" + std::to_string(n) + path.substr(dot);
+}
+
+bool AtomicFile::commitNew(std::string& written) {
+    if (!finish()) return false;
+    for (int n = 1; n <= 999; ++n) {
+        std::string target = numberedPath(path_, n);
+        // A hard link is made only where no file of that name exists, so a
+        // file that appeared meanwhile is never replaced either.
+        int made = link(temp_.c_str(), target.c_str());
+        if (made != 0 && (errno == EPERM || errno == EOPNOTSUPP)) {
+            // A file system without hard links: check, then rename.
+            if (access(target.c_str(), F_OK) == 0) continue;
+            made = std::rename(temp_.c_str(), target.c_str());
+            if (made == 0) {
+                written = target;
+                return true;
+            }
+        }
+        if (made == 0) {
+            std::remove(temp_.c_str());
+            written = target;
+            return true;
+        }
+        if (errno != EEXIST) {
+            error_ = errno;
+            break;
+        }
+    }
+    if (!error_) error_ = EEXIST;
+    std::remove(temp_.c_str());
+    return false;
 }
 
 void AtomicFile::discard() {

@@ -23,8 +23,16 @@ std::string presetPath(const std::string& homeDrive, const std::string& name);
 std::string listPath(const std::string& homeDrive);
 std::string backupPath(const std::string& homeDrive, const std::tm& date);
 
-// Title of 12 characters: the first 12 of text, padded with spaces.
+// The pedal stores a title as 12 single bytes: printable ASCII is all it
+// (and the title field) takes.
+inline bool isTitleChar(unsigned char c) { return c >= 0x20 && c <= 0x7e; }
+// Title of 12 characters: the first 12 of text, padded with spaces; a byte
+// that is no title character becomes '?'.
 void padTitle(const char* text, uint8_t title[TitleSize]);
+// The title as the field shows it: each byte that is no title character
+// (from a pedal or a file) as '?', so a stray or cut multi-byte character
+// never reaches the display. out holds TitleSize characters, no terminator.
+void showableTitle(const uint8_t title[TitleSize], char out[TitleSize]);
 
 // Makes the silent side of a soloed record take the soloed side's
 // cabinet bit, speaker and microphone (the left solo wins over the right).
@@ -42,7 +50,7 @@ struct LocalPreset {
 };
 std::vector<uint8_t> encodeLop(const std::string& name, const uint8_t params[BlockSize],
                                const uint8_t title[TitleSize]);
-enum class LopStatus { Ok, NoName, BadName, TooShort };
+enum class LopStatus { Ok, NoName, BadName, LongName, TooShort };
 // Reads the name line, the block and the title; refuses bytes that cannot hold them.
 LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out);
 // The name line alone (what the library list shows): false when there is none.
@@ -65,14 +73,21 @@ public:
     bool isOpen() const { return file_ != nullptr; }
     bool write(const void* data, size_t size);
     bool commit();                          // flush, sync, close, rename
+    // Like commit, but never replaces a file: the data goes to the path, or,
+    // when that exists, to the first free "name_2.ext", "name_3.ext", ...;
+    // written names the file made.
+    bool commitNew(std::string& written);
     void discard();
     int error() const { return error_; }    // errno of the first failure
 
 private:
+    bool finish();                          // flush, sync, close; removes the temporary file on failure
     std::string path_, temp_;
     std::FILE* file_ = nullptr;
     int error_ = 0;
 };
+// path with "_n" before its extension (n of 2 or more; path itself for 1).
+std::string numberedPath(const std::string& path, int n);
 bool writeFileAtomically(const std::string& path, const void* data, size_t size, int* err = nullptr);
 
 // "presets.lst": one path per line. Reading drops line ends and empty lines.

@@ -130,8 +130,8 @@ void doBackup(Run& run) {
         return;
     std::time_t now = std::time(nullptr);
     std::string path = presetfiles::backupPath(platform::env("HOMEDRIVE"), *std::localtime(&now));
-    // The bank goes into a temporary file that replaces the day's backup only
-    // once complete: a failed read never destroys an earlier good backup.
+    // The bank goes into a temporary file that becomes the backup only once
+    // complete: a failed read leaves nothing behind.
     presetfiles::AtomicFile file(path);
     if (!file.isOpen()) {
         dialogs::alert("Failed to create backup file. If problem persisted try rebooting your computer");
@@ -145,14 +145,16 @@ void doBackup(Run& run) {
         file.discard();
         return run.failureTail();
     }
-    if (!file.write(usb.reply(), presetfiles::BankSize) || !file.commit()) {
+    // A backup never replaces an earlier one: a second one of the day gets a number.
+    std::string written;
+    if (!file.write(usb.reply(), presetfiles::BankSize) || !file.commitNew(written)) {
         file.discard();
         return run.failureTail();
     }
-    dialogs::message("Backup complete.\n\nBackup file location : (Mac) - Documents/Kestrova/Orvella/presets/\n\n"
-                     "                                : (Win) - C:/Kestrova/Orvella/presets/");
+    dialogs::message("Backup complete.\n\nBackup file location : %s",
+                     presetfiles::doubleAtSigns(written).c_str());
     run.log("File write operation OK.");
-    run.log("> Backup file created.");
+    run.log("> Backup file created: %s", written.c_str());
     run.progress(100, "Backup complete", blue);
 }
 

@@ -5,6 +5,7 @@
 #include <FL/Fl_Shared_Image.H>
 #include <FL/fl_draw.H>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -241,6 +242,12 @@ void Orvella::draw() {
     if (makerLogo && makerLogo->w() > 0 && makerLogo->h() > 0) makerLogo->draw(650, 6, 130, 50);
 }
 
+int Orvella::handle(int event) {
+    int used = Fl_Double_Window::handle(event);
+    if (!used && event == FL_SHORTCUT && Fl::event_key() == FL_Escape) return 1;
+    return used;
+}
+
 void Orvella::tabSwitched() {
     if (dashboard->visible()) {
         dashboard->labelsize(14);
@@ -284,5 +291,11 @@ void Orvella::logStatus(const char* format, ...) {
 
 void Orvella::advanceStatus(int n) {
     logTopLine += n;
-    if (statusLog) statusLog->scroll(logTopLine, 0);
+    if (!statusLog) return;
+    // The count of an action's lines leaves its outcome at the top of the
+    // view; but a line nobody counted, or one wrapped in two, would push the
+    // newest line out of sight: the view always ends on the newest line.
+    int last = statusLog->lastLine();
+    int top = std::max(1, last - statusLog->wholeLines() + 1);
+    statusLog->scroll(std::min(std::max(logTopLine, top), last), 0);
 }

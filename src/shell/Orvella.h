@@ -29,6 +29,9 @@ public:
     Orvella(int w, int h, const char* title);
     ~Orvella() override;
     void draw() override;
+    // Keeps Escape from closing the window (and ending the program) when no
+    // child takes it; the close button and Quit still end the program.
+    int handle(int event) override;
 
     // Status log (every writer shares these). stampStatus() takes the time
     // that the following lines carry; logStatus() appends one line made of

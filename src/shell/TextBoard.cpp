@@ -41,6 +41,18 @@ int TextBoard::handle(int event) {
     return Fl_Text_Display::handle(event);
 }
 
+int TextBoard::wholeLines() const {
+    int lines = mMaxsize > 0 ? text_area.h / mMaxsize : 1;
+    return lines > 0 ? lines : 1;
+}
+
+int TextBoard::lastLine() const {
+    int length = textBuffer->length();
+    if (length == 0) return 1;
+    int breaks = count_lines(0, length, true);
+    return textBuffer->byte_at(length - 1) == '\n' ? breaks : breaks + 1;
+}
+
 namespace statuslog {
 
 std::string logFilePath(const std::string& folder, const struct tm& when) {

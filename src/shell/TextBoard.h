@@ -16,6 +16,10 @@ public:
     // First visible line (1-based) and how many lines are in view.
     int topLine() const { return mTopLineNum; }
     int visibleLines() const { return mNVisibleLines; }
+    // Lines that fit whole in the view (at least 1), and the number of the
+    // last line holding text, both counted as shown (wrapped lines count).
+    int wholeLines() const;
+    int lastLine() const;
 
     Fl_Text_Buffer* textBuffer;
 };

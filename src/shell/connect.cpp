@@ -68,7 +68,8 @@ int connectCore(Orvella* window, bool fromButton) {
         snprintf(prompt->pedalVersionText, sizeof prompt->pedalVersionText, "V%d.%d", major, minor);
         if (prompt->pedalVersionBox) prompt->pedalVersionBox->label(prompt->pedalVersionText);
         prompt->show();
-        return 0;
+        window->logStatus("Pedal is in firmware update mode (V%d.%d).", major, minor);
+        return 1;
     }
 
     window->transportPanel->activate();

@@ -81,14 +81,34 @@ void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCo
     items[13] = Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
 }
 
+namespace {
+
+// Where no program opens web pages, the address is shown for the user to
+// visit, put on the clipboard, and logged.
+void openPage(Fl_Widget* widget, const char* address) {
+    if (platform::openUri(address)) return;
+    Fl::copy(address, static_cast<int>(std::strlen(address)), 0);
+    Fl::copy(address, static_cast<int>(std::strlen(address)), 1);
+    dialogs::message("No web browser could be opened on this computer. Please visit this page :\n\n  %s\n\n"
+                     "(The address has been copied: paste it into your browser.)",
+                     address);
+    if (Orvella* window = widget ? dynamic_cast<Orvella*>(widget->top_window()) : nullptr) {
+        window->stampStatus();
+        window->logStatus("No web browser could be opened - please visit %s", address);
+        window->advanceStatus(1);
+    }
+}
+
+}  // namespace
+
 void infoSelected(Fl_Widget* widget, void* data) {
     intptr_t n = reinterpret_cast<intptr_t>(data);
     if (!widget || n == 0) return;
     switch (n) {
         case 1: dialogs::message("%s", aboutText); break;
-        case 2: platform::openUri(downloadPage); break;
-        case 3: platform::openUri(contactPage); break;
-        case 4: platform::openUri(warrantyPage); break;
+        case 2: openPage(widget, downloadPage); break;
+        case 3: openPage(widget, contactPage); break;
+        case 4: openPage(widget, warrantyPage); break;
         default: break;
     }
 }

@@ -70,9 +70,9 @@ std::string desktopFolder() {
     return folderExists(desktop) ? desktop : profile;
 }
 
-void openUri(const std::string& uri) {
+bool openUri(const std::string& uri) {
     char error[256];
-    fl_open_uri(uri.c_str(), error, sizeof error);
+    return fl_open_uri(uri.c_str(), error, sizeof error) != 0;
 }
 
 std::string currentFolder() {

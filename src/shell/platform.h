@@ -20,8 +20,9 @@ bool envSet(const char* name);
 bool setEnv(const char* name, const std::string& value);
 // USERPROFILE/Desktop, or the USERPROFILE folder itself when it has no Desktop.
 std::string desktopFolder();
-// Opens a web page in the user's browser; the outcome is not reported.
-void openUri(const std::string& uri);
+// Opens a web page in the user's browser; false when no program to open it
+// could be started (a browser that fails later is not seen).
+bool openUri(const std::string& uri);
 // The working directory, "" when it cannot be named.
 std::string currentFolder();
 // Makes path the working directory; true on success.

@@ -305,12 +305,54 @@ TEST_F(UpdateOnPedal, CancelWithThePedalUnpluggedShowsOnlyTheCancelAlert) {
     EXPECT_FALSE(prompt->visible());
 }
 
-TEST_F(UpdateOnPedal, NoteCountBeyondTheLinesSendsNothing) {
+// Files with nothing to send are refused when browsed; a good one clears the
+// earlier error; after the update the prompt names the pedal's new version;
+// and the log keeps its newest line in view however many lines went uncounted.
+TEST_F(UpdateOnPedal, FilesWithoutPayloadAreRefusedAndTheOutcomeStaysInView) {
     open();
-    browse(package("fw.fdt", "[\n40\nline one\nline two\n"));
-    EXPECT_TRUE(clickWatchingWrites(prompt->updateButton).empty());
-    EXPECT_EQ(dialogs.count(Kind::Alert), 0);
-    EXPECT_EQ(dialogs.count(Kind::Message), 0);
+    EXPECT_NE(log().find("] :  Pedal is in firmware update mode (V2.3).\n"), std::string::npos);
+    auto newestInView = [this] {
+        gui::settle();
+        TextBoard* board = window->statusLog;
+        int last = board->lastLine();
+        return board->topLine() <= last && last < board->topLine() + board->wholeLines();
+    };
+    auto logEndsWith = [this](const std::string& tail) {
+        std::string text = log();
+        return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    };
+    EXPECT_TRUE(newestInView());
+    for (int i = 0; i < 7; ++i) window->logStatus("a line nobody counted %d", i);
+
+    const char* const refused[] = {"hello world\n",                   // a one-line text file
+                                   "[\n40\nline one\nline two\n",      // more notes announced than present
+                                   ""};                                // empty
+    for (const char* bytes : refused) {
+        dialogs.clear();
+        browse(package("fw.fdt", bytes));
+        ASSERT_EQ(dialogs.count(Kind::Alert), 1) << bytes;
+        EXPECT_NE(dialogs.texts(Kind::Alert)[0].find("holds no firmware"), std::string::npos);
+        EXPECT_FALSE(prompt->updateButton->active());
+        EXPECT_STREQ(prompt->fileVersionBox->label(), "");
+        EXPECT_EQ(label(), "File error");
+        EXPECT_TRUE(newestInView());
+        EXPECT_TRUE(logEndsWith("> Firmware package refused - no payload.\n")) << log();
+        EXPECT_TRUE(clickWatchingWrites(prompt->updateButton).empty());
+    }
+    EXPECT_EQ(log().find("Error code : 0"), std::string::npos);
+
+    browse(package("fw.fdt", "[\n0\n" + payloadOf(100)));
+    ASSERT_TRUE(prompt->updateButton->active());
+    EXPECT_EQ(label(), "");                                  // the earlier error is gone
+    click(prompt->updateButton);
+    EXPECT_EQ(logged("page", 2).size(), 2u);
+    EXPECT_STREQ(prompt->pedalVersionText, "V2.4");         // what the pedal now has
+    EXPECT_STREQ(prompt->pedalVersionBox->label(), "V2.4");
+    EXPECT_TRUE(logEndsWith("] :  Firmware update complete.\n"));
+    EXPECT_TRUE(newestInView());
+    click(prompt->cancelButton);
+    EXPECT_TRUE(logEndsWith("] :  Normal operation resumes.\n"));
+    EXPECT_TRUE(newestInView());
 }
 
 TEST_F(UpdateOnPedal, OversizedPayloadLeavesThePedalUntouched) {

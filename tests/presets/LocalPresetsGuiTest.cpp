@@ -202,16 +202,48 @@ TEST_F(LocalPresets, DamagedFilesAreRefusedAndNothingIsApplied) {
     std::string escaping = env->root + "/escape.lop";
     writeLop(escaping, "../../../escaped", record(2), title("x"));
 
-    importFiles({shortFile, escaping});
+    std::string longName = env->root + "/long.lop";
+    writeLop(longName, std::string(60, 'n'), record(3), title("x"));
+
+    importFiles({shortFile, escaping, longName});
     std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
-    ASSERT_EQ(alerts.size(), 2u);
+    ASSERT_EQ(alerts.size(), 3u);
     EXPECT_NE(alerts[0].find(shortFile), std::string::npos);
     EXPECT_NE(alerts[1].find(escaping), std::string::npos);
+    EXPECT_NE(alerts[2].find("more than 38 characters"), std::string::npos) << alerts[2];   // not "too short"
+    // Each line fits well inside the window.
+    for (const std::string& alert : alerts)
+        for (size_t start = 0, end; start < alert.size(); start = end + 1) {
+            end = alert.find('\n', start);
+            if (end == std::string::npos) end = alert.size();
+            EXPECT_LE(end - start, 80u) << alert.substr(start, end - start);
+        }
     EXPECT_EQ(dashboardParams(), params);
     EXPECT_EQ(items(), 0);
     EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 0u);
     EXPECT_EQ(gui::TestEnvironment::listFolder(env->home).size(), 0u);
     EXPECT_TRUE(window->presetPrompt->visible());   // the user may pick other files
+}
+
+TEST_F(LocalPresets, NamesAreTrimmedAndASoloIsStoredFoldedAsWriteStoresIt) {
+    const std::vector<uint8_t> split = {0x10, 3, 23, 12, 50, 150, 150, 0, 100, 125, 50, 50};
+    window->dashboard->apply(split.data());
+    Fl_Widget* left = window->dashboard->leftSpeakerButton;
+    gui::click(window.get(), left->x() + 50, left->y() + 50);
+    ASSERT_TRUE(window->dashboard->leftSoloOn());
+
+    save("   ");
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
+    EXPECT_EQ(items(), 0);
+    typeName("  Lead  ");
+    pressSave();
+    ASSERT_EQ(items(), 1);
+    EXPECT_EQ(window->presetPanel->presetName(0), "Lead");
+    std::vector<uint8_t> folded = split;
+    presetfiles::foldSolo(folded.data(), true, false);
+    EXPECT_EQ(folded[2], 3);                        // the right side takes the left speaker
+    EXPECT_EQ(paramsOfFile(lop("Lead")), folded);
+    EXPECT_EQ(dashboardParams(), split);            // the Dashboard keeps its own record
 }
 
 TEST_F(LocalPresets, ChoosingAPresetAppliesItAndATruncatedOneIsRefused) {

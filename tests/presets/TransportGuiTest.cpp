@@ -177,6 +177,47 @@ TEST_F(Transport, TitleIsPaddedToTwelveAndShownWithALeadingSpace) {
     EXPECT_EQ(progressLabel(), "r e a d y");
 }
 
+// The pedal keeps 12 single bytes: the field takes printable ASCII only and
+// says when it leaves something out; what a pedal holds beyond that shows as
+// '?' and goes back unchanged.
+TEST_F(Transport, TitlesHoldOnlyWhatThePedalStoresAndForeignBytesShowSafely) {
+    TextInput* input = panel().titleInput;
+    press(input);
+    gui::type(window.get(), "abcdefghijk");
+    gui::key(window.get(), 0xe9, "\xc3\xa9");            // é
+    EXPECT_STREQ(input->value(), "abcdefghijk");
+    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].find("\"\xc3\xa9\" has been left out."), std::string::npos) << alerts[0];
+    gui::type(window.get(), "lm");                      // the twelfth fits, the thirteenth not
+    gui::key(window.get(), FL_Enter);
+    EXPECT_EQ(std::string(panel().title, 12), "abcdefghijkl");
+    selectPreset(1);
+    press(panel().writeButton);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(pedalState().presets[1].title), 12), "abcdefghijkl");
+
+    // A paste keeps the plain characters.
+    press(input);
+    std::string pasted = "Cr\xc3\xa8me Br\xc3\xbbl\xc3\xa9\x65";
+    Fl::e_text = &pasted[0];
+    Fl::e_length = static_cast<int>(pasted.size());
+    input->handle(FL_PASTE);
+    gui::key(window.get(), FL_Enter);
+    EXPECT_EQ(std::string(panel().title, 12), "Crme Brle   ");
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 2);
+
+    // A title written by other means, with a multi-byte character cut at the
+    // twelfth byte and a control byte.
+    const uint8_t foreign[12] = {'C', 'a', 'f', 0xc3, 0xa9, 0x01, 'x', 'y', 'z', 'w', 'v', 0xc3};
+    panel().showTitle(foreign);
+    press(panel().writeButton);
+    panel().showTitle(reinterpret_cast<const uint8_t*>("Other       "));
+    press(panel().readButton);
+    EXPECT_STREQ(input->value(), " Caf???xyzwv?");
+    EXPECT_EQ(std::memcmp(panel().title, foreign, 12), 0);
+    EXPECT_EQ(std::memcmp(pedalState().presets[1].title, foreign, 12), 0);
+}
+
 TEST_F(Transport, ReadAppliesThePresetAndLogs) {
     window->presetPanel->addPreset("Local");
     window->presetPanel->presetChoice->value(0);
@@ -253,16 +294,28 @@ TEST_F(Transport, ControlsThatCouldStartAnotherExchangeWaitForTheAction) {
     EXPECT_TRUE(window->dashboard->active());
 }
 
-TEST_F(Transport, TwoBackupsOnOneDayLeaveTheLaterOne) {
+TEST_F(Transport, ABackupNeverReplacesAnEarlierOneAndNamesTheFileItWrote) {
+    std::vector<uint8_t> first = pedalBank();
     dialogs->choiceAnswers.push_back(1);
     press(panel().backupButton);
     window->dashboard->apply(record(9).data());
     press(panel().writeButton);
+    ASSERT_NE(pedalBank(), first);
+    logAtStart = log();
+    dialogs->clear();
     dialogs->choiceAnswers.push_back(1);
     press(panel().backupButton);
-    EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 1u);
-    std::string backup = gui::TestEnvironment::readFile(today());
-    EXPECT_EQ(std::vector<uint8_t>(backup.begin(), backup.end()), pedalBank());
+
+    std::string second = presetfiles::numberedPath(today(), 2);
+    EXPECT_EQ(second.substr(second.size() - 6), "_2.bkp");
+    EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 2u);
+    std::string earlier = gui::TestEnvironment::readFile(today());
+    std::string later = gui::TestEnvironment::readFile(second);
+    EXPECT_EQ(std::vector<uint8_t>(earlier.begin(), earlier.end()), first);
+    EXPECT_EQ(std::vector<uint8_t>(later.begin(), later.end()), pedalBank());
+    EXPECT_EQ(dialogs->texts(RecordingDialogs::Message),
+              std::vector<std::string>{"Backup complete.\n\nBackup file location : " + second});
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"File write operation OK.", "> Backup file created: " + second}));
 }
 
 TEST_F(Transport, AnActionLeavesAnInactiveDashboardInactive) {
@@ -401,7 +454,7 @@ TEST_F(Transport, BackupThenRestoreBringsAllEightPresetsBack) {
     std::string backup = gui::TestEnvironment::readFile(today());
     ASSERT_EQ(backup.size(), 192u);
     EXPECT_EQ(std::vector<uint8_t>(backup.begin(), backup.end()), original);
-    EXPECT_EQ(newLines(), (std::vector<std::string>{"File write operation OK.", "> Backup file created."}));
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"File write operation OK.", "> Backup file created: " + today()}));
     EXPECT_EQ(progressLabel(), "Backup complete");
 
     // Change two presets, then restore.

@@ -142,9 +142,10 @@ TEST_F(Connect, PedalInUpdateModeShowsTheUpdatePromptWithItsVersion) {
     startPedal(pedal);
     std::unique_ptr<Orvella> window = env.openWindow();
     std::vector<std::string> lines = logLines(window.get());
-    ASSERT_EQ(lines.size(), 1u);
+    ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "Connecting ...");
-    EXPECT_EQ(window->logTopLine, 0);
+    EXPECT_EQ(lines[1], "Pedal is in firmware update mode (V2.3).");   // the outcome has a line of its own
+    EXPECT_EQ(window->logTopLine, 1);
     EXPECT_TRUE(window->updatePrompt->visible());
     EXPECT_STREQ(window->updatePrompt->pedalVersionText, "V2.3");
     EXPECT_STREQ(window->updatePrompt->pedalVersionBox->label(), "V2.3");

@@ -115,6 +115,20 @@ TEST_F(MenuWindow, AboutAndUpdateInstructionsAreShownWithoutAPedal) {
     EXPECT_NE(messages[0].back(), '\n');
 }
 
+TEST_F(MenuWindow, AWebPageWithoutABrowserShowsItsAddressAndLogsIt) {
+    std::unique_ptr<Orvella> window = env.openWindow();
+    std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+    setenv("PATH", env.root.c_str(), 1);               // no program to open a page here
+    dialogs.popupPicks = {" > Report a problem"};
+    clickMenu(window.get());
+    setenv("PATH", path.c_str(), 1);
+    std::vector<std::string> messages = dialogs.texts(RecordingDialogs::Message);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].find("\n  " + std::string(menu::contactPage) + "\n"), std::string::npos) << messages[0];
+    EXPECT_EQ(lastLogLine(window.get()), "No web browser could be opened - please visit " +
+                                             std::string(menu::contactPage));
+}
+
 TEST_F(MenuWindow, SerialNumberOfTheConnectedPedal) {
     testpedal::PedalOptions options;
     options.serial = "VP24000007";

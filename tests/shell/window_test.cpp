@@ -268,3 +268,26 @@ TEST(Quit, ClosingTheWindowEndsTheLoopWithStatusZero) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << output;
     EXPECT_NE(output.find("loop ended 0"), std::string::npos) << output;
 }
+
+TEST_F(MainWindow, EscapeLeavesTheWindowOpenWhileItsCloseButtonStillClosesIt) {
+    bool closed = false;
+    window->callback([](Fl_Widget*, void* flag) { *static_cast<bool*>(flag) = true; }, &closed);
+    gui::key(window.get(), FL_Escape);
+    EXPECT_FALSE(closed);
+    EXPECT_TRUE(window->shown());
+    Fl::handle(FL_CLOSE, window.get());             // what the window manager's close button sends
+    EXPECT_TRUE(closed);
+}
+
+TEST_F(MainWindow, AConnectAfterUncountedAndWrappedLinesEndsWithItsNewestLineInView) {
+    window->stampStatus();
+    for (int i = 0; i < 5; ++i) window->logStatus("uncounted %d", i);
+    window->logStatus("%s", std::string(150, 'w').c_str());   // wraps in two
+    gui::click(window.get(), 690, 564);
+    gui::settle();
+    TextBoard* board = window->statusLog;
+    int last = board->lastLine();
+    EXPECT_GE(last, 10);
+    EXPECT_LE(board->topLine(), last - 1);                       // both outcome lines in view
+    EXPECT_LT(last, board->topLine() + board->wholeLines());
+}
