@@ -118,7 +118,7 @@ int requireRunning(Session& s) {
     uint8_t status = 0;
     if (int code = readStatus(s, status)) return code;
     if (!(status & protocol::StatusRunning))
-        return s.fail(ExitPedalMode, "pedal " + s.serial + " waits for a firmware update (loader " + versionOf(status) +
+        return s.fail(ExitPedalMode, "pedal " + s.serial + " waits for a firmware update (firmware " + versionOf(status) +
                                          "): update it with 'orvella-cli firmware FILE.fdt' first");
     return ExitOk;
 }
@@ -211,9 +211,9 @@ int status(Session& s) {
         }
         text += "}\n";
     } else {
-        text = "serial:       " + s.serial + "\n";
-        text += std::string("mode:         ") + (running ? "normal" : "update (waits for firmware)") + "\n";
-        text += "firmware:     " + versionOf(st) + "\n";
+        text = field("serial", s.serial);
+        text += field("mode", running ? "normal" : "update (waits for firmware)");
+        text += field("firmware", versionOf(st));
         if (running) text += configText(config);
     }
     s.result(text);

@@ -115,15 +115,15 @@ std::string volumeText(int volume) {
     return text;
 }
 
-void row(std::string& out, const std::string& key, const std::string& value) {
-    out += key;
-    out += ':';
-    out.append(key.size() < 14 ? 14 - key.size() : 1, ' ');
-    out += value;
-    out += '\n';
-}
+void row(std::string& out, const std::string& key, const std::string& value) { out += field(key, value); }
 
 }  // namespace
+
+std::string field(const std::string& key, const std::string& value) {
+    std::string line = key + ':';
+    line.append(line.size() < 15 ? 15 - line.size() : 1, ' ');
+    return line + value + '\n';
+}
 
 std::string titleText(const uint8_t title[12]) {
     std::string t(reinterpret_cast<const char*>(title), 12);

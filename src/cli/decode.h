@@ -31,6 +31,9 @@ int midiChannel(uint8_t config);                            // 1..16
 std::string configText(uint8_t config);
 std::string configJson(uint8_t config);
 
+// One line of the text form: "key:", padded to a column, the value.
+std::string field(const std::string& key, const std::string& value);
+
 // Text as a JSON string literal (quotes included); bytes outside printable
 // ASCII become \u00XX, as titles are single-byte characters.
 std::string jsonString(const std::string& text);
