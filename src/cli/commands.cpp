@@ -259,7 +259,7 @@ int exportPreset(Session& s) {
     std::vector<uint8_t> bytes = presetfiles::encodeLop(name, record, reply + 12);
     if (!file.write(bytes.data(), bytes.size()) || !file.commit())
         return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
-    s.result("Preset " + std::to_string(s.o.preset) + " (" + titleText(reply + 12) + ") exported to " + path + "\n");
+    s.result("Preset " + std::to_string(s.o.preset) + " (" + printable(titleText(reply + 12)) + ") exported to " + path + "\n");
     return ExitOk;
 }
 
@@ -283,7 +283,7 @@ int writeOrPreview(Session& s, bool store) {
 
     if (!store) {
         if (!s.link.writePreview(image).ok()) return s.fail(ExitCommunication, s.linkError("Sending the preview"));
-        s.result("Playing " + preset.name + " on " + s.serial + " (not stored)\n");
+        s.result("Playing " + printable(preset.name) + " on " + s.serial + " (not stored)\n");
         return ExitOk;
     }
     presettransfer::PedalPresetLink presets(s.link);
@@ -292,7 +292,7 @@ int writeOrPreview(Session& s, bool store) {
     switch (outcome.kind) {
     case presettransfer::Outcome::Done:
         if (outcome.retried) s.note("note: the pedal's first echo differed from the image; stored again and verified");
-        s.result("Preset " + std::to_string(s.o.preset) + " written and verified: " + preset.name + "\n");
+        s.result("Preset " + std::to_string(s.o.preset) + " written and verified: " + printable(preset.name) + "\n");
         return ExitOk;
     case presettransfer::Outcome::EchoMismatch:
         if (outcome.code != 0) return s.fail(ExitCommunication, s.linkError("Storing " + which + " again"));

@@ -131,6 +131,20 @@ std::string titleText(const uint8_t title[12]) {
     return end == std::string::npos ? std::string() : t.substr(0, end + 1);
 }
 
+std::string printable(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += char(c);
+        } else {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\x%02X", c);
+            out += esc;
+        }
+    }
+    return out;
+}
+
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
@@ -152,7 +166,7 @@ std::string presetText(int number, const uint8_t record[12], const uint8_t title
     View v(record);
     std::string out;
     row(out, "preset", std::to_string(number));
-    row(out, "title", titleText(title));
+    row(out, "title", printable(titleText(title)));
     row(out, "record", hexRecord(v.raw, " ") + (v.clamped ? "  (out of range; loaded as " + hexRecord(v.p, " ") + ")" : ""));
     row(out, "mode", v.mode());
     for (int s = 0; s < 2; ++s) {

@@ -31,6 +31,10 @@ int midiChannel(uint8_t config);                            // 1..16
 std::string configText(uint8_t config);
 std::string configJson(uint8_t config);
 
+// Text for a terminal: bytes outside printable ASCII (titles come from the
+// pedal and from files) become \xNN, so none can act as a control sequence.
+std::string printable(const std::string& text);
+
 // One line of the text form: "key:", padded to a column, the value.
 std::string field(const std::string& key, const std::string& value);
 
