@@ -241,8 +241,10 @@ TEST_F(CliOnPedal, ConfigurationAndFirmware) {
     EXPECT_EQ(runCli({"read", "1"}).code, 7);
     CliResult update = runCli({"firmware", file("new.fdt")});
     ASSERT_EQ(update.code, 0) << update.err;
-    // status, three pages, the version and resume (the last two get no reply: logged a moment later)
-    std::vector<testpedal::LoggedCommand> log = loader.waitForCommands(6);
+    // read's status, then status, three pages, the version and resume (the
+    // last two get no reply: the pedal logs them a moment later)
+    std::vector<testpedal::LoggedCommand> log = loader.waitForCommands(7);
+    EXPECT_EQ(log.size(), 7u);
     EXPECT_EQ(count(log, "page"), 3);
     EXPECT_EQ(count(log, "version"), 1);
     EXPECT_EQ(log.back().name, "resume");
