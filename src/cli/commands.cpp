@@ -159,6 +159,9 @@ int readLop(Session& s, const std::string& path, presetfiles::LocalPreset& prese
     case presetfiles::LopStatus::NoName: return s.fail(ExitFile, path + " is not a local preset file: it has no name line");
     case presetfiles::LopStatus::BadName:
         return s.fail(ExitFile, path + " is not a local preset file: its name line cannot be a preset name");
+    case presetfiles::LopStatus::LongName:
+        return s.fail(ExitFile, path + " is not a usable local preset file: its name is longer than " +
+                                    std::to_string(presetfiles::MaxNameLength) + " characters");
     case presetfiles::LopStatus::TooShort:
         return s.fail(ExitFile, path + " is too short for a local preset file (name, line feed, 12-byte record, 12-byte title)");
     }
