@@ -82,6 +82,20 @@ if grep -q "^alert: One or more components required" "$tmp/lonely.log" \
   pass "without data the alert names the folders looked in and the editor ends with status 0"
 else fail "missing data was not reported as expected:"; cat "$tmp/lonely.log" >&2; fi
 
+# The installed command-line librarian: its version, and its data found from
+# another folder (a whole backup is composed before it looks for a pedal, so
+# with none attached it ends with "pedal not found", 4, not "file", 3).
+out=$("$usr/bin/orvella-cli" --version)
+[ "$out" = "orvella-cli $version" ] && pass "orvella-cli --version says $version" || fail "orvella-cli --version said '$out'"
+head -c 192 /dev/zero > "$tmp/zero.bkp"
+set +e
+(cd "$tmp/elsewhere" && ORVELLA_PEDAL_DIR="$tmp/pedals" ORVELLA_VIRTUAL_ONLY=1 \
+   "$usr/bin/orvella-cli" --quiet restore "$tmp/zero.bkp" > /dev/null 2> "$tmp/cli.err")
+status=$?
+set -e
+[ "$status" -eq 4 ] && pass "installed orvella-cli found its data from another folder" \
+  || { fail "installed orvella-cli restore ended with $status:"; cat "$tmp/cli.err" >&2; }
+
 # 3. Desktop entry and AppStream metadata.
 if desktop-file-validate "$usr/share/applications/$id.desktop"; then pass "desktop-file-validate"
 else fail "desktop-file-validate"; fi

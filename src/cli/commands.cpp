@@ -1,0 +1,480 @@
+#include "cli/commands.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/decode.h"
+#include "cli/environment.h"
+#include "cli/progress.h"
+#include "link/PedalLink.h"
+#include "link/protocol.h"
+#include "maintenance/firmware_package.h"
+#include "maintenance/firmware_transfer.h"
+#include "presets/PresetFiles.h"
+#include "presets/preset_transfer.h"
+#include "sound/Params.h"
+#include "sound/SoundEngine.h"
+
+namespace cli {
+
+namespace {
+
+class Session {
+public:
+    Session(const Options& o, std::FILE* out, std::FILE* err, bool terminal)
+        : o(o), out(out), err(err), progress(err, terminal, o.quiet) {
+        if (o.verbose)
+            link.setSink([err](const char* text) { std::fputs(text, err); });
+        else
+            link.setSink(PedalLink::quiet());
+    }
+
+    int fail(int code, const std::string& message) {
+        progress.finish();
+        std::fprintf(err, "orvella-cli: %s\n", message.c_str());
+        return code;
+    }
+    // A note for the user that is not a result (a retry, a clamped record).
+    void note(const std::string& text) { progress.note(text); }
+    void result(const std::string& text) {
+        progress.finish();
+        std::fputs(text.c_str(), out);
+        std::fflush(out);
+    }
+
+    // The failed exchange in one line: what the link says and the code.
+    std::string linkError(const std::string& what) const {
+        const LinkResult& r = link.lastResult();
+        return what + " failed on " + serial + ": " + (r.text.empty() ? "no answer" : r.text) + " (code " +
+               std::to_string(r.code) + ")";
+    }
+
+    const Options& o;
+    std::FILE* out;
+    std::FILE* err;
+    Progress progress;
+    PedalLink link;
+    std::string serial;
+};
+
+std::string pedalLines(const std::vector<PedalInfo>& pedals, const char* indent) {
+    std::string text;
+    for (const PedalInfo& p : pedals) text += indent + p.serial + "\t" + p.description + "\t" + p.port + "\n";
+    return text;
+}
+
+std::vector<PedalInfo> pedalsFound() {
+    std::vector<PedalInfo> pedals;
+    for (const PedalInfo& device : PedalLink::listDevices())
+        if (device.isPedal()) pedals.push_back(device);
+    return pedals;
+}
+
+// Picks the pedal every exchange of the session opens.
+int choosePedal(Session& s) {
+    std::vector<PedalInfo> pedals = pedalsFound();
+    if (!s.o.pedal.empty()) {
+        for (const PedalInfo& p : pedals)
+            if (p.serial == s.o.pedal) s.serial = p.serial;
+        if (s.serial.empty()) {
+            std::string message = "no pedal with serial number " + s.o.pedal + " found";
+            if (!pedals.empty()) message += "; found:\n" + pedalLines(pedals, "  ");
+            if (message.back() == '\n') message.pop_back();
+            return s.fail(ExitNoPedal, message);
+        }
+    } else if (pedals.empty()) {
+        return s.fail(ExitNoPedal, "no pedal found (is it plugged in and powered? see 'orvella-cli list')");
+    } else if (pedals.size() > 1) {
+        std::string message = std::to_string(pedals.size()) + " pedals found; choose one with --pedal SERIAL:\n" +
+                              pedalLines(pedals, "  ");
+        message.pop_back();
+        return s.fail(ExitNoPedal, message);
+    } else {
+        s.serial = pedals[0].serial;
+    }
+    s.link.selectSerial(s.serial);
+    return ExitOk;
+}
+
+// Reads the status byte; `status` holds it on success.
+int readStatus(Session& s, uint8_t& status) {
+    if (!s.link.getOneByte(protocol::GetStatus).ok()) return s.fail(ExitCommunication, s.linkError("Reading the status"));
+    status = s.link.reply()[0];
+    return ExitOk;
+}
+
+std::string versionOf(uint8_t status) {
+    return "V" + std::to_string(protocol::statusMajor(status)) + "." + std::to_string(protocol::statusMinor(status));
+}
+
+// Preset, configuration and preview commands need the pedal's firmware
+// running: a pedal waiting for an update takes none of them.
+int requireRunning(Session& s) {
+    uint8_t status = 0;
+    if (int code = readStatus(s, status)) return code;
+    if (!(status & protocol::StatusRunning))
+        return s.fail(ExitPedalMode, "pedal " + s.serial + " waits for a firmware update (firmware " + versionOf(status) +
+                                         "): update it with 'orvella-cli firmware FILE.fdt' first");
+    return ExitOk;
+}
+
+std::string errnoText(int error) { return error ? std::strerror(error) : "unknown error"; }
+
+// The sound model over the editor's data, for the commands that compose images.
+struct Composer {
+    std::unique_ptr<SoundEngine> engine;
+};
+
+int loadEngine(Session& s, Composer& c) {
+    std::string tried;
+    std::string folder = dataFolder(s.o.data, tried);
+    if (folder.empty())
+        return s.fail(ExitFile, "the editor's data (core files in a \"bin\" folder) is not in " + tried +
+                                    (s.o.data.empty() ? "; name its folder with --data DIR" : ""));
+    c.engine.reset(new SoundEngine(folder + "/bin"));
+    if (!c.engine->coreFilesOk()) {
+        std::string problems = c.engine->loadProblems();
+        while (!problems.empty() && problems.back() == '\n') problems.pop_back();
+        for (char& ch : problems)
+            if (ch == '\n') ch = ';';
+        return s.fail(ExitFile, "the editor's data in " + folder + "/bin is damaged: " + problems);
+    }
+    return ExitOk;
+}
+
+// A local preset file, refused with the reason when it cannot be one.
+int readLop(Session& s, const std::string& path, presetfiles::LocalPreset& preset) {
+    std::vector<uint8_t> bytes;
+    int error = 0;
+    if (!presetfiles::readFile(path, bytes, &error, presetfiles::MaxLopSize))
+        return s.fail(ExitFile, error == EFBIG ? path + " is too large to be a local preset file"
+                                               : "cannot read " + path + ": " + errnoText(error));
+    switch (presetfiles::decodeLop(bytes, preset)) {
+    case presetfiles::LopStatus::Ok: return ExitOk;
+    case presetfiles::LopStatus::NoName: return s.fail(ExitFile, path + " is not a local preset file: it has no name line");
+    case presetfiles::LopStatus::BadName:
+        return s.fail(ExitFile, path + " is not a local preset file: its name line cannot be a preset name");
+    case presetfiles::LopStatus::LongName:
+        return s.fail(ExitFile, path + " is not a usable local preset file: its name is longer than " +
+                                    std::to_string(presetfiles::MaxNameLength) + " characters");
+    case presetfiles::LopStatus::TooShort:
+        return s.fail(ExitFile, path + " is too short for a local preset file (name, line feed, 12-byte record, 12-byte title)");
+    }
+    return ExitOk;
+}
+
+// What the editor stores for a record: applied to the sound model (clamped),
+// soloed if asked, the silent side folded into the record.
+int compose(Session& s, Composer& c, const uint8_t block[ParamCount], uint8_t record[ParamCount],
+            uint8_t image[protocol::ImageSize]) {
+    SoundEngine& engine = *c.engine;
+    engine.apply(block);
+    if (s.o.solo >= 0) {
+        if (engine.stereoMode() != 0) return s.fail(ExitUsage, "--solo needs a Stereo Cabs preset; this one is Stereo Mics");
+        engine.setSolo(s.o.solo == 0 ? LeftSide : RightSide, true);
+    }
+    std::memcpy(record, engine.params(), ParamCount);
+    if (s.o.solo >= 0) presetfiles::foldSolo(record, s.o.solo == 0, s.o.solo == 1);
+    std::memcpy(image, engine.image(), protocol::ImageSize);
+    if (std::memcmp(block, engine.params(), ParamCount) != 0)
+        s.note("note: out-of-range bytes of the record were clamped, as the editor loads them");
+    return ExitOk;
+}
+
+// --- the commands ---------------------------------------------------------
+
+int listPedals(Session& s) {
+    std::vector<PedalInfo> pedals = pedalsFound();
+    if (pedals.empty()) return s.fail(ExitNoPedal, "no pedal found");
+    s.result(pedalLines(pedals, ""));
+    return ExitOk;
+}
+
+int status(Session& s) {
+    if (int code = choosePedal(s)) return code;
+    uint8_t st = 0;
+    if (int code = readStatus(s, st)) return code;
+    bool running = st & protocol::StatusRunning;
+    uint8_t config = 0;
+    if (running && !s.link.getOneByte(protocol::GetConfig).ok())
+        return s.fail(ExitCommunication, s.linkError("Reading the global configuration"));
+    if (running) config = s.link.reply()[0];
+    std::string text;
+    if (s.o.json) {
+        text = "{\"serial\": " + jsonString(s.serial) + ", \"mode\": " + jsonString(running ? "normal" : "update") +
+               ", \"firmware\": " + jsonString(versionOf(st));
+        if (running) {
+            std::string c = configJson(config);
+            text += ", \"config\": " + c.substr(0, c.size() - 1);
+        }
+        text += "}\n";
+    } else {
+        text = field("serial", s.serial);
+        text += field("mode", running ? "normal" : "update (waits for firmware)");
+        text += field("firmware", versionOf(st));
+        if (running) text += configText(config);
+    }
+    s.result(text);
+    return ExitOk;
+}
+
+int readPresetCommand(Session& s, uint8_t reply[protocol::PresetReplySize]) {
+    if (!s.link.readPreset(s.o.preset - 1).ok())
+        return s.fail(ExitCommunication, s.linkError("Reading preset " + std::to_string(s.o.preset)));
+    std::memcpy(reply, s.link.reply(), protocol::PresetReplySize);
+    return ExitOk;
+}
+
+int read(Session& s) {
+    if (int code = choosePedal(s)) return code;
+    if (int code = requireRunning(s)) return code;
+    uint8_t reply[protocol::PresetReplySize];
+    if (int code = readPresetCommand(s, reply)) return code;
+    s.result(s.o.json ? presetJson(s.o.preset, reply, reply + 12) : presetText(s.o.preset, reply, reply + 12));
+    return ExitOk;
+}
+
+std::string stemOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".lop") == 0) name.resize(name.size() - 4);
+    return name;
+}
+
+int exportPreset(Session& s) {
+    const std::string& path = s.o.operands[1];
+    std::string name = s.o.name.empty() ? stemOf(path) : s.o.name;
+    if (const char* problem = presetfiles::nameProblem(name))
+        return s.fail(ExitUsage, "'" + name + "' cannot be a preset name (" + problem + "); give one with --name");
+    if (int code = choosePedal(s)) return code;
+    presetfiles::AtomicFile file(path);
+    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    if (int code = requireRunning(s)) return code;
+    uint8_t reply[protocol::PresetReplySize];
+    if (int code = readPresetCommand(s, reply)) return code;
+    uint8_t record[ParamCount];
+    sanitizeParams(reply, record);
+    std::vector<uint8_t> bytes = presetfiles::encodeLop(name, record, reply + 12);
+    if (!file.write(bytes.data(), bytes.size()) || !file.commit())
+        return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    s.result("Preset " + std::to_string(s.o.preset) + " (" + printable(titleText(reply + 12)) + ") exported to " + path + "\n");
+    return ExitOk;
+}
+
+int writeOrPreview(Session& s, bool store) {
+    const std::string& path = s.o.operands[store ? 1 : 0];
+    uint8_t title[protocol::TitleSize];
+    if (s.o.titleGiven && s.o.title.size() > protocol::TitleSize)
+        return s.fail(ExitUsage, "--title holds at most 12 characters");
+    presetfiles::LocalPreset preset;
+    if (int code = readLop(s, path, preset)) return code;
+    if (s.o.titleGiven)
+        presetfiles::padTitle(s.o.title.c_str(), title);
+    else
+        std::memcpy(title, preset.title, sizeof title);
+    Composer composer;
+    if (int code = loadEngine(s, composer)) return code;
+    uint8_t record[ParamCount], image[protocol::ImageSize];
+    if (int code = compose(s, composer, preset.params, record, image)) return code;
+    if (int code = choosePedal(s)) return code;
+    if (int code = requireRunning(s)) return code;
+
+    if (!store) {
+        if (!s.link.writePreview(image).ok()) return s.fail(ExitCommunication, s.linkError("Sending the preview"));
+        s.result("Playing " + printable(preset.name) + " on " + s.serial + " (not stored)\n");
+        return ExitOk;
+    }
+    presettransfer::PedalPresetLink presets(s.link);
+    presettransfer::Outcome outcome = presettransfer::writeVerified(presets, s.o.preset - 1, record, title, image);
+    std::string which = "preset " + std::to_string(s.o.preset);
+    switch (outcome.kind) {
+    case presettransfer::Outcome::Done:
+        if (outcome.retried) s.note("note: the pedal's first echo differed from the image; stored again and verified");
+        s.result("Preset " + std::to_string(s.o.preset) + " written and verified: " + printable(preset.name) + "\n");
+        return ExitOk;
+    case presettransfer::Outcome::EchoMismatch:
+        if (outcome.code != 0) return s.fail(ExitCommunication, s.linkError("Storing " + which + " again"));
+        return s.fail(ExitVerification, which + ": the pedal's echo differed from the image twice; "
+                                              "check its power supply and write it again");
+    default:
+        return s.fail(ExitCommunication, s.linkError("Storing " + which));
+    }
+}
+
+int backup(Session& s) {
+    std::string path;
+    if (!s.o.operands.empty()) {
+        path = s.o.operands[0];
+    } else {
+        std::string home = homeDrive();
+        std::time_t now = std::time(nullptr);
+        path = presetfiles::backupPath(home, *std::localtime(&now));
+        std::string folder = presetfiles::presetFolder(home);
+        if (!makeFolders(folder)) return s.fail(ExitFile, "cannot create the preset folder " + folder + ": " + errnoText(errno));
+    }
+    if (int code = choosePedal(s)) return code;
+    presetfiles::AtomicFile file(path);
+    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    if (int code = requireRunning(s)) return code;
+    if (!s.link.readAll().ok()) return s.fail(ExitCommunication, s.linkError("Reading the presets"));
+    if (!file.write(s.link.reply(), protocol::BankSize) || !file.commit())
+        return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    s.result(path + "\n");
+    return ExitOk;
+}
+
+int restore(Session& s) {
+    const std::string& path = s.o.operands[0];
+    uint8_t bank[protocol::BankSize];
+    long size = 0;
+    int error = 0;
+    switch (presetfiles::readBank(path, bank, &size, &error)) {
+    case presetfiles::BankStatus::Ok: break;
+    case presetfiles::BankStatus::CannotOpen: return s.fail(ExitFile, "cannot read " + path + ": " + errnoText(error));
+    case presetfiles::BankStatus::WrongSize:
+        return s.fail(ExitFile, path + " holds " + std::to_string(size) +
+                                    " bytes, a backup exactly 192: not a backup, nothing was sent");
+    }
+    Composer composer;
+    if (int code = loadEngine(s, composer)) return code;
+    if (int code = choosePedal(s)) return code;
+    if (int code = requireRunning(s)) return code;
+
+    const double pauseBetweenPresets = 0.25;    // as the editor's restore
+    auto composeRecord = [&](int, const uint8_t* bankRecord, uint8_t* record, uint8_t* image) {
+        composer.engine->apply(bankRecord);
+        std::memcpy(record, composer.engine->params(), ParamCount);
+        std::memcpy(image, composer.engine->image(), protocol::ImageSize);
+    };
+    auto progress = [&](int done) {
+        s.progress.update("restore", done, protocol::PresetSlots);
+        s.link.pause(pauseBetweenPresets);
+    };
+    auto notes = [&](const char* text) {
+        std::string line = text;
+        while (!line.empty() && line.back() == '\n') line.pop_back();
+        s.note(line);
+    };
+    s.progress.update("restore", 0, protocol::PresetSlots);
+    presettransfer::PedalPresetLink presets(s.link);
+    presettransfer::Outcome outcome = presettransfer::restoreBank(presets, bank, composeRecord, progress, notes);
+    std::string which = "preset " + std::to_string(outcome.preset + 1);
+    switch (outcome.kind) {
+    case presettransfer::Outcome::Done:
+        s.result("Restored 8 presets from " + path + " (verified)\n");
+        return ExitOk;
+    case presettransfer::Outcome::StoreFailed:
+        return s.fail(ExitCommunication, s.linkError("Storing " + which) + "; the presets before it are stored");
+    case presettransfer::Outcome::EchoMismatch:
+        if (outcome.code != 0) return s.fail(ExitCommunication, s.linkError("Storing " + which + " again"));
+        return s.fail(ExitVerification, which + ": the pedal's echo differed from the image twice; restore stopped "
+                                              "there (the presets before it are stored)");
+    case presettransfer::Outcome::ReadAllFailed:
+        return s.fail(ExitCommunication, s.linkError("Reading the presets back"));
+    case presettransfer::Outcome::ReadAllMismatch:
+        return s.fail(ExitVerification, "the presets read back differ from the presets stored; restore again");
+    }
+    return ExitOk;
+}
+
+int configGet(Session& s) {
+    if (int code = choosePedal(s)) return code;
+    if (int code = requireRunning(s)) return code;
+    if (!s.link.getOneByte(protocol::GetConfig).ok())
+        return s.fail(ExitCommunication, s.linkError("Reading the global configuration"));
+    uint8_t config = s.link.reply()[0];
+    s.result(s.o.json ? configJson(config) : configText(config));
+    return ExitOk;
+}
+
+int configSet(Session& s) {
+    if (int code = choosePedal(s)) return code;
+    if (int code = requireRunning(s)) return code;
+    uint8_t current = 0;
+    if (s.o.left < 0 || s.o.right < 0 || s.o.midi < 0) {
+        if (!s.link.getOneByte(protocol::GetConfig).ok())
+            return s.fail(ExitCommunication, s.linkError("Reading the global configuration"));
+        current = s.link.reply()[0];
+    }
+    uint8_t config = configByte(s.o.left >= 0 ? s.o.left : leftKnob(current),
+                                s.o.right >= 0 ? s.o.right : rightKnob(current),
+                                s.o.midi >= 0 ? s.o.midi : midiChannel(current));
+    if (!s.link.oneByte(protocol::SetConfig, config).ok())
+        return s.fail(ExitCommunication, s.linkError("Setting the global configuration"));
+    if (!s.link.getOneByte(protocol::GetConfig).ok())
+        return s.fail(ExitCommunication, s.linkError("Reading the global configuration back"));
+    if (s.link.reply()[0] != config)
+        return s.fail(ExitVerification, "the pedal's global configuration reads back differently from what was sent");
+    s.result(configText(config));
+    return ExitOk;
+}
+
+int updateFirmware(Session& s) {
+    const std::string& path = s.o.operands[0];
+    firmware::Package package;
+    int error = 0;
+    switch (firmware::readPackage(path, "rb", true, package, error)) {
+    case firmware::ReadStatus::Ok: break;
+    case firmware::ReadStatus::OpenFailed: return s.fail(ExitFile, "cannot read " + path + ": " + errnoText(error));
+    case firmware::ReadStatus::NoVersion: return s.fail(ExitFile, path + " is empty: not a firmware package");
+    case firmware::ReadStatus::ReadFailed: return s.fail(ExitFile, "cannot read " + path + ": " + errnoText(error));
+    }
+    if (package.payloadSize == 0) return s.fail(ExitFile, path + " holds no firmware after its notes: nothing was sent");
+    if (package.payloadSize > firmware::kMaxPayload)
+        return s.fail(ExitFile, path + " holds " + std::to_string(package.payloadSize) +
+                                    " bytes of firmware, more than the pedal's 65536: nothing was sent");
+    if (int code = choosePedal(s)) return code;
+    uint8_t st = 0;
+    if (int code = readStatus(s, st)) return code;
+    if (st & protocol::StatusRunning)
+        return s.fail(ExitPedalMode, "pedal " + s.serial + " runs its firmware " + versionOf(st) +
+                                         "; start it in update mode to update it");
+    long pages = firmware::pageCount(package.payloadSize);
+    std::string version = firmware::versionText(package.version);
+    s.progress.update("firmware " + version, 0, pages);
+    firmware::PedalPageLink pageLink(s.link);
+    firmware::Outcome outcome = firmware::sendFirmware(pageLink, package.payload, package.version, [&](float percent) {
+        s.progress.update("firmware " + version, long(std::lround(percent * pages / 100.0)), pages);
+    });
+    std::string page = "page " + std::to_string(outcome.pagesVerified + 1) + " of " + std::to_string(pages);
+    std::string advice = "; the pedal still waits for firmware: power it down and try again";
+    switch (outcome.kind) {
+    case firmware::Outcome::Complete: break;
+    case firmware::Outcome::TransferFailed: return s.fail(ExitCommunication, s.linkError("Sending " + page) + advice);
+    case firmware::Outcome::VerifyFailed:
+        return s.fail(ExitVerification, page + ": the pedal's echo differed from the page sent; nothing more was sent" + advice);
+    case firmware::Outcome::Empty:
+    case firmware::Outcome::TooLarge: return s.fail(ExitFile, path + " holds no firmware the pedal can take");
+    }
+    if (s.link.sendOneMessage(protocol::Resume) != PedalLink::Written)
+        return s.fail(ExitCommunication, "firmware " + version + " is installed, but " + s.serial +
+                                             " did not take the message to resume: power it down and up");
+    s.result("Firmware " + version + " installed on " + s.serial + "; the pedal resumes normal operation\n");
+    return ExitOk;
+}
+
+}  // namespace
+
+int run(const Options& options, std::FILE* out, std::FILE* err, bool errIsTerminal) {
+    Session s(options, out, err, errIsTerminal);
+    const std::string& c = options.command;
+    if (c == "list") return listPedals(s);
+    if (c == "status") return status(s);
+    if (c == "read") return read(s);
+    if (c == "export") return exportPreset(s);
+    if (c == "write") return writeOrPreview(s, true);
+    if (c == "preview") return writeOrPreview(s, false);
+    if (c == "backup") return backup(s);
+    if (c == "restore") return restore(s);
+    if (c == "config get") return configGet(s);
+    if (c == "config set") return configSet(s);
+    if (c == "firmware") return updateFirmware(s);
+    return s.fail(ExitUsage, "unknown command '" + c + "'");
+}
+
+}  // namespace cli

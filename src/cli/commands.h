@@ -1,0 +1,16 @@
+// Runs one orvella-cli command over the toolkit-free pedal link: results to
+// `out`, progress and errors to `err`. Every file and argument is checked
+// before the first byte goes to the pedal, and no file is replaced unless
+// the work that fills it succeeded.
+#pragma once
+
+#include <cstdio>
+
+#include "cli/arguments.h"
+
+namespace cli {
+
+// Returns the exit code (ExitCode).
+int run(const Options& options, std::FILE* out, std::FILE* err, bool errIsTerminal);
+
+}  // namespace cli

@@ -1,0 +1,46 @@
+// orvella-cli: the Drevani pedal's presets, configuration and firmware from a
+// terminal or a script, without the window. See `orvella-cli --help` and
+// the manual page for the commands and the exit codes.
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/arguments.h"
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    cli::Parsed parsed = cli::parse(args);
+    const cli::Options& o = parsed.options;
+    if (!parsed.error.empty()) {
+        std::string topic = o.command.empty() ? "--help" : "help " + o.command;
+        std::fprintf(stderr, "orvella-cli: %s (see 'orvella-cli %s')\n", parsed.error.c_str(), topic.c_str());
+        return cli::ExitUsage;
+    }
+    if (o.help) {
+        std::fputs(cli::helpText(o.command).c_str(), stdout);
+        return std::fflush(stdout) == 0 ? cli::ExitOk : cli::ExitFile;
+    }
+    if (o.version) {
+        std::printf("orvella-cli %s\n", ORVELLA_VERSION);
+        return std::fflush(stdout) == 0 ? cli::ExitOk : cli::ExitFile;
+    }
+    // Standard output carries results only: anything else printed on it (a
+    // device note from the serial backend) goes to standard error instead.
+    std::fflush(stdout);
+    int resultsFd = dup(STDOUT_FILENO);
+    std::FILE* results = resultsFd >= 0 ? fdopen(resultsFd, "w") : nullptr;
+    if (!results || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        std::fprintf(stderr, "orvella-cli: cannot set up standard output\n");
+        return cli::ExitFile;
+    }
+    int code = cli::run(o, results, stderr, isatty(STDERR_FILENO) == 1);
+    if (std::fflush(results) != 0 || std::ferror(results)) {
+        std::fprintf(stderr, "orvella-cli: cannot write the results to standard output\n");
+        if (code == cli::ExitOk) code = cli::ExitFile;
+    }
+    std::fclose(results);
+    return code;
+}

@@ -1,0 +1,256 @@
+// orvella-cli end to end, as a script runs it, against virtual pedals: the
+// bytes the pedal ends up holding, the files written, the exit codes, and
+// what reaches the pedal's command log when a command refuses its input.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "CliRun.h"
+#include "TestPedal.h"
+#include "presets/PresetFiles.h"
+#include "sound/SoundEngine.h"
+
+using namespace clitest;
+
+namespace {
+
+// A record inside every range, varied by n (speakers from all four categories).
+std::string record(int n) {
+    const uint8_t speakers[] = {3, 23, 42, 59, 61, 66, 70, 77, 2, 40, 47, 68};
+    uint8_t r[12] = {uint8_t(0x21 ^ (n & 0x1F)), speakers[n % 12], speakers[(n + 5) % 12], uint8_t(n * 5 % 63),
+                     uint8_t(62 - n), uint8_t(150 - n), uint8_t(40 + n), uint8_t(10 + n), 100, uint8_t(100 + n),
+                     uint8_t(50 + n), uint8_t(40 + n)};
+    return std::string(reinterpret_cast<char*>(r), 12);
+}
+
+std::string title(const std::string& text) {
+    std::string t = text.substr(0, 12);
+    t.resize(12, ' ');
+    return t;
+}
+
+// Eight records from `first` on, then their titles.
+std::string bank(int first, const std::string& name) {
+    std::string b;
+    for (int i = 0; i < 8; ++i) b += record(first + i);
+    for (int i = 0; i < 8; ++i) b += title(name + " " + std::to_string(i + 1));
+    return b;
+}
+
+std::string pedalBank(const testpedal::VirtualPedal& pedal) {
+    PedalState state;
+    EXPECT_TRUE(pedal.state(state));
+    uint8_t b[192];
+    state.bank(b);
+    return std::string(reinterpret_cast<char*>(b), 192);
+}
+
+int count(const std::vector<testpedal::LoggedCommand>& log, const std::string& name) {
+    int n = 0;
+    for (const testpedal::LoggedCommand& c : log) n += c.name == name;
+    return n;
+}
+
+// A private HOME and HOMEDRIVE, a pedal folder and one pedal starting from bank(0, "Factory").
+class CliOnPedal : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saveEnv("HOME");
+        saveEnv("HOMEDRIVE");
+        setenv("HOME", files.path().c_str(), 1);
+        setenv("HOMEDRIVE", files.path().c_str(), 1);
+        pedal = startPedal("VP000001", bank(0, "Factory"));
+    }
+    void TearDown() override {
+        pedals.clear();
+        for (auto& saved : savedEnv)
+            if (saved.second.first) setenv(saved.first.c_str(), saved.second.second.c_str(), 1);
+            else unsetenv(saved.first.c_str());
+    }
+    testpedal::VirtualPedal* startPedal(const std::string& serial, const std::string& factoryBank,
+                                        std::vector<std::string> faults = {}) {
+        testpedal::PedalOptions options;
+        options.serial = serial;
+        options.factory = files.path() + "/" + serial + ".factory";
+        options.faults = faults;
+        EXPECT_TRUE(writeFile(options.factory, factoryBank));
+        pedals.emplace_back(new testpedal::VirtualPedal(folder, options));
+        std::string error;
+        EXPECT_TRUE(pedals.back()->start(&error)) << error;
+        return pedals.back().get();
+    }
+    std::string file(const std::string& name) const { return files.path() + "/" + name; }
+    void saveEnv(const char* name) {
+        const char* v = std::getenv(name);
+        savedEnv.push_back({name, {v != nullptr, v ? v : ""}});
+    }
+
+    TempFolder files;
+    testpedal::PedalFolder folder;
+    std::vector<std::unique_ptr<testpedal::VirtualPedal>> pedals;
+    testpedal::VirtualPedal* pedal = nullptr;
+    std::vector<std::pair<std::string, std::pair<bool, std::string>>> savedEnv;
+};
+
+TEST_F(CliOnPedal, BackupThenRestoreOfAChangedPedalBringsBackAllEightPresets) {
+    // A nightly backup: no file named, so today's file in the preset folder.
+    CliResult backup = runCli({"backup", "--quiet"});
+    ASSERT_EQ(backup.code, 0) << backup.err;
+    std::time_t now = std::time(nullptr);
+    std::string path = presetfiles::backupPath(files.path(), *std::localtime(&now));
+    EXPECT_EQ(backup.out, path + "\n");
+    EXPECT_EQ(backup.err, "");
+    ASSERT_EQ(readFile(path), bank(0, "Factory"));
+
+    // The pedal changes: all eight presets replaced from another backup.
+    ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
+    CliResult change = runCli({"restore", file("other.bkp")});
+    ASSERT_EQ(change.code, 0) << change.err;
+    ASSERT_EQ(pedalBank(*pedal), bank(20, "Other"));
+    // Progress went to standard error as plain lines (not a terminal), the result to standard output.
+    EXPECT_NE(change.err.find("restore: 8/8"), std::string::npos) << change.err;
+    EXPECT_EQ(change.out, "Restored 8 presets from " + file("other.bkp") + " (verified)\n");
+
+    CliResult restore = runCli({"restore", path, "-q"});
+    ASSERT_EQ(restore.code, 0) << restore.err;
+    EXPECT_EQ(restore.err, "");
+    EXPECT_EQ(pedalBank(*pedal), bank(0, "Factory"));
+    // Each image is the one the sound model composes for its record.
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    SoundEngine engine(dataFolder() + "/bin");
+    for (int i = 0; i < 8; ++i) {
+        engine.apply(reinterpret_cast<const uint8_t*>(record(i).data()));
+        EXPECT_EQ(std::memcmp(state.presets[i].image, engine.image(), 512), 0) << "preset " << i + 1;
+    }
+    // Eight stores, then the whole bank read back for the comparison.
+    std::vector<testpedal::LoggedCommand> log = pedal->commands();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().name, "read-all");
+}
+
+TEST_F(CliOnPedal, ACorruptedEchoIsRetriedOnceAndAPersistentOneIsAVerificationError) {
+    std::vector<uint8_t> lop = presetfiles::encodeLop("Lead", reinterpret_cast<const uint8_t*>(record(3).data()),
+                                                      reinterpret_cast<const uint8_t*>(title("Lead").data()));
+    ASSERT_TRUE(writeFile(file("Lead.lop"), std::string(lop.begin(), lop.end())));
+
+    ASSERT_TRUE(pedal->setFaults({"corrupt-echo"}));
+    CliResult once = runCli({"write", "4", file("Lead.lop")});
+    EXPECT_EQ(once.code, 0) << once.err;
+    EXPECT_EQ(count(pedal->commands(), "store-image"), 2);
+    EXPECT_NE(once.err.find("stored again and verified"), std::string::npos) << once.err;
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[3].params), 12), record(3));
+
+    ASSERT_TRUE(pedal->setFaults({"corrupt-echo-always"}));
+    CliResult always = runCli({"write", "4", file("Lead.lop")});
+    EXPECT_EQ(always.code, 6);
+    EXPECT_EQ(count(pedal->commands(), "store-image"), 4);     // one retry, no more
+    ASSERT_EQ(always.errLines().size(), 1u) << always.err;
+    EXPECT_EQ(always.out, "");
+
+    // A restore stops at the first preset that cannot be verified.
+    ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
+    CliResult restore = runCli({"restore", file("other.bkp"), "--quiet"});
+    EXPECT_EQ(restore.code, 6);
+    EXPECT_EQ(count(pedal->commands(), "store-image"), 6);
+    EXPECT_EQ(count(pedal->commands(), "read-all"), 0);
+}
+
+TEST_F(CliOnPedal, InputThatCannotBeUsedIsRefusedBeforeAByteIsSent) {
+    // Backups one byte short, one byte long, empty and doubled.
+    for (size_t size : {191u, 193u, 0u, 384u}) {
+        std::string bad = file("bad" + std::to_string(size) + ".bkp");
+        ASSERT_TRUE(writeFile(bad, bank(0, "X").substr(0, size) + std::string(size > 192 ? size - 192 : 0, 'x')));
+        CliResult r = runCli({"restore", bad});
+        EXPECT_EQ(r.code, 3) << size;
+        ASSERT_EQ(r.errLines().size(), 1u) << r.err;
+        EXPECT_NE(r.err.find("holds " + std::to_string(size) + " bytes"), std::string::npos) << r.err;
+    }
+    // A preset file too short to hold a record and a title.
+    std::vector<uint8_t> lop = presetfiles::encodeLop("Short", reinterpret_cast<const uint8_t*>(record(1).data()),
+                                                      reinterpret_cast<const uint8_t*>(title("S").data()));
+    ASSERT_TRUE(writeFile(file("short.lop"), std::string(lop.begin(), lop.end() - 1)));
+    EXPECT_EQ(runCli({"write", "1", file("short.lop")}).code, 3);
+    EXPECT_EQ(runCli({"preview", file("short.lop")}).code, 3);
+    EXPECT_EQ(runCli({"preview", file("missing.lop")}).code, 3);
+    // A backup into a folder that does not exist, an export under a name that cannot be one.
+    EXPECT_EQ(runCli({"backup", file("no/such/folder/x.bkp")}).code, 3);
+    EXPECT_EQ(runCli({"export", "1", file("a:b.lop")}).code, 2);
+    // Data for composing images that is not there.
+    CliResult noData = runCli({"--data", file("nowhere"), "write", "1", file("short.lop")}, false);
+    EXPECT_EQ(noData.code, 3);
+    EXPECT_EQ(runCli({"--data", file("nowhere"), "restore", file("bad191.bkp")}, false).code, 3);
+
+    EXPECT_TRUE(pedal->commands().empty());
+    EXPECT_EQ(runCli({"status"}).code, 0);          // the log does record what arrives
+    EXPECT_EQ(pedal->waitForCommands(2).size(), 2u);      // status, then the configuration
+    EXPECT_FALSE(std::ifstream(file("no/such/folder/x.bkp")).good());
+}
+
+TEST_F(CliOnPedal, TwoPedalsWithoutPedalStopWithTheList) {
+    testpedal::VirtualPedal* second = startPedal("VP000002", bank(30, "Second"));
+    CliResult r = runCli({"read", "1"});
+    EXPECT_EQ(r.code, 4);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("2 pedals found; choose one with --pedal SERIAL"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("  VP000001\tKestrova Drevani\t"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("  VP000002\tKestrova Drevani\t"), std::string::npos) << r.err;
+    EXPECT_EQ(runCli({"--pedal", "VP000003", "read", "1"}).code, 4);
+    EXPECT_TRUE(pedal->commands().empty());
+    EXPECT_TRUE(second->commands().empty());
+
+    CliResult picked = runCli({"read", "2", "--pedal", "VP000002"});
+    EXPECT_EQ(picked.code, 0) << picked.err;
+    EXPECT_NE(picked.out.find("title:         Second 2\n"), std::string::npos) << picked.out;
+    EXPECT_FALSE(second->commands().empty());
+    EXPECT_TRUE(pedal->commands().empty());
+
+    CliResult list = runCli({"list"});
+    EXPECT_EQ(list.code, 0);
+    EXPECT_EQ(list.out.substr(0, 26), "VP000001\tKestrova Drevani\t");
+}
+
+TEST_F(CliOnPedal, ConfigurationAndFirmware) {
+    CliResult set = runCli({"config", "set", "--left", "volume", "--midi", "11"});
+    ASSERT_EQ(set.code, 0) << set.err;
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(state.globalConfig, (2 << 6) | (0 << 4) | 10);    // right knob kept
+    CliResult get = runCli({"config", "get"});
+    EXPECT_EQ(get.out, "left knob:     Vol and Phase\nright knob:    Mic Position\nmidi channel:  11\n");
+
+    // A pedal in normal operation refuses an update; one in update mode takes it page by page.
+    std::string package = std::string("[\n1\nnotes\n") + std::string(130, '\x5a');
+    ASSERT_TRUE(writeFile(file("new.fdt"), package));
+    EXPECT_EQ(runCli({"firmware", file("new.fdt")}).code, 7);
+    EXPECT_EQ(count(pedal->commands(), "page"), 0);
+    pedals.clear();
+    testpedal::PedalOptions options;
+    options.serial = "VP000009";
+    options.updateMode = true;
+    testpedal::VirtualPedal loader(folder, options);
+    ASSERT_TRUE(loader.start());
+    EXPECT_EQ(runCli({"read", "1"}).code, 7);
+    CliResult update = runCli({"firmware", file("new.fdt")});
+    ASSERT_EQ(update.code, 0) << update.err;
+    // read's status, then status, three pages, the version and resume (the
+    // last two get no reply: the pedal logs them a moment later)
+    std::vector<testpedal::LoggedCommand> log = loader.waitForCommands(7);
+    EXPECT_EQ(log.size(), 7u);
+    EXPECT_EQ(count(log, "page"), 3);
+    EXPECT_EQ(count(log, "version"), 1);
+    EXPECT_EQ(log.back().name, "resume");
+    ASSERT_TRUE(loader.state(state));
+    EXPECT_EQ(state.firmwareVersion, 0x24);
+    EXPECT_FALSE(state.updateMode);
+}
+
+}  // namespace
