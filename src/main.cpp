@@ -9,7 +9,7 @@
 
 #include "shell/Orvella.h"
 #include "shell/data_folder.h"
-#include "shell/printing_dialogs.h"
+#include "base/printing_dialogs.h"
 
 static void hideWindow_cb(Fl_Widget* window, void*) { window->hide(); }
 

@@ -20,7 +20,7 @@
 
 #include "editor/Slider.h"
 #include "editor/Thumbwheel.h"
-#include "shell/dialogs.h"
+#include "base/dialogs.h"
 #include "sound/SoundEngine.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
 #include "shell/Orvella.h"
-#include "shell/dialogs.h"
-#include "shell/platform.h"
-#include "shell/support_texts.h"
+#include "base/dialogs.h"
+#include "base/platform.h"
+#include "base/support_texts.h"
 
 namespace {
 

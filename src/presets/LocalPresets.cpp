@@ -8,7 +8,7 @@
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
 #include "shell/Orvella.h"
-#include "shell/dialogs.h"
+#include "base/dialogs.h"
 
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Toggle_Button.H>
@@ -35,7 +35,7 @@ std::string shown(const std::string& text) {
             lastSlash = std::string::npos;
         }
     }
-    return presetfiles::doubleAtSigns(lines);
+    return files::doubleAtSigns(lines);
 }
 
 const char* const replaceQuestion = "A preset with the same name already existed, continue to replace?";

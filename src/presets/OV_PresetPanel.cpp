@@ -1,8 +1,8 @@
 #include "presets/OV_PresetPanel.h"
 
 #include "presets/PresetFiles.h"
-#include "shell/dialogs.h"
-#include "shell/platform.h"
+#include "base/dialogs.h"
+#include "base/platform.h"
 
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Toggle_Button.H>
@@ -114,13 +114,13 @@ bool OV_PresetPanel::loadSelected() {
     std::vector<uint8_t> bytes;
     if (!presetfiles::readFile(path, bytes, nullptr, presetfiles::MaxLopSize)) {
         dialogs::alert("The preset file\n\n  %s\n\ncan not be opened.",
-                       presetfiles::doubleAtSigns(path).c_str());
+                       files::doubleAtSigns(path).c_str());
         return false;
     }
     presetfiles::LocalPreset preset;
     if (presetfiles::decodeLop(bytes, preset) != presetfiles::LopStatus::Ok) {
         dialogs::alert("The preset file\n\n  %s\n\nis damaged or not a preset file; nothing has been loaded.",
-                       presetfiles::doubleAtSigns(path).c_str());
+                       files::doubleAtSigns(path).c_str());
         return false;
     }
     std::memcpy(loadedParams, preset.params, sizeof loadedParams);

@@ -1,8 +1,9 @@
 #include "presets/OV_PresetPrompt.h"
 
 #include "editor/TextInput.h"
-#include "shell/dialogs.h"
-#include "shell/platform.h"
+#include "base/dialogs.h"
+#include "base/files.h"
+#include "base/platform.h"
 
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Native_File_Chooser.H>
@@ -64,8 +65,8 @@ OV_PresetPrompt::OV_PresetPrompt(int x, int y, int w, int h, const char* label) 
     fileChooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_MULTI_FILE);
     fileChooser->title("Browse Preset File (.lop)");
     fileChooser->filter("*.lop");
-    std::snprintf(chooserFolder, sizeof chooserFolder, "%s%s", platform::env("HOMEDRIVE").c_str(),
-                  "/Kestrova/Orvella/presets");
+    std::string folder = files::presetFolder(platform::env("HOMEDRIVE"));
+    std::snprintf(chooserFolder, sizeof chooserFolder, "%s", folder.substr(0, folder.size() - 1).c_str());
     fileChooser->directory(chooserFolder);
 }
 

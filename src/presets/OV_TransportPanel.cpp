@@ -3,8 +3,9 @@
 #include "editor/TextInput.h"
 #include "presets/PresetFiles.h"
 #include "presets/PresetGroup.h"
-#include "shell/dialogs.h"
-#include "shell/platform.h"
+#include "base/dialogs.h"
+#include "base/files.h"
+#include "base/platform.h"
 
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Light_Button.H>
@@ -117,8 +118,8 @@ OV_TransportPanel::OV_TransportPanel(int x, int y, int w, int h, const char* lab
     backupChooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
     backupChooser->title("Browse Backup File (.bkp)");
     backupChooser->filter("*.bkp");
-    std::snprintf(chooserFolder, sizeof chooserFolder, "%s%s", platform::env("HOMEDRIVE").c_str(),
-                  "/Kestrova/Orvella/presets");
+    std::string folder = files::presetFolder(platform::env("HOMEDRIVE"));
+    std::snprintf(chooserFolder, sizeof chooserFolder, "%s", folder.substr(0, folder.size() - 1).c_str());
     backupChooser->directory(chooserFolder);
 }
 

@@ -3,6 +3,8 @@
 // the "presets.lst" library list, and preset-name checks. No toolkit here.
 #pragma once
 
+#include "base/files.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +13,15 @@
 #include <vector>
 
 namespace presetfiles {
+
+// The file helpers every feature shares, under the names this subsystem has
+// always used.
+using files::AtomicFile;
+using files::doubleAtSigns;
+using files::numberedPath;
+using files::readFile;
+using files::sameFile;
+using files::writeFileAtomically;
 
 constexpr size_t BlockSize = 12;           // parameter record
 constexpr size_t TitleSize = 12;           // space-padded, no terminator
@@ -56,50 +67,12 @@ LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out);
 // The name line alone (what the library list shows): false when there is none.
 bool lopName(const std::vector<uint8_t>& bytes, std::string& name);
 
-// Whole-file read; false (errno kept in *err) when it cannot be opened or
-// read, or (EFBIG) when it holds more than limit bytes.
-bool readFile(const std::string& path, std::vector<uint8_t>& out, int* err = nullptr, size_t limit = SIZE_MAX);
 constexpr size_t MaxLopSize = 4096;         // far above any preset file; stops a stray pick early
-
-// Writes into a temporary file beside the target and renames it over the
-// target only on commit, so the old file survives any failure on the way.
-class AtomicFile {
-public:
-    explicit AtomicFile(const std::string& path);
-    ~AtomicFile();                          // discards an uncommitted file
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
-
-    bool isOpen() const { return file_ != nullptr; }
-    bool write(const void* data, size_t size);
-    bool commit();                          // flush, sync, close, rename
-    // Like commit, but never replaces a file: the data goes to the path, or,
-    // when that exists, to the first free "name_2.ext", "name_3.ext", ...;
-    // written names the file made.
-    bool commitNew(std::string& written);
-    void discard();
-    int error() const { return error_; }    // errno of the first failure
-
-private:
-    bool finish();                          // flush, sync, close; removes the temporary file on failure
-    std::string path_, temp_;
-    std::FILE* file_ = nullptr;
-    int error_ = 0;
-};
-// path with "_n" before its extension (n of 2 or more; path itself for 1).
-std::string numberedPath(const std::string& path, int n);
-bool writeFileAtomically(const std::string& path, const void* data, size_t size, int* err = nullptr);
 
 // "presets.lst": one path per line. Reading drops line ends and empty lines.
 std::vector<std::string> readList(const std::string& path);
 bool writeList(const std::string& path, const std::vector<std::string>& lines, int* err = nullptr);
 bool appendToList(const std::string& path, const std::string& line, int* err = nullptr);
-
-// Text for a toolkit message box, which reads "@" as the start of a symbol.
-std::string doubleAtSigns(const std::string& text);
-
-// Whether two paths name the same existing file (links and "." resolved).
-bool sameFile(const std::string& a, const std::string& b);
 
 // A backup file must hold exactly one preset bank.
 enum class BankStatus { Ok, CannotOpen, WrongSize };

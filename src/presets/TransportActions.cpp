@@ -9,9 +9,9 @@
 #include "presets/preset_transfer.h"
 #include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
-#include "shell/dialogs.h"
-#include "shell/platform.h"
-#include "shell/support_texts.h"
+#include "base/dialogs.h"
+#include "base/platform.h"
+#include "base/support_texts.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>

@@ -27,11 +27,11 @@
 #include "reference/PictureGroup.h"
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/TextBoard.h"
+#include "base/dialogs.h"
 #include "shell/data_folder.h"
-#include "shell/dialogs.h"
 #include "shell/quit.h"
 #include "shell/startup.h"
-#include "shell/support_texts.h"
+#include "base/support_texts.h"
 
 // Three (or two) successive steps toward black with weight 0.67.
 static Fl_Color avg(Fl_Color c) {

@@ -1,5 +1,4 @@
-// Before the toolkit headers: X11 defines BadName, a name PresetFiles.h uses.
-#include "presets/PresetFiles.h"
+#include "base/files.h"
 #include "shell/TextBoard.h"
 
 #include <FL/Fl.H>
@@ -10,8 +9,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "shell/dialogs.h"
-#include "shell/platform.h"
+#include "base/dialogs.h"
+#include "base/platform.h"
 
 static void saveLog_cb(Fl_Widget*, void* data) { statuslog::saveLog(static_cast<TextBoard*>(data)); }
 
@@ -70,12 +69,12 @@ void saveLog(TextBoard* board) {
 
     Fl_Text_Buffer* buffer = board->textBuffer;
     char* text = buffer->text_range(0, buffer->length());
-    bool ok = presetfiles::writeFileAtomically(path, text, strlen(text));
+    bool ok = files::writeFileAtomically(path, text, strlen(text));
     free(text);
 
     if (!ok) {
         dialogs::alert("The status records could not be written to a log file.\n\nFile location : %s",
-                       presetfiles::doubleAtSigns(path).c_str());
+                       files::doubleAtSigns(path).c_str());
         return;
     }
     if (folder == platform::env("USERPROFILE") + "/Desktop")
@@ -84,7 +83,7 @@ void saveLog(TextBoard* board) {
     else
         dialogs::message(
             "Status records have been successfully written to a log file.\n\nFile location : %s",
-            presetfiles::doubleAtSigns(folder).c_str());
+            files::doubleAtSigns(folder).c_str());
 }
 
 }  // namespace statuslog

@@ -13,8 +13,8 @@
 #include "presets/OV_TransportPanel.h"
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/Orvella.h"
-#include "shell/dialogs.h"
-#include "shell/support_texts.h"
+#include "base/dialogs.h"
+#include "base/support_texts.h"
 
 static const char* const notFoundMessage =
     "Pedal is not found -\n"

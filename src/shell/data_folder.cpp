@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "shell/platform.h"
+#include "base/platform.h"
 #include "sound/CoreFiles.h"
 
 #ifndef ORVELLA_DATA_FROM_BIN

@@ -14,8 +14,8 @@
 #include "presets/TransportActions.h"
 #include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
-#include "shell/dialogs.h"
-#include "shell/support_texts.h"
+#include "base/dialogs.h"
+#include "base/support_texts.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include "presets/OV_TransportPanel.h"
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/Orvella.h"
-#include "shell/dialogs.h"
-#include "shell/platform.h"
+#include "base/dialogs.h"
+#include "base/platform.h"
 #include "shell/quit.h"
-#include "shell/support_texts.h"
+#include "base/support_texts.h"
 
 namespace menu {
 

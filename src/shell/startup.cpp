@@ -2,13 +2,14 @@
 
 #include <cstdlib>
 
-#include "shell/platform.h"
+#include "base/files.h"
+#include "base/platform.h"
 #include "shell/quit.h"
 
 void makeDataFolders(const std::string& homeDrive) {
     std::string maker = homeDrive + "/Kestrova/";
-    std::string program = maker + "/Orvella/";
-    std::string presets = program + "presets/";
+    std::string program = files::dataFolder(homeDrive);
+    std::string presets = files::presetFolder(homeDrive);
     if (!platform::folderExists(maker)) {
         platform::makeFolder(maker);
         platform::makeFolder(program);

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "editor/OV_Parameters.h"
-#include "shell/dialogs.h"
+#include "base/dialogs.h"
 #include "sound/CoreFiles.h"
 
 namespace dashtest {

@@ -14,8 +14,8 @@
 
 #include "gui/TestEnvironment.h"
 #include "shell/Orvella.h"
-#include "shell/dialogs.h"
-#include "shell/printing_dialogs.h"
+#include "base/dialogs.h"
+#include "base/printing_dialogs.h"
 #include "shell/quit.h"
 
 namespace {

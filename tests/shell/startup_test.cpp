@@ -7,7 +7,7 @@
 
 #include "gui/TestEnvironment.h"
 #include "presets/PresetFiles.h"
-#include "shell/platform.h"
+#include "base/platform.h"
 #include "shell/startup.h"
 
 using gui::TestEnvironment;

@@ -29,7 +29,7 @@
 #include "reference/OV_UserGuide.h"
 #include "shell/Orvella.h"
 #include "shell/TextBoard.h"
-#include "shell/dialogs.h"
+#include "base/dialogs.h"
 
 namespace guide {
 

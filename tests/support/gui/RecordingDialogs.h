@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/dialogs.h"
+#include "base/dialogs.h"
 
 namespace gui {
 

@@ -1,4 +1,4 @@
-#include "shell/printing_dialogs.h"
+#include "base/printing_dialogs.h"
 
 void PrintingDialogs::print(const char* kind, const std::string& text) {
     std::fprintf(out_, "%s: %s\n", kind, text.c_str());

@@ -1,4 +1,4 @@
-#include "shell/dialogs.h"
+#include "base/dialogs.h"
 
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Native_File_Chooser.H>

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "shell/dialogs.h"
+#include "base/dialogs.h"
 
 class PrintingDialogs : public dialogs::Handler {
 public:

@@ -1,4 +1,4 @@
-#include "shell/platform.h"
+#include "base/platform.h"
 
 #include <FL/filename.H>
 

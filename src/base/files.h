@@ -1,0 +1,57 @@
+// File helpers every feature shares: the program's data folders, whole-file
+// reads, writes that replace a file only once complete, and the escaping a
+// toolkit message box needs. No toolkit here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace files {
+
+// HOMEDRIVE/Kestrova/Orvella/ and its preset folder, both with a final '/'.
+std::string dataFolder(const std::string& homeDrive);
+std::string presetFolder(const std::string& homeDrive);
+
+// Whole-file read; false (errno kept in *err) when it cannot be opened or
+// read, or (EFBIG) when it holds more than limit bytes.
+bool readFile(const std::string& path, std::vector<uint8_t>& out, int* err = nullptr, size_t limit = SIZE_MAX);
+
+// Writes into a temporary file beside the target and renames it over the
+// target only on commit, so the old file survives any failure on the way.
+class AtomicFile {
+public:
+    explicit AtomicFile(const std::string& path);
+    ~AtomicFile();                          // discards an uncommitted file
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool isOpen() const { return file_ != nullptr; }
+    bool write(const void* data, size_t size);
+    bool commit();                          // flush, sync, close, rename
+    // Like commit, but never replaces a file: the data goes to the path, or,
+    // when that exists, to the first free "name_2.ext", "name_3.ext", ...;
+    // written names the file made.
+    bool commitNew(std::string& written);
+    void discard();
+    int error() const { return error_; }    // errno of the first failure
+
+private:
+    bool finish();                          // flush, sync, close; removes the temporary file on failure
+    std::string path_, temp_;
+    std::FILE* file_ = nullptr;
+    int error_ = 0;
+};
+// path with "_n" before its extension (n of 2 or more; path itself for 1).
+std::string numberedPath(const std::string& path, int n);
+bool writeFileAtomically(const std::string& path, const void* data, size_t size, int* err = nullptr);
+
+// Text for a toolkit message box, which reads "@" as the start of a symbol.
+std::string doubleAtSigns(const std::string& text);
+
+// Whether two paths name the same existing file (links and "." resolved).
+bool sameFile(const std::string& a, const std::string& b);
+
+}  // namespace files
