@@ -1,5 +1,11 @@
 #include "maintenance/OV_UpdatePrompt.h"
 
+#include "base/dialogs.h"
+#include "base/platform.h"
+#include "base/support_texts.h"
+#include "context/exchange_guard.h"
+#include "context/status_writer.h"
+
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
 
@@ -9,16 +15,9 @@
 #include <cstring>
 #include <vector>
 
-#include "editor/OV_Parameters.h"
 #include "link/OV_UsbController.h"
 #include "maintenance/firmware_package.h"
 #include "maintenance/firmware_transfer.h"
-#include "presets/OV_PresetPanel.h"
-#include "presets/OV_TransportPanel.h"
-#include "shell/Orvella.h"
-#include "base/dialogs.h"
-#include "base/platform.h"
-#include "base/support_texts.h"
 
 namespace {
 
@@ -78,8 +77,14 @@ void browseButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(p
 
 }  // namespace
 
-void updatePrompt_cb(Fl_Widget* widget, void* window) {
-    static_cast<OV_UpdatePrompt*>(widget)->runAction(*static_cast<Orvella*>(window));
+void updatePrompt_cb(Fl_Widget* widget, void*) { static_cast<OV_UpdatePrompt*>(widget)->runAction(); }
+
+OV_UpdatePrompt::OV_UpdatePrompt(const FeatureContext& context, const Resumed& resumed, int x, int y, int w, int h,
+                                 const char* label)
+    : OV_UpdatePrompt(x, y, w, h, label) {
+    this->context = context;
+    this->resumed = resumed;
+    callback(updatePrompt_cb);
 }
 
 OV_UpdatePrompt::OV_UpdatePrompt(int x, int y, int w, int h, const char* label)
@@ -201,26 +206,28 @@ void OV_UpdatePrompt::browsePressed() {
     do_callback();
 }
 
-void OV_UpdatePrompt::runAction(Orvella& window) {
-    if (sending) return;   // a transfer is running further down the stack
-    window.stampStatus();
-    int lines;
-    if (updateButton->value())
-        lines = updateNow(window);
+void OV_UpdatePrompt::runAction() {
+    if (sending || !context.usb) return;   // a transfer is running further down the stack
+    // Only sending pages holds the other controls: Browse and Cancel start no
+    // transfer, and ending the session hands the panels back itself.
+    bool sendPages = updateButton->value() != 0;
+    ExchangeGuard run(context, this, sendPages ? ExchangeGuard::Hold::Controls : ExchangeGuard::Hold::Nothing);
+    if (sendPages)
+        run.count(updateNow(run));
     else if (cancelButton->value())
-        lines = cancelSession(window);
+        run.count(cancelSession(run));
     else
-        lines = browse(window);
-    commonTail(window, lines);
+        run.count(browse(run));
+    context.usb->normalProgress();
 }
 
-int OV_UpdatePrompt::browse(Orvella& window) {
+int OV_UpdatePrompt::browse(ExchangeGuard& run) {
     firmwareChooser->directory(downloadFolder().c_str());
     std::vector<std::string> picked;
     errno = 0;
     int shown = dialogs::showChooser(*firmwareChooser, picked);
     if (shown == 1) return 0;
-    if (shown != 0 || picked.empty()) return fileError(window, errno);
+    if (shown != 0 || picked.empty()) return fileError(run, errno);
 
     firmware::Package package;
     int error = 0;
@@ -228,8 +235,8 @@ int OV_UpdatePrompt::browse(Orvella& window) {
     // A file with nothing to send (no lines at all, or nothing after its
     // notes) is no firmware package, whatever its first character reads as.
     if (read == firmware::ReadStatus::NoVersion || (read == firmware::ReadStatus::Ok && package.payloadSize == 0))
-        return refuseEmpty(window);
-    if (read != firmware::ReadStatus::Ok) return fileError(window, error);
+        return refuseEmpty(run);
+    if (read != firmware::ReadStatus::Ok) return fileError(run, error);
 
     iconBox->hide();
     notesBuffer->text("");
@@ -240,26 +247,26 @@ int OV_UpdatePrompt::browse(Orvella& window) {
 
     if (package.payloadSize > firmware::kMaxPayload) {
         chosenPath.clear();
-        refuseOversize(window, package.payloadSize);
+        refuseOversize(run, package.payloadSize);
         return 1;
     }
     chosenPath = picked[0];
-    setProgress(window.usb->progress, 0, nullptr, kBlue);   // no earlier file error stays on show
-    window.logStatus("Firmware package file ready.");
+    run.outcome(0, nullptr, kBlue);   // no earlier file error stays on show
+    context.log->logStatus("Firmware package file ready.");
     updateButton->activate();
     cancelButton->label("Cancel");
     return 1;
 }
 
-int OV_UpdatePrompt::fileError(Orvella& window, int error) {
+int OV_UpdatePrompt::fileError(ExchangeGuard& run, int error) {
     dialogs::alert("%s", kFileErrorAlert);
-    setProgress(window.usb->progress, 100, "File error", kRed);
-    window.logStatus("Failed to open firmware package file - Error code : %d.", error);
+    run.outcome(100, "File error", kRed);
+    context.log->logStatus("Failed to open firmware package file - Error code : %d.", error);
     updateButton->deactivate();
     return 1;
 }
 
-int OV_UpdatePrompt::refuseEmpty(Orvella& window) {
+int OV_UpdatePrompt::refuseEmpty(ExchangeGuard& run) {
     chosenPath.clear();
     // Nothing of the refused file stays on show as if it were ready.
     notesBuffer->text("");
@@ -270,29 +277,27 @@ int OV_UpdatePrompt::refuseEmpty(Orvella& window) {
     redraw();
     dialogs::alert("This file holds no firmware for the pedal: nothing follows its version line and "
                    "release notes.\n\n  Please check that you have chosen the right firmware file.");
-    setProgress(window.usb->progress, 100, "File error", kRed);
-    window.logStatus("> Firmware package refused - no payload.");
+    run.outcome(100, "File error", kRed);
+    context.log->logStatus("> Firmware package refused - no payload.");
     updateButton->deactivate();
     return 1;
 }
 
-void OV_UpdatePrompt::refuseOversize(Orvella& window, long payloadSize) {
+void OV_UpdatePrompt::refuseOversize(ExchangeGuard& run, long payloadSize) {
     dialogs::alert("This firmware package is too large for the pedal: it holds %ld bytes of firmware, "
                    "and at most %ld bytes can be sent.\n\n"
                    "  Please check that you have chosen the right firmware file.",
                    payloadSize, firmware::kMaxPayload);
-    setProgress(window.usb->progress, 100, "File too large", kRed);
-    window.logStatus("> Firmware package refused - more than %ld bytes of firmware.", firmware::kMaxPayload);
+    run.outcome(100, "File too large", kRed);
+    context.log->logStatus("> Firmware package refused - more than %ld bytes of firmware.", firmware::kMaxPayload);
     updateButton->deactivate();
 }
 
-int OV_UpdatePrompt::updateNow(Orvella& window) {
-    // Nothing else may start a pedal exchange while pages are sent; the link's
-    // waits let the toolkit handle clicks meanwhile.
+int OV_UpdatePrompt::updateNow(ExchangeGuard& run) {
+    // Nothing else may start a pedal exchange while pages are sent (the guard
+    // holds the other controls); the link's waits let the toolkit handle
+    // clicks meanwhile.
     sending = true;
-    window.connectButton->deactivate();
-    window.menuButton->deactivate();
-    window.quitButton->deactivate();
     updateButton->deactivate();
     cancelButton->deactivate();
     browseButton->deactivate();
@@ -302,22 +307,22 @@ int OV_UpdatePrompt::updateNow(Orvella& window) {
     firmware::Package package;
     int error = 0;
     firmware::ReadStatus read = firmware::readPackage(chosenPath, "rb", true, package, error);
-    Fl_Progress* bar = window.usb->progress;
+    Fl_Progress* bar = context.usb->progress;
     if (read == firmware::ReadStatus::NoVersion || (read == firmware::ReadStatus::Ok && package.payloadSize == 0)) {
         // Emptied since it was browsed: nothing to send.
-        lines = refuseEmpty(window);
+        lines = refuseEmpty(run);
         allowRetry = false;
     } else if (read != firmware::ReadStatus::Ok) {
         // The package is gone or changed since it was browsed: send nothing.
-        lines = fileError(window, error);
+        lines = fileError(run, error);
         allowRetry = false;
     } else if (package.payloadSize > firmware::kMaxPayload) {
-        refuseOversize(window, package.payloadSize);
+        refuseOversize(run, package.payloadSize);
         lines = 1;
         allowRetry = false;
     } else if (!package.payload.empty()) {
-        window.usb->enlargeProgress(90);
-        UsbPageLink link(*window.usb);
+        context.usb->enlargeProgress(90);
+        UsbPageLink link(*context.usb);
         firmware::Outcome outcome =
             firmware::sendFirmware(link, package.payload, package.version, [bar](float percent) {
                 char label[16];
@@ -333,7 +338,7 @@ int OV_UpdatePrompt::updateNow(Orvella& window) {
             pedalVersionBox->label(pedalVersionText);
             redraw();
             dialogs::message("%s", kCompleteMessage);
-            window.logStatus("Firmware update complete.");
+            context.log->logStatus("Firmware update complete.");
             cancelButton->label("Exit Session");
             allowRetry = false;
             lines = 1;
@@ -341,17 +346,17 @@ int OV_UpdatePrompt::updateNow(Orvella& window) {
         case firmware::Outcome::TransferFailed:
             dialogs::alert("%s", kTransferFailedAlert);
             setProgress(bar, 100, "Update failed", kRed);
-            window.logStatus("> Firmware update operation failed. Please try again.");
+            context.log->logStatus("> Firmware update operation failed. Please try again.");
             lines = 1;
             break;
         case firmware::Outcome::VerifyFailed:
             dialogs::alert("%s", kVerifyFailedAlert);
-            window.logStatus("> Update aborted due to errors. Please try again.");
+            context.log->logStatus("> Update aborted due to errors. Please try again.");
             setProgress(bar, 100, "Update aborted", kRed);
             lines = 1;
             break;
         case firmware::Outcome::TooLarge:   // measured above; kept for completeness
-            refuseOversize(window, package.payloadSize);
+            refuseOversize(run, package.payloadSize);
             allowRetry = false;
             lines = 1;
             break;
@@ -360,9 +365,6 @@ int OV_UpdatePrompt::updateNow(Orvella& window) {
         }
     }
 
-    window.connectButton->activate();
-    window.menuButton->activate();
-    window.quitButton->activate();
     browseButton->activate();
     cancelButton->activate();
     if (allowRetry) updateButton->activate();
@@ -370,30 +372,21 @@ int OV_UpdatePrompt::updateNow(Orvella& window) {
     return lines;
 }
 
-int OV_UpdatePrompt::cancelSession(Orvella& window) {
+int OV_UpdatePrompt::cancelSession(ExchangeGuard& run) {
     if (strcmp(cancelButton->label(), "Cancel") == 0) {
         dialogs::alert("%s", kCancelAlert);
-        window.logStatus("Firmware update cancelled by user.");
+        context.log->logStatus("Firmware update cancelled by user.");
     } else {
-        window.logStatus("Normal operation resumes.");
+        context.log->logStatus("Normal operation resumes.");
     }
     hide();
-    window.dashboard->activate();
-    window.presetPanel->activate();
-    window.transportPanel->activate();
-    window.gloConButton->activate();
-    setProgress(window.usb->progress, 0, nullptr, kBlue);
+    for (Fl_Widget* panel : resumed.panels) panel->activate();
+    run.outcome(0, nullptr, kBlue);
 
-    if (window.usb->sendOneMessage(protocol::Resume) == OV_UsbController::NotWritten) {
-        window.transportPanel->deactivate();
+    if (context.usb->sendOneMessage(protocol::Resume) == OV_UsbController::NotWritten) {
+        if (resumed.transport) resumed.transport->deactivate();
         dialogs::alert("%s", kResumeFailedAlert);
     }
     cancelButton->value(0);
     return 1;
-}
-
-void OV_UpdatePrompt::commonTail(Orvella& window, int linesWritten) {
-    window.advanceStatus(linesWritten);
-    window.usb->normalProgress();
-    window.redraw();
 }

@@ -13,18 +13,32 @@
 #include <FL/Fl_Toggle_Button.H>
 
 #include <string>
+#include <vector>
 
-class Orvella;
+#include "context/feature_context.h"
+
+class ExchangeGuard;
 
 class OV_UpdatePrompt : public Fl_Group {
 public:
+    // What a session hands back when it ends: the panels the connect run took
+    // down while the pedal waited for firmware, and among them the transport
+    // panel, taken down again when the pedal does not answer.
+    struct Resumed {
+        std::vector<Fl_Widget*> panels;
+        Fl_Widget* transport = nullptr;
+    };
+
+    // Without a context the prompt only draws (the drawing tests).
     OV_UpdatePrompt(int x, int y, int w, int h, const char* label = nullptr);
+    OV_UpdatePrompt(const FeatureContext& context, const Resumed& resumed, int x, int y, int w, int h,
+                    const char* label = nullptr);
     ~OV_UpdatePrompt() override;
     void draw() override;
 
     // The firmware handler, run by the prompt's callback (updatePrompt_cb):
     // tells Browse, Update Now and Cancel / Exit Session apart by the toggles.
-    void runAction(Orvella& window);
+    void runAction();
 
     // Button callbacks: each runs the prompt's callback unless a transfer is
     // under way, in which case the press is ignored.
@@ -49,18 +63,21 @@ public:
     char fileVersionText[9] = {};
 
 private:
-    int browse(Orvella& window);
-    int updateNow(Orvella& window);
-    int cancelSession(Orvella& window);
-    int fileError(Orvella& window, int error);
-    int refuseEmpty(Orvella& window);      // a file with no payload: alert, log, "Update Now" off
-    void refuseOversize(Orvella& window, long payloadSize);
-    void commonTail(Orvella& window, int linesWritten);
+    int browse(ExchangeGuard& run);
+    int updateNow(ExchangeGuard& run);
+    int cancelSession(ExchangeGuard& run);
+    int fileError(ExchangeGuard& run, int error);
+    int refuseEmpty(ExchangeGuard& run);    // a file with no payload: alert, log, "Update Now" off
+    void refuseOversize(ExchangeGuard& run, long payloadSize);
     static int fittingSize(const char* text, int left, int right);
+
+    FeatureContext context;
+    Resumed resumed;
 
     std::string chosenPath;     // the package last read by Browse
     bool sending = false;       // pages are being sent
 };
 
-// The prompt's callback; the main window installs it with itself as user data.
-void updatePrompt_cb(Fl_Widget* widget, void* window);
+// The prompt's callback (the prompt is the widget; the user data is unused);
+// the constructor with a context installs it.
+void updatePrompt_cb(Fl_Widget* widget, void* unused);

@@ -1,5 +1,8 @@
 #include "presets/LocalPresets.h"
 
+#include "base/dialogs.h"
+#include "base/files.h"
+#include "context/exchange_guard.h"
 #include "editor/OV_Parameters.h"
 #include "editor/TextInput.h"
 #include "link/OV_UsbController.h"
@@ -7,11 +10,12 @@
 #include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
-#include "shell/Orvella.h"
-#include "base/dialogs.h"
+#include "presets/TransportActions.h"
+#include "presets/preset_context.h"
 
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Toggle_Button.H>
+#include <FL/Fl_Window.H>
 
 #include <cerrno>
 #include <cstring>
@@ -41,21 +45,27 @@ std::string shown(const std::string& text) {
 const char* const replaceQuestion = "A preset with the same name already existed, continue to replace?";
 
 // Puts a block (through the clamping Apply) and its title on the window.
-void loadSound(Orvella& app, const uint8_t* params, const uint8_t* title) {
-    app.dashboard->apply(params);
-    app.transportPanel->showTitle(title);
+void loadSound(PresetContext& presets, const uint8_t* params, const uint8_t* title) {
+    presets.context.dashboard->apply(params);
+    presets.transportPanel->showTitle(title);
 }
 
-void playAndClose(Orvella& app) {
-    app.usb->writePreview(app.dashboard->image());
-    app.presetPrompt->hide();
-    app.dashboard->activate();
-    app.redraw();
+// Plays the Dashboard's sound on the pedal; nothing else starts an exchange meanwhile.
+void play(PresetContext& presets, Fl_Widget* initiator) {
+    ExchangeGuard guard(presets.context, initiator);
+    presets.context.usb->writePreview(presets.context.dashboard->image());
 }
 
-void savePreset(Orvella& app) {
-    OV_PresetPanel& panel = *app.presetPanel;
-    OV_PresetPrompt& prompt = *app.presetPrompt;
+void playAndClose(PresetContext& presets) {
+    play(presets, presets.presetPrompt);
+    presets.presetPrompt->hide();
+    presets.context.dashboard->activate();
+    presets.presetPrompt->top_window()->redraw();
+}
+
+void savePreset(PresetContext& presets) {
+    OV_PresetPanel& panel = *presets.presetPanel;
+    OV_PresetPrompt& prompt = *presets.presetPrompt;
     // Spaces around a name are not part of it; a name of spaces alone is empty.
     std::string name = prompt.nameInput->value();
     name.erase(0, name.find_first_not_of(' '));
@@ -70,10 +80,10 @@ void savePreset(Orvella& app) {
     std::string home = panel.homeDrive();
     std::string path = presetfiles::presetPath(home, name);
     uint8_t title[12], params[12];
-    std::memcpy(title, app.transportPanel->title, sizeof title);
+    std::memcpy(title, presets.transportPanel->title, sizeof title);
     // Stored as WRITE stores it: a soloed side's speaker plays on both sides.
-    std::memcpy(params, app.dashboard->params(), sizeof params);
-    presetfiles::foldSolo(params, app.dashboard->leftSoloOn(), app.dashboard->rightSoloOn());
+    std::memcpy(params, presets.context.dashboard->params(), sizeof params);
+    presetfiles::foldSolo(params, presets.context.dashboard->leftSoloOn(), presets.context.dashboard->rightSoloOn());
     std::vector<uint8_t> bytes = presetfiles::encodeLop(name, params, title);
     int error = 0;
     if (!presetfiles::writeFileAtomically(path, bytes.data(), bytes.size(), &error)) {
@@ -91,22 +101,22 @@ void savePreset(Orvella& app) {
     }
     panel.presetChoice->redraw();
     prompt.hide();
-    app.dashboard->activate();
-    app.redraw();
+    presets.context.dashboard->activate();
+    prompt.top_window()->redraw();
 }
 
-void importPreset(Orvella& app, const std::string& file) {
-    OV_PresetPanel& panel = *app.presetPanel;
+void importPreset(PresetContext& presets, const std::string& file) {
+    OV_PresetPanel& panel = *presets.presetPanel;
     std::vector<uint8_t> bytes;
     int error = 0;
     if (!presetfiles::readFile(file, bytes, &error, presetfiles::MaxLopSize)) {
-        if (error != EFBIG) return playAndClose(app);   // cannot be opened: skipped
+        if (error != EFBIG) return playAndClose(presets);   // cannot be opened: skipped
         dialogs::alert("The preset file\n\n  %s\n\nis far too large to be a preset file. The file has not been added.",
                        shown(file).c_str());
         return;
     }
     std::string name;
-    if (!presetfiles::lopName(bytes, name) && bytes.empty()) return playAndClose(app);
+    if (!presetfiles::lopName(bytes, name) && bytes.empty()) return playAndClose(presets);
 
     // Nothing that did not come from the file may reach the Dashboard or the pedal,
     // and the name inside the file must not lead outside the preset folder.
@@ -141,8 +151,8 @@ void importPreset(Orvella& app, const std::string& file) {
             return;
         }
         panel.presetChoice->value(existing);
-        loadSound(app, preset.params, preset.title);
-        return playAndClose(app);
+        loadSound(presets, preset.params, preset.title);
+        return playAndClose(presets);
     }
     if (!inLibrary && !presetfiles::writeFileAtomically(target, bytes.data(), bytes.size(), &error)) {
         dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s). The file has not been added.",
@@ -151,33 +161,39 @@ void importPreset(Orvella& app, const std::string& file) {
     }
     panel.addPreset(preset.name);
     panel.presetChoice->value(panel.presetCount - 1);
-    loadSound(app, preset.params, preset.title);
+    loadSound(presets, preset.params, preset.title);
     if (!presetfiles::appendToList(presetfiles::listPath(home), target, &error))
         dialogs::alert("The preset list could not be updated (%s).", std::strerror(error));
-    playAndClose(app);
+    playAndClose(presets);
 }
 
 }  // namespace
 
 void presetPanel_cb(Fl_Widget* w, void* data) {
-    Orvella& app = *static_cast<Orvella*>(data);
+    PresetContext& presets = *static_cast<PresetContext*>(data);
     OV_PresetPanel& panel = *static_cast<OV_PresetPanel*>(w);
     if (panel.addButton->value()) {
-        app.dashboard->deactivate();
-        app.presetPrompt->resetName();
-        app.presetPrompt->show();
-        app.redraw();
+        presets.context.dashboard->deactivate();
+        presets.presetPrompt->resetName();
+        presets.presetPrompt->show();
+        panel.top_window()->redraw();
         return;
     }
-    loadSound(app, panel.loadedParams, panel.loadedTitle);
-    app.usb->writePreview(app.dashboard->image());
-    app.redraw();
+    loadSound(presets, panel.loadedParams, panel.loadedTitle);
+    play(presets, &panel);
+    panel.top_window()->redraw();
 }
 
 void presetPrompt_cb(Fl_Widget* w, void* data) {
-    Orvella& app = *static_cast<Orvella*>(data);
+    PresetContext& presets = *static_cast<PresetContext*>(data);
     OV_PresetPrompt& prompt = *static_cast<OV_PresetPrompt*>(w);
-    if (prompt.saveButton->value()) return savePreset(app);
-    if (const std::string* file = prompt.pendingFile()) return importPreset(app, *file);
-    playAndClose(app);                      // Cancel: play the current sound once more
+    if (prompt.saveButton->value()) return savePreset(presets);
+    if (const std::string* file = prompt.pendingFile()) return importPreset(presets, *file);
+    playAndClose(presets);                      // Cancel: play the current sound once more
+}
+
+void installPresetCallbacks(PresetContext& presets) {
+    presets.presetPanel->callback(presetPanel_cb, &presets);
+    presets.presetPrompt->callback(presetPrompt_cb, &presets);
+    presets.transportPanel->callback(transport_cb, &presets);
 }

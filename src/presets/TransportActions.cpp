@@ -1,21 +1,22 @@
 #include "presets/TransportActions.h"
 
+#include "base/dialogs.h"
+#include "base/platform.h"
+#include "base/support_texts.h"
+#include "context/exchange_guard.h"
 #include "editor/OV_Parameters.h"
 #include "link/OV_UsbController.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
+#include "presets/preset_context.h"
 #include "presets/preset_transfer.h"
-#include "reference/OV_ToneChart.h"
-#include "shell/Orvella.h"
-#include "base/dialogs.h"
-#include "base/platform.h"
-#include "base/support_texts.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Native_File_Chooser.H>
+#include <FL/Fl_Window.H>
 
 #include <algorithm>
 #include <cerrno>
@@ -44,24 +45,24 @@ void showProgress(Fl_Progress* bar, int value, const char* label, Fl_Color colou
     bar->redraw();
 }
 
-// One handler run: its log lines share the stamp taken when it started.
+// One handler run: its log lines share the stamp its guard took.
 struct Run {
-    Orvella& app;
+    PresetContext& presets;
     OV_TransportPanel& panel;
-    int lines = 0;
+    ExchangeGuard& guard;
 
+    const FeatureContext& context() const { return presets.context; }
     void log(const char* format, ...) __attribute__((format(printf, 2, 3))) {
-        char text[192];
         va_list args;
         va_start(args, format);
-        std::vsnprintf(text, sizeof text, format, args);
+        guard.vlog(format, args);
         va_end(args);
-        app.logStatus("%s", text);
-        ++lines;
     }
-    void progress(int value, const char* label, Fl_Color colour) { showProgress(app.usb->progress, value, label, colour); }
+    void progress(int value, const char* label, Fl_Color colour) {
+        guard.outcome(static_cast<float>(value), label, colour);
+    }
     void clearLocalSelection() {
-        if (app.presetPanel) app.presetPanel->clearSelection();
+        if (presets.presetPanel) presets.presetPanel->clearSelection();
     }
     void failureTail() {
         dialogs::alert("Read / Write operation failed - please try again.\n\n%s", recoveryAdvice);
@@ -72,12 +73,12 @@ struct Run {
 };
 
 void doRead(Run& run) {
-    OV_UsbController& usb = *run.app.usb;
+    OV_UsbController& usb = *run.context().usb;
     if (!usb.readPreset(run.panel.selectedPreset)) return run.failureTail();
     uint8_t reply[24];
     std::memcpy(reply, usb.reply(), sizeof reply);
     run.panel.showTitle(reply + 12);
-    OV_Parameters& dash = *run.app.dashboard;
+    OV_Parameters& dash = *run.context().dashboard;
     dash.apply(reply);                      // clamps what the pedal may hold out of range
     // Make sure the panel shows the applied record's mode (a no-op when it already does).
     if (Fl_Button* mode = dash.stereoMode ? dash.stereoMicsButton : dash.stereoCabsButton) mode->do_callback();
@@ -88,8 +89,8 @@ void doRead(Run& run) {
 }
 
 void doWrite(Run& run) {
-    OV_UsbController& usb = *run.app.usb;
-    OV_Parameters& dash = *run.app.dashboard;
+    OV_UsbController& usb = *run.context().usb;
+    OV_Parameters& dash = *run.context().dashboard;
     uint8_t record[12], title[12], image[512];
     std::memcpy(record, dash.params(), sizeof record);
     std::memcpy(image, dash.image(), sizeof image);
@@ -140,7 +141,7 @@ void doBackup(Run& run) {
         run.progress(100, "Backup failed", blue);
         return;
     }
-    OV_UsbController& usb = *run.app.usb;
+    OV_UsbController& usb = *run.context().usb;
     if (!usb.readAll()) {
         file.discard();
         return run.failureTail();
@@ -192,11 +193,11 @@ void doRestore(Run& run) {
         break;
     }
 
-    run.app.usb->enlargeProgress(150);
-    run.app.redraw();
-    bool ok = restorePresets(run.app, bank);
-    run.app.usb->normalProgress();
-    run.app.redraw();
+    run.context().usb->enlargeProgress(150);
+    run.panel.top_window()->redraw();
+    bool ok = restorePresets(run.context(), bank);
+    run.context().usb->normalProgress();
+    run.panel.top_window()->redraw();
 
     if (!ok) {
         dialogs::alert("Preset restore has failed due to erroneous data transfer.\nMake sure the pedal has clean and "
@@ -223,17 +224,9 @@ void pause(double seconds) {
     }
 }
 
-void setActive(Fl_Widget* w, bool active) {
-    if (!w) return;
-    if (active)
-        w->activate();
-    else
-        w->deactivate();
-}
-
 }  // namespace
 
-bool restorePresets(Orvella& app, const uint8_t bank[192]) {
+bool restorePresets(const FeatureContext& app, const uint8_t bank[192]) {
     OV_UsbController& usb = *app.usb;
     OV_Parameters& dash = *app.dashboard;
     // Each record goes through the Dashboard, which clamps it and composes its image.
@@ -251,29 +244,18 @@ bool restorePresets(Orvella& app, const uint8_t bank[192]) {
 }
 
 void transport_cb(Fl_Widget* w, void* data) {
-    Orvella& app = *static_cast<Orvella*>(data);
+    PresetContext& presets = *static_cast<PresetContext*>(data);
     OV_TransportPanel& panel = *static_cast<OV_TransportPanel*>(w);
-    Run run{app, panel};
     if (panel.mode == OV_TransportPanel::Select) {
-        run.progress(0, "r e a d y", blue);
-        app.redraw();
+        showProgress(presets.context.usb->progress, 0, "r e a d y", blue);
+        panel.top_window()->redraw();
         return;
     }
-    // Held inactive while the pedal is busy; afterwards each gets back the state
-    // it had, so a prompt that keeps the Dashboard inactive stays in charge.
-    // Besides the Dashboard and the window's buttons this holds everything
-    // else that could start an exchange while the link waits: the local
-    // preset bar and its prompt (they play what they load), the tone chart's
-    // audition and the Global Configuration button.
-    Fl_Widget* held[] = {app.dashboard,    app.connectButton, app.menuButton,   app.quitButton,
-                         app.presetPanel,  app.presetPrompt,  app.gloConButton, app.toneChart};
-    const int count = sizeof held / sizeof held[0];
-    bool wasActive[count];
-    for (int i = 0; i < count; ++i) {
-        wasActive[i] = held[i] && held[i]->active();
-        setActive(held[i], false);
-    }
-    app.stampStatus();
+    // Everything else that could start an exchange is held while the pedal
+    // is busy; afterwards each control gets back the state it had, so a
+    // prompt that keeps the Dashboard inactive stays in charge.
+    ExchangeGuard guard(presets.context, &panel);
+    Run run{presets, panel, guard};
     switch (panel.mode) {
     case OV_TransportPanel::Read: doRead(run); break;
     case OV_TransportPanel::Write: doWrite(run); break;
@@ -281,7 +263,4 @@ void transport_cb(Fl_Widget* w, void* data) {
     case OV_TransportPanel::Restore: doRestore(run); break;
     default: break;
     }
-    app.advanceStatus(run.lines);
-    for (int i = 0; i < count; ++i) setActive(held[i], wasActive[i]);
-    app.redraw();
 }

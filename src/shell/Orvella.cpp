@@ -19,9 +19,7 @@
 #include "maintenance/OV_UpdatePrompt.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_PresetPrompt.h"
-#include "presets/LocalPresets.h"
 #include "presets/OV_TransportPanel.h"
-#include "presets/TransportActions.h"
 #include "reference/OV_ToneChart.h"
 #include "reference/OV_UserGuide.h"
 #include "reference/PictureGroup.h"
@@ -84,6 +82,8 @@ Orvella::Orvella(int w, int h, const char* title)
       updatePrompt(nullptr), gloConPrompt(nullptr), devSelPrompt(nullptr), calibratePrompt(nullptr),
       gloConButton(nullptr), connectButton(nullptr), menuButton(nullptr), quitButton(nullptr),
       statusLog(nullptr), logTopLine(0), logTime(nullptr), logLine{}, logStamp{} {
+    context.log = this;
+    context.exchanges = &exchanges;
     begin();
     PictureGroup::deferDecoding(true);
     makeDataFolders();
@@ -132,18 +132,15 @@ Orvella::Orvella(int w, int h, const char* title)
     presetPanel = new OV_PresetPanel(477, 67, 345, 25);
     presetPanel->box(FL_PLASTIC_DOWN_BOX);
     presetPanel->color(avg2(FL_DARK2));
-    presetPanel->callback(presetPanel_cb, this);
     presetPanel->end();
     presetPrompt = new OV_PresetPrompt(500, h - 510, 290, 170);
     presetPrompt->box(FL_EMBOSSED_BOX);
     presetPrompt->color(avg2(FL_DARK2));
-    presetPrompt->callback(presetPrompt_cb, this);
     presetPrompt->end();
     presetPrompt->hide();
     transportPanel = new OV_TransportPanel(5, h - 124, 820, 73);
     transportPanel->box(FL_UP_BOX);
     transportPanel->color(fl_rgb_color(72, 55, 28));
-    transportPanel->callback(transport_cb, this);
     transportPanel->end();
     transportPanel->deactivate();
     transportPanel->selectFirstPreset();
@@ -151,6 +148,13 @@ Orvella::Orvella(int w, int h, const char* title)
     usb = new OV_UsbController(415, 445, 200, 24);
     usb->end();
     // The link addresses preset i with protocol::readPresetCommand(i) from the start.
+    context.usb = usb;
+    context.dashboard = dashboard;
+    presets.context = context;
+    presets.presetPanel = presetPanel;
+    presets.presetPrompt = presetPrompt;
+    presets.transportPanel = transportPanel;
+    installPresetCallbacks(presets);
 
     gloConButton = new Fl_Button(335, 430, 160, 28, "Global Configuration");
     gloConButton->labelfont(FL_HELVETICA_BOLD);
@@ -181,10 +185,10 @@ Orvella::Orvella(int w, int h, const char* title)
     quitButton->tooltip("close program");
     quitButton->callback(quit_cb, this);
 
-    updatePrompt = new OV_UpdatePrompt(235, 100, 360, 370);
+    updatePrompt = new OV_UpdatePrompt(context, {{dashboard, presetPanel, transportPanel, gloConButton}, transportPanel},
+                                       235, 100, 360, 370);
     updatePrompt->box(FL_EMBOSSED_BOX);
     updatePrompt->color(FL_WHITE);
-    updatePrompt->callback(updatePrompt_cb, this);
     updatePrompt->end();
     updatePrompt->hide();
     gloConPrompt = new OV_GloConPrompt(212, 148, 398, 260);
@@ -207,6 +211,18 @@ Orvella::Orvella(int w, int h, const char* title)
     calibratePrompt->hide();
 
     end();
+
+    // Everything that could start a second pedal exchange while one runs:
+    // a new panel that talks to the pedal adds itself here.
+    exchanges.add(dashboard);
+    exchanges.add(presetPanel);
+    exchanges.add(presetPrompt);
+    exchanges.add(transportPanel);
+    exchanges.add(gloConButton);
+    exchanges.add(toneChart);
+    exchanges.add(connectButton);
+    exchanges.add(menuButton);
+    exchanges.add(quitButton);
 
     Fl::check();
     show();

@@ -1,5 +1,7 @@
-// The main window: owns every panel, prompt and button, and is the user data
-// of every panel and button callback, which reach the rest through its members.
+// The main window: builds every panel, prompt and button and hands each
+// feature its context (context/feature_context.h) at construction. Only the
+// shell includes this header; the window is the user data of the shell's own
+// callbacks (tabs, Connect, Menu, the Dashboard's preview, pedal selection).
 #pragma once
 
 #include <FL/Fl_Box.H>
@@ -9,6 +11,11 @@
 #include <FL/Fl_Tabs.H>
 
 #include <ctime>
+
+#include "context/exchange_guard.h"
+#include "context/feature_context.h"
+#include "context/status_writer.h"
+#include "presets/preset_context.h"
 
 class OV_UserGuide;
 class OV_Parameters;
@@ -24,7 +31,7 @@ class OV_CalibratePrompt;
 class TextBoard;
 struct ToneChartContext;
 
-class Orvella : public Fl_Double_Window {
+class Orvella : public Fl_Double_Window, public StatusWriter {
 public:
     Orvella(int w, int h, const char* title);
     ~Orvella() override;
@@ -37,9 +44,14 @@ public:
     // that the following lines carry; logStatus() appends one line made of
     // the stamp, the formatted text (no newline needed: one is added) and a
     // newline, cut to fit logLine; advanceStatus(n) scrolls n lines on.
-    void stampStatus();
-    void logStatus(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    void advanceStatus(int n);
+    void stampStatus() override;
+    __attribute__((format(printf, 2, 3))) void logStatus(const char* format, ...) override;
+    void advanceStatus(int n) override;
+    struct tm stamp() const override { return logStamp; }
+    void setStamp(const struct tm& stamp) override {
+        logStamp = stamp;
+        logTime = &logStamp;
+    }
 
     // Connect sequence: the automatic run at start-up and the "Connect"
     // button's run; firstRead() brings preset 1 into the Dashboard.
@@ -82,4 +94,10 @@ public:
     struct tm* logTime;
     char logLine[192];
     struct tm logStamp;                 // storage logTime points at
+
+    // What the features are handed: the controls an exchange holds, the
+    // shared context, and the preset subsystem's context.
+    ExchangeControls exchanges;
+    FeatureContext context;
+    PresetContext presets;
 };

@@ -11,6 +11,7 @@
 #include "maintenance/OV_UpdatePrompt.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
+#include "context/exchange_guard.h"
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/Orvella.h"
 #include "base/dialogs.h"
@@ -37,7 +38,7 @@ static const Fl_Color progressBlue = OV_UsbController::progressBlue;
 namespace {
 
 // The steps both runs share; returns the number of outcome lines written.
-int connectCore(Orvella* window, bool fromButton) {
+int connectCore(Orvella* window, ExchangeGuard& run, bool fromButton) {
     OV_UsbController* usb = window->usb;
     if (!usb->openByDescription()) {
         if (fromButton) dialogs::alert("%s", notFoundMessage);
@@ -74,10 +75,8 @@ int connectCore(Orvella* window, bool fromButton) {
 
     window->transportPanel->activate();
     // firstRead() stamps its own lines; the outcome lines keep the run's stamp.
-    struct tm runStamp = window->logStamp;
     bool ready = window->firstRead();
-    window->logStamp = runStamp;
-    window->logTime = &window->logStamp;
+    run.restoreStamp();
     if (!ready) return 2;
     window->logStatus("Initialization OK - Firmware : v%d.%d.", major, minor);
     window->logStatus("Ready.");
@@ -88,25 +87,7 @@ int connectCore(Orvella* window, bool fromButton) {
     return 2;
 }
 
-// The window whose input is held while a run is in progress.
-Fl_Window* busyWindow = nullptr;
-Fl_Event_Dispatch earlierDispatch = nullptr;
-
-bool isUserInput(int event) {
-    switch (event) {
-    case FL_PUSH: case FL_RELEASE: case FL_DRAG: case FL_MOUSEWHEEL:
-    case FL_KEYBOARD: case FL_KEYUP: case FL_SHORTCUT:
-    case FL_DND_ENTER: case FL_DND_DRAG: case FL_DND_RELEASE: case FL_PASTE:
-        return true;
-    default:
-        return false;
-    }
-}
-
-int holdInput(int event, Fl_Window* window) {
-    if (window == busyWindow && isUserInput(event)) return 1;
-    return earlierDispatch ? earlierDispatch(event, window) : Fl::handle_(event, window);
-}
+}  // namespace
 
 // While a run is in progress the link lets the toolkit handle events as it
 // waits for the pedal. "Connect" is shown inactive, so a second click cannot
@@ -115,41 +96,18 @@ int holdInput(int event, Fl_Window* window) {
 // could otherwise start a second exchange on the pedal the run is talking to.
 // Alerts and other windows stay usable; the run's own outcome decides which
 // panels are active afterwards.
-class ConnectRun {
-public:
-    ConnectRun(Fl_Window* window, Fl_Widget* button) : button(button) {
-        button->deactivate();
-        busyWindow = window;
-        earlierDispatch = Fl::event_dispatch();
-        Fl::event_dispatch(holdInput);
-    }
-    ~ConnectRun() {
-        Fl::event_dispatch(earlierDispatch);
-        earlierDispatch = nullptr;
-        busyWindow = nullptr;
-        button->activate();
-    }
-
-private:
-    Fl_Widget* button;
-};
-
-}  // namespace
-
 void Orvella::startupConnect() {
-    ConnectRun run(this, connectButton);
-    stampStatus();
+    ExchangeGuard run(context, connectButton, ExchangeGuard::Hold::Input);
     logStatus("Connecting ...");
-    advanceStatus(connectCore(this, false));
+    run.count(connectCore(this, run, false));
     presetPanel->loadPresetList();
     redraw();
 }
 
 void Orvella::connectClicked() {
-    ConnectRun run(this, connectButton);
-    stampStatus();
+    ExchangeGuard run(context, connectButton, ExchangeGuard::Hold::Input);
     logStatus("Connecting ...");
-    advanceStatus(connectCore(this, true));
+    run.count(connectCore(this, run, true));
     usb->progress->value(0);
     usb->progress->label(nullptr);
     usb->progress->selection_color(progressBlue);

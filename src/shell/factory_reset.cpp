@@ -5,14 +5,10 @@
 
 #include <cstdio>
 
-#include "editor/OV_Parameters.h"
+#include "context/exchange_guard.h"
 #include "link/OV_UsbController.h"
-#include "presets/OV_PresetPanel.h"
-#include "presets/OV_PresetPrompt.h"
-#include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
 #include "presets/TransportActions.h"
-#include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
 #include "base/dialogs.h"
 #include "base/support_texts.h"
@@ -39,20 +35,11 @@ void Orvella::factoryReset() {
         return;
 
     // Held while the pedal is busy, since the link lets the toolkit run while
-    // it waits: besides the Dashboard, the preset bar, the transport panel and
-    // the window's buttons, everything else that could start an exchange or
-    // change the Dashboard meanwhile (the preset prompt, the Global
-    // Configuration button, the tone chart's audition). Each gets back the
-    // state it had.
-    Fl_Widget* controls[] = {dashboard,  presetPanel, transportPanel, connectButton, menuButton,
-                             quitButton, presetPrompt, gloConButton,  toneChart};
-    bool wasActive[sizeof controls / sizeof controls[0]];
-    for (size_t i = 0; i < sizeof controls / sizeof controls[0]; ++i) {
-        wasActive[i] = controls[i]->active();
-        controls[i]->deactivate();
-    }
+    // it waits: every control that could start an exchange or change the
+    // Dashboard meanwhile. Each gets back the state it had.
+    ExchangeGuard run(context, nullptr);
+    run.keepStamp(started);
 
-    Fl_Progress* bar = usb->progress;
     char path[64];
     snprintf(path, sizeof path, "%s/factoryset.fap", "bin");
     uint8_t bank[presetfiles::BankSize];
@@ -64,30 +51,21 @@ void Orvella::factoryReset() {
         dialogs::alert("%s", masterProblem);
     } else {
         usb->enlargeProgress(150);
-        ok = restorePresets(*this, bank);
+        ok = restorePresets(context, bank);
         usb->normalProgress();
     }
 
-    // restorePresets stamps its own lines; the outcome keeps the reset's stamp.
-    logStamp = started;
-    logTime = &logStamp;
+    // restorePresets may stamp its own lines; the outcome keeps the reset's stamp.
     if (ok) {
         dialogs::message("Your pedal has been restored to factory setting.");
-        logStatus("> Factory reset successful.");
-        bar->label("Factory reset OK");
-        bar->selection_color(blue);
+        run.log("> Factory reset successful.");
+        run.outcome(100, "Factory reset OK", blue);
     } else {
         if (haveMaster)   // a missing master had its own alert
             dialogs::alert("Factory reset has failed due to erroneous data transfer.\n"
                            "Make sure the pedal has clean and stable power source, then try again.\n\n%s",
                            recoveryAdvice);
-        logStatus("> Factory reset failed. Please try again.");
-        bar->label("Factory reset error");
-        bar->selection_color(red);
+        run.log("> Factory reset failed. Please try again.");
+        run.outcome(100, "Factory reset error", red);
     }
-    bar->value(100);
-    advanceStatus(1);
-    for (size_t i = 0; i < sizeof controls / sizeof controls[0]; ++i)
-        if (wasActive[i]) controls[i]->activate();
-    redraw();
 }

@@ -27,11 +27,12 @@ namespace presettest {
 
 inline std::vector<uint8_t> bytesOf(const uint8_t* p, size_t n) { return std::vector<uint8_t>(p, p + n); }
 
-// The window's panels call into this subsystem through these callbacks.
+// The window's panels call into this subsystem through these callbacks,
+// with the preset context the window hands the subsystem as user data.
 inline void installCallbacks(Orvella& app) {
-    app.presetPanel->callback(presetPanel_cb, &app);
-    app.presetPrompt->callback(presetPrompt_cb, &app);
-    app.transportPanel->callback(transport_cb, &app);
+    app.presetPanel->callback(presetPanel_cb, &app.presets);
+    app.presetPrompt->callback(presetPrompt_cb, &app.presets);
+    app.transportPanel->callback(transport_cb, &app.presets);
 }
 
 // A parameter record inside every range, varied by n.

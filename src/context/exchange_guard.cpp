@@ -1,0 +1,108 @@
+#include "context/exchange_guard.h"
+
+#include "context/status_writer.h"
+#include "link/OV_UsbController.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Progress.H>
+#include <FL/Fl_Window.H>
+
+#include <cstdarg>
+#include <cstdio>
+
+void ExchangeControls::add(Fl_Widget* control) {
+    if (control) controls_.push_back(control);
+}
+
+namespace {
+
+// The window whose user input is held; one at a time.
+Fl_Window* busyWindow = nullptr;
+Fl_Event_Dispatch earlierDispatch = nullptr;
+
+bool isUserInput(int event) {
+    switch (event) {
+    case FL_PUSH: case FL_RELEASE: case FL_DRAG: case FL_MOUSEWHEEL:
+    case FL_KEYBOARD: case FL_KEYUP: case FL_SHORTCUT:
+    case FL_DND_ENTER: case FL_DND_DRAG: case FL_DND_RELEASE: case FL_PASTE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Alerts and other windows stay usable.
+int holdInput(int event, Fl_Window* window) {
+    if (window == busyWindow && isUserInput(event)) return 1;
+    return earlierDispatch ? earlierDispatch(event, window) : Fl::handle_(event, window);
+}
+
+}  // namespace
+
+ExchangeGuard::ExchangeGuard(const FeatureContext& context, Fl_Widget* initiator, Hold hold) : context_(context) {
+    if (initiator)
+        window_ = initiator->top_window();
+    else if (context_.usb)
+        window_ = context_.usb->top_window();
+    if (hold == Hold::Input) {
+        if (initiator) held_.push_back({initiator, initiator->active() != 0});
+        if (window_ && !busyWindow) {
+            holdsInput_ = true;
+            busyWindow = window_;
+            earlierDispatch = Fl::event_dispatch();
+            Fl::event_dispatch(holdInput);
+        }
+    } else if (hold == Hold::Controls && context_.exchanges) {
+        for (Fl_Widget* control : context_.exchanges->controls())
+            if (control != initiator) held_.push_back({control, control->active() != 0});
+    }
+    for (const Held& h : held_) h.control->deactivate();
+    if (context_.log) {
+        context_.log->stampStatus();
+        stamp_ = context_.log->stamp();
+    }
+}
+
+ExchangeGuard::~ExchangeGuard() {
+    if (holdsInput_) {
+        Fl::event_dispatch(earlierDispatch);
+        earlierDispatch = nullptr;
+        busyWindow = nullptr;
+    }
+    if (context_.log && lines_ > 0) context_.log->advanceStatus(lines_);
+    for (const Held& h : held_)
+        if (h.wasActive) h.control->activate();
+    if (window_) window_->redraw();
+}
+
+void ExchangeGuard::log(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vlog(format, args);
+    va_end(args);
+}
+
+void ExchangeGuard::vlog(const char* format, va_list args) {
+    if (!context_.log) return;
+    char text[192];
+    std::vsnprintf(text, sizeof text, format, args);
+    restoreStamp();
+    context_.log->logStatus("%s", text);
+    ++lines_;
+}
+
+void ExchangeGuard::restoreStamp() {
+    if (context_.log) context_.log->setStamp(stamp_);
+}
+
+void ExchangeGuard::outcome(float value, const char* label, Fl_Color colour) {
+    if (!context_.usb) return;
+    Fl_Progress* bar = context_.usb->progress;
+    bar->value(value);
+    if (label)
+        bar->copy_label(label);
+    else
+        bar->label(nullptr);
+    bar->selection_color(colour);
+    bar->redraw();
+}
