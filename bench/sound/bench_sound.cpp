@@ -12,6 +12,8 @@
 
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 namespace {
 
 template <class F>

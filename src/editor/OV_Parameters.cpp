@@ -15,6 +15,8 @@
 #include "editor/Thumbwheel.h"
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 namespace {
 
 const Fl_Color teal = 0x244f5500;

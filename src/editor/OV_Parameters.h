@@ -65,8 +65,8 @@ public:
     Fl_Button* stereoMicsButton;
     Fl_Button* leftSpeakerButton;
     Fl_Button* rightSpeakerButton;
-    Fl_Button* leftCategoryButtons[CategoryCount];
-    Fl_Button* rightCategoryButtons[CategoryCount];
+    Fl_Button* leftCategoryButtons[sound::CategoryCount];
+    Fl_Button* rightCategoryButtons[sound::CategoryCount];
     Fl_Choice* leftSpeakerChoice;
     Fl_Choice* rightSpeakerChoice;
     Fl_Check_Button* leftSealedCheck;
@@ -105,8 +105,8 @@ public:
     Fl_Int_Input* depthInput;
     Slider* colorSlider;
 
-    int leftCategoryMemory[CategoryCount];  // menu position last chosen per category
-    int rightCategoryMemory[CategoryCount];
+    int leftCategoryMemory[sound::CategoryCount];  // menu position last chosen per category
+    int rightCategoryMemory[sound::CategoryCount];
     int leftCategoryBase;                   // base of the category shown: 0, 40, 59, 69
     int rightCategoryBase;
     char micText[2][2][8];                  // per side: edge and centre read-outs

@@ -8,9 +8,6 @@
 #include <FL/Fl_PNG_Image.H>
 #include <FL/fl_draw.H>
 
-// The sound headers are not included here: X11 (through fl_draw.H) claims
-// some of their names.
-
 namespace {
 
 const Fl_Color brown = 0x48371c00;

@@ -23,6 +23,8 @@
 #include "base/dialogs.h"
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 namespace {
 
 const char* const tipsText =

@@ -2,6 +2,8 @@
 
 #include <FL/Fl_Menu_.H>
 
+using namespace sound;
+
 namespace speakers {
 
 const char* const categoryNames[CategoryCount] = {"Guitar", "Bass", "Gears", "Misc"};

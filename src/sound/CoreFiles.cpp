@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+using namespace sound;
+
 const CoreFileSlice coreFileSlices[8] = {
     {"gbss.coe", 0, 1560},
     {"gbso.coe", 0, 1560},

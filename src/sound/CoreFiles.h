@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace sound {
+
 enum : int {
     SpeakerRecordWords = 26,
     SpeakerGainWord = 25,
@@ -17,19 +19,21 @@ enum : int {
     FilterWords = 45,
 };
 
+}  // namespace sound
+
 struct SpeakerRecord {
-    int16_t word[SpeakerRecordWords];
+    int16_t word[sound::SpeakerRecordWords];
 };
 
 struct CoreFiles {
-    SpeakerRecord sealedSet[GuitarBassRecords] = {};
-    SpeakerRecord openSet[GuitarBassRecords] = {};
-    SpeakerRecord gearMiscSet[GearMiscRecords] = {};
-    uint8_t coreA[ScCoreWords][4] = {};      // Stereo Enhancer variant
-    uint8_t coreB[ScCoreWords][4] = {};      // Notcher/Doubler variant
-    uint8_t smCore[SmCoreWords][4] = {};
-    uint8_t filterL[FilterWords][4] = {};
-    uint8_t filterR[FilterWords][4] = {};
+    SpeakerRecord sealedSet[sound::GuitarBassRecords] = {};
+    SpeakerRecord openSet[sound::GuitarBassRecords] = {};
+    SpeakerRecord gearMiscSet[sound::GearMiscRecords] = {};
+    uint8_t coreA[sound::ScCoreWords][4] = {};      // Stereo Enhancer variant
+    uint8_t coreB[sound::ScCoreWords][4] = {};      // Notcher/Doubler variant
+    uint8_t smCore[sound::SmCoreWords][4] = {};
+    uint8_t filterL[sound::FilterWords][4] = {};
+    uint8_t filterR[sound::FilterWords][4] = {};
     bool ok = true;         // false if any file was missing or short
     std::string problems;   // one line per missing or short file
 

@@ -64,4 +64,6 @@ double timeCoefficient(int percent);
 double colorCoefficient(int color);
 
 // Delay-memory layout: four lines of 6001 words.
+namespace sound {
 enum : unsigned { DelayLineLength = 6001 };
+}  // namespace sound

@@ -2,6 +2,8 @@
 
 #include "sound/Speakers.h"
 
+using namespace sound;
+
 const uint8_t defaultParams[ParamCount] = {0x21, 3, 23, 31, 31, 200, 200, 0, 100, 125, 50, 50};
 
 int paramMax(int index, uint8_t flags)

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace sound {
+
 enum ParamIndex {
     Flags = 0, Speaker_L, Speaker_R, Mic_L, Mic_R, Volume_L, Volume_R,
     Blend_L, Blend_R, Delay, Time, Depth, ParamCount
@@ -18,7 +20,9 @@ enum FlagBits : uint8_t {
     FlagNotcher = 0x80,       // delay used as Notcher - Doubler
 };
 
-extern const uint8_t defaultParams[ParamCount];
+}  // namespace sound
+
+extern const uint8_t defaultParams[sound::ParamCount];
 
 // Highest value a byte may hold; Delay depends on the ultra-short bit of flags.
 int paramMax(int index, uint8_t flags);
@@ -26,9 +30,9 @@ int paramMax(int index, uint8_t flags);
 // Copies a block, clamping every byte to its range and mapping a speaker byte
 // that names no selectable item to its category's default for that side.
 // Blocks come from the pedal and from files, which carry no checksum.
-void sanitizeParams(const uint8_t in[ParamCount], uint8_t out[ParamCount]);
+void sanitizeParams(const uint8_t in[sound::ParamCount], uint8_t out[sound::ParamCount]);
 
 // The block stored while a Solo is active: the silent side takes the soloed
 // side's speaker, microphone and cabinet bit (soloSide 0 left, 1 right).
 // in and out may be the same block.
-void foldSolo(const uint8_t in[ParamCount], int soloSide, uint8_t out[ParamCount]);
+void foldSolo(const uint8_t in[sound::ParamCount], int soloSide, uint8_t out[sound::ParamCount]);

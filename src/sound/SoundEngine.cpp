@@ -8,6 +8,8 @@
 #include "sound/FieldCodec.h"
 #include "sound/Speakers.h"
 
+using namespace sound;
+
 namespace {
 
 // Fields of the Stereo Cabs core that move with the delay variant

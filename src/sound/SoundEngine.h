@@ -16,7 +16,11 @@
 
 #include "sound/Params.h"
 
+namespace sound {
+
 enum Side { LeftSide = 0, RightSide = 1 };
+
+}  // namespace sound
 
 class SoundEngineImpl;
 
@@ -41,13 +45,13 @@ public:
     // gives a flat microphone tone (see micWheelEnabled); leaving it brings
     // back the tone of the side's Mic byte. A cabinet change on a Gears or
     // Misc speaker only sets the bit and returns false.
-    bool loadSpeaker(Side side, int speakerByte);
-    bool setCabinet(Side side, bool opened);
+    bool loadSpeaker(sound::Side side, int speakerByte);
+    bool setCabinet(sound::Side side, bool opened);
 
     // Valuator commits; each clamps its value to the range shown.
-    bool setMic(Side side, int position);   // 0..62
-    bool setVolume(Side side, int value);   // 0..200, 100 = mute
-    bool setBlend(Side side, int value);    // 0..100
+    bool setMic(sound::Side side, int position);   // 0..62
+    bool setVolume(sound::Side side, int value);   // 0..200, 100 = mute
+    bool setBlend(sound::Side side, int value);    // 0..100
     bool setDelay(int value);               // 0..250, or 0..100 when ultra-short
     bool setTime(int percent);              // 0..100
     bool setDepth(int percent);             // 0..100
@@ -63,12 +67,12 @@ public:
     bool setDelayVariant(int item);
     bool setRoomSize(int size);             // 0 Small, 1 Medium
     bool setMode(int stereoMics);           // 0 Stereo Cabs, 1 Stereo Mics
-    bool setSolo(Side side, bool on);       // Stereo Cabs only; at most one side
-    bool solo(Side side) const;
-    int savedSpeaker(Side side) const;      // speaker byte last loaded on the side
+    bool setSolo(sound::Side side, bool on);       // Stereo Cabs only; at most one side
+    bool solo(sound::Side side) const;
+    int savedSpeaker(sound::Side side) const;      // speaker byte last loaded on the side
     // Puts back a side's saved speaker byte: an audition loads speakers
     // without making them the user's choice.
-    void restoreSavedSpeaker(Side side, int speakerByte);
+    void restoreSavedSpeaker(sound::Side side, int speakerByte);
 
     // Loads a whole block, clamping every byte to its range and mapping a
     // speaker byte that names no selectable item to its category's default.
@@ -83,8 +87,8 @@ public:
     //   setBlend(L), setBlend(R), setDelay, setTime, setDepth  (bytes of params())
     //   enterMode(Flags bit 3);                   the whole mode core into the image
     //   endApply();                               live as before beginApply
-    void apply(const uint8_t block[ParamCount]);
-    void beginApply(const uint8_t block[ParamCount]);
+    void apply(const uint8_t block[sound::ParamCount]);
+    void beginApply(const uint8_t block[sound::ParamCount]);
     void exchangeDelayWords(int item);      // variant words only, no re-run of handlers
     void recordMode(int stereoMics);        // mode used by the following operations
     bool enterMode(int stereoMics);         // full mode switch even if already in it
@@ -92,14 +96,14 @@ public:
 
     // State the Dashboard shows.
     int stereoMode() const;                 // 0 Stereo Cabs, 1 Stereo Mics
-    bool micWheelEnabled(Side side) const;  // false while the side has "Full Range Speaker"
+    bool micWheelEnabled(sound::Side side) const;  // false while the side has "Full Range Speaker"
     const struct CategoryMemory& categoryMemory() const;
 
     // The model and the working copies, for read-outs and tests.
     const struct DspModel& model() const;
     const uint8_t* scCore() const;          // 28 words, 4 bytes each
     const uint8_t* smCore() const;          // 81 words
-    const uint8_t* filterBlock(Side side) const;   // 45 words
+    const uint8_t* filterBlock(sound::Side side) const;   // 45 words
     const std::string& loadProblems() const;       // missing or short files, one per line
 
 private:

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+using namespace sound;
+
 namespace {
 
 const char* const guitarLabels[] = {

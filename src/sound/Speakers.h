@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace sound {
+
 enum SpeakerCategory { GuitarCategory = 0, BassCategory, GearsCategory, MiscCategory, CategoryCount };
 
 // Byte values with a special meaning.
@@ -15,6 +17,8 @@ enum : int {
     HighestSpeaker = 77,
     SpeakerTableSize = 78,
 };
+
+}  // namespace sound
 
 // One category's menu as the Dashboard builds it: the header is added inactive
 // with a divider, then every label in order. An empty label is an inactive
@@ -26,12 +30,12 @@ struct SpeakerMenuList {
     int base;                   // 0, 40, 59, 69
 };
 
-const SpeakerMenuList& speakerMenu(SpeakerCategory category);
-int categoryBase(SpeakerCategory category);
+const SpeakerMenuList& speakerMenu(sound::SpeakerCategory category);
+int categoryBase(sound::SpeakerCategory category);
 
 // Classifies any byte by range: up to 40 Guitar, 41..59 Bass, 60..69 Gears,
 // 70 and above Misc.
-SpeakerCategory speakerCategory(int speakerByte);
+sound::SpeakerCategory speakerCategory(int speakerByte);
 
 // True for the bytes that name a menu item (not a header, submenu title, end
 // marker or separator, and not above 77).
@@ -46,7 +50,7 @@ inline bool speakerHasCabinet(int speakerByte) { return speakerByte <= 60; }
 
 // The byte chosen when a side switches to a category it has never used:
 // Guitar 3 on the left and 23 on the right, Bass 42, Gears 61, Misc 70.
-int categoryDefaultSpeaker(SpeakerCategory category, int side);
+int categoryDefaultSpeaker(sound::SpeakerCategory category, int side);
 
 // Maps a byte that names no selectable item to its category's default for the side.
 int selectableSpeakerOr(int speakerByte, int side);
@@ -57,11 +61,11 @@ const char* speakerLabel(int speakerByte);
 // Per side and per category, the menu position last chosen (the Dashboard's
 // category memories). Defaults: Guitar 3 left / 23 right, Bass 2, Gears 2, Misc 1.
 struct CategoryMemory {
-    int position[2][CategoryCount];
+    int position[2][sound::CategoryCount];
 
     CategoryMemory();
     // Remembers a selectable byte's position in its category for the side.
     void remember(int side, int speakerByte);
     // The speaker byte to select when the side switches to the category.
-    int speakerFor(int side, SpeakerCategory category) const;
+    int speakerFor(int side, sound::SpeakerCategory category) const;
 };

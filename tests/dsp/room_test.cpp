@@ -10,6 +10,8 @@
 #include "Measure.h"
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 namespace {
 
 // Reflections and the direct room sound are over by 4600 samples; what the

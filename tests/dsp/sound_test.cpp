@@ -7,6 +7,8 @@
 #include "Measure.h"
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 namespace {
 
 constexpr int FullRange = 70;

@@ -10,6 +10,8 @@
 #include "SpeakerDesign.h"
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 namespace {
 
 // Speaker byte of each record, per category (guitar and bass records index

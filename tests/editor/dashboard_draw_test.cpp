@@ -3,7 +3,6 @@
 // toolkit header): on a display shared by tests running side by side, what
 // the screen shows may be another test's window lying on top of this one.
 #define FL_INTERNALS
-// (No sound headers here: X11, through fl_draw.H, claims some of their names.)
 #include "DashboardFixture.h"
 
 #include <FL/Fl_Box.H>

@@ -11,6 +11,8 @@
 #include "link/OV_UsbController.h"
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 namespace {
 
 struct PreviewLink {

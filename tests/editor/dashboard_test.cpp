@@ -19,6 +19,8 @@
 #include "editor/Thumbwheel.h"
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 using dashtest::Dashboard;
 using sim::click;
 

@@ -8,6 +8,7 @@
 #include "editor/TextInput.h"
 #include "link/OV_UsbController.h"
 #include "shell/TextBoard.h"
+#include "sound/Params.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -29,10 +30,6 @@ using namespace presettest;
 using gui::RecordingDialogs;
 
 namespace {
-
-// Record layout (the sound model's header clashes with the X11 names pulled in here).
-enum { Flags = 0, Speaker_L = 1, Speaker_R = 2, Mic_L = 3, Mic_R = 4 };
-const uint8_t FlagLeftOpen = 0x10, FlagRightOpen = 0x20;
 
 const char* const tail = "Read / Write operation failed - please try again.\n\n";
 
@@ -380,7 +377,7 @@ TEST_F(Transport, ATitleEnteredDuringAWriteWaitsForTheNextWrite) {
 }
 
 TEST_F(Transport, WriteWithTheLeftSoloFoldsTheRightSideOnly) {
-    std::vector<uint8_t> split = {static_cast<uint8_t>(FlagLeftOpen), 3, 23, 12, 50, 150, 150, 0, 100, 125, 50, 50};
+    std::vector<uint8_t> split = {static_cast<uint8_t>(sound::FlagLeftOpen), 3, 23, 12, 50, 150, 150, 0, 100, 125, 50, 50};
     window->dashboard->apply(split.data());
     press(window->dashboard->leftSpeakerButton);
     ASSERT_TRUE(window->dashboard->leftSoloOn());
@@ -388,9 +385,9 @@ TEST_F(Transport, WriteWithTheLeftSoloFoldsTheRightSideOnly) {
     press(panel().writeButton);
 
     std::vector<uint8_t> stored = bytesOf(pedalState().presets[0].params, 12);
-    EXPECT_EQ(stored[Speaker_R], shown[Speaker_L]);
-    EXPECT_EQ(stored[Mic_R], shown[Mic_L]);
-    EXPECT_EQ(stored[Flags] & FlagRightOpen, FlagRightOpen);
+    EXPECT_EQ(stored[sound::Speaker_R], shown[sound::Speaker_L]);
+    EXPECT_EQ(stored[sound::Mic_R], shown[sound::Mic_L]);
+    EXPECT_EQ(stored[sound::Flags] & sound::FlagRightOpen, sound::FlagRightOpen);
     EXPECT_EQ(dashboardParams(), shown);            // the Dashboard keeps its own record
 }
 
@@ -578,7 +575,7 @@ TEST_F(Transport, RestoreClampsOutOfRangeRecordsBeforeTheyReachThePedal) {
     std::string bank;
     for (int i = 0; i < 8; ++i) {
         std::vector<uint8_t> r = record(i);
-        if (i == 4) r[Mic_L] = 250;                 // far beyond 62
+        if (i == 4) r[sound::Mic_L] = 250;          // far beyond 62
         bank.append(r.begin(), r.end());
     }
     for (int i = 0; i < 8; ++i) bank += title("R" + std::to_string(i));
@@ -589,7 +586,7 @@ TEST_F(Transport, RestoreClampsOutOfRangeRecordsBeforeTheyReachThePedal) {
     press(panel().restoreButton);
     EXPECT_EQ(progressLabel(), "Restore complete");
     PedalState state = pedalState();
-    EXPECT_LE(state.presets[4].params[Mic_L], 62);
+    EXPECT_LE(state.presets[4].params[sound::Mic_L], 62);
     EXPECT_EQ(bytesOf(state.presets[3].params, 12), record(3));
 }
 
@@ -727,7 +724,7 @@ TEST_F(LocalPresetsOnPedal, ARefusedFileSendsNothingAndAWildOneArrivesClamped) {
     bytes.pop_back();
     gui::TestEnvironment::writeFile(shortFile, std::string(bytes.begin(), bytes.end()));
     std::vector<uint8_t> wild = record(2);
-    wild[Mic_L] = 250;                              // far beyond 62
+    wild[sound::Mic_L] = 250;                       // far beyond 62
     writeLop(env->root + "/wild.lop", "Wild", wild, title("Wild"));
 
     size_t before = pedal->commands().size();
@@ -736,7 +733,7 @@ TEST_F(LocalPresetsOnPedal, ARefusedFileSendsNothingAndAWildOneArrivesClamped) {
     EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
     dialogs->chooserAnswers.push_back({env->root + "/wild.lop"});
     window->presetPrompt->addFilesPressed();
-    EXPECT_LE(dashboardParams()[Mic_L], 62);
+    EXPECT_LE(dashboardParams()[sound::Mic_L], 62);
 
     // The pedal takes commands in order: once the second import's preview is
     // playing, a preview from the refused file would already be in its log.

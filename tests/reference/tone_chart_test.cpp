@@ -25,6 +25,8 @@
 #include "shell/Orvella.h"
 #include "sound/Params.h"
 
+using namespace sound;
+
 using gui::RecordingDialogs;
 using gui::TestEnvironment;
 using testpedal::VirtualPedal;

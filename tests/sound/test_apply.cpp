@@ -9,6 +9,8 @@
 #include "EngineChecks.h"
 #include "sound/Speakers.h"
 
+using namespace sound;
+
 namespace {
 
 class Apply : public ::testing::Test {

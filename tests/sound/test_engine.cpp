@@ -10,6 +10,8 @@
 #include "sound/FieldCodec.h"
 #include "sound/Speakers.h"
 
+using namespace sound;
+
 namespace {
 
 class Engine : public ::testing::Test {

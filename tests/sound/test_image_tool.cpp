@@ -8,6 +8,8 @@
 
 #include "EngineChecks.h"
 
+using namespace sound;
+
 namespace {
 
 struct ToolRun {

@@ -6,6 +6,8 @@
 #include "sound/Params.h"
 #include "sound/Speakers.h"
 
+using namespace sound;
+
 TEST(Speakers, MenuNumberingGivesTheSelectableBytesAndRecords)
 {
     // The bytes of the speaker table; the menus' flattened positions must

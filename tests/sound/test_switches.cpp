@@ -7,6 +7,8 @@
 #include "sound/DspModel.h"
 #include "sound/FieldCodec.h"
 
+using namespace sound;
+
 namespace {
 
 class Switches : public ::testing::Test {

@@ -7,6 +7,8 @@
 #include "sound/Params.h"
 #include "sound/Speakers.h"
 
+using namespace sound;
+
 namespace factory {
 namespace {
 

@@ -6,6 +6,8 @@
 
 #include "sound/CoreFiles.h"
 
+using namespace sound;
+
 namespace speakers {
 namespace {
 

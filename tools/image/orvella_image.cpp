@@ -14,6 +14,8 @@
 
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 namespace {
 
 const char* const usage =

@@ -8,6 +8,8 @@
 #include "sound/FieldCodec.h"
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 namespace tonechart {
 
 std::vector<double> impulseResponse(SoundEngine& engine, int speakerByte, bool opened, double height,
