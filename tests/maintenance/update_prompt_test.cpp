@@ -21,6 +21,7 @@
 #include "link/FakeFtdi.h"
 #include "link/OV_UsbController.h"
 #include "maintenance/OV_UpdatePrompt.h"
+#include "reference/OV_ToneChart.h"
 #include "presets/OV_TransportPanel.h"
 #include "shell/Orvella.h"
 #include "shell/TextBoard.h"
@@ -199,8 +200,11 @@ TEST_F(UpdatePromptTest, PressesDuringTheTransferAreIgnored) {
         EXPECT_FALSE(window->connectButton->active());
         EXPECT_FALSE(window->menuButton->active());
         EXPECT_FALSE(window->quitButton->active());
+        // The tone chart's audition would send an image between two pages.
+        EXPECT_FALSE(window->toneChart->active());
     };
     click(prompt->updateButton);
+    EXPECT_TRUE(window->toneChart->active());
 
     ASSERT_EQ(pages.size(), 4u);
     for (unsigned i = 0; i < 4; ++i) EXPECT_EQ(pages[i].address, 64 * i);
