@@ -66,8 +66,8 @@ OV_PresetPrompt::OV_PresetPrompt(int x, int y, int w, int h, const char* label) 
     fileChooser->title("Browse Preset File (.lop)");
     fileChooser->filter("*.lop");
     std::string folder = files::presetFolder(platform::env("HOMEDRIVE"));
-    std::snprintf(chooserFolder, sizeof chooserFolder, "%s", folder.substr(0, folder.size() - 1).c_str());
-    fileChooser->directory(chooserFolder);
+    folder.pop_back();                      // the chooser copies it, without the final '/'
+    fileChooser->directory(folder.c_str());
 }
 
 OV_PresetPrompt::~OV_PresetPrompt() {

@@ -39,8 +39,6 @@ public:
     int fileIndex = -1;
     std::vector<std::string> chosenFiles;
 
-private:
-    char chooserFolder[1024] = {};
 };
 
 extern const char* const presetHelpText;

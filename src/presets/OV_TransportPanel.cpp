@@ -119,8 +119,8 @@ OV_TransportPanel::OV_TransportPanel(int x, int y, int w, int h, const char* lab
     backupChooser->title("Browse Backup File (.bkp)");
     backupChooser->filter("*.bkp");
     std::string folder = files::presetFolder(platform::env("HOMEDRIVE"));
-    std::snprintf(chooserFolder, sizeof chooserFolder, "%s", folder.substr(0, folder.size() - 1).c_str());
-    backupChooser->directory(chooserFolder);
+    folder.pop_back();                      // the chooser copies it, without the final '/'
+    backupChooser->directory(folder.c_str());
 }
 
 OV_TransportPanel::~OV_TransportPanel() { delete backupChooser; }

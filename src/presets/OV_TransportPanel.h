@@ -48,5 +48,4 @@ private:
     void showCurrentTitle(Fl_Color background);
     PresetGroup* groups[8] = {};
     char shownTitle[14] = {};       // one space, the 12 title characters, NUL
-    char chooserFolder[1024] = {};
 };

@@ -76,7 +76,7 @@ ToneChartContext Orvella::toneChartContext() {
 }
 
 Orvella::Orvella(int w, int h, const char* title)
-    : Fl_Double_Window(w, h, title), background(nullptr), headerBand(nullptr), appLogo(nullptr),
+    : Fl_Double_Window(w, h, title), appLogo(nullptr),
       makerLogo(nullptr), tabs(nullptr), userGuide(nullptr), dashboard(nullptr), toneChart(nullptr),
       presetPanel(nullptr), presetPrompt(nullptr), transportPanel(nullptr), usb(nullptr),
       updatePrompt(nullptr), gloConPrompt(nullptr), devSelPrompt(nullptr), calibratePrompt(nullptr),
@@ -90,9 +90,9 @@ Orvella::Orvella(int w, int h, const char* title)
     fl_register_images();
     useLayoutFonts();
 
-    background = new Fl_Box(FL_FLAT_BOX, 0, 0, 830, 630, nullptr);
+    Fl_Box* background = new Fl_Box(FL_FLAT_BOX, 0, 0, 830, 630, nullptr);
     background->color(fl_rgb_color(253, 252, 255));
-    headerBand = new Fl_Box(FL_FLAT_BOX, 0, 0, 830, 63, nullptr);
+    Fl_Box* headerBand = new Fl_Box(FL_FLAT_BOX, 0, 0, 830, 63, nullptr);
     headerBand->color(fl_rgb_color(72, 55, 28));
 
     char path[64];

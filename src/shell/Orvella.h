@@ -69,8 +69,6 @@ public:
     // The operations the tone chart page is given.
     ToneChartContext toneChartContext();
 
-    Fl_Box* background;
-    Fl_Box* headerBand;
     Fl_PNG_Image* appLogo;
     Fl_PNG_Image* makerLogo;
     Fl_Tabs* tabs;
