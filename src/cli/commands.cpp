@@ -20,6 +20,8 @@
 #include "sound/Params.h"
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 namespace cli {
 
 namespace {

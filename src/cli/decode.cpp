@@ -8,6 +8,8 @@
 #include "sound/Params.h"
 #include "sound/Speakers.h"
 
+using namespace sound;
+
 namespace cli {
 
 namespace {

@@ -16,6 +16,8 @@
 #include "editor/SpeakerMenus.h"
 #include "sound/Speakers.h"
 
+using namespace sound;
+
 using namespace clitest;
 using presettest::bytesOf;
 
