@@ -3,6 +3,7 @@
 #include "base/files.h"
 
 #include "sound/Params.h"
+#include "sound/Speakers.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -154,6 +155,53 @@ BankStatus readBank(const std::string& path, uint8_t bank[BankSize], long* size,
     if (n != BankSize) return BankStatus::WrongSize;
     std::memcpy(bank, bytes, BankSize);
     return BankStatus::Ok;
+}
+
+namespace {
+
+using namespace sound;
+
+const char* const fieldNames[ParamCount] = {"flags",        "left speaker", "right speaker", "left microphone",
+                                            "right microphone", "left volume", "right volume", "left blend",
+                                            "right blend",  "delay",        "room time",     "room depth"};
+
+std::string recordProblem(const uint8_t* record) {
+    char why[96];
+    for (int i = 0; i < ParamCount; ++i) {
+        int value = record[i];
+        if ((i == Speaker_L || i == Speaker_R) && !isSelectableSpeaker(value)) {
+            std::snprintf(why, sizeof why, "its %s is %d, which names no speaker", fieldNames[i], value);
+            return why;
+        }
+        int top = paramMax(i, record[Flags]);
+        if (value > top) {
+            std::snprintf(why, sizeof why, "its %s is %d, above %d%s", fieldNames[i], value, top,
+                          i == Delay && (record[Flags] & FlagUltraShort) ? " (ultra-short range)" : "");
+            return why;
+        }
+    }
+    return std::string();
+}
+
+}  // namespace
+
+BankProblem checkBank(const uint8_t bank[BankSize]) {
+    BankProblem problem;
+    for (int i = 0; i < 8; ++i) {
+        problem.why = recordProblem(bank + BlockSize * i);
+        const uint8_t* title = bank + 8 * BlockSize + TitleSize * i;
+        for (size_t c = 0; problem.why.empty() && c < TitleSize; ++c) {
+            if (title[c] >= 0x20 && title[c] != 0x7F) continue;
+            char why[64];
+            std::snprintf(why, sizeof why, "its title holds the control byte 0x%02X at character %zu", title[c], c + 1);
+            problem.why = why;
+        }
+        if (!problem.why.empty()) {
+            problem.preset = i;
+            return problem;
+        }
+    }
+    return problem;
 }
 
 }  // namespace presetfiles

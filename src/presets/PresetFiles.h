@@ -78,4 +78,16 @@ bool appendToList(const std::string& path, const std::string& line, int* err = n
 enum class BankStatus { Ok, CannotOpen, WrongSize };
 BankStatus readBank(const std::string& path, uint8_t bank[BankSize], long* size, int* err);
 
+// What stops a bank from going to a pedal: the first preset (0..7) whose
+// record holds a byte outside the range a pedal holds (the sound model's own
+// ranges; a speaker byte must name a speaker), or whose title holds a control
+// byte, and why ("its left microphone is 99, above 62"). A bank that passes
+// is sent as it is; one that does not is refused before anything is sent.
+struct BankProblem {
+    int preset = -1;        // -1: none
+    std::string why;
+    explicit operator bool() const { return preset >= 0; }
+};
+BankProblem checkBank(const uint8_t bank[BankSize]);
+
 }  // namespace presetfiles

@@ -192,6 +192,18 @@ void doRestore(Run& run) {
     case presetfiles::BankStatus::Ok:
         break;
     }
+    // A file of the right size may still be no backup at all (any 192 bytes
+    // pass the size check): every record must lie in the ranges a pedal holds
+    // and every title be free of control bytes, or nothing is sent.
+    if (presetfiles::BankProblem bad = presetfiles::checkBank(bank)) {
+        dialogs::alert("The selected file is not a valid backup file.\n\n  Preset %d: %s.\n\n  Nothing has been "
+                       "sent to the pedal.",
+                       bad.preset + 1, bad.why.c_str());
+        run.progress(100, "File error", red);
+        run.log("Backup file refused - Preset %d: %s.", bad.preset + 1, bad.why.c_str());
+        run.log("> No changes has been made.");
+        return;
+    }
 
     run.context().usb->enlargeProgress(150);
     run.panel.top_window()->redraw();

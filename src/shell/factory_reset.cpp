@@ -44,9 +44,11 @@ void Orvella::factoryReset() {
     snprintf(path, sizeof path, "%s/factoryset.fap", "bin");
     uint8_t bank[presetfiles::BankSize];
     bool ok = false;
-    // Only a file of exactly one bank is taken, so no byte that did not come
-    // from it can reach the pedal.
-    bool haveMaster = presetfiles::readBank(path, bank, nullptr, nullptr) == presetfiles::BankStatus::Ok;
+    // Only a file of exactly one bank, every record in range and every title
+    // free of control bytes, is taken, so no byte that did not come from it,
+    // and nothing a pedal does not hold, can reach the pedal.
+    bool haveMaster = presetfiles::readBank(path, bank, nullptr, nullptr) == presetfiles::BankStatus::Ok &&
+                      !presetfiles::checkBank(bank);
     if (!haveMaster) {
         dialogs::alert("%s", masterProblem);
     } else {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -217,4 +218,45 @@ TEST_F(TempFolder, BankMustBeExactly192Bytes) {
     EXPECT_EQ(size, 5000);
     EXPECT_EQ(readBank(file("none.bkp"), bank, &size, &error), BankStatus::CannotOpen);
     EXPECT_EQ(error, ENOENT);
+}
+
+// A bank goes to a pedal exactly when Apply would take every record as it is
+// (no byte clamped, no speaker byte mapped) and no title holds a control byte;
+// the first offending preset is the one named.
+TEST(BankCheck, AcceptsExactlyWhatApplyLeavesUnchanged) {
+    std::srand(13);
+    uint8_t bank[BankSize];
+    int refused = 0;
+    for (int round = 0; round < 4000; ++round) {
+        for (int i = 0; i < 8; ++i) {
+            uint8_t* r = bank + 12 * i;
+            std::memcpy(r, defaultParams, 12);
+            r[Flags] = static_cast<uint8_t>(std::rand() % 256);
+            r[Delay] = static_cast<uint8_t>(std::rand() % (paramMax(Delay, r[Flags]) + 1));
+            if (std::rand() % 8 == 0) {
+                // Mostly near a limit: on it, or just past it.
+                int index = 1 + std::rand() % (ParamCount - 1);
+                int top = paramMax(index, r[Flags]);
+                int pick = std::rand() % 4;
+                r[index] = static_cast<uint8_t>(pick == 0 ? std::rand() % 256 : std::min(255, top + pick - 2));
+            }
+            for (int c = 0; c < 12; ++c) bank[96 + 12 * i + c] = static_cast<uint8_t>(0x20 + std::rand() % 0xE0);
+        }
+        if (std::rand() % 8 == 0) bank[96 + std::rand() % 96] = static_cast<uint8_t>(std::rand() % 2 ? 0x7F : std::rand() % 0x20);
+
+        int expected = -1;
+        for (int i = 0; i < 8 && expected < 0; ++i) {
+            uint8_t clean[12];
+            sanitizeParams(bank + 12 * i, clean);
+            bool titleOk = true;
+            for (int c = 0; c < 12; ++c) titleOk = titleOk && bank[96 + 12 * i + c] >= 0x20 && bank[96 + 12 * i + c] != 0x7F;
+            if (std::memcmp(clean, bank + 12 * i, 12) != 0 || !titleOk) expected = i;
+        }
+        BankProblem problem = checkBank(bank);
+        ASSERT_EQ(problem.preset, expected) << problem.why;
+        EXPECT_EQ(problem.why.empty(), expected < 0);
+        refused += expected >= 0;
+    }
+    EXPECT_GT(refused, 1000);       // both outcomes well exercised
+    EXPECT_LT(refused, 3000);
 }

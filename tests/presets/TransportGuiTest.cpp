@@ -571,23 +571,67 @@ TEST_F(Transport, RestoreRefusesAFileThatIsNotOneBank) {
     EXPECT_NE(newLog().find("Failed to open selected backup file - Error code : 2."), std::string::npos);
 }
 
-TEST_F(Transport, RestoreClampsOutOfRangeRecordsBeforeTheyReachThePedal) {
-    std::string bank;
-    for (int i = 0; i < 8; ++i) {
-        std::vector<uint8_t> r = record(i);
-        if (i == 4) r[sound::Mic_L] = 250;          // far beyond 62
-        bank.append(r.begin(), r.end());
+// Any 192 bytes pass the size check; a restore must still send nothing that
+// a pedal does not hold: the alert names the first bad preset and why.
+TEST_F(Transport, RestoreRefusesABankWithBytesAPedalDoesNotHold) {
+    std::vector<uint8_t> before = pedalBank();
+    size_t sent = pedal->commands().size();
+    auto bankWith = [](int badPreset, int byte, uint8_t value, int titleChar = -1) {
+        std::string bank;
+        for (int i = 0; i < 8; ++i) {
+            std::vector<uint8_t> r = record(i);
+            if (i == badPreset && byte >= 0) r[byte] = value;
+            bank.append(r.begin(), r.end());
+        }
+        for (int i = 0; i < 8; ++i) bank += title("R" + std::to_string(i));
+        if (titleChar >= 0) bank[96 + 12 * badPreset + titleChar] = static_cast<char>(value);
+        return bank;
+    };
+    std::string text;                               // a plain text file of the right size
+    while (text.size() < 192) text += "Notes for the gig on Friday: bring spare strings.\n";
+    text.resize(192);
+    struct Case {
+        std::string bytes;
+        std::string named;                          // what the alert and the log say
+    };
+    const Case cases[] = {
+        {text, "Preset 1: its left speaker is 111, which names no speaker"},
+        {bankWith(4, sound::Mic_L, 250), "Preset 5: its left microphone is 250, above 62"},
+        {bankWith(6, sound::Speaker_R, 41), "Preset 7: its right speaker is 41, which names no speaker"},
+        {bankWith(2, -1, '\n', 5), "Preset 3: its title holds the control byte 0x0A at character 6"},
+    };
+    for (const Case& c : cases) {
+        std::string path = env->root + "/suspect.bkp";
+        ASSERT_TRUE(gui::TestEnvironment::writeFile(path, c.bytes));
+        logAtStart = log();
+        dialogs->clear();
+        dialogs->choiceAnswers.push_back(1);
+        dialogs->chooserAnswers.push_back({path});
+        press(panel().restoreButton);
+        std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+        ASSERT_EQ(alerts.size(), 1u) << c.named;
+        EXPECT_NE(alerts[0].find(c.named + "."), std::string::npos) << alerts[0];
+        EXPECT_NE(alerts[0].find("Nothing has been sent to the pedal."), std::string::npos);
+        EXPECT_EQ(newLines(), (std::vector<std::string>{"Backup file refused - " + c.named + ".",
+                                                        "> No changes has been made."}));
+        EXPECT_EQ(progressLabel(), "File error");
+        EXPECT_EQ(dialogs->count(RecordingDialogs::Message), 0);
     }
-    for (int i = 0; i < 8; ++i) bank += title("R" + std::to_string(i));
-    std::string path = env->root + "/wild.bkp";
-    gui::TestEnvironment::writeFile(path, bank);
+    EXPECT_EQ(pedal->commands().size(), sent);      // not one byte went to the pedal
+    EXPECT_EQ(pedalBank(), before);
+
+    // Titles of any printable bytes, limits included, go through unchanged.
+    std::string edge = bankWith(0, -1, 0x7E, 11);
+    edge[96 + 1] = '\xE9';
+    edge[5] = static_cast<char>(200);
+    std::string path = env->root + "/edge.bkp";
+    ASSERT_TRUE(gui::TestEnvironment::writeFile(path, edge));
+    dialogs->clear();
     dialogs->choiceAnswers.push_back(1);
     dialogs->chooserAnswers.push_back({path});
     press(panel().restoreButton);
     EXPECT_EQ(progressLabel(), "Restore complete");
-    PedalState state = pedalState();
-    EXPECT_LE(state.presets[4].params[sound::Mic_L], 62);
-    EXPECT_EQ(bytesOf(state.presets[3].params, 12), record(3));
+    EXPECT_EQ(pedalBank(), std::vector<uint8_t>(edge.begin(), edge.end()));
 }
 
 // What the program prints on standard output while this lives.
