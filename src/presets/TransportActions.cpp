@@ -110,14 +110,19 @@ void doWrite(Run& run) {
         run.progress(100, "Write error", red);
         return run.failureTail();
     }
-    if (!stored.ok()) {     // the echo differed, also after the one automatic retry
-        dialogs::alert("Upload is completed, but with errors.\n\nMake sure the pedal has clean and stable "
-                       "power source, then try again.\n\n%s",
-                       recoveryAdvice);
+    if (stored.damagedCopy()) {
+        // The preset was stored, but its echo differed also after the one
+        // automatic retry: the pedal keeps what it received, so it may now
+        // hold a damaged copy. One alert says so ("No changes has been made"
+        // would be untrue).
+        dialogs::alert("Upload is completed, but with errors.\n\nPreset %d may now hold a damaged copy of this "
+                       "sound: write it again.\n\nMake sure the pedal has clean and stable power source, then try "
+                       "again.\n\n%s",
+                       index + 1, recoveryAdvice);
         run.log("Write operation completed, but with errors.");
-        run.log("> Please try again.");
+        run.log("> Preset %d may now hold a damaged copy. Please write it again.", index + 1);
         run.progress(100, "Write error", red);
-        return run.failureTail();
+        return;
     }
     run.log("Write operation to Preset %d OK (verified).", index + 1);
     run.log("> Param setting displayed have been stored in your pedal.");

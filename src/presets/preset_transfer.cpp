@@ -50,14 +50,16 @@ void toStdout(const char* text) {
 }
 
 const char* Outcome::text() const {
-    static thread_local char line[96];
+    static thread_local char line[112];
     switch (kind) {
     case Done: return retried ? "Stored and verified after one retry." : "Stored and verified.";
     case StoreFailed:
         std::snprintf(line, sizeof line, "Preset %d could not be stored (error code %d).", preset + 1, code);
         return line;
     case EchoMismatch:
-        std::snprintf(line, sizeof line, "Preset %d: the pedal's echo differed from the image twice.", preset + 1);
+        std::snprintf(line, sizeof line,
+                      "Preset %d: the pedal's echo differed from the image twice; it may now hold a damaged copy.",
+                      preset + 1);
         return line;
     case ReadAllFailed:
         std::snprintf(line, sizeof line, "The presets could not be read back (error code %d).", code);
@@ -83,10 +85,12 @@ Outcome restoreBank(PresetLink& link, const uint8_t bank[BankSize], const Compos
         compose(i, bank + RecordSize * i, record, image);
         std::memcpy(stored + RecordSize * i, record, sizeof record);
         Outcome o = storeAndVerify(link, i, record, bank + titles + TitleSize * i, image, &notes);
+        o.overwritten = i;
         if (!o.ok()) return o;
         if (progress) progress(i + 1);
     }
     Outcome o;
+    o.overwritten = PresetSlots;
     int r = link.readAll();
     if (r != 0) {
         o.kind = Outcome::ReadAllFailed;

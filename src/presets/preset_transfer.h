@@ -54,7 +54,14 @@ struct Outcome {
     int preset = -1;     // the preset (0..7) a store or echo failure concerns
     int code = 0;        // the link's result code for StoreFailed and ReadAllFailed
     bool retried = false;   // an echo mismatch was cured by the automatic retry
+    // A restore: the presets (1..overwritten) stored and verified before it
+    // ended; 8 once every store went through, whatever the final read says.
+    int overwritten = 0;
     bool ok() const { return kind == Done; }
+    // The failing store reached the pedal: `preset` was stored, but what it
+    // echoed differed from the image also after the retry, so it may now hold
+    // a damaged copy (the pedal keeps what it received).
+    bool damagedCopy() const { return kind == EchoMismatch; }
     // One line saying what happened ("Preset 3: the echo differed twice", ...).
     const char* text() const;
 };

@@ -123,6 +123,7 @@ TEST_F(RestoreTest, StoresEachPresetThenComparesTheBankReadBack) {
     EXPECT_EQ(link.reads, 1);
     EXPECT_EQ(link.held[12 * 7 + 11], 90);
     EXPECT_TRUE(notes.empty());
+    EXPECT_EQ(o.overwritten, 8);
 
     // The comparison is against the records as composed and the titles as given.
     FakePresetLink fresh;
@@ -131,6 +132,7 @@ TEST_F(RestoreTest, StoresEachPresetThenComparesTheBankReadBack) {
     link = fresh;
     o = restore();
     EXPECT_EQ(o.kind, Outcome::ReadAllMismatch);
+    EXPECT_EQ(o.overwritten, 8);                // every store went through
 
     link = FakePresetLink();
     link.readCode = 1001;
@@ -144,6 +146,8 @@ TEST_F(RestoreTest, StopsAtTheFirstFailedStore) {
     Outcome o = restore();
     EXPECT_EQ(o.kind, Outcome::StoreFailed);
     EXPECT_EQ(o.preset, 3);
+    EXPECT_EQ(o.overwritten, 3);
+    EXPECT_FALSE(o.damagedCopy());
     EXPECT_EQ(link.stores, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(composed, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(progressed, (std::vector<int>{1, 2, 3}));
@@ -164,6 +168,8 @@ TEST_F(RestoreTest, RetriesAMismatchedEchoOnceAndNotesIt) {
     Outcome o = restore(&notes);
     EXPECT_EQ(o.kind, Outcome::EchoMismatch);
     EXPECT_EQ(o.preset, 2);
+    EXPECT_EQ(o.overwritten, 2);
+    EXPECT_TRUE(o.damagedCopy());               // preset 3 was stored, its echo wrong
     EXPECT_EQ(link.stores, (std::vector<int>{0, 1, 2, 2}));
     EXPECT_EQ(link.reads, 0);
     EXPECT_EQ(notes, "--> Auto-retry triggered.\n--> Auto-retry failed to fix.\n\n");
