@@ -90,6 +90,8 @@ void openPedalSelection(Orvella* window) {
 void confirmPedal(Orvella* window) {
     OV_DevSelPrompt* prompt = window->devSelPrompt;
     const char* picked = prompt->serialChoice->text();
+    char before[12];
+    std::memcpy(before, window->usb->serialNumber[0], sizeof before);
     if (picked) {
         std::strncpy(window->usb->serialNumber[0], picked, 11);
         window->usb->serialNumber[0][11] = '\0';
@@ -98,4 +100,13 @@ void confirmPedal(Orvella* window) {
     window->transportPanel->activate();
     prompt->hide();
     window->redraw();
+    // Another pedal now answers: what the Dashboard and the title show came
+    // from the one before, so preset 1 of the chosen pedal is read as READ
+    // does it (its hold, its outcome lines and alerts). Confirming the same
+    // pedal keeps the Dashboard as it is.
+    if (std::strncmp(before, window->usb->serialNumber[0], sizeof before) != 0) {
+        OV_TransportPanel* transport = window->transportPanel;
+        transport->selectFirstPreset();
+        transport->actionPressed(transport->readButton);
+    }
 }

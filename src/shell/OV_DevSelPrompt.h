@@ -24,5 +24,6 @@ public:
 void fillPedalList(Orvella* window);
 // The menu's " > Select Pedal": shows the prompt as the last enumeration left it.
 void openPedalSelection(Orvella* window);
-// CONFIRM: the selected serial number becomes slot 0; the panels come back.
+// CONFIRM: the selected serial number becomes slot 0; the panels come back;
+// when that is another pedal, its preset 1 is read into the Dashboard.
 void confirmPedal(Orvella* window);

@@ -47,7 +47,11 @@ int connectCore(Orvella* window, ExchangeGuard& run, bool fromButton) {
         return 2;
     }
     fillPedalList(window);
-    window->transportPanel->activate();
+    // With two pedals the choice is open: the transport strip waits for
+    // CONFIRM (as after Menu > Select Pedal), so READ and WRITE never reach a
+    // pedal the user has not chosen.
+    const bool choosing = window->devSelPrompt->visible();
+    if (!choosing) window->transportPanel->activate();
 
     if (!usb->getOneByte(protocol::GetStatus)) {
         dialogs::alert("%s", usbProblemMessage);
@@ -73,7 +77,7 @@ int connectCore(Orvella* window, ExchangeGuard& run, bool fromButton) {
         return 1;
     }
 
-    window->transportPanel->activate();
+    if (!choosing) window->transportPanel->activate();
     // firstRead() stamps its own lines; the outcome lines keep the run's stamp.
     bool ready = window->firstRead();
     run.restoreStamp();

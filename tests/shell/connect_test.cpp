@@ -174,8 +174,16 @@ TEST_F(Connect, UnansweredStatusQueryAlertsAndAdvisesRecyclingPower) {
 }
 
 TEST_F(Connect, TwoPedalsOfferBothAndTheChosenOneGetsEveryLaterExchange) {
+    // The second pedal's preset 1 differs from the first's in record and title.
+    const uint8_t secondRecord[12] = {0x21, 42, 61, 12, 50, 180, 170, 30, 70, 90, 40, 60};
+    std::string bank;
+    for (int i = 0; i < 8; ++i) bank.append(reinterpret_cast<const char*>(secondRecord), 12);
+    for (int i = 0; i < 8; ++i) bank += "Second pedal";
+    ASSERT_TRUE(TestEnvironment::writeFile(env.root + "/second.bank", bank));
+    PedalOptions secondOptions = withSerial("VP24000002");
+    secondOptions.factory = env.root + "/second.bank";
     VirtualPedal first(pedals, withSerial("VP24000001"));
-    VirtualPedal second(pedals, withSerial("VP24000002"));
+    VirtualPedal second(pedals, secondOptions);
     startPedal(first);
     startPedal(second);
     std::unique_ptr<Orvella> window = env.openWindow();
@@ -186,15 +194,34 @@ TEST_F(Connect, TwoPedalsOfferBothAndTheChosenOneGetsEveryLaterExchange) {
     EXPECT_STREQ(prompt->serialChoice->text(0), "VP24000001");
     EXPECT_STREQ(prompt->serialChoice->text(1), "VP24000002");
     EXPECT_FALSE(window->dashboard->active());
-    EXPECT_TRUE(window->transportPanel->active());
-    // Until a choice is made the first pedal answers.
-    EXPECT_EQ(countCommands(first, "read-preset"), 1);
+    // The transport strip waits for the choice: READ and WRITE reach no pedal.
+    OV_TransportPanel* transport = window->transportPanel;
+    EXPECT_FALSE(transport->active());
+    for (Fl_Widget* button : {static_cast<Fl_Widget*>(transport->readButton), static_cast<Fl_Widget*>(transport->writeButton)})
+        gui::click(window.get(), button->x() + 10, button->y() + 10);
+    EXPECT_EQ(countCommands(first, "read-preset"), 1);      // the connect's own read only
+    EXPECT_EQ(countCommands(first, "store-image"), 0);
+    EXPECT_TRUE(second.commands().empty());
 
     prompt->serialChoice->value(1);
+    size_t linesBefore = logLines(window.get()).size();
     gui::click(window.get(), prompt->confirmButton->x() + 10, prompt->confirmButton->y() + 10);
     EXPECT_FALSE(prompt->visible());
     EXPECT_STREQ(window->usb->serialNumber[0], "VP24000002");
     EXPECT_TRUE(window->dashboard->active());
+    EXPECT_TRUE(transport->active());
+    // CONFIRM read preset 1 of the chosen pedal, as READ does.
+    EXPECT_EQ(countCommands(second, "read-preset"), 1);
+    EXPECT_EQ(std::vector<uint8_t>(window->dashboard->params(), window->dashboard->params() + 12),
+              std::vector<uint8_t>(secondRecord, secondRecord + 12));
+    EXPECT_EQ(std::string(transport->title, 12), "Second pedal");
+    EXPECT_EQ(transport->selectedPreset, 0);
+    std::vector<std::string> lines = logLines(window.get());
+    ASSERT_GE(lines.size(), linesBefore + 2);
+    EXPECT_EQ(lines[lines.size() - 2], "Read operation from Preset 1 OK.");
+    EXPECT_EQ(lines.back(), "> Param setting as was saved in your pedal is now displayed.");
+    EXPECT_STREQ(window->usb->progress->label(), "Read complete");
+    EXPECT_EQ(dialogs.count(RecordingDialogs::Alert), 0);
 
     int firstBefore = static_cast<int>(first.commands().size());
     window->dashboard->do_callback();   // a preview goes to the chosen pedal
