@@ -112,13 +112,17 @@ bool OV_PresetPanel::loadSelected() {
     if (index < 0 || index >= presetCount) return false;
     std::string path = presetfiles::presetPath(homeDrive(), presetName(index));
     std::vector<uint8_t> bytes;
+    // A file that cannot be loaded leaves the Dashboard's sound as it was, so
+    // the menu no longer names what plays: its selection is cleared.
     if (!presetfiles::readFile(path, bytes, nullptr, presetfiles::MaxLopSize)) {
+        clearSelection();
         dialogs::alert("The preset file\n\n  %s\n\ncan not be opened.",
                        files::doubleAtSigns(path).c_str());
         return false;
     }
     presetfiles::LocalPreset preset;
     if (presetfiles::decodeLop(bytes, preset) != presetfiles::LopStatus::Ok) {
+        clearSelection();
         dialogs::alert("The preset file\n\n  %s\n\nis damaged or not a preset file; nothing has been loaded.",
                        files::doubleAtSigns(path).c_str());
         return false;

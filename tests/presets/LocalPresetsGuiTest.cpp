@@ -260,6 +260,18 @@ TEST_F(LocalPresets, ChoosingAPresetAppliesItAndATruncatedOneIsRefused) {
     ASSERT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
     EXPECT_NE(dialogs->texts(RecordingDialogs::Alert)[0].find(lop("B")), std::string::npos);
     EXPECT_EQ(dashboardParams(), record(1));
+    EXPECT_EQ(selected(), -1);                  // the menu no longer names a sound that is not playing
+
+    // A file gone from the folder: the same.
+    choose(0);
+    ASSERT_EQ(selected(), 0);
+    std::remove(lop("A").c_str());
+    dialogs->clear();
+    choose(0);
+    ASSERT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
+    EXPECT_NE(dialogs->texts(RecordingDialogs::Alert)[0].find("can not be opened."), std::string::npos);
+    EXPECT_EQ(dashboardParams(), record(1));
+    EXPECT_EQ(selected(), -1);
 }
 
 TEST_F(LocalPresets, RemovingTheLastOfThreePlaysTheNewLast) {
