@@ -69,6 +69,22 @@ const char* Outcome::text() const {
     return "";
 }
 
+std::string Outcome::stopText() const {
+    std::string text;
+    if (overwritten == 0)
+        text = "No preset had been overwritten yet.";
+    else if (overwritten == 1)
+        text = "Preset 1 had already been overwritten.";
+    else if (overwritten == 2)
+        text = "Presets 1 and 2 had already been overwritten.";
+    else if (overwritten < PresetSlots)
+        text = "Presets 1 to " + std::to_string(overwritten) + " had already been overwritten.";
+    else
+        text = "All 8 presets had already been overwritten.";
+    if (damagedCopy()) text += " Preset " + std::to_string(preset + 1) + " may now hold a damaged copy.";
+    return text;
+}
+
 Outcome writeVerified(PresetLink& link, int index, const uint8_t* record, const uint8_t* title,
                       const uint8_t* image) {
     return storeAndVerify(link, index, record, title, image, nullptr);

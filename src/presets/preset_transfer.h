@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "link/PedalLink.h"
 #include "link/protocol.h"
@@ -62,6 +63,9 @@ struct Outcome {
     // echoed differed from the image also after the retry, so it may now hold
     // a damaged copy (the pedal keeps what it received).
     bool damagedCopy() const { return kind == EchoMismatch; }
+    // A restore that stopped: how far it got, for its alert and log ("Presets
+    // 1 to 3 had already been overwritten. Preset 4 may now hold a damaged copy.").
+    std::string stopText() const;
     // One line saying what happened ("Preset 3: the echo differed twice", ...).
     const char* text() const;
 };

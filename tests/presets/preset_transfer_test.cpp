@@ -148,6 +148,7 @@ TEST_F(RestoreTest, StopsAtTheFirstFailedStore) {
     EXPECT_EQ(o.preset, 3);
     EXPECT_EQ(o.overwritten, 3);
     EXPECT_FALSE(o.damagedCopy());
+    EXPECT_EQ(o.stopText(), "Presets 1 to 3 had already been overwritten.");
     EXPECT_EQ(link.stores, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(composed, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(progressed, (std::vector<int>{1, 2, 3}));
@@ -170,6 +171,7 @@ TEST_F(RestoreTest, RetriesAMismatchedEchoOnceAndNotesIt) {
     EXPECT_EQ(o.preset, 2);
     EXPECT_EQ(o.overwritten, 2);
     EXPECT_TRUE(o.damagedCopy());               // preset 3 was stored, its echo wrong
+    EXPECT_EQ(o.stopText(), "Presets 1 and 2 had already been overwritten. Preset 3 may now hold a damaged copy.");
     EXPECT_EQ(link.stores, (std::vector<int>{0, 1, 2, 2}));
     EXPECT_EQ(link.reads, 0);
     EXPECT_EQ(notes, "--> Auto-retry triggered.\n--> Auto-retry failed to fix.\n\n");
