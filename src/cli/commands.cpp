@@ -342,6 +342,9 @@ int restore(Session& s) {
         return s.fail(ExitFile, path + " holds " + std::to_string(size) +
                                     " bytes, a backup exactly 192: not a backup, nothing was sent");
     }
+    if (presetfiles::BankProblem bad = presetfiles::checkBank(bank))
+        return s.fail(ExitFile, path + ": preset " + std::to_string(bad.preset + 1) + ": " + bad.why +
+                                    ": not a backup, nothing was sent");
     Composer composer;
     if (int code = loadEngine(s, composer)) return code;
     if (int code = choosePedal(s)) return code;

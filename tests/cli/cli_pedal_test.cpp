@@ -174,6 +174,14 @@ TEST_F(CliOnPedal, InputThatCannotBeUsedIsRefusedBeforeAByteIsSent) {
         ASSERT_EQ(r.errLines().size(), 1u) << r.err;
         EXPECT_NE(r.err.find("holds " + std::to_string(size) + " bytes"), std::string::npos) << r.err;
     }
+    // Any 192 bytes are no backup: a plain text file of that size.
+    std::string text;
+    while (text.size() < 192) text += "Notes for the gig on Friday. ";
+    ASSERT_TRUE(writeFile(file("notes.bkp"), text.substr(0, 192)));
+    CliResult notes = runCli({"restore", file("notes.bkp")});
+    EXPECT_EQ(notes.code, 3);
+    EXPECT_NE(notes.err.find("preset 1: its left speaker is 111, which names no speaker"), std::string::npos)
+        << notes.err;
     // A preset file too short to hold a record and a title.
     std::vector<uint8_t> lop = presetfiles::encodeLop("Short", reinterpret_cast<const uint8_t*>(record(1).data()),
                                                       reinterpret_cast<const uint8_t*>(title("S").data()));
