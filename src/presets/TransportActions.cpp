@@ -212,15 +212,20 @@ void doRestore(Run& run) {
 
     run.context().usb->enlargeProgress(150);
     run.panel.top_window()->redraw();
-    bool ok = restorePresets(run.context(), bank);
+    RestoreRun restored = restorePresets(run.presets, bank);
     run.context().usb->normalProgress();
     run.panel.top_window()->redraw();
 
-    if (!ok) {
-        dialogs::alert("Preset restore has failed due to erroneous data transfer.\nMake sure the pedal has clean and "
-                       "stable power source, then try again.\n\n%s",
-                       recoveryAdvice);
+    if (!restored.ok()) {
+        // Says how far it got: the presets before the stop are overwritten.
+        std::string stop = restored.outcome.stopText();
+        dialogs::alert("Preset restore has failed due to erroneous data transfer.\n%s\nMake sure the pedal has clean "
+                       "and stable power source, then try again.\n\n%s",
+                       stop.c_str(), recoveryAdvice);
         run.log("> Preset restore failed. Please try again.");
+        run.log("> %s", stop.c_str());
+        if (!restored.selectedShown)
+            run.log("> Preset %d could not be read back; the Dashboard keeps its sound.", run.panel.selectedPreset + 1);
         run.progress(100, "Preset restore error", red);
     } else {
         dialogs::message("Your pedal has been restored from backup.");
@@ -243,9 +248,24 @@ void pause(double seconds) {
 
 }  // namespace
 
-bool restorePresets(const FeatureContext& app, const uint8_t bank[192]) {
+namespace {
+
+// The Dashboard and the title show a preset record and title, as READ shows them.
+void showPreset(const PresetContext& presets, const uint8_t* record, const uint8_t* title) {
+    OV_Parameters& dash = *presets.context.dashboard;
+    presets.transportPanel->showTitle(title);
+    dash.apply(record);
+    if (Fl_Button* mode = dash.stereoMode ? dash.stereoMicsButton : dash.stereoCabsButton) mode->do_callback();
+}
+
+}  // namespace
+
+RestoreRun restorePresets(const PresetContext& presets, const uint8_t bank[192]) {
+    const FeatureContext& app = presets.context;
     OV_UsbController& usb = *app.usb;
     OV_Parameters& dash = *app.dashboard;
+    uint8_t before[protocol::RecordSize];
+    std::memcpy(before, dash.params(), sizeof before);
     // Each record goes through the Dashboard, which clamps it and composes its image.
     auto compose = [&dash](int, const uint8_t* bankRecord, uint8_t* record, uint8_t* image) {
         dash.apply(bankRecord);
@@ -257,7 +277,28 @@ bool restorePresets(const FeatureContext& app, const uint8_t bank[192]) {
         pause(restorePause);
     };
     presettransfer::PedalPresetLink link(usb.link);
-    return presettransfer::restoreBank(link, bank, compose, progress).ok();
+    RestoreRun run;
+    run.outcome = presettransfer::restoreBank(link, bank, compose, progress);
+
+    // The Dashboard shows the last preset composed, which need not be the
+    // selected one: show the selected preset as the pedal now holds it. A
+    // preset the run stored and verified holds the bank's record as composed
+    // (apply gives the same again) and its title; any other is read back.
+    const int selected = presets.transportPanel->selectedPreset;
+    const uint8_t* title = bank + protocol::PresetSlots * protocol::RecordSize + protocol::TitleSize * selected;
+    if (selected < run.outcome.overwritten) {
+        showPreset(presets, bank + protocol::RecordSize * selected, title);
+    } else if (usb.readPreset(selected)) {
+        uint8_t reply[protocol::RecordSize + protocol::TitleSize];
+        std::memcpy(reply, usb.reply(), sizeof reply);
+        showPreset(presets, reply, reply + protocol::RecordSize);
+    } else {
+        dash.apply(before);                 // the pedal is gone: the sound the user had
+        run.selectedShown = false;
+    }
+    // The local preset bar no longer names what the Dashboard plays.
+    if (presets.presetPanel) presets.presetPanel->clearSelection();
+    return run;
 }
 
 void transport_cb(Fl_Widget* w, void* data) {

@@ -4,9 +4,11 @@
 #include <FL/Fl_Progress.H>
 
 #include <cstdio>
+#include <string>
 
 #include "context/exchange_guard.h"
 #include "link/OV_UsbController.h"
+#include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
 #include "presets/TransportActions.h"
 #include "shell/Orvella.h"
@@ -43,7 +45,7 @@ void Orvella::factoryReset() {
     char path[64];
     snprintf(path, sizeof path, "%s/factoryset.fap", "bin");
     uint8_t bank[presetfiles::BankSize];
-    bool ok = false;
+    RestoreRun restored;
     // Only a file of exactly one bank, every record in range and every title
     // free of control bytes, is taken, so no byte that did not come from it,
     // and nothing a pedal does not hold, can reach the pedal.
@@ -53,21 +55,26 @@ void Orvella::factoryReset() {
         dialogs::alert("%s", masterProblem);
     } else {
         usb->enlargeProgress(150);
-        ok = restorePresets(context, bank);
+        restored = restorePresets(presets, bank);
         usb->normalProgress();
     }
 
     // restorePresets may stamp its own lines; the outcome keeps the reset's stamp.
-    if (ok) {
+    if (haveMaster && restored.ok()) {
         dialogs::message("Your pedal has been restored to factory setting.");
         run.log("> Factory reset successful.");
         run.outcome(100, "Factory reset OK", blue);
     } else {
+        std::string stop = restored.outcome.stopText();
         if (haveMaster)   // a missing master had its own alert
-            dialogs::alert("Factory reset has failed due to erroneous data transfer.\n"
+            dialogs::alert("Factory reset has failed due to erroneous data transfer.\n%s\n"
                            "Make sure the pedal has clean and stable power source, then try again.\n\n%s",
-                           recoveryAdvice);
+                           stop.c_str(), recoveryAdvice);
         run.log("> Factory reset failed. Please try again.");
+        if (haveMaster) run.log("> %s", stop.c_str());     // how far it got
+        if (!restored.selectedShown)
+            run.log("> Preset %d could not be read back; the Dashboard keeps its sound.",
+                    transportPanel->selectedPreset + 1);
         run.outcome(100, "Factory reset error", red);
     }
 }

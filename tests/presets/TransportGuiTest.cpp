@@ -478,8 +478,13 @@ TEST_F(Transport, BackupThenRestoreBringsAllEightPresetsBack) {
     selectPreset(7);
     press(panel().writeButton);
     ASSERT_NE(pedalBank(), original);
-    panel().showTitle(reinterpret_cast<const uint8_t*>("Kept title  "));
+    panel().showTitle(reinterpret_cast<const uint8_t*>("Other title "));
     selectPreset(2);
+    window->dashboard->apply(record(12).data());    // a sound of the user's, not stored
+    writeLop(env->root + "/a.lop", "A", record(13), title("A"));
+    dialogs->chooserAnswers.push_back({env->root + "/a.lop"});
+    window->presetPrompt->addFilesPressed();
+    ASSERT_EQ(window->presetPanel->presetChoice->value(), 0);
 
     logAtStart = log();
     dialogs->clear();
@@ -491,9 +496,12 @@ TEST_F(Transport, BackupThenRestoreBringsAllEightPresetsBack) {
               std::vector<std::string>{"Your pedal has been restored from backup."});
     EXPECT_EQ(newLines(), std::vector<std::string>{"> Preset restore successful."});
     EXPECT_EQ(progressLabel(), "Restore complete");
-    EXPECT_EQ(dashboardParams(), record(7));        // the last preset restored
+    // The Dashboard and the title show the selected preset as the pedal now
+    // holds it, and the local preset menu names nothing.
     EXPECT_EQ(panel().selectedPreset, 2);
-    EXPECT_EQ(std::string(panel().title, 12), "Kept title  ");
+    EXPECT_EQ(dashboardParams(), record(2));
+    EXPECT_EQ(std::string(panel().title, 12), "Factory 3   ");
+    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
     EXPECT_EQ(window->usb->progress->w(), 180);     // the bar is back in place
     ASSERT_EQ(dialogs->chooserRequests.size(), 1u);
     EXPECT_EQ(dialogs->chooserRequests[0].title, "Browse Backup File (.bkp)");
@@ -522,23 +530,52 @@ void unplugAfterFirst_cb(void* data) {
 
 TEST_F(Transport, APedalUnpluggedDuringRestoreKeepsWhatWasStored) {
     pickBackup();
-    UnplugAfterFirst unplug{window.get(), pedal.get()};
-    Fl::add_timeout(0.0, unplugAfterFirst_cb, &unplug);
-    press(panel().restoreButton);
-    Fl::remove_timeout(unplugAfterFirst_cb, &unplug);
-    ASSERT_TRUE(unplug.done);
+    for (int selected : {0, 5}) {
+        SCOPED_TRACE(selected);
+        if (selected == 5) {
+            pedal->plugIn();
+            pickBackup();
+            logAtStart = log();
+            dialogs->clear();
+        }
+        selectPreset(selected);
+        window->dashboard->apply(record(9).data());
+        UnplugAfterFirst unplug{window.get(), pedal.get()};
+        Fl::add_timeout(0.0, unplugAfterFirst_cb, &unplug);
+        press(panel().restoreButton);
+        Fl::remove_timeout(unplugAfterFirst_cb, &unplug);
+        ASSERT_TRUE(unplug.done);
 
-    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
-    ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(alerts[0].rfind("Preset restore has failed due to erroneous data transfer.\n", 0), 0u);
-    EXPECT_EQ(newLines(), std::vector<std::string>{"> Preset restore failed. Please try again."});
-    EXPECT_EQ(progressLabel(), "Preset restore error");
-    EXPECT_EQ(progressColour(), 0x80000000u);
-    EXPECT_EQ(window->usb->progress->w(), 180);
-    PedalState state = pedalState();
-    EXPECT_EQ(bytesOf(state.presets[0].params, 12), record(10));   // stored before the unplug
-    EXPECT_EQ(bytesOf(state.presets[7].params, 12), record(7));    // never reached
-    EXPECT_TRUE(window->connectButton->active());
+        std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+        ASSERT_EQ(alerts.size(), 1u);
+        EXPECT_EQ(alerts[0].rfind("Preset restore has failed due to erroneous data transfer.\n"
+                                  "Preset 1 had already been overwritten.\n",
+                                  0),
+                  0u);
+        std::vector<std::string> lines = newLines();
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(lines[0], "> Preset restore failed. Please try again.");
+        EXPECT_EQ(lines[1], "> Preset 1 had already been overwritten.");
+        EXPECT_EQ(progressLabel(), "Preset restore error");
+        EXPECT_EQ(progressColour(), 0x80000000u);
+        EXPECT_EQ(window->usb->progress->w(), 180);
+        PedalState state = pedalState();
+        EXPECT_EQ(bytesOf(state.presets[0].params, 12), record(10));   // stored before the unplug
+        EXPECT_EQ(bytesOf(state.presets[7].params, 12), record(7));    // never reached
+        EXPECT_TRUE(window->connectButton->active());
+        if (selected == 0) {
+            // Preset 1 was stored and verified: the Dashboard shows what it now holds.
+            EXPECT_EQ(lines.size(), 2u);
+            EXPECT_EQ(dashboardParams(), record(10));
+            EXPECT_EQ(std::string(panel().title, 12), "Backup 0    ");
+        } else {
+            // Preset 6 was not reached and the pedal is gone: the Dashboard
+            // keeps the sound it had, and the log says why.
+            ASSERT_EQ(lines.size(), 3u);
+            EXPECT_EQ(lines[2], "> Preset 6 could not be read back; the Dashboard keeps its sound.");
+            EXPECT_EQ(dashboardParams(), record(9));
+        }
+    }
 }
 
 TEST_F(Transport, AFailedBackupKeepsTheDaysEarlierBackup) {
@@ -707,6 +744,30 @@ TEST_F(Restore, AnEchoStillWrongAfterTheRetryStopsTheRestore) {
     EXPECT_EQ(stores(), 2);                         // the first preset, and its one retry
     EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
     EXPECT_EQ(progressLabel(), "Preset restore error");
+}
+
+// A restore whose echo stays wrong stops at its first preset: nothing was
+// overwritten and verified, preset 1 may hold a damaged copy, and the
+// Dashboard shows the selected preset as read back from the pedal.
+TEST_F(Restore, AStopAfterADamagedCopyShowsTheSelectedPresetReadBack) {
+    pickBackup();
+    selectPreset(3);
+    window->dashboard->apply(record(9).data());
+    ASSERT_TRUE(pedal->setFaults({"corrupt-echo-always"}));
+    StdoutCapture out(env->root + "/stdout.txt");
+    press(panel().restoreButton);
+    out.text();
+    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].find("No preset had been overwritten yet. Preset 1 may now hold a damaged copy.\n"),
+              std::string::npos);
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"> Preset restore failed. Please try again.",
+                                                    "> No preset had been overwritten yet. Preset 1 may now hold a damaged copy."}));
+    int reads = 0;
+    for (const testpedal::LoggedCommand& c : pedal->commands()) reads += c.name == "read-preset";
+    EXPECT_EQ(reads, 2);                            // the connect's, and preset 4 after the stop
+    EXPECT_EQ(dashboardParams(), record(3));
+    EXPECT_EQ(std::string(panel().title, 12), "Factory 4   ");
 }
 
 TEST_F(Transport, ABackupThatCannotBeCreatedAsksNothingOfThePedal) {

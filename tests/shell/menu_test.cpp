@@ -180,11 +180,15 @@ TEST_F(MenuWindow, FactoryResetCancelledTouchesNeitherPedalNorLog) {
     EXPECT_EQ(lastLogLine(window.get()), before);
 }
 
-TEST_F(MenuWindow, FactoryResetStoresTheMasterAndLeavesPresetEightOnTheDashboard) {
+TEST_F(MenuWindow, FactoryResetStoresTheMasterAndShowsTheSelectedPresetAsThePedalNowHoldsIt) {
     testpedal::VirtualPedal pedal(pedals);
     ASSERT_TRUE(pedal.start());
     std::unique_ptr<Orvella> window = env.openWindow();
-    uint8_t selectedBefore = static_cast<uint8_t>(window->transportPanel->selectedPreset);
+    OV_TransportPanel* transport = window->transportPanel;
+    transport->lightPreset(3);
+    transport->selectedPreset = 3;
+    window->presetPanel->addPreset("Mine");
+    window->presetPanel->presetChoice->value(0);
     std::string master = TestEnvironment::readFile(env.work + "/bin/factoryset.fap");
     ASSERT_EQ(master.size(), 192u);
     // Looks at the controls while the outcome is shown, i.e. before they are
@@ -217,9 +221,31 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndLeavesPresetEightOnTheDashboard
     ASSERT_TRUE(pedal.state(state));
     for (int i = 0; i < 8; ++i)
         EXPECT_EQ(std::memcmp(state.presets[i].title, master.data() + 96 + 12 * i, 12), 0) << i;
-    EXPECT_EQ(std::memcmp(window->dashboard->params(), state.presets[7].params, 12), 0);
-    EXPECT_EQ(window->transportPanel->selectedPreset, selectedBefore);
+    // The Dashboard and the title show preset 4 as the pedal now holds it;
+    // the local preset menu names nothing.
+    EXPECT_EQ(transport->selectedPreset, 3);
+    EXPECT_EQ(std::memcmp(window->dashboard->params(), state.presets[3].params, 12), 0);
+    EXPECT_EQ(std::memcmp(transport->title, master.data() + 96 + 12 * 3, 12), 0);
+    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
     for (Fl_Widget* w : dialogs.held) EXPECT_TRUE(w->active());
+
+    // A reset that stops half way says how far it got.
+    ASSERT_TRUE(pedal.setFaults({"corrupt-echo-always"}));
+    dialogs.clear();
+    dialogs.choiceAnswers.push_back(1);
+    dialogs.popupPicks.push_back(" > Factory Reset");
+    ::testing::internal::CaptureStdout();
+    clickMenu(window.get());
+    ::testing::internal::GetCapturedStdout();
+    std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("Factory reset has failed due to erroneous data transfer.\n"
+                              "No preset had been overwritten yet. Preset 1 may now hold a damaged copy.\n",
+                              0),
+              0u);
+    EXPECT_EQ(lastLogLine(window.get()), "> No preset had been overwritten yet. Preset 1 may now hold a damaged copy.");
+    EXPECT_STREQ(window->usb->progress->label(), "Factory reset error");
+    EXPECT_EQ(std::memcmp(window->dashboard->params(), state.presets[3].params, 12), 0);
 }
 
 namespace {
