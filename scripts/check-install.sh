@@ -87,10 +87,11 @@ else fail "missing data was not reported as expected:"; cat "$tmp/lonely.log" >&
 # with none attached it ends with "pedal not found", 4, not "file", 3).
 out=$("$usr/bin/orvella-cli" --version)
 [ "$out" = "orvella-cli $version" ] && pass "orvella-cli --version says $version" || fail "orvella-cli --version said '$out'"
-head -c 192 /dev/zero > "$tmp/zero.bkp"
+# A bank a pedal can hold (a file of zeros names no speaker and is refused).
+cp "$usr/share/orvella/bin/factoryset.fap" "$tmp/factory.bkp"
 set +e
 (cd "$tmp/elsewhere" && ORVELLA_PEDAL_DIR="$tmp/pedals" ORVELLA_VIRTUAL_ONLY=1 \
-   "$usr/bin/orvella-cli" --quiet restore "$tmp/zero.bkp" > /dev/null 2> "$tmp/cli.err")
+   "$usr/bin/orvella-cli" --quiet restore "$tmp/factory.bkp" > /dev/null 2> "$tmp/cli.err")
 status=$?
 set -e
 [ "$status" -eq 4 ] && pass "installed orvella-cli found its data from another folder" \
