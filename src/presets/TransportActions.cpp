@@ -282,12 +282,17 @@ RestoreRun restorePresets(const PresetContext& presets, const uint8_t bank[192])
 
     // The Dashboard shows the last preset composed, which need not be the
     // selected one: show the selected preset as the pedal now holds it. A
-    // preset the run stored and verified holds the bank's record as composed
-    // (apply gives the same again) and its title; any other is read back.
+    // bank read back that differs says what the pedal holds; else a preset
+    // the run stored and verified holds the bank's record as composed (apply
+    // gives the same again) and its title; any other is read back.
     const int selected = presets.transportPanel->selectedPreset;
-    const uint8_t* title = bank + protocol::PresetSlots * protocol::RecordSize + protocol::TitleSize * selected;
-    if (selected < run.outcome.overwritten) {
-        showPreset(presets, bank + protocol::RecordSize * selected, title);
+    const size_t titles = protocol::PresetSlots * protocol::RecordSize;
+    if (run.outcome.kind == presettransfer::Outcome::ReadAllMismatch) {
+        uint8_t held[protocol::BankSize];
+        std::memcpy(held, usb.reply(), sizeof held);
+        showPreset(presets, held + protocol::RecordSize * selected, held + titles + protocol::TitleSize * selected);
+    } else if (selected < run.outcome.overwritten) {
+        showPreset(presets, bank + protocol::RecordSize * selected, bank + titles + protocol::TitleSize * selected);
     } else if (usb.readPreset(selected)) {
         uint8_t reply[protocol::RecordSize + protocol::TitleSize];
         std::memcpy(reply, usb.reply(), sizeof reply);
