@@ -246,10 +246,6 @@ void pause(double seconds) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // The Dashboard and the title show a preset record and title, as READ shows them.
 void showPreset(const PresetContext& presets, const uint8_t* record, const uint8_t* title) {
     OV_Parameters& dash = *presets.context.dashboard;
