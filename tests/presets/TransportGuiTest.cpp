@@ -746,30 +746,6 @@ TEST_F(Restore, AnEchoStillWrongAfterTheRetryStopsTheRestore) {
     EXPECT_EQ(progressLabel(), "Preset restore error");
 }
 
-// A restore whose echo stays wrong stops at its first preset: nothing was
-// overwritten and verified, preset 1 may hold a damaged copy, and the
-// Dashboard shows the selected preset as read back from the pedal.
-TEST_F(Restore, AStopAfterADamagedCopyShowsTheSelectedPresetReadBack) {
-    pickBackup();
-    selectPreset(3);
-    window->dashboard->apply(record(9).data());
-    ASSERT_TRUE(pedal->setFaults({"corrupt-echo-always"}));
-    StdoutCapture out(env->root + "/stdout.txt");
-    press(panel().restoreButton);
-    out.text();
-    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
-    ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_NE(alerts[0].find("No preset had been overwritten yet. Preset 1 may now hold a damaged copy.\n"),
-              std::string::npos);
-    EXPECT_EQ(newLines(), (std::vector<std::string>{"> Preset restore failed. Please try again.",
-                                                    "> No preset had been overwritten yet. Preset 1 may now hold a damaged copy."}));
-    int reads = 0;
-    for (const testpedal::LoggedCommand& c : pedal->commands()) reads += c.name == "read-preset";
-    EXPECT_EQ(reads, 2);                            // the connect's, and preset 4 after the stop
-    EXPECT_EQ(dashboardParams(), record(3));
-    EXPECT_EQ(std::string(panel().title, 12), "Factory 4   ");
-}
-
 TEST_F(Transport, ABackupThatCannotBeCreatedAsksNothingOfThePedal) {
     std::filesystem::remove_all(folder());          // the preset folder has gone
     size_t sent = pedal->commands().size();

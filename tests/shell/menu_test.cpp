@@ -245,7 +245,12 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndShowsTheSelectedPresetAsThePeda
               0u);
     EXPECT_EQ(lastLogLine(window.get()), "> No preset had been overwritten yet. Preset 1 may now hold a damaged copy.");
     EXPECT_STREQ(window->usb->progress->label(), "Factory reset error");
+    // Preset 4 was not reached: it is read back from the pedal.
+    int reads = 0;
+    for (const testpedal::LoggedCommand& c : pedal.commands()) reads += c.name == "read-preset";
+    EXPECT_EQ(reads, 2);                            // the connect's, and this one
     EXPECT_EQ(std::memcmp(window->dashboard->params(), state.presets[3].params, 12), 0);
+    EXPECT_EQ(std::memcmp(transport->title, master.data() + 96 + 12 * 3, 12), 0);
 }
 
 namespace {
