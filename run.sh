@@ -35,4 +35,4 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 
-./orvella
+./orvella "$@"   # --service, --help: see README

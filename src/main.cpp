@@ -14,7 +14,7 @@
 static void hideWindow_cb(Fl_Widget* window, void*) { window->hide(); }
 
 static const char* const usage =
-    "Usage: orvella [--help | --version]\n"
+    "Usage: orvella [--service] [--help | --version]\n"
     "Editor and librarian of the Kestrova Drevani pedal (a desktop program).\n"
     "\n"
     "It reads its data folders \"bin\" and \"img\" from the working directory when\n"
@@ -22,6 +22,8 @@ static const char* const usage =
     "(" ORVELLA_DATA_FROM_BIN " from its own folder). Presets live under\n"
     "$HOMEDRIVE/Kestrova/Orvella/presets/ ($HOME when HOMEDRIVE is unset).\n"
     "\n"
+    "  --service  the Menu also offers \"Oscillator Calibration...\" (a service tool\n"
+    "             that sets and burns the pedal's oscillator calibration value)\n"
     "  --help     show this text and exit\n"
     "  --version  show the version and exit\n"
     "\n"
@@ -29,7 +31,9 @@ static const char* const usage =
     "to standard error instead of showing it and answers \"Cancel\" (unattended runs).\n";
 
 int main(int argc, char** argv) {
+    bool service = false;
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--service") == 0) service = true;
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::fputs(usage, stdout);
             return 0;
@@ -47,6 +51,7 @@ int main(int argc, char** argv) {
     if (unattended) dialogs::setHandler(&printing);
 
     Orvella window(830, 600, "Kestrova - Orvella " ORVELLA_VERSION);
+    window.serviceMode = service;
     window.callback(hideWindow_cb);
     // Reached only when the core files were found (else the constructor ends
     // the process): unattended runs learn here that start-up is complete.

@@ -81,7 +81,8 @@ Orvella::Orvella(int w, int h, const char* title)
       presetPanel(nullptr), presetPrompt(nullptr), transportPanel(nullptr), usb(nullptr),
       updatePrompt(nullptr), gloConPrompt(nullptr), devSelPrompt(nullptr), calibratePrompt(nullptr),
       gloConButton(nullptr), connectButton(nullptr), menuButton(nullptr), quitButton(nullptr),
-      statusLog(nullptr), logTopLine(0), logTime(nullptr), logLine{}, logStamp{} {
+      statusLog(nullptr), serviceMode(false), logTopLine(0), logTime(nullptr), logLine{},
+      logStamp{} {
     context.log = this;
     context.exchanges = &exchanges;
     begin();
@@ -159,7 +160,6 @@ Orvella::Orvella(int w, int h, const char* title)
     gloConButton = new Fl_Button(335, 430, 160, 28, "Global Configuration");
     gloConButton->labelfont(FL_HELVETICA_BOLD);
     gloConButton->labelsize(13);
-    gloConButton->user_data(this);
 
     statusLog = new TextBoard(5, h - 50, 645, 48);
     statusLog->color(FL_LIGHT1);
@@ -194,7 +194,7 @@ Orvella::Orvella(int w, int h, const char* title)
     gloConPrompt = new OV_GloConPrompt(212, 148, 398, 260);
     gloConPrompt->box(FL_EMBOSSED_BOX);
     gloConPrompt->color(avg2(FL_DARK3));
-    gloConPrompt->user_data(this);
+    gloConPrompt->callback(gloConPrompt_cb, gloConPrompt);
     gloConPrompt->end();
     gloConPrompt->hide();
     devSelPrompt = new OV_DevSelPrompt(240, 150, 350, 260);
@@ -206,11 +206,12 @@ Orvella::Orvella(int w, int h, const char* title)
     calibratePrompt = new OV_CalibratePrompt(190, 480, 260, 110);
     calibratePrompt->box(FL_EMBOSSED_BOX);
     calibratePrompt->color(avg2(FL_DARK3));
-    calibratePrompt->user_data(this);
+    calibratePrompt->callback(calibratePrompt_cb, calibratePrompt);
     calibratePrompt->end();
     calibratePrompt->hide();
 
     end();
+    wireMaintenancePrompts();
 
     // Everything that could start a second pedal exchange while one runs:
     // a new panel that talks to the pedal adds itself here.

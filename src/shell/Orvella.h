@@ -68,6 +68,11 @@ public:
     void factoryReset();
     // The operations the tone chart page is given.
     ToneChartContext toneChartContext();
+    // Gives the global configuration and calibration prompts what they use
+    // and hooks up the "Global Configuration" button (at construction).
+    void wireMaintenancePrompts();
+    // The service action (Menu, with --service): shows the calibration prompt.
+    void openCalibration();
 
     Fl_PNG_Image* appLogo;
     Fl_PNG_Image* makerLogo;
@@ -88,6 +93,7 @@ public:
     Fl_Button* menuButton;
     Fl_Button* quitButton;
     TextBoard* statusLog;
+    bool serviceMode;                   // started with --service: the Menu offers calibration
     int logTopLine;
     struct tm* logTime;
     char logLine[192];

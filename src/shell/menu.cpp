@@ -50,6 +50,7 @@ const char* const updateInstructions =
 void selectPedal_cb(Fl_Widget*, void* window) { openPedalSelection(static_cast<Orvella*>(window)); }
 void factoryReset_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->factoryReset(); }
 void quit_cb(Fl_Widget*, void*) { quitProgram(); }
+void calibration_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->openCalibration(); }
 
 Fl_Menu_Item entry(const char* label, Fl_Callback* callback, void* data, int flags, bool heading) {
     Fl_Menu_Item item = {label, 0, callback, data, flags, FL_NORMAL_LABEL,
@@ -62,7 +63,7 @@ void* code(intptr_t n) { return reinterpret_cast<void*>(n); }
 }  // namespace
 
 void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCount, const char* serial,
-           void* window) {
+           void* window, Service service) {
     const int pedalOnly = pedalConnected ? 0 : FL_MENU_INACTIVE;
     const int twoPedals = deviceCount < 2 ? FL_MENU_INACTIVE : 0;
     items[0] = entry("         S O F T W A R E ", infoSelected, code(0), FL_MENU_INACTIVE, true);
@@ -76,9 +77,13 @@ void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCo
     items[8] = entry(" > Serial Number", showSerialNumber, const_cast<char*>(serial), pedalOnly, false);
     items[9] = entry(" > Update Firmware", showUpdateInstructions, window, pedalOnly, false);
     items[10] = entry(" > Factory Reset", factoryReset_cb, window, pedalOnly, false);
-    items[11] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
-    items[12] = entry(" > Quit", quit_cb, window, 0, false);
-    items[13] = Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
+    int n = 11;
+    if (service != Service::Absent)
+        items[n++] = entry(" > Oscillator Calibration...", calibration_cb, window,
+                           service == Service::Usable ? 0 : FL_MENU_INACTIVE, false);
+    items[n++] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
+    items[n++] = entry(" > Quit", quit_cb, window, 0, false);
+    items[n] = Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
 }
 
 namespace {
@@ -125,7 +130,11 @@ void showUpdateInstructions(Fl_Widget*, void*) { dialogs::message("%s", updateIn
 
 void Orvella::menuClicked() {
     Fl_Menu_Item items[menu::itemCount];
-    menu::build(items, transportPanel->active(), usb->deviceCount, usb->serialNumber[0], this);
+    menu::Service service = menu::Service::Absent;
+    // Calibration is a pedal entry; a shown prompt holds the transport panel
+    // inactive, so it never opens over the global configuration or itself.
+    if (serviceMode) service = transportPanel->active() ? menu::Service::Usable : menu::Service::Greyed;
+    menu::build(items, transportPanel->active(), usb->deviceCount, usb->serialNumber[0], this, service);
     const Fl_Menu_Item* picked = dialogs::popup(items, Fl::event_x(), Fl::event_y());
     if (picked && picked->callback()) picked->do_callback(menuButton, picked->user_data());
 }

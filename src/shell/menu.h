@@ -6,12 +6,16 @@ struct Fl_Menu_Item;
 
 namespace menu {
 
-constexpr int itemCount = 14;   // 13 entries and the terminator
+constexpr int itemCount = 15;   // 13 entries, the service entry and the terminator
+
+// The service entry "Oscillator Calibration..." (only with --service): left
+// out, shown greyed, or usable.
+enum class Service { Absent, Greyed, Usable };
 
 // Fills items with the menu as it must look now: the pedal entries greyed
 // while no pedal is connected, Select Pedal only with two devices found.
 void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCount, const char* serial,
-           void* window);
+           void* window, Service service = Service::Absent);
 
 // Information entries: 1 About, 2 download page, 3 contact page, 4 warranty page.
 void infoSelected(Fl_Widget* widget, void* code);
