@@ -2,6 +2,8 @@
 #include "shell/fonts.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Shared_Image.H>
 #include <FL/fl_draw.H>
 
@@ -23,6 +25,7 @@
 #include "reference/OV_ToneChart.h"
 #include "reference/OV_UserGuide.h"
 #include "reference/PictureGroup.h"
+#include "editor/ScrollBox.h"
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/TextBoard.h"
 #include "base/dialogs.h"
@@ -220,7 +223,13 @@ Orvella::Orvella(int w, int h, const char* title)
     exchanges.add(presetPrompt);
     exchanges.add(transportPanel);
     exchanges.add(gloConButton);
-    exchanges.add(toneChart);
+    // The tone chart's audition sends a sound; its page itself stays active,
+    // as the tabs draw an inactive page's label lighter.
+    exchanges.add(toneChart->speakerList);
+    exchanges.add(toneChart->clickBox);
+    exchanges.add(toneChart->listenL);
+    exchanges.add(toneChart->listenLR);
+    exchanges.add(toneChart->listenR);
     exchanges.add(connectButton);
     exchanges.add(menuButton);
     exchanges.add(quitButton);

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <FL/Fl.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Hold_Browser.H>
 
 #include <sys/stat.h>
 
@@ -21,6 +23,7 @@
 #include "link/FakeFtdi.h"
 #include "link/OV_UsbController.h"
 #include "maintenance/OV_UpdatePrompt.h"
+#include "editor/ScrollBox.h"
 #include "reference/OV_ToneChart.h"
 #include "presets/OV_TransportPanel.h"
 #include "shell/Orvella.h"
@@ -83,6 +86,12 @@ protected:
     void click(Fl_Widget* w) {
         gui::click(window.get(), w->x() + w->w() / 2, w->y() + w->h() / 2);
         gui::settle();
+    }
+
+    // What starts the tone chart's audition.
+    std::vector<Fl_Widget*> auditionControls() const {
+        OV_ToneChart* page = window->toneChart;
+        return {page->speakerList, page->clickBox, page->listenL, page->listenLR, page->listenR};
     }
 
     void browse(const std::string& path) {
@@ -201,10 +210,12 @@ TEST_F(UpdatePromptTest, PressesDuringTheTransferAreIgnored) {
         EXPECT_FALSE(window->menuButton->active());
         EXPECT_FALSE(window->quitButton->active());
         // The tone chart's audition would send an image between two pages.
-        EXPECT_FALSE(window->toneChart->active());
+        // its page stays active, so the tab's label keeps its colour.
+        for (Fl_Widget* w : auditionControls()) EXPECT_FALSE(w->active());
+        EXPECT_TRUE(window->toneChart->active());
     };
     click(prompt->updateButton);
-    EXPECT_TRUE(window->toneChart->active());
+    for (Fl_Widget* w : auditionControls()) EXPECT_TRUE(w->active());
 
     ASSERT_EQ(pages.size(), 4u);
     for (unsigned i = 0; i < 4; ++i) EXPECT_EQ(pages[i].address, 64 * i);

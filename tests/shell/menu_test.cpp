@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Progress.H>
 
 #include <sys/stat.h>
@@ -23,6 +25,7 @@
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
+#include "editor/ScrollBox.h"
 #include "reference/OV_ToneChart.h"
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/Orvella.h"
@@ -204,7 +207,8 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndShowsTheSelectedPresetAsThePeda
     } dialogs;
     dialogs.held = {window->dashboard,    window->presetPanel, window->transportPanel, window->connectButton,
                     window->menuButton,   window->quitButton,  window->presetPrompt,   window->gloConButton,
-                    window->toneChart};
+                    window->toneChart->speakerList, window->toneChart->clickBox, window->toneChart->listenL,
+                    window->toneChart->listenLR, window->toneChart->listenR};
     dialogs.choiceAnswers.push_back(1);
     dialogs.popupPicks.push_back(" > Factory Reset");
     clickMenu(window.get());
