@@ -31,17 +31,6 @@
 
 namespace {
 
-class UsbPageLink : public firmware::PageLink {
-public:
-    explicit UsbPageLink(OV_UsbController& usb) : usb(usb) {}
-    int writePage(unsigned address, const uint8_t* page) override { return usb.writePage(address, page); }
-    const uint8_t* echo() const override { return usb.reply(); }
-    void sendVersion(uint8_t version) override { usb.oneByte(protocol::SetVersion, version); }
-
-private:
-    OV_UsbController& usb;
-};
-
 using Clock = std::chrono::steady_clock;
 
 // Passes every call on to the serial-driver backend and adds up the time
@@ -138,7 +127,7 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> payload(static_cast<size_t>(pages) * firmware::kPageSize);
     for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 31 + 7);
 
-    UsbPageLink link(usb);
+    firmware::PedalPageLink link(usb.link);
     TimedBackend timing;
     auto start = Clock::now();
     firmware::Outcome outcome = opened ? firmware::sendFirmware(link, payload, 0x24, nullptr) : firmware::Outcome();

@@ -46,21 +46,6 @@ const char* const kResumeFailedAlert =
     " USB communication problem is detected.\n\n"
     " Please recycle the power supplied to the pedal then click 'Connect'.";
 
-// The pedal link as the transfer sees it.
-class UsbPageLink : public firmware::PageLink {
-public:
-    explicit UsbPageLink(OV_UsbController& usb) : usb(usb) {}
-    int writePage(unsigned address, const uint8_t* page) override {
-        return usb.writePage(address, page);
-    }
-    const uint8_t* echo() const override { return usb.reply(); }
-    // The pedal gives no answer to this command, so its result tells nothing.
-    void sendVersion(uint8_t version) override { usb.oneByte(protocol::SetVersion, version); }
-
-private:
-    OV_UsbController& usb;
-};
-
 void setProgress(Fl_Progress* bar, float value, const char* label, Fl_Color colour) {
     bar->value(value);
     if (label)
@@ -322,7 +307,7 @@ int OV_UpdatePrompt::updateNow(ExchangeGuard& run) {
         allowRetry = false;
     } else if (!package.payload.empty()) {
         context.usb->enlargeProgress(90);
-        UsbPageLink link(*context.usb);
+        firmware::PedalPageLink link(context.usb->link);
         firmware::Outcome outcome =
             firmware::sendFirmware(link, package.payload, package.version, [bar](float percent) {
                 char label[16];
