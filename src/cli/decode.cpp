@@ -14,8 +14,6 @@ namespace cli {
 
 namespace {
 
-// The category buttons above each speaker menu.
-const char* const categoryNames[CategoryCount] = {"Guitar", "Bass", "Gears", "Misc"};
 const char* const colorNames[4] = {"I", "II", "III", "IV"};
 const char* const knobNames[KnobFunctionCount] = {"Mic Position", "Channel Blend", "Vol and Phase"};
 

@@ -193,7 +193,7 @@ void OV_Parameters::buildSide(int side) {
     (side ? rightSpeakerButton : leftSpeakerButton) = speaker;
 
     for (int c = 0; c < CategoryCount; c++) {
-        Fl_Button* b = new Fl_Button(categoryX[side][c], 152, 57, 24, speakers::categoryNames[c]);
+        Fl_Button* b = new Fl_Button(categoryX[side][c], 152, 57, 24, sound::categoryNames[c]);
         b->labelfont(FL_HELVETICA_BOLD);
         b->labelsize(13);
         b->callback(categoryCallbacks[side][c], this);

@@ -6,8 +6,6 @@ using namespace sound;
 
 namespace speakers {
 
-const char* const categoryNames[CategoryCount] = {"Guitar", "Bass", "Gears", "Misc"};
-
 void fillMenu(Fl_Menu_& menu, SpeakerCategory category) {
     const SpeakerMenuList& list = speakerMenu(category);
     menu.clear();

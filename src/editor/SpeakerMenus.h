@@ -11,8 +11,6 @@ class Fl_Menu_;
 
 namespace speakers {
 
-extern const char* const categoryNames[sound::CategoryCount];   // "Guitar", "Bass", "Gears", "Misc"
-
 // Clears the menu and adds the category's header (inactive, with a divider)
 // and its entries; a label "Model/ Size" makes an item inside a submenu.
 void fillMenu(Fl_Menu_& menu, sound::SpeakerCategory category);

@@ -4,6 +4,8 @@
 
 using namespace sound;
 
+const char* const sound::categoryNames[CategoryCount] = {"Guitar", "Bass", "Gears", "Misc"};
+
 namespace {
 
 const char* const guitarLabels[] = {

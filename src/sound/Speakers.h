@@ -11,6 +11,10 @@ namespace sound {
 
 enum SpeakerCategory { GuitarCategory = 0, BassCategory, GearsCategory, MiscCategory, CategoryCount };
 
+// The categories' names, as the Dashboard's category buttons show them:
+// "Guitar", "Bass", "Gears", "Misc".
+extern const char* const categoryNames[CategoryCount];
+
 // Byte values with a special meaning.
 enum : int {
     FullRangeSpeaker = 70,      // flat response; its side's microphone wheel is disabled

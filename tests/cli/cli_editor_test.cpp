@@ -158,7 +158,7 @@ TEST_F(CliBesideEditor, ReadJsonNamesTheSpeakersAsTheDashboardMenusDo) {
                 ASSERT_NE(item.label(), nullptr) << b;
                 EXPECT_EQ(s["speaker"], trimmed(item.label())) << b;
                 EXPECT_EQ(s["speaker_number"], b);
-                EXPECT_EQ(s["category"], speakers::categoryNames[c]);
+                EXPECT_EQ(s["category"], sound::categoryNames[c]);
                 EXPECT_EQ(s["cabinet"].is_null(), b > 60) << b;
             }
         }
