@@ -1,7 +1,6 @@
 #include "base/platform.h"
 
-#include <FL/filename.H>
-
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -35,6 +34,15 @@ bool makeFolder(const std::string& path) {
 #endif
 }
 
+bool makeFolders(const std::string& path) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        std::string part = path.substr(0, slash);
+        if (!part.empty() && !folderExists(part) && !makeFolder(part) && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+    }
+    return folderExists(path);
+}
+
 bool envSet(const char* name) { return std::getenv(name) != nullptr; }
 
 bool setEnv(const char* name, const std::string& value) {
@@ -45,10 +53,12 @@ bool setEnv(const char* name, const std::string& value) {
 #endif
 }
 
-// The user's home folder: HOME, or the account's home when HOME is unset, so
-// that folders are never built from an empty prefix (the file system's root).
+// The user's home folder: HOME, or the account's home when HOME is unset or
+// empty, so that folders are never built from an empty prefix (the file
+// system's root).
 static std::string homeFolder() {
-    if (const char* home = std::getenv("HOME")) return home;
+    const char* home = std::getenv("HOME");
+    if (home && *home) return home;
 #ifndef _WIN32
     if (const struct passwd* account = getpwuid(getuid()))
         if (account->pw_dir) return account->pw_dir;
@@ -68,11 +78,6 @@ std::string desktopFolder() {
     std::string profile = env("USERPROFILE");
     std::string desktop = profile + "/Desktop";
     return folderExists(desktop) ? desktop : profile;
-}
-
-bool openUri(const std::string& uri) {
-    char error[256];
-    return fl_open_uri(uri.c_str(), error, sizeof error) != 0;
 }
 
 std::string currentFolder() {

@@ -1,5 +1,7 @@
 // The few operating-system services the program uses: folders, environment,
 // the desktop folder and web pages. Nothing else calls the system for these.
+// All but openUri are plain C++ (orvella_base_files, for orvella-cli too);
+// openUri needs the toolkit (orvella_base).
 #pragma once
 
 #include <string>
@@ -10,9 +12,12 @@ namespace platform {
 bool folderExists(const std::string& path);
 // Creates one folder level; true on success.
 bool makeFolder(const std::string& path);
+// Creates a folder and the folders above it; true when it exists afterwards.
+bool makeFolders(const std::string& path);
 // The value of an environment variable, "" when unset. HOMEDRIVE and
 // USERPROFILE fall back to HOME when unset or empty, as a Linux home plays
-// both roles (and to the account's home folder when HOME is unset too).
+// both roles (and to the account's home folder when HOME is unset or empty
+// too).
 std::string env(const char* name);
 // Whether the variable itself is set (no fallback).
 bool envSet(const char* name);

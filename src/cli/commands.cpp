@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "base/data_folder.h"
+#include "base/platform.h"
 #include "cli/decode.h"
-#include "cli/environment.h"
 #include "cli/progress.h"
 #include "link/PedalLink.h"
 #include "link/protocol.h"
@@ -17,6 +18,7 @@
 #include "maintenance/firmware_transfer.h"
 #include "presets/PresetFiles.h"
 #include "presets/preset_transfer.h"
+#include "sound/CoreFiles.h"
 #include "sound/Params.h"
 #include "sound/SoundEngine.h"
 
@@ -131,6 +133,19 @@ std::string errnoText(int error) { return error ? std::strerror(error) : "unknow
 struct Composer {
     std::unique_ptr<SoundEngine> engine;
 };
+
+// The folder whose "bin" holds every core file: `given` when not empty (""
+// when it holds them not), else the first of the editor's candidates that
+// does. `tried` lists the "bin" folders looked at.
+std::string dataFolder(const std::string& given, std::string& tried) {
+    std::vector<std::string> folders = given.empty() ? datafolder::candidates() : std::vector<std::string>{given};
+    tried.clear();
+    for (const std::string& folder : folders) {
+        if (holdsCoreFiles(folder)) return folder;
+        tried += (tried.empty() ? "" : ", ") + folder + "/bin";
+    }
+    return std::string();
+}
 
 int loadEngine(Session& s, Composer& c) {
     std::string tried;
@@ -313,11 +328,11 @@ int backup(Session& s) {
     if (!s.o.operands.empty()) {
         path = s.o.operands[0];
     } else {
-        std::string home = homeDrive();
+        std::string home = platform::env("HOMEDRIVE");
         std::time_t now = std::time(nullptr);
         path = presetfiles::backupPath(home, *std::localtime(&now));
         std::string folder = presetfiles::presetFolder(home);
-        if (!makeFolders(folder)) return s.fail(ExitFile, "cannot create the preset folder " + folder + ": " + errnoText(errno));
+        if (!platform::makeFolders(folder)) return s.fail(ExitFile, "cannot create the preset folder " + folder + ": " + errnoText(errno));
     }
     if (int code = choosePedal(s)) return code;
     presetfiles::AtomicFile file(path);

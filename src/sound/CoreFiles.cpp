@@ -1,5 +1,7 @@
 #include "sound/CoreFiles.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 using namespace sound;
@@ -14,6 +16,15 @@ const CoreFileSlice coreFileSlices[8] = {
     {"SpFiL.fvc", 172, 180},
     {"SpFiR.fvc", 172, 180},
 };
+
+bool holdsCoreFiles(const std::string& folder) {
+    for (const CoreFileSlice& slice : coreFileSlices) {
+        struct stat info;
+        std::string path = folder + "/bin/" + slice.name;
+        if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    }
+    return true;
+}
 
 namespace {
 

@@ -49,3 +49,8 @@ struct CoreFileSlice {
     long length;
 };
 extern const CoreFileSlice coreFileSlices[8];
+
+// True when folder/bin holds every core file as a file (their sizes are
+// checked when they are read): how the editor and orvella-cli tell a data
+// folder.
+bool holdsCoreFiles(const std::string& folder);

@@ -33,20 +33,20 @@ TEST(DataFolder, WorkingDirectoryFirstThenProgramFolderThenInstalledDataFolder) 
 
 TEST(DataFolder, AFolderHoldsTheDataOnlyWithEveryCoreFileInItsBin) {
     TestEnvironment env;
-    EXPECT_TRUE(datafolder::holdsCoreFiles(env.work));          // the source tree's data
-    EXPECT_FALSE(datafolder::holdsCoreFiles(env.root));         // no bin at all
+    EXPECT_TRUE(holdsCoreFiles(env.work));          // the source tree's data
+    EXPECT_FALSE(holdsCoreFiles(env.root));         // no bin at all
 
     std::string partial = env.root + "/partial";
     ASSERT_EQ(mkdir(partial.c_str(), 0755), 0);
     ASSERT_EQ(mkdir((partial + "/bin").c_str(), 0755), 0);
     for (const CoreFileSlice& slice : coreFileSlices) {
-        EXPECT_FALSE(datafolder::holdsCoreFiles(partial)) << "before " << slice.name;
+        EXPECT_FALSE(holdsCoreFiles(partial)) << "before " << slice.name;
         std::string path = partial + "/bin/" + slice.name;
         // A folder by a core file's name does not count.
         ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
-        EXPECT_FALSE(datafolder::holdsCoreFiles(partial));
+        EXPECT_FALSE(holdsCoreFiles(partial));
         ASSERT_EQ(rmdir(path.c_str()), 0);
         ASSERT_TRUE(TestEnvironment::writeFile(path, "x"));
     }
-    EXPECT_TRUE(datafolder::holdsCoreFiles(partial));
+    EXPECT_TRUE(holdsCoreFiles(partial));
 }

@@ -87,9 +87,13 @@ TEST(Platform, WithoutHomeTheAccountsHomeFolderIsUsedNotTheRoot) {
     ASSERT_NE(account, nullptr);
     std::string drive = platform::env("HOMEDRIVE");
     std::string profile = platform::env("USERPROFILE");
+    setenv("HOME", "", 1);       // set but empty counts as unset too
+    std::string driveOfEmptyHome = platform::env("HOMEDRIVE");
     if (!savedHome.empty()) setenv("HOME", savedHome.c_str(), 1);
+    else unsetenv("HOME");
     EXPECT_EQ(drive, account->pw_dir);
     EXPECT_EQ(profile, account->pw_dir);
+    EXPECT_EQ(driveOfEmptyHome, account->pw_dir);
     EXPECT_FALSE(drive.empty());
     // Set but empty counts as unset.
     setenv("HOMEDRIVE", "", 1);
