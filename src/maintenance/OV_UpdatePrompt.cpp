@@ -46,16 +46,6 @@ const char* const kResumeFailedAlert =
     " USB communication problem is detected.\n\n"
     " Please recycle the power supplied to the pedal then click 'Connect'.";
 
-void setProgress(Fl_Progress* bar, float value, const char* label, Fl_Color colour) {
-    bar->value(value);
-    if (label)
-        bar->copy_label(label);
-    else
-        bar->label(nullptr);
-    bar->selection_color(colour);
-    bar->redraw();
-}
-
 void updateButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(prompt)->updatePressed(); }
 void cancelButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(prompt)->cancelPressed(); }
 void browseButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(prompt)->browsePressed(); }
@@ -292,7 +282,6 @@ int OV_UpdatePrompt::updateNow(ExchangeGuard& run) {
     firmware::Package package;
     int error = 0;
     firmware::ReadStatus read = firmware::readPackage(chosenPath, "rb", true, package, error);
-    Fl_Progress* bar = context.usb->progress;
     if (read == firmware::ReadStatus::NoVersion || (read == firmware::ReadStatus::Ok && package.payloadSize == 0)) {
         // Emptied since it was browsed: nothing to send.
         lines = refuseEmpty(run);
@@ -309,14 +298,14 @@ int OV_UpdatePrompt::updateNow(ExchangeGuard& run) {
         context.usb->enlargeProgress(90);
         firmware::PedalPageLink link(context.usb->link);
         firmware::Outcome outcome =
-            firmware::sendFirmware(link, package.payload, package.version, [bar](float percent) {
+            firmware::sendFirmware(link, package.payload, package.version, [&run](float percent) {
                 char label[16];
                 snprintf(label, sizeof label, "%3.0f%%", percent);
-                setProgress(bar, percent, label, kBlue);
+                run.outcome(percent, label, kBlue);
             });
         switch (outcome.kind) {
         case firmware::Outcome::Complete:
-            setProgress(bar, 100, "100%", kBlue);
+            run.outcome(100, "100%", kBlue);
             // The pedal now holds the package's version.
             snprintf(pedalVersionText, sizeof pedalVersionText, "%s",
                      firmware::versionText(package.version).c_str());
@@ -330,14 +319,14 @@ int OV_UpdatePrompt::updateNow(ExchangeGuard& run) {
             break;
         case firmware::Outcome::TransferFailed:
             dialogs::alert("%s", kTransferFailedAlert);
-            setProgress(bar, 100, "Update failed", kRed);
+            run.outcome(100, "Update failed", kRed);
             context.log->logStatus("> Firmware update operation failed. Please try again.");
             lines = 1;
             break;
         case firmware::Outcome::VerifyFailed:
             dialogs::alert("%s", kVerifyFailedAlert);
             context.log->logStatus("> Update aborted due to errors. Please try again.");
-            setProgress(bar, 100, "Update aborted", kRed);
+            run.outcome(100, "Update aborted", kRed);
             lines = 1;
             break;
         case firmware::Outcome::TooLarge:   // measured above; kept for completeness
