@@ -202,6 +202,31 @@ bool PedalLink::waitForReply(uint32_t wanted, int limitSeconds, uint32_t& queued
     }
 }
 
+bool PedalLink::receive(uint32_t size, int limitSeconds, const char* what, int timeoutCode, const char* timeoutText,
+                        const char* readFailedText) {
+    uint32_t queued = 0;
+    if (!waitForReply(size, limitSeconds, queued)) {
+        int code = timeoutCode ? timeoutCode : queued > 0 ? static_cast<int>(queued) : NothingArrived;
+        done(code, std::string(what) + " timed out: " + std::to_string(queued) + " of " + std::to_string(size) +
+                       " bytes received");
+        say("%s", timeoutText);
+        say("Number of bytes received : %d \n\n", static_cast<int>(queued));
+        purge();
+        closeDevice();
+        return false;
+    }
+
+    byteCount = 0;
+    DWORD got = 0;
+    status = FT_Read(handle, buffer_, size, &got);
+    byteCount = got;
+    if (status == FT_OK && byteCount == size) return true;
+    failedCount(what, byteCount, size, "read");
+    say(readFailedText, static_cast<int>(status));
+    say("Number of bytes read : %d \n\n", static_cast<int>(byteCount));
+    return false;
+}
+
 LinkResult PedalLink::openByDescription() {
     closeDevice();
     status = FT_OpenEx(const_cast<char*>(pedalDescription), FT_OPEN_BY_DESCRIPTION, &handle);
@@ -273,28 +298,9 @@ LinkResult PedalLink::readReply(uint8_t command, uint32_t size, const ReplyTexts
     say(texts.writeOk, static_cast<int>(byteCount));
     if (showProgress) report(45);
 
-    uint32_t queued = 0;
-    if (!waitForReply(size, 1, queued)) {
-        done(queued > 0 ? static_cast<int>(queued) : NothingArrived,
-             std::string(texts.name) + " timed out: " + std::to_string(queued) + " of " + std::to_string(size) +
-                 " bytes received");
-        say("%s", texts.timeout);
-        say("Number of bytes received : %d \n\n", static_cast<int>(queued));
-        purge();
-        closeDevice();
-        return last_;
-    }
-
-    byteCount = 0;
-    DWORD got = 0;
-    status = FT_Read(handle, buffer_, size, &got);
-    byteCount = got;
-    bool ok = status == FT_OK && byteCount == size;
-    if (!ok) {
-        failedCount(texts.name, byteCount, size, "read");
-        say(texts.readFailed, static_cast<int>(status));
-        say("Number of bytes read : %d \n\n", static_cast<int>(byteCount));
-    } else {
+    bool ok = receive(size, 1, texts.name, 0, texts.timeout, texts.readFailed);
+    if (!ok && !handle) return last_;    // timed out: already purged and closed
+    if (ok) {
         say(texts.readOk, static_cast<int>(size));
         if (showProgress) report(75);
     }
@@ -391,31 +397,14 @@ LinkResult PedalLink::storePreset(int index, const uint8_t* params, const uint8_
     say("Write Data (Store) successful (%d bytes written).\n", static_cast<int>(ImageSize));
     report(50);
 
-    uint32_t queued = 0;
-    if (!waitForReply(ImageSize, 2, queued)) {
-        done(StoreTimeout, "Reading back the image timed out: " + std::to_string(queued) + " of 512 bytes received");
-        say("Read Back (verification) TIMEOUT. \n\n");
-        say("Number of bytes received : %d \n\n", static_cast<int>(queued));
-        purge();
-        closeDevice();
-        return last_;
-    }
-
-    byteCount = 0;
-    DWORD got = 0;
-    status = FT_Read(handle, buffer_, ImageSize, &got);
-    byteCount = got;
-    if (status == FT_OK && byteCount == ImageSize) {
+    bool read = receive(ImageSize, 2, "Reading back the image", StoreTimeout, "Read Back (verification) TIMEOUT. \n\n",
+                        "Read Back FAILED, error code : %d \n");
+    if (read) {
         say("Read Back successful (%d bytes read).\n\n", static_cast<int>(ImageSize));
         report(75);
-        closeDevice();
-        return done(0);
     }
-    failedCount("Reading back the image", byteCount, ImageSize, "read");
-    say("Read Back FAILED, error code : %d \n", static_cast<int>(status));
-    say("Number of bytes read : %d \n\n", static_cast<int>(byteCount));
     closeDevice();
-    return last_;
+    return read ? done(0) : last_;
 }
 
 LinkResult PedalLink::writePreview(const uint8_t* image) {
@@ -452,31 +441,11 @@ LinkResult PedalLink::writePage(unsigned address, const uint8_t* page) {
         return last_;
     say("Sending page data successful (%d bytes written).\n", static_cast<int>(PageMessageSize));
 
-    uint32_t queued = 0;
-    if (!waitForReply(PageSize, 1, queued)) {
-        done(queued > 0 ? static_cast<int>(queued) : NothingArrived,
-             "Reading back the page timed out: " + std::to_string(queued) + " of 64 bytes received");
-        say("Reading back verification status TIMEOUT. \n\n");
-        say("Number of bytes received : %d \n\n", static_cast<int>(queued));
-        purge();
-        closeDevice();
-        return last_;
-    }
-
-    byteCount = 0;
-    DWORD got = 0;
-    status = FT_Read(handle, buffer_, PageSize, &got);
-    byteCount = got;
-    if (status == FT_OK && byteCount == PageSize) {
-        say("Reading back page data successful (%d bytes read).\n\n", static_cast<int>(PageSize));
-        closeDevice();
-        return done(0);
-    }
-    failedCount("Reading back the page", byteCount, PageSize, "read");
-    say("Reading back page data FAILED, error code : %d \n", static_cast<int>(status));
-    say("Number of bytes read : %d \n\n", static_cast<int>(byteCount));
+    bool read = receive(PageSize, 1, "Reading back the page", 0, "Reading back verification status TIMEOUT. \n\n",
+                        "Reading back page data FAILED, error code : %d \n");
+    if (read) say("Reading back page data successful (%d bytes read).\n\n", static_cast<int>(PageSize));
     closeDevice();
-    return last_;
+    return read ? done(0) : last_;
 }
 
 PedalLink::SendOutcome PedalLink::sendOneMessage(uint8_t value) {

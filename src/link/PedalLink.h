@@ -130,6 +130,14 @@ private:
     // purges, closes the device and sets the failure as the last result.
     bool writeAll(const void* data, uint32_t n, const char* what, const char* failedText, const char* countText);
     bool waitForReply(uint32_t wanted, int limitSeconds, uint32_t& queued);
+    // Waits up to limitSeconds for a reply of `size` bytes and reads it into
+    // the buffer; true when all of it was read. A time-out sets timeoutCode
+    // (0: the bytes that had arrived, or NothingArrived) with "<what> timed
+    // out: ...", prints timeoutText, purges and closes the device. A failed
+    // read sets the failure and prints readFailedText (given the status), but
+    // leaves the device open.
+    bool receive(uint32_t size, int limitSeconds, const char* what, int timeoutCode, const char* timeoutText,
+                 const char* readFailedText);
     LinkResult readReply(uint8_t command, uint32_t size, const ReplyTexts& texts, bool showProgress);
 
     uint8_t buffer_[protocol::ImageSize];
