@@ -38,26 +38,6 @@ std::vector<double> whiteNoise(std::size_t n, double level, uint32_t seed) {
     return v;
 }
 
-double magnitudeAt(const std::vector<double>& h, double f) {
-    const double w = 2 * M_PI * f / 48000.0;
-    // Rotating phasor, renormalised now and then to keep it on the unit circle.
-    double re = 0, im = 0, c = 1, s = 0;
-    const double cw = std::cos(w), sw = std::sin(w);
-    for (std::size_t n = 0; n < h.size(); ++n) {
-        re += h[n] * c;
-        im -= h[n] * s;
-        const double nc = c * cw - s * sw;
-        s = s * cw + c * sw;
-        c = nc;
-        if ((n & 1023) == 1023) {
-            const double m = std::hypot(c, s);
-            c /= m;
-            s /= m;
-        }
-    }
-    return std::hypot(re, im);
-}
-
 double dB(double ratio) { return 20 * std::log10(std::max(ratio, 1e-30)); }
 
 double peak(const std::vector<double>& v, std::size_t from, std::size_t to) {

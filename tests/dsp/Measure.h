@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "ToneChartMeasure.h"
+
 struct Stereo {
     std::vector<double> left, right;
 };
@@ -19,8 +21,9 @@ std::vector<double> impulse(std::size_t n, double height);
 // Deterministic white noise, uniform in -level..level.
 std::vector<double> whiteNoise(std::size_t n, double level, uint32_t seed);
 
-// Magnitude of the discrete-time Fourier transform of h at f Hz (48 kHz).
-double magnitudeAt(const std::vector<double>& h, double f);
+// Magnitude of the discrete-time Fourier transform of h at f Hz (48 kHz),
+// as the tone charts measure it.
+using tonechart::magnitudeAt;
 
 double dB(double ratio);
 double peak(const std::vector<double>& v, std::size_t from = 0, std::size_t to = SIZE_MAX);
