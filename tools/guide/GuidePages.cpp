@@ -229,15 +229,21 @@ const Rgb cream = {1.0, 0.97, 0.86};
 const Rgb sand = {0.96, 0.90, 0.74};
 const Rgb room = {0.88, 0.93, 0.97};
 
-// Stereo Cabs: two speakers, each output a blend of both, then volume and
-// the delay of that side.
-void diagramCabs(cairo_t* cr, double ox, double oy) {
+// Saves the state, moves the origin to the diagram's corner and draws its
+// title over a gold rule; the diagram ends with cairo_restore.
+void beginDiagram(cairo_t* cr, double ox, double oy, const char* title) {
     cairo_save(cr);
     cairo_translate(cr, ox, oy);
-    label(cr, 14, 22, "Signal flow in STEREO CABS", true, 15);
+    label(cr, 14, 22, title, true, 15);
     source(cr, gold);
     cairo_rectangle(cr, 14, 29, 538, 2);
     cairo_fill(cr);
+}
+
+// Stereo Cabs: two speakers, each output a blend of both, then volume and
+// the delay of that side.
+void diagramCabs(cairo_t* cr, double ox, double oy) {
+    beginDiagram(cr, ox, oy, "Signal flow in STEREO CABS");
     block(cr, 14, 150, 66, 46, "INPUT", "mono", cream);
     const double rowY[2] = {70, 232};
     const char* side[2] = {"LEFT", "RIGHT"};
@@ -281,12 +287,7 @@ void diagramCabs(cairo_t* cr, double ox, double oy) {
 
 // Stereo Mics: one speaker, a close and a room microphone pair.
 void diagramMics(cairo_t* cr, double ox, double oy) {
-    cairo_save(cr);
-    cairo_translate(cr, ox, oy);
-    label(cr, 14, 22, "Signal flow in STEREO MICS", true, 15);
-    source(cr, gold);
-    cairo_rectangle(cr, 14, 29, 538, 2);
-    cairo_fill(cr);
+    beginDiagram(cr, ox, oy, "Signal flow in STEREO MICS");
     block(cr, 14, 146, 70, 46, "INPUT", "mono", cream);
     block(cr, 104, 140, 118, 58, "LEFT speaker", "+ cabinet type", cream);
     block(cr, 244, 60, 100, 50, "Close mic", "position", cream);
