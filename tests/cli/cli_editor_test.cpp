@@ -56,7 +56,7 @@ protected:
         dialogs.reset();
         env.reset();
     }
-    void press(Fl_Widget* w) { gui::click(window.get(), w->x() + w->w() / 2, w->y() + w->h() / 2); }
+    void press(Fl_Widget* w) { gui::clickCentre(w); }
 
     std::unique_ptr<gui::TestEnvironment> env;
     std::unique_ptr<gui::RecordingDialogs> dialogs;

@@ -15,6 +15,7 @@
 
 #include "TestPedal.h"
 #include "gui/Events.h"
+#include "gui/StatusLog.h"
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
@@ -103,12 +104,7 @@ protected:
         return found;
     }
 
-    std::string log() const {
-        char* text = window->statusLog->textBuffer->text();
-        std::string copy = text;
-        free(text);
-        return copy;
-    }
+    std::string log() const { return gui::logText(window.get()); }
 
     std::string package(const std::string& name, const std::string& bytes) {
         std::string path = env.root + "/" + name;
@@ -117,7 +113,7 @@ protected:
     }
 
     void click(Fl_Widget* w) {
-        gui::click(window.get(), w->x() + w->w() / 2, w->y() + w->h() / 2);
+        gui::clickCentre(w);
         gui::settle();
     }
 

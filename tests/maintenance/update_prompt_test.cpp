@@ -18,6 +18,7 @@
 
 #include "editor/OV_Parameters.h"
 #include "gui/Events.h"
+#include "gui/StatusLog.h"
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
 #include "link/FakeFtdi.h"
@@ -69,12 +70,7 @@ protected:
         return text ? text : "";
     }
 
-    std::string log() const {
-        char* text = window->statusLog->textBuffer->text();
-        std::string copy = text;
-        free(text);
-        return copy;
-    }
+    std::string log() const { return gui::logText(window.get()); }
 
     std::string package(const std::string& name, const std::string& bytes) {
         std::string path = env.root + "/" + name;
@@ -84,7 +80,7 @@ protected:
 
     // Clicks at the centre of a widget, as the user would.
     void click(Fl_Widget* w) {
-        gui::click(window.get(), w->x() + w->w() / 2, w->y() + w->h() / 2);
+        gui::clickCentre(w);
         gui::settle();
     }
 

@@ -14,6 +14,7 @@
 #include "editor/OV_Parameters.h"
 #include "editor/Slider.h"
 #include "gui/Events.h"
+#include "gui/StatusLog.h"
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
@@ -29,24 +30,9 @@ using gui::TestEnvironment;
 using testpedal::PedalOptions;
 using testpedal::VirtualPedal;
 
-namespace {
+using gui::logLines;
 
-// The log's lines without their time stamps.
-std::vector<std::string> logLines(Orvella* window) {
-    char* raw = window->statusLog->textBuffer->text();
-    std::string text = raw;
-    free(raw);
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end - start);
-        lines.push_back(line.size() > 14 && line[0] == '[' ? line.substr(14) : line);
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return lines;
-}
+namespace {
 
 int countCommands(const VirtualPedal& pedal, const std::string& name) {
     int n = 0;

@@ -19,6 +19,7 @@
 #include "TestPedal.h"
 #include "editor/OV_Parameters.h"
 #include "gui/Events.h"
+#include "gui/StatusLog.h"
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
@@ -34,17 +35,9 @@
 
 using gui::RecordingDialogs;
 using gui::TestEnvironment;
+using gui::lastLogLine;
 
 namespace {
-
-std::string lastLogLine(Orvella* window) {
-    char* raw = window->statusLog->textBuffer->text();
-    std::string text = raw;
-    free(raw);
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    std::string line = text.substr(text.rfind('\n') + 1);
-    return line.size() > 14 ? line.substr(14) : line;
-}
 
 // Entries usable (active) in a freshly built menu, by label.
 std::vector<std::string> usable(bool connected, unsigned devices) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "gui/Events.h"
+#include "gui/StatusLog.h"
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
 #include "presets/PresetFiles.h"
@@ -20,17 +21,11 @@
 
 using gui::RecordingDialogs;
 using gui::TestEnvironment;
+using gui::logText;
 
 namespace {
 
 const char* const saveEntry = "  < Save records to a log file >  ";
-
-std::string logText(Orvella* window) {
-    char* text = window->statusLog->textBuffer->text();
-    std::string result = text;
-    free(text);
-    return result;
-}
 
 class StatusLog : public ::testing::Test {
 protected:

@@ -13,6 +13,7 @@
 
 #include "editor/OV_Parameters.h"
 #include "gui/Events.h"
+#include "gui/StatusLog.h"
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
@@ -30,30 +31,10 @@
 
 using gui::RecordingDialogs;
 using gui::TestEnvironment;
+using gui::logLines;
+using gui::logText;
 
 namespace {
-
-std::string logText(Orvella* window) {
-    char* text = window->statusLog->textBuffer->text();
-    std::string result = text;
-    free(text);
-    return result;
-}
-
-// The log's lines without their time stamps.
-std::vector<std::string> logLines(Orvella* window) {
-    std::vector<std::string> lines;
-    std::string text = logText(window);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end - start);
-        lines.push_back(line.size() > 14 && line[0] == '[' ? line.substr(14) : line);
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return lines;
-}
 
 bool placed(Fl_Widget* w, int x, int y, int width, int height) {
     return w->x() == x && w->y() == y && w->w() == width && w->h() == height;

@@ -30,6 +30,10 @@ void press(Fl_Window* window, int x, int y, int button) {
     Fl::handle(FL_PUSH, window);
 }
 
+void clickCentre(Fl_Widget* widget) {
+    click(widget->window(), widget->x() + widget->w() / 2, widget->y() + widget->h() / 2);
+}
+
 void drag(Fl_Window* window, int x, int y, int button) {
     place(window, x, y);
     Fl::e_keysym = FL_Button + button;

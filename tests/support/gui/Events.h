@@ -5,6 +5,7 @@
 
 #include <string>
 
+class Fl_Widget;
 class Fl_Window;
 
 namespace gui {
@@ -14,6 +15,8 @@ void drag(Fl_Window* window, int x, int y, int button = 1);
 void release(Fl_Window* window, int x, int y, int button = 1);
 // Press and release at one point.
 void click(Fl_Window* window, int x, int y, int button = 1);
+// A left click at the centre of a widget, in its window, as the user would.
+void clickCentre(Fl_Widget* widget);
 void rightClick(Fl_Window* window, int x, int y);
 // Moves the mouse over (x, y) without a button (FL_MOVE).
 void move(Fl_Window* window, int x, int y);
