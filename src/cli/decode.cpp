@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "link/protocol.h"
 #include "sound/Params.h"
 #include "sound/Speakers.h"
 
@@ -15,7 +16,6 @@ namespace cli {
 namespace {
 
 const char* const colorNames[4] = {"I", "II", "III", "IV"};
-const char* const knobNames[KnobFunctionCount] = {"Mic Position", "Channel Blend", "Vol and Phase"};
 
 std::string trimmed(const char* text) {
     std::string s = text ? text : "";
@@ -231,7 +231,10 @@ std::string presetJson(int number, const uint8_t record[12], const uint8_t title
 }
 
 const char* knobFunctionName(int function) {
-    return function >= 0 && function < KnobFunctionCount ? knobNames[function] : nullptr;
+    if (function < 0 || function >= KnobFunctionCount) return nullptr;
+    const char* name = protocol::knobFunctionItems[function];
+    while (*name == ' ') ++name;     // the prompt's items lead with spaces only
+    return name;
 }
 
 int parseKnobFunction(const std::string& text) {

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/protocol.h"
+
 namespace cli {
 
 // Preset `number` (1..8) with its record and 12-character title.
@@ -19,7 +21,7 @@ std::string titleText(const uint8_t title[12]);
 
 // The global configuration byte: bits 7-6 left knob, 5-4 right knob
 // (0 mic position, 1 channel blend, 2 vol and phase), 3-0 MIDI channel - 1.
-enum KnobFunction { MicPosition = 0, ChannelBlend = 1, VolAndPhase = 2, KnobFunctionCount = 3 };
+enum KnobFunction { MicPosition = 0, ChannelBlend = 1, VolAndPhase = 2, KnobFunctionCount = protocol::KnobFunctions };
 const char* knobFunctionName(int function);     // "Mic Position", ...; nullptr for 3
 // A knob function from what a user types: mic, blend, volume, or the full
 // name in any case, with or without spaces or hyphens. -1 when unknown.

@@ -55,6 +55,15 @@ constexpr uint8_t StatusVersionMask = 0x7F;
 inline int statusMajor(uint8_t status) { return (status >> 4) & 0x07; }
 inline int statusMinor(uint8_t status) { return status & 0x0F; }
 
+// The global configuration byte: bits 7-6 the left knob's function, 5-4 the
+// right knob's (0 mic position, 1 channel blend, 2 vol and phase; 3 names
+// none), 3-0 the MIDI channel - 1. The functions' names as the global
+// configuration prompt lists them; orvella-cli shows them without the
+// leading spaces.
+constexpr int KnobFunctions = 3;
+inline constexpr const char* knobFunctionItems[KnobFunctions] = {"     Mic Position", "  Channel Blend",
+                                                                  "  Vol and Phase"};
+
 // The command byte that reads or stores preset `slot` (0..7).
 constexpr uint8_t readPresetCommand(int slot) { return static_cast<uint8_t>(ReadPreset + 2 * slot); }
 constexpr uint8_t storePresetCommand(int slot) { return static_cast<uint8_t>(StorePreset + 2 * slot); }

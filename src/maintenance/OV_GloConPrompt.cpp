@@ -14,10 +14,6 @@
 
 namespace {
 
-const int knobItemCount = 3;
-
-const char* const knobItems[knobItemCount] = {"     Mic Position", "  Channel Blend", "  Vol and Phase"};
-
 const char* const usbErrorAlert =
     "USB communication error has occured when trying to set Global Configuration.\n\n"
     "  Is your pedal connected via USB?\n\n"
@@ -47,7 +43,7 @@ OV_GloConPrompt::OV_GloConPrompt(int x, int y, int w, int h, const char* label)
     leftKnobChoice = new Fl_Choice(x + 25, y + 60, 145, 25);
     rightKnobChoice = new Fl_Choice(x + 180, y + 60, 145, 25);
     for (Fl_Choice* choice : {leftKnobChoice, rightKnobChoice}) {
-        for (const char* item : knobItems) choice->add(item);
+        for (const char* item : protocol::knobFunctionItems) choice->add(item);
         choice->value(0);
     }
     midiChannelChoice = new Fl_Choice(x + 124, y + 135, 155, 25);
@@ -101,8 +97,8 @@ void OV_GloConPrompt::showByte(uint8_t byte) {
     midiChannelChoice->value(byte & 0x0F);
     // A knob field of 3 names no item and leaves that choice as it was (the
     // toolkit refuses the index too; this does not rely on it).
-    if (((byte >> 4) & 3) < knobItemCount) rightKnobChoice->value((byte >> 4) & 3);
-    if ((byte >> 6) < knobItemCount) leftKnobChoice->value(byte >> 6);
+    if (((byte >> 4) & 3) < protocol::KnobFunctions) rightKnobChoice->value((byte >> 4) & 3);
+    if ((byte >> 6) < protocol::KnobFunctions) leftKnobChoice->value(byte >> 6);
 }
 
 void OV_GloConPrompt::open() {
