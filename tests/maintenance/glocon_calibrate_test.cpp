@@ -17,6 +17,7 @@
 #include "editor/OV_Parameters.h"
 #include "gui/Events.h"
 #include "gui/RecordingDialogs.h"
+#include "gui/StatusLog.h"
 #include "gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
 #include "maintenance/OV_CalibratePrompt.h"
@@ -61,7 +62,7 @@ protected:
     }
 
     void click(Fl_Widget* w) {
-        gui::click(window.get(), w->x() + w->w() / 2, w->y() + w->h() / 2);
+        gui::clickCentre(w);
         gui::settle();
     }
 
@@ -73,18 +74,8 @@ protected:
                                                      all.end());
     }
 
-    std::string log() const {
-        char* text = window->statusLog->textBuffer->text();
-        std::string copy = text;
-        free(text);
-        return copy;
-    }
-    std::string lastLine() const {
-        std::string text = log();
-        if (!text.empty()) text.pop_back();
-        std::string line = text.substr(text.rfind('\n') + 1);
-        return line.size() > 14 ? line.substr(14) : line;
-    }
+    std::string log() const { return gui::logText(window.get()); }
+    std::string lastLine() const { return gui::lastLogLine(window.get()); }
     std::string progressLabel() const {
         const char* text = window->usb->progress->label();
         return text ? text : "";
