@@ -178,13 +178,12 @@ void OV_TransportPanel::titleEntered() {
     do_callback();
 }
 
-void OV_TransportPanel::setActionControls(int forMode, bool active) {
-    Fl_Widget* controls[14] = {readButton, writeButton};
-    int n = 2;
-    if (forMode == Backup || forMode == Restore) {
-        controls[n++] = backupButton;
-        controls[n++] = restoreButton;
-    }
+void OV_TransportPanel::setActionControls(bool active) {
+    // Every action holds all four buttons: the link lets the toolkit run while
+    // it waits, so a BACKUP or RESTORE pressed during a READ or WRITE would
+    // start a second exchange in the middle of the first.
+    Fl_Widget* controls[14] = {readButton, writeButton, backupButton, restoreButton};
+    int n = 4;
     for (int i = 0; i < presetCount; ++i) controls[n++] = groups[i]->light;
     for (int i = 0; i < n; ++i) {
         if (active)
@@ -197,9 +196,9 @@ void OV_TransportPanel::setActionControls(int forMode, bool active) {
 void OV_TransportPanel::actionPressed(Fl_Button* button) {
     int action = button == readButton ? Read : button == writeButton ? Write : button == backupButton ? Backup : Restore;
     mode = action;
-    setActionControls(action, false);
+    setActionControls(false);
     do_callback();
     button->value(0);
-    setActionControls(action, true);
+    setActionControls(true);
     mode = Select;
 }

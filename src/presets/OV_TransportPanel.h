@@ -31,7 +31,7 @@ public:
     // Turns one light on (the others off) in its colour; no callback.
     void lightPreset(int index);
     // The controls an action deactivates while it runs.
-    void setActionControls(int forMode, bool active);
+    void setActionControls(bool active);
 
     Fl_Button* readButton = nullptr;
     Fl_Button* writeButton = nullptr;
