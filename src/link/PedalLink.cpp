@@ -352,6 +352,7 @@ LinkResult PedalLink::getOneByte(uint8_t command) {
 }
 
 LinkResult PedalLink::storePreset(int index, const uint8_t* params, const uint8_t* title, const uint8_t* image) {
+    storeReached_ = false;
     if (index < 0 || index >= PresetSlots) return done(FT_INVALID_PARAMETER, "No preset " + std::to_string(index + 1));
     if (!openBySerial(false)) return last_;
     report(5, "w o r k i n g ...");
@@ -359,9 +360,10 @@ LinkResult PedalLink::storePreset(int index, const uint8_t* params, const uint8_
     buffer_[0] = presetAddress[index] | StorePreset;
     std::memcpy(buffer_ + 1, params, RecordSize);
     std::memcpy(buffer_ + 1 + RecordSize, title, TitleSize);
-    if (!writeAll(buffer_, StoreHeaderSize, "Sending the record and title",
-                  "Sending parameters data FAILED, error code : %d \n", getWrittenText))
-        return last_;
+    bool headerSent = writeAll(buffer_, StoreHeaderSize, "Sending the record and title",
+                               "Sending parameters data FAILED, error code : %d \n", getWrittenText);
+    storeReached_ = byteCount > 0;     // even a part of the header may start a store
+    if (!headerSent) return last_;
     say("Sending parameters & title data successful (%d bytes written).\n", static_cast<int>(StoreHeaderSize));
     report(25);
 

@@ -87,6 +87,11 @@ public:
     LinkResult getOneByte(uint8_t command);     // reply(): 1 byte
     // Stores preset `index` (0..7); reply() then holds the 512 bytes echoed.
     LinkResult storePreset(int index, const uint8_t* params, const uint8_t* title, const uint8_t* image);
+    // Whether the last storePreset wrote at least one byte of its header to
+    // the pedal. False when it failed before that (the device could not be
+    // opened, or the header write moved nothing): the preset is untouched.
+    // True for any later failure: the pedal may have stored part or all of it.
+    bool storeReachedPedal() const { return storeReached_; }
     LinkResult writePreview(const uint8_t* image);
     LinkResult oneByte(uint8_t command, uint8_t value);
     // Sends one 64-byte page; reply() then holds the 64 bytes read back.
@@ -142,6 +147,7 @@ private:
 
     uint8_t buffer_[protocol::ImageSize];
     LinkResult last_;
+    bool storeReached_ = false;
     IdleStep idle_;
     Sink sink_;
     Progress progress_;

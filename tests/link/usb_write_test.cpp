@@ -43,6 +43,7 @@ TEST_F(LinkTest, StoreWithoutEchoReturns100AfterTwoSeconds) {
     EXPECT_GT(took, 2.0);
     EXPECT_LE(took, 3.2);
     EXPECT_EQ(fake.writes[0][0], 0x10);
+    EXPECT_TRUE(usb.link.storeReachedPedal());      // the pedal may have stored it
 }
 
 TEST_F(LinkTest, StoreWhoseTransmitQueueNeverDrainsReturns100) {
@@ -60,6 +61,7 @@ TEST_F(LinkTest, StoreWhoseTransmitQueueNeverDrainsReturns100) {
     EXPECT_LE(took, 2.0);
     EXPECT_EQ(fake.writes.size(), 1u);      // the image is never sent
     EXPECT_EQ(fake.count("purge"), 1);
+    EXPECT_TRUE(usb.link.storeReachedPedal());      // but the pedal took part of the header
 }
 
 TEST_F(LinkTest, StoreShortWritesReturnTheCountOrANonZeroCode) {
@@ -67,8 +69,10 @@ TEST_F(LinkTest, StoreShortWritesReturnTheCountOrANonZeroCode) {
     capture();
     fake.writeLimit = 10;
     EXPECT_EQ(usb.storePreset(0, params.data(), title.data(), image.data()), 10);
+    EXPECT_TRUE(usb.link.storeReachedPedal());
     fake.writeLimit = 0;
     EXPECT_EQ(usb.storePreset(0, params.data(), title.data(), image.data()), OV_UsbController::NothingMoved);
+    EXPECT_FALSE(usb.link.storeReachedPedal());     // nothing moved: the preset is untouched
     fake.writeLimit = -1;
     fake.writeStatus = FT_IO_ERROR;
     EXPECT_EQ(usb.storePreset(0, params.data(), title.data(), image.data()), FT_IO_ERROR);
