@@ -309,17 +309,22 @@ int writeOrPreview(Session& s, bool store) {
     presettransfer::PedalPresetLink presets(s.link);
     presettransfer::Outcome outcome = presettransfer::writeVerified(presets, s.o.preset - 1, record, title, image);
     std::string which = "preset " + std::to_string(s.o.preset);
+    const std::string damaged = which + " may now hold a damaged copy: write it again";
     switch (outcome.kind) {
     case presettransfer::Outcome::Done:
         if (outcome.retried) s.note("note: the pedal's first echo differed from the image; stored again and verified");
         s.result("Preset " + std::to_string(s.o.preset) + " written and verified: " + printable(preset.name) + "\n");
         return ExitOk;
     case presettransfer::Outcome::EchoMismatch:
-        if (outcome.code != 0) return s.fail(ExitCommunication, s.linkError("Storing " + which + " again"));
+        if (outcome.code != 0)
+            return s.fail(ExitCommunication, s.linkError("Storing " + which + " again") + "; " + damaged);
         return s.fail(ExitVerification, which + ": the pedal's echo differed from the image twice; "
                                               "check its power supply and write it again");
     default:
-        return s.fail(ExitCommunication, s.linkError("Storing " + which));
+        // A store that broke off once bytes of it had reached the pedal may
+        // have changed the preset; one that failed before did not.
+        return s.fail(ExitCommunication,
+                      s.linkError("Storing " + which) + (outcome.damagedCopy() ? "; " + damaged : std::string()));
     }
 }
 
@@ -384,14 +389,18 @@ int restore(Session& s) {
     presettransfer::PedalPresetLink presets(s.link);
     presettransfer::Outcome outcome = presettransfer::restoreBank(presets, bank, composeRecord, progress, notes);
     std::string which = "preset " + std::to_string(outcome.preset + 1);
+    const std::string damaged = which + " may now hold a damaged copy";
     switch (outcome.kind) {
     case presettransfer::Outcome::Done:
         s.result("Restored 8 presets from " + path + " (verified)\n");
         return ExitOk;
     case presettransfer::Outcome::StoreFailed:
-        return s.fail(ExitCommunication, s.linkError("Storing " + which) + "; the presets before it are stored");
+        return s.fail(ExitCommunication, s.linkError("Storing " + which) + "; the presets before it are stored" +
+                                             (outcome.damagedCopy() ? "; " + damaged : std::string()));
     case presettransfer::Outcome::EchoMismatch:
-        if (outcome.code != 0) return s.fail(ExitCommunication, s.linkError("Storing " + which + " again"));
+        if (outcome.code != 0)
+            return s.fail(ExitCommunication, s.linkError("Storing " + which + " again") +
+                                                 "; the presets before it are stored; " + damaged);
         return s.fail(ExitVerification, which + ": the pedal's echo differed from the image twice; restore stopped "
                                               "there (the presets before it are stored)");
     case presettransfer::Outcome::ReadAllFailed:

@@ -100,21 +100,12 @@ void doWrite(Run& run) {
     int index = run.panel.selectedPreset;
     presettransfer::PedalPresetLink link(usb.link);
     presettransfer::Outcome stored = presettransfer::writeVerified(link, index, record, title, image);
-    if (stored.kind == presettransfer::Outcome::StoreFailed) {
-        int r = stored.code;
-        dialogs::alert("Write operation failed.\n\nMake sure the pedal has clean and stable power source, then "
-                       "try again.\n\n%s",
-                       recoveryAdvice);
-        run.log("Write operation failed.");
-        run.log("> Error code = %d", r);
-        run.progress(100, "Write error", red);
-        return run.failureTail();
-    }
     if (stored.damagedCopy()) {
-        // The preset was stored, but its echo differed also after the one
-        // automatic retry: the pedal keeps what it received, so it may now
-        // hold a damaged copy. One alert says so ("No changes has been made"
-        // would be untrue).
+        // The pedal took the store (its echo differed also after the one
+        // automatic retry), or the store broke off once bytes of it had
+        // reached the pedal: the pedal keeps what it received, so the preset
+        // may now hold a damaged copy. One alert says so ("No changes has
+        // been made" would be untrue).
         dialogs::alert("Upload is completed, but with errors.\n\nPreset %d may now hold a damaged copy of this "
                        "sound: write it again.\n\nMake sure the pedal has clean and stable power source, then try "
                        "again.\n\n%s",
@@ -123,6 +114,17 @@ void doWrite(Run& run) {
         run.log("> Preset %d may now hold a damaged copy. Please write it again.", index + 1);
         run.progress(100, "Write error", red);
         return;
+    }
+    if (stored.kind == presettransfer::Outcome::StoreFailed) {
+        // Failed before any byte reached the pedal: the preset is as it was.
+        int r = stored.code;
+        dialogs::alert("Write operation failed.\n\nMake sure the pedal has clean and stable power source, then "
+                       "try again.\n\n%s",
+                       recoveryAdvice);
+        run.log("Write operation failed.");
+        run.log("> Error code = %d", r);
+        run.progress(100, "Write error", red);
+        return run.failureTail();
     }
     run.log("Write operation to Preset %d OK (verified).", index + 1);
     run.log("> Param setting displayed have been stored in your pedal.");

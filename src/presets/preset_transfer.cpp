@@ -13,11 +13,12 @@ bool echoMatches(const PresetLink& link, const uint8_t* image) {
     return std::memcmp(link.echo(), image, ImageSize) == 0;
 }
 
-Outcome storeFailed(int index, int code) {
+Outcome storeFailed(int index, int code, bool reached) {
     Outcome o;
     o.kind = Outcome::StoreFailed;
     o.preset = index;
     o.code = code;
+    o.reached = reached;
     return o;
 }
 
@@ -26,7 +27,7 @@ Outcome storeFailed(int index, int code) {
 Outcome storeAndVerify(PresetLink& link, int index, const uint8_t* record, const uint8_t* title,
                        const uint8_t* image, const Sink* notes) {
     int r = link.storePreset(index, record, title, image);
-    if (r != 0) return storeFailed(index, r);
+    if (r != 0) return storeFailed(index, r, link.storeReachedPedal());
     Outcome o;
     if (echoMatches(link, image)) return o;
     if (notes) (*notes)("--> Auto-retry triggered.\n");
@@ -54,7 +55,8 @@ const char* Outcome::text() const {
     switch (kind) {
     case Done: return retried ? "Stored and verified after one retry." : "Stored and verified.";
     case StoreFailed:
-        std::snprintf(line, sizeof line, "Preset %d could not be stored (error code %d).", preset + 1, code);
+        std::snprintf(line, sizeof line, "Preset %d could not be stored (error code %d)%s", preset + 1, code,
+                      reached ? "; it may now hold a damaged copy." : ".");
         return line;
     case EchoMismatch:
         std::snprintf(line, sizeof line,

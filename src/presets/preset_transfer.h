@@ -20,6 +20,9 @@ public:
     virtual ~PresetLink() = default;
     // Stores preset `index` (0..7); 0 on success, else the link's result code.
     virtual int storePreset(int index, const uint8_t* record, const uint8_t* title, const uint8_t* image) = 0;
+    // Whether the last store had sent any byte to the pedal: a failed one
+    // that had may have left the preset changed.
+    virtual bool storeReachedPedal() const = 0;
     // The 512 bytes the pedal echoed for the last image stored.
     virtual const uint8_t* echo() const = 0;
     // Reads the whole bank; 0 on success, else the link's result code.
@@ -35,6 +38,7 @@ public:
     int storePreset(int index, const uint8_t* record, const uint8_t* title, const uint8_t* image) override {
         return link_.storePreset(index, record, title, image).code;
     }
+    bool storeReachedPedal() const override { return link_.storeReachedPedal(); }
     const uint8_t* echo() const override { return link_.reply(); }
     int readAll() override { return link_.readAll().code; }
     const uint8_t* bank() const override { return link_.reply(); }
@@ -46,7 +50,7 @@ private:
 struct Outcome {
     enum Kind {
         Done,            // stored and verified (a restore: the bank read back matches)
-        StoreFailed,     // a store failed (`code`); the rest was not sent
+        StoreFailed,     // a store failed (`code`); the rest was not sent (see `reached`)
         EchoMismatch,    // the echo differed from the image twice (after the one retry)
         ReadAllFailed,   // the final read of the bank failed (`code`)
         ReadAllMismatch, // the bank read back differs from what was stored
@@ -55,14 +59,18 @@ struct Outcome {
     int preset = -1;     // the preset (0..7) a store or echo failure concerns
     int code = 0;        // the link's result code for StoreFailed and ReadAllFailed
     bool retried = false;   // an echo mismatch was cured by the automatic retry
+    // StoreFailed: the failing store had already sent bytes to the pedal
+    // (its header, perhaps the image), so `preset` may have changed.
+    bool reached = false;
     // A restore: the presets (1..overwritten) stored and verified before it
     // ended; 8 once every store went through, whatever the final read says.
     int overwritten = 0;
     bool ok() const { return kind == Done; }
     // The failing store reached the pedal: `preset` was stored, but what it
-    // echoed differed from the image also after the retry, so it may now hold
-    // a damaged copy (the pedal keeps what it received).
-    bool damagedCopy() const { return kind == EchoMismatch; }
+    // echoed differed from the image also after the retry, or the store broke
+    // off after the pedal had begun to receive it. It may now hold a damaged
+    // (or even a complete) copy: the pedal keeps what it received.
+    bool damagedCopy() const { return kind == EchoMismatch || (kind == StoreFailed && reached); }
     // A restore that stopped: how far it got, for its alert and log ("Presets
     // 1 to 3 had already been overwritten. Preset 4 may now hold a damaged copy.").
     std::string stopText() const;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CliRun.h"
@@ -162,6 +163,45 @@ TEST_F(CliOnPedal, ACorruptedEchoIsRetriedOnceAndAPersistentOneIsAVerificationEr
     EXPECT_EQ(restore.code, 6);
     EXPECT_EQ(count(pedal->commands(), "store-image"), 6);
     EXPECT_EQ(count(pedal->commands(), "read-all"), 0);
+}
+
+// A store the pedal took but never echoed may have changed the preset, and
+// the message says so. The pedal answers the status check slowly and stops
+// echoing meanwhile, so the store that follows it gets no reply.
+TEST_F(CliOnPedal, AStoreThatBreaksOffSaysThePresetMayHoldADamagedCopy) {
+    auto runWithoutEcho = [this](const std::vector<std::string>& args) {
+        EXPECT_TRUE(pedal->setFaults({"slow-reply=0.6"}));
+        size_t logged = pedal->commands().size();
+        CliResult r;
+        std::thread cli([&r, &args] { r = runCli(args); });
+        EXPECT_EQ(pedal->waitForCommands(logged + 1).size(), logged + 1);     // the status check
+        EXPECT_TRUE(pedal->setFaults({"no-reply"}));
+        cli.join();
+        return r;
+    };
+    std::vector<uint8_t> lop = presetfiles::encodeLop("Lead", reinterpret_cast<const uint8_t*>(record(3).data()),
+                                                      reinterpret_cast<const uint8_t*>(title("Lead").data()));
+    ASSERT_TRUE(writeFile(file("Lead.lop"), std::string(lop.begin(), lop.end())));
+    CliResult write = runWithoutEcho({"write", "4", file("Lead.lop")});
+    EXPECT_EQ(write.code, 5) << write.err;
+    ASSERT_EQ(write.errLines().size(), 1u) << write.err;
+    EXPECT_NE(write.err.find("Storing preset 4 failed on VP000001: "), std::string::npos) << write.err;
+    EXPECT_NE(write.err.find("; preset 4 may now hold a damaged copy: write it again\n"), std::string::npos)
+        << write.err;
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[3].params), 12), record(3));   // it took it
+
+    ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
+    CliResult restore = runWithoutEcho({"restore", file("other.bkp"), "--quiet"});
+    EXPECT_EQ(restore.code, 5) << restore.err;
+    EXPECT_NE(restore.err.find("; the presets before it are stored; preset 1 may now hold a damaged copy\n"),
+              std::string::npos)
+        << restore.err;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[0].params), 12), record(20));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[1].params), 12), record(1));  // never sent
+    EXPECT_EQ(count(pedal->commands(), "store-image"), 2);
 }
 
 TEST_F(CliOnPedal, InputThatCannotBeUsedIsRefusedBeforeAByteIsSent) {

@@ -431,18 +431,49 @@ TEST_F(Transport, AnEchoCorruptedEveryTimeSaysThePresetMayHoldADamagedCopy) {
     EXPECT_EQ(bytesOf(pedalState().presets[2].image, 512), bytesOf(window->dashboard->image(), 512));
 }
 
-TEST_F(Transport, AStoreThatFailsOutrightShowsBothAlertsAndFourLines) {
-    ASSERT_TRUE(pedal->setFaults({"no-reply"}));
+// A store that fails says whether the preset may have changed: one the pedal
+// had begun to take (it stores, but never echoes) may hold a damaged copy; one
+// that could not reach a pedal that is gone changed nothing.
+TEST_F(Transport, AFailedStoreSaysWhetherThePresetMayHaveChanged) {
     std::vector<uint8_t> before = dashboardParams();
+    std::vector<uint8_t> held = bytesOf(pedalState().presets[0].params, 12);
+    window->dashboard->apply(record(6).data());
+    std::vector<uint8_t> sent = dashboardParams();
+    ASSERT_NE(sent, held);
+    ASSERT_TRUE(pedal->setFaults({"no-reply"}));
     press(panel().writeButton);
     std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("Upload is completed, but with errors.\n\n", 0), 0u);
+    EXPECT_NE(alerts[0].find("Preset 1 may now hold a damaged copy of this sound: write it again."), std::string::npos);
+    EXPECT_EQ(alerts[0].find("No changes"), std::string::npos);
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"Write operation completed, but with errors.",
+                                                    "> Preset 1 may now hold a damaged copy. Please write it again."}));
+    EXPECT_EQ(progressLabel(), "Write error");
+    EXPECT_EQ(stores(), 1);                         // no retry without an echo
+    EXPECT_EQ(bytesOf(pedalState().presets[0].params, 12), sent);      // the pedal did take it
+    EXPECT_EQ(dashboardParams(), sent);
+
+    // Unplugged: nothing reaches the pedal, and the old message is true.
+    ASSERT_TRUE(pedal->setFaults({}));
+    ASSERT_TRUE(pedal->unplug());
+    window->dashboard->apply(before.data());
+    dialogs->clear();
+    logAtStart = log();
+    press(panel().writeButton);
+    alerts = dialogs->texts(RecordingDialogs::Alert);
     ASSERT_EQ(alerts.size(), 2u);
     EXPECT_EQ(alerts[0].rfind("Write operation failed.\n\nMake sure the pedal has clean and stable power source", 0), 0u);
     EXPECT_EQ(alerts[1].rfind(tail, 0), 0u);
-    EXPECT_EQ(newLines(), (std::vector<std::string>{"Write operation failed.", "> Error code = 100",
-                                                    "Read / Write operation failed.",
-                                                    "> No changes has been made. Please try again."}));
+    std::vector<std::string> lines = newLines();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "Write operation failed.");
+    EXPECT_EQ(lines[1].rfind("> Error code = ", 0), 0u);
+    EXPECT_EQ(lines[2], "Read / Write operation failed.");
+    EXPECT_EQ(lines[3], "> No changes has been made. Please try again.");
     EXPECT_EQ(progressLabel(), "Read / Write error");
+    EXPECT_EQ(stores(), 1);
+    EXPECT_EQ(bytesOf(pedalState().presets[0].params, 12), sent);
     EXPECT_EQ(dashboardParams(), before);
 }
 

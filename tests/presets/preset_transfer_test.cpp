@@ -12,8 +12,9 @@ using presettransfer::Outcome;
 
 namespace {
 
-// What the fake pedal does with one store.
-enum class Store { Ok, CorruptEcho, Fail };
+// What the fake pedal does with one store: Fail before any byte reached it,
+// Broke off after (the pedal took the header, the echo never came).
+enum class Store { Ok, CorruptEcho, Fail, BrokeOff };
 
 class FakePresetLink : public presettransfer::PresetLink {
 public:
@@ -21,12 +22,14 @@ public:
         Store what = script.empty() ? Store::Ok : script.front();
         if (!script.empty()) script.erase(script.begin());
         stores.push_back(index);
-        if (what == Store::Fail) return failCode;
+        reached = what != Store::Fail;
+        if (what == Store::Fail || what == Store::BrokeOff) return failCode;
         std::memcpy(echo_, image, sizeof echo_);
         if (what == Store::CorruptEcho) echo_[300] ^= 0x10;
         std::memcpy(held + 12 * index, record, 12);
         return 0;
     }
+    bool storeReachedPedal() const override { return reached; }
     const uint8_t* echo() const override { return echo_; }
     int readAll() override {
         ++reads;
@@ -39,6 +42,7 @@ public:
     int failCode = 4;
     int readCode = 0;
     int reads = 0;
+    bool reached = false;
     uint8_t held[192] = {};         // what readAll returns
     uint8_t echo_[512] = {};
 };
@@ -61,14 +65,16 @@ TEST(PresetTransfer, WriteRetriesOnceAndThenGivesUp) {
         size_t stores;
         bool retried;
         int code;
+        bool damaged;   // the preset may have changed although it was not verified
     };
     const Case cases[] = {
-        {{Store::Ok}, Outcome::Done, 1, false, 0},
-        {{Store::CorruptEcho, Store::Ok}, Outcome::Done, 2, true, 0},
-        {{Store::CorruptEcho, Store::CorruptEcho, Store::Ok}, Outcome::EchoMismatch, 2, false, 0},
-        {{Store::Fail}, Outcome::StoreFailed, 1, false, 4},
+        {{Store::Ok}, Outcome::Done, 1, false, 0, false},
+        {{Store::CorruptEcho, Store::Ok}, Outcome::Done, 2, true, 0, false},
+        {{Store::CorruptEcho, Store::CorruptEcho, Store::Ok}, Outcome::EchoMismatch, 2, false, 0, true},
+        {{Store::Fail}, Outcome::StoreFailed, 1, false, 4, false},
+        {{Store::BrokeOff}, Outcome::StoreFailed, 1, false, 4, true},
         // A retry whose store fails is never taken for a verified one.
-        {{Store::CorruptEcho, Store::Fail}, Outcome::EchoMismatch, 2, false, 4},
+        {{Store::CorruptEcho, Store::Fail}, Outcome::EchoMismatch, 2, false, 4, true},
     };
     std::vector<uint8_t> img = image();
     for (const Case& c : cases) {
@@ -80,6 +86,7 @@ TEST(PresetTransfer, WriteRetriesOnceAndThenGivesUp) {
         EXPECT_EQ(link.stores, std::vector<int>(c.stores, 5));
         EXPECT_EQ(o.retried, c.retried);
         EXPECT_EQ(o.code, c.code);
+        EXPECT_EQ(o.damagedCopy(), c.damaged);
         EXPECT_EQ(o.preset, c.kind == Outcome::Done ? -1 : 5);
         EXPECT_EQ(link.reads, 0);
     }
@@ -153,6 +160,17 @@ TEST_F(RestoreTest, StopsAtTheFirstFailedStore) {
     EXPECT_EQ(composed, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(progressed, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(link.reads, 0);
+
+    // A store that broke off after the pedal had begun to take it.
+    link = FakePresetLink();
+    link.script = {Store::Ok, Store::BrokeOff};
+    o = restore();
+    EXPECT_EQ(o.kind, Outcome::StoreFailed);
+    EXPECT_TRUE(o.damagedCopy());
+    EXPECT_EQ(o.stopText(), "Preset 1 had already been overwritten. Preset 2 may now hold a damaged copy.");
+    link = FakePresetLink();
+    link.script = {Store::BrokeOff};
+    EXPECT_EQ(restore().stopText(), "No preset had been overwritten yet. Preset 1 may now hold a damaged copy.");
 }
 
 TEST_F(RestoreTest, RetriesAMismatchedEchoOnceAndNotesIt) {
