@@ -175,8 +175,8 @@ bool parseInt(const std::string& text, int low, int high, int& out) {
 
 std::string helpText(const std::string& command) {
     if (command == "config") return helpText("config get") + "\n" + helpText("config set");
-    const CommandSpec* spec = findCommand(command);
-    return spec ? spec->help : programHelp;
+    const CommandSpec* entry = findCommand(command);
+    return entry ? entry->help : programHelp;
 }
 
 Parsed parse(const std::vector<std::string>& args) {
@@ -245,13 +245,13 @@ Parsed parse(const std::vector<std::string>& args) {
     }
     o.operands.assign(words.begin() + long(used), words.end());
 
-    const CommandSpec* spec = findCommand(o.command);
+    const CommandSpec* entry = findCommand(o.command);
     const std::string where = o.command.empty() ? std::string() : o.command + ": ";
     for (const auto& option : given) {
         const std::string& name = option.first;
         const std::string& value = option.second;
-        bool allowed = isGlobal(name) || (spec && std::find(spec->options.begin(), spec->options.end(), name) !=
-                                                     spec->options.end());
+        bool allowed = isGlobal(name) || (entry && std::find(entry->options.begin(), entry->options.end(), name) !=
+                                                     entry->options.end());
         if (!allowed) {
             bool known = takesValue(name) || name == "--json" || name == "--quiet" || name == "--verbose";
             result.error = where + (known ? name + " does not apply here" : "unknown option " + name);
@@ -300,14 +300,14 @@ Parsed parse(const std::vector<std::string>& args) {
     }
 
     int count = int(o.operands.size());
-    if (count < spec->minOperands || count > spec->maxOperands) {
-        if (count > spec->maxOperands)
-            result.error = where + "unexpected argument '" + o.operands[size_t(spec->maxOperands)] + "'";
+    if (count < entry->minOperands || count > entry->maxOperands) {
+        if (count > entry->maxOperands)
+            result.error = where + "unexpected argument '" + o.operands[size_t(entry->maxOperands)] + "'";
         else
             result.error = where + "missing argument";
         return result;
     }
-    if (spec->takesPreset && !parseInt(o.operands[0], 1, 8, o.preset)) {
+    if (entry->takesPreset && !parseInt(o.operands[0], 1, 8, o.preset)) {
         result.error = where + "the preset number must be 1 to 8, not '" + o.operands[0] + "'";
         return result;
     }
