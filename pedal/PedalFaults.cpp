@@ -1,9 +1,10 @@
 #include "PedalFaults.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 
-bool PedalFaults::add(const std::string& text) {
+bool PedalFaults::add(const std::string& text, std::string* why) {
     std::string name = text, value;
     size_t eq = text.find('=');
     if (eq != std::string::npos) {
@@ -16,12 +17,18 @@ bool PedalFaults::add(const std::string& text) {
     else if (name == "corrupt-echo-always") corruptAlways = true;
     else if (name == "stuck-tx") stuckTx = true;
     else if (name == "unplug") unplug = true;
+    else if (name == "keep-wrong-record") keepWrongRecord = true;
     else if (name == "slow-reply") {
         char* end = nullptr;
         double s = std::strtod(value.c_str(), &end);
-        if (value.empty() || *end || s < 0 || s > 3600) return false;
+        // "nan" and "inf" parse as numbers, and NaN passes every comparison.
+        if (value.empty() || *end || !std::isfinite(s) || s < 0 || s > 3600) {
+            if (why) *why = "slow-reply takes a number of seconds from 0 to 3600, not \"" + value + "\"";
+            return false;
+        }
         slowSeconds = s;
     } else {
+        if (why) *why = "unknown fault \"" + text + "\"";
         return false;
     }
     return true;
@@ -36,8 +43,9 @@ bool PedalFaults::loadFile(const std::string& path, std::string& error) {
     while (std::getline(in, line)) {
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
         if (line.empty() || line[0] == '#') continue;
-        if (!add(line)) {
-            error = path + ": unknown fault \"" + line + "\"";
+        std::string why;
+        if (!add(line, &why)) {
+            error = path + ": " + why;
             ok = false;
         }
     }

@@ -7,6 +7,8 @@
 //   slow-reply=SECONDS   waits that long before every reply
 //   stuck-tx             its bridge never drains what the editor sends
 //   unplug               disappears from the device list and closes its port
+//   keep-wrong-record    echoes every stored image correctly but keeps the
+//                        preset's title with its last character changed
 #pragma once
 
 #include <string>
@@ -19,9 +21,11 @@ struct PedalFaults {
     double slowSeconds = 0;
     bool stuckTx = false;
     bool unplug = false;
+    bool keepWrongRecord = false;
 
-    // Adds one fault; false when the text names none.
-    bool add(const std::string& text);
+    // Adds one fault; false when the text names none or its value is out of
+    // range (why, when given, then says which).
+    bool add(const std::string& text, std::string* why = nullptr);
     // Replaces the faults file's part with the file's lines (missing file: none).
     bool loadFile(const std::string& path, std::string& error);
 };

@@ -1,5 +1,7 @@
 #include "PedalState.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -55,11 +57,19 @@ bool PedalState::load(const std::string& path, std::string& error) {
         error = path + ": " + std::strerror(errno);
         return false;
     }
+    // Only one more byte than a state file is read: the size comes from the file system.
+    struct stat info;
+    if (fstat(fileno(f), &info) != 0 || !S_ISREG(info.st_mode)) {
+        std::fclose(f);
+        error = path + ": not a pedal state file (not a file)";
+        return false;
+    }
     std::vector<uint8_t> data(stateSize + 1);
     size_t n = std::fread(data.data(), 1, data.size(), f);
     std::fclose(f);
     if (n != stateSize || std::memcmp(data.data(), magic, sizeof magic) != 0) {
-        error = path + ": not a pedal state file (" + std::to_string(n) + " bytes)";
+        error = path + ": not a pedal state file (" + std::to_string(static_cast<long long>(info.st_size)) +
+                " bytes)";
         return false;
     }
     const uint8_t* p = data.data() + sizeof magic;

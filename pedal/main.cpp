@@ -64,7 +64,8 @@ void usage(FILE* out) {
         "  --update-mode         start in firmware-update mode\n"
         "  --firmware BYTE       firmware version byte, bits 6-4 major, 3-0 minor (e.g. 0x21)\n"
         "  --fault NAME[=VALUE]  inject a fault (repeatable): no-reply, short-reply, corrupt-echo,\n"
-        "                        corrupt-echo-always, slow-reply=SECONDS, stuck-tx, unplug\n"
+        "                        corrupt-echo-always, slow-reply=SECONDS, stuck-tx, unplug,\n"
+        "                        keep-wrong-record (stored images echo right, titles are kept wrong)\n"
         "  --render OUT.wav      render the image the pedal plays to a WAV file and exit\n"
         "  --input IN.wav        input signal for --render (default: a built-in test signal)\n"
         "  --help                show this text\n"
@@ -108,8 +109,9 @@ bool parseArgs(int argc, char** argv, Options& o) {
             o.firmware = static_cast<int>(b);
         } else if (a == "--fault") {
             if (!next(v)) return false;
-            if (!o.faults.add(v)) {
-                std::fprintf(stderr, "orvella-pedal: unknown fault \"%s\" (see --help)\n", v.c_str());
+            std::string why;
+            if (!o.faults.add(v, &why)) {
+                std::fprintf(stderr, "orvella-pedal: %s (see --help)\n", why.c_str());
                 return false;
             }
         } else {
@@ -165,7 +167,7 @@ private:
     void refreshFaults();
     bool registerSelf();
     void handle(PedalCommand& c);
-    void handleReply(PedalCommand& c);
+    void handleReply(PedalCommand& c, std::string note);
     void saveState();
 
     Options& o_;
@@ -248,9 +250,16 @@ void Pedal::handle(PedalCommand& c) {
     // for every echo of an update, and saving takes longer than answering.
     // Other commands are saved first, so their effect is on disk when
     // their reply (or log line) is seen.
+    std::string note;
+    if (c.name == "store-header" && (o_.faults.keepWrongRecord || fileFaults_.keepWrongRecord)) {
+        // The record arrived whole; what is kept differs, which only a read-back shows.
+        uint8_t& last = state_.presets[(c.bytes[0] & 0x0E) >> 1].title[11];
+        last = last == '#' ? '*' : '#';
+        note = " kept-wrong";
+    }
     const bool saveAfterReply = c.changedState && c.name == "page";
     if (c.changedState && !saveAfterReply) saveState();
-    handleReply(c);
+    handleReply(c, note);
     if (saveAfterReply) saveState();
 }
 
@@ -259,10 +268,9 @@ void Pedal::saveState() {
     if (!state_.save(o_.stateFile, error)) logLine(log_, "# cannot save state: " + error);
 }
 
-void Pedal::handleReply(PedalCommand& c) {
+void Pedal::handleReply(PedalCommand& c, std::string note) {
     std::vector<uint8_t> reply = c.reply;
     const bool echo = c.name == "store-image" || c.name == "page";
-    std::string note;
     if (echo && !reply.empty()) {
         bool once = (o_.faults.corruptOnce) || (fileFaults_.corruptOnce && !fileCorruptUsed_);
         if (o_.faults.corruptAlways || fileFaults_.corruptAlways || once) {

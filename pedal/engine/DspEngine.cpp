@@ -34,8 +34,11 @@ inline int32_t storeTowardZero(int64_t acc) {
 }
 // A C16 coefficient (14 fraction bits) times ACC, staying in Q45.
 inline int64_t scale16(int32_t c, int64_t acc) { return clampAcc((Wide(c) * acc) >> 14); }
+// Left shifts of negative values are undefined in C++17: values move up by
+// multiplying with a power of two instead, which gives the same bits.
+inline int64_t up(int64_t v, int bits) { return v * (int64_t(1) << bits); }
 // A C11 coefficient (9 fraction bits) times a sample, as Q45.
-inline int64_t product11(int32_t c, int32_t v) { return (int64_t(c) * v) << (kFrac - 9); }
+inline int64_t product11(int32_t c, int32_t v) { return up(int64_t(c) * v, kFrac - 9); }
 
 }  // namespace
 
@@ -89,7 +92,7 @@ void DspEngine::step(int32_t in, int32_t& outLeft, int32_t& outRight) {
         case MAC: acc = clampAcc(Wide(acc) + int64_t(op.coef) * r[op.reg]); break;
         case SCL: acc = scale16(op.coef, acc); break;
         case LPF:
-            r[op.reg] = store((int64_t(r[op.reg]) << kFrac) + op.coef * (int64_t(x) - r[op.reg]));
+            r[op.reg] = store(up(r[op.reg], kFrac) + op.coef * (int64_t(x) - r[op.reg]));
             break;
         case SEC:
             r[op.reg + 1] = r[op.reg];
@@ -114,7 +117,7 @@ void DspEngine::step(int32_t in, int32_t& outLeft, int32_t& outRight) {
             r[op.reg] = store(scale16(op.coef, acc));
             break;
         case DMP:
-            acc = clampAcc(Wide(acc) + ((Wide(op.coef) * (acc - (int64_t(r[op.reg]) << kFrac))) >> 15));
+            acc = clampAcc(Wide(acc) + ((Wide(op.coef) * (acc - up(r[op.reg], kFrac))) >> 15));
             r[op.reg] = store(acc);
             break;
         case CLR: acc = 0; break;
@@ -125,10 +128,10 @@ void DspEngine::step(int32_t in, int32_t& outLeft, int32_t& outRight) {
             acc = int64_t(op.coef) * in;
             break;
         case MAC1:
-            acc = clampAcc(Wide(acc) + (int64_t(r[op.reg]) << kFrac) + ((int64_t(op.coef) * r[op.reg]) >> 3));
+            acc = clampAcc(Wide(acc) + up(r[op.reg], kFrac) + ((int64_t(op.coef) * r[op.reg]) >> 3));
             break;
         case MACH:
-            acc = clampAcc(Wide(acc) - (int64_t(r[op.reg]) << (kFrac - 1)) + ((int64_t(op.coef) * r[op.reg]) >> 3));
+            acc = clampAcc(Wide(acc) - up(r[op.reg], kFrac - 1) + ((int64_t(op.coef) * r[op.reg]) >> 3));
             break;
         default: break;  // NOP
         }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 
 namespace pedalregistry {
 
@@ -29,6 +30,19 @@ std::string fileFor(const std::string& dir, const std::string& serial) {
     return dir + "/" + name + suffix;
 }
 
+// A process number as written by write(); anything else (a sign, other
+// characters, a number no process can have) names no process.
+static long parsePid(const std::string& value) {
+    if (value.empty() || value.size() > 19) return -1;
+    long long n = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    if (n > std::numeric_limits<pid_t>::max()) return -1;
+    return static_cast<long>(n);
+}
+
 static bool parse(const std::string& path, Entry& entry) {
     std::ifstream in(path);
     if (!in) return false;
@@ -41,7 +55,7 @@ static bool parse(const std::string& path, Entry& entry) {
         else if (key == "serial") entry.serial = value;
         else if (key == "tty") entry.tty = value;
         else if (key == "tx-stalled") entry.txStalled = value == "1";
-        else if (key == "pid") entry.pid = std::atol(value.c_str());
+        else if (key == "pid") entry.pid = parsePid(value);
     }
     return !entry.serial.empty() && !entry.tty.empty();
 }
@@ -79,7 +93,10 @@ bool write(const std::string& dir, const Entry& entry) {
 }
 
 bool alive(const Entry& entry) {
-    if (entry.pid <= 0) return true;
+    if (entry.pid == 0) return true;
+    // Checked before the cast: a value pid_t cannot hold would wrap to
+    // another process, or to a process group when it turns negative.
+    if (entry.pid < 0 || entry.pid > std::numeric_limits<pid_t>::max()) return false;
     return kill(static_cast<pid_t>(entry.pid), 0) == 0 || errno == EPERM;
 }
 

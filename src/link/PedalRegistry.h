@@ -18,10 +18,11 @@ struct Entry {
     std::string serial;
     std::string tty;
     bool txStalled = false;
-    long pid = 0;               // 0: unknown
+    long pid = 0;               // 0: unknown; -1: the file names no possible process
 };
 
-// False only when the entry names a process that no longer exists.
+// False only when the entry names a process that no longer exists, or one
+// that cannot exist (a negative or out-of-range number).
 bool alive(const Entry& entry);
 
 // The folder named by ORVELLA_PEDAL_DIR, or "" when unset.

@@ -115,8 +115,9 @@ void importPreset(PresetContext& presets, const std::string& file) {
                        shown(file).c_str());
         return;
     }
+    // An empty file is refused below like a truncated one (it has no name line).
     std::string name;
-    if (!presetfiles::lopName(bytes, name) && bytes.empty()) return playAndClose(presets);
+    presetfiles::lopName(bytes, name);
 
     // Nothing that did not come from the file may reach the Dashboard or the pedal,
     // and the name inside the file must not lead outside the preset folder.

@@ -77,6 +77,23 @@ TEST_F(RegistryTest, RegistrationsOfDeadPedalsAreSkipped) {
     EXPECT_EQ(all.size(), ftdi::realDevices().size() + 1);
 }
 
+// A number pid_t cannot hold would wrap (4294967296 to 0: this process's
+// group; 4294967295 to -1: every process) and look alive.
+TEST_F(RegistryTest, RegistrationsNamingNoPossibleProcessAreSkipped) {
+    setenv("ORVELLA_VIRTUAL_ONLY", "1", 1);
+    for (const char* pid : {"4294967296", "4294967295", "-1", "0x10", "12ab", "99999999999999999999"}) {
+        std::ofstream(dir + "/ODD.pedal") << "description=Kestrova Drevani\nserial=ODD\ntty=/dev/null\npid=" << pid
+                                          << "\n";
+        auto entries = pedalregistry::list(dir);
+        ASSERT_EQ(entries.size(), 1u) << pid;
+        EXPECT_EQ(entries[0].pid, -1) << pid;
+        EXPECT_FALSE(pedalregistry::alive(entries[0])) << pid;
+        EXPECT_TRUE(ftdi::allDevices().empty()) << pid;
+    }
+    std::ofstream(dir + "/ODD.pedal") << "serial=ODD\ntty=/dev/null\npid=" << getpid() << "\n";
+    EXPECT_TRUE(pedalregistry::alive(pedalregistry::list(dir).at(0)));
+}
+
 TEST_F(RegistryTest, OpenByDescriptionSkipsDevicesThatWillNotOpen) {
     setenv("ORVELLA_VIRTUAL_ONLY", "1", 1);     // a pedal plugged in stays out of this
     int master = posix_openpt(O_RDWR | O_NOCTTY);

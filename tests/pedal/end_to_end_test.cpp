@@ -11,6 +11,7 @@
 #include <memory>
 #include <cstring>
 
+#include "PedalFaults.h"
 #include "TestPedal.h"
 #include "link/OV_UsbController.h"
 #include "link/PedalRegistry.h"
@@ -96,6 +97,45 @@ TEST_F(EndToEnd, StoredPresetReadsBackAndSurvivesARestart) {
     ASSERT_TRUE(pedal->state(state));
     EXPECT_EQ(0, std::memcmp(state.presets[4].image, img.data(), 512));
     EXPECT_EQ(0, std::memcmp(state.playing, img.data(), 512));   // reading a preset plays it
+}
+
+// The state file is replaced by a rename, never rewritten where it lies: a
+// second name for the old file keeps the old contents.
+TEST_F(EndToEnd, StateIsReplacedNotRewrittenAndAWrongRecordShowsOnlyOnReadBack) {
+    PedalOptions options = withSerial("E2E009");
+    options.faults = {"keep-wrong-record"};
+    VirtualPedal pedal(folder, options);
+    std::string error;
+    ASSERT_TRUE(pedal.start(&error)) << error;
+    const std::string oldName = folder.path() + "/old.state";
+    ASSERT_EQ(link(pedal.statePath().c_str(), oldName.c_str()), 0);
+    PedalState before;
+    std::string loadError;
+    ASSERT_TRUE(before.load(oldName, loadError)) << loadError;
+
+    ASSERT_TRUE(connect());
+    Bytes img = image(9);
+    quiet();
+    EXPECT_EQ(usb.storePreset(2, params, title, img.data()), 0);
+    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 512), img);     // the echo is right
+    EXPECT_TRUE(usb.readAll());
+    heard();
+    EXPECT_EQ(0, std::memcmp(usb.buffer + 24, params, 12));
+    EXPECT_EQ(0, std::memcmp(usb.buffer + 96 + 24, title, 11));
+    EXPECT_NE(usb.buffer[96 + 24 + 11], title[11]);           // the kept title is not
+
+    PedalState old;
+    ASSERT_TRUE(old.load(oldName, loadError)) << loadError;
+    uint8_t oldBank[192], bankBefore[192];
+    old.bank(oldBank);
+    before.bank(bankBefore);
+    EXPECT_EQ(0, std::memcmp(oldBank, bankBefore, 192));
+    EXPECT_EQ(0, std::memcmp(old.playing, before.playing, 512));
+    struct stat a, b;
+    ASSERT_EQ(stat(oldName.c_str(), &a), 0);
+    ASSERT_EQ(stat(pedal.statePath().c_str(), &b), 0);
+    EXPECT_NE(a.st_ino, b.st_ino);
+    EXPECT_EQ(access((pedal.statePath() + ".tmp").c_str(), F_OK), -1);
 }
 
 TEST_F(EndToEnd, ReadAllReturnsTheFactoryBankAndTheLogShowsEachCommand) {
@@ -307,7 +347,7 @@ TEST(PedalProgram, HelpListsEveryOption) {
     for (const char* option : {"--dir", "--serial", "--description", "--state", "--log", "--faults", "--factory",
                                "--wire-speed", "--update-mode", "--firmware", "--fault", "--render", "--input",
                                "--help", "no-reply", "short-reply", "corrupt-echo", "slow-reply", "stuck-tx",
-                               "unplug"})
+                               "unplug", "keep-wrong-record"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     EXPECT_NE(runPedal("--fault melt", status).find("unknown fault"), std::string::npos);
     EXPECT_NE(status, 0);
@@ -323,6 +363,71 @@ TEST(PedalProgram, RefusesASerialNumberAnotherLivePedalHas) {
     EXPECT_NE(status, 0);
     EXPECT_EQ(access(pedal.registration().c_str(), F_OK), 0);     // the first keeps its registration
     EXPECT_TRUE(pedal.stop());
+}
+
+TEST(PedalProgram, RefusesFaultValuesThatAreNotFiniteSeconds) {
+    for (const char* value : {"nan", "inf", "-inf", "-1", "3601", ""}) {
+        int status = -1;
+        std::string out = runPedal(std::string("--fault 'slow-reply=") + value + "'", status);
+        EXPECT_NE(out.find(std::string("slow-reply takes a number of seconds from 0 to 3600, not \"") + value + "\""),
+                  std::string::npos)
+            << out;
+        EXPECT_NE(status, 0);
+    }
+    // The same from a faults file: the line is named and nothing is taken.
+    char dir[] = "/tmp/orvella-faults-XXXXXX";
+    ASSERT_TRUE(mkdtemp(dir));
+    std::string path = std::string(dir) + "/p.faults", error;
+    FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_TRUE(f);
+    std::fputs("slow-reply=NaN\nno-reply\n", f);
+    std::fclose(f);
+    PedalFaults faults;
+    EXPECT_FALSE(faults.loadFile(path, error));
+    EXPECT_NE(error.find("not \"NaN\""), std::string::npos) << error;
+    EXPECT_EQ(faults.slowSeconds, 0);
+    EXPECT_TRUE(faults.noReply);
+    std::remove(path.c_str());
+    rmdir(dir);
+}
+
+TEST(PedalProgram, NamesTheRealSizeOfAStateFileItRefuses) {
+    PedalFolder folder;
+    const std::string big = folder.path() + "/big.state", sub = folder.path() + "/sub.state";
+    FILE* f = std::fopen(big.c_str(), "wb");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(ftruncate(fileno(f), 1 << 20), 0);
+    std::fclose(f);
+    ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+    int status = -1;
+    std::string out = runPedal("--dir '" + folder.path() + "' --serial BIG1 --state '" + big + "'", status);
+    EXPECT_NE(out.find("not a pedal state file (1048576 bytes)"), std::string::npos) << out;
+    EXPECT_NE(status, 0);
+    out = runPedal("--dir '" + folder.path() + "' --serial SUB1 --state '" + sub + "'", status);
+    EXPECT_NE(out.find("not a pedal state file (not a file)"), std::string::npos) << out;
+    EXPECT_NE(status, 0);
+}
+
+TEST(PedalProgram, StartsOverARegistrationNamingAnImpossibleProcess) {
+    PedalFolder folder;
+    VirtualPedal pedal(folder, withSerial("LEFT1"));
+    for (const char* pid : {"4294967296", "4294967295"}) {
+        FILE* f = std::fopen(pedal.registration().c_str(), "w");
+        ASSERT_TRUE(f);
+        std::fprintf(f, "description=Kestrova Drevani\nserial=LEFT1\ntty=/dev/null\npid=%s\n", pid);
+        std::fclose(f);
+        std::string error;
+        ASSERT_TRUE(pedal.start(&error)) << pid << ": " << error;
+        // Up once its own registration replaces the one left behind.
+        bool registered = false;
+        for (int i = 0; i < 2000 && !registered; ++i) {
+            auto entries = pedalregistry::list(folder.path());
+            registered = entries.size() == 1 && entries[0].pid > 0 && pedalregistry::alive(entries[0]);
+            if (!registered) usleep(5000);
+        }
+        EXPECT_TRUE(registered) << pid;
+        EXPECT_TRUE(pedal.stop()) << pid;
+    }
 }
 
 TEST(PedalProgram, KeepsAStateFileItCannotReadAndRefusesToStart) {
