@@ -14,6 +14,8 @@ packages=(
   xvfb xauth
   # checks of the install and the Debian package (scripts/check-install.sh)
   dpkg-dev file desktop-file-utils appstream lintian
+  # sanitizers and fuzz targets (scripts/ci-robustness.sh)
+  clang libclang-rt-14-dev
 )
 
 missing=()

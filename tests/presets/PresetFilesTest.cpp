@@ -13,6 +13,8 @@
 #include <cstring>
 #include <dirent.h>
 #include <string>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,6 +147,34 @@ TEST_F(TempFolder, AtomicWriteReplacesOnlyWhenComplete) {
 
     ASSERT_TRUE(writeFileAtomically(path, "new", 3));
     EXPECT_EQ(get(path), "new");
+    EXPECT_EQ(entries(), 1);
+}
+
+// A disk that fills up half way, in a write and in the final flush: the
+// file-size limit makes the system refuse bytes beyond it, as a full disk does.
+TEST_F(TempFolder, AtomicWriteThatFailsHalfWayKeepsTheOldFileAndNoTemporary) {
+    std::string path = file("presets.lst");
+    put(path, "old list\n");
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string big(100000, 'x'), buffered(3000, 'y');    // beyond the limit in a write, and at the flush
+    int bigError = 0, flushError = 0, listError = 0;
+    bool bigOk = writeFileAtomically(path, big.data(), big.size(), &bigError);
+    bool flushOk = writeFileAtomically(path, buffered.data(), buffered.size(), &flushError);
+    bool listOk = writeList(path, std::vector<std::string>(300, "/a/long/enough/path/to/a/preset.lop"), &listError);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_FALSE(bigOk);
+    EXPECT_FALSE(flushOk);
+    EXPECT_FALSE(listOk);
+    EXPECT_EQ(bigError, EFBIG);
+    EXPECT_EQ(flushError, EFBIG);
+    EXPECT_EQ(listError, EFBIG);
+    EXPECT_EQ(get(path), "old list\n");
     EXPECT_EQ(entries(), 1);
 }
 

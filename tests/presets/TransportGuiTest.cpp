@@ -18,6 +18,7 @@
 #include <FL/Fl_Text_Buffer.H>
 #include <FL/Enumerations.H>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -777,6 +778,29 @@ TEST_F(Restore, AnEchoStillWrongAfterTheRetryStopsTheRestore) {
     EXPECT_EQ(progressLabel(), "Preset restore error");
 }
 
+// Every echo is right, but the pedal keeps other titles: only the final
+// read-all comparison can tell.
+TEST_F(Restore, APedalThatKeepsOtherRecordsThanItEchoesFailsTheRestore) {
+    std::string bank = pickBackup();
+    ASSERT_TRUE(pedal->setFaults({"keep-wrong-record"}));
+    StdoutCapture out(env->root + "/stdout.txt");
+    press(panel().restoreButton);
+    EXPECT_EQ(out.text().find("Auto-retry"), std::string::npos);
+    EXPECT_EQ(stores(), 8);
+    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("Preset restore has failed due to erroneous data transfer.\n", 0), 0u);
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Message), 0);
+    EXPECT_EQ(newLines(), std::vector<std::string>{"> Preset restore failed. Please try again."});
+    EXPECT_EQ(progressLabel(), "Preset restore error");
+    std::vector<uint8_t> kept = pedalBank();
+    for (int i = 0; i < 8; ++i) {
+        const size_t at = 96 + 12 * i;
+        EXPECT_TRUE(std::equal(kept.begin() + at, kept.begin() + at + 11, bank.begin() + at)) << i;
+        EXPECT_NE(kept[at + 11], static_cast<uint8_t>(bank[at + 11])) << i;
+    }
+}
+
 TEST_F(Transport, ABackupThatCannotBeCreatedAsksNothingOfThePedal) {
     std::filesystem::remove_all(folder());          // the preset folder has gone
     size_t sent = pedal->commands().size();
@@ -847,6 +871,8 @@ TEST_F(LocalPresetsOnPedal, RemovingTheSelectedPresetPlaysItsNeighbour) {
 }
 
 TEST_F(LocalPresetsOnPedal, ARefusedFileSendsNothingAndAWildOneArrivesClamped) {
+    std::string emptyFile = env->root + "/empty.lop";
+    gui::TestEnvironment::writeFile(emptyFile, "");
     std::string shortFile = env->root + "/short.lop";
     std::vector<uint8_t> bytes = presetfiles::encodeLop("Short", record(1).data(),
                                                         reinterpret_cast<const uint8_t*>("Title       "));
@@ -857,9 +883,14 @@ TEST_F(LocalPresetsOnPedal, ARefusedFileSendsNothingAndAWildOneArrivesClamped) {
     writeLop(env->root + "/wild.lop", "Wild", wild, title("Wild"));
 
     size_t before = pedal->commands().size();
-    dialogs->chooserAnswers.push_back({shortFile});
+    std::vector<uint8_t> shown = dashboardParams();
+    dialogs->chooserAnswers.push_back({emptyFile});
     window->presetPrompt->addFilesPressed();
     EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
+    EXPECT_EQ(dashboardParams(), shown);
+    dialogs->chooserAnswers.push_back({shortFile});
+    window->presetPrompt->addFilesPressed();
+    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 2);
     dialogs->chooserAnswers.push_back({env->root + "/wild.lop"});
     window->presetPrompt->addFilesPressed();
     EXPECT_LE(dashboardParams()[sound::Mic_L], 62);

@@ -250,6 +250,29 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndShowsTheSelectedPresetAsThePeda
     EXPECT_EQ(std::memcmp(transport->title, master.data() + 96 + 12 * 3, 12), 0);
 }
 
+// The pedal echoes every image right but keeps other titles: the reset's
+// final read-back must catch it.
+TEST_F(MenuWindow, FactoryResetOnAPedalThatKeepsWrongRecordsFails) {
+    testpedal::PedalOptions options;
+    options.faults = {"keep-wrong-record"};
+    testpedal::VirtualPedal pedal(pedals, options);
+    ASSERT_TRUE(pedal.start());
+    std::unique_ptr<Orvella> window = env.openWindow();
+    RecordingDialogs dialogs;
+    dialogs.choiceAnswers.push_back(1);
+    window->factoryReset();
+    std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("Factory reset has failed due to erroneous data transfer.\n", 0), 0u);
+    EXPECT_EQ(dialogs.count(RecordingDialogs::Message), 0);
+    EXPECT_EQ(lastLogLine(window.get()), "> Factory reset failed. Please try again.");
+    EXPECT_STREQ(window->usb->progress->label(), "Factory reset error");
+    int stored = 0;
+    for (const testpedal::LoggedCommand& c : pedal.commands()) stored += c.name == "store-image";
+    EXPECT_EQ(stored, 8);
+    EXPECT_TRUE(window->connectButton->active());
+}
+
 namespace {
 
 // A bin folder like the shipped one, with the factory master replaced by
