@@ -59,12 +59,18 @@ ReadStatus readPackage(const std::string& path, const char* mode, bool withPaylo
     int noteLines = fgets(line, sizeof line, file) ? atoi(line) : 0;
     for (int i = 0; i < noteLines; ++i) {
         if (!fgets(line, sizeof line, file)) break;   // fewer lines than announced
-        size_t n = strlen(line);
-        if (text && n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n') {
-            line[n - 2] = '\n';
-            line[n - 1] = '\0';
-        }
         package.notes += line;
+    }
+    // Every CR before a line end goes, also one of several ("\r\r\n") and one
+    // that ended a 99-character piece of a longer line.
+    if (text) {
+        std::string notes;
+        for (char c : package.notes) {
+            if (c == '\n')
+                while (!notes.empty() && notes.back() == '\r') notes.pop_back();
+            notes += c;
+        }
+        package.notes.swap(notes);
     }
     if (ferror(file)) {
         error = errno;

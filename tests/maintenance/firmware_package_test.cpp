@@ -75,6 +75,19 @@ TEST(FirmwarePackage, NotesReadAsTextEndTheirLinesWithNewlineAlone) {
     EXPECT_EQ(std::string(bytes.payload.begin(), bytes.payload.end()), "PAY\r\nLOAD");
 }
 
+// Found by fuzzing: a CR was left in by a doubled CR, and by a long line
+// whose 99-character piece ended on it.
+TEST(FirmwarePackage, NoCarriageReturnIsLeftBeforeANoteLineEnd) {
+    TempDir dir;
+    const std::string longLine = std::string(98, 'x') + "\r\n";
+    std::string path = dir.write("fw.fdt", "2\n3\nF\r\r\n" + longLine + "tail\r");
+    Package package;
+    int error = 0;
+    ASSERT_EQ(firmware::readPackage(path, "r", false, package, error), ReadStatus::Ok);
+    EXPECT_EQ(package.notes, "F\n" + std::string(98, 'x') + "\n");
+    EXPECT_EQ(package.payloadSize, 5);
+}
+
 TEST(FirmwarePackage, PayloadIsOnlyMeasuredUnlessAskedFor) {
     TempDir dir;
     std::string path = dir.write("fw.fdt", "5\n0\nabcdef");
