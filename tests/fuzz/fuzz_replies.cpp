@@ -4,24 +4,27 @@
 // rest is what the pedal answers. An answer shorter than the request waits
 // for the time-out, which other tests cover, so it is padded with zeros.
 // A request succeeds exactly when no fault touched it, the caller then gets
-// the answer's first bytes, and the device is always closed afterwards.
+// the answer's first bytes, a failure has a code and a text, and the device
+// is always closed afterwards.
 #include "FuzzSupport.h"
 
 #include <cstring>
 
 #include "link/FakeFtdi.h"
-#include "link/OV_UsbController.h"
+#include "link/PedalLink.h"
+#include "link/protocol.h"
 
 namespace {
 
 struct Link {
     ftdi::FakeFtdi fake;
     ftdi::ScopedBackend scope{fake};
-    OV_UsbController usb{415, 445, 200, 24};
+    PedalLink usb;
     Link() {
         fake.devices = {{"Kestrova Drevani", "FZ000001"}};
-        for (int i = 0; i < 8; ++i) usb.presetAddress[i] = static_cast<uint8_t>(2 * i);
-        std::strcpy(usb.serialNumber[0], "FZ000001");
+        usb.setSink(PedalLink::quiet());
+        for (int i = 0; i < protocol::PresetSlots; ++i) usb.presetAddress[i] = protocol::readPresetCommand(i);
+        usb.selectSerial("FZ000001");
         usb.deviceCount = 1;
     }
 };
@@ -30,14 +33,11 @@ struct Link {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
-    // Every step prints a line: not wanted a million times.
-    static bool quiet = std::freopen("/dev/null", "w", stdout) != nullptr;
-    FUZZ_CHECK(quiet);
     Link link;      // a fresh pedal and link: nothing carries over between inputs
     ftdi::FakeFtdi& fake = link.fake;
-    OV_UsbController& usb = link.usb;
+    PedalLink& usb = link.usb;
     const uint8_t request = data[0] % 3, faults = data[1], limit = data[2];
-    const uint32_t wanted = request == 0 ? 192 : request == 1 ? 24 : 1;
+    const uint32_t wanted = request == 0 ? protocol::BankSize : request == 1 ? protocol::PresetReplySize : 1;
     ftdi::FakeFtdi::Bytes answer(data + 3, data + size);
     if (answer.size() < wanted) answer.resize(wanted, 0);
 
@@ -47,11 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fake.readLimit = faults & 8 ? limit : -1;
     fake.responder = [&answer](const ftdi::FakeFtdi::Bytes&) { return answer; };
 
-    std::memset(usb.buffer, 0xEE, sizeof usb.buffer);
-    bool ok = request == 0 ? usb.readAll() : request == 1 ? usb.readPreset(limit % 8) : usb.getOneByte(0x50);
+    LinkResult result = request == 0 ? usb.readAll() : request == 1 ? usb.readPreset(limit % 8) : usb.getOneByte(0x50);
+    const bool ok = result.ok();
+    FUZZ_CHECK(ok == result.text.empty());
     const bool clean = !(faults & 7) && (!(faults & 8) || limit >= wanted);
     FUZZ_CHECK(ok == clean);
-    if (ok) FUZZ_CHECK(std::memcmp(usb.buffer, answer.data(), wanted) == 0);
+    if (ok) FUZZ_CHECK(std::memcmp(usb.reply(), answer.data(), wanted) == 0);
     FUZZ_CHECK(fake.openCount() == 0);
     if (!(faults & 2)) {
         FUZZ_CHECK(fake.writes.size() == 1 && fake.writes[0].size() == 1);

@@ -117,12 +117,12 @@ TEST_F(EndToEnd, StateIsReplacedNotRewrittenAndAWrongRecordShowsOnlyOnReadBack) 
     Bytes img = image(9);
     quiet();
     EXPECT_EQ(usb.storePreset(2, params, title, img.data()), 0);
-    EXPECT_EQ(Bytes(usb.buffer, usb.buffer + 512), img);     // the echo is right
+    EXPECT_EQ(Bytes(usb.reply(), usb.reply() + 512), img);     // the echo is right
     EXPECT_TRUE(usb.readAll());
     heard();
-    EXPECT_EQ(0, std::memcmp(usb.buffer + 24, params, 12));
-    EXPECT_EQ(0, std::memcmp(usb.buffer + 96 + 24, title, 11));
-    EXPECT_NE(usb.buffer[96 + 24 + 11], title[11]);           // the kept title is not
+    EXPECT_EQ(0, std::memcmp(usb.reply() + 24, params, 12));
+    EXPECT_EQ(0, std::memcmp(usb.reply() + 96 + 24, title, 11));
+    EXPECT_NE(usb.reply()[96 + 24 + 11], title[11]);           // the kept title is not
 
     PedalState old;
     ASSERT_TRUE(old.load(oldName, loadError)) << loadError;
