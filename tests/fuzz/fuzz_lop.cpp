@@ -13,7 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     presetfiles::LopStatus status = presetfiles::decodeLop(bytes, preset);
     std::string name;
     bool named = presetfiles::lopName(bytes, name);
-    FUZZ_CHECK(named == (status != presetfiles::LopStatus::NoName));
+    const bool lineEnds = std::memchr(data, '\n', size) != nullptr;
+    FUZZ_CHECK(named == (status != presetfiles::LopStatus::NoName && status != presetfiles::LopStatus::LongName));
+    FUZZ_CHECK((status == presetfiles::LopStatus::LongName) == (!named && lineEnds));
     if (status != presetfiles::LopStatus::Ok) {
         FUZZ_CHECK(status != presetfiles::LopStatus::BadName || presetfiles::nameProblem(name));
         return 0;
