@@ -9,6 +9,8 @@
 #include "sound/CoreFiles.h"
 #include "sound/SoundEngine.h"
 
+using namespace sound;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 8) return 0;
     const std::string dir = fuzz::scratch() + "/bin";

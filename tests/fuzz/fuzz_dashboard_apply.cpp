@@ -14,6 +14,8 @@
 #include "sound/SoundEngine.h"
 #include "sound/Speakers.h"
 
+using namespace sound;
+
 namespace {
 
 struct Pair {
