@@ -789,9 +789,13 @@ TEST_F(Restore, APedalThatKeepsOtherRecordsThanItEchoesFailsTheRestore) {
     EXPECT_EQ(stores(), 8);
     std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
     ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(alerts[0].rfind("Preset restore has failed due to erroneous data transfer.\n", 0), 0u);
+    EXPECT_EQ(alerts[0].rfind("Preset restore has failed due to erroneous data transfer.\n"
+                              "All 8 presets had already been overwritten.\n", 0), 0u);
     EXPECT_EQ(dialogs->count(RecordingDialogs::Message), 0);
-    EXPECT_EQ(newLines(), std::vector<std::string>{"> Preset restore failed. Please try again."});
+    std::vector<std::string> lines = newLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "> Preset restore failed. Please try again.");
+    EXPECT_EQ(lines[1], "> All 8 presets had already been overwritten.");
     EXPECT_EQ(progressLabel(), "Preset restore error");
     std::vector<uint8_t> kept = pedalBank();
     for (int i = 0; i < 8; ++i) {
