@@ -173,7 +173,7 @@ TEST(PedalLinkEndToEnd, UpdatesAPedalWaitingForFirmware) {
     EXPECT_EQ(shares.size(), 6u);
     EXPECT_EQ(link.sendOneMessage(protocol::Resume), PedalLink::Written);
 
-    pedal.waitForCommands(8);
+    pedal.waitForCommands(9);     // status, six pages, version, resume
     PedalState state;
     ASSERT_TRUE(pedal.state(state));
     EXPECT_EQ(state.pagesReceived, 6);
