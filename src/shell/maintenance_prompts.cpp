@@ -12,7 +12,9 @@
 void Orvella::wireMaintenancePrompts() {
     PromptContext prompt;
     prompt.feature = context;
-    prompt.controls = {presetPanel, dashboard, transportPanel, gloConButton};
+    // Connect too: a connect run decides the transport panel's state itself
+    // and would make it usable under an open prompt.
+    prompt.controls = {presetPanel, dashboard, transportPanel, gloConButton, connectButton};
     prompt.configByte = &dashboard->globalConfig;
     gloConPrompt->setContext(prompt);
     gloConButton->callback(gloConOpen_cb, gloConPrompt);

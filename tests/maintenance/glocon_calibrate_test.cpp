@@ -80,11 +80,12 @@ protected:
         const char* text = window->usb->progress->label();
         return text ? text : "";
     }
-    // The local preset bar, the Dashboard, the transport panel and the
-    // "Global Configuration" button, active (1) or not (0).
+    // The local preset bar, the Dashboard, the transport panel, the
+    // "Global Configuration" button and "Connect", active (1) or not (0).
     std::vector<bool> held() const {
         return {window->presetPanel->active() != 0, window->dashboard->active() != 0,
-                window->transportPanel->active() != 0, window->gloConButton->active() != 0};
+                window->transportPanel->active() != 0, window->gloConButton->active() != 0,
+                window->connectButton->active() != 0};
     }
     std::vector<std::string> shown(OV_GloConPrompt* p) const {
         return {p->leftKnobChoice->text(), p->rightKnobChoice->text(), p->midiChannelChoice->text()};
@@ -97,8 +98,8 @@ protected:
     std::unique_ptr<Orvella> window;
 };
 
-const std::vector<bool> allActive = {true, true, true, true};
-const std::vector<bool> allHeld = {false, false, false, false};
+const std::vector<bool> allActive = {true, true, true, true, true};
+const std::vector<bool> allHeld = {false, false, false, false, false};
 
 TEST_F(PromptsOnPedal, GlobalConfigurationReadsConfirmsCancelsAndThePedalKeepsIt) {
     open(0x9A);
@@ -229,7 +230,7 @@ TEST_F(PromptsOnPedal, GlobalConfigurationWithoutAPedalLeavesTheTransportPanelIn
               (std::vector<std::string>{"     Mic Position", "     Mic Position", " Channel 16"}));
     click(window->gloConPrompt->cancelButton);
     // Active again is what was active before; "connected" is not made up.
-    EXPECT_EQ(held(), (std::vector<bool>{true, true, false, true}));
+    EXPECT_EQ(held(), (std::vector<bool>{true, true, false, true, true}));
 }
 
 TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
