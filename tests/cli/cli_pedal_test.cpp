@@ -195,13 +195,89 @@ TEST_F(CliOnPedal, AStoreThatBreaksOffSaysThePresetMayHoldADamagedCopy) {
     ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
     CliResult restore = runWithoutEcho({"restore", file("other.bkp"), "--quiet"});
     EXPECT_EQ(restore.code, 5) << restore.err;
-    EXPECT_NE(restore.err.find("; the presets before it are stored; preset 1 may now hold a damaged copy\n"),
-              std::string::npos)
-        << restore.err;
+    // Preset 1 failed: no preset before it was stored, and the line does not say so.
+    EXPECT_NE(restore.err.find("; preset 1 may now hold a damaged copy\n"), std::string::npos) << restore.err;
+    EXPECT_EQ(restore.err.find("the presets before it are stored"), std::string::npos) << restore.err;
     ASSERT_TRUE(pedal->state(state));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[0].params), 12), record(20));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[1].params), 12), record(1));  // never sent
     EXPECT_EQ(count(pedal->commands(), "store-image"), 2);
+}
+
+// "Verified" means read back: a pedal that echoes every image right but keeps
+// another title fails write and restore with status 6 after one retry, and
+// restore speaks in the program's own notes, not the editor's retry lines.
+TEST_F(CliOnPedal, VerifiedMeansReadBackAndRestoreSpeaksInItsOwnNotes) {
+    std::vector<uint8_t> lop = presetfiles::encodeLop("Good", reinterpret_cast<const uint8_t*>(record(4).data()),
+                                                      reinterpret_cast<const uint8_t*>(title("Checked").data()));
+    ASSERT_TRUE(writeFile(file("Good.lop"), std::string(lop.begin(), lop.end())));
+    ASSERT_TRUE(pedal->setFaults({"keep-wrong-record"}));
+    CliResult write = runCli({"write", "5", file("Good.lop")});
+    EXPECT_EQ(write.code, 6) << write.err;
+    EXPECT_EQ(write.out, "");
+    ASSERT_EQ(write.errLines().size(), 1u) << write.err;
+    EXPECT_NE(write.err.find("preset 5: it read back differently from what was sent, also after storing it again"),
+              std::string::npos)
+        << write.err;
+    EXPECT_NE(write.err.find("preset 5 may now hold a damaged copy: write it again"), std::string::npos);
+    EXPECT_EQ(count(pedal->commands(), "store-image"), 2);
+    EXPECT_EQ(count(pedal->commands(), "read-preset"), 2);
+
+    ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
+    CliResult restore = runCli({"restore", file("other.bkp")});
+    EXPECT_EQ(restore.code, 6) << restore.err;
+    EXPECT_NE(restore.err.find("orvella-cli: preset 1: it read back differently from what was sent"), std::string::npos)
+        << restore.err;
+    EXPECT_EQ(restore.err.find("the presets before it are stored"), std::string::npos) << restore.err;
+    EXPECT_EQ(restore.err.find("-->"), std::string::npos) << restore.err;
+    EXPECT_EQ(count(pedal->commands(), "store-image"), 4);     // preset 1 and its retry: 2 to 8 untouched
+    EXPECT_EQ(count(pedal->commands(), "read-all"), 0);
+
+    // A retry that cures an echo is a note of the program's own.
+    ASSERT_TRUE(pedal->setFaults({"corrupt-echo"}));
+    CliResult cured = runCli({"restore", file("other.bkp")});
+    EXPECT_EQ(cured.code, 0) << cured.err;
+    EXPECT_NE(cured.err.find("note: preset 1: the pedal's first echo differed from the image; stored again and "
+                             "verified\n"),
+              std::string::npos)
+        << cured.err;
+    EXPECT_EQ(cured.err.find("-->"), std::string::npos) << cured.err;
+    EXPECT_EQ(pedalBank(*pedal), bank(20, "Other"));
+
+    // A restore that stopped after storing some presets says so.
+    ASSERT_TRUE(pedal->setFaults({}));
+    size_t logged = pedal->commands().size();
+    ASSERT_TRUE(writeFile(file("Good.bkp"), bank(40, "Later")));
+    CliResult later;
+    std::thread cli([&later, this] { later = runCli({"restore", file("Good.bkp")}); });
+    // The status query, then preset 1's header, image and read-back.
+    EXPECT_GE(pedal->waitForCommands(logged + 4).size(), logged + 4);
+    EXPECT_TRUE(pedal->setFaults({"keep-wrong-record"}));
+    cli.join();
+    EXPECT_EQ(later.code, 6) << later.err;
+    EXPECT_NE(later.err.find("; the presets before it are stored; preset "), std::string::npos) << later.err;
+    EXPECT_NE(later.err.find(" may now hold a damaged copy\n"), std::string::npos) << later.err;
+}
+
+// --title follows the editor's title rule: printable ASCII, 12 characters.
+TEST_F(CliOnPedal, ATitleTheEditorWouldRefuseIsAUsageErrorAndSendsNothing) {
+    std::vector<uint8_t> lop = presetfiles::encodeLop("Lead", reinterpret_cast<const uint8_t*>(record(3).data()),
+                                                      reinterpret_cast<const uint8_t*>(title("Lead").data()));
+    ASSERT_TRUE(writeFile(file("Lead.lop"), std::string(lop.begin(), lop.end())));
+    for (const std::string& bad : {std::string("Caf\xC3\xA9 Tone"), std::string("Thirteen char"),
+                                   std::string("Tab\there"), std::string("\xE9t\xE9")}) {
+        CliResult r = runCli({"write", "2", file("Lead.lop"), "--title", bad});
+        EXPECT_EQ(r.code, 2) << bad << r.err;
+        EXPECT_EQ(r.errLines().size(), 1u) << r.err;
+    }
+    EXPECT_TRUE(pedal->commands().empty());
+    CliResult accent = runCli({"write", "2", file("Lead.lop"), "--title", "Caf\xC3\xA9 Tone"});
+    EXPECT_NE(accent.err.find("printable ASCII"), std::string::npos) << accent.err;
+    CliResult twelve = runCli({"write", "2", file("Lead.lop"), "--title", "Twelve ~!{}="});
+    ASSERT_EQ(twelve.code, 0) << twelve.err;
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[1].title), 12), "Twelve ~!{}=");
 }
 
 TEST_F(CliOnPedal, InputThatCannotBeUsedIsRefusedBeforeAByteIsSent) {
@@ -299,6 +375,54 @@ TEST_F(CliOnPedal, ConfigurationAndFirmware) {
     ASSERT_TRUE(loader.state(state));
     EXPECT_EQ(state.firmwareVersion, 0x24);
     EXPECT_FALSE(state.updateMode);
+}
+
+// A firmware package is checked before anything is sent: a text file or a
+// binary one is no package, and an older version needs --force.
+TEST_F(CliOnPedal, FirmwarePackagesAreCheckedAndAnOlderVersionNeedsForce) {
+    pedals.clear();
+    testpedal::PedalOptions options;
+    options.serial = "VP000009";
+    options.updateMode = true;
+    options.firmware = 0x24;
+    testpedal::VirtualPedal loader(folder, options);
+    ASSERT_TRUE(loader.start());
+    const std::string payload(130, '\x5a');
+    const struct {
+        std::string bytes, why;
+    } refused[] = {
+        {"LICENCE\nVersion 2, June 1991\n\nEveryone is permitted to copy this text.\n",
+         "its second line is not a count of release-note lines"},
+        {"[\n1\nbad\x01note\n" + payload, "release-note line 1 holds the byte 0x01"},
+        {std::string("[\n2\nfine\nnul\0here\n", 18) + payload, "release-note line 2 holds the byte 0x00"},
+        {" \n0\n" + payload, "its first character gives no version"},
+        {"[\n0\n" + std::string(65537, 'z'), "more than the pedal's 65536"},
+    };
+    for (const auto& r : refused) {
+        ASSERT_TRUE(writeFile(file("notes.fdt"), r.bytes));
+        CliResult c = runCli({"firmware", file("notes.fdt")});
+        EXPECT_EQ(c.code, 3) << c.err;
+        ASSERT_EQ(c.errLines().size(), 1u) << c.err;
+        EXPECT_NE(c.err.find(r.why), std::string::npos) << c.err;
+    }
+    EXPECT_TRUE(loader.commands().empty());
+
+    ASSERT_TRUE(writeFile(file("old.fdt"), "5\n1\nV0.5 notes\n" + payload));
+    CliResult old = runCli({"firmware", file("old.fdt")});
+    EXPECT_EQ(old.code, 3);
+    EXPECT_NE(old.err.find("holds firmware V0.5, older than the pedal's V2.4: nothing was sent (give --force"),
+              std::string::npos)
+        << old.err;
+    EXPECT_EQ(count(loader.commands(), "page"), 0);
+    size_t before = loader.commands().size();
+    CliResult forced = runCli({"firmware", file("old.fdt"), "--force"});
+    ASSERT_EQ(forced.code, 0) << forced.err;
+    // The status, three pages, then the version and resume (logged a moment later: no reply).
+    EXPECT_EQ(loader.waitForCommands(before + 6).size(), before + 6);
+    PedalState state;
+    ASSERT_TRUE(loader.state(state));
+    EXPECT_EQ(state.firmwareVersion, 5);
+    EXPECT_EQ(count(loader.commands(), "page"), 3);
 }
 
 }  // namespace
