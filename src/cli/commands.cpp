@@ -332,7 +332,8 @@ int writeOrPreview(Session& s, bool store) {
     const std::string damaged = which + " may now hold a damaged copy: write it again";
     switch (outcome.kind) {
     case presettransfer::Outcome::Done:
-        if (outcome.retried) s.note("note: " + retryCause(outcome.retryCause, s.o.preset - 1) + "; stored again and verified");
+        if (outcome.retried)
+            s.note("note: " + retryCause(outcome.retryCause, s.o.preset - 1) + "; stored again and verified");
         s.result("Preset " + std::to_string(s.o.preset) + " written and verified: " + printable(preset.name) + "\n");
         return ExitOk;
     case presettransfer::Outcome::EchoMismatch:

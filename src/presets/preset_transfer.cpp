@@ -60,8 +60,8 @@ Outcome readBackFailed(int index, int code) {
 Outcome storeAndVerify(PresetLink& link, int index, const uint8_t* record, const uint8_t* title,
                        const uint8_t* image, const RetryFn* retries) {
     Attempt first = storeAndCheck(link, index, record, title, image);
-    if (first.code != 0 && !first.readFailed) return storeFailed(index, first.code, link.storeReachedPedal());
     if (first.readFailed) return readBackFailed(index, first.code);
+    if (first.code != 0) return storeFailed(index, first.code, link.storeReachedPedal());
     Outcome o;
     if (first.found == Outcome::Done) return o;
     const Outcome::Kind cause = first.found;

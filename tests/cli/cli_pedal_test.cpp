@@ -395,8 +395,6 @@ TEST_F(CliOnPedal, FirmwarePackagesAreCheckedAndAnOlderVersionNeedsForce) {
          "its second line is not a count of release-note lines"},
         {"[\n1\nbad\x01note\n" + payload, "release-note line 1 holds the byte 0x01"},
         {std::string("[\n2\nfine\nnul\0here\n", 18) + payload, "release-note line 2 holds the byte 0x00"},
-        {" \n0\n" + payload, "its first character gives no version"},
-        {"[\n0\n" + std::string(65537, 'z'), "more than the pedal's 65536"},
     };
     for (const auto& r : refused) {
         ASSERT_TRUE(writeFile(file("notes.fdt"), r.bytes));

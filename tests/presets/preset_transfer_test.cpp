@@ -123,13 +123,6 @@ TEST(PresetTransfer, WriteRetriesOnceAndThenGivesUp) {
     }
 }
 
-TEST(PresetTransfer, PresetListNamesEachPresetOnce) {
-    EXPECT_EQ(presettransfer::presetList(1u << 3), "Preset 4");
-    EXPECT_EQ(presettransfer::presetList((1u << 2) | (1u << 4)), "Presets 3 and 5");
-    EXPECT_EQ(presettransfer::presetList(0x23), "Presets 1, 2 and 6");
-    EXPECT_EQ(presettransfer::presetList(0xFF), "Presets 1, 2, 3, 4, 5, 6, 7 and 8");
-}
-
 class RestoreTest : public ::testing::Test {
 protected:
     RestoreTest() {
@@ -234,37 +227,4 @@ TEST_F(RestoreTest, RetriesAMismatchedEchoOnceAndNotesIt) {
     EXPECT_EQ(link.stores, (std::vector<int>{0, 1, 2, 2}));
     EXPECT_EQ(link.reads, 0);
     EXPECT_EQ(notes, "--> Auto-retry triggered.\n--> Auto-retry failed to fix.\n\n");
-}
-
-// A pedal that echoes right but keeps another title is caught preset by
-// preset, before the next one is overwritten; the retry is told as it goes.
-TEST_F(RestoreTest, APresetReadBackWrongIsRetriedAndThenStopsTheRestore) {
-    std::vector<std::string> told;
-    auto retries = [&told](presettransfer::Retry stage, int preset, Outcome::Kind cause) {
-        const char* names[] = {"triggered", "fixed", "failed"};
-        told.push_back(std::string(names[int(stage)]) + " " + std::to_string(preset + 1) +
-                       (cause == Outcome::ReadBackMismatch ? " read-back" : " echo"));
-    };
-    auto restoreWith = [&] {
-        auto compose = [](int index, const uint8_t* bankRecord, uint8_t* rec, uint8_t* img) {
-            std::memcpy(rec, bankRecord, 12);
-            for (int i = 0; i < 512; ++i) img[i] = static_cast<uint8_t>(index * 31 + i);
-        };
-        return presettransfer::restoreBank(link, bank, compose, nullptr, presettransfer::RetryFn(retries));
-    };
-    link.script = {Store::Ok, Store::KeepWrong, Store::Ok};
-    EXPECT_TRUE(restoreWith().ok());
-    EXPECT_EQ(told, (std::vector<std::string>{"triggered 2 read-back", "fixed 2 read-back"}));
-
-    link = FakePresetLink();
-    link.script = {Store::Ok, Store::Ok, Store::KeepWrong, Store::KeepWrong};
-    told.clear();
-    Outcome o = restoreWith();
-    EXPECT_EQ(o.kind, Outcome::ReadBackMismatch);
-    EXPECT_EQ(o.preset, 2);
-    EXPECT_EQ(o.overwritten, 2);
-    EXPECT_EQ(o.stopText(), "Presets 1 and 2 had already been overwritten. Preset 3 may now hold a damaged copy.");
-    EXPECT_EQ(link.stores, (std::vector<int>{0, 1, 2, 2}));
-    EXPECT_EQ(link.reads, 0);
-    EXPECT_EQ(told, (std::vector<std::string>{"triggered 3 read-back", "failed 3 read-back"}));
 }
