@@ -206,6 +206,8 @@ Orvella::Orvella(int w, int h, const char* title)
     devSelPrompt->callback(devSel_cb, this);
     devSelPrompt->end();
     devSelPrompt->hide();
+    // Choosing a pedal leaves Connect, the Menu and Quit usable.
+    devSelPrompt->hold.reset(new PromptHold(&exchanges, devSelPrompt, {connectButton, menuButton, quitButton}));
     calibratePrompt = new OV_CalibratePrompt(190, 480, 260, 110);
     calibratePrompt->box(FL_EMBOSSED_BOX);
     calibratePrompt->color(avg2(FL_DARK3));

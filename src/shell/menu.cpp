@@ -134,7 +134,10 @@ void Orvella::menuClicked() {
     // Calibration is a pedal entry; a shown prompt holds the transport panel
     // inactive, so it never opens over the global configuration or itself.
     if (serviceMode) service = transportPanel->active() ? menu::Service::Usable : menu::Service::Greyed;
-    menu::build(items, transportPanel->active(), usb->deviceCount, usb->serialNumber[0], this, service);
+    // A shown prompt holds the transport panel, which greys the pedal
+    // entries; Select Pedal, which does not depend on it, is greyed too.
+    const unsigned choosable = exchanges.shownPrompt() ? 0 : usb->deviceCount;
+    menu::build(items, transportPanel->active(), choosable, usb->serialNumber[0], this, service);
     const Fl_Menu_Item* picked = dialogs::popup(items, Fl::event_x(), Fl::event_y());
     if (picked && picked->callback()) picked->do_callback(menuButton, picked->user_data());
 }

@@ -196,13 +196,16 @@ TEST_F(PromptsOnPedal, GlobalConfigurationWithThePedalUnplugged) {
     click(window->gloConPrompt->cancelButton);
     ASSERT_TRUE(pedal->unplug());
 
-    // The read fails without a word; the prompt opens on the last choices.
-    const std::string logBefore = log();
+    // The prompt opens on the last choices and says they are not the
+    // pedal's, in the log and in the prompt; no alert.
     click(window->gloConButton);
     OV_GloConPrompt* prompt = window->gloConPrompt;
     ASSERT_TRUE(prompt->visible());
     EXPECT_EQ(shown(prompt), (std::vector<std::string>{"  Vol and Phase", "  Channel Blend", " Channel 11"}));
-    EXPECT_EQ(log(), logBefore);
+    EXPECT_EQ(lastLine(), "> Global Config. could not be read from the pedal.");
+    EXPECT_TRUE(prompt->readFailed());
+    ASSERT_NE(prompt->messageBox->label(), nullptr);
+    EXPECT_NE(std::string(prompt->messageBox->label()).find("not the pedal's"), std::string::npos);
     EXPECT_TRUE(dialogs.entries.empty());
 
     prompt->midiChannelChoice->value(2);
@@ -220,6 +223,14 @@ TEST_F(PromptsOnPedal, GlobalConfigurationWithThePedalUnplugged) {
     EXPECT_EQ(window->dashboard->globalConfig, 0x92);   // the byte confirmed, though not sent
     EXPECT_FALSE(prompt->visible());
     EXPECT_EQ(held(), allActive);
+
+    // Plugged in again, the byte read is the pedal's and the note is gone.
+    ASSERT_TRUE(pedal->plugIn());
+    click(window->gloConButton);
+    EXPECT_FALSE(prompt->readFailed());
+    EXPECT_EQ(prompt->messageBox->label(), nullptr);
+    EXPECT_EQ(shown(prompt), (std::vector<std::string>{"  Vol and Phase", "  Channel Blend", " Channel 11"}));
+    click(prompt->cancelButton);
 }
 
 TEST_F(PromptsOnPedal, GlobalConfigurationWithoutAPedalLeavesTheTransportPanelInactive) {
