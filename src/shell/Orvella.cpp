@@ -208,7 +208,8 @@ Orvella::Orvella(int w, int h, const char* title)
     devSelPrompt->hide();
     // Choosing a pedal leaves Connect, the Menu and Quit usable.
     devSelPrompt->hold.reset(new PromptHold(&exchanges, devSelPrompt, {connectButton, menuButton, quitButton}));
-    calibratePrompt = new OV_CalibratePrompt(190, 480, 260, 110);
+    // Above the status log, so its lines (the prompt's outcome) stay whole.
+    calibratePrompt = new OV_CalibratePrompt(190, h - 160, 260, 110);
     calibratePrompt->box(FL_EMBOSSED_BOX);
     calibratePrompt->color(avg2(FL_DARK3));
     calibratePrompt->callback(calibratePrompt_cb, calibratePrompt);

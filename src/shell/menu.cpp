@@ -79,7 +79,7 @@ void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCo
     items[10] = entry(" > Factory Reset", factoryReset_cb, window, pedalOnly, false);
     int n = 11;
     if (service != Service::Absent)
-        items[n++] = entry(" > Oscillator Calibration...", calibration_cb, window,
+        items[n++] = entry(" > Oscillator Calibration... ", calibration_cb, window,
                            service == Service::Usable ? 0 : FL_MENU_INACTIVE, false);
     items[n++] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
     items[n++] = entry(" > Quit", quit_cb, window, 0, false);

@@ -247,7 +247,7 @@ TEST_F(PromptsOnPedal, GlobalConfigurationWithoutAPedalLeavesTheTransportPanelIn
 TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     open(0x00, true);
     OV_CalibratePrompt* prompt = window->calibratePrompt;
-    dialogs.popupPicks = {" > Oscillator Calibration..."};
+    dialogs.popupPicks = {" > Oscillator Calibration... "};
     click(window->menuButton);
     ASSERT_EQ(dialogs.popupLabels.size(), 1u);
     EXPECT_EQ(dialogs.popupLabels[0].size(), 14u);
@@ -294,7 +294,7 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     EXPECT_EQ(dialogs.count(Kind::Alert), 0);
 
     // Shown again, Exit waits for a BURN once more.
-    dialogs.popupPicks = {" > Oscillator Calibration..."};
+    dialogs.popupPicks = {" > Oscillator Calibration... "};
     click(window->menuButton);
     ASSERT_TRUE(prompt->visible());
     EXPECT_FALSE(prompt->exitButton->active());
@@ -303,7 +303,7 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
 TEST_F(PromptsOnPedal, CalibrationWithThePedalUnpluggedShowsTheErrorWithoutAlert) {
     open(0x00, true);
     ASSERT_TRUE(pedal->unplug());
-    dialogs.popupPicks = {" > Oscillator Calibration..."};
+    dialogs.popupPicks = {" > Oscillator Calibration... "};
     click(window->menuButton);
     OV_CalibratePrompt* prompt = window->calibratePrompt;
     ASSERT_TRUE(prompt->visible());

@@ -121,7 +121,7 @@ TEST_F(PromptHolds, EachPromptHoldsTheOthersAndGivesBackWhatItFound) {
     EXPECT_EQ(states(), choosing);
     // Global Configuration cannot open over the choice; nor can calibration.
     click(window->gloConButton);
-    dialogs.popupPicks = {" > Oscillator Calibration..."};
+    dialogs.popupPicks = {" > Oscillator Calibration... "};
     click(window->menuButton);
     EXPECT_FALSE(window->gloConPrompt->visible());
     EXPECT_FALSE(window->calibratePrompt->visible());
@@ -162,7 +162,7 @@ TEST_F(PromptHolds, EachPromptHoldsTheOthersAndGivesBackWhatItFound) {
 
     // Calibration holds the same, the configuration button among them, and
     // Exit gives every control back.
-    dialogs.popupPicks = {" > Oscillator Calibration..."};
+    dialogs.popupPicks = {" > Oscillator Calibration... "};
     click(window->menuButton);
     ASSERT_TRUE(window->calibratePrompt->visible());
     EXPECT_EQ(states(), configuring);
