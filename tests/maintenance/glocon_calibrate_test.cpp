@@ -270,6 +270,19 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     EXPECT_FALSE(prompt->setButton->value());
     EXPECT_FALSE(prompt->exitButton->active());
 
+    // The top is 220: clicks on the counter's right arrow stop there, and
+    // SET sends 0xDC.
+    Fl_Counter* counter = prompt->valueCounter;
+    counter->value(210);
+    for (int i = 0; i < 14; ++i) gui::click(window.get(), counter->x() + counter->w() - 6, counter->y() + counter->h() / 2);
+    gui::settle();
+    EXPECT_EQ(counter->value(), 220);
+    before = pedal->commands().size();
+    click(prompt->setButton);
+    sent = commandsSince(before, 1);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].bytes, (Bytes{0xD0, 0xDC}));
+
     prompt->valueCounter->value(151);
     before = pedal->commands().size();
     click(prompt->burnButton);
