@@ -274,6 +274,14 @@ TEST_F(CliOnPedal, ConfigurationAndFirmware) {
     EXPECT_EQ(state.globalConfig, (2 << 6) | (0 << 4) | 10);    // right knob kept
     CliResult get = runCli({"config", "get"});
     EXPECT_EQ(get.out, "left knob:     Vol and Phase\nright knob:    Mic Position\nmidi channel:  11\n");
+    // Every field not given is kept as the pedal holds it, none of them 0 here.
+    ASSERT_EQ(runCli({"config", "set", "--right", "blend", "--midi", "6"}).code, 0);
+    ASSERT_EQ(runCli({"config", "set", "--left", "blend"}).code, 0);
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(state.globalConfig, (1 << 6) | (1 << 4) | 5);
+    ASSERT_EQ(runCli({"config", "set", "--midi", "16"}).code, 0);
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(state.globalConfig, (1 << 6) | (1 << 4) | 15);
 
     // A pedal in normal operation refuses an update; one in update mode takes it page by page.
     std::string package = std::string("[\n1\nnotes\n") + std::string(130, '\x5a');
