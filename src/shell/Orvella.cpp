@@ -75,6 +75,9 @@ ToneChartContext Orvella::toneChartContext() {
     context.selectSpeakers = [this](int left, int right) { dashboard->selectSpeakers(left, right); };
     context.savedSpeaker = [this](int side) { return dashboard->savedSpeaker(side); };
     context.hidePresetBar = [this] { presetPanel->hide(); };
+    context.soloSide = [this] { return dashboard->soloSide(); };
+    context.endAudition = [this](int left, int right, int solo) { dashboard->selectSpeakers(left, right, solo); };
+    context.stereoMics = [this] { return dashboard->stereoMode == 1; };
     return context;
 }
 

@@ -264,6 +264,16 @@ TEST_F(CliOnPedal, TwoPedalsWithoutPedalStopWithTheList) {
     CliResult list = runCli({"list"});
     EXPECT_EQ(list.code, 0);
     EXPECT_EQ(list.out.substr(0, 26), "VP000001\tKestrova Drevani\t");
+    CliResult json = runCli({"list", "--json"});
+    EXPECT_EQ(json.out.rfind("[{\"serial\": \"VP000001\", \"description\": \"Kestrova Drevani\", \"port\": ", 0), 0u)
+        << json.out;
+    EXPECT_NE(json.out.find(",\n {\"serial\": \"VP000002\""), std::string::npos) << json.out;
+
+    // A shortened option before the command names the pedal as in full.
+    CliResult shortened = runCli({"--ped", "VP000002", "-qv", "status"});
+    EXPECT_EQ(shortened.code, 0) << shortened.err;
+    EXPECT_NE(shortened.out.find("VP000002"), std::string::npos) << shortened.out;
+    EXPECT_TRUE(pedal->commands().empty());
 }
 
 TEST_F(CliOnPedal, ConfigurationAndFirmware) {
