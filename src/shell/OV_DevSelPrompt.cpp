@@ -106,6 +106,7 @@ void confirmPedal(Orvella* window) {
     // pedal keeps the Dashboard as it is.
     if (std::strncmp(before, window->usb->serialNumber[0], sizeof before) != 0) {
         OV_TransportPanel* transport = window->transportPanel;
+        window->edits.pedalChanged();       // nothing is known of the chosen pedal's presets
         transport->selectFirstPreset();
         transport->actionPressed(transport->readButton);
     }

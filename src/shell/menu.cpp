@@ -49,7 +49,12 @@ const char* const updateInstructions =
 
 void selectPedal_cb(Fl_Widget*, void* window) { openPedalSelection(static_cast<Orvella*>(window)); }
 void factoryReset_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->factoryReset(); }
-void quit_cb(Fl_Widget*, void*) { quitProgram(); }
+void quit_cb(Fl_Widget*, void* window) {
+    if (window)
+        static_cast<Orvella*>(window)->quit();
+    else
+        quitProgram();
+}
 void calibration_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->openCalibration(); }
 
 Fl_Menu_Item entry(const char* label, Fl_Callback* callback, void* data, int flags, bool heading) {
