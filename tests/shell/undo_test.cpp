@@ -28,6 +28,7 @@
 #include "gui/StatusLog.h"
 #include "gui/TestEnvironment.h"
 #include "presets/OV_PresetPanel.h"
+#include "presets/PresetFiles.h"
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
@@ -321,4 +322,58 @@ TEST_F(Undo, ADamagedLastDashboardIsNotOffered) {
     EXPECT_EQ(gui::lastLogLine(window.get()),
               "The Dashboard kept at the last quit could not be read; it is not offered.");
     EXPECT_FALSE(window->edits.history.canUndo());
+}
+
+// A local preset chosen and a restore replace the Dashboard: one step each.
+// An audition that ends where it began leaves none, though the pedal heard it.
+TEST_F(Undo, LocalPresetsRestoresAndAuditionsCountAsTheyChangeTheDashboard) {
+    const std::string name = "Clean";
+    const std::string lopTitle = "Clean tone  ";
+    open();
+    std::vector<uint8_t> lop = presetfiles::encodeLop(name, record(7).data(),
+                                                      reinterpret_cast<const uint8_t*>(lopTitle.data()));
+    ASSERT_TRUE(gui::TestEnvironment::writeFile(presetfiles::presetPath(env->home, name), std::string(lop.begin(), lop.end())));
+    ASSERT_TRUE(gui::TestEnvironment::writeFile(presetfiles::listPath(env->home),
+                                                presetfiles::presetPath(env->home, name) + "\n"));
+    window->presetPanel->loadPresetList();
+    window->presetPanel->presetChoice->value(0);
+    window->presetPanel->presetChoice->do_callback();
+    EXPECT_EQ(params(), record(7));
+    EXPECT_EQ(shownTitle(), lopTitle);
+    EXPECT_EQ(window->edits.history.undoCount(), 1u);
+    EXPECT_TRUE(transport().edited());
+
+    // RESTORE: every preset is known afterwards, the Dashboard shows preset 1 as restored.
+    std::string bank;
+    for (int i = 0; i < 8; ++i) {
+        Bytes r = record(20 + i);
+        bank.append(r.begin(), r.end());
+    }
+    for (int i = 0; i < 8; ++i) bank += "Backup " + std::to_string(i) + "    ";
+    const std::string backup = env->root + "/all.bkp";
+    ASSERT_TRUE(gui::TestEnvironment::writeFile(backup, bank));
+    dialogs->choiceAnswers.push_back(1);
+    dialogs->chooserAnswers.push_back({backup});
+    gui::clickCentre(transport().restoreButton);
+    ASSERT_EQ(params(), record(20));
+    EXPECT_EQ(window->edits.history.undoCount(), 2u);
+    EXPECT_FALSE(transport().edited());
+    ctrl('4');
+    EXPECT_TRUE(transport().edited());                  // preset 4 holds record(23)
+    EXPECT_TRUE(window->edits.pedal.known(3));
+
+    const size_t steps = window->edits.history.undoCount();
+    const size_t sent = previews(0).size();
+    gui::key(window.get(), '2', "", FL_ALT);
+    gui::clickCentre(window->toneChart->listenL);       // audition the first speaker on the left
+    gui::clickCentre(window->toneChart->listenL);       // and end it
+    EXPECT_EQ(previews(sent + 2).size(), sent + 2);
+    EXPECT_EQ(window->edits.history.undoCount(), steps);
+    EXPECT_EQ(params(), record(20));
+
+    ctrl('z');
+    EXPECT_EQ(params(), record(7));
+    EXPECT_EQ(shownTitle(), lopTitle);
+    ctrl('z');
+    EXPECT_EQ(params(), record(0));
 }
