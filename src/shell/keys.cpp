@@ -22,17 +22,17 @@ namespace keys {
 
 const char* const listText =
     "Keyboard shortcuts :\n\n"
-    "  Ctrl+Z                          Undo the last change of the Dashboard\n"
-    "  Ctrl+Shift+Z  or  Ctrl+Y     Redo\n"
-    "  Ctrl+R                          READ the selected preset from the pedal\n"
-    "  Ctrl+W                          WRITE the Dashboard into the selected preset\n"
-    "  Ctrl+1 ... Ctrl+8             Select Preset-1 ... Preset-8\n"
-    "  Alt+1, Alt+2, Alt+3           Dashboard, Tone Chart, User Guide tab\n\n"
+    "  Ctrl+Z  :  undo the last change of the Dashboard or the title\n"
+    "  Ctrl+Shift+Z  or  Ctrl+Y  :  redo\n"
+    "  Ctrl+R  :  READ the selected preset from the pedal\n"
+    "  Ctrl+W  :  WRITE the Dashboard into the selected preset\n"
+    "  Ctrl+1 ... Ctrl+8  :  select Preset-1 ... Preset-8\n"
+    "  Alt+1, Alt+2, Alt+3  :  the Dashboard, Tone Chart and User Guide tabs\n\n"
     "On the Dashboard :\n\n"
-    "  Tab, Shift+Tab                Next, previous control (in reading order)\n"
-    "  Left / Right, Down / Up      Change the focused control by one step\n"
-    "  Space                          Press the focused button\n\n"
-    "While you type in a field, Ctrl+Z undoes the typing; once entered, the Dashboard's change.";
+    "  Tab, Shift+Tab  :  next, previous control, in reading order\n"
+    "  Left, Right, Up, Down  :  change the focused control a step\n"
+    "  Space  :  press the focused button\n\n"
+    "While you type in a field, Ctrl+Z undoes the typing; once it is entered, the change.";
 
 Action actionOf(int key, int state) {
     const bool ctrl = (state & FL_CTRL) != 0, shift = (state & FL_SHIFT) != 0, alt = (state & FL_ALT) != 0;
@@ -101,6 +101,8 @@ bool Orvella::shortcut(int key, int state) {
         Fl_Button* button = action.kind == keys::Action::Read ? transport->readButton : transport->writeButton;
         // As a click would: only while the button takes one.
         if (button->active_r()) {
+            // A click takes the focus first, which enters a title still being typed.
+            button->take_focus();
             button->value(1);
             transport->actionPressed(button);
         }
@@ -108,7 +110,10 @@ bool Orvella::shortcut(int key, int state) {
     }
     case keys::Action::Preset: {
         PresetGroup* group = static_cast<PresetGroup*>(transport->child(action.index));
-        if (group->light->active_r()) transport->presetChosen(group);
+        if (group->light->active_r()) {
+            group->light->take_focus();
+            transport->presetChosen(group);
+        }
         return true;
     }
     case keys::Action::Tab: {

@@ -377,3 +377,17 @@ TEST_F(Undo, LocalPresetsRestoresAndAuditionsCountAsTheyChangeTheDashboard) {
     ctrl('z');
     EXPECT_EQ(params(), record(0));
 }
+
+// WRITE by its key stores a title still being typed, as a click on WRITE
+// (which takes the focus and so enters it) does.
+TEST_F(Undo, WriteByKeyEntersATitleBeingTyped) {
+    open();
+    gui::clickCentre(transport().titleInput);
+    gui::type(window.get(), "Keyed");
+    ctrl('w');
+    EXPECT_EQ(shownTitle(), "Keyed       ");
+    PedalState held;
+    ASSERT_TRUE(pedal->state(held));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(held.presets[0].title), 12), "Keyed       ");
+    EXPECT_FALSE(transport().edited());
+}
