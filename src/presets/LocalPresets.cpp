@@ -1,9 +1,8 @@
 #include "presets/LocalPresets.h"
 
-#include "context/dashboard_steps.h"
-
 #include "base/dialogs.h"
 #include "base/files.h"
+#include "context/dashboard_steps.h"
 #include "context/exchange_guard.h"
 #include "editor/OV_Parameters.h"
 #include "editor/TextInput.h"
