@@ -108,16 +108,6 @@ protected:
         for (const LoggedCommand& c : pedal.commands()) n += c.name == name;
         return n;
     }
-    // The count once it reaches n, or after five seconds (a command that gets
-    // no reply is logged a moment after it was sent).
-    size_t waitForCount(const VirtualPedal& pedal, const std::string& name, size_t n) const {
-        size_t found = countOf(pedal, name);
-        for (int waited = 0; found < n && waited < 5000; waited += 10) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            found = countOf(pedal, name);
-        }
-        return found;
-    }
     uint8_t storedConfig(const VirtualPedal& pedal) const {
         PedalState state;
         EXPECT_TRUE(pedal.state(state));
@@ -267,10 +257,12 @@ TEST_F(PromptHolds, AnUpdatePromptWaitsForTheChoiceAndNeverShowsOverAnotherPromp
     click(window->connectButton);
     confirmPedal(0);
     ASSERT_TRUE(update->visible());
+    const size_t before = first->commands().size();
     click(update->cancelButton);
     EXPECT_FALSE(update->visible());
     EXPECT_EQ(states(), allUsable);
-    EXPECT_EQ(waitForCount(*first, "resume", 1), 1u);
+    first->waitForCommands(before + 1, 5000);   // the resume message gets no reply
+    EXPECT_EQ(countOf(*first, "resume"), 1u);
     ASSERT_TRUE(first->state(state));
     EXPECT_FALSE(state.updateMode);
     EXPECT_EQ(countOf(*second, "resume"), 0u);
