@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "orvella-cli: cannot set up standard output\n");
         return cli::ExitFile;
     }
+    cli::catchInterrupts();
     int code = cli::run(o, results, stderr, isatty(STDERR_FILENO) == 1);
     if (std::fflush(results) != 0 || std::ferror(results)) {
         std::fprintf(stderr, "orvella-cli: cannot write the results to standard output\n");
