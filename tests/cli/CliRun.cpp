@@ -1,6 +1,7 @@
 #include "CliRun.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,7 +45,7 @@ TempFolder::~TempFolder() {
 
 std::string dataFolder() { return ORVELLA_DATA_DIR; }
 
-CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& input, bool withData)
+CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& input, bool withData, int user)
     : capture_(new TempFolder) {
     outPath_ = capture_->path() + "/out";
     errPath_ = capture_->path() + "/err";
@@ -64,6 +65,7 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& 
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
+        if (user >= 0 && (setgroups(0, nullptr) != 0 || setgid(gid_t(user)) != 0 || setuid(uid_t(user)) != 0)) _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }

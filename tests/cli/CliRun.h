@@ -29,8 +29,9 @@ class TempFolder;
 // or /dev/null when empty); finish() waits and collects its output.
 class CliProcess {
 public:
+    // `user`: the user (and group) id to run as, when not negative (needs root).
     explicit CliProcess(const std::vector<std::string>& args, const std::string& input = std::string(),
-                        bool withData = true);
+                        bool withData = true, int user = -1);
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;

@@ -480,3 +480,33 @@ TEST_F(CliOnPedal, ALateReplyNeverAnswersTheNextCommand) {
     CliResult configAfter = runCli({"config", "get"});
     EXPECT_EQ(configAfter.out, config.out);
 }
+
+// A user who may not open the pedals: one line, for the pedal the command
+// needs, naming the fix, and nothing else, also under --quiet.
+TEST_F(CliOnPedal, APortTheUserMayNotOpenGetsOneLineWithTheFix) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+    startPedal("VP000002", bank(10, "Second"));
+    ASSERT_EQ(chmod(folder.path().c_str(), 0755), 0);
+    for (const std::string& args : {std::string("-q"), std::string("")}) {
+        std::vector<std::string> command = {"--pedal", "VP000002", "status"};
+        if (!args.empty()) command.push_back(args);
+        CliResult r = CliProcess(command, std::string(), true, 65534).finish();
+        EXPECT_EQ(r.code, 4);
+        std::vector<std::string> lines = r.errLines();
+        ASSERT_EQ(lines.size(), 1u) << r.err;
+        EXPECT_EQ(lines[0].rfind("orvella-cli: pedal VP000002: permission denied on /dev/", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find("udev rule"), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find("'dialout' group"), std::string::npos) << lines[0];
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_TRUE(pedal->commands().empty());
+}
+
+// A bridge that never sends: the error says the pedal took nothing.
+TEST_F(CliOnPedal, AStuckBridgeSaysThePedalTookNothing) {
+    ASSERT_TRUE(pedal->setFaults({"stuck-tx"}));
+    CliResult r = runCli({"status", "-q"});
+    EXPECT_EQ(r.code, 5);
+    EXPECT_NE(r.err.find("the pedal took nothing"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("timed out"), std::string::npos) << r.err;
+}
