@@ -69,6 +69,24 @@ void forgetTemp(const std::string& name) {
         if (tempUsed[i] && name == tempNames[i]) tempUsed[i] = 0;
 }
 
+// The descriptor /dev/stdout, /dev/stderr, /dev/fd/N or /proc/self/fd/N
+// names, or -1.
+int openStreamNumber(const std::string& path) {
+    if (path == "/dev/stdout") return 1;
+    if (path == "/dev/stderr") return 2;
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        size_t n = std::strlen(prefix);
+        if (path.compare(0, n, prefix) != 0 || path.size() == n || path.size() > n + 4) continue;
+        int fd = 0;
+        for (size_t i = n; i < path.size(); ++i) {
+            if (path[i] < '0' || path[i] > '9') return -1;
+            fd = fd * 10 + (path[i] - '0');
+        }
+        return fd;
+    }
+    return -1;
+}
+
 std::string folderOf(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) return std::string();
@@ -98,6 +116,19 @@ std::string followLinks(const std::string& path, int* err) {
 }
 
 AtomicFile::AtomicFile(const std::string& path) : path_(path) {
+    // /dev/stdout and its kin name a stream this process already has open:
+    // it is written as it is (a pipe, a terminal, a file opened for appending).
+    streamFd_ = openStreamNumber(path);
+    if (streamFd_ >= 0) {
+        struct stat st;
+        if (fstat(streamFd_, &st) != 0) {
+            error_ = errno;
+            return;
+        }
+        target_ = path;
+        direct_ = directOpen_ = true;
+        return;
+    }
     int loop = 0;
     target_ = followLinks(path, &loop);
     if (loop) {
@@ -183,7 +214,7 @@ bool AtomicFile::finish() {
 
 bool AtomicFile::writeDirect() {
     directOpen_ = false;
-    int fd = open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    int fd = streamFd_ >= 0 ? dup(streamFd_) : open(target_.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
         error_ = errno;
         return false;

@@ -27,7 +27,8 @@ bool readStream(std::FILE* f, std::vector<uint8_t>& out, int* err = nullptr, siz
 // the file it names, which is replaced, not the link. An existing file keeps
 // its permission bits (and, for root, its owner and group). A device node, a
 // FIFO or a socket cannot be replaced by renaming: the data is kept in
-// memory and written straight to it on commit.
+// memory and written straight to it on commit, as it is to /dev/stdout,
+// /dev/stderr and /dev/fd/N (the process's own descriptor, whatever it is).
 class AtomicFile {
 public:
     explicit AtomicFile(const std::string& path);
@@ -55,6 +56,7 @@ private:
     std::string path_, target_, temp_;
     std::FILE* file_ = nullptr;
     bool direct_ = false;                   // target is not a regular file
+    int streamFd_ = -1;                     // /dev/stdout and kin: the descriptor it names
     bool directOpen_ = false;
     std::vector<uint8_t> kept_;             // direct_: what commit writes
     int error_ = 0;

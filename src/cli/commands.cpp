@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -186,8 +187,15 @@ public:
         if (!ok) error_ = errno ? errno : EIO;
         return ok;
     }
-    bool toStdout() const { return !file_; }
-    std::string name() const { return toStdout() ? "standard output" : path_; }
+    // Whether the data goes to standard output ("-", /dev/stdout, a link to
+    // the file standard output is): the result line then goes to standard error.
+    bool toStdout() const {
+        if (!file_) return true;
+        struct stat named, out;
+        return stat(path_.c_str(), &named) == 0 && fstat(STDOUT_FILENO, &out) == 0 && named.st_dev == out.st_dev &&
+               named.st_ino == out.st_ino;
+    }
+    std::string name() const { return file_ ? path_ : "standard output"; }
     presetfiles::AtomicFile* file() { return file_.get(); }
 
 private:
@@ -405,7 +413,7 @@ int exportPreset(Session& s) {
         return s.fail(ExitFile, "cannot write " + file.name() + ": " + errnoText(file.error()));
     std::string done = "Preset " + std::to_string(s.o.preset) + " (" + printable(titleText(reply + 12)) + ") exported to ";
     if (file.toStdout())
-        s.note(done + "standard output");
+        s.note(done + file.name());
     else
         s.result(done + path + "\n");
     return ExitOk;
@@ -485,7 +493,7 @@ int backup(Session& s) {
     if (!file.put(s.link.reply(), protocol::BankSize))
         return s.fail(ExitFile, "cannot write " + file.name() + ": " + errnoText(file.error()));
     if (file.toStdout())
-        s.note("8 presets written to standard output");
+        s.note("8 presets written to " + file.name());
     else
         s.result(path + "\n");
     return ExitOk;

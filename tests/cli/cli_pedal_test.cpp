@@ -359,6 +359,9 @@ TEST_F(CliOnPedal, FilesLandWhereTheUserPointed) {
     EXPECT_EQ(backup.out, bank(20, "Other"));
     EXPECT_EQ(backup.err, "");
 
+    CliResult named = runCli({"backup", "/dev/stdout", "-q"});     // the stream, whatever it is
+    ASSERT_EQ(named.code, 0) << named.err;
+    EXPECT_EQ(named.out, bank(20, "Other"));
     EXPECT_EQ(runCli({"export", "2", "-"}).code, 2);     // no file name to take the preset's name from
     CliResult exported = runCli({"export", "2", "-", "--name", "Two", "-q"});
     ASSERT_EQ(exported.code, 0) << exported.err;
