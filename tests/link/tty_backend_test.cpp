@@ -193,56 +193,6 @@ TEST_F(TtyBackendTest, RefusedPermissionIsReportedWithTheFix) {
     EXPECT_EQ(said.find("permission denied", 1), std::string::npos) << said;
 }
 
-// One program owns a device: while another process holds it (during a
-// transaction, or between transactions while it keeps its claim), an open
-// fails with its pid; within one program the claim is shared; when the
-// owner ends, the device is free.
-TEST_F(TtyBackendTest, AnotherProgramsOpenFailsWithItsPidUntilItLetsGo) {
-    int ready[2], go[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ASSERT_EQ(pipe(go), 0);
-    pid_t child = fork();
-    if (child == 0) {
-        ftdi::TtyBackend owner;
-        FT_HANDLE h = nullptr;
-        owner.keepClaims(true);
-        bool ok = owner.openEx("TTY1", FT_OPEN_BY_SERIAL_NUMBER, &h) == FT_OK;
-        char c = ok ? '1' : '0';
-        if (write(ready[1], &c, 1) != 1 || read(go[0], &c, 1) != 1) _exit(2);     // open
-        ok = owner.close(h) == FT_OK && ok;
-        if (write(ready[1], &c, 1) != 1 || read(go[0], &c, 1) != 1) _exit(2);     // closed, still claimed
-        owner.keepClaims(false);
-        if (write(ready[1], &c, 1) != 1 || read(go[0], &c, 1) != 1) _exit(2);     // let go
-        _exit(ok ? 0 : 1);
-    }
-    char c = 0;
-    const std::string inUse = "the pedal is in use by another program (pid " + std::to_string(child) + ")";
-    FT_HANDLE h = nullptr;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    ASSERT_EQ(c, '1');
-    EXPECT_EQ(backend.openEx("TTY1", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_DEVICE_NOT_OPENED);
-    EXPECT_EQ(backend.openProblem(), inUse);
-    if (geteuid() != 0) {     // the exclusive open keeps out programs without the lock, but not root
-        errno = 0;
-        EXPECT_LT(open(tty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK), 0);
-        EXPECT_EQ(errno, EBUSY);
-    }
-    ASSERT_EQ(write(go[1], "x", 1), 1);
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    EXPECT_EQ(backend.openEx("TTY1", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_DEVICE_NOT_OPENED);
-    EXPECT_EQ(backend.openProblem(), inUse);
-    ASSERT_EQ(write(go[1], "x", 1), 1);
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
-    ASSERT_EQ(backend.openEx("TTY1", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_OK);
-    EXPECT_EQ(backend.openProblem(), "");
-    EXPECT_EQ(backend.close(h), FT_OK);
-    ASSERT_EQ(write(go[1], "x", 1), 1);
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
-}
-
 TEST_F(TtyBackendTest, StalledBridgeHoldsWhatIsWrittenUntilPurged) {
     ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "TTY1", tty, true, 0}));
     FT_HANDLE h = openPedal();
