@@ -205,6 +205,10 @@ bool TtyBackend::claim(const std::string& path) {
 
 void TtyBackend::unclaim(const std::string& path) {
     if (kept_ > 0 || portOn(path)) return;
+    releaseLock(path);
+}
+
+void TtyBackend::releaseLock(const std::string& path) {
     auto it = locks_.find(path);
     if (it == locks_.end()) return;
     ::close(it->second);    // ends the lock
@@ -260,18 +264,23 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
         if (!matches(dev, arg, flags)) continue;
         result = FT_DEVICE_NOT_OPENED;
         if (portOn(dev.path)) continue;     // one handle per device
+        const bool claimedBefore = locks_.count(dev.path) != 0;
         if (!claim(dev.path)) continue;     // another program of ours has it
+        // A device this open could not use is not kept from others.
+        auto giveBack = [&] {
+            if (!claimedBefore) releaseLock(dev.path);
+        };
         int fd = ::open(dev.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
             if (errno == EACCES || errno == EPERM) problem_ = noPermission(dev);
             if (errno == EBUSY) problem_ = inUse(0);    // opened exclusively by some other program
-            unclaim(dev.path);
+            giveBack();
             continue;
         }
         auto kept = baud_.find(dev.path);
         if (!makeRaw(fd, kept == baud_.end() ? B9600 : static_cast<speed_t>(kept->second))) {
             ::close(fd);
-            unclaim(dev.path);
+            giveBack();
             continue;
         }
         // No other program may open the terminal while this handle is open

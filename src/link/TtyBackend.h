@@ -66,6 +66,7 @@ private:
     bool claim(const std::string& path);
     // Gives the lock back unless claims are kept or the device is open.
     void unclaim(const std::string& path);
+    void releaseLock(const std::string& path);     // whatever the claims
     std::string problem_;                   // why the last openEx failed, for the user
     std::map<std::string, int> locks_;      // device path -> the lock file held (flock)
     int kept_ = 0;                          // keepClaims(true) not yet undone
