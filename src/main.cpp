@@ -2,6 +2,7 @@
 // main window, run the toolkit's loop, exit 0. Other arguments are ignored.
 #include <FL/Fl.H>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,10 +10,19 @@
 
 #include "shell/Orvella.h"
 #include "shell/data_folder.h"
+#include "base/files.h"
 #include "base/printing_dialogs.h"
 #include "base/program_info.h"
 
 static void hideWindow_cb(Fl_Widget* window, void*) { window->hide(); }
+
+// Ended by a signal (Ctrl-C in its terminal, a logout) in the middle of a
+// BACKUP or a save: the temporary file goes, then the signal takes its course.
+extern "C" void removeTemporariesAndEnd(int signal) {
+    files::removeTemporaryFiles();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
 
 static const char* const usage =
     "Usage: orvella [--service] [--help | --version]\n"
@@ -38,6 +48,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--service") == 0) service = true;
     std::string dataFolder = datafolder::use();
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, removeTemporariesAndEnd);
 
     PrintingDialogs printing(stderr);
     const char* dialogMode = std::getenv("ORVELLA_DIALOGS");

@@ -1,7 +1,11 @@
 #include "base/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -20,40 +24,176 @@ bool readFile(const std::string& path, std::vector<uint8_t>& out, int* err, size
         if (err) *err = errno;
         return false;
     }
-    uint8_t chunk[4096];
-    size_t n;
-    bool ok = true;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-        out.insert(out.end(), chunk, chunk + n);
-        if (out.size() > limit) {
-            ok = false;
-            if (err) *err = EFBIG;
-            break;
-        }
-    }
-    if (ok && std::ferror(f)) {
-        ok = false;
-        if (err) *err = errno ? errno : EIO;
-    }
+    bool ok = readStream(f, out, err, limit);
     std::fclose(f);
     return ok;
 }
 
+bool readStream(std::FILE* f, std::vector<uint8_t>& out, int* err, size_t limit) {
+    out.clear();
+    uint8_t chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+        out.insert(out.end(), chunk, chunk + n);
+        if (out.size() > limit) {
+            if (err) *err = EFBIG;
+            return false;
+        }
+    }
+    if (std::ferror(f)) {
+        if (err) *err = errno ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// The temporary files open now, for removeTemporaryFiles(); a handful at most.
+const int maxTemps = 8;
+char tempNames[maxTemps][PATH_MAX];
+volatile std::sig_atomic_t tempUsed[maxTemps];
+
+void rememberTemp(const std::string& name) {
+    if (name.size() >= PATH_MAX) return;
+    for (int i = 0; i < maxTemps; ++i) {
+        if (tempUsed[i]) continue;
+        std::memcpy(tempNames[i], name.c_str(), name.size() + 1);
+        tempUsed[i] = 1;
+        return;
+    }
+}
+
+void forgetTemp(const std::string& name) {
+    for (int i = 0; i < maxTemps; ++i)
+        if (tempUsed[i] && name == tempNames[i]) tempUsed[i] = 0;
+}
+
+// The descriptor /dev/stdout, /dev/stderr, /dev/fd/N or /proc/self/fd/N
+// names, or -1.
+int openStreamNumber(const std::string& path) {
+    if (path == "/dev/stdout") return 1;
+    if (path == "/dev/stderr") return 2;
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        size_t n = std::strlen(prefix);
+        if (path.compare(0, n, prefix) != 0 || path.size() == n || path.size() > n + 4) continue;
+        int fd = 0;
+        for (size_t i = n; i < path.size(); ++i) {
+            if (path[i] < '0' || path[i] > '9') return -1;
+            fd = fd * 10 + (path[i] - '0');
+        }
+        return fd;
+    }
+    return -1;
+}
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return std::string();
+    return path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+void removeTemporaryFiles() {
+    for (int i = 0; i < maxTemps; ++i)
+        if (tempUsed[i]) unlink(tempNames[i]);
+}
+
+std::string followLinks(const std::string& path, int* err) {
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return at;
+        char to[PATH_MAX];
+        ssize_t n = readlink(at.c_str(), to, sizeof to - 1);
+        if (n < 0) return at;
+        to[n] = 0;
+        at = to[0] == '/' ? std::string(to) : folderOf(at) + to;
+    }
+    if (err) *err = ELOOP;
+    return at;
+}
+
 AtomicFile::AtomicFile(const std::string& path) : path_(path) {
-    temp_ = path + ".tmp" + std::to_string(static_cast<long>(getpid()));
-    file_ = std::fopen(temp_.c_str(), "wb");
-    if (!file_) error_ = errno;
+    // /dev/stdout and its kin name a stream this process already has open:
+    // it is written as it is (a pipe, a terminal, a file opened for appending).
+    streamFd_ = openStreamNumber(path);
+    if (streamFd_ >= 0) {
+        struct stat st;
+        if (fstat(streamFd_, &st) != 0) {
+            error_ = errno;
+            return;
+        }
+        target_ = path;
+        direct_ = directOpen_ = true;
+        return;
+    }
+    int loop = 0;
+    target_ = followLinks(path, &loop);
+    if (loop) {
+        error_ = loop;
+        return;
+    }
+    struct stat old;
+    bool exists = stat(target_.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) {
+        error_ = EISDIR;
+        return;
+    }
+    if (exists && !S_ISREG(old.st_mode)) {
+        // Opened only at commit: a FIFO would wait here for its reader, and
+        // a device should see nothing of a failed run.
+        if (access(target_.c_str(), W_OK) != 0) {
+            error_ = errno;
+            return;
+        }
+        direct_ = directOpen_ = true;
+        return;
+    }
+    temp_ = target_ + ".tmp" + std::to_string(static_cast<long>(getpid()));
+    int fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno == EEXIST && unlink(temp_.c_str()) == 0)      // left by a dead process of the same id
+        fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error_ = errno;
+        return;
+    }
+    rememberTemp(temp_);
+    if (exists) {
+        // The replacement keeps what the user (or root) set on the old file.
+        if (geteuid() == 0 && fchown(fd, old.st_uid, old.st_gid) != 0) error_ = errno;
+        if (fchmod(fd, old.st_mode & 07777) != 0 && !error_) error_ = errno;
+    }
+    file_ = fdopen(fd, "wb");
+    if (!file_) {
+        if (!error_) error_ = errno;
+        ::close(fd);
+        dropTemp();
+    }
 }
 
 AtomicFile::~AtomicFile() { discard(); }
 
 bool AtomicFile::write(const void* data, size_t size) {
+    if (direct_) {
+        if (!directOpen_) return false;
+        const uint8_t* bytes = static_cast<const uint8_t*>(data);
+        kept_.insert(kept_.end(), bytes, bytes + size);
+        return true;
+    }
     if (!file_) return false;
     if (size && std::fwrite(data, 1, size, file_) != size) {
         if (!error_) error_ = errno ? errno : EIO;
         return false;
     }
     return true;
+}
+
+void AtomicFile::dropTemp() {
+    if (temp_.empty()) return;
+    std::remove(temp_.c_str());
+    forgetTemp(temp_);
 }
 
 bool AtomicFile::finish() {
@@ -68,17 +208,45 @@ bool AtomicFile::finish() {
         error_ = errno;
     }
     file_ = nullptr;
-    if (!ok) std::remove(temp_.c_str());
+    if (!ok) dropTemp();
     return ok;
 }
 
-bool AtomicFile::commit() {
-    if (!finish()) return false;
-    if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
+bool AtomicFile::writeDirect() {
+    directOpen_ = false;
+    int fd = streamFd_ >= 0 ? dup(streamFd_) : open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
         error_ = errno;
-        std::remove(temp_.c_str());
         return false;
     }
+    size_t done = 0;
+    while (done < kept_.size()) {
+        ssize_t n = ::write(fd, kept_.data() + done, kept_.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error_ = n < 0 ? errno : EIO;
+            ::close(fd);
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    kept_.clear();
+    if (::close(fd) != 0 && errno != EINTR) {
+        error_ = errno;
+        return false;
+    }
+    return true;
+}
+
+bool AtomicFile::commit() {
+    if (direct_) return directOpen_ && !error_ && writeDirect();
+    if (!finish()) return false;
+    if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+        error_ = errno;
+        dropTemp();
+        return false;
+    }
+    forgetTemp(temp_);
     return true;
 }
 
@@ -91,6 +259,11 @@ std::string numberedPath(const std::string& path, int n) {
 }
 
 bool AtomicFile::commitNew(std::string& written) {
+    if (direct_) {      // a device or FIFO under that name: the name is taken
+        discard();
+        error_ = EEXIST;
+        return false;
+    }
     if (!finish()) return false;
     for (int n = 1; n <= 999; ++n) {
         std::string target = numberedPath(path_, n);
@@ -102,12 +275,13 @@ bool AtomicFile::commitNew(std::string& written) {
             if (access(target.c_str(), F_OK) == 0) continue;
             made = std::rename(temp_.c_str(), target.c_str());
             if (made == 0) {
+                forgetTemp(temp_);
                 written = target;
                 return true;
             }
         }
         if (made == 0) {
-            std::remove(temp_.c_str());
+            dropTemp();
             written = target;
             return true;
         }
@@ -117,15 +291,17 @@ bool AtomicFile::commitNew(std::string& written) {
         }
     }
     if (!error_) error_ = EEXIST;
-    std::remove(temp_.c_str());
+    dropTemp();
     return false;
 }
 
 void AtomicFile::discard() {
+    directOpen_ = false;
+    kept_.clear();
     if (!file_) return;
     std::fclose(file_);
     file_ = nullptr;
-    std::remove(temp_.c_str());
+    dropTemp();
 }
 
 bool writeFileAtomically(const std::string& path, const void* data, size_t size, int* err) {

@@ -15,6 +15,7 @@ enum ExitCode {
     ExitCommunication = 5,   // the pedal did not answer, or not completely
     ExitVerification = 6,    // what the pedal echoed or read back differs from what was sent
     ExitPedalMode = 7,       // the pedal is not in the mode the command needs
+    ExitInterrupted = 130,   // stopped by Ctrl-C (a restore says which presets it stored)
 };
 
 struct Options {

@@ -1,6 +1,11 @@
 #include "cli/commands.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -9,6 +14,7 @@
 #include <vector>
 
 #include "base/data_folder.h"
+#include "base/files.h"
 #include "base/platform.h"
 #include "cli/decode.h"
 #include "cli/progress.h"
@@ -36,6 +42,15 @@ public:
             link.setSink([err](const char* text) { std::fputs(text, err); });
         else
             link.setSink(PedalLink::quiet());
+        // The chosen pedal is this program's from its first exchange to the
+        // end: another program's commands never come between ours.
+        PedalLink::keepClaim(true);
+    }
+    ~Session() {
+        // A reply that timed out may still be on its way: it must not meet
+        // the next program's first command.
+        link.awaitLateReply();
+        PedalLink::keepClaim(false);
     }
 
     int fail(int code, const std::string& message) {
@@ -107,7 +122,14 @@ int choosePedal(Session& s) {
 
 // Reads the status byte; `status` holds it on success.
 int readStatus(Session& s, uint8_t& status) {
-    if (!s.link.getOneByte(protocol::GetStatus).ok()) return s.fail(ExitCommunication, s.linkError("Reading the status"));
+    if (!s.link.getOneByte(protocol::GetStatus).ok()) {
+        // The first exchange of every command: a pedal this program may not
+        // open (in use by another program, or a missing permission) gets
+        // the reason and the fix in one line.
+        if (!s.link.openProblem().empty())
+            return s.fail(ExitNoPedal, "pedal " + s.serial + ": " + s.link.openProblem() + "; nothing was sent");
+        return s.fail(ExitCommunication, s.linkError("Reading the status"));
+    }
     status = s.link.reply()[0];
     return ExitOk;
 }
@@ -128,6 +150,114 @@ int requireRunning(Session& s) {
 }
 
 std::string errnoText(int error) { return error ? std::strerror(error) : "unknown error"; }
+
+// "-" names standard input for the files a command reads and standard
+// output for the files it writes; "./-" is a file of that name.
+bool isStdio(const std::string& path) { return path == "-"; }
+std::string shownName(const std::string& path) { return isStdio(path) ? "standard input" : path; }
+
+// A whole input file, or standard input for "-".
+bool readInput(const std::string& path, std::vector<uint8_t>& bytes, int* error, size_t limit) {
+    if (!isStdio(path)) return presetfiles::readFile(path, bytes, error, limit);
+    if (isatty(STDIN_FILENO) == 1) {
+        if (error) *error = ENOTTY;
+        return false;
+    }
+    return files::readStream(stdin, bytes, error, limit);
+}
+
+std::string readError(const std::string& path, int error) {
+    if (isStdio(path) && error == ENOTTY) return "standard input is a terminal: pipe the file in, or name it";
+    return "cannot read " + shownName(path) + ": " + errnoText(error);
+}
+
+// Where a command's file goes: an atomic file, or the results stream for "-".
+class Output {
+public:
+    Output(Session& s, const std::string& path) : s_(s), path_(path) {
+        if (!isStdio(path)) file_.reset(new presetfiles::AtomicFile(path));
+    }
+    bool isOpen() const { return !file_ || file_->isOpen(); }
+    int error() const { return file_ ? file_->error() : error_; }
+    // Writes everything and commits (or flushes standard output).
+    bool put(const void* data, size_t size) {
+        if (file_) return file_->write(data, size) && file_->commit();
+        errno = 0;
+        bool ok = std::fwrite(data, 1, size, s_.out) == size && std::fflush(s_.out) == 0;
+        if (!ok) error_ = errno ? errno : EIO;
+        return ok;
+    }
+    // Whether the data goes to standard output ("-", /dev/stdout, a link to
+    // the file standard output is): the result line then goes to standard error.
+    bool toStdout() const {
+        if (!file_) return true;
+        struct stat named, out;
+        return stat(path_.c_str(), &named) == 0 && fstat(STDOUT_FILENO, &out) == 0 && named.st_dev == out.st_dev &&
+               named.st_ino == out.st_ino;
+    }
+    std::string name() const { return file_ ? path_ : "standard output"; }
+    presetfiles::AtomicFile* file() { return file_.get(); }
+
+private:
+    Session& s_;
+    std::string path_;
+    std::unique_ptr<presetfiles::AtomicFile> file_;
+    int error_ = 0;
+};
+
+// Ctrl-C (or a hang-up, a termination) during a command: no temporary file
+// stays behind. A restore stops at the next preset instead, and says which
+// ones it had stored; a second signal ends it at once with that news.
+volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t stopsAtNextPreset = 0;
+char interruptedText[256] = "";
+volatile std::sig_atomic_t interruptedLength = 0;
+
+extern "C" void onInterrupt(int signal) {
+    interrupted = signal;
+    if (stopsAtNextPreset) {
+        stopsAtNextPreset = 0;      // the next signal ends the program
+        return;
+    }
+    files::removeTemporaryFiles();
+    if (interruptedLength > 0) {
+        ssize_t written = write(STDERR_FILENO, interruptedText, static_cast<size_t>(interruptedLength));
+        (void)written;
+    }
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+// The line a second signal prints during a restore.
+void setInterruptedText(const std::string& text) {
+    interruptedLength = 0;
+    size_t n = std::min(text.size(), sizeof interruptedText - 1);
+    std::memcpy(interruptedText, text.data(), n);
+    interruptedLength = static_cast<std::sig_atomic_t>(n);
+}
+
+// "presets 1 to 3", "preset 1"
+std::string presetRange(int first, int last) {
+    if (first == last) return "preset " + std::to_string(first);
+    return "presets " + std::to_string(first) + " to " + std::to_string(last);
+}
+
+// Stores nothing more once interrupted: the restore then ends as if the next
+// store had failed before reaching the pedal, which leaves that preset as it was.
+class StoppablePresetLink : public presettransfer::PedalPresetLink {
+public:
+    using PedalPresetLink::PedalPresetLink;
+    int storePreset(int index, const uint8_t* record, const uint8_t* title, const uint8_t* image) override {
+        stopped_ = interrupted != 0;
+        if (stopped_) return PedalLink::NothingMoved;
+        return PedalPresetLink::storePreset(index, record, title, image);
+    }
+    bool storeReachedPedal() const override { return !stopped_ && PedalPresetLink::storeReachedPedal(); }
+    int readAll() override { return interrupted ? PedalLink::NothingMoved : PedalPresetLink::readAll(); }
+
+private:
+    bool stopped_ = false;
+};
 
 // The sound model over the editor's data, for the commands that compose images.
 struct Composer {
@@ -168,19 +298,19 @@ int loadEngine(Session& s, Composer& c) {
 int readLop(Session& s, const std::string& path, presetfiles::LocalPreset& preset) {
     std::vector<uint8_t> bytes;
     int error = 0;
-    if (!presetfiles::readFile(path, bytes, &error, presetfiles::MaxLopSize))
-        return s.fail(ExitFile, error == EFBIG ? path + " is too large to be a local preset file"
-                                               : "cannot read " + path + ": " + errnoText(error));
+    if (!readInput(path, bytes, &error, presetfiles::MaxLopSize))
+        return s.fail(ExitFile, error == EFBIG ? shownName(path) + " is too large to be a local preset file"
+                                               : readError(path, error));
     switch (presetfiles::decodeLop(bytes, preset)) {
     case presetfiles::LopStatus::Ok: return ExitOk;
-    case presetfiles::LopStatus::NoName: return s.fail(ExitFile, path + " is not a local preset file: it has no name line");
+    case presetfiles::LopStatus::NoName: return s.fail(ExitFile, shownName(path) + " is not a local preset file: it has no name line");
     case presetfiles::LopStatus::BadName:
-        return s.fail(ExitFile, path + " is not a local preset file: its name line cannot be a preset name");
+        return s.fail(ExitFile, shownName(path) + " is not a local preset file: its name line cannot be a preset name");
     case presetfiles::LopStatus::LongName:
-        return s.fail(ExitFile, path + " is not a usable local preset file: its name is longer than " +
+        return s.fail(ExitFile, shownName(path) + " is not a usable local preset file: its name is longer than " +
                                     std::to_string(presetfiles::MaxNameLength) + " characters");
     case presetfiles::LopStatus::TooShort:
-        return s.fail(ExitFile, path + " is too short for a local preset file (name, line feed, 12-byte record, 12-byte title)");
+        return s.fail(ExitFile, shownName(path) + " is too short for a local preset file (name, line feed, 12-byte record, 12-byte title)");
     }
     return ExitOk;
 }
@@ -288,11 +418,13 @@ std::string stemOf(const std::string& path) {
 
 int exportPreset(Session& s) {
     const std::string& path = s.o.operands[1];
-    std::string name = s.o.name.empty() ? stemOf(path) : s.o.name;
+    std::string name = s.o.name.empty() ? (isStdio(path) ? std::string() : stemOf(path)) : s.o.name;
+    if (isStdio(path) && name.empty())
+        return s.fail(ExitUsage, "a preset written to standard output needs its name: give one with --name");
     if (const char* problem = presetfiles::nameProblem(name))
         return s.fail(ExitUsage, "'" + name + "' cannot be a preset name (" + problem + "); give one with --name");
     if (int code = choosePedal(s)) return code;
-    presetfiles::AtomicFile file(path);
+    Output file(s, path);
     if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
     if (int code = requireRunning(s)) return code;
     uint8_t reply[protocol::PresetReplySize];
@@ -300,9 +432,13 @@ int exportPreset(Session& s) {
     uint8_t record[ParamCount];
     sanitizeParams(reply, record);
     std::vector<uint8_t> bytes = presetfiles::encodeLop(name, record, reply + 12);
-    if (!file.write(bytes.data(), bytes.size()) || !file.commit())
-        return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
-    s.result("Preset " + std::to_string(s.o.preset) + " (" + printable(titleText(reply + 12)) + ") exported to " + path + "\n");
+    if (!file.put(bytes.data(), bytes.size()))
+        return s.fail(ExitFile, "cannot write " + file.name() + ": " + errnoText(file.error()));
+    std::string done = "Preset " + std::to_string(s.o.preset) + " (" + printable(titleText(reply + 12)) + ") exported to ";
+    if (file.toStdout())
+        s.note(done + file.name());
+    else
+        s.result(done + path + "\n");
     return ExitOk;
 }
 
@@ -363,7 +499,8 @@ int writeOrPreview(Session& s, bool store) {
 
 int backup(Session& s) {
     std::string path;
-    if (!s.o.operands.empty()) {
+    bool named = !s.o.operands.empty();
+    if (named) {
         path = s.o.operands[0];
     } else {
         std::string home = platform::env("HOMEDRIVE");
@@ -373,30 +510,56 @@ int backup(Session& s) {
         if (!platform::makeFolders(folder)) return s.fail(ExitFile, "cannot create the preset folder " + folder + ": " + errnoText(errno));
     }
     if (int code = choosePedal(s)) return code;
-    presetfiles::AtomicFile file(path);
+    Output file(s, path);
     if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
     if (int code = requireRunning(s)) return code;
     if (!s.link.readAll().ok()) return s.fail(ExitCommunication, s.linkError("Reading the presets"));
-    if (!file.write(s.link.reply(), protocol::BankSize) || !file.commit())
-        return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
-    s.result(path + "\n");
+    if (!named) {
+        // The day's backup name, as the editor's BACKUP gives it: a second
+        // one of the day becomes "..._2.bkp", never replacing the first.
+        std::string written;
+        if (!file.file()->write(s.link.reply(), protocol::BankSize) || !file.file()->commitNew(written))
+            return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+        s.result(written + "\n");
+        return ExitOk;
+    }
+    if (!file.put(s.link.reply(), protocol::BankSize))
+        return s.fail(ExitFile, "cannot write " + file.name() + ": " + errnoText(file.error()));
+    if (file.toStdout())
+        s.note("8 presets written to " + file.name());
+    else
+        s.result(path + "\n");
     return ExitOk;
 }
 
 int restore(Session& s) {
     const std::string& path = s.o.operands[0];
+    const std::string shown = shownName(path);
     uint8_t bank[protocol::BankSize];
     long size = 0;
     int error = 0;
-    switch (presetfiles::readBank(path, bank, &size, &error)) {
+    presetfiles::BankStatus read = presetfiles::BankStatus::Ok;
+    if (isStdio(path)) {
+        std::vector<uint8_t> bytes;
+        const size_t enough = 1 << 20;     // to tell its size, up to a point
+        if (!readInput(path, bytes, &error, enough) && error != EFBIG) return s.fail(ExitFile, readError(path, error));
+        size = static_cast<long>(bytes.size());
+        if (bytes.size() == protocol::BankSize)
+            std::memcpy(bank, bytes.data(), protocol::BankSize);
+        else
+            read = presetfiles::BankStatus::WrongSize;
+    } else {
+        read = presetfiles::readBank(path, bank, &size, &error);
+    }
+    switch (read) {
     case presetfiles::BankStatus::Ok: break;
     case presetfiles::BankStatus::CannotOpen: return s.fail(ExitFile, "cannot read " + path + ": " + errnoText(error));
     case presetfiles::BankStatus::WrongSize:
-        return s.fail(ExitFile, path + " holds " + std::to_string(size) +
-                                    " bytes, a backup exactly 192: not a backup, nothing was sent");
+        return s.fail(ExitFile, shown + " holds " + (error == EFBIG ? "more than 1 MiB" : std::to_string(size) + " bytes") +
+                                    ", a backup exactly 192: not a backup, nothing was sent");
     }
     if (presetfiles::BankProblem bad = presetfiles::checkBank(bank))
-        return s.fail(ExitFile, path + ": preset " + std::to_string(bad.preset + 1) + ": " + bad.why +
+        return s.fail(ExitFile, shown + ": preset " + std::to_string(bad.preset + 1) + ": " + bad.why +
                                     ": not a backup, nothing was sent");
     Composer composer;
     if (int code = loadEngine(s, composer)) return code;
@@ -409,9 +572,21 @@ int restore(Session& s) {
         std::memcpy(record, composer.engine->params(), ParamCount);
         std::memcpy(image, composer.engine->image(), protocol::ImageSize);
     };
+    // What the pedal holds when the restore stops after `done` presets.
+    auto storedText = [](int done) {
+        return done == 0 ? std::string("restore interrupted: no preset was stored")
+                         : "restore interrupted: " + presetRange(1, done) + " already stored";
+    };
+    // What a second signal, which ends the program during the next store, prints.
+    auto abortText = [&](int done) {
+        std::string text = "orvella-cli: " + storedText(done);
+        if (done < protocol::PresetSlots) text += "; preset " + std::to_string(done + 1) + " may hold a damaged copy";
+        return text + "\n";
+    };
     auto progress = [&](int done) {
         s.progress.update("restore", done, protocol::PresetSlots);
-        s.link.pause(pauseBetweenPresets);
+        setInterruptedText(abortText(done));
+        if (!interrupted) s.link.pause(pauseBetweenPresets);
     };
     // The program's own notes, not the editor's retry lines.
     auto retries = [&](presettransfer::Retry stage, int preset, presettransfer::Outcome::Kind cause) {
@@ -419,16 +594,31 @@ int restore(Session& s) {
             s.note("note: " + retryCause(cause, preset) + "; stored again and verified");
     };
     s.progress.update("restore", 0, protocol::PresetSlots);
-    presettransfer::PedalPresetLink presets(s.link);
+    setInterruptedText(abortText(0));
+    stopsAtNextPreset = 1;
+    StoppablePresetLink presets(s.link);
     presettransfer::Outcome outcome = presettransfer::restoreBank(
         presets, bank, composeRecord, progress, presettransfer::RetryFn(retries));
+    stopsAtNextPreset = 0;
+    const bool stoppedHere = (outcome.kind == presettransfer::Outcome::StoreFailed && !outcome.reached) ||
+                             outcome.kind == presettransfer::Outcome::ReadAllFailed;
+    if (interrupted && stoppedHere) {
+        // Stopped between two presets (or before the final read-back): the
+        // presets stored so far were each verified; the rest are untouched.
+        std::string text = storedText(outcome.overwritten);
+        if (outcome.overwritten < protocol::PresetSlots)
+            text += "; " + presetRange(outcome.overwritten + 1, protocol::PresetSlots) + " unchanged";
+        else
+            text += " (not read back)";
+        return s.fail(ExitInterrupted, text);
+    }
     std::string which = "preset " + std::to_string(outcome.preset + 1);
     // Only a restore that stored some presets before it stopped says so.
     const std::string before = outcome.overwritten > 0 ? "; the presets before it are stored" : "";
     const std::string damaged = outcome.damagedCopy() ? "; " + which + " may now hold a damaged copy" : "";
     switch (outcome.kind) {
     case presettransfer::Outcome::Done:
-        s.result("Restored 8 presets from " + path + " (verified)\n");
+        s.result("Restored 8 presets from " + shown + " (verified)\n");
         return ExitOk;
     case presettransfer::Outcome::StoreFailed:
         return s.fail(ExitCommunication, s.linkError("Storing " + which) + before + damaged);
@@ -537,6 +727,14 @@ int updateFirmware(Session& s) {
 }
 
 }  // namespace
+
+void catchInterrupts() {
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = onInterrupt;
+    sigemptyset(&sa.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &sa, nullptr);
+}
 
 int run(const Options& options, std::FILE* out, std::FILE* err, bool errIsTerminal) {
     Session s(options, out, err, errIsTerminal);

@@ -10,6 +10,10 @@
 
 namespace cli {
 
+// Makes Ctrl-C, a hang-up or a termination leave no temporary file behind,
+// and stop a restore between two presets, saying which ones are stored.
+void catchInterrupts();
+
 // Returns the exit code (ExitCode).
 int run(const Options& options, std::FILE* out, std::FILE* err, bool errIsTerminal);
 

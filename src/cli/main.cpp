@@ -27,20 +27,13 @@ int main(int argc, char** argv) {
         std::printf("orvella-cli %s\n", ORVELLA_VERSION);
         return std::fflush(stdout) == 0 ? cli::ExitOk : cli::ExitFile;
     }
-    // Standard output carries results only: anything else printed on it (a
-    // device note from the serial backend) goes to standard error instead.
-    std::fflush(stdout);
-    int resultsFd = dup(STDOUT_FILENO);
-    std::FILE* results = resultsFd >= 0 ? fdopen(resultsFd, "w") : nullptr;
-    if (!results || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-        std::fprintf(stderr, "orvella-cli: cannot set up standard output\n");
-        return cli::ExitFile;
-    }
-    int code = cli::run(o, results, stderr, isatty(STDERR_FILENO) == 1);
-    if (std::fflush(results) != 0 || std::ferror(results)) {
+    // Standard output carries results only (the link's diagnostics go to
+    // standard error or nowhere), so "/dev/stdout" as a file name is it too.
+    cli::catchInterrupts();
+    int code = cli::run(o, stdout, stderr, isatty(STDERR_FILENO) == 1);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "orvella-cli: cannot write the results to standard output\n");
         if (code == cli::ExitOk) code = cli::ExitFile;
     }
-    std::fclose(results);
     return code;
 }

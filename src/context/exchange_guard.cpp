@@ -107,6 +107,10 @@ int holdInput(int event, Fl_Window* window) {
 }  // namespace
 
 ExchangeGuard::ExchangeGuard(const FeatureContext& context, Fl_Widget* initiator, Hold hold) : context_(context) {
+    // The pedal stays this program's for the whole run, not only for each
+    // transaction of it.
+    claimsPedal_ = hold != Hold::Nothing;
+    if (claimsPedal_) PedalLink::keepClaim(true);
     if (initiator)
         window_ = initiator->top_window();
     else if (context_.usb)
@@ -147,6 +151,7 @@ ExchangeGuard::~ExchangeGuard() {
     for (const Held& h : held_)
         if (h.wasActive) h.control->activate();
     if (window_) window_->redraw();
+    if (claimsPedal_) PedalLink::keepClaim(false);
 }
 
 void ExchangeGuard::log(const char* format, ...) {

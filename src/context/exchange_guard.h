@@ -117,6 +117,7 @@ private:
     std::vector<Held> held_;            // held here (no registry given)
     Fl_Window* window_ = nullptr;
     bool holdsInput_ = false;
+    bool claimsPedal_ = false;      // keeps the pedal reserved for this program meanwhile
     struct tm stamp_ {};
     int lines_ = 0;
 };

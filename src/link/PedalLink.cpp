@@ -65,6 +65,59 @@ PedalLink::PedalLink()
 
 PedalLink::~PedalLink() { closeDevice(); }
 
+void PedalLink::keepClaim(bool keep) { ftdi::backend().keepClaims(keep); }
+
+LinkResult& PedalLink::failedOpen(const char* what) {
+    openProblem_ = ftdi::backend().openProblem();
+    if (openProblem_.empty()) return failedStatus(what);
+    return done(static_cast<int>(status), std::string(what) + " failed: " + openProblem_);
+}
+
+bool PedalLink::lateReplyPending() const { return lateUntil_ != 0 && monotonicMs() < lateUntil_; }
+
+void PedalLink::awaitLateReply() {
+    if (!lateReplyPending()) {
+        lateUntil_ = 0;
+        return;
+    }
+    // Watched on the open device, the wait ends soon after the late bytes.
+    closeDevice();
+    if (FT_OpenEx(serialNumber[0], FT_OPEN_BY_SERIAL_NUMBER, &handle) == FT_OK && handle) {
+        settle();
+        closeDevice();
+    } else {
+        handle = nullptr;
+        restMs(static_cast<long>(lateUntil_ - monotonicMs()));
+    }
+    lateUntil_ = 0;
+}
+
+void PedalLink::settle() {
+    if (!lateReplyPending()) {
+        lateUntil_ = 0;
+        return;
+    }
+    // Wait for the late bytes; once some came and the line has been quiet
+    // for a moment, the reply is over. Either way they are dropped.
+    const int64_t quietMs = 100;
+    int64_t lastSeen = 0;
+    DWORD seen = 0;
+    for (;;) {
+        DWORD q = 0;
+        if (FT_GetQueueStatus(handle, &q) != FT_OK) break;
+        int64_t now = monotonicMs();
+        if (q != seen) {
+            seen = q;
+            lastSeen = now;
+        }
+        if (now >= lateUntil_ || (seen > 0 && now - lastSeen >= quietMs)) break;
+        if (idle_) idle_();
+        ftdi::waitForData(handle, pollSliceMs);
+    }
+    if (seen > 0) FT_Purge(handle, FT_PURGE_RX);
+    lateUntil_ = 0;
+}
+
 void PedalLink::toStdout(const char* text) { std::fputs(text, stdout); }
 
 PedalLink::Sink PedalLink::quiet() {
@@ -141,10 +194,13 @@ bool PedalLink::openBySerial(bool quietError) {
             say("Device FAILED to open. \n");
         else
             say("Device FAILED to open, error code : %d \n\n", static_cast<int>(status));
-        failedStatus("Opening the pedal");
+        failedOpen("Opening the pedal");
+        if (!openProblem_.empty()) say("%s.\n", openProblem_.c_str());
         return false;
     }
+    openProblem_.clear();
     say("Device opened. \n");
+    settle();
     return true;
 }
 
@@ -207,8 +263,18 @@ bool PedalLink::receive(uint32_t size, int limitSeconds, const char* what, int t
     uint32_t queued = 0;
     if (!waitForReply(size, limitSeconds, queued)) {
         int code = timeoutCode ? timeoutCode : queued > 0 ? static_cast<int>(queued) : NothingArrived;
-        done(code, std::string(what) + " timed out: " + std::to_string(queued) + " of " + std::to_string(size) +
-                       " bytes received");
+        // A bridge that kept the command in its transmit queue never gave
+        // the pedal anything to answer: say so, rather than blame the reply.
+        DWORD rx = 0, tx = 0, events = 0;
+        FT_STATUS st = FT_GetStatus(handle, &rx, &tx, &events);
+        if (st == FT_OK && tx > 0 && queued == 0) {
+            done(code, std::string(what) + " failed: the pedal took nothing (" + std::to_string(tx) +
+                           (tx == 1 ? " byte" : " bytes") + " still waiting to be sent)");
+        } else {
+            done(code, std::string(what) + " timed out: " + std::to_string(queued) + " of " + std::to_string(size) +
+                           " bytes received");
+            lateUntil_ = monotonicMs() + LateReplyMs;
+        }
         say("%s", timeoutText);
         say("Number of bytes received : %d \n\n", static_cast<int>(queued));
         purge();
@@ -234,8 +300,11 @@ LinkResult PedalLink::openByDescription() {
     if (status != FT_OK) {
         handle = nullptr;
         say("FT_OpenEx (open by description) FAILED. Error code %d\n", static_cast<int>(status));
-        return failedStatus("Finding the pedal");
+        failedOpen("Finding the pedal");
+        if (!openProblem_.empty()) say("%s.\n", openProblem_.c_str());
+        return last_;
     }
+    openProblem_.clear();
     say("FT_OpenEx (open by description) successful. \n");
     FT_HANDLE opened = handle;
     bool openedClosed = false;

@@ -102,9 +102,30 @@ public:
     // spinning (the settling pause before a first read); recorded in `timer`.
     void pause(double seconds);
 
+    // While kept (counted: each true needs a false), the pedals this link
+    // opens stay reserved for this program between transactions, so a run of
+    // several (a restore) is never interleaved with another program's; a
+    // second program's open fails with "the pedal is in use by another
+    // program (pid N)". Without it a pedal is reserved only during each
+    // transaction.
+    static void keepClaim(bool keep);
+
+    // A reply that timed out may still come. Until lateReplyMs after such a
+    // time-out, the next transaction first waits for the late bytes (or the
+    // end of that time) and drops them, so they never answer its command;
+    // lateReplyPending() says whether that time has not passed yet, and
+    // awaitLateReply() waits it out (a program about to end, so that the
+    // next one does not meet the late bytes either).
+    enum { LateReplyMs = 2000 };
+    bool lateReplyPending() const;
+    void awaitLateReply();
+
     // The last reply read (its size depends on the operation; 512 bytes kept).
     const uint8_t* reply() const { return buffer_; }
     const LinkResult& lastResult() const { return last_; }
+    // Why the last failed open failed beyond its status ("the pedal is in use
+    // by another program (pid 4242)", a permission the user lacks), or empty.
+    const std::string& openProblem() const { return openProblem_; }
 
     int64_t timer[2];               // start, now (monotonic milliseconds)
     FT_HANDLE handle;
@@ -145,7 +166,14 @@ private:
                  const char* readFailedText);
     LinkResult readReply(uint8_t command, uint32_t size, const ReplyTexts& texts, bool showProgress);
 
+    // Drops the bytes of a late reply (see lateReplyPending) on the open device.
+    void settle();
+    // "<what> failed: " and the backend's reason, or the status in words.
+    LinkResult& failedOpen(const char* what);
+
     uint8_t buffer_[protocol::ImageSize];
+    int64_t lateUntil_ = 0;
+    std::string openProblem_;         // monotonic ms; 0: no late reply expected
     LinkResult last_;
     bool storeReached_ = false;
     IdleStep idle_;

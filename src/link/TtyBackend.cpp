@@ -4,12 +4,15 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -60,11 +63,25 @@ int64_t nowMs() {
                std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-void reportNoPermission(const TtyDevice& d) {
-    std::printf("Cannot open %s (\"%s\", serial %s): permission denied. Add your user to the "
-                "'dialout' group (sudo usermod -aG dialout $USER), then log out and in again.\n",
-                d.path.c_str(), d.description.c_str(), d.serial.c_str());
-    std::fflush(stdout);
+std::string noPermission(const TtyDevice& d) {
+    return "permission denied on " + d.path + " (serial " + d.serial + "): install the package's udev rule "
+           "(70-orvella-drevani.rules), or add your user to the 'dialout' group "
+           "(sudo usermod -aG dialout $USER) and log in again";
+}
+
+std::string inUse(long pid) {
+    std::string text = "the pedal is in use by another program";
+    return pid > 0 ? text + " (pid " + std::to_string(pid) + ")" : text;
+}
+
+// The pid a lock file names, or 0.
+long ownerIn(int fd) {
+    char text[32] = {0};
+    ssize_t n = pread(fd, text, sizeof text - 1, 0);
+    if (n <= 0) return 0;
+    char* end = nullptr;
+    long pid = std::strtol(text, &end, 10);
+    return end != text && pid > 0 ? pid : 0;
 }
 
 // Raw 8N1 without flow control, receiver on, modem lines ignored. No hang-up
@@ -144,6 +161,72 @@ std::vector<TtyDevice> allDevices(const std::string& busFolder) {
     return all;
 }
 
+std::string TtyBackend::lockFileFor(const std::string& devicePath) {
+    std::string folder;
+    const char* given = std::getenv("ORVELLA_LOCK_DIR");
+    if (given && *given)
+        folder = given;
+    else if (access("/run/lock", W_OK) == 0)
+        folder = "/run/lock";
+    else
+        folder = std::getenv("TMPDIR") && *std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp";
+    std::string name = devicePath.compare(0, 5, "/dev/") == 0 ? devicePath.substr(5) : devicePath;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.') c = '_';
+    return folder + "/orvella-" + name + ".lock";
+}
+
+bool TtyBackend::claim(const std::string& path) {
+    if (locks_.count(path)) return true;
+    std::string name = lockFileFor(path);
+    int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
+    bool writable = fd >= 0;
+    if (writable) fchmod(fd, 0666);     // any user's program may note its pid in it later
+    if (fd < 0) fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    // No lock file possible (a read-only folder): the exclusive open still
+    // keeps other programs out while a transaction runs.
+    if (fd < 0) return true;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK) {     // a file system without locks: as above
+            ::close(fd);
+            return true;
+        }
+        problem_ = inUse(ownerIn(fd));
+        ::close(fd);
+        return false;
+    }
+    if (writable) {
+        std::string pid = std::to_string(static_cast<long>(getpid())) + "\n";
+        if (ftruncate(fd, 0) != 0 || pwrite(fd, pid.data(), pid.size(), 0) < 0) {}    // the pid only names us
+    }
+    locks_[path] = fd;
+    return true;
+}
+
+void TtyBackend::unclaim(const std::string& path) {
+    if (kept_ > 0 || portOn(path)) return;
+    releaseLock(path);
+}
+
+void TtyBackend::releaseLock(const std::string& path) {
+    auto it = locks_.find(path);
+    if (it == locks_.end()) return;
+    ::close(it->second);    // ends the lock
+    locks_.erase(it);
+}
+
+void TtyBackend::keepClaims(bool keep) {
+    if (keep) {
+        ++kept_;
+        return;
+    }
+    if (kept_ > 0) --kept_;
+    if (kept_ > 0) return;
+    std::vector<std::string> held;
+    for (const auto& lock : locks_) held.push_back(lock.first);
+    for (const std::string& path : held) unclaim(path);
+}
+
 bool TtyBackend::matches(const TtyDevice& dev, const char* arg, DWORD flags) {
     if (flags == FT_OPEN_BY_DESCRIPTION) return dev.description == arg;
     if (dev.serial == arg) return true;
@@ -170,8 +253,8 @@ TtyBackend::Port* TtyBackend::portOn(const std::string& path) const {
 FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
     if (!handle || !arg) return FT_INVALID_PARAMETER;
     *handle = nullptr;
+    problem_.clear();
     if (flags != FT_OPEN_BY_SERIAL_NUMBER && flags != FT_OPEN_BY_DESCRIPTION) return FT_INVALID_PARAMETER;
-    if (flags == FT_OPEN_BY_DESCRIPTION) reportedAtOpen_.clear();
     // An empty serial number names no device (a bridge without one would match).
     if (!*arg) return FT_DEVICE_NOT_FOUND;
     FT_STATUS result = FT_DEVICE_NOT_FOUND;
@@ -181,19 +264,28 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
         if (!matches(dev, arg, flags)) continue;
         result = FT_DEVICE_NOT_OPENED;
         if (portOn(dev.path)) continue;     // one handle per device
+        const bool claimedBefore = locks_.count(dev.path) != 0;
+        if (!claim(dev.path)) continue;     // another program of ours has it
+        // A device this open could not use is not kept from others.
+        auto giveBack = [&] {
+            if (!claimedBefore) releaseLock(dev.path);
+        };
         int fd = ::open(dev.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
-            if (errno == EACCES || errno == EPERM) {
-                reportNoPermission(dev);
-                reportedAtOpen_.insert(dev.path);
-            }
+            if (errno == EACCES || errno == EPERM) problem_ = noPermission(dev);
+            if (errno == EBUSY) problem_ = inUse(0);    // opened exclusively by some other program
+            giveBack();
             continue;
         }
         auto kept = baud_.find(dev.path);
         if (!makeRaw(fd, kept == baud_.end() ? B9600 : static_cast<speed_t>(kept->second))) {
             ::close(fd);
+            giveBack();
             continue;
         }
+        // No other program may open the terminal while this handle is open
+        // (the kernel refuses it with EBUSY; root excepted).
+        ioctl(fd, TIOCEXCL);
         askLowLatency(fd);
         // A closed serial port receives nothing; drop whatever a late reply
         // left on the far end of a pseudo-terminal meanwhile.
@@ -204,17 +296,15 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
         p->txStalled = dev.txStalled;
         open_.push_back(p);
         *handle = p;
+        problem_.clear();
         return FT_OK;
     }
     return result;
 }
 
 FT_STATUS TtyBackend::createDeviceInfoList(DWORD* count) {
+    // A device the user may not open is still listed; opening it says why.
     listed_ = allDevices();
-    for (const TtyDevice& dev : listed_) {
-        if (portOn(dev.path) || reportedAtOpen_.count(dev.path)) continue;   // said once per enumeration
-        if (access(dev.path.c_str(), R_OK | W_OK) != 0 && errno == EACCES) reportNoPermission(dev);
-    }
     if (count) *count = static_cast<DWORD>(listed_.size());
     return FT_OK;
 }
@@ -285,6 +375,9 @@ FT_STATUS TtyBackend::write(FT_HANDLE handle, const uint8_t* data, DWORD n, DWOR
         if (written) *written = n;
         return FT_OK;
     }
+    // Whatever arrived before a command cannot be its reply (a late answer
+    // to an earlier one): dropped, so it is never taken for the next reply.
+    tcflush(p->fd, TCIFLUSH);
     int limit = p->writeTimeoutMs > 0 ? p->writeTimeoutMs : 5000;
     int64_t deadline = nowMs() + limit;
     DWORD done = 0;
@@ -370,7 +463,9 @@ FT_STATUS TtyBackend::close(FT_HANDLE handle) {
     Port* p = port(handle);
     if (!p) return FT_INVALID_HANDLE;
     open_.erase(std::find(open_.begin(), open_.end(), p));
+    ioctl(p->fd, TIOCNXCL);
     ::close(p->fd);
+    unclaim(p->path);
     delete p;
     return FT_OK;
 }

@@ -50,10 +50,26 @@ public:
     // characters of a longer serial number, the form the link's slots keep.
     static constexpr size_t cutSerialLength = 11;
 
+    void keepClaims(bool keep) override;
+    std::string openProblem() const override { return problem_; }
+
+    // The lock file that reserves a device (a tty path) for one program:
+    // "orvella-<name>.lock" in ORVELLA_LOCK_DIR when set, else /run/lock
+    // when writable, else the temporary folder. It holds the owner's pid.
+    static std::string lockFileFor(const std::string& devicePath);
+
 private:
     struct Port;
     static bool matches(const TtyDevice& dev, const char* arg, DWORD flags);
-    std::set<std::string> reportedAtOpen_;  // devices refused for permissions by the last open by description
+    // Takes this program's lock on a device (kept when it has it already);
+    // false, with problem_ set, when another program holds it.
+    bool claim(const std::string& path);
+    // Gives the lock back unless claims are kept or the device is open.
+    void unclaim(const std::string& path);
+    void releaseLock(const std::string& path);     // whatever the claims
+    std::string problem_;                   // why the last openEx failed, for the user
+    std::map<std::string, int> locks_;      // device path -> the lock file held (flock)
+    int kept_ = 0;                          // keepClaims(true) not yet undone
     Port* port(FT_HANDLE handle) const;
     Port* portOn(const std::string& path) const;   // the open port of a device, if any
     std::vector<TtyDevice> listed_;     // the list of the last FT_CreateDeviceInfoList

@@ -71,6 +71,16 @@ public:
     // The port of entry `index` of the last device list (a tty path), or
     // empty when the backend has no such notion.
     virtual std::string portName(DWORD index) const { (void)index; return std::string(); }
+    // One program owns a device at a time: a backend reserves each device
+    // it opens against other programs (the serial driver: an exclusive open
+    // and a lock file) for as long as the handle is open, and, while claims
+    // are kept (counted: each true needs a false), until the last claim ends,
+    // so a sequence of transactions is not interleaved with another
+    // program's. Within one program the devices are shared.
+    virtual void keepClaims(bool keep) { (void)keep; }
+    // Why the last openEx failed, in words for the user ("the pedal is in
+    // use by another program (pid 4242)"), or empty when its status says all.
+    virtual std::string openProblem() const { return std::string(); }
 };
 
 // Installs a backend (not owned); nullptr restores the serial-driver backend.

@@ -45,7 +45,12 @@ int connectCore(Orvella* window, ExchangeGuard& run, bool fromButton) {
         if (fromButton) dialogs::alert("%s", notFoundMessage);
         window->logStatus("Pedal is not found.");
         window->logStatus("> Connect your pedal to a USB port then click 'Connect'.");
-        return 2;
+        // Found but not ours to open (another program has it, or a
+        // permission is missing): the log says which.
+        const std::string& why = usb->link.openProblem();
+        if (why.empty()) return 2;
+        window->logStatus("> %.150s.", why.c_str());
+        return 3;
     }
     fillPedalList(window);
     // With two pedals the choice is open: the selection prompt holds the

@@ -1,6 +1,7 @@
 #include "CliRun.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,34 +45,55 @@ TempFolder::~TempFolder() {
 
 std::string dataFolder() { return ORVELLA_DATA_DIR; }
 
-CliResult runCli(const std::vector<std::string>& args, bool withData) {
-    TempFolder capture;
-    std::string outPath = capture.path() + "/out", errPath = capture.path() + "/err";
+CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& input, bool withData, int user)
+    : capture_(new TempFolder) {
+    outPath_ = capture_->path() + "/out";
+    errPath_ = capture_->path() + "/err";
     std::vector<std::string> all = {ORVELLA_CLI_PROGRAM};
     if (withData) all.insert(all.end(), {"--data", dataFolder()});
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (std::string& a : all) argv.push_back(&a[0]);
     argv.push_back(nullptr);
-
-    CliResult result;
-    pid_t pid = fork();
-    if (pid == 0) {
-        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int in = open("/dev/null", O_RDONLY);
+    std::string inPath = input.empty() ? "/dev/null" : input;
+    pid_ = fork();
+    if (pid_ == 0) {
+        int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int in = open(inPath.c_str(), O_RDONLY);
         if (out < 0 || err < 0 || in < 0) _exit(127);
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
+        if (user >= 0 && (setgroups(0, nullptr) != 0 || setgid(gid_t(user)) != 0 || setuid(uid_t(user)) != 0)) _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }
+}
+
+CliProcess::~CliProcess() {
+    if (pid_ > 0) finish();
+}
+
+CliResult CliProcess::finish() {
+    CliResult result;
     int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.code = WEXITSTATUS(status);
-    result.out = readFile(outPath);
-    result.err = readFile(errPath);
+    if (pid_ > 0 && waitpid(pid_, &status, 0) == pid_) {
+        if (WIFEXITED(status)) result.code = WEXITSTATUS(status);
+        if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    }
+    pid_ = -1;
+    result.out = readFile(outPath_);
+    result.err = readFile(errPath_);
     return result;
+}
+
+CliResult runCli(const std::vector<std::string>& args, bool withData) {
+    return CliProcess(args, std::string(), withData).finish();
+}
+
+CliResult runCliWithInput(const std::vector<std::string>& args, const std::string& input) {
+    return CliProcess(args, input).finish();
 }
 
 }  // namespace clitest

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@ namespace clitest {
 
 struct CliResult {
     int code = -1;          // exit status; -1 when it did not exit normally
+    int signal = 0;         // the signal that ended it, if one did
     std::string out, err;
     // The lines of standard error.
     std::vector<std::string> errLines() const;
@@ -18,6 +20,29 @@ struct CliResult {
 // Runs orvella-cli with args (plus "--data" and the source tree's data
 // folder when withData) in the current environment.
 CliResult runCli(const std::vector<std::string>& args, bool withData = true);
+
+// The same with standard input read from the file `input`.
+CliResult runCliWithInput(const std::vector<std::string>& args, const std::string& input);
+
+class TempFolder;
+// orvella-cli started without waiting for it (standard input from `input`,
+// or /dev/null when empty); finish() waits and collects its output.
+class CliProcess {
+public:
+    // `user`: the user (and group) id to run as, when not negative (needs root).
+    explicit CliProcess(const std::vector<std::string>& args, const std::string& input = std::string(),
+                        bool withData = true, int user = -1);
+    ~CliProcess();
+    CliProcess(const CliProcess&) = delete;
+    CliProcess& operator=(const CliProcess&) = delete;
+    int pid() const { return pid_; }
+    CliResult finish();
+
+private:
+    std::unique_ptr<TempFolder> capture_;
+    std::string outPath_, errPath_;
+    int pid_ = -1;
+};
 
 std::string readFile(const std::string& path);
 bool writeFile(const std::string& path, const std::string& bytes);

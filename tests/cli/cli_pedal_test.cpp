@@ -3,8 +3,14 @@
 // what reaches the pedal's command log when a command refuses its input.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <ctime>
@@ -398,3 +404,208 @@ TEST_F(CliOnPedal, ConfigurationAndFirmware) {
 }
 
 }  // namespace
+
+namespace {
+
+// Waits until the pedal has logged `n` commands called `name`.
+bool waitFor(const testpedal::VirtualPedal& pedal, const std::string& name, int n) {
+    for (int i = 0; i < 1000; ++i) {
+        if (count(pedal.commands(), name) >= n) return true;
+        usleep(10000);
+    }
+    return false;
+}
+
+// What a FIFO receives within 20 s, up to `size` bytes; never blocks on a
+// writer that does not come.
+std::string readFifo(const std::string& path, size_t size) {
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    std::string got;
+    for (int i = 0; fd >= 0 && got.size() < size && i < 2000; ++i) {
+        char chunk[256];
+        ssize_t n = read(fd, chunk, sizeof chunk);
+        if (n > 0) got.append(chunk, static_cast<size_t>(n));
+        else usleep(10000);
+    }
+    if (fd >= 0) close(fd);
+    return got;
+}
+
+bool holdsTemporaryFile(const std::string& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().find(".tmp") != std::string::npos) return true;
+    return false;
+}
+
+}  // namespace
+
+// "-" is standard output for backup and export and standard input for
+// restore and write; links, FIFOs and permissions of the files named stay as
+// they were; a second backup of the day gets the next number.
+TEST_F(CliOnPedal, FilesLandWhereTheUserPointed) {
+    ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
+    CliResult restore = runCliWithInput({"restore", "-", "-q"}, file("other.bkp"));
+    ASSERT_EQ(restore.code, 0) << restore.err;
+    EXPECT_EQ(pedalBank(*pedal), bank(20, "Other"));
+    EXPECT_EQ(runCli({"restore", "-"}).code, 3);        // empty standard input: nothing sent
+    EXPECT_EQ(pedalBank(*pedal), bank(20, "Other"));
+
+    CliResult backup = runCli({"backup", "-", "-q"});
+    ASSERT_EQ(backup.code, 0) << backup.err;
+    EXPECT_EQ(backup.out, bank(20, "Other"));
+    EXPECT_EQ(backup.err, "");
+
+    CliResult named = runCli({"backup", "/dev/stdout", "-q"});     // the stream, whatever it is
+    ASSERT_EQ(named.code, 0) << named.err;
+    EXPECT_EQ(named.out, bank(20, "Other"));
+    EXPECT_EQ(runCli({"export", "2", "-"}).code, 2);     // no file name to take the preset's name from
+    CliResult exported = runCli({"export", "2", "-", "--name", "Two", "-q"});
+    ASSERT_EQ(exported.code, 0) << exported.err;
+    presetfiles::LocalPreset two;
+    ASSERT_EQ(presetfiles::decodeLop(std::vector<uint8_t>(exported.out.begin(), exported.out.end()), two),
+              presetfiles::LopStatus::Ok);
+    EXPECT_EQ(two.name, "Two");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(two.title), 12), title("Other 2"));
+    ASSERT_TRUE(writeFile(file("two.lop"), exported.out));
+    CliResult written = runCliWithInput({"write", "3", "-", "-q"}, file("two.lop"));
+    ASSERT_EQ(written.code, 0) << written.err;
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[2].title), 12), title("Other 2"));
+    const std::string held = pedalBank(*pedal);
+
+    // A link to a private file: the file gets the preset, the link stays, so do the permissions.
+    ASSERT_TRUE(writeFile(file("real.lop"), "old"));
+    ASSERT_EQ(chmod(file("real.lop").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("real.lop", file("link.lop").c_str()), 0);
+    ASSERT_EQ(runCli({"export", "1", file("link.lop"), "--name", "One"}).code, 0);
+    struct stat st;
+    ASSERT_EQ(lstat(file("link.lop").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(file("real.lop").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(readFile(file("real.lop")).substr(0, 4), "One\n");
+
+    // A FIFO is written into, not replaced.
+    ASSERT_EQ(mkfifo(file("pipe").c_str(), 0600), 0);
+    CliProcess toPipe({"backup", file("pipe"), "-q"});
+    EXPECT_EQ(readFifo(file("pipe"), 192), held);
+    EXPECT_EQ(toPipe.finish().code, 0);
+    ASSERT_EQ(lstat(file("pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // The day's backup twice: the second is numbered, the first kept.
+    CliResult first = runCli({"backup", "-q"});
+    ASSERT_EQ(first.code, 0) << first.err;
+    ASSERT_TRUE(writeFile(file("third.bkp"), bank(40, "Third")));
+    ASSERT_EQ(runCli({"restore", file("third.bkp"), "-q"}).code, 0);
+    CliResult second = runCli({"backup", "-q"});
+    ASSERT_EQ(second.code, 0) << second.err;
+    std::string today = first.out.substr(0, first.out.size() - 1);
+    EXPECT_EQ(second.out, presetfiles::numberedPath(today, 2) + "\n");
+    EXPECT_EQ(readFile(today), held);
+    EXPECT_EQ(readFile(presetfiles::numberedPath(today, 2)), bank(40, "Third"));
+    EXPECT_FALSE(holdsTemporaryFile(files.path()));
+}
+
+// Ctrl-C: a restore stops between two presets and says which are stored;
+// a backup leaves no temporary file beside the one it was writing.
+TEST_F(CliOnPedal, InterruptionsLeaveNoTemporaryFileAndSayWhatWasStored) {
+    ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
+    CliProcess restore({"restore", file("other.bkp"), "-q"});
+    ASSERT_TRUE(waitFor(*pedal, "store-image", 2));
+    kill(restore.pid(), SIGINT);
+    CliResult r = restore.finish();
+    EXPECT_EQ(r.code, 130) << r.err;
+    int stored = count(pedal->commands(), "store-image");
+    ASSERT_LT(stored, 8);
+    EXPECT_NE(r.err.find("restore interrupted: presets 1 to " + std::to_string(stored) + " already stored; presets " +
+                         std::to_string(stored + 1) + " to 8 unchanged"),
+              std::string::npos)
+        << r.err;
+    std::string now = pedalBank(*pedal), other = bank(20, "Other"), factory = bank(0, "Factory");
+    for (int i = 0; i < 8; ++i) {
+        const std::string& expected = i < stored ? other : factory;
+        EXPECT_EQ(now.substr(12 * i, 12), expected.substr(12 * i, 12)) << "preset " << i + 1;
+        EXPECT_EQ(now.substr(96 + 12 * i, 12), expected.substr(96 + 12 * i, 12)) << "preset " << i + 1;
+    }
+
+    ASSERT_TRUE(pedal->setFaults({"slow-reply=0.7"}));
+    CliProcess backup({"backup", file("b.bkp"), "-q"});
+    ASSERT_TRUE(waitFor(*pedal, "read-all", 1));
+    kill(backup.pid(), SIGINT);
+    CliResult b = backup.finish();
+    EXPECT_EQ(b.signal, SIGINT);
+    EXPECT_FALSE(holdsTemporaryFile(files.path()));
+    EXPECT_FALSE(std::filesystem::exists(file("b.bkp")));
+}
+
+// One program owns the pedal: a second one started during a restore is
+// refused with the owner's pid and sends nothing; the restore is whole.
+TEST_F(CliOnPedal, ASecondProgramFindsThePedalInUseAndChangesNothing) {
+    ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
+    std::vector<uint8_t> lop = presetfiles::encodeLop("Lead", reinterpret_cast<const uint8_t*>(record(3).data()),
+                                                      reinterpret_cast<const uint8_t*>(title("Lead").data()));
+    ASSERT_TRUE(writeFile(file("Lead.lop"), std::string(lop.begin(), lop.end())));
+    CliProcess restore({"restore", file("other.bkp"), "-q"});
+    ASSERT_TRUE(waitFor(*pedal, "store-image", 1));
+    CliResult second = runCli({"write", "1", file("Lead.lop"), "-q"});
+    EXPECT_EQ(second.code, 4);
+    EXPECT_EQ(second.errLines(), (std::vector<std::string>{
+        "orvella-cli: pedal VP000001: the pedal is in use by another program (pid " + std::to_string(restore.pid()) +
+        "); nothing was sent"}));
+    CliResult first = restore.finish();
+    ASSERT_EQ(first.code, 0) << first.err;
+    EXPECT_EQ(pedalBank(*pedal), bank(20, "Other"));
+    EXPECT_EQ(count(pedal->commands(), "store-header"), 8);
+    EXPECT_EQ(count(pedal->commands(), "status"), 1);      // the second program's never arrived
+    EXPECT_EQ(runCli({"write", "1", file("Lead.lop"), "-q"}).code, 0);    // free again
+}
+
+// A reply that comes after its time-out never answers the next command, not
+// even one from the next program started at once.
+TEST_F(CliOnPedal, ALateReplyNeverAnswersTheNextCommand) {
+    ASSERT_EQ(runCli({"config", "set", "--left", "volume", "--right", "blend", "--midi", "11", "-q"}).code, 0);
+    CliResult before = runCli({"status", "--json"});
+    ASSERT_EQ(before.code, 0) << before.err;
+    CliResult config = runCli({"config", "get"});
+    ASSERT_TRUE(pedal->setFaults({"slow-reply=1.5"}));
+    EXPECT_EQ(runCli({"config", "get", "-q"}).code, 5);
+    // Cleared without waiting: the pedal still sleeps over its late reply.
+    ASSERT_TRUE(writeFile(pedal->registration() + ".faults", ""));
+    CliResult after = runCli({"status", "--json"});
+    EXPECT_EQ(after.code, 0) << after.err;
+    EXPECT_EQ(after.out, before.out);       // status and configuration bytes, each its own
+    CliResult configAfter = runCli({"config", "get"});
+    EXPECT_EQ(configAfter.out, config.out);
+}
+
+// A user who may not open the pedals: one line, for the pedal the command
+// needs, naming the fix, and nothing else, also under --quiet.
+TEST_F(CliOnPedal, APortTheUserMayNotOpenGetsOneLineWithTheFix) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+    startPedal("VP000002", bank(10, "Second"));
+    ASSERT_EQ(chmod(folder.path().c_str(), 0755), 0);
+    for (const std::string& args : {std::string("-q"), std::string("")}) {
+        std::vector<std::string> command = {"--pedal", "VP000002", "status"};
+        if (!args.empty()) command.push_back(args);
+        CliResult r = CliProcess(command, std::string(), true, 65534).finish();
+        EXPECT_EQ(r.code, 4);
+        std::vector<std::string> lines = r.errLines();
+        ASSERT_EQ(lines.size(), 1u) << r.err;
+        EXPECT_EQ(lines[0].rfind("orvella-cli: pedal VP000002: permission denied on /dev/", 0), 0u) << lines[0];
+        EXPECT_NE(lines[0].find("udev rule"), std::string::npos) << lines[0];
+        EXPECT_NE(lines[0].find("'dialout' group"), std::string::npos) << lines[0];
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_TRUE(pedal->commands().empty());
+}
+
+// A bridge that never sends: the error says the pedal took nothing.
+TEST_F(CliOnPedal, AStuckBridgeSaysThePedalTookNothing) {
+    ASSERT_TRUE(pedal->setFaults({"stuck-tx"}));
+    CliResult r = runCli({"status", "-q"});
+    EXPECT_EQ(r.code, 5);
+    EXPECT_NE(r.err.find("the pedal took nothing"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("timed out"), std::string::npos) << r.err;
+}

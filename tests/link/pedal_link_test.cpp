@@ -180,3 +180,32 @@ TEST(PedalLinkEndToEnd, UpdatesAPedalWaitingForFirmware) {
     EXPECT_EQ(state.firmwareVersion, 0x23);
     EXPECT_FALSE(state.updateMode);
 }
+
+// A reply that arrives after its time-out, within one program (the editor):
+// the next command waits for it and drops it instead of taking it for its own.
+TEST(PedalLinkEndToEnd, ALateReplyIsDroppedNotTakenForTheNextOne) {
+    testpedal::PedalFolder folder;
+    testpedal::VirtualPedal pedal(folder);
+    std::string error;
+    ASSERT_TRUE(pedal.start(&error)) << error;
+    PedalLink link;
+    link.setSink(PedalLink::quiet());
+    ASSERT_TRUE(link.selectSerial(pedal.serial()));
+    ASSERT_TRUE(link.getOneByte(protocol::GetStatus).ok());
+    const uint8_t status = link.reply()[0];
+    ASSERT_TRUE(link.oneByte(protocol::SetConfig, 0x9A).ok());
+
+    ASSERT_TRUE(pedal.setFaults({"slow-reply=1.5"}));
+    LinkResult late = link.getOneByte(protocol::GetConfig);
+    EXPECT_FALSE(late.ok());
+    EXPECT_TRUE(link.lateReplyPending());
+    // Cleared without waiting for the pedal, which still sleeps over its reply.
+    std::FILE* faults = std::fopen((pedal.registration() + ".faults").c_str(), "w");
+    ASSERT_NE(faults, nullptr);
+    std::fclose(faults);
+    LinkResult next = link.getOneByte(protocol::GetStatus);
+    ASSERT_TRUE(next.ok()) << next.text;
+    EXPECT_EQ(link.reply()[0], status);
+    ASSERT_TRUE(link.getOneByte(protocol::GetConfig).ok());
+    EXPECT_EQ(link.reply()[0], 0x9A);
+}

@@ -189,6 +189,55 @@ TEST_F(TempFolder, AtomicWriteReportsAFolderItCannotWrite) {
     EXPECT_FALSE(f.commit());
 }
 
+// The file a path leads to is the one replaced: links stay links (chains,
+// relative, dangling), the replaced file keeps its mode and, for root, its
+// owner; a loop or a folder is refused; a signal handler's clean-up leaves
+// no temporary file, and the interrupted write then creates nothing.
+TEST_F(TempFolder, AtomicWriteReplacesTheFileALinkNamesAndKeepsItsMode) {
+    put(file("real.lop"), "old");
+    ASSERT_EQ(chmod(file("real.lop").c_str(), 0640), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(chown(file("real.lop").c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(symlink("real.lop", file("b").c_str()), 0);
+    ASSERT_EQ(symlink(file("b").c_str(), file("a").c_str()), 0);
+    ASSERT_TRUE(writeFileAtomically(file("a"), "new", 3));
+    struct stat st;
+    for (const char* link : {"a", "b"}) {
+        ASSERT_EQ(lstat(file(link).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << link;
+    }
+    ASSERT_EQ(stat(file("real.lop").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    if (root) {
+        EXPECT_EQ(st.st_uid, 65534u);
+    }
+    EXPECT_EQ(get(file("real.lop")), "new");
+
+    ASSERT_EQ(symlink("later.lop", file("dangling").c_str()), 0);
+    ASSERT_TRUE(writeFileAtomically(file("dangling"), "made", 4));
+    EXPECT_EQ(get(file("later.lop")), "made");
+
+    ASSERT_EQ(symlink("y", file("x").c_str()), 0);
+    ASSERT_EQ(symlink("x", file("y").c_str()), 0);
+    int error = 0;
+    EXPECT_FALSE(writeFileAtomically(file("x"), "z", 1, &error));
+    EXPECT_EQ(error, ELOOP);
+    ASSERT_EQ(mkdir(file("folder").c_str(), 0755), 0);
+    EXPECT_FALSE(writeFileAtomically(file("folder"), "z", 1, &error));
+    EXPECT_EQ(error, EISDIR);
+
+    int before = entries();
+    AtomicFile interrupted(file("cut.bkp"));
+    ASSERT_TRUE(interrupted.write("half", 4));
+    EXPECT_EQ(entries(), before + 1);
+    files::removeTemporaryFiles();
+    EXPECT_EQ(entries(), before);
+    EXPECT_FALSE(interrupted.commit());
+    EXPECT_EQ(entries(), before);
+}
+
 TEST_F(TempFolder, ListReadsWritesAndAppends) {
     std::string list = file("presets.lst");
     EXPECT_TRUE(readList(list).empty());

@@ -4,9 +4,12 @@
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Progress.H>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,7 @@
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
+#include "link/TtyBackend.h"
 #include "maintenance/OV_UpdatePrompt.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
@@ -247,4 +251,44 @@ TEST_F(Connect, DraggingAControlPlaysTheSoundModelsImageOnThePedal) {
     EXPECT_EQ(previews.back().bytes, std::vector<uint8_t>(image, image + 512));
     EXPECT_LT(window->dashboard->params()[5], 200);     // the left volume moved
     EXPECT_EQ(logLines(window.get()).back(), "parameter change ok.");
+}
+
+// A pedal another program holds (another orvella-cli, say) is left alone:
+// the connect says who has it and sends nothing; once it is free, Connect
+// reaches it.
+TEST_F(Connect, APedalAnotherProgramHoldsIsLeftAloneAndTheLogSaysWho) {
+    VirtualPedal pedal(pedals, withSerial("VP24000001", 0x21));
+    startPedal(pedal);
+    int ready[2], go[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(go), 0);
+    pid_t owner = fork();
+    if (owner == 0) {
+        ftdi::TtyBackend other;
+        other.keepClaims(true);
+        FT_HANDLE h = nullptr;
+        char c = other.openEx("VP24000001", FT_OPEN_BY_SERIAL_NUMBER, &h) == FT_OK && other.close(h) == FT_OK ? '1' : '0';
+        if (write(ready[1], &c, 1) != 1 || read(go[0], &c, 1) != 1) _exit(2);
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    ASSERT_EQ(c, '1');
+
+    std::unique_ptr<Orvella> window = env.openWindow();
+    std::vector<std::string> lines = logLines(window.get());
+    const std::string who = "> the pedal is in use by another program (pid " + std::to_string(owner) + ").";
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Pedal is not found."), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), who), lines.end());
+    EXPECT_FALSE(window->transportPanel->active());
+    EXPECT_TRUE(pedal.commands().empty());
+
+    ASSERT_EQ(write(go[1], "x", 1), 1);
+    int status = -1;
+    ASSERT_EQ(waitpid(owner, &status, 0), owner);
+    for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
+    clickConnect(window.get());
+    lines = logLines(window.get());
+    EXPECT_EQ(lines.back(), "Ready.");
+    EXPECT_TRUE(window->transportPanel->active());
 }
