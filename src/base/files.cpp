@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
+
+#include "base/platform.h"
+#include "base/posix_compat.h"
 
 namespace files {
 
@@ -74,7 +76,7 @@ bool AtomicFile::finish() {
 
 bool AtomicFile::commit() {
     if (!finish()) return false;
-    if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
+    if (!platform::replaceFile(temp_, path_)) {
         error_ = errno;
         std::remove(temp_.c_str());
         return false;
