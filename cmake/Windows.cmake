@@ -31,3 +31,5 @@ endif()
 # flags %zu, though the C99 printf (__USE_MINGW_ANSI_STDIO) formats it. The
 # Linux build checks every format string.
 add_compile_options(-Wno-format)
+# M_PI and the other constants of <cmath>, as the C library on Linux has them.
+add_compile_definitions(_USE_MATH_DEFINES)
