@@ -31,6 +31,8 @@ UninstPage instfiles
 
 Section "Orvella"
   SetRegView 64
+  ; For every user of the computer, as Program Files is.
+  SetShellVarContext all
   SetOutPath "$INSTDIR"
   File "${BUILD}\orvella.exe"
   File "${BUILD}\orvella-cli.exe"
@@ -63,6 +65,7 @@ SectionEnd
 
 Section "Uninstall"
   SetRegView 64
+  SetShellVarContext all
   Delete "$INSTDIR\orvella.exe"
   Delete "$INSTDIR\orvella-cli.exe"
   Delete "$INSTDIR\orvella.ico"
