@@ -46,8 +46,8 @@ need() {
 need "$fltk_archive" "$fltk_sha" "https://www.fltk.org/software.php (release 1.3.9)"
 need "$portaudio_archive" "$portaudio_sha" "https://github.com/PortAudio/portaudio/releases (v19.7.0)"
 
-for tool in x86_64-w64-mingw32-g++-posix makensis; do
-  command -v "$tool" >/dev/null || { echo "Missing $tool: sudo apt-get install mingw-w64 nsis" >&2; exit 1; }
+for tool in x86_64-w64-mingw32-g++-posix makensis convert; do
+  command -v "$tool" >/dev/null || { echo "Missing $tool: scripts/install-deps.sh installs it" >&2; exit 1; }
 done
 
 out=$root/build-windows
@@ -71,10 +71,16 @@ build_library() {
   rm -rf "$deps/src-$name" "$deps/build-$name"
   mkdir -p "$deps/src-$name"
   tar -xzf "$archive" -C "$deps/src-$name" --strip-components=1
-  cmake -S "$deps/src-$name" -B "$deps/build-$name" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "${launcher[@]}" "$@" >/dev/null
-  cmake --build "$deps/build-$name" -j"$jobs" >/dev/null
-  cmake --install "$deps/build-$name" >/dev/null
+  local log=$deps/build-$name.log
+  # Their own warnings are theirs: kept in the log, shown only on failure.
+  if ! { cmake -S "$deps/src-$name" -B "$deps/build-$name" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+           -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "${launcher[@]}" "$@" &&
+         cmake --build "$deps/build-$name" -j"$jobs" &&
+         cmake --install "$deps/build-$name"; } >"$log" 2>&1; then
+    tail -40 "$log" >&2
+    echo "Building $name failed; the whole log is $log" >&2
+    exit 1
+  fi
   touch "$stamp"
 }
 
@@ -101,11 +107,22 @@ Libs: -L\${libdir} -lportaudio -lwinmm -ldsound -lole32 -luuid -lsetupapi
 Cflags: -I\${includedir}
 EOF
 
+# The icon, drawn by the Linux build's logo tool and packed for Windows.
+icons=$root/build/packaging/icons
+if [ ! -f "$icons/256/example.kestrova.orvella.png" ]; then
+  echo "Drawing the icon with the Linux build"
+  cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+  cmake --build "$root/build" -j"$jobs" --target packaging_files >/dev/null
+fi
+mkdir -p "$out"
+convert "$icons/256/example.kestrova.orvella.png" -define icon:auto-resize=256,128,48,32,16 "$out/orvella.ico"
+
 # The programs, found through the prefix only (never the build machine's .pc files).
 export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
 export PKG_CONFIG_PATH=
 cmake -S "$root" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_PREFIX_PATH="$prefix" -DORVELLA_WINDOWS_TESTS="$with_tests" "${launcher[@]}" >/dev/null
+  -DCMAKE_PREFIX_PATH="$prefix" -DORVELLA_WINDOWS_TESTS="$with_tests" -DORVELLA_WINDOWS_ICON="$out/orvella.ico" \
+  "${launcher[@]}" >/dev/null
 cmake --build "$out" -j"$jobs"
 cmake --build "$out" --target installer
 echo "Built: $(cd "$out" && ls orvella.exe orvella-cli.exe Orvella-*-setup.exe | tr '\n' ' ')in $out"

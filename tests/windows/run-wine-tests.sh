@@ -36,6 +36,16 @@ for tool in wine wineboot wineserver openbox xdotool; do
   command -v "$tool" >/dev/null || fail "missing $tool (scripts/install-deps.sh installs it)"
 done
 
+# Statically linked: nothing but the system's own libraries to ship.
+for exe in "$win/orvella.exe" "$win/orvella-cli.exe"; do
+  x86_64-w64-mingw32-objdump -p "$exe" >"/tmp/orvella-imports.$$" || fail "cannot read $exe"
+  if grep -iE 'DLL Name: (lib|fltk|portaudio)' "/tmp/orvella-imports.$$"; then
+    rm -f "/tmp/orvella-imports.$$"
+    fail "$exe needs the DLLs above"
+  fi
+  rm -f "/tmp/orvella-imports.$$"
+done
+
 work=$(mktemp -d /tmp/orvella-wine.XXXXXX)
 pids=()
 cleanup() {
