@@ -9,6 +9,7 @@
 #include <devguid.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -56,7 +57,7 @@ bool configure(HANDLE h, DWORD baud) {
 // fields at MAXDWORD it returns as soon as one byte is there.
 bool setReadTimeout(HANDLE h, DWORD totalMs, bool firstByte) {
     COMMTIMEOUTS t;
-    std::memset(&t, 0, sizeof t);
+    if (!GetCommTimeouts(h, &t)) return false;     // the write fields stay as set
     t.ReadIntervalTimeout = firstByte ? MAXDWORD : 0;
     t.ReadTotalTimeoutMultiplier = firstByte ? MAXDWORD : 0;
     t.ReadTotalTimeoutConstant = std::max<DWORD>(totalMs, 1);
@@ -163,7 +164,15 @@ FT_STATUS WinSerialBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* hand
         // No sharing: another program holding the port makes this fail, and the next device is tried.
         HANDLE h = CreateFileW(platform::widen(comports::devicePath(dev.port)).c_str(), GENERIC_READ | GENERIC_WRITE,
                                0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) continue;
+        if (h == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_ACCESS_DENIED) {
+                std::printf("Cannot open %s (\"%s\", serial %s): another program is using it. Close that "
+                            "program, then click Connect.\n",
+                            dev.port.c_str(), dev.description.c_str(), dev.serial.c_str());
+                std::fflush(stdout);
+            }
+            continue;
+        }
         auto kept = baud_.find(dev.port);
         SetupComm(h, queueSize, queueSize);     // a hint; drivers may keep their own sizes
         if (!configure(h, kept == baud_.end() ? CBR_9600 : kept->second) ||

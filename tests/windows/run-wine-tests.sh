@@ -95,14 +95,15 @@ settled() {
   return 1
 }
 
-# pedal NAME SERIAL [COM]: a Linux virtual pedal registered in $work/NAME (for
+# pedal NAME SERIAL [COM [PEDAL OPTIONS...]]: a Linux virtual pedal registered in $work/NAME (for
 # the Linux programs); with COM, its pseudo-terminal is also that port in the
 # prefix, registered for the Windows programs in $work/NAME-win.
 pedal() {
   local name=$1 serial=$2 com=${3:-}
+  shift $(( $# < 3 ? $# : 3 ))
   mkdir -p "$work/$name"
   "$linux/orvella-pedal" --dir "$work/$name" --serial "$serial" --log "$work/$name.log" \
-    --state "$work/$name.state" --factory "$root/data/bin/factoryset.fap" >"$work/$name.out" 2>&1 &
+    --state "$work/$name.state" --factory "$root/data/bin/factoryset.fap" "$@" >"$work/$name.out" 2>&1 &
   pids+=($!)
   wait_for 30 test -f "$work/$name/$serial.pedal" || fail "the virtual pedal $name did not start"
   [ -n "$com" ] || return 0
@@ -150,6 +151,17 @@ cmp "$work/changed.bkp" "$work/after.bkp" || fail "the pedal does not hold the r
 diff <(commands "$work/cli.log") <(commands "$work/clilinux.log") >"$work/cli.diff" \
   || { head -20 "$work/cli.diff"; fail "orvella-cli.exe sent other bytes than orvella-cli"; }
 echo "orvella-cli.exe and orvella-cli sent the same $(commands "$work/cli.log" | wc -l) commands"
+
+step "orvella-cli.exe and a pedal that never answers (COM7)"
+pedal silent VPW0000003 COM7 --fault no-reply
+set +e
+( export ORVELLA_PEDAL_DIR="Z:$work/silent-win"; cd "$work"
+  wine "$win/orvella-cli.exe" status >"$work/silent.out" 2>&1 )
+code=$?
+set -e
+# The read time-outs end the wait: a communication error (5), not a hang.
+[ "$code" = 5 ] || fail "status on a silent pedal ended with $code: $(cat "$work/silent.out")"
+grep -q ' status ' "$work/silent.log" || fail "the silent pedal received no command"
 
 # gui_session NAME COMMAND...: starts an editor connected to pedal NAME,
 # READs preset 3, WRITEs it back titled "UNDER WINE", and stops the editor.
