@@ -67,3 +67,18 @@ TEST(ComPorts, RealDevicesComeFirstThenRegistrationsNamingALivePort) {
     ASSERT_EQ(virtualOnly.size(), 2u);
     EXPECT_EQ(virtualOnly[0].serial, "VP1");
 }
+
+#ifdef _WIN32
+#include "link/win_serial_backend.h"
+
+// Under Wine SetupAPI lists no ports; on Windows it lists the bridges
+// plugged in. Either way every entry is a COM port with the description asked for.
+TEST(ComPorts, SetupApiListsOnlyComPortsWithTheDescription) {
+    for (const char* description : {"Kestrova Drevani", "FT232R USB UART"}) {
+        for (const Device& device : ftdi::comPortsDescribed(description)) {
+            EXPECT_EQ(comports::portName(device.port), device.port);
+            EXPECT_EQ(device.description, description);
+        }
+    }
+}
+#endif
