@@ -44,6 +44,12 @@ protected:
 
 }  // namespace
 
+TEST(WindowsText, TheManifestMakesUtf8TheCodePageOfNarrowCalls) {
+    // fopen and the other narrow calls of the C library take the program's
+    // UTF-8 paths only with this code page (Windows 10 1903 and later).
+    EXPECT_EQ(GetACP(), static_cast<UINT>(CP_UTF8));
+}
+
 TEST(WindowsText, Utf8AndUtf16RoundTrip) {
     EXPECT_EQ(platform::narrow(platform::widen(unicodeName)), unicodeName);
     EXPECT_EQ(platform::widen("\xe6\x97\xa5").size(), 1u);

@@ -233,11 +233,11 @@ wait_for 10 test -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Men
 # Wine sets HOMEDRIVE (C:) and USERPROFILE itself, as Windows does.
 presets="$WINEPREFIX/drive_c/Kestrova/Orvella/presets"
 (
-  # Started as the Start-menu entry starts it, in its own folder.
-  cd "$installed"
+  # Started from a folder without "bin" and "img": the data beside the .exe must be found.
+  cd "$work"
   export ORVELLA_PEDAL_DIR="Z:$work/none" ORVELLA_DIALOGS=print
   : >"$work/installed.err"
-  wine orvella.exe 2>"$work/installed.err" >"$work/installed.out" &
+  wine "C:/Program Files/Kestrova/Orvella/orvella.exe" 2>"$work/installed.err" >"$work/installed.out" &
   editor=$!
   pids+=($editor)
   wait_for 60 grep -q '^started: data from C:/Program Files/Kestrova/Orvella' "$work/installed.err" \
