@@ -15,7 +15,7 @@ const char* const programHelp =
     "The Drevani pedal's presets, configuration and firmware from a terminal or a script.\n"
     "\n"
     "Commands:\n"
-    "  list                      the pedals found: serial number, description, port\n"
+    "  list [--json]             the pedals found: serial number, description, port\n"
     "  status                    firmware mode and version, global configuration\n"
     "  read N [--json]           preset N (1-8) decoded into named parameters\n"
     "  export N FILE.lop         preset N saved as a local preset file\n"
@@ -36,6 +36,8 @@ const char* const programHelp =
     "  --data DIR       the folder holding the editor's \"bin\" folder (write, preview, restore)\n"
     "  --help, -h       help; after a command, that command's\n"
     "  --version        the program's version\n"
+    "Options may stand before or after the command; a long option may be shortened\n"
+    "to any unambiguous beginning (--ped), short ones bundled (-qv).\n"
     "\n"
     "Results go to standard output; progress and errors to standard error.\n"
     "\n"
@@ -60,12 +62,13 @@ struct CommandSpec {
 
 const std::vector<CommandSpec>& commands() {
     static const std::vector<CommandSpec> list = {
-        {"list", 0, 0, false, {},
-         "Usage: orvella-cli list\n"
+        {"list", 0, 0, false, {"--json"},
+         "Usage: orvella-cli list [--json]\n"
          "\n"
          "Lists the pedals found, real ones first, then virtual ones, one per line:\n"
-         "serial number, description and port, separated by tabs. Sends nothing.\n"
-         "Exit status 4 when there is none.\n"},
+         "serial number, description and port, separated by tabs; with --json, a JSON\n"
+         "array of objects. Sends nothing. When there is none it prints nothing (with\n"
+         "--json: []) and exits 0.\n"},
         {"status", 0, 0, false, {"--json"},
          "Usage: orvella-cli [--pedal SERIAL] status [--json]\n"
          "\n"
@@ -95,11 +98,13 @@ const std::vector<CommandSpec>& commands() {
          "Stores a local preset file in preset N (1 to 8) as the editor's WRITE does:\n"
          "the record is loaded into the sound model (out-of-range bytes clamped), the\n"
          "algorithm image composed from the editor's data folder, record, title and\n"
-         "image stored, and the 512-byte echo compared with the image; a difference\n"
-         "is stored once more automatically, a second difference is exit status 6.\n"
+         "image stored, the 512-byte echo compared with the image and the preset read\n"
+         "back and compared with the record and title sent; a difference is stored\n"
+         "once more automatically, a second difference is exit status 6.\n"
          "  --solo left|right  store with that side soloed (Stereo Cabs presets only):\n"
          "                     the other side takes its speaker, microphone and cabinet\n"
-         "  --title TEXT       the title to store (12 characters) instead of the file's\n"},
+         "  --title TEXT       the title to store instead of the file's: at most 12\n"
+         "                     characters of printable ASCII, as the editor's title field\n"},
         {"preview", 1, 1, false, {"--solo"},
          "Usage: orvella-cli [--pedal SERIAL] preview FILE.lop [--solo left|right]\n"
          "\n"
@@ -119,9 +124,10 @@ const std::vector<CommandSpec>& commands() {
          "\n"
          "Stores the eight presets of a backup file as the editor's RESTORE does: a\n"
          "file that does not hold exactly 192 bytes is refused before anything is\n"
-         "sent; each preset's image is composed from its record, stored and its echo\n"
-         "verified (one automatic retry); at the end all presets are read back and\n"
-         "compared. Exit status 6 when a comparison fails.\n"},
+         "sent; each preset's image is composed from its record, stored, its echo\n"
+         "verified and the preset read back (one automatic retry); at the end all\n"
+         "presets are read back and compared, and those that differ are named. Exit\n"
+         "status 6 when a comparison fails.\n"},
         {"config get", 0, 0, false, {"--json"},
          "Usage: orvella-cli [--pedal SERIAL] config get [--json]\n"
          "\n"
@@ -134,15 +140,20 @@ const std::vector<CommandSpec>& commands() {
          "(Channel Blend) or volume (Vol and Phase); N is a MIDI channel from 1 to 16.\n"
          "What is not given keeps the pedal's current value. The byte is read back\n"
          "afterwards and compared.\n"},
-        {"firmware", 1, 1, false, {},
-         "Usage: orvella-cli [--pedal SERIAL] firmware FILE.fdt\n"
+        {"firmware", 1, 1, false, {"--force"},
+         "Usage: orvella-cli [--pedal SERIAL] firmware FILE.fdt [--force]\n"
          "\n"
          "Updates a pedal that waits for firmware (status \"update\"): the package's\n"
          "payload goes in 64-byte pages, each echoed by the pedal and compared; then\n"
          "the pedal learns the new version and resumes normal operation. A pedal in\n"
          "normal operation is refused (exit status 7). On a failed page nothing more\n"
          "is sent and the pedal keeps waiting for firmware: power it down and try\n"
-         "again.\n"},
+         "again.\n"
+         "The package is checked before anything is sent (exit status 3): a version\n"
+         "character, a plain count of release-note lines, notes that are text, and\n"
+         "1 to 65536 bytes of firmware after them. A version older than the pedal's\n"
+         "is refused too (exit status 3).\n"
+         "  --force            install an older version than the pedal's\n"},
     };
     return list;
 }
@@ -151,6 +162,36 @@ const CommandSpec* findCommand(const std::string& name) {
     for (const CommandSpec& c : commands())
         if (name == c.name) return &c;
     return nullptr;
+}
+
+// Every long option, as typed in full.
+const char* const longOptions[] = {"--pedal", "--data",  "--name",  "--title",   "--solo", "--left",    "--right",
+                                   "--midi",  "--json",  "--quiet", "--verbose", "--help", "--version", "--force"};
+
+// An abbreviated long option stands for the one option it begins, as with
+// getopt_long; an exact name always wins. Unknown names come back as typed.
+std::string resolveLong(const std::string& typed, std::string& error) {
+    std::vector<std::string> matches;
+    for (const char* option : longOptions) {
+        if (typed == option) return typed;
+        if (std::string(option).compare(0, typed.size(), typed) == 0) matches.push_back(option);
+    }
+    if (matches.size() > 1) {
+        error = "option " + typed + " is ambiguous (could be";
+        for (const std::string& m : matches) error += " " + m;
+        error += ")";
+    }
+    return matches.size() == 1 ? matches[0] : typed;
+}
+
+// -q, -v and -h, alone or bundled (-qv).
+std::string longOfShort(char letter) {
+    switch (letter) {
+    case 'q': return "--quiet";
+    case 'v': return "--verbose";
+    case 'h': return "--help";
+    default: return std::string("-") + letter;
+    }
 }
 
 bool takesValue(const std::string& option) {
@@ -187,9 +228,6 @@ Parsed parse(const std::vector<std::string>& args) {
     bool helpCommand = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
-        if (arg == "-q") arg = "--quiet";
-        else if (arg == "-v") arg = "--verbose";
-        else if (arg == "-h") arg = "--help";
         if (arg.size() < 2 || arg[0] != '-' || arg == "--") {
             if (arg == "--") {
                 words.insert(words.end(), args.begin() + long(i) + 1, args.end());
@@ -198,13 +236,19 @@ Parsed parse(const std::vector<std::string>& args) {
             words.push_back(arg);
             continue;
         }
+        if (arg[1] != '-') {
+            for (size_t k = 1; k < arg.size(); ++k) given.push_back({longOfShort(arg[k]), ""});
+            continue;
+        }
         std::string value;
         size_t eq = arg.find('=');
-        bool inlineValue = arg.compare(0, 2, "--") == 0 && eq != std::string::npos;
+        bool inlineValue = eq != std::string::npos;
         if (inlineValue) {
             value = arg.substr(eq + 1);
             arg = arg.substr(0, eq);
         }
+        arg = resolveLong(arg, result.error);
+        if (!result.error.empty()) return result;
         if (takesValue(arg) && !inlineValue) {
             if (i + 1 == args.size()) {
                 result.error = arg + " needs a value";
@@ -253,7 +297,8 @@ Parsed parse(const std::vector<std::string>& args) {
         bool allowed = isGlobal(name) || (entry && std::find(entry->options.begin(), entry->options.end(), name) !=
                                                      entry->options.end());
         if (!allowed) {
-            bool known = takesValue(name) || name == "--json" || name == "--quiet" || name == "--verbose";
+            bool known = takesValue(name) || name == "--json" || name == "--quiet" || name == "--verbose" ||
+                         name == "--force";
             result.error = where + (known ? name + " does not apply here" : "unknown option " + name);
             return result;
         }
@@ -269,6 +314,7 @@ Parsed parse(const std::vector<std::string>& args) {
         else if (name == "--help") o.help = true;
         else if (name == "--version") o.version = true;
         else if (name == "--json") o.json = true;
+        else if (name == "--force") o.force = true;
         else if (name == "--name") o.name = value;
         else if (name == "--title") {
             o.title = value;

@@ -28,6 +28,7 @@ struct Options {
     int solo = -1;                      // write/preview --solo: 0 left, 1 right
     int left = -1, right = -1, midi = -1;   // config set
     int preset = 0;                     // 1..8 for read, export, write
+    bool force = false;                 // firmware --force: also an older version
     bool quiet = false, verbose = false, json = false;
     bool help = false, version = false;
 };

@@ -50,6 +50,17 @@ void updateButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(p
 void cancelButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(prompt)->cancelPressed(); }
 void browseButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(prompt)->browsePressed(); }
 
+// Through the shell's registry when there is one, so a control another
+// prompt holds gets the state when that prompt closes.
+void setActive(const FeatureContext& context, Fl_Widget* control, bool active) {
+    if (context.exchanges)
+        context.exchanges->setActive(control, active);
+    else if (active)
+        control->activate();
+    else
+        control->deactivate();
+}
+
 }  // namespace
 
 void updatePrompt_cb(Fl_Widget* widget, void*) { static_cast<OV_UpdatePrompt*>(widget)->runAction(); }
@@ -212,6 +223,10 @@ int OV_UpdatePrompt::browse(ExchangeGuard& run) {
     if (read == firmware::ReadStatus::NoVersion || (read == firmware::ReadStatus::Ok && package.payloadSize == 0))
         return refuseEmpty(run);
     if (read != firmware::ReadStatus::Ok) return fileError(run, error);
+    // Any file has a first character and bytes after its second line: only
+    // one that follows the format is taken for a package.
+    std::string malformed = firmware::formatProblem(package);
+    if (!malformed.empty()) return refuseMalformed(run, malformed);
 
     iconBox->hide();
     notesBuffer->text("");
@@ -241,7 +256,7 @@ int OV_UpdatePrompt::fileError(ExchangeGuard& run, int error) {
     return 1;
 }
 
-int OV_UpdatePrompt::refuseEmpty(ExchangeGuard& run) {
+void OV_UpdatePrompt::forgetFile() {
     chosenPath.clear();
     // Nothing of the refused file stays on show as if it were ready.
     notesBuffer->text("");
@@ -250,6 +265,21 @@ int OV_UpdatePrompt::refuseEmpty(ExchangeGuard& run) {
     fileVersionText[0] = '\0';
     fileVersionBox->label(fileVersionText);
     redraw();
+}
+
+int OV_UpdatePrompt::refuseMalformed(ExchangeGuard& run, const std::string& why) {
+    forgetFile();
+    dialogs::alert("This file is not a firmware package for the pedal: %s.\n\n"
+                   "  Please check that you have chosen the right firmware file.",
+                   why.c_str());
+    run.outcome(100, "File error", kRed);
+    context.log->logStatus("> Firmware package refused - %s.", why.c_str());
+    updateButton->deactivate();
+    return 1;
+}
+
+int OV_UpdatePrompt::refuseEmpty(ExchangeGuard& run) {
+    forgetFile();
     dialogs::alert("This file holds no firmware for the pedal: nothing follows its version line and "
                    "release notes.\n\n  Please check that you have chosen the right firmware file.");
     run.outcome(100, "File error", kRed);
@@ -289,6 +319,10 @@ int OV_UpdatePrompt::updateNow(ExchangeGuard& run) {
     } else if (read != firmware::ReadStatus::Ok) {
         // The package is gone or changed since it was browsed: send nothing.
         lines = fileError(run, error);
+        allowRetry = false;
+    } else if (!firmware::formatProblem(package).empty()) {
+        // Replaced since it was browsed by a file that is no package.
+        lines = refuseMalformed(run, firmware::formatProblem(package));
         allowRetry = false;
     } else if (package.payloadSize > firmware::kMaxPayload) {
         refuseOversize(run, package.payloadSize);
@@ -354,11 +388,11 @@ int OV_UpdatePrompt::cancelSession(ExchangeGuard& run) {
         context.log->logStatus("Normal operation resumes.");
     }
     hide();
-    for (Fl_Widget* panel : resumed.panels) panel->activate();
+    for (Fl_Widget* panel : resumed.panels) setActive(context, panel, true);
     run.outcome(0, nullptr, kBlue);
 
     if (context.usb->sendOneMessage(protocol::Resume) == OV_UsbController::NotWritten) {
-        if (resumed.transport) resumed.transport->deactivate();
+        if (resumed.transport) setActive(context, resumed.transport, false);
         dialogs::alert("%s", kResumeFailedAlert);
     }
     cancelButton->value(0);

@@ -140,6 +140,16 @@ void importPreset(PresetContext& presets, const std::string& file) {
         return;
     }
 
+    // A record a pedal cannot hold would be clamped into another sound (a
+    // backup with it is refused): the file is refused with the reason.
+    std::string problem = presetfiles::presetProblem(preset.params, preset.title);
+    if (!problem.empty()) {
+        dialogs::alert("The preset file\n\n  %s\n\nholds a preset that cannot be loaded: %s.\n\n"
+                       "The file has not been added.",
+                       shown(file).c_str(), problem.c_str());
+        return;
+    }
+
     std::string home = panel.homeDrive();
     std::string target = presetfiles::presetPath(home, preset.name);
     bool inLibrary = presetfiles::sameFile(file, target);

@@ -6,6 +6,7 @@
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Progress.H>
+#include <FL/fl_draw.H>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +55,24 @@ void clickMenu(Orvella* window) {
 }
 
 }  // namespace
+
+// Every entry's words end short of the menu's right edge (the pop-up is as
+// wide as its widest label): a space's width at least, the service entry too.
+TEST(Menu, NoEntryTouchesTheRightEdge) {
+    Fl_Menu_Item items[menu::itemCount];
+    menu::build(items, true, 2, "VP24000001", nullptr, menu::Service::Usable);
+    int width = 0;
+    for (int i = 0; items[i].text; ++i) width = std::max(width, items[i].measure(nullptr, nullptr));
+    for (int i = 0; items[i].text; ++i) {
+        std::string words = items[i].text;
+        words.erase(words.find_last_not_of(' ') + 1);
+        if (words.empty()) continue;
+        Fl_Menu_Item trimmed = items[i];
+        trimmed.text = words.c_str();
+        fl_font(items[i].labelfont(), items[i].labelsize());
+        EXPECT_LE(trimmed.measure(nullptr, nullptr) + static_cast<int>(fl_width(' ')), width) << items[i].text;
+    }
+}
 
 TEST(Menu, PedalEntriesFollowTheConnectionAndTheDeviceCount) {
     const std::vector<std::string> always = {" > About Orvella", " > Check for updates", " > Report a problem",
@@ -231,6 +250,7 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndShowsTheSelectedPresetAsThePeda
     dialogs.clear();
     dialogs.choiceAnswers.push_back(1);
     dialogs.popupPicks.push_back(" > Factory Reset");
+    const size_t logged = pedal.commands().size();
     ::testing::internal::CaptureStdout();
     clickMenu(window.get());
     ::testing::internal::GetCapturedStdout();
@@ -243,15 +263,17 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndShowsTheSelectedPresetAsThePeda
     EXPECT_EQ(lastLogLine(window.get()), "> No preset had been overwritten yet. Preset 1 may now hold a damaged copy.");
     EXPECT_STREQ(window->usb->progress->label(), "Factory reset error");
     // Preset 4 was not reached: it is read back from the pedal.
-    int reads = 0;
-    for (const testpedal::LoggedCommand& c : pedal.commands()) reads += c.name == "read-preset";
-    EXPECT_EQ(reads, 2);                            // the connect's, and this one
+    std::vector<testpedal::LoggedCommand> sent = pedal.commands();
+    std::vector<uint8_t> reads;
+    for (size_t i = logged; i < sent.size(); ++i)
+        if (sent[i].name == "read-preset") reads.push_back(sent[i].bytes[0]);
+    EXPECT_EQ(reads, std::vector<uint8_t>{0x06});   // preset 4 only: preset 1's echo never matched
     EXPECT_EQ(std::memcmp(window->dashboard->params(), state.presets[3].params, 12), 0);
     EXPECT_EQ(std::memcmp(transport->title, master.data() + 96 + 12 * 3, 12), 0);
 }
 
 // The pedal echoes every image right but keeps other titles: the reset's
-// final read-back must catch it.
+// read-back of the first preset catches it, and it stops there after the retry.
 TEST_F(MenuWindow, FactoryResetOnAPedalThatKeepsWrongRecordsFails) {
     testpedal::PedalOptions options;
     options.faults = {"keep-wrong-record"};
@@ -264,17 +286,19 @@ TEST_F(MenuWindow, FactoryResetOnAPedalThatKeepsWrongRecordsFails) {
     std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].rfind("Factory reset has failed due to erroneous data transfer.\n"
-                              "All 8 presets had already been overwritten.\n", 0), 0u);
+                              "No preset had been overwritten yet. Preset 1 may now hold a damaged copy.\n", 0), 0u);
     EXPECT_EQ(dialogs.count(RecordingDialogs::Message), 0);
     char* raw = window->statusLog->textBuffer->text();
     std::string log = raw;
     free(raw);
     EXPECT_NE(log.find("> Factory reset failed. Please try again.\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("> All 8 presets had already been overwritten.\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("> No preset had been overwritten yet. Preset 1 may now hold a damaged copy.\n"),
+              std::string::npos)
+        << log;
     EXPECT_STREQ(window->usb->progress->label(), "Factory reset error");
     int stored = 0;
     for (const testpedal::LoggedCommand& c : pedal.commands()) stored += c.name == "store-image";
-    EXPECT_EQ(stored, 8);
+    EXPECT_EQ(stored, 2);                           // preset 1 and its one retry
     EXPECT_TRUE(window->connectButton->active());
 }
 
