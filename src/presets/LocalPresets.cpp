@@ -2,6 +2,7 @@
 
 #include "base/dialogs.h"
 #include "base/files.h"
+#include "context/dashboard_steps.h"
 #include "context/exchange_guard.h"
 #include "editor/OV_Parameters.h"
 #include "editor/TextInput.h"
@@ -48,6 +49,7 @@ const char* const replaceQuestion = "A preset with the same name already existed
 void loadSound(PresetContext& presets, const uint8_t* params, const uint8_t* title) {
     presets.context.dashboard->apply(params);
     presets.transportPanel->showTitle(title);
+    if (presets.context.steps) presets.context.steps->dashboardReplaced();
 }
 
 // Plays the Dashboard's sound on the pedal; nothing else starts an exchange meanwhile.

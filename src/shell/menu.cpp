@@ -12,6 +12,7 @@
 #include "shell/Orvella.h"
 #include "base/dialogs.h"
 #include "base/platform.h"
+#include "shell/keys.h"
 #include "shell/quit.h"
 #include "base/support_texts.h"
 
@@ -49,11 +50,18 @@ const char* const updateInstructions =
 
 void selectPedal_cb(Fl_Widget*, void* window) { openPedalSelection(static_cast<Orvella*>(window)); }
 void factoryReset_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->factoryReset(); }
-void quit_cb(Fl_Widget*, void*) { quitProgram(); }
+void quit_cb(Fl_Widget*, void* window) {
+    if (window)
+        static_cast<Orvella*>(window)->quit();
+    else
+        quitProgram();
+}
 void calibration_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->openCalibration(); }
+void undo_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->edits.undo(); }
+void redo_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->edits.redo(); }
 
-Fl_Menu_Item entry(const char* label, Fl_Callback* callback, void* data, int flags, bool heading) {
-    Fl_Menu_Item item = {label, 0, callback, data, flags, FL_NORMAL_LABEL,
+Fl_Menu_Item entry(const char* label, Fl_Callback* callback, void* data, int flags, bool heading, int key = 0) {
+    Fl_Menu_Item item = {label, key, callback, data, flags, FL_NORMAL_LABEL,
                          heading ? FL_HELVETICA_BOLD_ITALIC : FL_HELVETICA, 13, 0};
     return item;
 }
@@ -63,7 +71,7 @@ void* code(intptr_t n) { return reinterpret_cast<void*>(n); }
 }  // namespace
 
 void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCount, const char* serial,
-           void* window, Service service) {
+           void* window, Service service, Steps steps) {
     const int pedalOnly = pedalConnected ? 0 : FL_MENU_INACTIVE;
     const int twoPedals = deviceCount < 2 ? FL_MENU_INACTIVE : 0;
     items[0] = entry("         S O F T W A R E ", infoSelected, code(0), FL_MENU_INACTIVE, true);
@@ -82,6 +90,10 @@ void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCo
         items[n++] = entry(" > Oscillator Calibration... ", calibration_cb, window,
                            service == Service::Usable ? 0 : FL_MENU_INACTIVE, false);
     items[n++] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
+    // The keys show beside their entries (the window takes them, shell/keys.cpp).
+    items[n++] = entry(" > Undo", undo_cb, window, steps.undo ? 0 : FL_MENU_INACTIVE, false, FL_CTRL + 'z');
+    items[n++] = entry(" > Redo", redo_cb, window, steps.redo ? 0 : FL_MENU_INACTIVE, false, FL_CTRL + FL_SHIFT + 'z');
+    items[n++] = entry(" > Keyboard Shortcuts", showKeyboardShortcuts, window, FL_MENU_DIVIDER, false);
     items[n++] = entry(" > Quit", quit_cb, window, 0, false);
     items[n] = Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
 }
@@ -126,6 +138,8 @@ void showSerialNumber(Fl_Widget*, void* serial) {
 
 void showUpdateInstructions(Fl_Widget*, void*) { dialogs::message("%s", updateInstructions); }
 
+void showKeyboardShortcuts(Fl_Widget*, void*) { dialogs::message("%s", keys::listText); }
+
 }  // namespace menu
 
 void Orvella::menuClicked() {
@@ -137,7 +151,10 @@ void Orvella::menuClicked() {
     // A shown prompt holds the transport panel, which greys the pedal
     // entries; Select Pedal, which does not depend on it, is greyed too.
     const unsigned choosable = exchanges.shownPrompt() ? 0 : usb->deviceCount;
-    menu::build(items, transportPanel->active(), choosable, usb->serialNumber[0], this, service);
+    menu::Steps steps;
+    steps.undo = edits.mayStep() && edits.history.canUndo();
+    steps.redo = edits.mayStep() && edits.history.canRedo();
+    menu::build(items, transportPanel->active(), choosable, usb->serialNumber[0], this, service, steps);
     const Fl_Menu_Item* picked = dialogs::popup(items, Fl::event_x(), Fl::event_y());
     if (picked && picked->callback()) picked->do_callback(menuButton, picked->user_data());
 }

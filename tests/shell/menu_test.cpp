@@ -76,19 +76,19 @@ TEST(Menu, NoEntryTouchesTheRightEdge) {
 
 TEST(Menu, PedalEntriesFollowTheConnectionAndTheDeviceCount) {
     const std::vector<std::string> always = {" > About Orvella", " > Check for updates", " > Report a problem",
-                                             " > Register your pedal", " > Quit"};
+                                             " > Register your pedal", " > Keyboard Shortcuts", " > Quit"};
     EXPECT_EQ(usable(false, 0), always);
     EXPECT_EQ(usable(true, 1),
               (std::vector<std::string>{" > About Orvella", " > Check for updates", " > Report a problem",
                                         " > Register your pedal", " > Serial Number", " > Update Firmware",
-                                        " > Factory Reset", " > Quit"}));
+                                        " > Factory Reset", " > Keyboard Shortcuts", " > Quit"}));
     // Two devices enable Select Pedal even without a connected pedal.
     std::vector<std::string> two = usable(false, 2);
     EXPECT_NE(std::find(two.begin(), two.end(), " > Select Pedal"), two.end());
 
     Fl_Menu_Item items[menu::itemCount];
     menu::build(items, true, 2, "VP24000001", nullptr);
-    EXPECT_EQ(items[13].text, nullptr);
+    EXPECT_EQ(items[16].text, nullptr);
     EXPECT_STREQ(items[0].text, "         S O F T W A R E ");
     EXPECT_STREQ(items[6].text, "                   P E D A L");
     EXPECT_EQ(items[0].labelfont(), FL_HELVETICA_BOLD_ITALIC);
@@ -122,7 +122,7 @@ TEST_F(MenuWindow, AboutAndUpdateInstructionsAreShownWithoutAPedal) {
     clickMenu(window.get());   // greyed: nothing happens
     clickMenu(window.get());
     ASSERT_EQ(dialogs.popupLabels.size(), 3u);
-    EXPECT_EQ(dialogs.popupLabels[0].size(), 13u);
+    EXPECT_EQ(dialogs.popupLabels[0].size(), 16u);
     std::vector<std::string> messages = dialogs.texts(RecordingDialogs::Message);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("  Orvella - version.2.0.8\n", 0), 0u);
