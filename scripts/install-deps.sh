@@ -16,6 +16,8 @@ packages=(
   dpkg-dev file desktop-file-utils appstream lintian
   # sanitizers and fuzz targets (scripts/ci-robustness.sh)
   clang libclang-rt-14-dev
+  # the Windows build and its tests under Wine (scripts/build-windows.sh, docs/windows.md)
+  mingw-w64 nsis imagemagick googletest wine wine64 openbox xdotool xxd python3
 )
 
 missing=()

@@ -48,7 +48,11 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--service") == 0) service = true;
     std::string dataFolder = datafolder::use();
+#ifdef SIGHUP
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, removeTemporariesAndEnd);
+#else
+    for (int signal : {SIGINT, SIGTERM}) std::signal(signal, removeTemporariesAndEnd);
+#endif
 
     PrintingDialogs printing(stderr);
     const char* dialogMode = std::getenv("ORVELLA_DIALOGS");

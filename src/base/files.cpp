@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
+
+#include "base/platform.h"
+#include "base/posix_compat.h"
 
 namespace files {
 
@@ -152,9 +154,9 @@ AtomicFile::AtomicFile(const std::string& path) : path_(path) {
         return;
     }
     temp_ = target_ + ".tmp" + std::to_string(static_cast<long>(getpid()));
-    int fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    int fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_BINARY, 0666);
     if (fd < 0 && errno == EEXIST && unlink(temp_.c_str()) == 0)      // left by a dead process of the same id
-        fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_BINARY, 0666);
     if (fd < 0) {
         error_ = errno;
         return;
@@ -214,7 +216,7 @@ bool AtomicFile::finish() {
 
 bool AtomicFile::writeDirect() {
     directOpen_ = false;
-    int fd = streamFd_ >= 0 ? dup(streamFd_) : open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+    int fd = streamFd_ >= 0 ? dup(streamFd_) : open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_BINARY);
     if (fd < 0) {
         error_ = errno;
         return false;
@@ -241,7 +243,7 @@ bool AtomicFile::writeDirect() {
 bool AtomicFile::commit() {
     if (direct_) return directOpen_ && !error_ && writeDirect();
     if (!finish()) return false;
-    if (std::rename(temp_.c_str(), target_.c_str()) != 0) {
+    if (!platform::replaceFile(temp_, target_)) {
         error_ = errno;
         dropTemp();
         return false;

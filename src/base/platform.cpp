@@ -1,12 +1,15 @@
 #include "base/platform.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #ifdef _WIN32
 #include <direct.h>
+#include <io.h>
 #include <windows.h>
+#include <shlobj.h>
 #else
 #include <limits.h>
 #include <pwd.h>
@@ -16,9 +19,44 @@
 
 namespace platform {
 
+#ifdef _WIN32
+std::wstring widen(const std::string& utf8) {
+    if (utf8.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    if (n <= 0) return std::wstring();
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()), &out[0], n);
+    return out;
+}
+
+std::string narrow(const std::wstring& utf16) {
+    if (utf16.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::string();
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
+// The program writes '/' between folders everywhere; so do the paths it gets.
+static std::string forwardSlashes(std::string path) {
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}
+
+// A folder the shell knows (CSIDL_PROFILE, CSIDL_DESKTOPDIRECTORY), "" when unknown.
+static std::string shellFolder(int csidl) {
+    wchar_t buffer[MAX_PATH];
+    if (SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer) != S_OK) return std::string();
+    return forwardSlashes(narrow(buffer));
+}
+#endif
+
 bool folderExists(const std::string& path) {
 #ifdef _WIN32
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 #else
     struct stat info;
@@ -28,7 +66,7 @@ bool folderExists(const std::string& path) {
 
 bool makeFolder(const std::string& path) {
 #ifdef _WIN32
-    return _mkdir(path.c_str()) == 0;
+    return _wmkdir(widen(path).c_str()) == 0;
 #else
     return mkdir(path.c_str(), 0755) == 0;
 #endif
@@ -43,11 +81,27 @@ bool makeFolders(const std::string& path) {
     return folderExists(path);
 }
 
+#ifdef _WIN32
+// The variable in UTF-8, read through the wide environment so that folders
+// with names outside the system's code page survive; false when unset.
+static bool wideEnv(const char* name, std::string& value) {
+    const wchar_t* wide = _wgetenv(widen(name).c_str());
+    if (!wide) return false;
+    value = narrow(wide);
+    return true;
+}
+
+bool envSet(const char* name) {
+    std::string value;
+    return wideEnv(name, value);
+}
+#else
 bool envSet(const char* name) { return std::getenv(name) != nullptr; }
+#endif
 
 bool setEnv(const char* name, const std::string& value) {
 #ifdef _WIN32
-    return _putenv_s(name, value.c_str()) == 0;
+    return _wputenv_s(widen(name).c_str(), widen(value).c_str()) == 0;
 #else
     return setenv(name, value.c_str(), 1) == 0;
 #endif
@@ -57,6 +111,13 @@ bool setEnv(const char* name, const std::string& value) {
 // empty, so that folders are never built from an empty prefix (the file
 // system's root).
 static std::string homeFolder() {
+#ifdef _WIN32
+    // Windows sets both variables at log-on; should either be missing, the
+    // account's profile folder stands in, never the drive's root.
+    std::string profile;
+    if (wideEnv("USERPROFILE", profile) && !profile.empty()) return profile;
+    return shellFolder(CSIDL_PROFILE);
+#endif
     const char* home = std::getenv("HOME");
     if (home && *home) return home;
 #ifndef _WIN32
@@ -67,7 +128,13 @@ static std::string homeFolder() {
 }
 
 std::string env(const char* name) {
+#ifdef _WIN32
+    std::string text;
+    bool set = wideEnv(name, text);
+    const char* value = set ? text.c_str() : nullptr;
+#else
     const char* value = std::getenv(name);
+#endif
     // An empty folder variable would put the folders at the file system's root.
     if (std::strcmp(name, "HOMEDRIVE") == 0 || std::strcmp(name, "USERPROFILE") == 0)
         return value && *value ? std::string(value) : homeFolder();
@@ -77,13 +144,22 @@ std::string env(const char* name) {
 std::string desktopFolder() {
     std::string profile = env("USERPROFILE");
     std::string desktop = profile + "/Desktop";
-    return folderExists(desktop) ? desktop : profile;
+    if (folderExists(desktop)) return desktop;
+#ifdef _WIN32
+    // A desktop moved elsewhere (a synchronised folder, another drive).
+    std::string shell = shellFolder(CSIDL_DESKTOPDIRECTORY);
+    if (!shell.empty() && folderExists(shell)) return shell;
+#endif
+    return profile;
 }
 
 std::string currentFolder() {
 #ifdef _WIN32
-    char buffer[MAX_PATH];
-    return _getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
+    wchar_t* folder = _wgetcwd(nullptr, 0);
+    if (!folder) return std::string();
+    std::string out = forwardSlashes(narrow(folder));
+    std::free(folder);
+    return out;
 #else
     char buffer[PATH_MAX];
     return getcwd(buffer, sizeof buffer) ? std::string(buffer) : std::string();
@@ -92,7 +168,7 @@ std::string currentFolder() {
 
 bool changeFolder(const std::string& path) {
 #ifdef _WIN32
-    return _chdir(path.c_str()) == 0;
+    return _wchdir(widen(path).c_str()) == 0;
 #else
     return chdir(path.c_str()) == 0;
 #endif
@@ -100,14 +176,31 @@ bool changeFolder(const std::string& path) {
 
 std::string executablePath() {
 #ifdef _WIN32
-    char buffer[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-    return length > 0 && length < sizeof buffer ? std::string(buffer, length) : std::string();
+    wchar_t buffer[32768];
+    DWORD length = GetModuleFileNameW(nullptr, buffer, sizeof buffer / sizeof buffer[0]);
+    return length > 0 && length < sizeof buffer / sizeof buffer[0]
+               ? forwardSlashes(narrow(std::wstring(buffer, length)))
+               : std::string();
 #else
     char buffer[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
     return length > 0 && length < static_cast<ssize_t>(sizeof buffer) ? std::string(buffer, length)
                                                                       : std::string();
+#endif
+}
+
+bool replaceFile(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    if (MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    DWORD code = GetLastError();
+    errno = code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ? EACCES
+            : code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? ENOENT
+            : code == ERROR_DISK_FULL                                        ? ENOSPC
+                                                                             : EIO;
+    return false;
+#else
+    return std::rename(from.c_str(), to.c_str()) == 0;
 #endif
 }
 

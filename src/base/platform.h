@@ -33,6 +33,18 @@ std::string currentFolder();
 // Makes path the working directory; true on success.
 bool changeFolder(const std::string& path);
 // The running program's own file (/proc/self/exe resolved), "" when unknown.
+// On Windows this and currentFolder use '/' between folders, as the rest of
+// the program does; the system takes either.
 std::string executablePath();
+// Renames from over to, replacing an existing to (which a plain rename does
+// not do on Windows); false with errno set on failure.
+bool replaceFile(const std::string& from, const std::string& to);
+
+#ifdef _WIN32
+// Paths and texts are UTF-8 inside the program; the system's wide-character
+// calls take UTF-16. Invalid input gives "".
+std::wstring widen(const std::string& utf8);
+std::string narrow(const std::wstring& utf16);
+#endif
 
 }  // namespace platform

@@ -729,11 +729,16 @@ int updateFirmware(Session& s) {
 }  // namespace
 
 void catchInterrupts() {
+#ifdef _WIN32
+    // Ctrl-C and Ctrl-Break reach a console program as these two.
+    for (int signal : {SIGINT, SIGTERM}) std::signal(signal, onInterrupt);
+#else
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
     sa.sa_handler = onInterrupt;
     sigemptyset(&sa.sa_mask);
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &sa, nullptr);
+#endif
 }
 
 int run(const Options& options, std::FILE* out, std::FILE* err, bool errIsTerminal) {

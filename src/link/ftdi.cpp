@@ -2,7 +2,11 @@
 
 #include <cstring>
 
+#ifdef _WIN32
+#include "link/win_serial_backend.h"
+#else
 #include "link/TtyBackend.h"
+#endif
 
 namespace ftdi {
 
@@ -11,7 +15,11 @@ static Backend* installed = nullptr;
 void setBackend(Backend* b) { installed = b; }
 
 Backend& backend() {
+#ifdef _WIN32
+    static WinSerialBackend serialDriver;
+#else
     static TtyBackend serialDriver;
+#endif
     return installed ? *installed : serialDriver;
 }
 

@@ -1,7 +1,9 @@
 // The D2XX calls the link uses, under their published names and meanings,
-// served on Linux by a backend chosen at run time: the kernel's serial driver
-// (real bridges found through sysfs, plus virtual pedals registered in the
-// folder named by ORVELLA_PEDAL_DIR), or an in-process fake installed by tests.
+// served by a backend chosen at run time: the system's serial driver (on
+// Linux the tty driver, real bridges found through sysfs; on Windows the
+// bridge's virtual COM port, found through SetupAPI; on both, virtual pedals
+// registered in the folder named by ORVELLA_PEDAL_DIR), or an in-process fake
+// installed by tests.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +11,11 @@
 
 typedef void* FT_HANDLE;
 typedef uint32_t FT_STATUS;
+#ifdef _WIN32
+typedef unsigned long DWORD;    // as <windows.h> has it, so both may be included
+#else
 typedef uint32_t DWORD;
+#endif
 
 // Status values as the library publishes them.
 enum {

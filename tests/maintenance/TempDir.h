@@ -5,13 +5,25 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#ifdef _WIN32
+#include <process.h>
+#endif
 
 class TempDir {
 public:
     TempDir() {
+#ifdef _WIN32
+        // No mkdtemp here: a folder named after the process and a count.
+        static int made = 0;
+        std::error_code failed;
+        auto folder = std::filesystem::temp_directory_path(failed) /
+                      ("orvella-maint-" + std::to_string(_getpid()) + "-" + std::to_string(++made));
+        root = std::filesystem::create_directories(folder, failed) ? folder.generic_string() : "/tmp";
+#else
         char pattern[] = "/tmp/orvella-maint-XXXXXX";
         const char* made = mkdtemp(pattern);
         root = made ? made : "/tmp";
+#endif
     }
     ~TempDir() {
         std::error_code ignored;

@@ -2,6 +2,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#ifdef _WIN32
+#include <process.h>
+#endif
 #include <filesystem>
 #include <vector>
 
@@ -24,8 +28,16 @@ void fvcPattern(PatternFile f, int word, uint8_t out[4])
 
 PatternBin::PatternBin()
 {
+#ifdef _WIN32
+    // No mkdtemp here: a folder named after the process and a count.
+    static int made = 0;
+    path = (std::filesystem::temp_directory_path() /
+            ("orvella-sound-" + std::to_string(_getpid()) + "-" + std::to_string(++made))).generic_string();
+    std::filesystem::create_directories(path);
+#else
     char tmpl[] = "/tmp/orvella-sound-XXXXXX";
     path = mkdtemp(tmpl);
+#endif
     for (int f = 0; f < 8; ++f) {
         const CoreFileSlice& slice = coreFileSlices[f];
         std::vector<uint8_t> bytes(size_t(slice.offset + slice.length), 0xEE);

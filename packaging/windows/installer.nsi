@@ -1,0 +1,85 @@
+; The Orvella installer, built by the "installer" target:
+;   makensis -DVERSION=2.0.8 -DBUILD=<build folder> -DOUTFILE=<setup.exe> [-DICON=<.ico>] installer.nsi
+; Installs the programs with their "bin" and "img" data folders into
+; Program Files, a Start-menu entry and an uninstaller. The uninstaller
+; removes what was installed and nothing else: the presets and backups under
+; %HOMEDRIVE%\Kestrova\Orvella stay.
+Unicode true
+; Without it a 32-bit installer under a 64-bit system reports success and installs nothing useful.
+Target amd64-unicode
+
+!include "LogicLib.nsh"
+!include "x64.nsh"
+
+Name "Orvella ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Kestrova\Orvella"
+InstallDirRegKey HKLM "Software\Kestrova\Orvella" "InstallDir"
+RequestExecutionLevel admin
+SetCompressor /SOLID lzma
+!if "${ICON}" != ""
+Icon "${ICON}"
+UninstallIcon "${ICON}"
+!endif
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvella"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Section "Orvella"
+  SetRegView 64
+  ; For every user of the computer, as Program Files is.
+  SetShellVarContext all
+  SetOutPath "$INSTDIR"
+  File "${BUILD}\orvella.exe"
+  File "${BUILD}\orvella-cli.exe"
+!if "${ICON}" != ""
+  File "/oname=orvella.ico" "${ICON}"
+!endif
+  SetOutPath "$INSTDIR\bin"
+  File /r "${BUILD}\bin\*.*"
+  SetOutPath "$INSTDIR\img"
+  File /r "${BUILD}\img\*.*"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  ; The editor finds "bin" and "img" in its working directory.
+  SetOutPath "$INSTDIR"
+  CreateDirectory "$SMPROGRAMS\Orvella"
+  CreateShortcut "$SMPROGRAMS\Orvella\Orvella.lnk" "$INSTDIR\orvella.exe" "" "$INSTDIR\orvella.exe" 0
+  CreateShortcut "$SMPROGRAMS\Orvella\Uninstall Orvella.lnk" "$INSTDIR\uninstall.exe"
+
+  WriteRegStr HKLM "Software\Kestrova\Orvella" "InstallDir" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Orvella ${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Kestrova"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\orvella.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+  SetRegView 64
+  SetShellVarContext all
+  Delete "$INSTDIR\orvella.exe"
+  Delete "$INSTDIR\orvella-cli.exe"
+  Delete "$INSTDIR\orvella.ico"
+  ; The data folders hold only what the installer put there.
+  RMDir /r "$INSTDIR\bin"
+  RMDir /r "$INSTDIR\img"
+  Delete "$INSTDIR\uninstall.exe"
+  Delete "$SMPROGRAMS\Orvella\Orvella.lnk"
+  Delete "$SMPROGRAMS\Orvella\Uninstall Orvella.lnk"
+  RMDir "$SMPROGRAMS\Orvella"
+  ; Only when empty: anything else in them is not the installer's.
+  RMDir "$INSTDIR"
+  RMDir "$INSTDIR\.."
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "Software\Kestrova\Orvella"
+  DeleteRegKey /ifempty HKLM "Software\Kestrova"
+SectionEnd
