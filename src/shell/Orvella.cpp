@@ -16,6 +16,7 @@
 
 #include "editor/OV_Parameters.h"
 #include "link/OV_UsbController.h"
+#include "listen/listening.h"
 #include "maintenance/OV_CalibratePrompt.h"
 #include "maintenance/OV_GloConPrompt.h"
 #include "maintenance/OV_UpdatePrompt.h"
@@ -84,7 +85,7 @@ Orvella::Orvella(int w, int h, const char* title)
       presetPanel(nullptr), presetPrompt(nullptr), transportPanel(nullptr), usb(nullptr),
       updatePrompt(nullptr), gloConPrompt(nullptr), devSelPrompt(nullptr), calibratePrompt(nullptr),
       gloConButton(nullptr), connectButton(nullptr), menuButton(nullptr), quitButton(nullptr),
-      statusLog(nullptr), serviceMode(false), logTopLine(0), logTime(nullptr), logLine{},
+      statusLog(nullptr), listening(nullptr), serviceMode(false), logTopLine(0), logTime(nullptr), logLine{},
       logStamp{} {
     context.log = this;
     context.exchanges = &exchanges;
@@ -215,6 +216,10 @@ Orvella::Orvella(int w, int h, const char* title)
 
     end();
     wireMaintenancePrompts();
+    ListenContext listenContext;
+    listenContext.feature = context;
+    listenContext.title = [this] { return std::string(transportPanel->title, sizeof transportPanel->title); };
+    listening = new Listening(listenContext);
 
     // Everything that could start a second pedal exchange while one runs:
     // a new panel that talks to the pedal adds itself here.
@@ -253,6 +258,7 @@ Orvella::Orvella(int w, int h, const char* title)
 // The children, tabs' pages included, go with the window's group; the logos
 // are not children.
 Orvella::~Orvella() {
+    delete listening;
     delete appLogo;
     delete makerLogo;
 }

@@ -13,6 +13,7 @@
 #include "base/dialogs.h"
 #include "base/platform.h"
 #include "shell/quit.h"
+#include "listen/listening.h"
 #include "base/support_texts.h"
 
 namespace menu {
@@ -128,13 +129,61 @@ void showUpdateInstructions(Fl_Widget*, void*) { dialogs::message("%s", updateIn
 
 }  // namespace menu
 
+namespace menu {
+
+namespace {
+
+void listen_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->toggleListen(); }
+void riff_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::GuitarRiff); }
+void chords_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::GuitarChords); }
+void bass_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::BassLine); }
+void userClip_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::UserFile); }
+void compare_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseComparePreset(); }
+void switch_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->switchCompared(); }
+void exportIr_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->exportImpulseResponse(); }
+void exportAudio_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->exportAudio(); }
+
+}  // namespace
+
+void addSoundEntries(Fl_Menu_Item* items, Listening& l) {
+    int end = 0;
+    while (items[end].text) ++end;
+    // The last divider and Quit move below the new group.
+    const Fl_Menu_Item divider = items[end - 2], quit = items[end - 1];
+    int n = end - 2;
+    auto radio = [&](const char* label, Fl_Callback* cb, Listening::Source source) {
+        items[n++] = entry(label, cb, &l, FL_MENU_RADIO | (l.source() == source ? FL_MENU_VALUE : 0), false);
+    };
+    items[n++] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
+    items[n++] = entry("                  S O U N D", infoSelected, nullptr, FL_MENU_INACTIVE, true);
+    items[n] = entry(l.listenLabel(), listen_cb, &l, FL_MENU_TOGGLE | (l.listening() ? FL_MENU_VALUE : 0), false);
+    items[n++].shortcut_ = FL_CTRL + 'l';
+    // The DI clip to play, one of four.
+    radio("      Guitar riff", riff_cb, Listening::GuitarRiff);
+    radio("      Guitar chords", chords_cb, Listening::GuitarChords);
+    radio("      Bass line", bass_cb, Listening::BassLine);
+    radio("      Your WAV file...", userClip_cb, Listening::UserFile);
+    items[n++] = entry(" > Compare with a Local Preset...", compare_cb, &l, 0, false);
+    items[n] = entry(l.hearingCompared() ? " > Back to the Dashboard's Sound" : " > Hear the Compared Preset", switch_cb,
+                     &l, l.canSwitch() ? 0 : FL_MENU_INACTIVE, false);
+    items[n++].shortcut_ = FL_CTRL + 'k';
+    items[n++] = entry(" > Export Impulse Response...", exportIr_cb, &l, 0, false);
+    items[n++] = entry(" > Export Audio...", exportAudio_cb, &l, 0, false);
+    items[n++] = divider;
+    items[n++] = quit;
+    items[n] = Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
+}
+
+}  // namespace menu
+
 void Orvella::menuClicked() {
-    Fl_Menu_Item items[menu::itemCount];
+    Fl_Menu_Item items[menu::itemCount + menu::soundItemCount];
     menu::Service service = menu::Service::Absent;
     // Calibration is a pedal entry; a shown prompt holds the transport panel
     // inactive, so it never opens over the global configuration or itself.
     if (serviceMode) service = transportPanel->active() ? menu::Service::Usable : menu::Service::Greyed;
     menu::build(items, transportPanel->active(), usb->deviceCount, usb->serialNumber[0], this, service);
+    if (listening) menu::addSoundEntries(items, *listening);
     const Fl_Menu_Item* picked = dialogs::popup(items, Fl::event_x(), Fl::event_y());
     if (picked && picked->callback()) picked->do_callback(menuButton, picked->user_data());
 }

@@ -2,11 +2,13 @@
 #pragma once
 
 class Fl_Widget;
+class Listening;
 struct Fl_Menu_Item;
 
 namespace menu {
 
 constexpr int itemCount = 15;   // 13 entries, the service entry and the terminator
+constexpr int soundItemCount = 11;     // what addSoundEntries adds
 
 // The service entry "Oscillator Calibration..." (only with --service): left
 // out, shown greyed, or usable.
@@ -16,6 +18,11 @@ enum class Service { Absent, Greyed, Usable };
 // while no pedal is connected, Select Pedal only with two devices found.
 void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCount, const char* serial,
            void* window, Service service = Service::Absent);
+
+// Inserts the SOUND group (Listen, DI clip, Compare, exports) before the last
+// divider and Quit of a menu that build() filled; items must hold
+// itemCount + soundItemCount entries.
+void addSoundEntries(Fl_Menu_Item* items, Listening& listening);
 
 // Information entries: 1 About, 2 download page, 3 contact page, 4 warranty page.
 void infoSelected(Fl_Widget* widget, void* code);

@@ -1,0 +1,152 @@
+// Listening and exporting from the real window with no pedal attached: the
+// Menu's SOUND entries and the shortcuts, played into ALSA's file plugin.
+#include <gtest/gtest.h>
+#include <FL/Enumerations.H>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "alsa_sink.h"
+#include "audio/sound_render.h"
+#include "editor/OV_Parameters.h"
+#include "gui/Events.h"
+#include "gui/RecordingDialogs.h"
+#include "gui/StatusLog.h"
+#include "gui/TestEnvironment.h"
+#include "listen/listening.h"
+#include "presets/PresetFiles.h"
+#include "shell/Orvella.h"
+#include "sound/SoundEngine.h"
+#include "wav_file.h"
+
+using gui::RecordingDialogs;
+using gui::TestEnvironment;
+
+namespace {
+
+void pickFromMenu(Orvella* window, RecordingDialogs& dialogs, const std::string& label) {
+    dialogs.popupPicks.push_back(label);
+    gui::click(window, window->menuButton->x() + 10, window->menuButton->y() + 10);
+    gui::settle();
+}
+
+bool contains(const std::vector<std::string>& lines, const std::string& text) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+}
+
+}  // namespace
+
+TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
+    TestEnvironment env;
+    RecordingDialogs dialogs;
+    AlsaSink sink;
+    ASSERT_TRUE(sink.ready());
+    std::unique_ptr<Orvella> window = env.openWindow();
+    ASSERT_TRUE(window->listening);
+
+    // Ctrl+L starts listening; the log names the clip.
+    gui::key(window.get(), 'l', "", FL_CTRL);
+    gui::settle();
+    ASSERT_TRUE(window->listening->listening()) << gui::lastLogLine(window.get());
+    EXPECT_EQ(gui::lastLogLine(window.get()), "Listening on this computer: Guitar riff through the Dashboard's sound.");
+    const std::vector<float> before = sink.take(9600);
+    ASSERT_EQ(before.size(), 9600u * 2);
+    EXPECT_GT(*std::max_element(before.begin(), before.end()), 0.01f) << "the riff is heard";
+
+    // The Menu shows the group, the clip in the Listen entry, Listen ticked.
+    pickFromMenu(window.get(), dialogs, "      Bass line");
+    ASSERT_FALSE(dialogs.popupLabels.empty());
+    const std::vector<std::string>& labels = dialogs.popupLabels.back();
+    for (const char* entry : {" > Listen on this computer (Guitar riff)", " > Compare with a Local Preset...",
+                              " > Export Impulse Response...", " > Export Audio...", " > Quit"})
+        EXPECT_TRUE(contains(labels, entry)) << entry;
+    EXPECT_EQ(labels.back(), " > Quit");
+    EXPECT_EQ(window->listening->clipName(), "Bass line");
+
+    // Compare with a local preset made of another sound: Ctrl+K switches.
+    SoundEngine engine(TestEnvironment::sourceDir() + "/data/bin");
+    engine.loadSpeaker(sound::LeftSide, 45);
+    engine.setRoomSize(1);
+    const uint8_t title[12] = {'C', 'o', 'm', 'p', 'a', 'r', 'e', 'd', ' ', ' ', ' ', ' '};
+    const std::vector<uint8_t> lop = presetfiles::encodeLop("Other", engine.params(), title);
+    const std::string lopPath = env.home + "/other.lop";
+    ASSERT_TRUE(TestEnvironment::writeFile(lopPath, std::string(lop.begin(), lop.end())));
+    dialogs.chooserAnswers.push_back({lopPath});
+    pickFromMenu(window.get(), dialogs, " > Compare with a Local Preset...");
+    EXPECT_TRUE(window->listening->hearingCompared());
+    EXPECT_EQ(gui::lastLogLine(window.get()), "Hearing local preset Other.");
+    gui::key(window.get(), 'k', "", FL_CTRL);
+    gui::settle();
+    EXPECT_FALSE(window->listening->hearingCompared());
+    EXPECT_EQ(gui::lastLogLine(window.get()), "Hearing the Dashboard's sound.");
+
+    // Export the impulse response at 44.1 kHz as float: the file holds what
+    // the library computes for the Dashboard's image.
+    const std::string irPath = env.desktop + "/room";
+    dialogs.choiceAnswers = {2, 2};
+    dialogs.chooserAnswers.push_back({irPath});
+    pickFromMenu(window.get(), dialogs, " > Export Impulse Response...");
+    ASSERT_FALSE(dialogs.chooserRequests.empty());
+    wav::Audio ir;
+    std::string error;
+    ASSERT_TRUE(wav::read(irPath + ".wav", ir, error)) << error;
+    audio::IrOptions options;
+    options.rate = 44100;
+    const audio::Stereo expected = audio::impulseResponse(window->dashboard->image(), options);
+    EXPECT_EQ(ir.rate, 44100);
+    ASSERT_EQ(ir.frames(), expected.frames());
+    for (size_t i = 0; i < ir.frames(); ++i) {
+        ASSERT_EQ(ir.samples[2 * i], expected.left[i]) << i;
+        ASSERT_EQ(ir.samples[2 * i + 1], expected.right[i]) << i;
+    }
+    EXPECT_NE(gui::lastLogLine(window.get()).find("Impulse response written to " + irPath + ".wav"), std::string::npos);
+
+    // Export audio: a DI file rendered, 24-bit, with a second of tail.
+    wav::Audio di;
+    di.samples.assign(4800, 0.3f);
+    ASSERT_TRUE(wav::write(env.home + "/di.wav", di, wav::Format::Int16, error)) << error;
+    dialogs.chooserAnswers.push_back({env.home + "/di.wav"});
+    dialogs.chooserAnswers.push_back({env.desktop + "/render.wav"});
+    pickFromMenu(window.get(), dialogs, " > Export Audio...");
+    wav::Audio rendered;
+    ASSERT_TRUE(wav::read(env.desktop + "/render.wav", rendered, error)) << error;
+    EXPECT_EQ(rendered.frames(), 4800u + 48000u);
+    EXPECT_EQ(gui::lastLogLine(window.get()),
+              "Audio written to " + env.desktop + "/render.wav (1.1 s, 48 kHz, 24-bit).");
+    // A file that is not audio is refused with a message; nothing is written.
+    dialogs.chooserAnswers.push_back({lopPath});
+    pickFromMenu(window.get(), dialogs, " > Export Audio...");
+    EXPECT_TRUE(contains(dialogs.texts(RecordingDialogs::Alert), "is not a WAV file"));
+
+    // Ctrl+L again stops.
+    gui::key(window.get(), 'l', "", FL_CTRL);
+    gui::settle();
+    EXPECT_FALSE(window->listening->listening());
+    EXPECT_EQ(gui::lastLogLine(window.get()), "Listening stopped.");
+}
+
+TEST(ListenWindow, AnOutputThatCannotOpenIsSaidAndTheProgramGoesOn) {
+    TestEnvironment env;
+    RecordingDialogs dialogs;
+    const std::string home = env.root + "/alsa";
+    ASSERT_EQ(system(("mkdir -p " + home).c_str()), 0);
+    // An audio system that knows no device at all.
+    ASSERT_TRUE(TestEnvironment::writeFile(home + "/alsa.conf", "\n"));
+    setenv("ALSA_CONFIG_PATH", (home + "/alsa.conf").c_str(), 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    std::unique_ptr<Orvella> window = env.openWindow();
+    window->listening->toggleListen();
+    gui::settle();
+    EXPECT_FALSE(window->listening->listening());
+    ASSERT_EQ(dialogs.count(RecordingDialogs::Alert), 1);
+    EXPECT_NE(dialogs.texts(RecordingDialogs::Alert)[0].find("audio output"), std::string::npos)
+        << dialogs.texts(RecordingDialogs::Alert)[0];
+    EXPECT_NE(gui::lastLogLine(window.get()).find("Listening failed: "), std::string::npos);
+    // The window still works: the export needs no output.
+    dialogs.choiceAnswers = {1, 0};
+    dialogs.chooserAnswers.push_back({env.desktop + "/ir.wav"});
+    window->listening->exportImpulseResponse();
+    EXPECT_EQ(TestEnvironment::readFile(env.desktop + "/ir.wav").substr(0, 4), "RIFF");
+}
