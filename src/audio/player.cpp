@@ -24,18 +24,24 @@ bool Player::start(const std::vector<float>& clip, const uint8_t image[dspisa::k
     read_.store(0);
     played_.store(0);
     missed_.store(0);
+    largestRequest_.store(0);
     current_.reset(new DspEngine);
     current_->load(image);
     fading_.reset();
     {
         std::lock_guard<std::mutex> hold(mutex_);
         quit_ = false;
+        primed_ = false;
         haveSound_ = false;
         haveClip_ = true;
         clip_ = clip;
     }
     // Render ahead before the output asks for its first samples.
     thread_ = std::thread(&Player::renderLoop, this);
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        primedWake_.wait(lock, [this] { return primed_; });
+    }
     if (!device_->start(dspisa::kSampleRate, &Player::pull, this, error)) {
         {
             std::lock_guard<std::mutex> hold(mutex_);
@@ -93,6 +99,8 @@ std::size_t Player::buffered() const {
 
 void Player::pull(void* self, float* stereo, unsigned long frames) {
     Player* p = static_cast<Player*>(self);
+    if (frames > p->largestRequest_.load(std::memory_order_relaxed))
+        p->largestRequest_.store(frames, std::memory_order_relaxed);
     const uint64_t read = p->read_.load(std::memory_order_relaxed);
     const uint64_t available = p->written_.load(std::memory_order_acquire) - read;
     const uint64_t n = std::min<uint64_t>(available, frames);
@@ -153,10 +161,12 @@ void Player::renderLoop() {
             continue;
         }
         const std::size_t waiting = buffered();
-        if (waiting + BlockFrames > ahead_) {
+        const std::size_t target =
+            std::min<std::size_t>(RingFrames, std::max<std::size_t>(ahead_, largestRequest_.load() + BlockFrames));
+        if (waiting + BlockFrames > target) {
             // Sleep until the output has taken what is over the mark (or a
             // change arrives); never less than a millisecond.
-            const auto frames = waiting + BlockFrames - ahead_;
+            const auto frames = waiting + BlockFrames - target;
             wake_.wait_for(lock, std::chrono::microseconds(std::max<uint64_t>(1000, frames * 1000000 / dspisa::kSampleRate)));
             continue;
         }
@@ -170,6 +180,10 @@ void Player::renderLoop() {
         }
         written_.store(w + BlockFrames, std::memory_order_release);
         lock.lock();
+        if (!primed_ && buffered() + BlockFrames > ahead_) {
+            primed_ = true;
+            primedWake_.notify_all();
+        }
     }
 }
 

@@ -70,6 +70,9 @@ private:
     std::vector<float> ring_;                   // RingFrames interleaved stereo frames
     std::atomic<uint64_t> written_{0}, read_{0};
     std::atomic<uint64_t> played_{0}, missed_{0};
+    // The most the output asked for at once: rendering keeps at least that
+    // much (and a block) ready, whatever aheadFrames says.
+    std::atomic<uint64_t> largestRequest_{0};
 
     // The render thread's engines: the sound playing and, for one block after
     // a change, the one it fades from.
@@ -79,6 +82,8 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool quit_ = false;
+    bool primed_ = false;                       // the ring held `ahead_` frames once
+    std::condition_variable primedWake_;
     bool haveSound_ = false, haveClip_ = false;
     std::array<uint8_t, dspisa::kImageBytes> sound_{};
     std::vector<float> clip_;
