@@ -118,8 +118,14 @@ bool loadDiFile(const std::string& path, std::vector<float>& samples, std::strin
         error = "\"" + path + "\" holds no audio";
         return false;
     }
-    samples = resample(wav::mixToMono(file), file.rate, kRate);
+    samples = diSignal(file);
     return true;
+}
+
+std::vector<float> diSignal(const wav::Audio& audio) {
+    std::vector<float> mono = wav::mixToMono(audio);
+    for (float& v : mono) v = std::clamp(v, -1.0f, 1.0f);
+    return resample(mono, audio.rate, kRate);
 }
 
 }  // namespace audio

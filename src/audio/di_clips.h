@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace wav {
+struct Audio;
+}
+
 namespace audio {
 
 enum class Clip { GuitarRiff, GuitarChords, BassLine };
@@ -19,5 +23,8 @@ std::vector<float> makeClip(Clip clip);
 // A WAV file as a mono 48 kHz DI signal: stereo files are mixed, other rates
 // resampled. False with a message for the user in error.
 bool loadDiFile(const std::string& path, std::vector<float>& samples, std::string& error);
+// The same for audio already read: the mix is clipped at full scale, as the
+// pedal's input clips, before it is resampled.
+std::vector<float> diSignal(const wav::Audio& audio);
 
 }  // namespace audio
