@@ -87,7 +87,8 @@ const uint8_t* Listening::heardImage() const {
 }
 
 const char* Listening::listenLabel() {
-    label_ = " > Listen on this computer (" + clipName() + ")";
+    // Two spaces keep the label clear of the shortcut shown beside it.
+    label_ = " > Listen on this computer (" + clipName() + ")  ";
     return label_.c_str();
 }
 

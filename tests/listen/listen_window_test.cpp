@@ -59,7 +59,7 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     pickFromMenu(window.get(), dialogs, "      Bass line");
     ASSERT_FALSE(dialogs.popupLabels.empty());
     const std::vector<std::string>& labels = dialogs.popupLabels.back();
-    for (const char* entry : {" > Listen on this computer (Guitar riff)", " > Compare with a Local Preset...",
+    for (const char* entry : {" > Listen on this computer (Guitar riff)  ", " > Compare with a Local Preset...",
                               " > Export Impulse Response...", " > Export Audio...", " > Quit"})
         EXPECT_TRUE(contains(labels, entry)) << entry;
     EXPECT_EQ(labels.back(), " > Quit");
