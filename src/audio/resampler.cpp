@@ -8,6 +8,7 @@ namespace audio {
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
 constexpr int kZeros = 24;          // zero crossings of the sinc on each side
 constexpr int kSteps = 512;         // table points between two zero crossings
 constexpr double kBeta = 9.0;       // Kaiser window: about -90 dB stop band
@@ -30,7 +31,7 @@ const std::vector<double>& kernel() {
         const double norm = besselI0(kBeta);
         for (int i = 0; i <= kZeros * kSteps; ++i) {
             const double u = double(i) / kSteps;
-            const double sinc = i == 0 ? 1.0 : std::sin(M_PI * u) / (M_PI * u);
+            const double sinc = i == 0 ? 1.0 : std::sin(kPi * u) / (kPi * u);
             const double r = u / kZeros;
             t[i] = sinc * besselI0(kBeta * std::sqrt(std::max(0.0, 1 - r * r))) / norm;
         }

@@ -70,6 +70,8 @@ Stereo impulseResponse(const uint8_t image[dspisa::kImageBytes], const IrOptions
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
 void fft(std::vector<std::complex<double>>& a, bool inverse) {
     const std::size_t n = a.size();
     for (std::size_t i = 1, j = 0; i < n; ++i) {
@@ -79,7 +81,7 @@ void fft(std::vector<std::complex<double>>& a, bool inverse) {
         if (i < j) std::swap(a[i], a[j]);
     }
     for (std::size_t len = 2; len <= n; len <<= 1) {
-        const double angle = 2 * M_PI / double(len) * (inverse ? 1 : -1);
+        const double angle = 2 * kPi / double(len) * (inverse ? 1 : -1);
         const std::complex<double> step(std::cos(angle), std::sin(angle));
         for (std::size_t i = 0; i < n; i += len) {
             std::complex<double> w(1);

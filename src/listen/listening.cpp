@@ -13,6 +13,7 @@
 #include "audio/sound_render.h"
 #include "base/dialogs.h"
 #include "base/files.h"
+#include "context/exchange_guard.h"
 #include "context/status_writer.h"
 #include "editor/OV_Parameters.h"
 #include "link/OV_UsbController.h"
@@ -119,7 +120,7 @@ void Listening::toggleListen() {
     }
     if (startPlayer())
         log("Listening on this computer: " + clipName() + " through " +
-            (hearingCompared_ ? "local preset " + comparedName_ : std::string("the Dashboard's sound")) + ".");
+            (hearingCompared_ ? comparedName_ : std::string("the Dashboard's sound")) + ".");
 }
 
 void Listening::soundChanged() {
@@ -196,16 +197,47 @@ void Listening::chooseComparePreset() {
         log("Compare not changed: " + text);
         return;
     }
+    if (compareWith(preset.params, "local preset " + preset.name))
+        log("Compare with local preset " + preset.name + ": Ctrl+K switches while listening.");
+    if (listening()) switchCompared();
+}
+
+// The sound of a record as the Dashboard would load it (clamped).
+bool Listening::compareWith(const uint8_t record[12], const std::string& name) {
     SoundEngine engine(context_.binDir);
     if (!engine.coreFilesOk()) {
         dialogs::alert("%s", "The sound's core files are missing or damaged; nothing can be compared.");
+        return false;
+    }
+    engine.apply(record);
+    compareImage_.assign(engine.image(), engine.image() + dspisa::kImageBytes);
+    comparedName_ = name;
+    hearingCompared_ = false;
+    return true;
+}
+
+void Listening::compareWithPedalPreset() {
+    const int index = context_.pedalPreset ? context_.pedalPreset() : -1;
+    if (index < 0 || !context_.feature.usb) {
+        dialogs::alert("Connect the pedal to compare with one of its presets.");
         return;
     }
-    engine.apply(preset.params);
-    compareImage_.assign(engine.image(), engine.image() + dspisa::kImageBytes);
-    comparedName_ = preset.name;
-    hearingCompared_ = false;
-    log("Compare with local preset " + comparedName_ + ": Ctrl+K switches while listening.");
+    uint8_t reply[24];
+    {
+        ExchangeGuard run(context_.feature, nullptr);
+        if (!context_.feature.usb->readPreset(index)) {
+            run.log("Preset %d could not be read; nothing to compare with.", index + 1);
+            run.outcome(100, "Read error", OV_UsbController::progressRed);
+            dialogs::alert("Preset %d could not be read from the pedal. Please try again.", index + 1);
+            return;
+        }
+        std::memcpy(reply, context_.feature.usb->reply(), sizeof reply);
+        std::string title(reinterpret_cast<const char*>(reply + 12), 12);
+        while (!title.empty() && (title.back() == ' ' || title.back() == '\0')) title.pop_back();
+        if (!compareWith(reply, "preset " + std::to_string(index + 1) + " (" + title + ")")) return;
+        run.log("Compare with %s as stored on the pedal: Ctrl+K switches while listening.", comparedName_.c_str());
+        run.outcome(100, "Read complete", OV_UsbController::progressBlue);
+    }
     if (listening()) switchCompared();
 }
 
@@ -213,7 +245,7 @@ void Listening::switchCompared() {
     if (compareImage_.empty()) return;
     hearingCompared_ = !hearingCompared_;
     if (listening()) player_->setSound(heardImage());
-    log(hearingCompared_ ? "Hearing local preset " + comparedName_ + "." : std::string("Hearing the Dashboard's sound."));
+    log(hearingCompared_ ? "Hearing " + comparedName_ + "." : std::string("Hearing the Dashboard's sound."));
 }
 
 std::string Listening::defaultFileName(const char* suffix) const {

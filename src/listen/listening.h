@@ -22,6 +22,8 @@ class Player;
 struct ListenContext {
     FeatureContext feature;
     std::function<std::string()> title;        // the transport strip's title, for file names
+    // The transport strip's preset (0..7) while a pedal is connected, else -1.
+    std::function<int()> pedalPreset;
     std::string binDir = "bin";                // core files, to compose a compared preset
     // The output to play on (the computer's default output unless a test says otherwise).
     std::function<std::unique_ptr<audio::AudioDevice>()> device = audio::systemAudioDevice;
@@ -48,9 +50,13 @@ public:
     void chooseSource(Source source);
     std::string clipName() const;       // the clip playing or to play
 
-    // Compare: chooses a local preset file to compare with (and switches to it
-    // when listening), or switches between the Dashboard and that preset.
+    // Compare: chooses a local preset file, or reads the transport strip's
+    // preset from the pedal, to compare with (and switches to it when
+    // listening); switchCompared goes between the Dashboard and that preset.
     void chooseComparePreset();
+    void compareWithPedalPreset();
+    bool pedalConnected() const { return context_.pedalPreset && context_.pedalPreset() >= 0; }
+    const std::vector<uint8_t>& comparedImage() const { return compareImage_; }
     void switchCompared();
     bool canSwitch() const { return !compareImage_.empty(); }
     bool hearingCompared() const { return hearingCompared_; }
@@ -68,6 +74,7 @@ private:
     bool startPlayer();
     void stopPlayer(const char* why);
     std::vector<float> clip() const;
+    bool compareWith(const uint8_t record[12], const std::string& name);
     const uint8_t* heardImage() const;
     void log(const std::string& line);
     std::string defaultFileName(const char* suffix) const;

@@ -219,6 +219,8 @@ Orvella::Orvella(int w, int h, const char* title)
     ListenContext listenContext;
     listenContext.feature = context;
     listenContext.title = [this] { return std::string(transportPanel->title, sizeof transportPanel->title); };
+    // An active transport panel means a pedal is connected.
+    listenContext.pedalPreset = [this] { return transportPanel->active() ? transportPanel->selectedPreset : -1; };
     listening = new Listening(listenContext);
 
     // Everything that could start a second pedal exchange while one runs:

@@ -139,6 +139,7 @@ void chords_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(L
 void bass_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::BassLine); }
 void userClip_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::UserFile); }
 void compare_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseComparePreset(); }
+void comparePedal_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->compareWithPedalPreset(); }
 void switch_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->switchCompared(); }
 void exportIr_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->exportImpulseResponse(); }
 void exportAudio_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->exportAudio(); }
@@ -164,6 +165,8 @@ void addSoundEntries(Fl_Menu_Item* items, Listening& l) {
     radio("      Bass line", bass_cb, Listening::BassLine);
     radio("      Your WAV file...", userClip_cb, Listening::UserFile);
     items[n++] = entry(" > Compare with a Local Preset...", compare_cb, &l, 0, false);
+    items[n++] = entry(" > Compare with the Pedal's Preset", comparePedal_cb, &l,
+                       l.pedalConnected() ? 0 : FL_MENU_INACTIVE, false);
     items[n] = entry(l.hearingCompared() ? " > Back to the Dashboard's Sound" : " > Hear the Compared Preset", switch_cb,
                      &l, l.canSwitch() ? 0 : FL_MENU_INACTIVE, false);
     items[n++].shortcut_ = FL_CTRL + 'k';

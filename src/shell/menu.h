@@ -8,7 +8,7 @@ struct Fl_Menu_Item;
 namespace menu {
 
 constexpr int itemCount = 15;   // 13 entries, the service entry and the terminator
-constexpr int soundItemCount = 11;     // what addSoundEntries adds
+constexpr int soundItemCount = 12;     // what addSoundEntries adds
 
 // The service entry "Oscillator Calibration..." (only with --service): left
 // out, shown greyed, or usable.

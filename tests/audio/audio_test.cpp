@@ -19,6 +19,8 @@
 
 namespace {
 
+constexpr double kPi = 3.14159265358979323846;
+
 double peakOf(const std::vector<float>& v) {
     double p = 0;
     for (float x : v) p = std::max(p, double(std::fabs(x)));
@@ -29,15 +31,16 @@ double peakOf(const std::vector<float>& v) {
 double gainDb(const std::vector<float>& ir, int rate, double f) {
     double re = 0, im = 0;
     for (std::size_t n = 0; n < ir.size(); ++n) {
-        re += ir[n] * std::cos(2 * M_PI * f * n / rate);
-        im -= ir[n] * std::sin(2 * M_PI * f * n / rate);
+        re += ir[n] * std::cos(2 * kPi * f * n / rate);
+        im -= ir[n] * std::sin(2 * kPi * f * n / rate);
     }
     return 10 * std::log10(re * re + im * im + 1e-30);
 }
 
 std::string scratch(const std::string& name) {
     const char* dir = std::getenv("TMPDIR");
-    return std::string(dir ? dir : "/tmp") + "/orvella_audio_" + std::to_string(getpid()) + "_" + name;
+    static const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    return std::string(dir ? dir : "/tmp") + "/orvella_audio_" + std::to_string(stamp) + "_" + name;
 }
 
 // A few sounds the Dashboard can make: the default, other speakers and
@@ -118,20 +121,20 @@ TEST(Resampler, KeepsATonePassingAndLengthsRight) {
     for (auto rates : {std::pair<int, int>{44100, 48000}, {96000, 48000}, {22050, 48000}, {48000, 44100}}) {
         const int from = rates.first, to = rates.second;
         std::vector<float> tone(from / 2);
-        for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = float(0.5 * std::sin(2 * M_PI * 1000.0 * i / from));
+        for (std::size_t i = 0; i < tone.size(); ++i) tone[i] = float(0.5 * std::sin(2 * kPi * 1000.0 * i / from));
         const std::vector<float> out = audio::resample(tone, from, to);
         EXPECT_EQ(out.size(), (tone.size() * to + from - 1) / from);
         // Away from the ends, the same tone at the new rate, to -80 dB.
         std::vector<float> ideal(out.size()), got(out.size());
         for (std::size_t i = out.size() / 4; i < out.size() * 3 / 4; ++i) {
-            ideal[i] = float(0.5 * std::sin(2 * M_PI * 1000.0 * i / to));
+            ideal[i] = float(0.5 * std::sin(2 * kPi * 1000.0 * i / to));
             got[i] = out[i];
         }
         EXPECT_LT(audio::errorDb(got, ideal), -80.0) << from << " to " << to;
     }
     // Above the new Nyquist frequency nothing comes through (no aliasing).
     std::vector<float> high(48000);
-    for (std::size_t i = 0; i < high.size(); ++i) high[i] = float(0.5 * std::sin(2 * M_PI * 30000.0 * i / 96000));
+    for (std::size_t i = 0; i < high.size(); ++i) high[i] = float(0.5 * std::sin(2 * kPi * 30000.0 * i / 96000));
     const std::vector<float> down = audio::resample(high, 96000, 48000);
     EXPECT_LT(peakOf(std::vector<float>(down.begin() + 1000, down.end() - 1000)), 1e-3);
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "PedalState.h"
+#include "TestPedal.h"
 #include "alsa_sink.h"
 #include "audio/sound_render.h"
 #include "editor/OV_Parameters.h"
@@ -16,6 +18,7 @@
 #include "gui/StatusLog.h"
 #include "gui/TestEnvironment.h"
 #include "listen/listening.h"
+#include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
 #include "shell/Orvella.h"
 #include "sound/SoundEngine.h"
@@ -127,26 +130,70 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     EXPECT_EQ(gui::lastLogLine(window.get()), "Listening stopped.");
 }
 
+namespace {
+
+// An output that cannot be opened, as a busy or missing device answers.
+struct RefusingDevice : audio::AudioDevice {
+    bool start(int, Pull, void*, std::string& error) override {
+        error = "The audio output \"default\" could not be opened (Device unavailable). It may be in use by another program.";
+        return false;
+    }
+    void stop() override {}
+    bool healthy(std::string&) override { return true; }
+    double latency() const override { return 0; }
+};
+
+}  // namespace
+
 TEST(ListenWindow, AnOutputThatCannotOpenIsSaidAndTheProgramGoesOn) {
     TestEnvironment env;
     RecordingDialogs dialogs;
-    const std::string home = env.root + "/alsa";
-    ASSERT_EQ(system(("mkdir -p " + home).c_str()), 0);
-    // An audio system that knows no device at all.
-    ASSERT_TRUE(TestEnvironment::writeFile(home + "/alsa.conf", "\n"));
-    setenv("ALSA_CONFIG_PATH", (home + "/alsa.conf").c_str(), 1);
-    setenv("JACK_NO_START_SERVER", "1", 1);
     std::unique_ptr<Orvella> window = env.openWindow();
-    window->listening->toggleListen();
+    ListenContext context;
+    context.feature = window->context;
+    context.device = [] { return std::unique_ptr<audio::AudioDevice>(new RefusingDevice); };
+    Listening listening(context);
+    listening.toggleListen();
     gui::settle();
-    EXPECT_FALSE(window->listening->listening());
+    EXPECT_FALSE(listening.listening());
     ASSERT_EQ(dialogs.count(RecordingDialogs::Alert), 1);
-    EXPECT_NE(dialogs.texts(RecordingDialogs::Alert)[0].find("audio output"), std::string::npos)
-        << dialogs.texts(RecordingDialogs::Alert)[0];
-    EXPECT_NE(gui::lastLogLine(window.get()).find("Listening failed: "), std::string::npos);
-    // The window still works: the export needs no output.
+    EXPECT_NE(dialogs.texts(RecordingDialogs::Alert)[0].find("could not be opened"), std::string::npos);
+    EXPECT_EQ(gui::lastLogLine(window.get()).rfind("Listening failed: The audio output", 0), 0u);
+    // The program goes on: an export needs no output, and Listen can be tried again.
     dialogs.choiceAnswers = {1, 0};
     dialogs.chooserAnswers.push_back({env.desktop + "/ir.wav"});
-    window->listening->exportImpulseResponse();
+    listening.exportImpulseResponse();
     EXPECT_EQ(TestEnvironment::readFile(env.desktop + "/ir.wav").substr(0, 4), "RIFF");
+    listening.toggleListen();
+    EXPECT_EQ(dialogs.count(RecordingDialogs::Alert), 2);
+}
+
+TEST(ListenWindow, ComparesWithThePresetAsStoredOnThePedal) {
+    TestEnvironment env;
+    RecordingDialogs dialogs;
+    testpedal::PedalFolder pedals;
+    testpedal::VirtualPedal pedal(pedals);
+    ASSERT_TRUE(pedal.start());
+    std::unique_ptr<Orvella> window = env.openWindow();
+    ASSERT_TRUE(window->transportPanel->active());
+    window->transportPanel->selectedPreset = 4;
+    const size_t before = pedal.commands().size();
+    pickFromMenu(window.get(), dialogs, " > Compare with the Pedal's Preset");
+    const std::vector<testpedal::LoggedCommand> commands = pedal.commands();
+    ASSERT_EQ(commands.size(), before + 1);
+    EXPECT_EQ(commands.back().name, "read-preset");
+    // The sound the pedal's preset 5 makes, as the Dashboard would load it.
+    PedalState state;
+    ASSERT_TRUE(pedal.state(state));
+    uint8_t bank[192];
+    state.bank(bank);
+    SoundEngine engine(env.work + "/bin");
+    engine.apply(bank + 4 * 12);
+    EXPECT_EQ(window->listening->comparedImage(), std::vector<uint8_t>(engine.image(), engine.image() + 512));
+    EXPECT_NE(gui::lastLogLine(window.get()).find("Compare with preset 5 ("), std::string::npos)
+        << gui::lastLogLine(window.get());
+    EXPECT_TRUE(window->listening->canSwitch());
+    // Every control is given back after the read.
+    EXPECT_TRUE(window->transportPanel->active());
+    EXPECT_TRUE(window->dashboard->active());
 }
