@@ -19,6 +19,7 @@
 #include "PedalProtocol.h"
 #include "PedalState.h"
 #include "VirtualPort.h"
+#include "base/program_info.h"
 #include "link/PedalRegistry.h"
 #ifdef ORVELLA_PEDAL_RENDER
 #include "DspEngine.h"
@@ -45,8 +46,7 @@ struct Options {
     PedalFaults faults;
 };
 
-void usage(FILE* out) {
-    std::fprintf(out,
+const char* const usage =
         "Usage: orvella-pedal [options]\n"
         "A virtual Kestrova Drevani pedal on a pseudo-terminal, registered in the\n"
         "folder named by ORVELLA_PEDAL_DIR (or --dir) so that the editor finds it.\n"
@@ -69,10 +69,10 @@ void usage(FILE* out) {
         "  --render OUT.wav      render the image the pedal plays to a WAV file and exit\n"
         "  --input IN.wav        input signal for --render (default: a built-in test signal)\n"
         "  --help                show this text\n"
+        "  --version             show the version\n"
         "\n"
         "Signals: SIGINT/SIGTERM stop the pedal and remove its registration; SIGUSR1\n"
-        "unplugs it (unregisters, closes its port); SIGUSR2 plugs it back in.\n");
-}
+        "unplugs it (unregisters, closes its port); SIGUSR2 plugs it back in.\n";
 
 bool parseArgs(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
@@ -86,8 +86,7 @@ bool parseArgs(int argc, char** argv, Options& o) {
             return true;
         };
         std::string v;
-        if (a == "--help" || a == "-h") { usage(stdout); std::exit(0); }
-        else if (a == "--dir") { if (!next(o.dir)) return false; }
+        if (a == "--dir") { if (!next(o.dir)) return false; }
         else if (a == "--serial") { if (!next(o.serial)) return false; }
         else if (a == "--description") { if (!next(o.description)) return false; }
         else if (a == "--state") { if (!next(o.stateFile)) return false; }
@@ -406,6 +405,8 @@ int Pedal::run() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    int answered = programinfo::answerHelpOrVersion(argc, argv, "orvella-pedal", usage);
+    if (answered >= 0) return answered;
     Options o;
     if (!parseArgs(argc, argv, o)) return 2;
     if (o.dir.empty()) o.dir = pedalregistry::folder();

@@ -40,6 +40,27 @@ if diff -u "$tmp/expected" "$tmp/installed" > "$tmp/diff"; then pass "install ho
 else fail "install's files differ from the expected list:"; cat "$tmp/diff" >&2; fi
 usr="$tmp/root/usr"
 
+# Manual pages name the folders of the prefix installed to, and no rendering
+# width hyphenates a word (a path, a program's name) across lines.
+man_problems() {  # man_problems PAGE.gz DATADIR: prints what is wrong
+  local page=$1 datadir=$2 w
+  zcat "$page" | grep -q "/usr/local" && echo "$page names /usr/local"
+  if zcat "$page" | grep -q "share/orvella" && ! zcat "$page" | grep -q "$datadir"; then
+    echo "$page does not name $datadir"
+  fi
+  for w in 50 60 72 80 100; do
+    MANWIDTH=$w LC_ALL=C.UTF-8 man -l "$page" 2> /dev/null | grep -n $'\xe2\x80\x90$' \
+      | sed "s|^|$page at width $w hyphenates line |"
+  done
+  true
+}
+problems=""
+for p in "${programs[@]}"; do problems+=$(man_problems "$usr/share/man/man1/$p.1.gz" /usr/share/orvella); done
+DESTDIR="$tmp/opt" cmake --install "$build" --prefix /opt/orvella > /dev/null
+problems+=$(man_problems "$tmp/opt/opt/orvella/share/man/man1/orvella-cli.1.gz" /opt/orvella/share/orvella)
+[ -z "$problems" ] && pass "manual pages name the installed prefix's folders and hyphenate nothing" \
+  || fail "manual pages: $problems"
+
 out=$("$usr/bin/orvella" --version)
 [ "$out" = "orvella $version" ] && pass "orvella --version says $version" || fail "orvella --version said '$out'"
 "$usr/bin/orvella" --help | grep -q "^Usage: orvella" && pass "orvella --help" || fail "orvella --help"
@@ -121,6 +142,12 @@ if [ -n "$deb" ]; then
   if diff -u "$tmp/expected" "$tmp/packaged" > "$tmp/diff"; then pass "dpkg-deb -c lists the expected files"
   else fail "package's files differ from the expected list:"; cat "$tmp/diff" >&2; fi
   dpkg-deb -f "$deb" Depends | grep -q "xdg-utils" && pass "package depends on xdg-utils" || fail "no xdg-utils dependency"
+  mkdir -p "$tmp/deb" && dpkg-deb -x "$deb" "$tmp/deb"
+  problems=$(man_problems "$tmp/deb/usr/share/man/man1/orvella-cli.1.gz" /usr/share/orvella)
+  [ -z "$problems" ] && pass "the package's manual pages name /usr/share/orvella" || fail "package: $problems"
+  # Built with Debian's hardening flags: lintian's hardening-* notes stay away.
+  lintian -I --tag-display-limit 0 "$deb" 2> /dev/null | grep "hardening-" > "$tmp/hardening" || true
+  [ ! -s "$tmp/hardening" ] && pass "lintian: no hardening-* tags" || { fail "lintian:"; cat "$tmp/hardening" >&2; }
   # Warnings left on purpose, if any, are listed in docs/install.md.
   if lintian --fail-on error --tag-display-limit 0 "$deb" > "$tmp/lintian" 2>&1; then
     pass "lintian: no errors"

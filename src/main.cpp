@@ -10,6 +10,7 @@
 #include "shell/Orvella.h"
 #include "shell/data_folder.h"
 #include "base/printing_dialogs.h"
+#include "base/program_info.h"
 
 static void hideWindow_cb(Fl_Widget* window, void*) { window->hide(); }
 
@@ -31,18 +32,11 @@ static const char* const usage =
     "to standard error instead of showing it and answers \"Cancel\" (unattended runs).\n";
 
 int main(int argc, char** argv) {
+    int answered = programinfo::answerHelpOrVersion(argc, argv, "orvella", usage);
+    if (answered >= 0) return answered;
     bool service = false;
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--service") == 0) service = true;
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(usage, stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("orvella %s\n", ORVELLA_VERSION);
-            return 0;
-        }
-    }
     std::string dataFolder = datafolder::use();
 
     PrintingDialogs printing(stderr);

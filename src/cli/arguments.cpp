@@ -15,7 +15,7 @@ const char* const programHelp =
     "The Drevani pedal's presets, configuration and firmware from a terminal or a script.\n"
     "\n"
     "Commands:\n"
-    "  list                      the pedals found: serial number, description, port\n"
+    "  list [--json]             the pedals found: serial number, description, port\n"
     "  status                    firmware mode and version, global configuration\n"
     "  read N [--json]           preset N (1-8) decoded into named parameters\n"
     "  export N FILE.lop         preset N saved as a local preset file\n"
@@ -40,6 +40,8 @@ const char* const programHelp =
     "                   render, ir)\n"
     "  --help, -h       help; after a command, that command's\n"
     "  --version        the program's version\n"
+    "Options may stand before or after the command; a long option may be shortened\n"
+    "to any unambiguous beginning (--ped), short ones bundled (-qv).\n"
     "\n"
     "Results go to standard output; progress and errors to standard error.\n"
     "\n"
@@ -64,12 +66,13 @@ struct CommandSpec {
 
 const std::vector<CommandSpec>& commands() {
     static const std::vector<CommandSpec> list = {
-        {"list", 0, 0, false, {},
-         "Usage: orvella-cli list\n"
+        {"list", 0, 0, false, {"--json"},
+         "Usage: orvella-cli list [--json]\n"
          "\n"
          "Lists the pedals found, real ones first, then virtual ones, one per line:\n"
-         "serial number, description and port, separated by tabs. Sends nothing.\n"
-         "Exit status 4 when there is none.\n"},
+         "serial number, description and port, separated by tabs; with --json, a JSON\n"
+         "array of objects. Sends nothing. When there is none it prints nothing (with\n"
+         "--json: []) and exits 0.\n"},
         {"status", 0, 0, false, {"--json"},
          "Usage: orvella-cli [--pedal SERIAL] status [--json]\n"
          "\n"
@@ -188,6 +191,36 @@ const CommandSpec* findCommand(const std::string& name) {
     return nullptr;
 }
 
+// Every long option, as typed in full.
+const char* const longOptions[] = {"--pedal", "--data",  "--name", "--title", "--solo",    "--left",   "--right",
+                                   "--midi",  "--json",  "--quiet", "--verbose", "--help", "--version"};
+
+// An abbreviated long option stands for the one option it begins, as with
+// getopt_long; an exact name always wins. Unknown names come back as typed.
+std::string resolveLong(const std::string& typed, std::string& error) {
+    std::vector<std::string> matches;
+    for (const char* option : longOptions) {
+        if (typed == option) return typed;
+        if (std::string(option).compare(0, typed.size(), typed) == 0) matches.push_back(option);
+    }
+    if (matches.size() > 1) {
+        error = "option " + typed + " is ambiguous (could be";
+        for (const std::string& m : matches) error += " " + m;
+        error += ")";
+    }
+    return matches.size() == 1 ? matches[0] : typed;
+}
+
+// -q, -v and -h, alone or bundled (-qv).
+std::string longOfShort(char letter) {
+    switch (letter) {
+    case 'q': return "--quiet";
+    case 'v': return "--verbose";
+    case 'h': return "--help";
+    default: return std::string("-") + letter;
+    }
+}
+
 bool takesValue(const std::string& option) {
     return option == "--pedal" || option == "--data" || option == "--name" || option == "--title" ||
            option == "--solo" || option == "--left" || option == "--right" || option == "--midi" ||
@@ -224,9 +257,6 @@ Parsed parse(const std::vector<std::string>& args) {
     bool helpCommand = false;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
-        if (arg == "-q") arg = "--quiet";
-        else if (arg == "-v") arg = "--verbose";
-        else if (arg == "-h") arg = "--help";
         if (arg.size() < 2 || arg[0] != '-' || arg == "--") {
             if (arg == "--") {
                 words.insert(words.end(), args.begin() + long(i) + 1, args.end());
@@ -235,13 +265,19 @@ Parsed parse(const std::vector<std::string>& args) {
             words.push_back(arg);
             continue;
         }
+        if (arg[1] != '-') {
+            for (size_t k = 1; k < arg.size(); ++k) given.push_back({longOfShort(arg[k]), ""});
+            continue;
+        }
         std::string value;
         size_t eq = arg.find('=');
-        bool inlineValue = arg.compare(0, 2, "--") == 0 && eq != std::string::npos;
+        bool inlineValue = eq != std::string::npos;
         if (inlineValue) {
             value = arg.substr(eq + 1);
             arg = arg.substr(0, eq);
         }
+        arg = resolveLong(arg, result.error);
+        if (!result.error.empty()) return result;
         if (takesValue(arg) && !inlineValue) {
             if (i + 1 == args.size()) {
                 result.error = arg + " needs a value";

@@ -210,10 +210,19 @@ int compose(Session& s, Composer& c, const uint8_t block[ParamCount], uint8_t re
 
 // --- the commands ---------------------------------------------------------
 
+// Finding no pedal is an answer, not a failure: nothing is printed (an empty
+// array with --json), so that scripts can count the lines.
 int listPedals(Session& s) {
     std::vector<PedalInfo> pedals = pedalsFound();
-    if (pedals.empty()) return s.fail(ExitNoPedal, "no pedal found");
-    s.result(pedalLines(pedals, ""));
+    if (!s.o.json) {
+        s.result(pedalLines(pedals, ""));
+        return ExitOk;
+    }
+    std::string text = "[";
+    for (const PedalInfo& p : pedals)
+        text += std::string(text.size() > 1 ? ",\n " : "") + "{\"serial\": " + jsonString(p.serial) +
+                ", \"description\": " + jsonString(p.description) + ", \"port\": " + jsonString(p.port) + "}";
+    s.result(text + "]\n");
     return ExitOk;
 }
 

@@ -7,11 +7,78 @@
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Window.H>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 
 void ExchangeControls::add(Fl_Widget* control) {
     if (control) controls_.push_back(control);
+}
+
+void ExchangeControls::hold(Fl_Widget* control) {
+    if (!control) return;
+    auto found = kept_.find(control);
+    if (found == kept_.end())
+        kept_[control] = {1, control->active() != 0};
+    else
+        ++found->second.holds;
+    control->deactivate();
+}
+
+void ExchangeControls::release(Fl_Widget* control) {
+    auto found = kept_.find(control);
+    if (found == kept_.end()) return;
+    if (--found->second.holds > 0) return;
+    if (found->second.active)
+        control->activate();
+    else
+        control->deactivate();
+    kept_.erase(found);
+}
+
+bool ExchangeControls::held(Fl_Widget* control) const { return kept_.count(control) != 0; }
+
+void ExchangeControls::setActive(Fl_Widget* control, bool active) {
+    if (!control) return;
+    auto found = kept_.find(control);
+    if (found != kept_.end())
+        found->second.active = active;
+    else if (active)
+        control->activate();
+    else
+        control->deactivate();
+}
+
+PromptHold::PromptHold(ExchangeControls* controls, Fl_Widget* prompt, std::vector<Fl_Widget*> usable)
+    : controls_(controls), prompt_(prompt), usable_(std::move(usable)) {}
+
+bool PromptHold::take() {
+    if (holding_) return true;
+    if (!controls_) {
+        holding_ = true;
+        return true;
+    }
+    if (controls_->prompt_ && controls_->prompt_ != prompt_) return false;
+    for (Fl_Widget* control : controls_->controls()) {
+        if (control == prompt_ || control->inside(prompt_)) continue;
+        if (std::find(usable_.begin(), usable_.end(), control) != usable_.end()) continue;
+        controls_->hold(control);
+        held_.push_back(control);
+    }
+    controls_->prompt_ = prompt_;
+    holding_ = true;
+    return true;
+}
+
+void PromptHold::giveBack() {
+    if (!holding_) return;
+    if (controls_) {
+        for (Fl_Widget* control : held_) controls_->release(control);
+        if (controls_->prompt_ == prompt_) controls_->prompt_ = nullptr;
+    }
+    held_.clear();
+    holding_ = false;
 }
 
 namespace {
@@ -45,7 +112,12 @@ ExchangeGuard::ExchangeGuard(const FeatureContext& context, Fl_Widget* initiator
     else if (context_.usb)
         window_ = context_.usb->top_window();
     if (hold == Hold::Input) {
-        if (initiator) held_.push_back({initiator, initiator->active() != 0});
+        if (initiator) {
+            if (context_.exchanges)
+                counted_.push_back(initiator);
+            else
+                held_.push_back({initiator, initiator->active() != 0});
+        }
         if (window_ && !busyWindow) {
             holdsInput_ = true;
             busyWindow = window_;
@@ -54,8 +126,9 @@ ExchangeGuard::ExchangeGuard(const FeatureContext& context, Fl_Widget* initiator
         }
     } else if (hold == Hold::Controls && context_.exchanges) {
         for (Fl_Widget* control : context_.exchanges->controls())
-            if (control != initiator) held_.push_back({control, control->active() != 0});
+            if (control != initiator) counted_.push_back(control);
     }
+    for (Fl_Widget* control : counted_) context_.exchanges->hold(control);
     for (const Held& h : held_) h.control->deactivate();
     if (context_.log) {
         context_.log->stampStatus();
@@ -70,6 +143,7 @@ ExchangeGuard::~ExchangeGuard() {
         busyWindow = nullptr;
     }
     if (context_.log && lines_ > 0) context_.log->advanceStatus(lines_);
+    for (Fl_Widget* control : counted_) context_.exchanges->release(control);
     for (const Held& h : held_)
         if (h.wasActive) h.control->activate();
     if (window_) window_->redraw();

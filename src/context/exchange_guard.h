@@ -11,6 +11,13 @@
 //  - sets the progress outcome,
 // and on leaving, whatever the path, scrolls the log by the counted lines,
 // gives each control back the state it had and redraws the window.
+//
+// The prompts drawn over the window (pedal selection, global configuration,
+// calibration) hold the same controls for as long as they are shown, with a
+// PromptHold. Holds are counted per control, so they may end in any order:
+// a control comes back when its last hold ends, with the state it had before
+// the first one, or the state setActive() asked for meanwhile (the connect
+// run marks the transport panel usable under a shown selection prompt).
 #pragma once
 
 #include "context/feature_context.h"
@@ -19,6 +26,7 @@
 
 #include <cstdarg>
 #include <ctime>
+#include <map>
 #include <vector>
 
 class Fl_Widget;
@@ -29,8 +37,51 @@ public:
     void add(Fl_Widget* control);
     const std::vector<Fl_Widget*>& controls() const { return controls_; }
 
+    // Deactivates a control; the first hold keeps the state it had.
+    void hold(Fl_Widget* control);
+    // Ends one hold; the last gives the control its kept state back.
+    void release(Fl_Widget* control);
+    bool held(Fl_Widget* control) const;
+    // The state a control is to have: at once when nothing holds it, else
+    // once its last hold ends.
+    void setActive(Fl_Widget* control, bool active);
+
+    // The prompt shown over the window, if any (the Menu greys its pedal
+    // entries meanwhile).
+    Fl_Widget* shownPrompt() const { return prompt_; }
+
 private:
+    friend class PromptHold;
+    struct Kept {
+        int holds;
+        bool active;
+    };
     std::vector<Fl_Widget*> controls_;
+    std::map<Fl_Widget*, Kept> kept_;
+    Fl_Widget* prompt_ = nullptr;
+};
+
+// A prompt's hold on the window while it is shown: every registered control
+// but those listed as staying usable. take() when the prompt is shown,
+// giveBack() when it is closed. A second take() changes nothing; a take()
+// while another prompt holds the window is refused (false: the caller does
+// not show its prompt).
+class PromptHold {
+public:
+    PromptHold(ExchangeControls* controls, Fl_Widget* prompt, std::vector<Fl_Widget*> usable = {});
+    PromptHold(const PromptHold&) = delete;
+    PromptHold& operator=(const PromptHold&) = delete;
+
+    bool take();
+    void giveBack();
+    bool holding() const { return holding_; }
+
+private:
+    ExchangeControls* controls_;
+    Fl_Widget* prompt_;
+    std::vector<Fl_Widget*> usable_;
+    std::vector<Fl_Widget*> held_;
+    bool holding_ = false;
 };
 
 class ExchangeGuard {
@@ -61,7 +112,8 @@ private:
         bool wasActive;
     };
     FeatureContext context_;
-    std::vector<Held> held_;
+    std::vector<Fl_Widget*> counted_;   // held through the registry
+    std::vector<Held> held_;            // held here (no registry given)
     Fl_Window* window_ = nullptr;
     bool holdsInput_ = false;
     struct tm stamp_ {};

@@ -337,5 +337,6 @@ const uint8_t* OV_Parameters::params() const { return engine->params(); }
 const uint8_t* OV_Parameters::image() const { return engine->image(); }
 bool OV_Parameters::leftSoloOn() const { return engine->solo(LeftSide); }
 bool OV_Parameters::rightSoloOn() const { return engine->solo(RightSide); }
+int OV_Parameters::soloSide() const { return leftSoloOn() ? 0 : rightSoloOn() ? 1 : -1; }
 int OV_Parameters::savedSpeaker(int side) const { return engine->savedSpeaker(side ? RightSide : LeftSide); }
 int OV_Parameters::speakerNumber(int side) const { return engine->params()[side ? Speaker_R : Speaker_L]; }

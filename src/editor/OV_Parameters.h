@@ -39,12 +39,15 @@ public:
     void apply(const uint8_t* block);
     // Sets both speakers at once (tone chart audition), then previews once.
     // Only the low byte of each counts; the saved speakers are left as they were.
-    void selectSpeakers(int left, int right);
+    // An active Solo ends; with soloSide 0 (left) or 1 (right) that side's
+    // Solo is switched on again before the preview (the end of an audition).
+    void selectSpeakers(int left, int right, int soloSide = -1);
 
     const uint8_t* params() const;          // _Params, 12 bytes
     const uint8_t* image() const;           // AlgorithmImage, 512 bytes
     bool leftSoloOn() const;
     bool rightSoloOn() const;
+    int soloSide() const;                   // 0 left, 1 right, -1 no Solo
     int savedSpeaker(int side) const;       // 0 left, 1 right
     int speakerNumber(int side) const;      // the speaker byte now in the block
 

@@ -472,7 +472,7 @@ void OV_Parameters::tipsPressed() { dialogs::message("%s", tipsText); }
 
 // The tone chart's audition. The saved speakers stay the user's choice, so
 // that ending an audition brings back what was chosen before it began.
-void OV_Parameters::selectSpeakers(int left, int right) {
+void OV_Parameters::selectSpeakers(int left, int right, int soloSide) {
     const int kept[2] = {savedSpeaker(0), savedSpeaker(1)};
     engine->setLive(false);
     live = 0;
@@ -482,6 +482,11 @@ void OV_Parameters::selectSpeakers(int left, int right) {
     engine->params()[Speaker_R] = uint8_t(numbers[1]);
     engine->params()[Speaker_L] = uint8_t(numbers[0]);
     for (int side = 0; side < 2; side++) selectSpeaker(side, numbers[side]);
+    if (soloSide == 0 || soloSide == 1) {
+        engine->setSolo(sideOf(soloSide), true);    // refused in Stereo Mics, which has none
+        setSpeakerFaces();
+        repaint();
+    }
     engine->restoreSavedSpeaker(LeftSide, kept[0]);
     engine->restoreSavedSpeaker(RightSide, kept[1]);
     do_callback();

@@ -63,7 +63,10 @@ void OV_CalibratePrompt::draw() {
     fl_draw("OSCCAL Calibration", x() + 60, y() + 25);
 }
 
-void OV_CalibratePrompt::setContext(const PromptContext& context) { context_ = context; }
+void OV_CalibratePrompt::setContext(const PromptContext& context) {
+    context_ = context;
+    hold_.reset(new PromptHold(context_.feature.exchanges, this, context_.usable));
+}
 
 uint8_t OV_CalibratePrompt::value() const {
     // The counter keeps to its range when clicked; a value set from
@@ -75,8 +78,7 @@ uint8_t OV_CalibratePrompt::value() const {
 }
 
 void OV_CalibratePrompt::open() {
-    if (visible()) return;
-    hold_.hold(context_.controls);
+    if (visible() || !hold_ || !hold_->take()) return;
     show();
 }
 
@@ -95,7 +97,7 @@ void OV_CalibratePrompt::buttonPressed() {
     } else {
         ExchangeGuard run(context_.feature, this, ExchangeGuard::Hold::Nothing);
         hide();
-        hold_.release();
+        hold_->giveBack();
         run.log("OSCCAL Calibration exited.");
     }
 }

@@ -11,7 +11,9 @@
 #include <FL/Fl_Toggle_Button.H>
 
 #include <cstdint>
+#include <memory>
 
+#include "context/exchange_guard.h"
 #include "maintenance/PromptContext.h"
 
 class OV_CalibratePrompt : public Fl_Group {
@@ -37,7 +39,7 @@ public:
 
 private:
     PromptContext context_;
-    ControlHold hold_;
+    std::unique_ptr<PromptHold> hold_;
 };
 
 // The prompt's callback (user data: the prompt).

@@ -20,6 +20,10 @@ const char* const usbErrorAlert =
     "  Try recycling power to the pedal and give it another go.\n\n"
     " " SUPPORT_LINE;
 
+// Shown in the prompt after the pedal did not give its byte.
+const char* const readFailedMessage =
+    "The pedal's settings could not be read: the choices shown are the last ones set here, not the pedal's.";
+
 void confirm_cb(Fl_Widget* button, void* prompt) {
     static_cast<OV_GloConPrompt*>(prompt)->do_callback();
     static_cast<Fl_Toggle_Button*>(button)->value(0);
@@ -56,6 +60,12 @@ OV_GloConPrompt::OV_GloConPrompt(int x, int y, int w, int h, const char* label)
         midiChannelChoice->add(item);
     }
     midiChannelChoice->value(15);
+    messageBox = new Fl_Box(x + 20, y + 168, 320, 40);
+    messageBox->box(FL_NO_BOX);
+    messageBox->labelfont(0);
+    messageBox->labelsize(12);
+    messageBox->labelcolor(0xffcc0000);
+    messageBox->align(FL_ALIGN_INSIDE | FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP);
     end();
 }
 
@@ -83,7 +93,10 @@ void OV_GloConPrompt::draw() {
     fl_rectf(x() + 15, y() + 110, 315, 2);
 }
 
-void OV_GloConPrompt::setContext(const PromptContext& context) { context_ = context; }
+void OV_GloConPrompt::setContext(const PromptContext& context) {
+    context_ = context;
+    hold_.reset(new PromptHold(context_.feature.exchanges, this, context_.usable));
+}
 
 uint8_t OV_GloConPrompt::chosenByte() const {
     uint8_t byte = 0;
@@ -102,18 +115,23 @@ void OV_GloConPrompt::showByte(uint8_t byte) {
 }
 
 void OV_GloConPrompt::open() {
-    if (visible()) return;
-    hold_.hold(context_.controls);
+    if (visible() || !hold_ || !hold_->take()) return;
+    bool read = false;
     {
-        // A failed read shows the choices as they were last set; the link
-        // has printed why, and nothing is logged.
         ExchangeGuard run(context_.feature, this);
-        if (context_.feature.usb->getOneByte(protocol::GetConfig)) {
+        read = context_.feature.usb->getOneByte(protocol::GetConfig);
+        if (read) {
             uint8_t byte = context_.feature.usb->reply()[0];
             *context_.configByte = byte;
             showByte(byte);
+        } else {
+            // The choices then are the last ones set here: never shown as
+            // the pedal's without a word.
+            run.log("> Global Config. could not be read from the pedal.");
         }
     }
+    readFailed_ = !read;
+    messageBox->label(read ? nullptr : readFailedMessage);
     show();
 }
 
@@ -137,7 +155,7 @@ void OV_GloConPrompt::finish() {
         context_.feature.log->advanceStatus(0);   // CANCEL logs nothing but scrolls to the newest line
     }
     hide();
-    hold_.release();
+    if (hold_) hold_->giveBack();
     if (Fl_Window* window = top_window()) window->redraw();
 }
 

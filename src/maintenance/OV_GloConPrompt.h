@@ -7,13 +7,16 @@
 // the byte built from the choices (command 0x30), CANCEL sends nothing.
 #pragma once
 
+#include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Toggle_Button.H>
 
 #include <cstdint>
+#include <memory>
 
+#include "context/exchange_guard.h"
 #include "maintenance/PromptContext.h"
 
 class OV_GloConPrompt : public Fl_Group {
@@ -28,8 +31,10 @@ public:
     void setContext(const PromptContext& context);
 
     // The "Global Configuration" button's action: hold the controls, read the
-    // byte and choose its items (a failed read keeps the last choices), show.
+    // byte and choose its items, show. A failed read keeps the last choices
+    // and says so in the log and in the prompt (readFailed()).
     void open();
+    bool readFailed() const { return readFailed_; }
     // The prompt's callback: CONFIRM (confirmButton on) sends and reports,
     // CANCEL only closes; both scroll the log, hide the prompt and give the
     // held controls back.
@@ -46,10 +51,12 @@ public:
     Fl_Choice* leftKnobChoice;
     Fl_Choice* rightKnobChoice;
     Fl_Choice* midiChannelChoice;
+    Fl_Box* messageBox;     // what the prompt says about the byte shown
 
 private:
     PromptContext context_;
-    ControlHold hold_;
+    std::unique_ptr<PromptHold> hold_;
+    bool readFailed_ = false;
 };
 
 // The prompt's callback (user data: the prompt) and the "Global

@@ -50,6 +50,17 @@ void updateButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(p
 void cancelButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(prompt)->cancelPressed(); }
 void browseButton_cb(Fl_Widget*, void* prompt) { static_cast<OV_UpdatePrompt*>(prompt)->browsePressed(); }
 
+// Through the shell's registry when there is one, so a control another
+// prompt holds gets the state when that prompt closes.
+void setActive(const FeatureContext& context, Fl_Widget* control, bool active) {
+    if (context.exchanges)
+        context.exchanges->setActive(control, active);
+    else if (active)
+        control->activate();
+    else
+        control->deactivate();
+}
+
 }  // namespace
 
 void updatePrompt_cb(Fl_Widget* widget, void*) { static_cast<OV_UpdatePrompt*>(widget)->runAction(); }
@@ -354,11 +365,11 @@ int OV_UpdatePrompt::cancelSession(ExchangeGuard& run) {
         context.log->logStatus("Normal operation resumes.");
     }
     hide();
-    for (Fl_Widget* panel : resumed.panels) panel->activate();
+    for (Fl_Widget* panel : resumed.panels) setActive(context, panel, true);
     run.outcome(0, nullptr, kBlue);
 
     if (context.usb->sendOneMessage(protocol::Resume) == OV_UsbController::NotWritten) {
-        if (resumed.transport) resumed.transport->deactivate();
+        if (resumed.transport) setActive(context, resumed.transport, false);
         dialogs::alert("%s", kResumeFailedAlert);
     }
     cancelButton->value(0);

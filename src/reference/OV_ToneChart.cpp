@@ -36,7 +36,7 @@ const char* const listLines[OV_ToneChart::LineCount] = {
     "  Emin Legend BP : 10 inch", "                             15 inch",
     "  Emin Legend B8 : 10 inch", "                             15 inch",
     "  Jens Punchy BP : 10 inch", "                             12 inch",
-    "  Jens Smooth BS : 10 inch", "                             12 inch",
+    "  Jens Smooth BS : 10 inch", "                             15 inch",
     " ", "  [GEAR]", " ~~~~~~~~~~~~~~~",
     "  Palm09 : Normal", "                Bright", "  5-Twin", "  Ultra", "  Crimson Box",
     "  Cabzilla : Punchy", "               Bright",
@@ -65,8 +65,33 @@ void listenL_cb(Fl_Widget*, void* page) { static_cast<OV_ToneChart*>(page)->list
 void listenR_cb(Fl_Widget*, void* page) { static_cast<OV_ToneChart*>(page)->listenPressed(2); }
 void listenLR_cb(Fl_Widget*, void* page) { static_cast<OV_ToneChart*>(page)->listenPressed(3); }
 
+// A Listen box that the page itself may hold, apart from the holds of the
+// exchange guard (which activate and deactivate it): held, it looks inactive
+// and takes no press, while its active state stays the guard's to keep.
+class ListenButton : public Fl_Check_Button {
+public:
+    ListenButton(int x, int y, int w, int h, const char* label) : Fl_Check_Button(x, y, w, h, label) {}
+    bool held = false;
+
+    void draw() override {
+        if (!held) return Fl_Check_Button::draw();
+        set_flag(INACTIVE);
+        Fl_Check_Button::draw();
+        clear_flag(INACTIVE);
+    }
+    int handle(int event) override {
+        if (held && (event == FL_PUSH || event == FL_DRAG || event == FL_RELEASE || event == FL_KEYBOARD ||
+                     event == FL_SHORTCUT))
+            return event == FL_PUSH;    // swallowed, so that nothing under it takes the press either
+        return Fl_Check_Button::handle(event);
+    }
+};
+
+const char* const heldHint = "Listen R is held: in Stereo Mics mode the right speaker is not heard";
+const char* const unheardHint = "In Stereo Mics mode the right speaker is not heard: untick Listen R";
+
 Fl_Check_Button* listenButton(int x, const char* label, Fl_Callback* cb, void* page) {
-    Fl_Check_Button* b = new Fl_Check_Button(x, 77, 90, 25, label);
+    Fl_Check_Button* b = new ListenButton(x, 77, 90, 25, label);
     b->type(FL_NORMAL_BUTTON);      // the handlers set the value
     b->labelsize(14);
     b->labelcolor(255);
@@ -97,7 +122,7 @@ OV_ToneChart::OV_ToneChart(int x, int y, int w, int h, const char* label, ToneCh
       hints{"Tick one of the above boxes to audition the speakers in this chart",
             "Listen to selected speaker on Left channel", "Listen to selected speaker on Right channel",
             "Listen to selected speaker on both Left & Right channel"},
-      hintX{310, 225, 535, 345} {
+      hintX{310, 225, 535, 345}, auditionSolo(-1) {
     fillToneChartSpeakers(toneChartSpeakers);
     int speakersSoFar = 0;
     for (int i = 0; i < LineCount; ++i) {
@@ -150,12 +175,31 @@ OV_ToneChart::OV_ToneChart(int x, int y, int w, int h, const char* label, ToneCh
 // Children go with the group: the scroll takes the pictures and clickBox.
 OV_ToneChart::~OV_ToneChart() = default;
 
+bool OV_ToneChart::rightListenHeld() const {
+    return listenMode != 2 && context.stereoMics && context.stereoMics();
+}
+
 void OV_ToneChart::draw() {
+    // The Dashboard's mode may have changed since the last drawing (its tab,
+    // READ, a local preset): the hold follows it.
+    ListenButton* right = static_cast<ListenButton*>(listenR);
+    bool held = rightListenHeld();
+    if (right->held != held) {
+        right->held = held;
+        right->tooltip(held ? heldHint : nullptr);
+        damage(FL_DAMAGE_ALL);
+    }
     Fl_Group::draw();
     if (listenMode < 0 || listenMode > 3) return;
     fl_font(FL_HELVETICA, 13);
     fl_color(listenMode ? 223 : 255);
     fl_draw(hints[listenMode], hintX[listenMode], 125);
+    bool unheard = listenMode == 2 && context.stereoMics && context.stereoMics();
+    if (held || unheard) {
+        fl_font(FL_HELVETICA, 12);
+        fl_color(held ? 255 : 223);
+        fl_draw(held ? heldHint : unheardHint, 310, 143);
+    }
 }
 
 void OV_ToneChart::lineSelected() {
@@ -179,6 +223,9 @@ int OV_ToneChart::nearestEntry(int contentY) const {
 
 void OV_ToneChart::chartClicked() {
     int i = nearestEntry(clickBox->clickY);
+    // The blank last line (the space below the last chart) names no speaker:
+    // it neither selects nor plays.
+    if (i == LineCount) return;
     // Entry 0 names no line: the selection stays as it is.
     if (i > 0) {
         speakerList->select(i);
@@ -189,6 +236,11 @@ void OV_ToneChart::chartClicked() {
 
 void OV_ToneChart::listenPressed(int mode) {
     Fl_Check_Button* buttons[4] = {nullptr, listenL, listenR, listenLR};
+    if (mode == 2 && rightListenHeld()) {
+        redraw();       // the hint says why
+        return;
+    }
+    if (listenMode == 0 && mode != 0) auditionSolo = context.soloSide ? context.soloSide() : -1;
     if (mode == listenMode) {
         buttons[mode]->value(0);
         buttons[mode]->labelcolor(255);
@@ -209,8 +261,14 @@ void OV_ToneChart::audition() {
     int t = toneChartSpeakers[line];
     if (context.selectSpeakers && context.savedSpeaker) {
         int sL = context.savedSpeaker(0), sR = context.savedSpeaker(1);
+        // A Solo switched on during the audition is the user's latest choice.
+        if (listenMode != 0 && context.soloSide && context.soloSide() >= 0) auditionSolo = context.soloSide();
         switch (listenMode) {
-        case 0: context.selectSpeakers(sL, sR); break;
+        case 0:
+            if (context.endAudition) context.endAudition(sL, sR, auditionSolo);
+            else context.selectSpeakers(sL, sR);
+            auditionSolo = -1;
+            break;
         case 1: context.selectSpeakers(t, sR); break;
         case 2: context.selectSpeakers(sL, t); break;
         case 3: context.selectSpeakers(t, t); break;

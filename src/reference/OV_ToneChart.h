@@ -27,6 +27,14 @@ struct ToneChartContext {
     std::function<int(int side)> savedSpeaker;
     // Hides the main window's local preset bar.
     std::function<void()> hidePresetBar;
+    // The side whose Solo is on (0 left, 1 right), or -1.
+    std::function<int()> soloSide;
+    // Gives back the user's sound at the end of an audition: the two speaker
+    // bytes, then the Solo of soloSide (-1 none), previewed once.
+    std::function<void(int left, int right, int soloSide)> endAudition;
+    // Whether the Dashboard is in Stereo Mics, where only the left speaker
+    // is heard.
+    std::function<bool()> stereoMics;
 };
 
 class OV_ToneChart : public Fl_Group {
@@ -51,6 +59,10 @@ public:
 
     // Index of the chartOffset entry nearest to a content y (first on ties).
     int nearestEntry(int contentY) const;
+    // Whether " Listen R" is held because the Dashboard is in Stereo Mics,
+    // where the right speaker is not heard (a running right audition can
+    // still be ended).
+    bool rightListenHeld() const;
     // Names of the chart files, in speaker-line order ("tc_amer_1_10.png", ...).
     static const char* const pictureFiles[PictureCount];
 
@@ -69,4 +81,5 @@ public:
     int toneChartSpeakers[78];
     const char* hints[4];
     int hintX[4];
+    int auditionSolo;                       // the Solo the user had when the audition began, -1 none
 };

@@ -6,6 +6,8 @@
 
 #include "editor/OV_Parameters.h"
 #include "link/OV_UsbController.h"
+#include "maintenance/OV_UpdatePrompt.h"
+#include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
 #include "shell/Orvella.h"
 
@@ -67,6 +69,24 @@ static void addSerial(Fl_Choice* choice, const char* serial) {
     choice->replace(index, text);
 }
 
+namespace {
+
+void showSelection(Orvella* window) {
+    OV_DevSelPrompt* prompt = window->devSelPrompt;
+    if (prompt->visible()) return;
+    if (prompt->hold && !prompt->hold->take()) return;   // another prompt is shown
+    prompt->show();
+}
+
+void closeSelection(Orvella* window) {
+    OV_DevSelPrompt* prompt = window->devSelPrompt;
+    prompt->hide();
+    if (prompt->hold) prompt->hold->giveBack();
+    window->redraw();
+}
+
+}  // namespace
+
 void fillPedalList(Orvella* window) {
     OV_DevSelPrompt* prompt = window->devSelPrompt;
     OV_UsbController* usb = window->usb;
@@ -75,17 +95,14 @@ void fillPedalList(Orvella* window) {
     if (usb->deviceCount > 1) {
         addSerial(prompt->serialChoice, usb->serialNumber[1]);
         prompt->serialChoice->value(0);
-        prompt->show();
-        window->dashboard->deactivate();
-        window->transportPanel->deactivate();
+        showSelection(window);
+    } else if (prompt->visible()) {
+        // The other pedal is gone: there is nothing left to choose.
+        closeSelection(window);
     }
 }
 
-void openPedalSelection(Orvella* window) {
-    window->devSelPrompt->show();
-    window->dashboard->deactivate();
-    window->transportPanel->deactivate();
-}
+void openPedalSelection(Orvella* window) { showSelection(window); }
 
 void confirmPedal(Orvella* window) {
     OV_DevSelPrompt* prompt = window->devSelPrompt;
@@ -96,17 +113,28 @@ void confirmPedal(Orvella* window) {
         std::strncpy(window->usb->serialNumber[0], picked, 11);
         window->usb->serialNumber[0][11] = '\0';
     }
-    window->dashboard->activate();
-    window->transportPanel->activate();
-    prompt->hide();
-    window->redraw();
+    closeSelection(window);
     // Another pedal now answers: what the Dashboard and the title show came
-    // from the one before, so preset 1 of the chosen pedal is read as READ
-    // does it (its hold, its outcome lines and alerts). Confirming the same
-    // pedal keeps the Dashboard as it is.
-    if (std::strncmp(before, window->usb->serialNumber[0], sizeof before) != 0) {
-        OV_TransportPanel* transport = window->transportPanel;
-        transport->selectFirstPreset();
-        transport->actionPressed(transport->readButton);
+    // from the one before. Its status is asked first, as Connect asks it, so
+    // a pedal waiting for firmware gets the update prompt; one in normal
+    // operation has its preset 1 read as READ does it (its hold, its outcome
+    // lines and alerts). Confirming the same pedal keeps everything as it is.
+    if (std::strncmp(before, window->usb->serialNumber[0], sizeof before) == 0) return;
+    Orvella::PedalStatus status;
+    {
+        ExchangeGuard run(window->context, prompt);
+        status = window->askPedalStatus(run);
     }
+    if (status != Orvella::PedalStatus::Running) return;
+    if (window->updatePrompt->visible()) {
+        // The update prompt was the previous pedal's; the chosen one runs.
+        window->updatePrompt->hide();
+        for (Fl_Widget* panel : {static_cast<Fl_Widget*>(window->dashboard), static_cast<Fl_Widget*>(window->presetPanel),
+                                  static_cast<Fl_Widget*>(window->transportPanel),
+                                  static_cast<Fl_Widget*>(window->gloConButton)})
+            window->exchanges.setActive(panel, true);
+    }
+    OV_TransportPanel* transport = window->transportPanel;
+    transport->selectFirstPreset();
+    transport->actionPressed(transport->readButton);
 }

@@ -7,6 +7,10 @@
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Toggle_Button.H>
 
+#include <memory>
+
+#include "context/exchange_guard.h"
+
 class Orvella;
 
 class OV_DevSelPrompt : public Fl_Group {
@@ -17,13 +21,19 @@ public:
 
     Fl_Toggle_Button* confirmButton;
     Fl_Choice* serialChoice;
+    // Held while the prompt is shown: every control that reaches the pedal
+    // but Connect (the Menu and Quit stay usable too). Given by the shell.
+    std::unique_ptr<PromptHold> hold;
 };
 
 // Refills the list from the last enumeration; with two devices shows the
-// prompt and deactivates the Dashboard and the transport panel.
+// prompt, holding the Dashboard, the transport panel and the other controls
+// that reach the pedal; with one, closes a prompt still shown.
 void fillPedalList(Orvella* window);
 // The menu's " > Select Pedal": shows the prompt as the last enumeration left it.
 void openPedalSelection(Orvella* window);
-// CONFIRM: the selected serial number becomes slot 0; the panels come back;
-// when that is another pedal, its preset 1 is read into the Dashboard.
+// CONFIRM: the selected serial number becomes slot 0 and every held control
+// gets back the state it is to have. When that is another pedal, its status
+// is asked as Connect asks it: a pedal waiting for firmware gets the update
+// prompt, one in normal operation has its preset 1 read into the Dashboard.
 void confirmPedal(Orvella* window);

@@ -76,6 +76,9 @@ ToneChartContext Orvella::toneChartContext() {
     context.selectSpeakers = [this](int left, int right) { dashboard->selectSpeakers(left, right); };
     context.savedSpeaker = [this](int side) { return dashboard->savedSpeaker(side); };
     context.hidePresetBar = [this] { presetPanel->hide(); };
+    context.soloSide = [this] { return dashboard->soloSide(); };
+    context.endAudition = [this](int left, int right, int solo) { dashboard->selectSpeakers(left, right, solo); };
+    context.stereoMics = [this] { return dashboard->stereoMode == 1; };
     return context;
 }
 
@@ -207,7 +210,10 @@ Orvella::Orvella(int w, int h, const char* title)
     devSelPrompt->callback(devSel_cb, this);
     devSelPrompt->end();
     devSelPrompt->hide();
-    calibratePrompt = new OV_CalibratePrompt(190, 480, 260, 110);
+    // Choosing a pedal leaves Connect, the Menu and Quit usable.
+    devSelPrompt->hold.reset(new PromptHold(&exchanges, devSelPrompt, {connectButton, menuButton, quitButton}));
+    // Above the status log, so its lines (the prompt's outcome) stay whole.
+    calibratePrompt = new OV_CalibratePrompt(190, h - 160, 260, 110);
     calibratePrompt->box(FL_EMBOSSED_BOX);
     calibratePrompt->color(avg2(FL_DARK3));
     calibratePrompt->callback(calibratePrompt_cb, calibratePrompt);

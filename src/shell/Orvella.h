@@ -59,6 +59,12 @@ public:
     void startupConnect();
     void connectClicked();
     bool firstRead();
+    // Asks the pedal in slot 0 for its status byte (the reply stays in the
+    // link's buffer). Failed: alerted and logged with the run's stamp.
+    // Updating: the pedal waits for firmware; the update prompt is shown and
+    // the panels it replaces are held back. Running: nothing shown.
+    enum class PedalStatus { Failed, Updating, Running };
+    PedalStatus askPedalStatus(ExchangeGuard& run);
     // The Dashboard's preview step: send the image, log the outcome.
     void previewImage();
     // The tabs' callback: label sizes, preset bar and Global Configuration.

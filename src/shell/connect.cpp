@@ -37,7 +37,8 @@ static const Fl_Color progressBlue = OV_UsbController::progressBlue;
 
 namespace {
 
-// The steps both runs share; returns the number of outcome lines written.
+// The steps both runs share; returns the number of outcome lines written
+// and not yet counted by the run.
 int connectCore(Orvella* window, ExchangeGuard& run, bool fromButton) {
     OV_UsbController* usb = window->usb;
     if (!usb->openByDescription()) {
@@ -47,37 +48,17 @@ int connectCore(Orvella* window, ExchangeGuard& run, bool fromButton) {
         return 2;
     }
     fillPedalList(window);
-    // With two pedals the choice is open: the transport strip waits for
-    // CONFIRM (as after Menu > Select Pedal), so READ and WRITE never reach a
-    // pedal the user has not chosen.
-    const bool choosing = window->devSelPrompt->visible();
-    if (!choosing) window->transportPanel->activate();
+    // With two pedals the choice is open: the selection prompt holds the
+    // transport strip until CONFIRM (as after Menu > Select Pedal), so READ
+    // and WRITE never reach a pedal the user has not chosen; marked usable
+    // here, it comes back with CONFIRM.
+    window->exchanges.setActive(window->transportPanel, true);
 
-    if (!usb->getOneByte(protocol::GetStatus)) {
-        dialogs::alert("%s", usbProblemMessage);
-        window->logStatus("USB communication problem detected.");
-        window->logStatus("> Recycle power to your pedal then click 'Connect'.");
-        return 2;
-    }
-    uint8_t status = usb->reply()[0];
-    int major = protocol::statusMajor(status);
-    int minor = protocol::statusMinor(status);
+    // A failed query or a pedal waiting for firmware: its lines are counted.
+    if (window->askPedalStatus(run) != Orvella::PedalStatus::Running) return 0;
+    const int major = protocol::statusMajor(usb->reply()[0]);
+    const int minor = protocol::statusMinor(usb->reply()[0]);
 
-    if (!(status & protocol::StatusRunning)) {
-        // The pedal waits for new firmware: the update prompt takes over.
-        window->dashboard->deactivate();
-        window->presetPanel->deactivate();
-        window->transportPanel->deactivate();
-        window->gloConButton->deactivate();
-        OV_UpdatePrompt* prompt = window->updatePrompt;
-        snprintf(prompt->pedalVersionText, sizeof prompt->pedalVersionText, "V%d.%d", major, minor);
-        if (prompt->pedalVersionBox) prompt->pedalVersionBox->label(prompt->pedalVersionText);
-        prompt->show();
-        window->logStatus("Pedal is in firmware update mode (V%d.%d).", major, minor);
-        return 1;
-    }
-
-    if (!choosing) window->transportPanel->activate();
     // firstRead() stamps its own lines; the outcome lines keep the run's stamp.
     bool ready = window->firstRead();
     run.restoreStamp();
@@ -117,6 +98,30 @@ void Orvella::connectClicked() {
     usb->progress->selection_color(progressBlue);
     usb->redraw();
     redraw();
+}
+
+Orvella::PedalStatus Orvella::askPedalStatus(ExchangeGuard& run) {
+    if (!usb->getOneByte(protocol::GetStatus)) {
+        dialogs::alert("%s", usbProblemMessage);
+        run.log("USB communication problem detected.");
+        run.log("> Recycle power to your pedal then click 'Connect'.");
+        return PedalStatus::Failed;
+    }
+    uint8_t status = usb->reply()[0];
+    int major = protocol::statusMajor(status);
+    int minor = protocol::statusMinor(status);
+    if (status & protocol::StatusRunning) return PedalStatus::Running;
+
+    // The pedal waits for new firmware: the update prompt takes over. Under
+    // a shown selection prompt these states come with its CONFIRM.
+    for (Fl_Widget* panel : {static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(presetPanel),
+                             static_cast<Fl_Widget*>(transportPanel), static_cast<Fl_Widget*>(gloConButton)})
+        exchanges.setActive(panel, false);
+    snprintf(updatePrompt->pedalVersionText, sizeof updatePrompt->pedalVersionText, "V%d.%d", major, minor);
+    if (updatePrompt->pedalVersionBox) updatePrompt->pedalVersionBox->label(updatePrompt->pedalVersionText);
+    updatePrompt->show();
+    run.log("Pedal is in firmware update mode (V%d.%d).", major, minor);
+    return PedalStatus::Updating;
 }
 
 bool Orvella::firstRead() {

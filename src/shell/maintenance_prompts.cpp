@@ -12,15 +12,16 @@
 void Orvella::wireMaintenancePrompts() {
     PromptContext prompt;
     prompt.feature = context;
-    // Connect too: a connect run decides the transport panel's state itself
-    // and would make it usable under an open prompt.
-    prompt.controls = {presetPanel, dashboard, transportPanel, gloConButton, connectButton};
+    // While either prompt is shown every other control that reaches the
+    // pedal is held: the Dashboard, the preset bar, the transport panel,
+    // "Global Configuration", the Listen buttons, Connect (a connect run
+    // decides the transport panel's state itself) and, through the Menu's
+    // check of the shown prompt, its pedal entries. The Menu (About, Quit)
+    // and Quit stay usable.
+    prompt.usable = {menuButton, quitButton};
     prompt.configByte = &dashboard->globalConfig;
     gloConPrompt->setContext(prompt);
     gloConButton->callback(gloConOpen_cb, gloConPrompt);
-    // Calibration also holds "Global Configuration", so the two prompts are
-    // never open together (its menu entry is greyed while the transport
-    // panel is held).
     prompt.configByte = nullptr;
     calibratePrompt->setContext(prompt);
 }

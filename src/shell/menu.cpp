@@ -80,7 +80,7 @@ void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCo
     items[10] = entry(" > Factory Reset", factoryReset_cb, window, pedalOnly, false);
     int n = 11;
     if (service != Service::Absent)
-        items[n++] = entry(" > Oscillator Calibration...", calibration_cb, window,
+        items[n++] = entry(" > Oscillator Calibration... ", calibration_cb, window,
                            service == Service::Usable ? 0 : FL_MENU_INACTIVE, false);
     items[n++] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
     items[n++] = entry(" > Quit", quit_cb, window, 0, false);
@@ -185,7 +185,10 @@ void Orvella::menuClicked() {
     // Calibration is a pedal entry; a shown prompt holds the transport panel
     // inactive, so it never opens over the global configuration or itself.
     if (serviceMode) service = transportPanel->active() ? menu::Service::Usable : menu::Service::Greyed;
-    menu::build(items, transportPanel->active(), usb->deviceCount, usb->serialNumber[0], this, service);
+    // A shown prompt holds the transport panel, which greys the pedal
+    // entries; Select Pedal, which does not depend on it, is greyed too.
+    const unsigned choosable = exchanges.shownPrompt() ? 0 : usb->deviceCount;
+    menu::build(items, transportPanel->active(), choosable, usb->serialNumber[0], this, service);
     if (listening) menu::addSoundEntries(items, *listening);
     const Fl_Menu_Item* picked = dialogs::popup(items, Fl::event_x(), Fl::event_y());
     if (picked && picked->callback()) picked->do_callback(menuButton, picked->user_data());

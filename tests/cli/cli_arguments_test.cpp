@@ -78,12 +78,52 @@ TEST(CliCommandLine, EveryCommandHasItsHelp) {
     EXPECT_EQ(version.out, "orvella-cli " ORVELLA_TEST_VERSION "\n");
 }
 
+// Without a pedal, list answers with nothing (a script counts the lines);
+// a command that needs a pedal says it found none.
 TEST(CliCommandLine, WithoutAPedalTheStatusSaysNotFound) {
     testpedal::PedalFolder noPedals;
     for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"list"}, {"status"}, {"read", "1"}, {"backup", "/tmp/x.bkp"}}) {
+         std::vector<std::vector<std::string>>{{"status"}, {"read", "1"}, {"backup", "/tmp/x.bkp"}}) {
         CliResult r = runCli(args, false);
         EXPECT_EQ(r.code, 4) << args[0];
         EXPECT_EQ(r.errLines().size(), 1u) << r.err;
     }
+    CliResult list = runCli({"list"}, false);
+    EXPECT_EQ(list.code, 0);
+    EXPECT_EQ(list.out + list.err, "");
+    CliResult json = runCli({"--js", "list"}, false);
+    EXPECT_EQ(json.code, 0) << json.err;
+    EXPECT_EQ(json.out, "[]\n");
+}
+
+// Options are read as getopt_long reads them: anywhere on the line, long ones
+// by any unambiguous beginning, short ones bundled.
+TEST(CliCommandLine, OptionsAnywhereShortenedOrBundled) {
+    cli::Parsed p = cli::parse({"--ped", "VP000001", "-qv", "read", "--js", "3", "--d=/opt/data"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.command, "read");
+    EXPECT_EQ(p.options.operands, std::vector<std::string>{"3"});
+    EXPECT_EQ(p.options.preset, 3);
+    EXPECT_EQ(p.options.pedal, "VP000001");
+    EXPECT_EQ(p.options.data, "/opt/data");
+    EXPECT_TRUE(p.options.quiet && p.options.verbose && p.options.json);
+
+    p = cli::parse({"config", "set", "--mi", "4", "--l=mic", "--r", "blend"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.command, "config set");
+    EXPECT_EQ(p.options.midi, 4);
+    EXPECT_EQ(p.options.left, 0);
+    EXPECT_EQ(p.options.right, 1);
+    EXPECT_TRUE(cli::parse({"-hq", "status"}).options.help);
+    EXPECT_TRUE(cli::parse({"status", "--vers"}).options.version);
+
+    // An ambiguous beginning names the candidates; a bundle with an unknown
+    // letter and an option of another command are refused.
+    p = cli::parse({"--ver", "status"});
+    EXPECT_NE(p.error.find("ambiguous"), std::string::npos) << p.error;
+    EXPECT_NE(p.error.find("--verbose"), std::string::npos) << p.error;
+    EXPECT_NE(p.error.find("--version"), std::string::npos) << p.error;
+    EXPECT_EQ(cli::parse({"-qx", "status"}).error, "status: unknown option -x");
+    EXPECT_NE(cli::parse({"status", "--ti", "x"}).error, "");
+    EXPECT_EQ(cli::parse({"read", "1", "--", "--json"}).error, "read: unexpected argument '--json'");
 }

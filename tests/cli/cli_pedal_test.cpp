@@ -269,6 +269,16 @@ TEST_F(CliOnPedal, TwoPedalsWithoutPedalStopWithTheList) {
     CliResult list = runCli({"list"});
     EXPECT_EQ(list.code, 0);
     EXPECT_EQ(list.out.substr(0, 26), "VP000001\tKestrova Drevani\t");
+    CliResult json = runCli({"list", "--json"});
+    EXPECT_EQ(json.out.rfind("[{\"serial\": \"VP000001\", \"description\": \"Kestrova Drevani\", \"port\": ", 0), 0u)
+        << json.out;
+    EXPECT_NE(json.out.find(",\n {\"serial\": \"VP000002\""), std::string::npos) << json.out;
+
+    // A shortened option before the command names the pedal as in full.
+    CliResult shortened = runCli({"--ped", "VP000002", "-qv", "status"});
+    EXPECT_EQ(shortened.code, 0) << shortened.err;
+    EXPECT_NE(shortened.out.find("VP000002"), std::string::npos) << shortened.out;
+    EXPECT_TRUE(pedal->commands().empty());
 }
 
 TEST_F(CliOnPedal, ConfigurationAndFirmware) {
@@ -279,6 +289,14 @@ TEST_F(CliOnPedal, ConfigurationAndFirmware) {
     EXPECT_EQ(state.globalConfig, (2 << 6) | (0 << 4) | 10);    // right knob kept
     CliResult get = runCli({"config", "get"});
     EXPECT_EQ(get.out, "left knob:     Vol and Phase\nright knob:    Mic Position\nmidi channel:  11\n");
+    // Every field not given is kept as the pedal holds it, none of them 0 here.
+    ASSERT_EQ(runCli({"config", "set", "--right", "blend", "--midi", "6"}).code, 0);
+    ASSERT_EQ(runCli({"config", "set", "--left", "blend"}).code, 0);
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(state.globalConfig, (1 << 6) | (1 << 4) | 5);
+    ASSERT_EQ(runCli({"config", "set", "--midi", "16"}).code, 0);
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(state.globalConfig, (1 << 6) | (1 << 4) | 15);
 
     // A pedal in normal operation refuses an update; one in update mode takes it page by page.
     std::string package = std::string("[\n1\nnotes\n") + std::string(130, '\x5a');

@@ -153,4 +153,34 @@ TEST_F(ExchangeGuardTest, HoldingInputTakesOnlyTheInitiatorAndSwallowsClicksOnTh
     EXPECT_EQ(clicks[1], 1);
 }
 
+TEST_F(ExchangeGuardTest, PromptHoldsAndRunsEndInAnyOrderAndEachControlGetsItsLastWantedState) {
+    buttons[2]->deactivate();   // kept inactive by someone else
+    const std::vector<bool> before = active();
+    PromptHold prompt(&controls, buttons[0], {buttons[3]});
+    ASSERT_TRUE(prompt.take());
+    EXPECT_EQ(controls.shownPrompt(), buttons[0]);
+    EXPECT_EQ(active(), (std::vector<bool>{true, false, false, true}));
+    // One prompt at a time: a second is refused and holds nothing.
+    PromptHold other(&controls, buttons[1]);
+    EXPECT_FALSE(other.take());
+    EXPECT_EQ(controls.shownPrompt(), buttons[0]);
+
+    // A run starts under the prompt; the prompt closes before the run ends.
+    auto run = std::make_unique<ExchangeGuard>(context, buttons[0]);
+    EXPECT_EQ(active(), (std::vector<bool>{true, false, false, false}));
+    controls.setActive(buttons[2], true);   // wanted usable once nothing holds it
+    prompt.giveBack();
+    EXPECT_EQ(controls.shownPrompt(), nullptr);
+    EXPECT_EQ(active(), (std::vector<bool>{true, false, false, false}));
+    run.reset();
+    EXPECT_EQ(active(), (std::vector<bool>{true, true, true, true}));
+
+    // Unheld, a wanted state applies at once; a given-back prompt may take again.
+    controls.setActive(buttons[2], false);
+    EXPECT_EQ(active(), before);
+    EXPECT_TRUE(other.take());
+    other.giveBack();
+    EXPECT_EQ(active(), before);
+}
+
 }  // namespace

@@ -4,17 +4,37 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "link/FakeFtdi.h"
 #include "link/OV_UsbController.h"
 
+// Google Test prints a failure on standard output at once; while a test
+// captures standard output (the link's diagnostics) the text would go into
+// the capture and be lost. Failures made meanwhile go to standard error too.
+class FailuresWhileCapturing : public ::testing::EmptyTestEventListener {
+public:
+    static inline bool capturing = false;
+    void OnTestPartResult(const ::testing::TestPartResult& result) override {
+        if (!capturing || !result.failed()) return;
+        std::fprintf(stderr, "%s:%d: Failure (while standard output was captured)\n%s\n",
+                     result.file_name() ? result.file_name() : "unknown file", result.line_number(),
+                     result.message());
+    }
+};
+
 class LinkTest : public ::testing::Test {
 protected:
     using Bytes = ftdi::FakeFtdi::Bytes;
 
     LinkTest() : scope(fake), usb(415, 445, 200, 24) {
+        static bool listening = false;
+        if (!listening) {
+            ::testing::UnitTest::GetInstance()->listeners().Append(new FailuresWhileCapturing);
+            listening = true;
+        }
         fake.devices = {{"Kestrova Drevani", "FT000001"}};
         for (int i = 0; i < 8; ++i) usb.presetAddress[i] = static_cast<uint8_t>(2 * i);
         std::strcpy(usb.serialNumber[0], "FT000001");
@@ -30,8 +50,18 @@ protected:
         fake.responder = [](const Bytes& w) { return w.size() == 512 ? w : Bytes(); };
     }
 
-    void capture() { ::testing::internal::CaptureStdout(); }
-    std::string captured() { return ::testing::internal::GetCapturedStdout(); }
+    void capture() {
+        ::testing::internal::CaptureStdout();
+        FailuresWhileCapturing::capturing = true;
+    }
+    std::string captured() {
+        FailuresWhileCapturing::capturing = false;
+        return ::testing::internal::GetCapturedStdout();
+    }
+    // A test that stopped at a fatal failure gives standard output back here.
+    void TearDown() override {
+        if (FailuresWhileCapturing::capturing) captured();
+    }
 
     static double seconds(std::chrono::steady_clock::time_point since) {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();

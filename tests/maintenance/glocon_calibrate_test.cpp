@@ -197,13 +197,16 @@ TEST_F(PromptsOnPedal, GlobalConfigurationWithThePedalUnplugged) {
     click(window->gloConPrompt->cancelButton);
     ASSERT_TRUE(pedal->unplug());
 
-    // The read fails without a word; the prompt opens on the last choices.
-    const std::string logBefore = log();
+    // The prompt opens on the last choices and says they are not the
+    // pedal's, in the log and in the prompt; no alert.
     click(window->gloConButton);
     OV_GloConPrompt* prompt = window->gloConPrompt;
     ASSERT_TRUE(prompt->visible());
     EXPECT_EQ(shown(prompt), (std::vector<std::string>{"  Vol and Phase", "  Channel Blend", " Channel 11"}));
-    EXPECT_EQ(log(), logBefore);
+    EXPECT_EQ(lastLine(), "> Global Config. could not be read from the pedal.");
+    EXPECT_TRUE(prompt->readFailed());
+    ASSERT_NE(prompt->messageBox->label(), nullptr);
+    EXPECT_NE(std::string(prompt->messageBox->label()).find("not the pedal's"), std::string::npos);
     EXPECT_TRUE(dialogs.entries.empty());
 
     prompt->midiChannelChoice->value(2);
@@ -221,6 +224,14 @@ TEST_F(PromptsOnPedal, GlobalConfigurationWithThePedalUnplugged) {
     EXPECT_EQ(window->dashboard->globalConfig, 0x92);   // the byte confirmed, though not sent
     EXPECT_FALSE(prompt->visible());
     EXPECT_EQ(held(), allActive);
+
+    // Plugged in again, the byte read is the pedal's and the note is gone.
+    ASSERT_TRUE(pedal->plugIn());
+    click(window->gloConButton);
+    EXPECT_FALSE(prompt->readFailed());
+    EXPECT_EQ(prompt->messageBox->label(), nullptr);
+    EXPECT_EQ(shown(prompt), (std::vector<std::string>{"  Vol and Phase", "  Channel Blend", " Channel 11"}));
+    click(prompt->cancelButton);
 }
 
 TEST_F(PromptsOnPedal, GlobalConfigurationWithoutAPedalLeavesTheTransportPanelInactive) {
@@ -237,7 +248,7 @@ TEST_F(PromptsOnPedal, GlobalConfigurationWithoutAPedalLeavesTheTransportPanelIn
 TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     open(0x00, true);
     OV_CalibratePrompt* prompt = window->calibratePrompt;
-    dialogs.popupPicks = {" > Oscillator Calibration..."};
+    dialogs.popupPicks = {" > Oscillator Calibration... "};
     click(window->menuButton);
     ASSERT_EQ(dialogs.popupLabels.size(), 1u);
     EXPECT_EQ(dialogs.popupLabels[0].size(), 14u + menu::soundItemCount);   // with the SOUND entries
@@ -259,6 +270,19 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     EXPECT_EQ(lastLine(), "Set OSCCAL complete.");
     EXPECT_FALSE(prompt->setButton->value());
     EXPECT_FALSE(prompt->exitButton->active());
+
+    // The top is 220: clicks on the counter's right arrow stop there, and
+    // SET sends 0xDC.
+    Fl_Counter* counter = prompt->valueCounter;
+    counter->value(210);
+    for (int i = 0; i < 14; ++i) gui::click(window.get(), counter->x() + counter->w() - 6, counter->y() + counter->h() / 2);
+    gui::settle();
+    EXPECT_EQ(counter->value(), 220);
+    before = pedal->commands().size();
+    click(prompt->setButton);
+    sent = commandsSince(before, 1);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].bytes, (Bytes{0xD0, 0xDC}));
 
     prompt->valueCounter->value(151);
     before = pedal->commands().size();
@@ -284,7 +308,7 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     EXPECT_EQ(dialogs.count(Kind::Alert), 0);
 
     // Shown again, Exit waits for a BURN once more.
-    dialogs.popupPicks = {" > Oscillator Calibration..."};
+    dialogs.popupPicks = {" > Oscillator Calibration... "};
     click(window->menuButton);
     ASSERT_TRUE(prompt->visible());
     EXPECT_FALSE(prompt->exitButton->active());
@@ -293,7 +317,7 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
 TEST_F(PromptsOnPedal, CalibrationWithThePedalUnpluggedShowsTheErrorWithoutAlert) {
     open(0x00, true);
     ASSERT_TRUE(pedal->unplug());
-    dialogs.popupPicks = {" > Oscillator Calibration..."};
+    dialogs.popupPicks = {" > Oscillator Calibration... "};
     click(window->menuButton);
     OV_CalibratePrompt* prompt = window->calibratePrompt;
     ASSERT_TRUE(prompt->visible());

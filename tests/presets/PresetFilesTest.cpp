@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <filesystem>
 #include <string>
 #include <csignal>
 #include <sys/resource.h>
@@ -31,7 +32,7 @@ protected:
         ASSERT_NE(mkdtemp(pattern), nullptr);
         dir = pattern;
     }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
 
     std::string file(const std::string& name) const { return dir + "/" + name; }
     void put(const std::string& path, const std::string& bytes) {

@@ -96,7 +96,7 @@ std::vector<uint8_t> imageOf(const OV_Parameters* dashboard) {
 
 // Line 16 with " Listen R", then " Listen L" and " Listen L/R" in one step,
 // then L/R again to end: each step plays the Dashboard's image on the pedal,
-// and the end brings back the user's own speakers and image, Solo off.
+// and the end brings back the user's own speakers and image, Solo included.
 TEST_F(ToneChart, AuditionsPlayOnThePedalAndTheEndBringsBackTheUsersSpeakers) {
     VirtualPedal pedal(pedals);
     std::string error;
@@ -149,13 +149,11 @@ TEST_F(ToneChart, AuditionsPlayOnThePedalAndTheEndBringsBackTheUsersSpeakers) {
     EXPECT_FALSE(page->listenLR->value());
     EXPECT_EQ(speaker(0), userL);
     EXPECT_EQ(speaker(1), userR);
-    EXPECT_EQ(lastPlayed(pedal, imageOf(dash)), imageOf(dash));
+    EXPECT_TRUE(dash->leftSoloOn());
+    EXPECT_EQ(imageOf(dash), userImage);
+    EXPECT_EQ(lastPlayed(pedal, userImage), userImage);
     EXPECT_NE(imageOf(dash), auditioned);
     EXPECT_GE(previews(pedal, before + 4).size(), before + 4);   // one per step at least
-    // The user's speakers without the Solo that the audition ended.
-    dash->leftSpeakerButton->value(1);
-    dash->soloPressed(0);
-    EXPECT_EQ(imageOf(dash), userImage);
     EXPECT_FALSE(window->presetPanel->visible());
 }
 
@@ -194,10 +192,15 @@ TEST_F(ToneChart, HeadersClicksAndTheEndOfTheChartMapToLinesAsListed) {
     EXPECT_EQ(page->selectedLine, 12);
     EXPECT_EQ(page->speakerList->value(), 12);
     EXPECT_EQ(speaker(0), 19);
-    clickChartAt(16900);                    // line 58, no speaker: its entry loads byte 2
-    EXPECT_EQ(page->selectedLine, 58);
-    EXPECT_EQ(speaker(0), 2);
-    EXPECT_EQ(speaker(1), dash->savedSpeaker(1));
+    const std::vector<uint8_t> playing = imageOf(dash);
+    clickChartAt(16900);                    // the blank line 58 below the last chart names no speaker
+    EXPECT_EQ(page->selectedLine, 12);
+    EXPECT_EQ(page->speakerList->value(), 12);
+    EXPECT_EQ(imageOf(dash), playing);
+    page->chartScroll->scroll_to(0, page->chartScroll->yposition() + 400);  // the wheel past the end
+    clickChartAt(16940);
+    EXPECT_EQ(page->selectedLine, 12);
+    EXPECT_EQ(speaker(0), 19);
 
     page->listenPressed(1);                 // ends the audition
     EXPECT_EQ(page->listenMode, 0);
@@ -229,4 +232,73 @@ TEST(ToneChartPictures, EveryChartIsShownAndAMissingOneLeavesItsBoxEmpty) {
     EXPECT_EQ(page.chartScroll->yposition(), 385 * 14 + 240);
     page.listenPressed(3);
     EXPECT_EQ(auditions, 1);
+}
+
+// Every Listen box is heard or held: in Stereo Cabs each one changes what the
+// pedal plays; in Stereo Mics " Listen R" (the right speaker is not heard
+// there) takes no press, and a right audition begun before the switch can
+// still be ended. Whatever was ticked, unticking gives back the user's image.
+TEST_F(ToneChart, EachListenBoxIsHeardOrHeldAndUntickingGivesBackTheUsersSound) {
+    VirtualPedal pedal(pedals);
+    std::string error;
+    ASSERT_TRUE(pedal.start(&error)) << error;
+    open();
+    OV_Parameters* dash = window->dashboard;
+    chooseLine(47);                         // Cabzilla Punchy: no user speaker below is a gear
+    const uint8_t cabs[ParamCount] = {0x10, 10, 46, 3, 5, 200, 180, 40, 60, 100, 30, 40};
+    const uint8_t mics[ParamCount] = {FlagStereoMics, 27, 50, 3, 5, 200, 180, 40, 60, 100, 30, 40};
+    for (const uint8_t* block : {cabs, mics}) {
+        for (int solo = -1; solo < 2; ++solo) {
+            dash->apply(block);
+            if (solo >= 0) {
+                (solo ? dash->rightSpeakerButton : dash->leftSpeakerButton)->value(1);
+                dash->soloPressed(solo);
+            }
+            const bool stereoMics = block == mics;
+            ASSERT_EQ(dash->stereoMode, int(stereoMics));
+            const std::vector<uint8_t> user = imageOf(dash);
+            const std::vector<uint8_t> userBlock(dash->params(), dash->params() + ParamCount);
+            const int userSolo = stereoMics ? -1 : solo;
+            ASSERT_EQ(dash->soloSide(), userSolo);
+            window->redraw();
+            gui::settle();
+            for (Fl_Check_Button* box : {page->listenL, page->listenR, page->listenLR}) {
+                const size_t sent = previews(pedal, 0).size();
+                clickWidget(box);
+                const std::string what = std::string(box->label()) + (stereoMics ? " mics" : " cabs") +
+                                         " solo " + std::to_string(solo);
+                if (stereoMics && box == page->listenR) {
+                    EXPECT_EQ(page->listenMode, 0) << what;
+                    EXPECT_FALSE(box->value()) << what;
+                    EXPECT_TRUE(page->rightListenHeld());
+                    usleep(200 * 1000);
+                    EXPECT_EQ(previews(pedal, 0).size(), sent) << what;
+                    continue;
+                }
+                EXPECT_NE(imageOf(dash), user) << what;
+                EXPECT_EQ(lastPlayed(pedal, imageOf(dash)), imageOf(dash)) << what;
+                clickWidget(box);
+                EXPECT_EQ(page->listenMode, 0) << what;
+                EXPECT_EQ(imageOf(dash), user) << what;
+                EXPECT_EQ(std::vector<uint8_t>(dash->params(), dash->params() + ParamCount), userBlock) << what;
+                EXPECT_EQ(dash->soloSide(), userSolo) << what;
+                EXPECT_EQ(lastPlayed(pedal, user), user) << what;
+            }
+        }
+    }
+    // A right audition running when the Dashboard turns to Stereo Mics ends as usual.
+    dash->apply(cabs);
+    window->redraw();
+    gui::settle();
+    clickWidget(page->listenR);
+    ASSERT_EQ(page->listenMode, 2);
+    dash->modePressed(1);
+    const std::vector<uint8_t> user = imageOf(dash);
+    window->redraw();
+    gui::settle();
+    EXPECT_FALSE(page->rightListenHeld());
+    clickWidget(page->listenR);
+    EXPECT_EQ(page->listenMode, 0);
+    EXPECT_TRUE(page->rightListenHeld());
+    EXPECT_EQ(imageOf(dash), user);
 }

@@ -12,8 +12,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "gui/Events.h"
@@ -99,6 +101,39 @@ TEST(UserGuide, TopicsJumpThePageAndTheScrollSurvivesTabSwitches) {
     EXPECT_EQ(guide->pictures[0]->picture->x(), 180 + 18);
     EXPECT_EQ(guide->pictures[0]->picture->y(), 110);
     EXPECT_TRUE(dialogs.texts(gui::RecordingDialogs::Alert).empty());
+}
+
+// Each main topic (" - Volume") lands on the page whose heading names it
+// (docs/guide/guide.txt, "# Volume"): its picture, heading at its top, stands
+// just below the page's top edge, neither scrolled off nor far down.
+TEST(UserGuide, EveryMainTopicLandsOnThePageThatStartsItsSection) {
+    std::map<std::string, int> pageOfWord;   // first word of a page's heading -> picture index
+    std::istringstream source(TestEnvironment::readFile(TestEnvironment::sourceDir() + "/docs/guide/guide.txt"));
+    int page = -1;
+    for (std::string line; std::getline(source, line);) {
+        if (line.size() > 1 && line[0] == '[') page = std::atoi(line.c_str() + 1) - 1;
+        if (page >= 0 && line.compare(0, 2, "# ") == 0)
+            pageOfWord.emplace(line.substr(2, line.find(' ', 2) - 2), page);
+    }
+    TestEnvironment env;
+    gui::RecordingDialogs dialogs;
+    auto window = env.openWindow();
+    OV_UserGuide* guide = window->userGuide;
+    gui::click(window.get(), 245, 40);
+    gui::settle();
+    int checked = 0;
+    for (int line = 1; line <= userguide::TopicCount; ++line) {
+        std::string text = guide->topicList->text(line);
+        if (text.compare(0, 3, " - ") != 0) continue;
+        std::string word = text.substr(3, text.find(' ', 3) - 3);
+        ASSERT_EQ(pageOfWord.count(word), 1u) << text;
+        pick(guide, line);
+        const int below = guide->pictures[pageOfWord[word]]->picture->y() - guide->page->y();
+        EXPECT_GE(below, 0) << text;
+        EXPECT_LE(below, 60) << text;
+        ++checked;
+    }
+    EXPECT_EQ(checked, 13);
 }
 
 // Clicking down the whole list as a user would: every line either jumps the

@@ -29,8 +29,8 @@ protected:
         std::strcpy(window->usb->serialNumber[0], first);
         std::strcpy(window->usb->serialNumber[1], second);
         window->usb->deviceCount = count;
-        window->transportPanel->activate();
         fillPedalList(window.get());
+        window->exchanges.setActive(window->transportPanel, true);   // as the connect run marks it
     }
 };
 

@@ -6,6 +6,7 @@
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Progress.H>
+#include <FL/fl_draw.H>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,6 +55,24 @@ void clickMenu(Orvella* window) {
 }
 
 }  // namespace
+
+// Every entry's words end short of the menu's right edge (the pop-up is as
+// wide as its widest label): a space's width at least, the service entry too.
+TEST(Menu, NoEntryTouchesTheRightEdge) {
+    Fl_Menu_Item items[menu::itemCount];
+    menu::build(items, true, 2, "VP24000001", nullptr, menu::Service::Usable);
+    int width = 0;
+    for (int i = 0; items[i].text; ++i) width = std::max(width, items[i].measure(nullptr, nullptr));
+    for (int i = 0; items[i].text; ++i) {
+        std::string words = items[i].text;
+        words.erase(words.find_last_not_of(' ') + 1);
+        if (words.empty()) continue;
+        Fl_Menu_Item trimmed = items[i];
+        trimmed.text = words.c_str();
+        fl_font(items[i].labelfont(), items[i].labelsize());
+        EXPECT_LE(trimmed.measure(nullptr, nullptr) + static_cast<int>(fl_width(' ')), width) << items[i].text;
+    }
+}
 
 TEST(Menu, PedalEntriesFollowTheConnectionAndTheDeviceCount) {
     const std::vector<std::string> always = {" > About Orvella", " > Check for updates", " > Report a problem",

@@ -81,8 +81,14 @@ TEST_F(MainWindow, ChildrenStandWhereTheyBelongWithTheirLabels) {
                               static_cast<Fl_Widget*>(window->updatePrompt),
                               static_cast<Fl_Widget*>(window->gloConPrompt),
                               static_cast<Fl_Widget*>(window->devSelPrompt),
-                              static_cast<Fl_Widget*>(window->calibratePrompt)})
+                              static_cast<Fl_Widget*>(window->calibratePrompt)}) {
         EXPECT_FALSE(prompt->visible());
+        // Shown, no prompt covers the status log, whose lines tell its outcome.
+        const Fl_Widget* log = window->statusLog;
+        const bool apart = prompt->x() + prompt->w() <= log->x() || log->x() + log->w() <= prompt->x() ||
+                           prompt->y() + prompt->h() <= log->y() || log->y() + log->h() <= prompt->y();
+        EXPECT_TRUE(apart) << prompt->x() << "," << prompt->y();
+    }
     // Drawing order: the prompts come after (on top of) the panels and buttons.
     EXPECT_LT(window->find(window->statusLog), window->find(window->updatePrompt));
     EXPECT_LT(window->find(window->gloConPrompt), window->find(window->devSelPrompt));

@@ -6,8 +6,13 @@
 
 #include "DataGenerator.h"
 #include "DspAsm.h"
+#include "base/program_info.h"
 
 int main(int argc, char** argv) {
+    int answered = programinfo::answerHelpOrVersion(argc, argv, "dspasm",
+                                                    "usage: dspasm IN.asm OUT.fvc   assembles a program into a 512-byte image\n"
+                                                    "       dspasm -d IN.fvc        prints an image as assembler source\n");
+    if (answered >= 0) return answered;
     std::string error, text;
     if (argc == 3 && std::string(argv[1]) == "-d") {
         if (!datagen::readText(argv[2], text, error)) {

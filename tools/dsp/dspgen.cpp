@@ -3,8 +3,13 @@
 #include <string>
 
 #include "DataGenerator.h"
+#include "base/program_info.h"
 
 int main(int argc, char** argv) {
+    int answered = programinfo::answerHelpOrVersion(argc, argv, "dspgen",
+                                                    "usage: dspgen SOURCE_DIR OUT_DIR   (e.g. dspgen dsp data/bin)\n"
+                                                    "Writes all of the run-time \"bin\" folder from the DSP sources.\n");
+    if (answered >= 0) return answered;
     if (argc != 3) {
         std::fprintf(stderr, "usage: dspgen SOURCE_DIR OUT_DIR   (e.g. dspgen dsp data/bin)\n");
         return 2;

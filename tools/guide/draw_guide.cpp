@@ -22,6 +22,7 @@
 #include "GuidePages.h"
 #include "GuideSource.h"
 #include "WindowShots.h"
+#include "base/program_info.h"
 #include "picture_tools.h"
 
 namespace {
@@ -85,19 +86,23 @@ bool openDisplay() {
     return false;
 }
 
+const char* const usageText =
+    "usage: orvella-draw-guide --repo DIR --pedal ORVELLA-PEDAL --out DIR [--markdown FILE]\n"
+    "       [--image-path PATH] [--shots DIR]\n"
+    "Reads DIR/docs/guide/guide.txt and writes the user guide's pictures into --out\n"
+    "and its markdown (pictures linked as PATH/NAME, default ../data/img). Needs an X\n"
+    "display; --shots also writes the window states it pictured, for checking.\n";
+
 int usage() {
-    std::fprintf(stderr,
-                 "usage: orvella-draw-guide --repo DIR --pedal ORVELLA-PEDAL --out DIR [--markdown FILE]\n"
-                 "       [--image-path PATH] [--shots DIR]\n"
-                 "Reads DIR/docs/guide/guide.txt and writes the user guide's pictures into --out\n"
-                 "and its markdown (pictures linked as PATH/NAME, default ../data/img). Needs an X\n"
-                 "display; --shots also writes the window states it pictured, for checking.\n");
+    std::fputs(usageText, stderr);
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    int answered = programinfo::answerHelpOrVersion(argc, argv, "orvella-draw-guide", usageText);
+    if (answered >= 0) return answered;
     std::string repo, pedal, out, md, imagePath = "../data/img", shotsDir;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/program_info.h"
 #include "sound/SoundEngine.h"
 
 using namespace sound;
@@ -24,7 +25,8 @@ const char* const usage =
     "  --bin  folder holding the core and coefficient files\n"
     "  --solo play one side on both outputs (Stereo Cabs blocks only)\n"
     "  --hex  print 128 hex words instead of the raw 512 bytes\n"
-    "  -o     write to FILE instead of standard output\n";
+    "  -o     write to FILE instead of standard output\n"
+    "  --help, --version  this text, the version\n";
 
 bool parseBlock(const std::string& text, uint8_t block[ParamCount])
 {
@@ -76,6 +78,8 @@ bool writeFile(const std::string& path, const void* data, size_t size)
 
 int main(int argc, char** argv)
 {
+    int answered = programinfo::answerHelpOrVersion(argc, argv, "orvella-image", usage);
+    if (answered >= 0) return answered;
     std::string binDir, outPath, blockText, solo;
     bool hex = false;
     for (int i = 1; i < argc; ++i) {
@@ -92,9 +96,6 @@ int main(int argc, char** argv)
             else solo = value;
         } else if (arg == "--hex") {
             hex = true;
-        } else if (arg == "-h" || arg == "--help") {
-            std::fputs(usage, stdout);
-            return 0;
         } else if (!arg.empty() && arg[0] == '-') {
             std::fprintf(stderr, "orvella-image: unknown option %s\n%s", arg.c_str(), usage);
             return 2;

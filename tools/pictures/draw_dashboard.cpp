@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/program_info.h"
 #include "picture_tools.h"
 
 using pictures::roundedRect;
@@ -259,6 +260,10 @@ bool picture(const std::string& folder, const char* name, int w, int h, Paint pa
 }  // namespace
 
 int main(int argc, char** argv) {
+    int answered = programinfo::answerHelpOrVersion(argc, argv, "orvella-draw-dashboard",
+                                                    "usage: orvella-draw-dashboard <output folder>\n"
+                                                    "Draws the Dashboard's pictures into the folder.\n");
+    if (answered >= 0) return answered;
     if (argc != 2) {
         fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
         return 2;

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/program_info.h"
 #include "picture_tools.h"
 
 static const double kGoldR = 0.95, kGoldG = 0.78, kGoldB = 0.30;
@@ -188,6 +189,13 @@ static bool drawIcons(const std::string& folder, const std::string& name, char**
 }
 
 int main(int argc, char** argv) {
+    int answered = programinfo::answerHelpOrVersion(
+        argc, argv, "orvella-draw-logos",
+        "usage: orvella-draw-logos <output folder>\n"
+        "       orvella-draw-logos --icons <output folder> <name> <size>...\n"
+        "Draws the logos into the folder; with --icons, the desktop icon as <name>.svg\n"
+        "and <size>/<name>.png for each size.\n");
+    if (answered >= 0) return answered;
     if (argc >= 5 && std::string(argv[1]) == "--icons") return drawIcons(argv[2], argv[3], argv + 4, argc - 4) ? 0 : 1;
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s <output folder>\n       %s --icons <output folder> <name> <size>...\n",

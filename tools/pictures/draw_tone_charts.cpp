@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ToneChartMeasure.h"
+#include "base/program_info.h"
 #include "picture_tools.h"
 #include "sound/SoundEngine.h"
 
@@ -60,7 +61,7 @@ const Chart charts[43] = {
     {"tc_bass_d_10.png", "Jens Punchy BP", "10 inch", "Bass", 54},
     {"tc_bass_d_12.png", "Jens Punchy BP", "12 inch", "Bass", 55},
     {"tc_bass_e_10.png", "Jens Smooth BS", "10 inch", "Bass", 58},
-    {"tc_bass_e_12.png", "Jens Smooth BS", "12 inch", "Bass", 59},
+    {"tc_bass_e_12.png", "Jens Smooth BS", "15 inch", "Bass", 59},
     {"tc_palm09_n.png", "Palm09", "Normal", "Gear", 61},
     {"tc_palm09_b.png", "Palm09", "Bright", "Gear", 62},
     {"tc_5twin.png", "5-Twin", "", "Gear", 64},
@@ -244,10 +245,12 @@ void drawLegend(cairo_t* cr) {
     }
 }
 
-// The line under the chart, read off the first (sealed) curve and, for a
-// cabinet speaker, the opened cabinet's low end.
-std::string readingLine(const tonechart::Reading& r, const tonechart::Reading* opened) {
-    std::string line;
+// The caption under the chart, read off the first (sealed) curve and, for a
+// cabinet speaker, the opened cabinet's low end: the corners against the
+// curve's mid-band median, the peak at its level on the chart's own scale.
+// Two parts, the low end and the rest, for wrapping.
+std::vector<std::string> readingParts(const tonechart::Reading& r, const tonechart::Reading* opened) {
+    std::vector<std::string> parts;
     char buf[96];
     auto corner = [](double f) { return f > 0 ? hz(f) : std::string("below 40 Hz"); };
     if (opened && (r.lowCorner > 0 || opened->lowCorner > 0))
@@ -255,16 +258,25 @@ std::string readingLine(const tonechart::Reading& r, const tonechart::Reading* o
                       corner(opened->lowCorner).c_str());
     else if (r.lowCorner > 0) std::snprintf(buf, sizeof buf, "Low end -3 dB: %s", hz(r.lowCorner).c_str());
     else std::snprintf(buf, sizeof buf, "Full low end down to 40 Hz");
-    line += buf;
+    parts.push_back(buf);
+    std::string rest;
+    // A peak is named when it stands 1 dB or more over the mid band.
     if (r.peakDb >= 1.0) {
-        std::snprintf(buf, sizeof buf, "  \xc2\xb7  peak +%.1f dB at %s", r.peakDb, hz(r.peakFreq).c_str());
-        line += buf;
+        std::snprintf(buf, sizeof buf, "peak %+.1f dB at %s  \xc2\xb7  ", r.midLevel + r.peakDb,
+                      hz(r.peakFreq).c_str());
+        rest += buf;
     }
-    if (r.topCorner > 0) std::snprintf(buf, sizeof buf, "  \xc2\xb7  top -6 dB at %s", hz(r.topCorner).c_str());
-    else std::snprintf(buf, sizeof buf, "  \xc2\xb7  open top to 12 kHz");
-    line += buf;
-    return line;
+    if (r.topCorner > 0) std::snprintf(buf, sizeof buf, "top -6 dB at %s", hz(r.topCorner).c_str());
+    else std::snprintf(buf, sizeof buf, "open top to 12 kHz");
+    rest += buf;
+    parts.push_back(rest);
+    return parts;
 }
+
+// One size for every caption; one that does not fit on a line is wrapped
+// between its parts.
+const double CaptionSize = 10.5;
+const double CaptionWidth = Width - 24;
 
 bool drawChart(SoundEngine& engine, const Chart& chart, const std::string& folder) {
     const std::vector<double> freqs = tonechart::logFrequencies(FMin, FMax, 240);
@@ -284,15 +296,24 @@ bool drawChart(SoundEngine& engine, const Chart& chart, const std::string& folde
     const tonechart::Reading r = tonechart::readCurve(freqs, sealed);
     tonechart::Reading ro;
     if (cabinet) ro = tonechart::readCurve(freqs, opened);
-    const std::string line = readingLine(r, cabinet ? &ro : nullptr);
-    double size = 11;
-    do font(cr, size -= 0.5, false);
-    while (textWidth(cr, line) > Width - 24 && size > 8);
+    const std::vector<std::string> parts = readingParts(r, cabinet ? &ro : nullptr);
+    std::vector<std::string> lines = {parts[0] + "  \xc2\xb7  " + parts[1]};
+    font(cr, CaptionSize, false);
+    if (textWidth(cr, lines[0]) > CaptionWidth) lines = parts;
     set(cr, ink);
-    text(cr, (Width - textWidth(cr, line)) / 2, Height - 14, line);
+    double baseline = lines.size() == 1 ? Height - 14 : Height - 23;
+    bool fits = true;
+    for (const std::string& line : lines) {
+        if (textWidth(cr, line) > CaptionWidth) {
+            std::fprintf(stderr, "%s: the caption \"%s\" is wider than the chart\n", chart.file, line.c_str());
+            fits = false;
+        }
+        text(cr, (Width - textWidth(cr, line)) / 2, baseline, line);
+        baseline += 12.5;
+    }
 
     cairo_destroy(cr);
-    const bool ok = pictures::savePng(surface, folder + "/" + chart.file);
+    const bool ok = fits && pictures::savePng(surface, folder + "/" + chart.file);
     cairo_surface_destroy(surface);
     return ok;
 }
@@ -300,6 +321,12 @@ bool drawChart(SoundEngine& engine, const Chart& chart, const std::string& folde
 }  // namespace
 
 int main(int argc, char** argv) {
+    int answered = programinfo::answerHelpOrVersion(
+        argc, argv, "orvella-draw-tone-charts",
+        "usage: orvella-draw-tone-charts BIN_FOLDER IMG_FOLDER\n"
+        "Measures every speaker through the sound model built from BIN_FOLDER and the\n"
+        "pedal's interpreter, and draws the 43 tone charts (tc_*.png) into IMG_FOLDER.\n");
+    if (answered >= 0) return answered;
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s BIN_FOLDER IMG_FOLDER\n", argv[0]);
         return 2;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/program_info.h"
 #include "picture_tools.h"
 
 using pictures::roundedRect;
@@ -67,6 +68,10 @@ void drawArrow(cairo_t* cr) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    int answered = programinfo::answerHelpOrVersion(argc, argv, "orvella-draw-update-icon",
+                                                    "usage: orvella-draw-update-icon <output folder>\n"
+                                                    "Draws the firmware update prompt's icon into the folder.\n");
+    if (answered >= 0) return answered;
     if (argc != 2) {
         fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
         return 2;

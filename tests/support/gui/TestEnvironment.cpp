@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -36,6 +37,8 @@ void makeDir(const std::string& path) {
 
 void openDisplay() {
     if (fl_display || !getenv("DISPLAY")) return;   // without DISPLAY the toolkit reports it
+    // A connection the busy server drops fails the open instead of ending the program.
+    signal(SIGPIPE, SIG_IGN);
     for (int attempt = 0; attempt < 100; ++attempt) {
         if (Display* display = XOpenDisplay(nullptr)) {
             fl_open_display(display);

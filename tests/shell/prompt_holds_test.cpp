@@ -1,0 +1,200 @@
+// The prompts drawn over the window hold each other and every control that
+// reaches the pedal, end to end with two virtual pedals: what each pedal
+// receives and keeps, which controls are usable, and what the log and the
+// dialogs say.
+#include <gtest/gtest.h>
+
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Progress.H>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TestPedal.h"
+#include "editor/OV_Parameters.h"
+#include "gui/Events.h"
+#include "gui/RecordingDialogs.h"
+#include "gui/StatusLog.h"
+#include "gui/TestEnvironment.h"
+#include "link/OV_UsbController.h"
+#include "maintenance/OV_CalibratePrompt.h"
+#include "maintenance/OV_GloConPrompt.h"
+#include "maintenance/OV_UpdatePrompt.h"
+#include "presets/OV_PresetPanel.h"
+#include "presets/OV_TransportPanel.h"
+#include "reference/OV_ToneChart.h"
+#include "shell/OV_DevSelPrompt.h"
+#include "shell/Orvella.h"
+
+namespace {
+
+using Kind = gui::RecordingDialogs::Kind;
+using testpedal::LoggedCommand;
+using testpedal::PedalOptions;
+using testpedal::VirtualPedal;
+
+class PromptHolds : public ::testing::Test {
+protected:
+    // Two pedals with their own configuration bytes; the second may wait for
+    // firmware. The window comes up with the selection prompt shown.
+    void open(bool secondUpdating = false) {
+        first = start("VP24000001", 0x9A, false);
+        second = start("VP24000002", 0xF5, secondUpdating);
+        window = env.openWindow();
+        window->serviceMode = true;
+        ASSERT_TRUE(window->devSelPrompt->visible());
+        dialogs.clear();
+    }
+
+    std::unique_ptr<VirtualPedal> start(const char* serial, uint8_t config, bool updating) {
+        PedalOptions options;
+        options.serial = serial;
+        options.updateMode = updating;
+        auto pedal = std::make_unique<VirtualPedal>(folder, options);
+        PedalState state;
+        state.setFactory(nullptr);
+        state.globalConfig = config;
+        state.updateMode = updating;
+        state.firmwareVersion = updating ? 0x13 : 0x21;
+        EXPECT_TRUE(pedal->presetState(state));
+        std::string error;
+        EXPECT_TRUE(pedal->start(&error)) << error;
+        return pedal;
+    }
+
+    void TearDown() override {
+        window.reset();
+        for (auto* pedal : {&first, &second})
+            if (*pedal) (*pedal)->stop();
+    }
+
+    void click(Fl_Widget* w) {
+        gui::clickCentre(w);
+        gui::settle();
+    }
+    void confirmPedal(int entry) {
+        window->devSelPrompt->serialChoice->value(entry);
+        click(window->devSelPrompt->confirmButton);
+    }
+    // Every control that reaches the pedal, and the three that a prompt may
+    // leave usable: active (1) or not (0).
+    std::vector<bool> states() const {
+        OV_ToneChart* chart = window->toneChart;
+        return {window->dashboard->active() != 0,   window->presetPanel->active() != 0,
+                window->transportPanel->active() != 0, window->gloConButton->active() != 0,
+                chart->listenL->active() != 0,      chart->listenLR->active() != 0,
+                chart->listenR->active() != 0,      chart->speakerList->active() != 0,
+                window->connectButton->active() != 0, window->menuButton->active() != 0,
+                window->quitButton->active() != 0};
+    }
+    size_t countOf(const VirtualPedal& pedal, const std::string& name) const {
+        size_t n = 0;
+        for (const LoggedCommand& c : pedal.commands()) n += c.name == name;
+        return n;
+    }
+    uint8_t storedConfig(const VirtualPedal& pedal) const {
+        PedalState state;
+        EXPECT_TRUE(pedal.state(state));
+        return state.globalConfig;
+    }
+
+    gui::TestEnvironment env;
+    testpedal::PedalFolder folder;
+    gui::RecordingDialogs dialogs;
+    std::unique_ptr<VirtualPedal> first, second;
+    std::unique_ptr<Orvella> window;
+};
+
+const std::vector<bool> allUsable(11, true);
+// Under the selection prompt: Connect, Menu and Quit stay usable.
+const std::vector<bool> choosing = {false, false, false, false, false, false, false, false, true, true, true};
+// Under the configuration or calibration prompt: the Menu and Quit.
+const std::vector<bool> configuring = {false, false, false, false, false, false, false, false, false, true, true};
+
+TEST_F(PromptHolds, EachPromptHoldsTheOthersAndGivesBackWhatItFound) {
+    open();
+    EXPECT_EQ(states(), choosing);
+    // Global Configuration cannot open over the choice; nor can calibration.
+    click(window->gloConButton);
+    dialogs.popupPicks = {" > Oscillator Calibration... "};
+    click(window->menuButton);
+    EXPECT_FALSE(window->gloConPrompt->visible());
+    EXPECT_FALSE(window->calibratePrompt->visible());
+    EXPECT_EQ(countOf(*first, "get-config"), 0u);
+
+    confirmPedal(0);   // the pedal the connect run read: nothing more is asked
+    EXPECT_EQ(states(), allUsable);
+
+    // The configuration prompt for pedal 1 holds the selection (its Menu
+    // entry is greyed, and asked directly it refuses), Listen and the rest.
+    click(window->gloConButton);
+    ASSERT_TRUE(window->gloConPrompt->visible());
+    EXPECT_EQ(states(), configuring);
+    dialogs.popupPicks = {" > Select Pedal"};
+    click(window->menuButton);
+    openPedalSelection(window.get());
+    EXPECT_FALSE(window->devSelPrompt->visible());
+    const int speakerBefore = window->dashboard->speakerNumber(0);
+    window->tabs->value(window->toneChart);
+    window->tabs->do_callback();
+    click(window->toneChart->listenL);
+    EXPECT_EQ(window->toneChart->listenL->value(), 0);
+    EXPECT_EQ(window->dashboard->speakerNumber(0), speakerBefore);
+    window->tabs->value(window->dashboard);
+    window->tabs->do_callback();
+
+    // CANCEL gives back exactly what was usable; CONFIRM writes pedal 1 only.
+    click(window->gloConPrompt->cancelButton);
+    EXPECT_EQ(states(), allUsable);
+    click(window->gloConButton);
+    click(window->gloConPrompt->confirmButton);
+    EXPECT_EQ(states(), allUsable);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(storedConfig(*first), 0x9A);
+    EXPECT_EQ(storedConfig(*second), 0xF5);
+    EXPECT_EQ(countOf(*second, "set-config") + countOf(*second, "get-config"), 0u);
+    EXPECT_EQ(countOf(*first, "preview"), 0u);
+
+    // Calibration holds the same, the configuration button among them, and
+    // Exit gives every control back.
+    dialogs.popupPicks = {" > Oscillator Calibration... "};
+    click(window->menuButton);
+    ASSERT_TRUE(window->calibratePrompt->visible());
+    EXPECT_EQ(states(), configuring);
+    click(window->calibratePrompt->burnButton);
+    click(window->calibratePrompt->exitButton);
+    EXPECT_EQ(states(), allUsable);
+    EXPECT_EQ(dialogs.count(Kind::Alert), 0);
+}
+
+TEST_F(PromptHolds, ConfirmingASecondPedalWaitingForFirmwareOpensTheUpdatePrompt) {
+    open(true);
+    EXPECT_EQ(countOf(*second, "status"), 0u);   // the connect run asked the first
+    confirmPedal(1);
+    EXPECT_STREQ(window->usb->serialNumber[0], "VP24000002");
+    EXPECT_EQ(countOf(*second, "status"), 1u);
+    EXPECT_EQ(countOf(*second, "read-preset"), 0u);
+    OV_UpdatePrompt* update = window->updatePrompt;
+    ASSERT_TRUE(update->visible());
+    EXPECT_STREQ(update->pedalVersionBox->label(), "V1.3");
+    EXPECT_EQ(gui::lastLogLine(window.get()), "Pedal is in firmware update mode (V1.3).");
+    EXPECT_EQ(dialogs.count(Kind::Alert), 0);
+    const std::vector<bool> held = states();
+    EXPECT_EQ(std::vector<bool>(held.begin(), held.begin() + 4), std::vector<bool>(4, false));   // as Connect leaves them
+
+    // Cancel resumes the chosen pedal, and the panels come back.
+    click(update->cancelButton);
+    EXPECT_FALSE(update->visible());
+    std::vector<LoggedCommand> sent = second->waitForCommands(2, 5000);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back().name, "resume");
+    EXPECT_EQ(countOf(*first, "resume"), 0u);
+    EXPECT_EQ(states(), allUsable);
+}
+
+}  // namespace
