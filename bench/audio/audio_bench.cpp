@@ -136,11 +136,21 @@ int main() {
     // (the first from the start of the render, after the output's leading
     // silence); the first sample that differs from that sound going on marks
     // the block of the next change.
-    std::size_t lead = 0, silent = 0;
-    while (2 * lead + 1 < played.size() && played[2 * lead] == 0 && played[2 * lead + 1] == 0) ++lead;
-    const audio::Stereo first = audio::render(sealed.data(), clip, 0);
-    while (silent < first.frames() && first.left[silent] == 0 && first.right[silent] == 0) ++silent;
-    lead -= std::min(lead, silent);
+    // Aligned a tenth of a second in: before that the output may have taken
+    // whole buffers faster than real time, leaving gaps.
+    const audio::Stereo first = audio::render(sealed.data(), looped(clip, 48000), 0);
+    const std::size_t probe = 4800;
+    std::size_t lead = 0;
+    auto matches = [&](std::size_t o) {
+        for (std::size_t i = probe - o; i < probe - o + 256; ++i)
+            if (played[2 * (i + o)] != first.left[i] || played[2 * (i + o) + 1] != first.right[i]) return false;
+        return true;
+    };
+    while (lead < probe && !matches(lead)) ++lead;
+    if (lead == probe) {
+        std::fprintf(stderr, "audio_bench: the played samples are not the render\n");
+        return 1;
+    }
     const std::size_t block = audio::Player::BlockFrames;
     double worst = 0, sum = 0;
     int measured = 0;
@@ -155,17 +165,23 @@ int main() {
             expected[2 * (segment + k)] = going.left[k];
             expected[2 * (segment + k) + 1] = going.right[k];
         }
-        const std::size_t differs = firstDifference(played, expected, segment + (i > 1 ? block : 0));
+        const std::size_t differs = firstDifference(played, expected, i > 1 ? segment + block : probe);
         const std::size_t changed = lead + (differs - lead) / block * block;
         const double ms = (double(changed) - double(changedAt[size_t(i - 1)])) * 1000.0 / audio::PedalRate;
+        // A gap the output filled with silence (an underrun on a busy machine)
+        // shifts what follows: the changes after it cannot be timed.
+        if (ms < 0 || ms > 500) break;
         worst = std::max(worst, ms);
         sum += ms;
         ++measured;
         segment = changed;
     }
+    if (measured < changes)
+        std::printf("  (an output underrun: only the first %d of %d changes could be timed)\n", measured, changes);
     std::printf("Change to hear (%d changes; output latency %.1f ms as reported, its pipe 10.7 ms):\n", measured,
                 player.deviceLatency() * 1000);
-    std::printf("  mean %.1f ms, worst %.1f ms%s\n", sum / measured, worst, worst > 50 ? "  (goal: under 50 ms)" : "");
+    if (measured > 0)
+        std::printf("  mean %.1f ms, worst %.1f ms%s\n", sum / measured, worst, worst > 50 ? "  (goal: under 50 ms)" : "");
     ok = ok && worst <= 50;
     const double share = 100 * cpu / wall;
     std::printf("CPU while listening: %.1f%% of one core over %.1f s (whole process, the paced reader included)%s\n",

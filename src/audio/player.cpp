@@ -139,6 +139,11 @@ void Player::renderLoop() {
     std::vector<float> clip;
     std::size_t position = 0;
     std::vector<float> block(BlockFrames * 2);
+    // Each time the output found the ring empty, rendering keeps one more
+    // block ready (up to half the ring): a busy computer trades a little
+    // latency for no further gaps.
+    std::size_t extra = 0;
+    uint64_t missedSeen = 0;
     std::unique_lock<std::mutex> lock(mutex_);
     while (!quit_) {
         if (haveClip_) {
@@ -161,8 +166,11 @@ void Player::renderLoop() {
             continue;
         }
         const std::size_t waiting = buffered();
-        const std::size_t target =
-            std::min<std::size_t>(RingFrames, std::max<std::size_t>(ahead_, largestRequest_.load() + BlockFrames));
+        const uint64_t missed = missed_.load(std::memory_order_relaxed);
+        if (primed_ && missed != missedSeen && extra < RingFrames / 2) extra += BlockFrames;
+        missedSeen = missed;
+        const std::size_t target = std::min<std::size_t>(
+            RingFrames, std::max<std::size_t>(ahead_ + extra, largestRequest_.load() + BlockFrames));
         if (waiting + BlockFrames > target) {
             // Sleep until the output has taken what is over the mark (or a
             // change arrives); never less than a millisecond.

@@ -2,6 +2,7 @@
 #include <portaudio.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 #include "audio/audio_device.h"
@@ -23,6 +24,9 @@ bool initialise(std::string& error) {
         return false;
     }
     ready = true;
+    // Quit ends the process with exit(): the library closes any stream still
+    // playing before the process is taken down under its audio thread.
+    std::atexit([] { Pa_Terminate(); });
     return true;
 }
 
