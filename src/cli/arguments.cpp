@@ -102,11 +102,13 @@ const std::vector<CommandSpec>& commands() {
          "Stores a local preset file in preset N (1 to 8) as the editor's WRITE does:\n"
          "the record is loaded into the sound model (out-of-range bytes clamped), the\n"
          "algorithm image composed from the editor's data folder, record, title and\n"
-         "image stored, and the 512-byte echo compared with the image; a difference\n"
-         "is stored once more automatically, a second difference is exit status 6.\n"
+         "image stored, the 512-byte echo compared with the image and the preset read\n"
+         "back and compared with the record and title sent; a difference is stored\n"
+         "once more automatically, a second difference is exit status 6.\n"
          "  --solo left|right  store with that side soloed (Stereo Cabs presets only):\n"
          "                     the other side takes its speaker, microphone and cabinet\n"
-         "  --title TEXT       the title to store (12 characters) instead of the file's\n"},
+         "  --title TEXT       the title to store instead of the file's: at most 12\n"
+         "                     characters of printable ASCII, as the editor's title field\n"},
         {"preview", 1, 1, false, {"--solo"},
          "Usage: orvella-cli [--pedal SERIAL] preview FILE.lop [--solo left|right]\n"
          "\n"
@@ -126,9 +128,10 @@ const std::vector<CommandSpec>& commands() {
          "\n"
          "Stores the eight presets of a backup file as the editor's RESTORE does: a\n"
          "file that does not hold exactly 192 bytes is refused before anything is\n"
-         "sent; each preset's image is composed from its record, stored and its echo\n"
-         "verified (one automatic retry); at the end all presets are read back and\n"
-         "compared. Exit status 6 when a comparison fails.\n"},
+         "sent; each preset's image is composed from its record, stored, its echo\n"
+         "verified and the preset read back (one automatic retry); at the end all\n"
+         "presets are read back and compared, and those that differ are named. Exit\n"
+         "status 6 when a comparison fails.\n"},
         {"config get", 0, 0, false, {"--json"},
          "Usage: orvella-cli [--pedal SERIAL] config get [--json]\n"
          "\n"
@@ -141,15 +144,20 @@ const std::vector<CommandSpec>& commands() {
          "(Channel Blend) or volume (Vol and Phase); N is a MIDI channel from 1 to 16.\n"
          "What is not given keeps the pedal's current value. The byte is read back\n"
          "afterwards and compared.\n"},
-        {"firmware", 1, 1, false, {},
-         "Usage: orvella-cli [--pedal SERIAL] firmware FILE.fdt\n"
+        {"firmware", 1, 1, false, {"--force"},
+         "Usage: orvella-cli [--pedal SERIAL] firmware FILE.fdt [--force]\n"
          "\n"
          "Updates a pedal that waits for firmware (status \"update\"): the package's\n"
          "payload goes in 64-byte pages, each echoed by the pedal and compared; then\n"
          "the pedal learns the new version and resumes normal operation. A pedal in\n"
          "normal operation is refused (exit status 7). On a failed page nothing more\n"
          "is sent and the pedal keeps waiting for firmware: power it down and try\n"
-         "again.\n"},
+         "again.\n"
+         "The package is checked before anything is sent (exit status 3): a version\n"
+         "character, a plain count of release-note lines, notes that are text, and\n"
+         "1 to 65536 bytes of firmware after them. A version older than the pedal's\n"
+         "is refused too (exit status 3).\n"
+         "  --force            install an older version than the pedal's\n"},
         {"render", 2, 2, false, {"--preset", "--lop", "--backup", "--index", "--rate", "--format"},
          "Usage: orvella-cli render IN.wav OUT.wav SOUND [--rate 48000|44100] [--format 16|24|float]\n"
          "\n"
@@ -173,7 +181,8 @@ const std::vector<CommandSpec>& commands() {
          "most 2 seconds. At 44100 Hz the response is resampled keeping its gain.\n"
          "--normalise sets the peak at -1 dBFS. The sound is not wholly linear (the\n"
          "pedal's fixed-point arithmetic saturates on loud input), so the response is\n"
-         "an approximation; see the user guide for how close it comes.\n"
+         "an approximation: at a DI recording's usual level it reproduces the sound to\n"
+         "better than -40 dB, driven hard much less closely.\n"
          "The sound is one of:\n"
          "  --preset N            preset N (1 to 8) as stored on the pedal\n"
          "  --lop FILE.lop        a local preset file (no pedal needed)\n"
@@ -191,9 +200,12 @@ const CommandSpec* findCommand(const std::string& name) {
     return nullptr;
 }
 
-// Every long option, as typed in full.
-const char* const longOptions[] = {"--pedal", "--data",  "--name", "--title", "--solo",    "--left",   "--right",
-                                   "--midi",  "--json",  "--quiet", "--verbose", "--help", "--version"};
+// Every long option that may be shortened, as typed in full. The options of
+// render and ir (--preset, --lop, --backup, --index, --rate, --format,
+// --normalise) are typed in full: shortened, --l and --r would stop naming
+// --left and --right.
+const char* const longOptions[] = {"--pedal", "--data",  "--name",  "--title",   "--solo", "--left",    "--right",
+                                   "--midi",  "--json",  "--quiet", "--verbose", "--help", "--version", "--force"};
 
 // An abbreviated long option stands for the one option it begins, as with
 // getopt_long; an exact name always wins. Unknown names come back as typed.
@@ -327,7 +339,7 @@ Parsed parse(const std::vector<std::string>& args) {
                                                      entry->options.end());
         if (!allowed) {
             bool known = takesValue(name) || name == "--json" || name == "--quiet" || name == "--verbose" ||
-                         name == "--normalise";
+                         name == "--force" || name == "--normalise";
             result.error = where + (known ? name + " does not apply here" : "unknown option " + name);
             return result;
         }
@@ -343,6 +355,7 @@ Parsed parse(const std::vector<std::string>& args) {
         else if (name == "--help") o.help = true;
         else if (name == "--version") o.version = true;
         else if (name == "--json") o.json = true;
+        else if (name == "--force") o.force = true;
         else if (name == "--name") o.name = value;
         else if (name == "--title") {
             o.title = value;

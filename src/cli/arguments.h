@@ -35,6 +35,7 @@ struct Options {
     int rate = 48000;                   // --rate 48000|44100
     std::string format;                 // --format 16|24|float; "" the command's default
     bool normalise = false;             // ir --normalise
+    bool force = false;                 // firmware --force: also an older version
     bool quiet = false, verbose = false, json = false;
     bool help = false, version = false;
 };

@@ -208,6 +208,20 @@ int compose(Session& s, Composer& c, const uint8_t block[ParamCount], uint8_t re
     return ExitOk;
 }
 
+// What set off an automatic retry that cured it, as a note says it.
+std::string retryCause(presettransfer::Outcome::Kind cause, int preset) {
+    if (cause == presettransfer::Outcome::ReadBackMismatch)
+        return "preset " + std::to_string(preset + 1) + " read back differently from what was sent";
+    return "preset " + std::to_string(preset + 1) + ": the pedal's first echo differed from the image";
+}
+
+// A difference that the retry did not cure.
+std::string twiceText(presettransfer::Outcome::Kind kind) {
+    if (kind == presettransfer::Outcome::ReadBackMismatch)
+        return "it read back differently from what was sent, also after storing it again";
+    return "the pedal's echo differed from the image twice";
+}
+
 // --- the commands ---------------------------------------------------------
 
 // Finding no pedal is an answer, not a failure: nothing is printed (an empty
@@ -300,8 +314,14 @@ int exportPreset(Session& s) {
 int writeOrPreview(Session& s, bool store) {
     const std::string& path = s.o.operands[store ? 1 : 0];
     uint8_t title[protocol::TitleSize];
-    if (s.o.titleGiven && s.o.title.size() > protocol::TitleSize)
-        return s.fail(ExitUsage, "--title holds at most 12 characters");
+    // The editor's title rule: the pedal keeps 12 single bytes.
+    if (s.o.titleGiven)
+        if (const char* problem = presetfiles::titleProblem(s.o.title)) {
+            bool control = false;
+            for (unsigned char c : s.o.title) control = control || c < 0x20 || c == 0x7F;
+            return s.fail(ExitUsage, "--title '" + (control ? printable(s.o.title) : s.o.title) + "': " + problem +
+                                         "; nothing was sent");
+        }
     presetfiles::LocalPreset preset;
     if (int code = readLop(s, path, preset)) return code;
     if (s.o.titleGiven)
@@ -326,14 +346,18 @@ int writeOrPreview(Session& s, bool store) {
     const std::string damaged = which + " may now hold a damaged copy: write it again";
     switch (outcome.kind) {
     case presettransfer::Outcome::Done:
-        if (outcome.retried) s.note("note: the pedal's first echo differed from the image; stored again and verified");
+        if (outcome.retried)
+            s.note("note: " + retryCause(outcome.retryCause, s.o.preset - 1) + "; stored again and verified");
         s.result("Preset " + std::to_string(s.o.preset) + " written and verified: " + printable(preset.name) + "\n");
         return ExitOk;
     case presettransfer::Outcome::EchoMismatch:
+    case presettransfer::Outcome::ReadBackMismatch:
         if (outcome.code != 0)
             return s.fail(ExitCommunication, s.linkError("Storing " + which + " again") + "; " + damaged);
-        return s.fail(ExitVerification, which + ": the pedal's echo differed from the image twice; "
-                                              "check its power supply and write it again");
+        return s.fail(ExitVerification, which + ": " + twiceText(outcome.kind) +
+                                              "; check the pedal's power supply; " + damaged);
+    case presettransfer::Outcome::ReadBackFailed:
+        return s.fail(ExitCommunication, s.linkError("Reading " + which + " back") + "; " + damaged);
     default:
         // A store that broke off once bytes of it had reached the pedal may
         // have changed the preset; one that failed before did not.
@@ -394,33 +418,40 @@ int restore(Session& s) {
         s.progress.update("restore", done, protocol::PresetSlots);
         s.link.pause(pauseBetweenPresets);
     };
-    auto notes = [&](const char* text) {
-        std::string line = text;
-        while (!line.empty() && line.back() == '\n') line.pop_back();
-        s.note(line);
+    // The program's own notes, not the editor's retry lines.
+    auto retries = [&](presettransfer::Retry stage, int preset, presettransfer::Outcome::Kind cause) {
+        if (stage == presettransfer::Retry::Fixed)
+            s.note("note: " + retryCause(cause, preset) + "; stored again and verified");
     };
     s.progress.update("restore", 0, protocol::PresetSlots);
     presettransfer::PedalPresetLink presets(s.link);
-    presettransfer::Outcome outcome = presettransfer::restoreBank(presets, bank, composeRecord, progress, notes);
+    presettransfer::Outcome outcome = presettransfer::restoreBank(
+        presets, bank, composeRecord, progress, presettransfer::RetryFn(retries));
     std::string which = "preset " + std::to_string(outcome.preset + 1);
-    const std::string damaged = which + " may now hold a damaged copy";
+    // Only a restore that stored some presets before it stopped says so.
+    const std::string before = outcome.overwritten > 0 ? "; the presets before it are stored" : "";
+    const std::string damaged = outcome.damagedCopy() ? "; " + which + " may now hold a damaged copy" : "";
     switch (outcome.kind) {
     case presettransfer::Outcome::Done:
         s.result("Restored 8 presets from " + path + " (verified)\n");
         return ExitOk;
     case presettransfer::Outcome::StoreFailed:
-        return s.fail(ExitCommunication, s.linkError("Storing " + which) + "; the presets before it are stored" +
-                                             (outcome.damagedCopy() ? "; " + damaged : std::string()));
+        return s.fail(ExitCommunication, s.linkError("Storing " + which) + before + damaged);
     case presettransfer::Outcome::EchoMismatch:
+    case presettransfer::Outcome::ReadBackMismatch:
         if (outcome.code != 0)
-            return s.fail(ExitCommunication, s.linkError("Storing " + which + " again") +
-                                                 "; the presets before it are stored; " + damaged);
-        return s.fail(ExitVerification, which + ": the pedal's echo differed from the image twice; restore stopped "
-                                              "there (the presets before it are stored)");
+            return s.fail(ExitCommunication, s.linkError("Storing " + which + " again") + before + damaged);
+        return s.fail(ExitVerification, which + ": " + twiceText(outcome.kind) + "; restore stopped there" + before +
+                                              damaged);
+    case presettransfer::Outcome::ReadBackFailed:
+        return s.fail(ExitCommunication, s.linkError("Reading " + which + " back") + before + damaged);
     case presettransfer::Outcome::ReadAllFailed:
         return s.fail(ExitCommunication, s.linkError("Reading the presets back"));
-    case presettransfer::Outcome::ReadAllMismatch:
-        return s.fail(ExitVerification, "the presets read back differ from the presets stored; restore again");
+    case presettransfer::Outcome::ReadAllMismatch: {
+        std::string differ = presettransfer::presetList(outcome.differing);
+        differ[0] = 'p';
+        return s.fail(ExitVerification, differ + " read back differently from " + path + "; restore again");
+    }
     }
     return ExitOk;
 }
@@ -468,6 +499,9 @@ int updateFirmware(Session& s) {
     case firmware::ReadStatus::ReadFailed: return s.fail(ExitFile, "cannot read " + path + ": " + errnoText(error));
     }
     if (package.payloadSize == 0) return s.fail(ExitFile, path + " holds no firmware after its notes: nothing was sent");
+    std::string malformed = firmware::formatProblem(package);
+    if (!malformed.empty())
+        return s.fail(ExitFile, path + " is not a firmware package: " + malformed + "; nothing was sent");
     if (package.payloadSize > firmware::kMaxPayload)
         return s.fail(ExitFile, path + " holds " + std::to_string(package.payloadSize) +
                                     " bytes of firmware, more than the pedal's 65536: nothing was sent");
@@ -477,6 +511,12 @@ int updateFirmware(Session& s) {
     if (st & protocol::StatusRunning)
         return s.fail(ExitPedalMode, "pedal " + s.serial + " runs its firmware " + versionOf(st) +
                                          "; start it in update mode to update it");
+    // An older firmware than the pedal's goes in only on request.
+    const uint8_t versionBits = protocol::StatusVersionMask;
+    if ((package.version & versionBits) < (st & versionBits) && !s.o.force)
+        return s.fail(ExitFile, path + " holds firmware " + firmware::versionText(package.version) +
+                                    ", older than the pedal's " + versionOf(st) +
+                                    ": nothing was sent (give --force to install it all the same)");
     long pages = firmware::pageCount(package.payloadSize);
     std::string version = firmware::versionText(package.version);
     s.progress.update("firmware " + version, 0, pages);

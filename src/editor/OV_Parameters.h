@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "editor/SpeakerMenus.h"
 
@@ -33,6 +34,12 @@ public:
                   const std::string& binDir = "bin", const std::string& imgDir = "img");
     ~OV_Parameters() override;
     void draw() override;
+    // Tab and Shift+Tab in reading order, arrow keys on the focused control.
+    int handle(int event) override;
+
+    // The controls Tab visits now (shown and usable), in reading order: row
+    // by row from the top, left to right within a row.
+    std::vector<Fl_Widget*> tabOrder() const;
 
     // Loads a 12-byte block by running every control's handler (clamping
     // out-of-range bytes), so controls, sound model and image follow it.
@@ -156,6 +163,8 @@ private:
     void refreshDelayReadouts();
     void repaint();
     void previewIf(bool changed);
+    bool moveFocus(int step);
+    bool arrowPressed(int key);
     void drawCabsMode();
     void drawMicsMode();
     void drawSoloMarks(int side);

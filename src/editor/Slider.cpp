@@ -1,11 +1,35 @@
 #include "editor/Slider.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Window.H>
 
 Slider::Slider(int x, int y, int w, int h, const char* label)
     : Fl_Slider(FL_HOR_NICE_SLIDER, x, y, w, h, label), released(0) {}
 
+// Right and Up raise the value a step, Left and Down lower it.
+int keyStep(int key) {
+    if (key == FL_Right || key == FL_Up) return 1;
+    if (key == FL_Left || key == FL_Down) return -1;
+    return 0;
+}
+
 int Slider::handle(int event) {
+    // A key is a whole gesture: each press commits, as a release does.
+    if (event == FL_KEYBOARD && Fl::focus() == this && !(Fl::event_state() & (FL_CTRL | FL_ALT | FL_META))) {
+        if (int step = keyStep(Fl::event_key())) {
+            double v = clamp(increment(value(), step));
+            if (v != value()) {
+                value(v);
+                set_changed();
+                released = 1;
+                do_callback(this, user_data());
+                released = 0;
+            }
+            return 1;
+        }
+    }
+    // Without a box the focus frame would stay behind: the window repaints the place.
+    if ((event == FL_FOCUS || event == FL_UNFOCUS) && window()) window()->damage(FL_DAMAGE_ALL, x(), y(), w(), h());
     if (event == FL_RELEASE && Fl::event_button() == FL_LEFT_MOUSE) {
         released = 1;
         do_callback(this, user_data());

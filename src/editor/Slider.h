@@ -1,6 +1,7 @@
 // A horizontal slider that commits on release: while the user drags, the
 // callback runs with `released` 0 and should only refresh read-outs; at the
 // release of the left mouse button it runs once more with `released` 1.
+// With the keyboard focus, each arrow key moves it a step and commits.
 #pragma once
 
 #include <FL/Fl_Slider.H>
@@ -12,3 +13,7 @@ public:
 
     unsigned char released;     // set at a left release, cleared by the handler that commits
 };
+
+// The arrow keys on a focused valuator: Right and Up +1 step, Left and Down
+// -1 step, any other key 0. Each press commits with `released` set.
+int keyStep(int key);

@@ -223,6 +223,10 @@ int OV_UpdatePrompt::browse(ExchangeGuard& run) {
     if (read == firmware::ReadStatus::NoVersion || (read == firmware::ReadStatus::Ok && package.payloadSize == 0))
         return refuseEmpty(run);
     if (read != firmware::ReadStatus::Ok) return fileError(run, error);
+    // Any file has a first character and bytes after its second line: only
+    // one that follows the format is taken for a package.
+    std::string malformed = firmware::formatProblem(package);
+    if (!malformed.empty()) return refuseMalformed(run, malformed);
 
     iconBox->hide();
     notesBuffer->text("");
@@ -252,7 +256,7 @@ int OV_UpdatePrompt::fileError(ExchangeGuard& run, int error) {
     return 1;
 }
 
-int OV_UpdatePrompt::refuseEmpty(ExchangeGuard& run) {
+void OV_UpdatePrompt::forgetFile() {
     chosenPath.clear();
     // Nothing of the refused file stays on show as if it were ready.
     notesBuffer->text("");
@@ -261,6 +265,21 @@ int OV_UpdatePrompt::refuseEmpty(ExchangeGuard& run) {
     fileVersionText[0] = '\0';
     fileVersionBox->label(fileVersionText);
     redraw();
+}
+
+int OV_UpdatePrompt::refuseMalformed(ExchangeGuard& run, const std::string& why) {
+    forgetFile();
+    dialogs::alert("This file is not a firmware package for the pedal: %s.\n\n"
+                   "  Please check that you have chosen the right firmware file.",
+                   why.c_str());
+    run.outcome(100, "File error", kRed);
+    context.log->logStatus("> Firmware package refused - %s.", why.c_str());
+    updateButton->deactivate();
+    return 1;
+}
+
+int OV_UpdatePrompt::refuseEmpty(ExchangeGuard& run) {
+    forgetFile();
     dialogs::alert("This file holds no firmware for the pedal: nothing follows its version line and "
                    "release notes.\n\n  Please check that you have chosen the right firmware file.");
     run.outcome(100, "File error", kRed);
@@ -300,6 +319,10 @@ int OV_UpdatePrompt::updateNow(ExchangeGuard& run) {
     } else if (read != firmware::ReadStatus::Ok) {
         // The package is gone or changed since it was browsed: send nothing.
         lines = fileError(run, error);
+        allowRetry = false;
+    } else if (!firmware::formatProblem(package).empty()) {
+        // Replaced since it was browsed by a file that is no package.
+        lines = refuseMalformed(run, firmware::formatProblem(package));
         allowRetry = false;
     } else if (package.payloadSize > firmware::kMaxPayload) {
         refuseOversize(run, package.payloadSize);

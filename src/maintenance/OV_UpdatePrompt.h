@@ -68,6 +68,9 @@ private:
     int cancelSession(ExchangeGuard& run);
     int fileError(ExchangeGuard& run, int error);
     int refuseEmpty(ExchangeGuard& run);    // a file with no payload: alert, log, "Update Now" off
+    // A file that does not follow the package format (why: formatProblem's text).
+    int refuseMalformed(ExchangeGuard& run, const std::string& why);
+    void forgetFile();                      // nothing of a refused file stays on show
     void refuseOversize(ExchangeGuard& run, long payloadSize);
     static int fittingSize(const char* text, int left, int right);
 

@@ -30,7 +30,34 @@ struct FileCloser {
     ~FileCloser() { if (file) fclose(file); }
 };
 
+// Digits alone, blanks around them and the line end allowed; a count no
+// package needs (six digits or more) is no count either.
+bool isPlainCount(const char* line) {
+    const char* p = line;
+    while (*p == ' ' || *p == '\t') ++p;
+    const char* digits = p;
+    while (*p >= '0' && *p <= '9') ++p;
+    long n = p - digits;
+    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
+    return n > 0 && n < 6 && *p == '\0';
+}
+
+// A byte that a line of text never holds.
+bool isTextByte(unsigned char c) { return c >= 0x20 ? c != 0x7F : c == '\t' || c == '\r' || c == '\n'; }
+
 }  // namespace
+
+std::string formatProblem(const Package& package) {
+    if (package.version > versionByte('~')) return "its first character gives no version";
+    if (!package.plainCount) return "its second line is not a count of release-note lines";
+    if (package.badNoteLine > 0) {
+        char why[96];
+        snprintf(why, sizeof why, "release-note line %d holds the byte 0x%02X, which no text holds",
+                 package.badNoteLine, package.badNoteByte);
+        return why;
+    }
+    return std::string();
+}
 
 ReadStatus readPackage(const std::string& path, const char* mode, bool withPayload,
                        Package& package, int& error) {
@@ -56,9 +83,26 @@ ReadStatus readPackage(const std::string& path, const char* mode, bool withPaylo
     // in would show as a stray glyph at the end of every note.
     const bool text = strchr(mode, 'b') == nullptr;
     // A missing count line means no notes.
-    int noteLines = fgets(line, sizeof line, file) ? atoi(line) : 0;
+    int noteLines = 0;
+    if (fgets(line, sizeof line, file)) {
+        noteLines = atoi(line);
+        package.plainCount = isPlainCount(line);
+    }
     for (int i = 0; i < noteLines; ++i) {
+        long before = ftell(file);
         if (!fgets(line, sizeof line, file)) break;   // fewer lines than announced
+        // A NUL ends the piece early for strlen: the bytes read tell.
+        long read = ftell(file) - before;
+        size_t length = strlen(line);
+        for (size_t k = 0; package.badNoteLine == 0 && k < length; ++k)
+            if (!isTextByte(static_cast<unsigned char>(line[k]))) {
+                package.badNoteLine = i + 1;
+                package.badNoteByte = static_cast<unsigned char>(line[k]);
+            }
+        if (package.badNoteLine == 0 && before >= 0 && read > static_cast<long>(length)) {
+            package.badNoteLine = i + 1;
+            package.badNoteByte = 0;
+        }
         package.notes += line;
     }
     // Every CR before a line end goes, also one of several ("\r\r\n") and one

@@ -30,6 +30,13 @@ struct Package {
     std::string notes;              // the note lines, each with its line end
     long payloadSize = 0;           // bytes after the notes
     std::vector<uint8_t> payload;   // only filled when asked for
+    // What the reader saw of the format, for formatProblem: whether line 2
+    // is a plain decimal count (digits alone, blanks around them allowed),
+    // and the first note line (1-based, in 99-character pieces) holding a
+    // byte that no text holds, with that byte (0: none).
+    bool plainCount = false;
+    int badNoteLine = 0;
+    int badNoteByte = 0;
 };
 
 enum class ReadStatus {
@@ -38,6 +45,13 @@ enum class ReadStatus {
     NoVersion,    // the file is empty: there is no version line
     ReadFailed,   // a read or seek failed part-way (error holds errno)
 };
+
+// Why a package that was read does not follow the format, or "" when it
+// does: its first character gives no version (only '0' to '~' do), its
+// second line is no plain count of note lines, or a note line holds a control
+// byte (other than tab and the line end) or a NUL, as a binary file would.
+// An empty or oversized payload is for the caller to judge (see kMaxPayload).
+std::string formatProblem(const Package& package);
 
 // Reads the package at path, opened with mode ("r" to show the notes, which
 // then end their lines with "\n" even where the file has "\r\n"; "rb" for

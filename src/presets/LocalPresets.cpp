@@ -2,6 +2,7 @@
 
 #include "base/dialogs.h"
 #include "base/files.h"
+#include "context/dashboard_steps.h"
 #include "context/exchange_guard.h"
 #include "editor/OV_Parameters.h"
 #include "editor/TextInput.h"
@@ -48,6 +49,7 @@ const char* const replaceQuestion = "A preset with the same name already existed
 void loadSound(PresetContext& presets, const uint8_t* params, const uint8_t* title) {
     presets.context.dashboard->apply(params);
     presets.transportPanel->showTitle(title);
+    if (presets.context.steps) presets.context.steps->dashboardReplaced();
 }
 
 // Plays the Dashboard's sound on the pedal; nothing else starts an exchange meanwhile.
@@ -137,6 +139,16 @@ void importPreset(PresetContext& presets, const std::string& file) {
     default:
         dialogs::alert("The preset file\n\n  %s\n\nis too short or not a preset file. The file has not been added.",
                        shown(file).c_str());
+        return;
+    }
+
+    // A record a pedal cannot hold would be clamped into another sound (a
+    // backup with it is refused): the file is refused with the reason.
+    std::string problem = presetfiles::presetProblem(preset.params, preset.title);
+    if (!problem.empty()) {
+        dialogs::alert("The preset file\n\n  %s\n\nholds a preset that cannot be loaded: %s.\n\n"
+                       "The file has not been added.",
+                       shown(file).c_str(), problem.c_str());
         return;
     }
 

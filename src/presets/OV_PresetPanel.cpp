@@ -127,6 +127,15 @@ bool OV_PresetPanel::loadSelected() {
                        files::doubleAtSigns(path).c_str());
         return false;
     }
+    // Checked as a backup's presets are: nothing is clamped into another sound.
+    std::string problem = presetfiles::presetProblem(preset.params, preset.title);
+    if (!problem.empty()) {
+        clearSelection();
+        dialogs::alert("The preset file\n\n  %s\n\nholds a preset that cannot be loaded: %s; nothing has been "
+                       "loaded.",
+                       files::doubleAtSigns(path).c_str(), problem.c_str());
+        return false;
+    }
     std::memcpy(loadedParams, preset.params, sizeof loadedParams);
     std::memcpy(loadedTitle, preset.title, sizeof loadedTitle);
     do_callback();

@@ -7,6 +7,7 @@
 #include "base/files.h"
 #include "base/platform.h"
 
+#include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Light_Button.H>
 #include <FL/Fl_Native_File_Chooser.H>
@@ -65,6 +66,15 @@ public:
     }
 };
 
+// A box that takes the pointer, so that its tooltip shows.
+class MarkBox : public Fl_Box {
+public:
+    using Fl_Box::Fl_Box;
+    int handle(int event) override {
+        return event == FL_ENTER || event == FL_LEAVE || event == FL_MOVE ? 1 : Fl_Box::handle(event);
+    }
+};
+
 }  // namespace
 
 static void title_cb(Fl_Widget*, void* data) { static_cast<OV_TransportPanel*>(data)->titleEntered(); }
@@ -113,6 +123,12 @@ OV_TransportPanel::OV_TransportPanel(int x, int y, int w, int h, const char* lab
     writeButton->color(FL_BLACK);
     writeButton->labelcolor(0xffcc0000);
     for (Fl_Button* b : {backupButton, restoreButton, readButton, writeButton}) b->callback(action_cb, this);
+    editedMark = new MarkBox(x + 502, y + 15, 22, 26, "*");
+    editedMark->box(FL_NO_BOX);
+    editedMark->labelfont(FL_HELVETICA_BOLD);
+    editedMark->labelsize(22);
+    editedMark->labelcolor(0xffcc0000);
+    editedMark->hide();
     end();
 
     backupChooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
@@ -130,6 +146,36 @@ void OV_TransportPanel::draw() {
     fl_color(FL_WHITE);
     fl_font(FL_HELVETICA, 13);
     fl_draw("Prst Title (12 char. max)", x() + 359, y() + 60);
+}
+
+void OV_TransportPanel::showEdited(bool edited) {
+    const int preset = edited ? selectedPreset : -1;
+    if (edited == editedShown && preset == markedPreset) return;
+    editedShown = edited;
+    if (markedPreset >= 0) {                        // the earlier mark goes
+        groups[markedPreset]->light->label(groups[markedPreset]->labelText);
+        groups[markedPreset]->light->tooltip(nullptr);
+        groups[markedPreset]->light->redraw();
+    }
+    markedPreset = preset;
+    if (edited) {
+        // The label's leading space gives way to the mark: nothing moves.
+        std::snprintf(markedLabel, sizeof markedLabel, "*%s", groups[preset]->labelText + 1);
+        std::snprintf(editedTip, sizeof editedTip,
+                      "Edited: the Dashboard or the title differs from what Preset-%d holds on the pedal.\n"
+                      "WRITE stores it there, READ brings back the pedal's; Ctrl+Z undoes a change.",
+                      preset + 1);
+        groups[preset]->light->label(markedLabel);
+        groups[preset]->light->tooltip(editedTip);
+        groups[preset]->light->redraw();
+        editedMark->tooltip(editedTip);
+        editedMark->show();
+    } else {
+        editedMark->tooltip(nullptr);
+        editedMark->hide();
+    }
+    // The mark has no box: the panel repaints the place it leaves.
+    damage(FL_DAMAGE_ALL);
 }
 
 void OV_TransportPanel::lightPreset(int index) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 
+class Fl_Box;
 class Fl_Button;
 class Fl_Native_File_Chooser;
 class PresetGroup;
@@ -32,12 +33,18 @@ public:
     void lightPreset(int index);
     // The controls an action deactivates while it runs.
     void setActionControls(bool active);
+    // The edited mark: the Dashboard or the title differs from what the
+    // selected preset holds on the pedal. Shown on the selected preset's
+    // button ("*Preset-3") and beside the title field, with a tooltip.
+    void showEdited(bool edited);
+    bool edited() const { return editedShown; }
 
     Fl_Button* readButton = nullptr;
     Fl_Button* writeButton = nullptr;
     Fl_Button* backupButton = nullptr;
     Fl_Button* restoreButton = nullptr;
     TextInput* titleInput = nullptr;
+    Fl_Box* editedMark = nullptr;       // in the gap between the title field and BACKUP
     Fl_Native_File_Chooser* backupChooser = nullptr;
     int presetCount = 8;
     int mode = 0;
@@ -48,4 +55,8 @@ private:
     void showCurrentTitle(Fl_Color background);
     PresetGroup* groups[8] = {};
     char shownTitle[14] = {};       // one space, the 12 title characters, NUL
+    bool editedShown = false;
+    int markedPreset = -1;          // the selector whose label carries the mark
+    char markedLabel[16] = {};
+    char editedTip[200] = {};
 };

@@ -30,6 +30,18 @@ std::string backupPath(const std::string& homeDrive, const std::tm& date) {
     return presetFolder(homeDrive) + name;
 }
 
+const char* titleProblem(const std::string& text) {
+    size_t characters = 0;
+    bool plain = true;
+    for (unsigned char c : text) {
+        if ((c & 0xC0) != 0x80) ++characters;   // a UTF-8 continuation byte adds no character
+        if (!isTitleChar(c)) plain = false;
+    }
+    if (!plain) return "a title holds printable ASCII only (letters, digits, punctuation and spaces)";
+    if (characters > TitleSize) return "a title holds at most 12 characters";
+    return nullptr;
+}
+
 void padTitle(const char* text, uint8_t title[TitleSize]) {
     size_t i = 0;
     for (; text && text[i] && i < TitleSize; ++i) {
@@ -185,17 +197,21 @@ std::string recordProblem(const uint8_t* record) {
 
 }  // namespace
 
+std::string presetProblem(const uint8_t record[BlockSize], const uint8_t title[TitleSize]) {
+    std::string why = recordProblem(record);
+    for (size_t c = 0; why.empty() && c < TitleSize; ++c) {
+        if (title[c] >= 0x20 && title[c] != 0x7F) continue;
+        char text[64];
+        std::snprintf(text, sizeof text, "its title holds the control byte 0x%02X at character %zu", title[c], c + 1);
+        why = text;
+    }
+    return why;
+}
+
 BankProblem checkBank(const uint8_t bank[BankSize]) {
     BankProblem problem;
     for (int i = 0; i < 8; ++i) {
-        problem.why = recordProblem(bank + BlockSize * i);
-        const uint8_t* title = bank + 8 * BlockSize + TitleSize * i;
-        for (size_t c = 0; problem.why.empty() && c < TitleSize; ++c) {
-            if (title[c] >= 0x20 && title[c] != 0x7F) continue;
-            char why[64];
-            std::snprintf(why, sizeof why, "its title holds the control byte 0x%02X at character %zu", title[c], c + 1);
-            problem.why = why;
-        }
+        problem.why = presetProblem(bank + BlockSize * i, bank + 8 * BlockSize + TitleSize * i);
         if (!problem.why.empty()) {
             problem.preset = i;
             return problem;

@@ -37,6 +37,10 @@ std::string backupPath(const std::string& homeDrive, const std::tm& date);
 // The pedal stores a title as 12 single bytes: printable ASCII is all it
 // (and the title field) takes.
 inline bool isTitleChar(unsigned char c) { return c >= 0x20 && c <= 0x7e; }
+// Why a text typed for a title cannot be stored as it stands, or nullptr when
+// it can: it must hold printable ASCII only and at most 12 characters
+// (counted as characters, so a UTF-8 text is not measured in bytes).
+const char* titleProblem(const std::string& text);
 // Title of 12 characters: the first 12 of text, padded with spaces; a byte
 // that is no title character becomes '?'.
 void padTitle(const char* text, uint8_t title[TitleSize]);
@@ -77,6 +81,13 @@ bool appendToList(const std::string& path, const std::string& line, int* err = n
 // A backup file must hold exactly one preset bank.
 enum class BankStatus { Ok, CannotOpen, WrongSize };
 BankStatus readBank(const std::string& path, uint8_t bank[BankSize], long* size, int* err);
+
+// Why one preset (a 12-byte record and its 12-byte title) cannot go to a
+// pedal, or "" when it can: a record byte outside the range a pedal holds
+// (the sound model's own ranges; a speaker byte must name a speaker), or a
+// control byte in the title ("its left speaker is 250, which names no
+// speaker"). Backups, factory masters and local presets are checked alike.
+std::string presetProblem(const uint8_t record[BlockSize], const uint8_t title[TitleSize]);
 
 // What stops a bank from going to a pedal: the first preset (0..7) whose
 // record holds a byte outside the range a pedal holds (the sound model's own

@@ -3,6 +3,7 @@
 #include "base/dialogs.h"
 #include "base/platform.h"
 #include "base/support_texts.h"
+#include "context/dashboard_steps.h"
 #include "context/exchange_guard.h"
 #include "editor/OV_Parameters.h"
 #include "link/OV_UsbController.h"
@@ -64,6 +65,7 @@ struct Run {
     void clearLocalSelection() {
         if (presets.presetPanel) presets.presetPanel->clearSelection();
     }
+    DashboardSteps* steps() const { return presets.context.steps; }
     void failureTail() {
         dialogs::alert("Read / Write operation failed - please try again.\n\n%s", recoveryAdvice);
         log("Read / Write operation failed.");
@@ -82,6 +84,10 @@ void doRead(Run& run) {
     dash.apply(reply);                      // clamps what the pedal may hold out of range
     // Make sure the panel shows the applied record's mode (a no-op when it already does).
     if (Fl_Button* mode = dash.stereoMode ? dash.stereoMicsButton : dash.stereoCabsButton) mode->do_callback();
+    if (DashboardSteps* steps = run.steps()) {
+        steps->pedalHolds(run.panel.selectedPreset, dash.params(), run.panel.title);
+        steps->dashboardReplaced();
+    }
     run.log("Read operation from Preset %d OK.", run.panel.selectedPreset + 1);
     run.log("> Param setting as was saved in your pedal is now displayed.");
     run.progress(100, "Read complete", blue);
@@ -126,6 +132,9 @@ void doWrite(Run& run) {
         run.progress(100, "Write error", red);
         return run.failureTail();
     }
+    // What the Dashboard shows is now in the preset (a Solo folded into the
+    // record sounds as the Dashboard does): the edited mark goes.
+    if (DashboardSteps* steps = run.steps()) steps->pedalHolds(index, dash.params(), reinterpret_cast<const char*>(title));
     run.log("Write operation to Preset %d OK (verified).", index + 1);
     run.log("> Param setting displayed have been stored in your pedal.");
     run.progress(100, "Write complete", blue);
@@ -265,9 +274,11 @@ RestoreRun restorePresets(const PresetContext& presets, const uint8_t bank[192])
     uint8_t before[protocol::RecordSize];
     std::memcpy(before, dash.params(), sizeof before);
     // Each record goes through the Dashboard, which clamps it and composes its image.
-    auto compose = [&dash](int, const uint8_t* bankRecord, uint8_t* record, uint8_t* image) {
+    uint8_t composed[protocol::PresetSlots][protocol::RecordSize] = {};
+    auto compose = [&dash, &composed](int index, const uint8_t* bankRecord, uint8_t* record, uint8_t* image) {
         dash.apply(bankRecord);
         std::memcpy(record, dash.params(), protocol::RecordSize);
+        if (index >= 0 && index < protocol::PresetSlots) std::memcpy(composed[index], record, protocol::RecordSize);
         std::memcpy(image, dash.image(), protocol::ImageSize);
     };
     auto progress = [&usb](int) {
@@ -285,6 +296,18 @@ RestoreRun restorePresets(const PresetContext& presets, const uint8_t bank[192])
     // gives the same again) and its title; any other is read back.
     const int selected = presets.transportPanel->selectedPreset;
     const size_t titles = protocol::PresetSlots * protocol::RecordSize;
+    // What the pedal's presets now hold, for the edited mark: what the bank
+    // read back says, else what the run stored and verified.
+    if (DashboardSteps* steps = app.steps) {
+        if (run.outcome.kind == presettransfer::Outcome::ReadAllMismatch) {
+            for (int i = 0; i < protocol::PresetSlots; ++i)
+                steps->pedalHolds(i, usb.reply() + protocol::RecordSize * i,
+                                  reinterpret_cast<const char*>(usb.reply() + titles + protocol::TitleSize * i));
+        } else {
+            for (int i = 0; i < run.outcome.overwritten && i < protocol::PresetSlots; ++i)
+                steps->pedalHolds(i, composed[i], reinterpret_cast<const char*>(bank + titles + protocol::TitleSize * i));
+        }
+    }
     if (run.outcome.kind == presettransfer::Outcome::ReadAllMismatch) {
         uint8_t held[protocol::BankSize];
         std::memcpy(held, usb.reply(), sizeof held);
@@ -301,6 +324,7 @@ RestoreRun restorePresets(const PresetContext& presets, const uint8_t bank[192])
     }
     // The local preset bar no longer names what the Dashboard plays.
     if (presets.presetPanel) presets.presetPanel->clearSelection();
+    if (app.steps) app.steps->dashboardReplaced();
     return run;
 }
 
@@ -309,6 +333,9 @@ void transport_cb(Fl_Widget* w, void* data) {
     OV_TransportPanel& panel = *static_cast<OV_TransportPanel*>(w);
     if (panel.mode == OV_TransportPanel::Select) {
         showProgress(presets.context.usb->progress, 0, "r e a d y", blue);
+        // A new title is an undo step; another preset selected is another
+        // comparison for the edited mark.
+        if (presets.context.steps) presets.context.steps->dashboardReplaced();
         panel.top_window()->redraw();
         return;
     }

@@ -2,16 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 using namespace protocol;
 
 namespace presettransfer {
 
 namespace {
-
-bool echoMatches(const PresetLink& link, const uint8_t* image) {
-    return std::memcmp(link.echo(), image, ImageSize) == 0;
-}
 
 Outcome storeFailed(int index, int code, bool reached) {
     Outcome o;
@@ -22,24 +19,69 @@ Outcome storeFailed(int index, int code, bool reached) {
     return o;
 }
 
-// Stores and compares; on a mismatch notes it, stores once more and compares
-// again. A retry whose store fails counts as a mismatch.
-Outcome storeAndVerify(PresetLink& link, int index, const uint8_t* record, const uint8_t* title,
-                       const uint8_t* image, const Sink* notes) {
-    int r = link.storePreset(index, record, title, image);
-    if (r != 0) return storeFailed(index, r, link.storeReachedPedal());
+// One store and its checks: the result code of the first step that failed,
+// or the kind of difference found (Done when the preset holds what was sent).
+struct Attempt {
+    int code = 0;                       // non-zero: the store (or, with readFailed, the read-back) failed
+    bool readFailed = false;
+    Outcome::Kind found = Outcome::Done;
+};
+
+Attempt storeAndCheck(PresetLink& link, int index, const uint8_t* record, const uint8_t* title,
+                      const uint8_t* image) {
+    Attempt a;
+    if ((a.code = link.storePreset(index, record, title, image)) != 0) return a;
+    if (std::memcmp(link.echo(), image, ImageSize) != 0) {
+        a.found = Outcome::EchoMismatch;
+        return a;
+    }
+    // The echo says what arrived, not what the pedal kept: read it back.
+    if ((a.code = link.readPreset(index)) != 0) {
+        a.readFailed = true;
+        return a;
+    }
+    const uint8_t* held = link.preset();
+    if (std::memcmp(held, record, RecordSize) != 0 || std::memcmp(held + RecordSize, title, TitleSize) != 0)
+        a.found = Outcome::ReadBackMismatch;
+    return a;
+}
+
+Outcome readBackFailed(int index, int code) {
     Outcome o;
-    if (echoMatches(link, image)) return o;
-    if (notes) (*notes)("--> Auto-retry triggered.\n");
-    int again = link.storePreset(index, record, title, image);
-    if (again == 0 && echoMatches(link, image)) {
+    o.kind = Outcome::ReadBackFailed;
+    o.preset = index;
+    o.code = code;
+    return o;
+}
+
+// Stores and checks; on a difference tells `retries`, stores once more and
+// checks again. A retry whose store fails counts as the difference it was
+// meant to cure.
+Outcome storeAndVerify(PresetLink& link, int index, const uint8_t* record, const uint8_t* title,
+                       const uint8_t* image, const RetryFn* retries) {
+    Attempt first = storeAndCheck(link, index, record, title, image);
+    if (first.readFailed) return readBackFailed(index, first.code);
+    if (first.code != 0) return storeFailed(index, first.code, link.storeReachedPedal());
+    Outcome o;
+    if (first.found == Outcome::Done) return o;
+    const Outcome::Kind cause = first.found;
+    o.retryCause = cause;
+    if (retries && *retries) (*retries)(Retry::Triggered, index, cause);
+    Attempt again = storeAndCheck(link, index, record, title, image);
+    if (again.code == 0 && again.found == Outcome::Done) {
         o.retried = true;
+        if (retries && *retries) (*retries)(Retry::Fixed, index, cause);
         return o;
     }
-    if (notes) (*notes)("--> Auto-retry failed to fix.\n\n");
-    o.kind = Outcome::EchoMismatch;
+    if (retries && *retries) (*retries)(Retry::FailedToFix, index, cause);
+    if (again.readFailed) {
+        Outcome failed = readBackFailed(index, again.code);
+        failed.retryCause = cause;
+        return failed;
+    }
+    o.kind = again.code != 0 ? cause : again.found;
     o.preset = index;
-    o.code = again;
+    o.code = again.code;
     return o;
 }
 
@@ -51,7 +93,7 @@ void toStdout(const char* text) {
 }
 
 const char* Outcome::text() const {
-    static thread_local char line[112];
+    static thread_local char line[160];
     switch (kind) {
     case Done: return retried ? "Stored and verified after one retry." : "Stored and verified.";
     case StoreFailed:
@@ -63,10 +105,23 @@ const char* Outcome::text() const {
                       "Preset %d: the pedal's echo differed from the image twice; it may now hold a damaged copy.",
                       preset + 1);
         return line;
+    case ReadBackFailed:
+        std::snprintf(line, sizeof line,
+                      "Preset %d could not be read back (error code %d); it may now hold a damaged copy.", preset + 1,
+                      code);
+        return line;
+    case ReadBackMismatch:
+        std::snprintf(line, sizeof line,
+                      "Preset %d read back differently from what was sent, twice; it may now hold a damaged copy.",
+                      preset + 1);
+        return line;
     case ReadAllFailed:
         std::snprintf(line, sizeof line, "The presets could not be read back (error code %d).", code);
         return line;
-    case ReadAllMismatch: return "The presets read back differ from the presets stored.";
+    case ReadAllMismatch:
+        std::snprintf(line, sizeof line, "%s read back differently from what was stored.",
+                      presetList(differing).c_str());
+        return line;
     }
     return "";
 }
@@ -84,6 +139,20 @@ std::string Outcome::stopText() const {
     else
         text = "All 8 presets had already been overwritten.";
     if (damagedCopy()) text += " Preset " + std::to_string(preset + 1) + " may now hold a damaged copy.";
+    if (kind == ReadAllMismatch) text += std::string(" ") + this->text();
+    return text;
+}
+
+std::string presetList(unsigned mask) {
+    std::vector<int> numbers;
+    for (int i = 0; i < PresetSlots; ++i)
+        if (mask & (1u << i)) numbers.push_back(i + 1);
+    if (numbers.empty()) return "No preset";
+    std::string text = numbers.size() == 1 ? "Preset " : "Presets ";
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        if (i > 0) text += i + 1 == numbers.size() ? " and " : ", ";
+        text += std::to_string(numbers[i]);
+    }
     return text;
 }
 
@@ -94,6 +163,16 @@ Outcome writeVerified(PresetLink& link, int index, const uint8_t* record, const 
 
 Outcome restoreBank(PresetLink& link, const uint8_t bank[BankSize], const ComposeFn& compose,
                     const ProgressFn& progress, const Sink& notes) {
+    RetryFn retries = [&notes](Retry stage, int, Outcome::Kind) {
+        if (!notes) return;
+        if (stage == Retry::Triggered) notes("--> Auto-retry triggered.\n");
+        if (stage == Retry::FailedToFix) notes("--> Auto-retry failed to fix.\n\n");
+    };
+    return restoreBank(link, bank, compose, progress, retries);
+}
+
+Outcome restoreBank(PresetLink& link, const uint8_t bank[BankSize], const ComposeFn& compose,
+                    const ProgressFn& progress, const RetryFn& retries) {
     // What the pedal must hold afterwards: the records as composed, the titles as given.
     uint8_t stored[BankSize];
     std::memcpy(stored, bank, sizeof stored);
@@ -102,7 +181,7 @@ Outcome restoreBank(PresetLink& link, const uint8_t bank[BankSize], const Compos
         uint8_t record[RecordSize], image[ImageSize];
         compose(i, bank + RecordSize * i, record, image);
         std::memcpy(stored + RecordSize * i, record, sizeof record);
-        Outcome o = storeAndVerify(link, i, record, bank + titles + TitleSize * i, image, &notes);
+        Outcome o = storeAndVerify(link, i, record, bank + titles + TitleSize * i, image, &retries);
         o.overwritten = i;
         if (!o.ok()) return o;
         if (progress) progress(i + 1);
@@ -113,8 +192,13 @@ Outcome restoreBank(PresetLink& link, const uint8_t bank[BankSize], const Compos
     if (r != 0) {
         o.kind = Outcome::ReadAllFailed;
         o.code = r;
-    } else if (std::memcmp(link.bank(), stored, sizeof stored) != 0) {
-        o.kind = Outcome::ReadAllMismatch;
+    } else {
+        const uint8_t* held = link.bank();
+        for (int i = 0; i < PresetSlots; ++i)
+            if (std::memcmp(held + RecordSize * i, stored + RecordSize * i, RecordSize) != 0 ||
+                std::memcmp(held + titles + TitleSize * i, stored + titles + TitleSize * i, TitleSize) != 0)
+                o.differing |= 1u << i;
+        if (o.differing) o.kind = Outcome::ReadAllMismatch;
     }
     return o;
 }

@@ -120,6 +120,7 @@ void confirmPedal(Orvella* window) {
     // operation has its preset 1 read as READ does it (its hold, its outcome
     // lines and alerts). Confirming the same pedal keeps everything as it is.
     if (std::strncmp(before, window->usb->serialNumber[0], sizeof before) == 0) return;
+    window->edits.pedalChanged();       // nothing is known of the chosen pedal's presets
     Orvella::PedalStatus status;
     {
         ExchangeGuard run(window->context, prompt);

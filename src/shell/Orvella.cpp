@@ -48,7 +48,12 @@ static Fl_Color avg2(Fl_Color c) {
 static void tabs_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->tabSwitched(); }
 static void connect_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->connectClicked(); }
 static void menu_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->menuClicked(); }
-static void quit_cb(Fl_Widget*, void*) { quitProgram(); }
+static void quit_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->quit(); }
+// The window's close button keeps the Dashboard too, then closes as ever.
+static void close_cb(Fl_Widget* w, void* data) {
+    static_cast<Orvella*>(data)->edits.keepLastDashboard();
+    w->hide();
+}
 static void preview_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->previewImage(); }
 static void devSel_cb(Fl_Widget*, void* data) { confirmPedal(static_cast<Orvella*>(data)); }
 
@@ -92,6 +97,8 @@ Orvella::Orvella(int w, int h, const char* title)
       logStamp{} {
     context.log = this;
     context.exchanges = &exchanges;
+    context.steps = &edits;
+    callback(close_cb, this);
     begin();
     PictureGroup::deferDecoding(true);
     makeDataFolders();
@@ -256,6 +263,8 @@ Orvella::Orvella(int w, int h, const char* title)
 
     startupConnect();
     resize(x(), y(), 830, 600);
+    edits.begin();
+    listenForKeys(true);
 
     if (!dashboard->coreFilesOk) {
         dialogs::alert("%s", corruptedAlert().c_str());
@@ -266,6 +275,7 @@ Orvella::Orvella(int w, int h, const char* title)
 // The children, tabs' pages included, go with the window's group; the logos
 // are not children.
 Orvella::~Orvella() {
+    listenForKeys(false);
     delete listening;
     delete appLogo;
     delete makerLogo;

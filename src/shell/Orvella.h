@@ -16,6 +16,7 @@
 #include "context/feature_context.h"
 #include "context/status_writer.h"
 #include "presets/preset_context.h"
+#include "shell/edit_session.h"
 
 class OV_UserGuide;
 class OV_Parameters;
@@ -80,6 +81,14 @@ public:
     void wireMaintenancePrompts();
     // The service action (Menu, with --service): shows the calibration prompt.
     void openCalibration();
+    // Quit (button, Menu): keeps the Dashboard for the next start, then ends at once.
+    void quit();
+    // The window's keys (Undo, Redo, READ, WRITE, presets, tabs, shell/keys.h);
+    // true when the key is one of them.
+    bool shortcut(int key, int state);
+    // Takes the window's keys before its focused control (at construction,
+    // until destruction).
+    void listenForKeys(bool on);
 
     Fl_PNG_Image* appLogo;
     Fl_PNG_Image* makerLogo;
@@ -112,4 +121,6 @@ public:
     ExchangeControls exchanges;
     FeatureContext context;
     PresetContext presets;
+    // Undo and redo of the Dashboard, the edited mark, the last Dashboard kept at quit.
+    EditSession edits{*this};
 };

@@ -140,5 +140,9 @@ bool Orvella::firstRead() {
     }
     dashboard->apply(usb->reply());
     transportPanel->showTitle(usb->reply() + protocol::RecordSize);
+    // A pedal (perhaps another one) was found: of its presets, only the one just read is known.
+    edits.pedalChanged();
+    edits.pedalHolds(transportPanel->selectedPreset, dashboard->params(), transportPanel->title);
+    edits.dashboardReplaced();
     return true;
 }

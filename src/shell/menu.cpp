@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "link/OV_UsbController.h"
 #include "presets/OV_TransportPanel.h"
@@ -12,6 +13,7 @@
 #include "shell/Orvella.h"
 #include "base/dialogs.h"
 #include "base/platform.h"
+#include "shell/keys.h"
 #include "shell/quit.h"
 #include "listen/listening.h"
 #include "base/support_texts.h"
@@ -50,11 +52,18 @@ const char* const updateInstructions =
 
 void selectPedal_cb(Fl_Widget*, void* window) { openPedalSelection(static_cast<Orvella*>(window)); }
 void factoryReset_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->factoryReset(); }
-void quit_cb(Fl_Widget*, void*) { quitProgram(); }
+void quit_cb(Fl_Widget*, void* window) {
+    if (window)
+        static_cast<Orvella*>(window)->quit();
+    else
+        quitProgram();
+}
 void calibration_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->openCalibration(); }
+void undo_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->edits.undo(); }
+void redo_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->edits.redo(); }
 
-Fl_Menu_Item entry(const char* label, Fl_Callback* callback, void* data, int flags, bool heading) {
-    Fl_Menu_Item item = {label, 0, callback, data, flags, FL_NORMAL_LABEL,
+Fl_Menu_Item entry(const char* label, Fl_Callback* callback, void* data, int flags, bool heading, int key = 0) {
+    Fl_Menu_Item item = {label, key, callback, data, flags, FL_NORMAL_LABEL,
                          heading ? FL_HELVETICA_BOLD_ITALIC : FL_HELVETICA, 13, 0};
     return item;
 }
@@ -64,7 +73,7 @@ void* code(intptr_t n) { return reinterpret_cast<void*>(n); }
 }  // namespace
 
 void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCount, const char* serial,
-           void* window, Service service) {
+           void* window, Service service, Steps steps) {
     const int pedalOnly = pedalConnected ? 0 : FL_MENU_INACTIVE;
     const int twoPedals = deviceCount < 2 ? FL_MENU_INACTIVE : 0;
     items[0] = entry("         S O F T W A R E ", infoSelected, code(0), FL_MENU_INACTIVE, true);
@@ -83,6 +92,10 @@ void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCo
         items[n++] = entry(" > Oscillator Calibration... ", calibration_cb, window,
                            service == Service::Usable ? 0 : FL_MENU_INACTIVE, false);
     items[n++] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
+    // The keys show beside their entries (the window takes them, shell/keys.cpp).
+    items[n++] = entry(" > Undo", undo_cb, window, steps.undo ? 0 : FL_MENU_INACTIVE, false, FL_CTRL + 'z');
+    items[n++] = entry(" > Redo", redo_cb, window, steps.redo ? 0 : FL_MENU_INACTIVE, false, FL_CTRL + FL_SHIFT + 'z');
+    items[n++] = entry(" > Keyboard Shortcuts", showKeyboardShortcuts, window, FL_MENU_DIVIDER, false);
     items[n++] = entry(" > Quit", quit_cb, window, 0, false);
     items[n] = Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
 }
@@ -127,6 +140,8 @@ void showSerialNumber(Fl_Widget*, void* serial) {
 
 void showUpdateInstructions(Fl_Widget*, void*) { dialogs::message("%s", updateInstructions); }
 
+void showKeyboardShortcuts(Fl_Widget*, void*) { dialogs::message("%s", keys::listText); }
+
 }  // namespace menu
 
 namespace menu {
@@ -147,18 +162,21 @@ void exportAudio_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->exportAud
 }  // namespace
 
 void addSoundEntries(Fl_Menu_Item* items, Listening& l) {
-    int end = 0;
-    while (items[end].text) ++end;
-    // The last divider and Quit move below the new group.
-    const Fl_Menu_Item divider = items[end - 2], quit = items[end - 1];
-    int n = end - 2;
+    int end = 0, divider = 0;
+    while (items[end].text) {
+        if (!items[end].text[0]) divider = end;
+        ++end;
+    }
+    // The last divider and what follows it (Undo, Redo, ..., Quit) move below the new group.
+    const std::vector<Fl_Menu_Item> tail(items + divider, items + end);
+    int n = divider;
     auto radio = [&](const char* label, Fl_Callback* cb, Listening::Source source) {
         items[n++] = entry(label, cb, &l, FL_MENU_RADIO | (l.source() == source ? FL_MENU_VALUE : 0), false);
     };
     items[n++] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
     items[n++] = entry("                  S O U N D", infoSelected, nullptr, FL_MENU_INACTIVE, true);
-    items[n] = entry(l.listenLabel(), listen_cb, &l, FL_MENU_TOGGLE | (l.listening() ? FL_MENU_VALUE : 0), false);
-    items[n++].shortcut_ = FL_CTRL + 'l';
+    items[n++] = entry(l.listenLabel(), listen_cb, &l, FL_MENU_TOGGLE | (l.listening() ? FL_MENU_VALUE : 0), false,
+                       FL_CTRL + 'l');
     // The DI clip to play, one of four.
     radio("      Guitar riff", riff_cb, Listening::GuitarRiff);
     radio("      Guitar chords", chords_cb, Listening::GuitarChords);
@@ -167,13 +185,11 @@ void addSoundEntries(Fl_Menu_Item* items, Listening& l) {
     items[n++] = entry(" > Compare with a Local Preset...", compare_cb, &l, 0, false);
     items[n++] = entry(" > Compare with the Pedal's Preset", comparePedal_cb, &l,
                        l.pedalConnected() ? 0 : FL_MENU_INACTIVE, false);
-    items[n] = entry(l.hearingCompared() ? " > Back to the Dashboard's Sound" : " > Hear the Compared Preset", switch_cb,
-                     &l, l.canSwitch() ? 0 : FL_MENU_INACTIVE, false);
-    items[n++].shortcut_ = FL_CTRL + 'k';
+    items[n++] = entry(l.hearingCompared() ? " > Back to the Dashboard's Sound" : " > Hear the Compared Preset", switch_cb,
+                       &l, l.canSwitch() ? 0 : FL_MENU_INACTIVE, false, FL_CTRL + 'k');
     items[n++] = entry(" > Export Impulse Response...", exportIr_cb, &l, 0, false);
     items[n++] = entry(" > Export Audio...", exportAudio_cb, &l, 0, false);
-    items[n++] = divider;
-    items[n++] = quit;
+    for (const Fl_Menu_Item& item : tail) items[n++] = item;
     items[n] = Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
 }
 
@@ -188,7 +204,10 @@ void Orvella::menuClicked() {
     // A shown prompt holds the transport panel, which greys the pedal
     // entries; Select Pedal, which does not depend on it, is greyed too.
     const unsigned choosable = exchanges.shownPrompt() ? 0 : usb->deviceCount;
-    menu::build(items, transportPanel->active(), choosable, usb->serialNumber[0], this, service);
+    menu::Steps steps;
+    steps.undo = edits.mayStep() && edits.history.canUndo();
+    steps.redo = edits.mayStep() && edits.history.canRedo();
+    menu::build(items, transportPanel->active(), choosable, usb->serialNumber[0], this, service, steps);
     if (listening) menu::addSoundEntries(items, *listening);
     const Fl_Menu_Item* picked = dialogs::popup(items, Fl::event_x(), Fl::event_y());
     if (picked && picked->callback()) picked->do_callback(menuButton, picked->user_data());

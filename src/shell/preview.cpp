@@ -5,6 +5,7 @@
 #include "listen/listening.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
+#include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
 
 void Orvella::previewImage() {
@@ -25,5 +26,7 @@ void Orvella::previewImage() {
     // The local preset bar belongs to the Dashboard page only: a preview
     // started from another page (a tone-chart audition) leaves it hidden.
     if (dashboard->visible()) presetPanel->show();
+    // One undo step per change; an audition counts once, when it ends.
+    if (dashboard->live || toneChart->listenMode == 0) edits.dashboardChanged();
     redraw();
 }

@@ -26,6 +26,8 @@ TEST(CliCommandLine, BadLinesAreOneErrorLineAndTheUsageStatus) {
         {"export", "3"},
         {"write", "1", "a.lop", "--solo", "middle"},
         {"write", "1", "a.lop", "--title", "thirteen char"},
+        {"write", "1", "a.lop", "--title", "Caf\xC3\xA9 Tone"},      // the editor's title rule: printable ASCII
+        {"write", "1", "a.lop", "--title", "Tab\there"},
         {"preview"},
         {"backup", "a.bkp", "b.bkp"},
         {"restore"},

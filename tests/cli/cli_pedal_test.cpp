@@ -200,13 +200,68 @@ TEST_F(CliOnPedal, AStoreThatBreaksOffSaysThePresetMayHoldADamagedCopy) {
     ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
     CliResult restore = runWithoutEcho({"restore", file("other.bkp"), "--quiet"});
     EXPECT_EQ(restore.code, 5) << restore.err;
-    EXPECT_NE(restore.err.find("; the presets before it are stored; preset 1 may now hold a damaged copy\n"),
-              std::string::npos)
-        << restore.err;
+    // Preset 1 failed: no preset before it was stored, and the line does not say so.
+    EXPECT_NE(restore.err.find("; preset 1 may now hold a damaged copy\n"), std::string::npos) << restore.err;
+    EXPECT_EQ(restore.err.find("the presets before it are stored"), std::string::npos) << restore.err;
     ASSERT_TRUE(pedal->state(state));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[0].params), 12), record(20));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[1].params), 12), record(1));  // never sent
     EXPECT_EQ(count(pedal->commands(), "store-image"), 2);
+}
+
+// "Verified" means read back: a pedal that echoes every image right but keeps
+// another title fails write and restore with status 6 after one retry, and
+// restore speaks in the program's own notes, not the editor's retry lines.
+TEST_F(CliOnPedal, VerifiedMeansReadBackAndRestoreSpeaksInItsOwnNotes) {
+    std::vector<uint8_t> lop = presetfiles::encodeLop("Good", reinterpret_cast<const uint8_t*>(record(4).data()),
+                                                      reinterpret_cast<const uint8_t*>(title("Checked").data()));
+    ASSERT_TRUE(writeFile(file("Good.lop"), std::string(lop.begin(), lop.end())));
+    ASSERT_TRUE(pedal->setFaults({"keep-wrong-record"}));
+    CliResult write = runCli({"write", "5", file("Good.lop")});
+    EXPECT_EQ(write.code, 6) << write.err;
+    EXPECT_EQ(write.out, "");
+    ASSERT_EQ(write.errLines().size(), 1u) << write.err;
+    EXPECT_NE(write.err.find("preset 5: it read back differently from what was sent, also after storing it again"),
+              std::string::npos)
+        << write.err;
+    EXPECT_NE(write.err.find("preset 5 may now hold a damaged copy: write it again"), std::string::npos);
+    EXPECT_EQ(count(pedal->commands(), "store-image"), 2);
+    EXPECT_EQ(count(pedal->commands(), "read-preset"), 2);
+
+    ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
+    CliResult restore = runCli({"restore", file("other.bkp")});
+    EXPECT_EQ(restore.code, 6) << restore.err;
+    EXPECT_NE(restore.err.find("orvella-cli: preset 1: it read back differently from what was sent"), std::string::npos)
+        << restore.err;
+    EXPECT_EQ(restore.err.find("the presets before it are stored"), std::string::npos) << restore.err;
+    EXPECT_EQ(restore.err.find("-->"), std::string::npos) << restore.err;
+    EXPECT_EQ(count(pedal->commands(), "store-image"), 4);     // preset 1 and its retry: 2 to 8 untouched
+    EXPECT_EQ(count(pedal->commands(), "read-all"), 0);
+
+    // A retry that cures an echo is a note of the program's own.
+    ASSERT_TRUE(pedal->setFaults({"corrupt-echo"}));
+    CliResult cured = runCli({"restore", file("other.bkp")});
+    EXPECT_EQ(cured.code, 0) << cured.err;
+    EXPECT_NE(cured.err.find("note: preset 1: the pedal's first echo differed from the image; stored again and "
+                             "verified\n"),
+              std::string::npos)
+        << cured.err;
+    EXPECT_EQ(cured.err.find("-->"), std::string::npos) << cured.err;
+    EXPECT_EQ(pedalBank(*pedal), bank(20, "Other"));
+
+    // A restore that stopped after storing some presets says so.
+    ASSERT_TRUE(pedal->setFaults({}));
+    size_t logged = pedal->commands().size();
+    ASSERT_TRUE(writeFile(file("Good.bkp"), bank(40, "Later")));
+    CliResult later;
+    std::thread cli([&later, this] { later = runCli({"restore", file("Good.bkp")}); });
+    // The status query, then preset 1's header, image and read-back.
+    EXPECT_GE(pedal->waitForCommands(logged + 4).size(), logged + 4);
+    EXPECT_TRUE(pedal->setFaults({"keep-wrong-record"}));
+    cli.join();
+    EXPECT_EQ(later.code, 6) << later.err;
+    EXPECT_NE(later.err.find("; the presets before it are stored; preset "), std::string::npos) << later.err;
+    EXPECT_NE(later.err.find(" may now hold a damaged copy\n"), std::string::npos) << later.err;
 }
 
 TEST_F(CliOnPedal, InputThatCannotBeUsedIsRefusedBeforeAByteIsSent) {
@@ -310,6 +365,15 @@ TEST_F(CliOnPedal, ConfigurationAndFirmware) {
     testpedal::VirtualPedal loader(folder, options);
     ASSERT_TRUE(loader.start());
     EXPECT_EQ(runCli({"read", "1"}).code, 7);
+    // A package is checked before anything is sent: a text file, binary notes.
+    for (const std::string& bad : {std::string("LICENCE\nVersion 2, June 1991\n\nEveryone may copy it.\n"),
+                                   "[\n1\nbad\x01note\n" + std::string(130, 'x')}) {
+        ASSERT_TRUE(writeFile(file("notes.fdt"), bad));
+        CliResult refused = runCli({"firmware", file("notes.fdt")});
+        EXPECT_EQ(refused.code, 3);
+        EXPECT_NE(refused.err.find("is not a firmware package: "), std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(loader.commands().size(), 1u);       // read's status query only
     CliResult update = runCli({"firmware", file("new.fdt")});
     ASSERT_EQ(update.code, 0) << update.err;
     // read's status, then status, three pages, the version and resume (the
@@ -322,6 +386,20 @@ TEST_F(CliOnPedal, ConfigurationAndFirmware) {
     ASSERT_TRUE(loader.state(state));
     EXPECT_EQ(state.firmwareVersion, 0x24);
     EXPECT_FALSE(state.updateMode);
+
+    // An older version than the pedal's goes in only with --force.
+    loader.stop();
+    options.serial = "VP000010";
+    testpedal::VirtualPedal again(folder, options);
+    ASSERT_TRUE(again.start());
+    ASSERT_TRUE(writeFile(file("old.fdt"), "5\n0\n" + std::string(130, 'x')));
+    CliResult old = runCli({"firmware", file("old.fdt")});
+    EXPECT_EQ(old.code, 3);
+    EXPECT_NE(old.err.find("firmware V0.5, older than the pedal's V2.1: nothing was sent (give --force"),
+              std::string::npos)
+        << old.err;
+    ASSERT_EQ(runCli({"firmware", file("old.fdt"), "--force"}).code, 0);
+    EXPECT_EQ(count(again.waitForCommands(7), "page"), 3);    // two status queries, 3 pages, version, resume
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Firmware packages (.fdt): read as text for the notes and as binary for the
 // payload, both readings agree on the version and the payload's size; the
 // payload is the file's last bytes, never more than the file holds; notes
-// read as text carry no CR before their line ends.
+// read as text carry no CR before their line ends; both readings find the
+// same format problem, and a package without one has notes of text alone.
 #include "FuzzSupport.h"
 
 #include <cstring>
@@ -34,6 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(binary.payload.empty());
     }
     FUZZ_CHECK(text.notes.find("\r\n") == std::string::npos);
+    // Both readings judge the format alike, and notes of a package that
+    // passes hold text alone.
+    std::string problem = firmware::formatProblem(binary);
+    FUZZ_CHECK(problem == firmware::formatProblem(text));
+    if (problem.empty())
+        for (unsigned char c : binary.notes) FUZZ_CHECK(c >= 0x20 ? c != 0x7F : c == '\t' || c == '\r' || c == '\n');
     FUZZ_CHECK(firmware::pageCount(binary.payloadSize) * firmware::kPageSize >= binary.payloadSize);
     return 0;
 }

@@ -156,3 +156,34 @@ TEST(FirmwarePackage, MissingAndEmptyFilesAreReported) {
     EXPECT_NE(error, 0);
     read(dir.write("empty.fdt", ""), false, ReadStatus::NoVersion);
 }
+
+// The format as the reader sees it: only a version character, a plain count
+// and text notes make a package; how the payload is judged is the caller's.
+TEST(FirmwarePackage, FormatProblemsAreNamed) {
+    TempDir dir;
+    const std::string payload = "\x01\x02PAYLOAD";
+    const struct {
+        std::string bytes, problem;
+    } cases[] = {
+        {"[\n2\nFirst\nSecond\n" + payload, ""},
+        {"[\r\n 2 \r\nFirst\tnote\r\nZweite Zeile \xC3\xBC\r\n" + payload, ""},   // tabs, CRs, UTF-8
+        {"[\n3 notes\n" + payload, "its second line is not a count of release-note lines"},
+        {"[\n123456\n" + payload, "its second line is not a count of release-note lines"},
+        {" \n0\n" + payload, "its first character gives no version"},
+        {"\x7f\n0\n" + payload, "its first character gives no version"},
+        {"[\n2\nok\nbell\x07\n" + payload, "release-note line 2 holds the byte 0x07, which no text holds"},
+        {std::string("[\n1\nnul\0in a note\n", 18) + payload,
+         "release-note line 1 holds the byte 0x00, which no text holds"},
+        // Only the announced notes must be text: the payload is anything.
+        {std::string("[\n1\nnote\n\0\x07\x7f", 12) + payload, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes.substr(0, 24));
+        for (const char* mode : {"r", "rb"}) {
+            Package package;
+            int error = 0;
+            ASSERT_EQ(firmware::readPackage(dir.write("fw.fdt", c.bytes), mode, true, package, error), ReadStatus::Ok);
+            EXPECT_EQ(firmware::formatProblem(package), c.problem);
+        }
+    }
+}

@@ -251,7 +251,7 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     dialogs.popupPicks = {" > Oscillator Calibration... "};
     click(window->menuButton);
     ASSERT_EQ(dialogs.popupLabels.size(), 1u);
-    EXPECT_EQ(dialogs.popupLabels[0].size(), 14u + menu::soundItemCount);   // with the SOUND entries
+    EXPECT_EQ(dialogs.popupLabels[0].size(), 17u + menu::soundItemCount);   // with the SOUND entries
     ASSERT_TRUE(prompt->visible());
     EXPECT_EQ(held(), allHeld);
     EXPECT_FALSE(prompt->exitButton->active());
@@ -335,7 +335,7 @@ TEST_F(PromptsOnPedal, CalibrationWithThePedalUnpluggedShowsTheErrorWithoutAlert
     click(prompt->exitButton);
     click(window->menuButton);
     ASSERT_EQ(dialogs.popupLabels.size(), 2u);
-    EXPECT_EQ(dialogs.popupLabels[1].size(), 13u + menu::soundItemCount);
+    EXPECT_EQ(dialogs.popupLabels[1].size(), 16u + menu::soundItemCount);
 }
 
 }  // namespace

@@ -351,6 +351,43 @@ TEST_F(UpdateOnPedal, FilesWithoutPayloadAreRefusedAndTheOutcomeStaysInView) {
     EXPECT_TRUE(newestInView());
 }
 
+// A file that does not follow the package format is no package, whatever
+// follows its second line: refused when browsed, and when it replaced a good
+// package after Browse, refused when the update starts; nothing is sent.
+TEST_F(UpdateOnPedal, AFileThatIsNoPackageIsRefusedWithTheReason) {
+    open();
+    browse(package("licence.fdt", "LICENCE\nVersion 2, June 1991\n\nEveryone may copy this text.\n"));
+    std::vector<std::string> alerts = dialogs.texts(Kind::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("This file is not a firmware package for the pedal: its second line is not a count "
+                              "of release-note lines.",
+                              0),
+              0u)
+        << alerts[0];
+    EXPECT_NE(log().find("] :  > Firmware package refused - its second line is not a count of release-note "
+                         "lines.\n"),
+              std::string::npos)
+        << log();
+    EXPECT_FALSE(prompt->updateButton->active());
+    EXPECT_STREQ(prompt->fileVersionBox->label(), "");
+    EXPECT_FALSE(prompt->notesDisplay->visible());
+    EXPECT_EQ(label(), "File error");
+
+    std::string path = package("fw.fdt", "[\n1\nA note\n" + payloadOf(200));
+    browse(path);
+    ASSERT_TRUE(prompt->updateButton->active());
+    gui::TestEnvironment::writeFile(path, "[\n1\nA \x01" "binary note\n" + payloadOf(200));
+    EXPECT_TRUE(clickWatchingWrites(prompt->updateButton).empty());
+    alerts = dialogs.texts(Kind::Alert);
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_NE(alerts[1].find("release-note line 1 holds the byte 0x01"), std::string::npos) << alerts[1];
+    EXPECT_FALSE(prompt->updateButton->active());
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(state.pagesReceived, 0u);
+    EXPECT_TRUE(state.updateMode);
+}
+
 TEST_F(UpdateOnPedal, OversizedPayloadLeavesThePedalUntouched) {
     open();
     browse(package("big.fdt", "[\n0\n" + payloadOf(65536 + 1)));

@@ -781,31 +781,60 @@ TEST_F(Restore, AnEchoStillWrongAfterTheRetryStopsTheRestore) {
     EXPECT_EQ(progressLabel(), "Preset restore error");
 }
 
-// Every echo is right, but the pedal keeps other titles: only the final
-// read-all comparison can tell.
-TEST_F(Restore, APedalThatKeepsOtherRecordsThanItEchoesFailsTheRestore) {
+// Every echo is right, but the pedal keeps other titles: the read-back of
+// the first preset tells, and the restore stops there after the one retry
+// rather than overwrite all eight.
+TEST_F(Restore, APedalThatKeepsOtherRecordsThanItEchoesStopsAtTheFirstPreset) {
     std::string bank = pickBackup();
+    std::vector<uint8_t> before = pedalBank();
     ASSERT_TRUE(pedal->setFaults({"keep-wrong-record"}));
     StdoutCapture out(env->root + "/stdout.txt");
     press(panel().restoreButton);
-    EXPECT_EQ(out.text().find("Auto-retry"), std::string::npos);
-    EXPECT_EQ(stores(), 8);
+    std::string printed = out.text();
+    size_t retried = printed.find("--> Auto-retry triggered.\n");
+    ASSERT_NE(retried, std::string::npos) << printed;
+    EXPECT_NE(printed.find("--> Auto-retry failed to fix.\n\n", retried), std::string::npos);
+    EXPECT_EQ(stores(), 2);
     std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].rfind("Preset restore has failed due to erroneous data transfer.\n"
-                              "All 8 presets had already been overwritten.\n", 0), 0u);
+                              "No preset had been overwritten yet. Preset 1 may now hold a damaged copy.\n", 0), 0u);
     EXPECT_EQ(dialogs->count(RecordingDialogs::Message), 0);
     std::vector<std::string> lines = newLines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0], "> Preset restore failed. Please try again.");
-    EXPECT_EQ(lines[1], "> All 8 presets had already been overwritten.");
+    EXPECT_EQ(lines[1], "> No preset had been overwritten yet. Preset 1 may now hold a damaged copy.");
     EXPECT_EQ(progressLabel(), "Preset restore error");
     std::vector<uint8_t> kept = pedalBank();
-    for (int i = 0; i < 8; ++i) {
-        const size_t at = 96 + 12 * i;
-        EXPECT_TRUE(std::equal(kept.begin() + at, kept.begin() + at + 11, bank.begin() + at)) << i;
-        EXPECT_NE(kept[at + 11], static_cast<uint8_t>(bank[at + 11])) << i;
-    }
+    EXPECT_TRUE(std::equal(kept.begin() + 96, kept.begin() + 96 + 11, bank.begin() + 96));
+    EXPECT_NE(kept[96 + 11], static_cast<uint8_t>(bank[96 + 11]));
+    EXPECT_TRUE(std::equal(kept.begin() + 12, kept.begin() + 96, before.begin() + 12));     // 2 to 8 untouched
+    EXPECT_TRUE(std::equal(kept.begin() + 108, kept.end(), before.begin() + 108));
+}
+
+// "Verified" means read back: a pedal that echoes the image right but keeps
+// another title is caught, retried once, and reported as a damaged copy.
+TEST_F(Transport, WriteReadsThePresetBackAndAWrongOneMayHoldADamagedCopy) {
+    window->dashboard->apply(record(6).data());
+    panel().showTitle(reinterpret_cast<const uint8_t*>("Good        "));
+    selectPreset(3);
+    size_t logged = pedal->commands().size();
+    ASSERT_TRUE(pedal->setFaults({"keep-wrong-record"}));
+    press(panel().writeButton);
+
+    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("Upload is completed, but with errors.\n\n", 0), 0u);
+    EXPECT_NE(alerts[0].find("Preset 4 may now hold a damaged copy of this sound: write it again."), std::string::npos);
+    EXPECT_EQ(newLines(), (std::vector<std::string>{"Write operation completed, but with errors.",
+                                                    "> Preset 4 may now hold a damaged copy. Please write it again."}));
+    EXPECT_EQ(progressLabel(), "Write error");
+    std::vector<std::string> names;
+    std::vector<testpedal::LoggedCommand> sent = pedal->commands();
+    for (size_t i = logged; i < sent.size(); ++i) names.push_back(sent[i].name);
+    EXPECT_EQ(names, (std::vector<std::string>{"store-header", "store-image", "read-preset", "store-header",
+                                               "store-image", "read-preset"}));
+    EXPECT_NE(std::string(reinterpret_cast<char*>(pedalState().presets[3].title), 12), "Good        ");
 }
 
 TEST_F(Transport, ABackupThatCannotBeCreatedAsksNothingOfThePedal) {
@@ -877,7 +906,10 @@ TEST_F(LocalPresetsOnPedal, RemovingTheSelectedPresetPlaysItsNeighbour) {
     EXPECT_TRUE(waitUntilPlaying(window->dashboard->image()));
 }
 
-TEST_F(LocalPresetsOnPedal, ARefusedFileSendsNothingAndAWildOneArrivesClamped) {
+// Files that are no preset, and presets no pedal holds (checked as a
+// backup's are), are refused with the reason, whether imported or chosen
+// from the library: nothing is added, applied or played.
+TEST_F(LocalPresetsOnPedal, AFileThatIsNoPresetOrHoldsWhatNoPedalHoldsIsRefused) {
     std::string emptyFile = env->root + "/empty.lop";
     gui::TestEnvironment::writeFile(emptyFile, "");
     std::string shortFile = env->root + "/short.lop";
@@ -888,24 +920,61 @@ TEST_F(LocalPresetsOnPedal, ARefusedFileSendsNothingAndAWildOneArrivesClamped) {
     std::vector<uint8_t> wild = record(2);
     wild[sound::Mic_L] = 250;                       // far beyond 62
     writeLop(env->root + "/wild.lop", "Wild", wild, title("Wild"));
+    std::vector<uint8_t> speakers = record(3);
+    speakers[sound::Speaker_L] = 250;               // no speaker: the Dashboard would play another
+    speakers[sound::Speaker_R] = 251;
+    writeLop(env->root + "/speakers.lop", "Speakers", speakers, title("Speakers"));
+    writeLop(env->root + "/bell.lop", "Bell", record(4), title("Bell\a"));
 
     size_t before = pedal->commands().size();
     std::vector<uint8_t> shown = dashboardParams();
-    dialogs->chooserAnswers.push_back({emptyFile});
-    window->presetPrompt->addFilesPressed();
-    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
-    EXPECT_EQ(dashboardParams(), shown);
-    dialogs->chooserAnswers.push_back({shortFile});
-    window->presetPrompt->addFilesPressed();
-    EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 2);
-    dialogs->chooserAnswers.push_back({env->root + "/wild.lop"});
-    window->presetPrompt->addFilesPressed();
-    EXPECT_LE(dashboardParams()[sound::Mic_L], 62);
+    const std::string list = presetfiles::listPath(env->home);
+    const struct {
+        std::string file, reason;
+    } refused[] = {
+        {emptyFile, "is too short or not a preset file"},
+        {shortFile, "is too short or not a preset file"},
+        {env->root + "/wild.lop", "its left microphone is 250, above 62"},
+        {env->root + "/speakers.lop", "its left speaker is 250, which names no speaker"},
+        {env->root + "/bell.lop", "its title holds the control byte 0x07 at character 5"},
+    };
+    for (const auto& r : refused) {
+        dialogs->clear();
+        dialogs->chooserAnswers.push_back({r.file});
+        window->presetPrompt->addFilesPressed();
+        std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+        ASSERT_EQ(alerts.size(), 1u) << r.file;
+        EXPECT_NE(alerts[0].find(r.reason), std::string::npos) << alerts[0];
+        EXPECT_NE(alerts[0].find("The file has not been added."), std::string::npos) << alerts[0];
+        EXPECT_EQ(dashboardParams(), shown);
+        EXPECT_EQ(window->presetPanel->presetCount, 0);
+    }
+    EXPECT_FALSE(std::filesystem::exists(presetfiles::presetPath(env->home, "Speakers")));
+    EXPECT_TRUE(presetfiles::readList(list).empty());
 
-    // The pedal takes commands in order: once the second import's preview is
-    // playing, a preview from the refused file would already be in its log.
+    // A library preset whose file was changed afterwards is refused when chosen.
+    dialogs->clear();
+    writeLop(env->root + "/good.lop", "Good", record(5), title("Good"));
+    dialogs->chooserAnswers.push_back({env->root + "/good.lop"});
+    window->presetPrompt->addFilesPressed();
+    ASSERT_EQ(window->presetPanel->presetCount, 1);
     ASSERT_TRUE(waitUntilPlaying(window->dashboard->image()));
     ASSERT_TRUE(waitForCommands(before + 1));
+    shown = dashboardParams();
+    writeLop(presetfiles::presetPath(env->home, "Good"), "Good", speakers, title("Good"));
+    window->presetPanel->presetChoice->value(0);
+    EXPECT_FALSE(window->presetPanel->loadSelected());
+    std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].find("its left speaker is 250, which names no speaker; nothing has been loaded."),
+              std::string::npos)
+        << alerts[0];
+    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
+    EXPECT_EQ(dashboardParams(), shown);
+
+    // Only the good file's preview reached the pedal: the pedal takes commands
+    // in order, and a later preview would follow it in the log.
+    press(panel().readButton);
     std::vector<testpedal::LoggedCommand> sent = pedal->commands();
     int previews = 0;
     for (size_t i = before; i < sent.size(); ++i) previews += sent[i].name == "preview";

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,37 +14,55 @@ using presettransfer::Outcome;
 namespace {
 
 // What the fake pedal does with one store: Fail before any byte reached it,
-// Broke off after (the pedal took the header, the echo never came).
-enum class Store { Ok, CorruptEcho, Fail, BrokeOff };
+// Broke off after (the pedal took the header, the echo never came); Keep
+// Wrong echoes right but keeps the title with its last byte changed;
+// Unreadable echoes right but cannot be read back.
+enum class Store { Ok, CorruptEcho, Fail, BrokeOff, KeepWrong, Unreadable };
 
 class FakePresetLink : public presettransfer::PresetLink {
 public:
-    int storePreset(int index, const uint8_t* record, const uint8_t*, const uint8_t* image) override {
+    int storePreset(int index, const uint8_t* record, const uint8_t* title, const uint8_t* image) override {
         Store what = script.empty() ? Store::Ok : script.front();
         if (!script.empty()) script.erase(script.begin());
         stores.push_back(index);
         reached = what != Store::Fail;
+        unreadable = what == Store::Unreadable;
         if (what == Store::Fail || what == Store::BrokeOff) return failCode;
         std::memcpy(echo_, image, sizeof echo_);
         if (what == Store::CorruptEcho) echo_[300] ^= 0x10;
         std::memcpy(held + 12 * index, record, 12);
+        std::memcpy(held + 96 + 12 * index, title, 12);
+        if (what == Store::KeepWrong) held[96 + 12 * index + 11] ^= 0x01;
         return 0;
     }
     bool storeReachedPedal() const override { return reached; }
     const uint8_t* echo() const override { return echo_; }
+    int readPreset(int index) override {
+        presetReads.push_back(index);
+        if (unreadable) return failCode;
+        std::memcpy(one, held + 12 * index, 12);
+        std::memcpy(one + 12, held + 96 + 12 * index, 12);
+        return 0;
+    }
+    const uint8_t* preset() const override { return one; }
     int readAll() override {
         ++reads;
+        if (afterStores) afterStores(held);
         return readCode;
     }
     const uint8_t* bank() const override { return held; }
 
     std::vector<Store> script;      // one entry per store, in order; Ok once it runs out
     std::vector<int> stores;        // the preset index of every store
+    std::vector<int> presetReads;   // the preset index of every read-back
     int failCode = 4;
     int readCode = 0;
     int reads = 0;
     bool reached = false;
-    uint8_t held[192] = {};         // what readAll returns
+    bool unreadable = false;
+    std::function<void(uint8_t*)> afterStores;     // changes what the pedal holds before the bank is read
+    uint8_t held[192] = {};         // what the pedal holds, as readAll returns it
+    uint8_t one[24] = {};
     uint8_t echo_[512] = {};
 };
 
@@ -58,23 +77,31 @@ std::vector<uint8_t> image() {
 
 }  // namespace
 
+// Echo and read-back are both checked; either difference gets the one retry.
 TEST(PresetTransfer, WriteRetriesOnceAndThenGivesUp) {
     struct Case {
         std::vector<Store> script;
         Outcome::Kind kind;
-        size_t stores;
+        size_t stores, readBacks;
         bool retried;
         int code;
         bool damaged;   // the preset may have changed although it was not verified
     };
     const Case cases[] = {
-        {{Store::Ok}, Outcome::Done, 1, false, 0, false},
-        {{Store::CorruptEcho, Store::Ok}, Outcome::Done, 2, true, 0, false},
-        {{Store::CorruptEcho, Store::CorruptEcho, Store::Ok}, Outcome::EchoMismatch, 2, false, 0, true},
-        {{Store::Fail}, Outcome::StoreFailed, 1, false, 4, false},
-        {{Store::BrokeOff}, Outcome::StoreFailed, 1, false, 4, true},
+        {{Store::Ok}, Outcome::Done, 1, 1, false, 0, false},
+        {{Store::CorruptEcho, Store::Ok}, Outcome::Done, 2, 1, true, 0, false},
+        {{Store::CorruptEcho, Store::CorruptEcho, Store::Ok}, Outcome::EchoMismatch, 2, 0, false, 0, true},
+        {{Store::Fail}, Outcome::StoreFailed, 1, 0, false, 4, false},
+        {{Store::BrokeOff}, Outcome::StoreFailed, 1, 0, false, 4, true},
         // A retry whose store fails is never taken for a verified one.
-        {{Store::CorruptEcho, Store::Fail}, Outcome::EchoMismatch, 2, false, 4, true},
+        {{Store::CorruptEcho, Store::Fail}, Outcome::EchoMismatch, 2, 0, false, 4, true},
+        // The echo matches but the pedal kept something else.
+        {{Store::KeepWrong, Store::Ok}, Outcome::Done, 2, 2, true, 0, false},
+        {{Store::KeepWrong, Store::KeepWrong}, Outcome::ReadBackMismatch, 2, 2, false, 0, true},
+        {{Store::KeepWrong, Store::Fail}, Outcome::ReadBackMismatch, 2, 1, false, 4, true},
+        {{Store::CorruptEcho, Store::KeepWrong}, Outcome::ReadBackMismatch, 2, 1, false, 0, true},
+        {{Store::Unreadable}, Outcome::ReadBackFailed, 1, 1, false, 4, true},
+        {{Store::KeepWrong, Store::Unreadable}, Outcome::ReadBackFailed, 2, 2, false, 4, true},
     };
     std::vector<uint8_t> img = image();
     for (const Case& c : cases) {
@@ -84,7 +111,11 @@ TEST(PresetTransfer, WriteRetriesOnceAndThenGivesUp) {
         SCOPED_TRACE(o.text());
         EXPECT_EQ(o.kind, c.kind);
         EXPECT_EQ(link.stores, std::vector<int>(c.stores, 5));
+        EXPECT_EQ(link.presetReads, std::vector<int>(c.readBacks, 5));
         EXPECT_EQ(o.retried, c.retried);
+        EXPECT_EQ(o.retryCause, c.stores == 2 ? (c.script[0] == Store::KeepWrong ? Outcome::ReadBackMismatch
+                                                                                 : Outcome::EchoMismatch)
+                                              : Outcome::Done);
         EXPECT_EQ(o.code, c.code);
         EXPECT_EQ(o.damagedCopy(), c.damaged);
         EXPECT_EQ(o.preset, c.kind == Outcome::Done ? -1 : 5);
@@ -120,26 +151,30 @@ protected:
 
 TEST_F(RestoreTest, StoresEachPresetThenComparesTheBankReadBack) {
     bank[12 * 7 + 11] = 200;                    // out of range: stored clamped
-    // The fake pedal holds the titles already; the records come from the stores.
-    std::memcpy(link.held + 96, bank + 96, 96);
     std::string notes;
     Outcome o = restore(&notes);
     EXPECT_TRUE(o.ok()) << o.text();
     EXPECT_EQ(link.stores, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(link.presetReads, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(progressed, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(link.reads, 1);
     EXPECT_EQ(link.held[12 * 7 + 11], 90);
     EXPECT_TRUE(notes.empty());
     EXPECT_EQ(o.overwritten, 8);
 
-    // The comparison is against the records as composed and the titles as given.
-    FakePresetLink fresh;
-    std::memcpy(fresh.held + 96, bank + 96, 96);
-    fresh.held[96 + 12 * 3] ^= 1;               // one title byte the pedal got wrong
-    link = fresh;
+    // The comparison is against the records as composed and the titles as
+    // given, and names every preset that differs.
+    link = FakePresetLink();
+    link.afterStores = [](uint8_t* held) {
+        held[96 + 12 * 3] ^= 1;                 // a title byte of preset 4
+        held[12 * 5 + 2] ^= 1;                  // a record byte of preset 6
+    };
     o = restore();
     EXPECT_EQ(o.kind, Outcome::ReadAllMismatch);
+    EXPECT_EQ(o.differing, (1u << 3) | (1u << 5));
     EXPECT_EQ(o.overwritten, 8);                // every store went through
+    EXPECT_EQ(o.stopText(),
+              "All 8 presets had already been overwritten. Presets 4 and 6 read back differently from what was stored.");
 
     link = FakePresetLink();
     link.readCode = 1001;
@@ -174,7 +209,6 @@ TEST_F(RestoreTest, StopsAtTheFirstFailedStore) {
 }
 
 TEST_F(RestoreTest, RetriesAMismatchedEchoOnceAndNotesIt) {
-    std::memcpy(link.held + 96, bank + 96, 96);
     link.script = {Store::Ok, Store::CorruptEcho, Store::Ok};
     std::string notes;
     EXPECT_TRUE(restore(&notes).ok());

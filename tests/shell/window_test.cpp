@@ -231,6 +231,11 @@ TEST(Quit, EndsTheProcessAtOnceWithStatusZero) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << output;
     EXPECT_NE(output.find("constructed"), std::string::npos) << output;
     EXPECT_EQ(output.find("still running"), std::string::npos) << output;
+    // The Dashboard it was left with is kept for the next start: a marker,
+    // the record and the title.
+    std::string kept = TestEnvironment::readFile(env.home + "/Kestrova/Orvella/last_dashboard.dat");
+    ASSERT_EQ(kept.size(), 28u);
+    EXPECT_EQ(kept.substr(28 - 12), "Untitled    ");
 }
 
 TEST(Quit, MissingCoreFilesEndTheProgramWithStatusZeroAfterTheAlert) {

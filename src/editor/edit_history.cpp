@@ -1,0 +1,110 @@
+#include "editor/edit_history.h"
+
+#include <cstring>
+
+namespace edits {
+
+namespace {
+const char marker[4] = {'O', 'V', 'D', '1'};
+}
+
+DashboardState DashboardState::of(const uint8_t* record12, const char* title12) {
+    DashboardState s;
+    std::memcpy(s.record.data(), record12, s.record.size());
+    std::memcpy(s.title.data(), title12, s.title.size());
+    return s;
+}
+
+EditHistory::EditHistory(size_t limit, double mergeSeconds)
+    : limit_(limit ? limit : 1), mergeSeconds_(mergeSeconds) {}
+
+void EditHistory::start(const DashboardState& now) {
+    current_ = now;
+    undo_.clear();
+    redo_.clear();
+    closeGesture();
+}
+
+bool EditHistory::record(const DashboardState& now, uintptr_t gesture, double seconds) {
+    // Only the gesture that made the newest step may continue it.
+    const bool continues = gesture != 0 && gesture == gesture_ && !undo_.empty() &&
+                           seconds >= gestureSeconds_ && seconds - gestureSeconds_ <= mergeSeconds_;
+    if (now == current_) {
+        if (continues) gestureSeconds_ = seconds;
+        return false;
+    }
+    redo_.clear();
+    gestureSeconds_ = seconds;
+    if (continues) {
+        current_ = now;
+        // Back where the gesture began: the step has undone itself.
+        if (undo_.back() == current_) {
+            undo_.pop_back();
+            closeGesture();
+        }
+        return true;
+    }
+    undo_.push_back(current_);
+    if (undo_.size() > limit_) undo_.pop_front();
+    current_ = now;
+    gesture_ = gesture;
+    return true;
+}
+
+bool EditHistory::offerEarlier(const DashboardState& earlier) {
+    const DashboardState& oldest = undo_.empty() ? current_ : undo_.front();
+    if (earlier == oldest) return false;
+    if (undo_.size() >= limit_) return false;    // no room under a full history
+    undo_.push_front(earlier);
+    return true;
+}
+
+std::optional<DashboardState> EditHistory::undo() {
+    closeGesture();
+    if (undo_.empty()) return std::nullopt;
+    redo_.push_back(current_);
+    current_ = undo_.back();
+    undo_.pop_back();
+    return current_;
+}
+
+std::optional<DashboardState> EditHistory::redo() {
+    closeGesture();
+    if (redo_.empty()) return std::nullopt;
+    undo_.push_back(current_);
+    if (undo_.size() > limit_) undo_.pop_front();
+    current_ = redo_.back();
+    redo_.pop_back();
+    return current_;
+}
+
+void PedalPresets::holds(int preset, const DashboardState& state) {
+    if (preset >= 0 && preset < slots) held_[static_cast<size_t>(preset)] = state;
+}
+
+void PedalPresets::forget() { held_.fill(std::nullopt); }
+
+bool PedalPresets::known(int preset) const {
+    return preset >= 0 && preset < slots && held_[static_cast<size_t>(preset)].has_value();
+}
+
+bool PedalPresets::edited(int preset, const DashboardState& dashboard) const {
+    return known(preset) && *held_[static_cast<size_t>(preset)] != dashboard;
+}
+
+std::string encodeLastDashboard(const DashboardState& state) {
+    std::string bytes(marker, sizeof marker);
+    bytes.append(reinterpret_cast<const char*>(state.record.data()), state.record.size());
+    bytes.append(state.title.data(), state.title.size());
+    return bytes;
+}
+
+std::optional<DashboardState> decodeLastDashboard(const uint8_t* bytes, size_t size) {
+    if (!bytes || size != lastDashboardSize || std::memcmp(bytes, marker, sizeof marker) != 0) return std::nullopt;
+    DashboardState s = DashboardState::of(bytes + 4, reinterpret_cast<const char*>(bytes + 16));
+    for (char c : s.title)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) return std::nullopt;
+    return s;
+}
+
+}  // namespace edits

@@ -1,0 +1,96 @@
+// The Dashboard's undo and redo history, and what the pedal's presets were
+// last known to hold (the edited mark). No toolkit: the window feeds it the
+// Dashboard's state after each change and applies what undo and redo return.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+namespace edits {
+
+// What one step restores: the 12-byte parameter record and the 12-character
+// preset title shown beside it.
+struct DashboardState {
+    std::array<uint8_t, 12> record{};
+    std::array<char, 12> title{};
+
+    static DashboardState of(const uint8_t* record12, const char* title12);
+    bool operator==(const DashboardState& other) const {
+        return record == other.record && title == other.title;
+    }
+    bool operator!=(const DashboardState& other) const { return !(*this == other); }
+};
+
+class EditHistory {
+public:
+    static constexpr size_t defaultLimit = 200;
+    static constexpr double defaultMergeSeconds = 1.0;
+
+    explicit EditHistory(size_t limit = defaultLimit, double mergeSeconds = defaultMergeSeconds);
+
+    // The Dashboard as it stands, without a step (start-up); clears both lists.
+    void start(const DashboardState& now);
+    const DashboardState& current() const { return current_; }
+
+    // The Dashboard after a change. A state equal to the current one adds
+    // nothing. A change made with the same gesture (a control held under the
+    // keyboard or the wheel; 0 for none) within mergeSeconds of the last one
+    // continues that step instead of adding one; a step that comes back to
+    // where it started disappears. Any new step empties the redo list.
+    // Returns whether the history changed.
+    bool record(const DashboardState& now, uintptr_t gesture = 0, double seconds = 0);
+
+    // An earlier Dashboard (the one the program was left with last time)
+    // placed under every step, so that undoing everything reaches it. False
+    // when it equals what undo would reach already.
+    bool offerEarlier(const DashboardState& earlier);
+
+    bool canUndo() const { return !undo_.empty(); }
+    bool canRedo() const { return !redo_.empty(); }
+    size_t undoCount() const { return undo_.size(); }
+    size_t redoCount() const { return redo_.size(); }
+    // Steps back or forth; returns the state to show, or nothing.
+    std::optional<DashboardState> undo();
+    std::optional<DashboardState> redo();
+
+    size_t limit() const { return limit_; }
+
+private:
+    void closeGesture() { gesture_ = 0; }
+    size_t limit_;
+    double mergeSeconds_;
+    DashboardState current_;
+    std::deque<DashboardState> undo_;       // oldest first
+    std::deque<DashboardState> redo_;       // next redo last
+    uintptr_t gesture_ = 0;                 // gesture the newest step may continue
+    double gestureSeconds_ = 0;
+};
+
+// What each of the pedal's presets was last known to hold (read, written,
+// restored), against which the Dashboard counts as edited.
+class PedalPresets {
+public:
+    static constexpr int slots = 8;
+    void holds(int preset, const DashboardState& state);
+    // Another pedal, or none: nothing is known any more.
+    void forget();
+    // Known and different: the Dashboard shows something the preset does
+    // not hold. A preset never read or written gives no verdict (false).
+    bool edited(int preset, const DashboardState& dashboard) const;
+    bool known(int preset) const;
+
+private:
+    std::array<std::optional<DashboardState>, slots> held_{};
+};
+
+// The small file that keeps the Dashboard the program was left with: a
+// marker, the record and the title. decode refuses anything else.
+constexpr size_t lastDashboardSize = 4 + 12 + 12;
+std::string encodeLastDashboard(const DashboardState& state);
+std::optional<DashboardState> decodeLastDashboard(const uint8_t* bytes, size_t size);
+
+}  // namespace edits

@@ -1,0 +1,115 @@
+#include "shell/edit_session.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+#include "base/files.h"
+#include "base/platform.h"
+#include "editor/OV_Parameters.h"
+#include "presets/OV_TransportPanel.h"
+#include "shell/Orvella.h"
+
+namespace {
+
+double seconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+edits::DashboardState EditSession::shown() const {
+    return edits::DashboardState::of(window.dashboard->params(), window.transportPanel->title);
+}
+
+void EditSession::refreshMark() {
+    window.transportPanel->showEdited(pedal.edited(window.transportPanel->selectedPreset, shown()));
+}
+
+void EditSession::dashboardReplaced() {
+    if (!showing) history.record(shown());
+    refreshMark();
+}
+
+void EditSession::dashboardChanged() {
+    if (showing) return;
+    // Keys and the wheel change a control a notch at a time: held on one
+    // control they make one step, as one drag with the mouse does.
+    uintptr_t gesture = 0;
+    if (Fl::event() == FL_KEYBOARD) gesture = reinterpret_cast<uintptr_t>(Fl::focus());
+    else if (Fl::event() == FL_MOUSEWHEEL) gesture = reinterpret_cast<uintptr_t>(Fl::belowmouse());
+    history.record(shown(), gesture, seconds());
+    refreshMark();
+}
+
+void EditSession::pedalHolds(int preset, const uint8_t* record, const char* title) {
+    pedal.holds(preset, edits::DashboardState::of(record, title));
+    refreshMark();
+}
+
+void EditSession::pedalChanged() {
+    pedal.forget();
+    refreshMark();
+}
+
+std::string EditSession::lastDashboardPath() {
+    return files::dataFolder(platform::env("HOMEDRIVE")) + "last_dashboard.dat";
+}
+
+void EditSession::begin() {
+    history.start(shown());
+    std::vector<uint8_t> bytes;
+    if (!files::readFile(lastDashboardPath(), bytes, nullptr, 4096)) return;
+    std::optional<edits::DashboardState> last = edits::decodeLastDashboard(bytes.data(), bytes.size());
+    if (!last) {
+        window.stampStatus();
+        window.logStatus("The Dashboard kept at the last quit could not be read; it is not offered.");
+        window.advanceStatus(1);
+        return;
+    }
+    if (history.offerEarlier(*last)) {
+        window.stampStatus();
+        window.logStatus("Undo (Ctrl+Z) brings back the Dashboard you quit with last time.");
+        window.advanceStatus(1);
+    }
+}
+
+bool EditSession::mayStep() const {
+    // A prompt or a pedal exchange holds the Dashboard inactive meanwhile.
+    return window.dashboard->active_r();
+}
+
+void EditSession::show(const edits::DashboardState& state) {
+    showing = true;
+    OV_Parameters& dash = *window.dashboard;
+    window.transportPanel->showTitle(reinterpret_cast<const uint8_t*>(state.title.data()));
+    dash.apply(state.record.data());
+    if (Fl_Button* mode = dash.stereoMode ? dash.stereoMicsButton : dash.stereoCabsButton) mode->do_callback();
+    // One preview, as a release sends it (and logs it).
+    dash.do_callback();
+    showing = false;
+    refreshMark();
+}
+
+bool EditSession::undo() {
+    if (!mayStep()) return false;
+    std::optional<edits::DashboardState> state = history.undo();
+    if (state) show(*state);
+    return state.has_value();
+}
+
+bool EditSession::redo() {
+    if (!mayStep()) return false;
+    std::optional<edits::DashboardState> state = history.redo();
+    if (state) show(*state);
+    return state.has_value();
+}
+
+bool EditSession::keepLastDashboard() const {
+    std::string bytes = edits::encodeLastDashboard(shown());
+    return files::writeFileAtomically(lastDashboardPath(), bytes.data(), bytes.size());
+}
