@@ -21,7 +21,7 @@ xdotool windowmove "\$(xdotool search --name Orvella | head -1)" 0 0
 sleep 1
 xdotool mousemove 755 575 click 1
 sleep 1.5
-import -window root -crop 644x480+380+120 +repage "$PWD/docs/img/listen-menu.png"
+import -window root -crop 700x600+324+0 +repage "$PWD/docs/img/listen-menu.png"
 kill \$editor \$wm
 SHOOT
 chmod +x "$work/shoot.sh"
