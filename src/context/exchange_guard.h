@@ -12,12 +12,13 @@
 // and on leaving, whatever the path, scrolls the log by the counted lines,
 // gives each control back the state it had and redraws the window.
 //
-// The prompts drawn over the window (pedal selection, global configuration,
-// calibration) hold the same controls for as long as they are shown, with a
-// PromptHold. Holds are counted per control, so they may end in any order:
-// a control comes back when its last hold ends, with the state it had before
-// the first one, or the state setActive() asked for meanwhile (the connect
-// run marks the transport panel usable under a shown selection prompt).
+// The prompts drawn over the window (pedal selection, local preset naming,
+// firmware update, global configuration, calibration) hold the same controls
+// for as long as they are shown, with a PromptHold. Holds are counted per
+// control, so they may end in any order: a control comes back when its last
+// hold ends, with the state it had before the first one, or the state
+// setActive() asked for meanwhile (the connect run marks the transport panel
+// usable under a shown selection prompt).
 #pragma once
 
 #include "context/feature_context.h"

@@ -65,11 +65,12 @@ void setActive(const FeatureContext& context, Fl_Widget* control, bool active) {
 
 void updatePrompt_cb(Fl_Widget* widget, void*) { static_cast<OV_UpdatePrompt*>(widget)->runAction(); }
 
-OV_UpdatePrompt::OV_UpdatePrompt(const FeatureContext& context, const Resumed& resumed, int x, int y, int w, int h,
-                                 const char* label)
+OV_UpdatePrompt::OV_UpdatePrompt(const FeatureContext& context, const WindowControls& controls, int x, int y, int w,
+                                 int h, const char* label)
     : OV_UpdatePrompt(x, y, w, h, label) {
     this->context = context;
-    this->resumed = resumed;
+    this->controls = controls;
+    hold.reset(new PromptHold(context.exchanges, this, controls.usable));
     callback(updatePrompt_cb);
 }
 
@@ -173,6 +174,24 @@ std::string OV_UpdatePrompt::downloadFolder() {
     return profile.empty() ? usual : profile;
 }
 
+bool OV_UpdatePrompt::open() {
+    if (hold && !hold->take()) {
+        waiting_ = true;
+        return false;
+    }
+    waiting_ = false;
+    show();
+    if (window()) window()->redraw();
+    return true;
+}
+
+void OV_UpdatePrompt::close() {
+    waiting_ = false;
+    hide();
+    if (hold) hold->giveBack();
+    if (window()) window()->redraw();
+}
+
 void OV_UpdatePrompt::updatePressed() {
     if (sending) return;
     do_callback();
@@ -194,13 +213,15 @@ void OV_UpdatePrompt::browsePressed() {
 
 void OV_UpdatePrompt::runAction() {
     if (sending || !context.usb) return;   // a transfer is running further down the stack
-    // Only sending pages holds the other controls: Browse and Cancel start no
-    // transfer, and ending the session hands the panels back itself.
+    // Sending pages and the resume message hold every other control, Connect,
+    // Menu and Quit included; Browse talks to no pedal.
     bool sendPages = updateButton->value() != 0;
-    ExchangeGuard run(context, this, sendPages ? ExchangeGuard::Hold::Controls : ExchangeGuard::Hold::Nothing);
+    bool leave = !sendPages && cancelButton->value() != 0;
+    ExchangeGuard run(context, this,
+                      sendPages || leave ? ExchangeGuard::Hold::Controls : ExchangeGuard::Hold::Nothing);
     if (sendPages)
         run.count(updateNow(run));
-    else if (cancelButton->value())
+    else if (leave)
         run.count(cancelSession(run));
     else
         run.count(browse(run));
@@ -387,12 +408,14 @@ int OV_UpdatePrompt::cancelSession(ExchangeGuard& run) {
     } else {
         context.log->logStatus("Normal operation resumes.");
     }
-    hide();
-    for (Fl_Widget* panel : resumed.panels) setActive(context, panel, true);
+    // The held controls get back the state they had before the session (the
+    // run's guard keeps them until the message is out); none is activated
+    // here, so what another hold or the connect run decided stands.
+    close();
     run.outcome(0, nullptr, kBlue);
 
     if (context.usb->sendOneMessage(protocol::Resume) == OV_UsbController::NotWritten) {
-        if (resumed.transport) setActive(context, resumed.transport, false);
+        if (controls.transport) setActive(context, controls.transport, false);
         dialogs::alert("%s", kResumeFailedAlert);
     }
     cancelButton->value(0);

@@ -12,29 +12,44 @@
 #include <FL/Fl_Text_Display.H>
 #include <FL/Fl_Toggle_Button.H>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "context/feature_context.h"
 
 class ExchangeGuard;
+class PromptHold;
 
 class OV_UpdatePrompt : public Fl_Group {
 public:
-    // What a session hands back when it ends: the panels the connect run took
-    // down while the pedal waited for firmware, and among them the transport
-    // panel, taken down again when the pedal does not answer.
-    struct Resumed {
-        std::vector<Fl_Widget*> panels;
+    // The window's controls as the prompt sees them: those that stay usable
+    // while it is shown (every other registered control is held, see
+    // PromptHold in context/exchange_guard.h), and the transport panel, marked
+    // unusable when the pedal does not take the resume message.
+    struct WindowControls {
+        std::vector<Fl_Widget*> usable;
         Fl_Widget* transport = nullptr;
     };
 
     // Without a context the prompt only draws (the drawing tests).
     OV_UpdatePrompt(int x, int y, int w, int h, const char* label = nullptr);
-    OV_UpdatePrompt(const FeatureContext& context, const Resumed& resumed, int x, int y, int w, int h,
+    OV_UpdatePrompt(const FeatureContext& context, const WindowControls& controls, int x, int y, int w, int h,
                     const char* label = nullptr);
     ~OV_UpdatePrompt() override;
     void draw() override;
+
+    // Shows the prompt for the pedal whose version pedalVersionText names and
+    // holds the window's controls until the session ends. While another
+    // prompt holds the window (the pedal selection the same connect run
+    // showed) it is not shown but waits (false): the shell opens it again
+    // once that prompt is closed, if the pedal waiting is still the one chosen.
+    bool open();
+    bool waiting() const { return waiting_; }
+    // Ends a shown or waiting prompt without telling the pedal anything (its
+    // pedal is no longer the one chosen, or it runs normally again) and gives
+    // every held control back the state it is to have.
+    void close();
 
     // The firmware handler, run by the prompt's callback (updatePrompt_cb):
     // tells Browse, Update Now and Cancel / Exit Session apart by the toggles.
@@ -75,7 +90,9 @@ private:
     static int fittingSize(const char* text, int left, int right);
 
     FeatureContext context;
-    Resumed resumed;
+    WindowControls controls;
+    std::unique_ptr<PromptHold> hold;   // taken while shown
+    bool waiting_ = false;
 
     std::string chosenPath;     // the package last read by Browse
     bool sending = false;       // pages are being sent

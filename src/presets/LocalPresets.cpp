@@ -60,9 +60,7 @@ void play(PresetContext& presets, Fl_Widget* initiator) {
 
 void playAndClose(PresetContext& presets) {
     play(presets, presets.presetPrompt);
-    presets.presetPrompt->hide();
-    presets.context.dashboard->activate();
-    presets.presetPrompt->top_window()->redraw();
+    presets.presetPrompt->close();
 }
 
 void savePreset(PresetContext& presets) {
@@ -102,9 +100,7 @@ void savePreset(PresetContext& presets) {
             dialogs::alert("The preset list could not be updated (%s).", std::strerror(error));
     }
     panel.presetChoice->redraw();
-    prompt.hide();
-    presets.context.dashboard->activate();
-    prompt.top_window()->redraw();
+    prompt.close();
 }
 
 void importPreset(PresetContext& presets, const std::string& file) {
@@ -186,10 +182,9 @@ void presetPanel_cb(Fl_Widget* w, void* data) {
     PresetContext& presets = *static_cast<PresetContext*>(data);
     OV_PresetPanel& panel = *static_cast<OV_PresetPanel*>(w);
     if (panel.addButton->value()) {
-        presets.context.dashboard->deactivate();
-        presets.presetPrompt->resetName();
-        presets.presetPrompt->show();
-        panel.top_window()->redraw();
+        // The prompt holds the Dashboard (and what could open another prompt)
+        // until Save, an import or Cancel closes it.
+        presets.presetPrompt->open();
         return;
     }
     loadSound(presets, panel.loadedParams, panel.loadedTitle);

@@ -1,6 +1,7 @@
 #include "presets/OV_PresetPrompt.h"
 
 #include "editor/TextInput.h"
+#include "context/exchange_guard.h"
 #include "base/dialogs.h"
 #include "base/files.h"
 #include "base/platform.h"
@@ -8,9 +9,11 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_Toggle_Button.H>
+#include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
 #include <cstdio>
+#include <utility>
 
 const char* const presetHelpText =
     "  You can add presets in 2 different ways : \n"
@@ -92,6 +95,24 @@ void OV_PresetPrompt::draw() {
     drawFitting("OR", FL_HELVETICA_BOLD, X + 128, Y + 82, X + w());
     drawFitting("Option 2 :", FL_HELVETICA_BOLD, X + 10, Y + 107, addFilesButton->x() - 3);
     drawFitting("Save current algorithm as a preset.", FL_HELVETICA, X + 78, Y + 26, X + w() - 4);
+}
+
+void OV_PresetPrompt::holdWhileShown(ExchangeControls* controls, std::vector<Fl_Widget*> usable) {
+    hold_.reset(new PromptHold(controls, this, std::move(usable)));
+}
+
+bool OV_PresetPrompt::open() {
+    if (hold_ && !hold_->take()) return false;
+    resetName();
+    show();
+    if (window()) window()->redraw();
+    return true;
+}
+
+void OV_PresetPrompt::close() {
+    hide();
+    if (hold_) hold_->giveBack();
+    if (window()) window()->redraw();
 }
 
 void OV_PresetPrompt::resetName() {

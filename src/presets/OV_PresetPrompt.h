@@ -6,12 +6,15 @@
 
 #include <FL/Fl_Group.H>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+class ExchangeControls;
 class Fl_Button;
 class Fl_Native_File_Chooser;
 class Fl_Toggle_Button;
+class PromptHold;
 class TextInput;
 
 class OV_PresetPrompt : public Fl_Group {
@@ -19,6 +22,16 @@ public:
     OV_PresetPrompt(int x, int y, int w, int h, const char* label = nullptr);
     ~OV_PresetPrompt() override;
     void draw() override;
+
+    // While shown, the prompt holds every control registered in controls but
+    // the usable ones (PromptHold, context/exchange_guard.h). The shell calls
+    // this once, when it has built them.
+    void holdWhileShown(ExchangeControls* controls, std::vector<Fl_Widget*> usable);
+    // "+": the hint in the name field, the controls held, the prompt shown.
+    // Refused (false, nothing shown) while another prompt holds the window.
+    bool open();
+    // Hides the prompt; every held control gets back the state it is to have.
+    void close();
 
     // Puts the hint into the name field, unchanged (before showing the prompt).
     void resetName();
@@ -39,6 +52,8 @@ public:
     int fileIndex = -1;
     std::vector<std::string> chosenFiles;
 
+private:
+    std::unique_ptr<PromptHold> hold_;
 };
 
 extern const char* const presetHelpText;

@@ -95,6 +95,10 @@ void fillPedalList(Orvella* window) {
     if (usb->deviceCount > 1) {
         addSerial(prompt->serialChoice, usb->serialNumber[1]);
         prompt->serialChoice->value(0);
+        // A new enumeration opens the choice anew. An update prompt still
+        // open was for the pedal chosen before; the status query that follows
+        // has it wait for CONFIRM when the first pedal waits for firmware.
+        window->updatePrompt->close();
         showSelection(window);
     } else if (prompt->visible()) {
         // The other pedal is gone: there is nothing left to choose.
@@ -118,8 +122,14 @@ void confirmPedal(Orvella* window) {
     // from the one before. Its status is asked first, as Connect asks it, so
     // a pedal waiting for firmware gets the update prompt; one in normal
     // operation has its preset 1 read as READ does it (its hold, its outcome
-    // lines and alerts). Confirming the same pedal keeps everything as it is.
-    if (std::strncmp(before, window->usb->serialNumber[0], sizeof before) == 0) return;
+    // lines and alerts). Confirming the same pedal keeps everything as it is,
+    // but for an update prompt that waited for the choice: it shows now.
+    OV_UpdatePrompt* update = window->updatePrompt;
+    if (std::strncmp(before, window->usb->serialNumber[0], sizeof before) == 0) {
+        if (update->waiting()) update->open();
+        return;
+    }
+    update->close();   // it waited for the pedal not chosen
     window->edits.pedalChanged();       // nothing is known of the chosen pedal's presets
     Orvella::PedalStatus status;
     {
@@ -127,14 +137,6 @@ void confirmPedal(Orvella* window) {
         status = window->askPedalStatus(run);
     }
     if (status != Orvella::PedalStatus::Running) return;
-    if (window->updatePrompt->visible()) {
-        // The update prompt was the previous pedal's; the chosen one runs.
-        window->updatePrompt->hide();
-        for (Fl_Widget* panel : {static_cast<Fl_Widget*>(window->dashboard), static_cast<Fl_Widget*>(window->presetPanel),
-                                  static_cast<Fl_Widget*>(window->transportPanel),
-                                  static_cast<Fl_Widget*>(window->gloConButton)})
-            window->exchanges.setActive(panel, true);
-    }
     OV_TransportPanel* transport = window->transportPanel;
     transport->selectFirstPreset();
     transport->actionPressed(transport->readButton);

@@ -199,7 +199,8 @@ Orvella::Orvella(int w, int h, const char* title)
     quitButton->tooltip("close program");
     quitButton->callback(quit_cb, this);
 
-    updatePrompt = new OV_UpdatePrompt(context, {{dashboard, presetPanel, transportPanel, gloConButton}, transportPanel},
+    // A pedal waiting for firmware leaves Connect, the Menu and Quit usable.
+    updatePrompt = new OV_UpdatePrompt(context, {{connectButton, menuButton, quitButton}, transportPanel},
                                        235, 100, 360, 370);
     updatePrompt->box(FL_EMBOSSED_BOX);
     updatePrompt->color(FL_WHITE);
@@ -219,6 +220,14 @@ Orvella::Orvella(int w, int h, const char* title)
     devSelPrompt->hide();
     // Choosing a pedal leaves Connect, the Menu and Quit usable.
     devSelPrompt->hold.reset(new PromptHold(&exchanges, devSelPrompt, {connectButton, menuButton, quitButton}));
+    // Naming a local preset holds the Dashboard whose sound it names, and
+    // what could open another prompt over it: "Global Configuration" and
+    // Connect (two pedals bring the selection, one waiting for firmware the
+    // update prompt). The rest stays usable: READ, for instance, brings the
+    // sound to name onto the Dashboard.
+    presetPrompt->holdWhileShown(&exchanges, {presetPanel, transportPanel, toneChart->speakerList, toneChart->clickBox,
+                                              toneChart->listenL, toneChart->listenLR, toneChart->listenR, menuButton,
+                                              quitButton});
     // Above the status log, so its lines (the prompt's outcome) stay whole.
     calibratePrompt = new OV_CalibratePrompt(190, h - 160, 260, 110);
     calibratePrompt->box(FL_EMBOSSED_BOX);

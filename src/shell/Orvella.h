@@ -62,8 +62,9 @@ public:
     bool firstRead();
     // Asks the pedal in slot 0 for its status byte (the reply stays in the
     // link's buffer). Failed: alerted and logged with the run's stamp.
-    // Updating: the pedal waits for firmware; the update prompt is shown and
-    // the panels it replaces are held back. Running: nothing shown.
+    // Updating: the pedal waits for firmware; the update prompt opens (or,
+    // under the selection prompt, waits for CONFIRM) and holds the panels.
+    // Running: an update prompt still open is closed.
     enum class PedalStatus { Failed, Updating, Running };
     PedalStatus askPedalStatus(ExchangeGuard& run);
     // The Dashboard's preview step: send the image, log the outcome.

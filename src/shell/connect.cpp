@@ -110,16 +110,19 @@ Orvella::PedalStatus Orvella::askPedalStatus(ExchangeGuard& run) {
     uint8_t status = usb->reply()[0];
     int major = protocol::statusMajor(status);
     int minor = protocol::statusMinor(status);
-    if (status & protocol::StatusRunning) return PedalStatus::Running;
+    if (status & protocol::StatusRunning) {
+        // An update prompt still open was for this pedal while it waited for
+        // firmware; it runs normally now.
+        updatePrompt->close();
+        return PedalStatus::Running;
+    }
 
-    // The pedal waits for new firmware: the update prompt takes over. Under
-    // a shown selection prompt these states come with its CONFIRM.
-    for (Fl_Widget* panel : {static_cast<Fl_Widget*>(dashboard), static_cast<Fl_Widget*>(presetPanel),
-                             static_cast<Fl_Widget*>(transportPanel), static_cast<Fl_Widget*>(gloConButton)})
-        exchanges.setActive(panel, false);
+    // The pedal waits for new firmware: the update prompt takes over and
+    // holds the rest of the window until the session ends. Under the
+    // selection prompt the same run showed, it waits for CONFIRM.
     snprintf(updatePrompt->pedalVersionText, sizeof updatePrompt->pedalVersionText, "V%d.%d", major, minor);
     if (updatePrompt->pedalVersionBox) updatePrompt->pedalVersionBox->label(updatePrompt->pedalVersionText);
-    updatePrompt->show();
+    updatePrompt->open();
     run.log("Pedal is in firmware update mode (V%d.%d).", major, minor);
     return PedalStatus::Updating;
 }

@@ -198,9 +198,11 @@ void addSoundEntries(Fl_Menu_Item* items, Listening& l) {
 void Orvella::menuClicked() {
     Fl_Menu_Item items[menu::itemCount + menu::soundItemCount];
     menu::Service service = menu::Service::Absent;
-    // Calibration is a pedal entry; a shown prompt holds the transport panel
-    // inactive, so it never opens over the global configuration or itself.
-    if (serviceMode) service = transportPanel->active() ? menu::Service::Usable : menu::Service::Greyed;
+    // Calibration is a pedal entry, greyed while any prompt is shown (the
+    // local preset prompt leaves the transport panel usable), so it never
+    // opens over another prompt or itself.
+    if (serviceMode)
+        service = transportPanel->active() && !exchanges.shownPrompt() ? menu::Service::Usable : menu::Service::Greyed;
     // A shown prompt holds the transport panel, which greys the pedal
     // entries; Select Pedal, which does not depend on it, is greyed too.
     const unsigned choosable = exchanges.shownPrompt() ? 0 : usb->deviceCount;

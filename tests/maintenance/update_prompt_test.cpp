@@ -211,7 +211,9 @@ TEST_F(UpdatePromptTest, PressesDuringTheTransferAreIgnored) {
         EXPECT_TRUE(window->toneChart->active());
     };
     click(prompt->updateButton);
-    for (Fl_Widget* w : auditionControls()) EXPECT_TRUE(w->active());
+    // The transfer gives them back to the prompt, which holds them until the
+    // session ends.
+    for (Fl_Widget* w : auditionControls()) EXPECT_FALSE(w->active());
 
     ASSERT_EQ(pages.size(), 4u);
     for (unsigned i = 0; i < 4; ++i) EXPECT_EQ(pages[i].address, 64 * i);
@@ -224,6 +226,8 @@ TEST_F(UpdatePromptTest, PressesDuringTheTransferAreIgnored) {
     EXPECT_STREQ(prompt->cancelButton->label(), "Exit Session");
     EXPECT_TRUE(prompt->browseButton->active());
     EXPECT_TRUE(prompt->cancelButton->active());
+    click(prompt->cancelButton);   // Exit Session
+    for (Fl_Widget* w : auditionControls()) EXPECT_TRUE(w->active());
 }
 
 TEST(UpdateDownloadFolder, PrefersTheUsualFormAndFallsBackToWhatExists) {

@@ -322,7 +322,7 @@ TEST_F(Transport, AnActionLeavesAnInactiveDashboardInactive) {
     press(panel().readButton);
     EXPECT_EQ(progressLabel(), "Read complete");
     EXPECT_FALSE(window->dashboard->active());
-    EXPECT_TRUE(window->connectButton->active());
+    EXPECT_FALSE(window->connectButton->active());   // held by the prompt too: it could open another
     EXPECT_TRUE(window->quitButton->active());
 }
 

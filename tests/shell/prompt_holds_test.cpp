@@ -2,6 +2,8 @@
 // reaches the pedal, end to end with two virtual pedals: what each pedal
 // receives and keeps, which controls are usable, and what the log and the
 // dialogs say.
+#include "presets/PresetFiles.h"   // before the X headers, whose macros clash with its names
+
 #include <gtest/gtest.h>
 
 #include <FL/Fl_Check_Button.H>
@@ -10,6 +12,7 @@
 #include <FL/Fl_Progress.H>
 
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <thread>
@@ -17,6 +20,7 @@
 
 #include "TestPedal.h"
 #include "editor/OV_Parameters.h"
+#include "editor/TextInput.h"
 #include "gui/Events.h"
 #include "gui/RecordingDialogs.h"
 #include "gui/StatusLog.h"
@@ -26,6 +30,7 @@
 #include "maintenance/OV_GloConPrompt.h"
 #include "maintenance/OV_UpdatePrompt.h"
 #include "presets/OV_PresetPanel.h"
+#include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
 #include "shell/OV_DevSelPrompt.h"
@@ -40,11 +45,12 @@ using testpedal::VirtualPedal;
 
 class PromptHolds : public ::testing::Test {
 protected:
-    // Two pedals with their own configuration bytes; the second may wait for
-    // firmware. The window comes up with the selection prompt shown.
-    void open(bool secondUpdating = false) {
-        first = start("VP24000001", 0x9A, false);
-        second = start("VP24000002", 0xF5, secondUpdating);
+    // Two pedals with their own configuration bytes and preset 3; one may
+    // wait for firmware. The window comes up with the selection prompt shown.
+    enum class Waiting { Neither, First, Second };
+    void open(Waiting waiting = Waiting::Neither) {
+        first = start("VP24000001", 0x9A, waiting == Waiting::First);
+        second = start("VP24000002", 0xF5, waiting == Waiting::Second);
         window = env.openWindow();
         window->serviceMode = true;
         ASSERT_TRUE(window->devSelPrompt->visible());
@@ -61,6 +67,11 @@ protected:
         state.globalConfig = config;
         state.updateMode = updating;
         state.firmwareVersion = updating ? 0x13 : 0x21;
+        const uint8_t third[12] = {0x21, 3, 23, static_cast<uint8_t>(config & 0x1F), 31, 140, 200, 30, 100, 125, 50, 45};
+        std::memcpy(state.presets[2].params, third, 12);
+        const std::string own = serial;
+        const std::string title = "Lead " + own.substr(own.size() - 7);   // "Lead 4000001", "Lead 4000002"
+        std::memcpy(state.presets[2].title, title.data(), 12);
         EXPECT_TRUE(pedal->presetState(state));
         std::string error;
         EXPECT_TRUE(pedal->start(&error)) << error;
@@ -173,7 +184,7 @@ TEST_F(PromptHolds, EachPromptHoldsTheOthersAndGivesBackWhatItFound) {
 }
 
 TEST_F(PromptHolds, ConfirmingASecondPedalWaitingForFirmwareOpensTheUpdatePrompt) {
-    open(true);
+    open(Waiting::Second);
     EXPECT_EQ(countOf(*second, "status"), 0u);   // the connect run asked the first
     confirmPedal(1);
     EXPECT_STREQ(window->usb->serialNumber[0], "VP24000002");
@@ -195,6 +206,119 @@ TEST_F(PromptHolds, ConfirmingASecondPedalWaitingForFirmwareOpensTheUpdatePrompt
     EXPECT_EQ(sent.back().name, "resume");
     EXPECT_EQ(countOf(*first, "resume"), 0u);
     EXPECT_EQ(states(), allUsable);
+}
+
+TEST_F(PromptHolds, AnUpdatePromptWaitsForTheChoiceAndNeverShowsOverAnotherPrompt) {
+    open(Waiting::First);
+    // The connect run asked the first pedal, which waits for firmware; the
+    // choice comes first, and the update prompt waits for it.
+    EXPECT_EQ(countOf(*first, "status"), 1u);
+    EXPECT_EQ(gui::lastLogLine(window.get()), "Pedal is in firmware update mode (V1.3).");
+    OV_UpdatePrompt* update = window->updatePrompt;
+    EXPECT_FALSE(update->visible());
+    EXPECT_EQ(states(), choosing);
+
+    // Confirmed, that pedal gets its update prompt, which leaves Connect, the
+    // Menu and Quit usable; neither the selection nor the configuration
+    // prompt opens over it.
+    confirmPedal(0);
+    EXPECT_FALSE(window->devSelPrompt->visible());
+    ASSERT_TRUE(update->visible());
+    EXPECT_STREQ(update->pedalVersionBox->label(), "V1.3");
+    EXPECT_EQ(states(), choosing);
+    dialogs.popupPicks = {" > Select Pedal"};
+    click(window->menuButton);
+    openPedalSelection(window.get());
+    window->gloConButton->do_callback();
+    EXPECT_FALSE(window->devSelPrompt->visible());
+    EXPECT_FALSE(window->gloConPrompt->visible());
+    EXPECT_EQ(countOf(*first, "get-config"), 0u);
+
+    // Connect enumerates anew: the choice takes the update prompt's place.
+    click(window->connectButton);
+    EXPECT_TRUE(window->devSelPrompt->visible());
+    EXPECT_FALSE(update->visible());
+    EXPECT_EQ(countOf(*first, "status"), 2u);
+    EXPECT_EQ(states(), choosing);
+
+    // Choosing the running pedal drops the update prompt without a word to
+    // the waiting one, which keeps waiting; every control comes back.
+    confirmPedal(1);
+    EXPECT_FALSE(update->visible());
+    EXPECT_EQ(states(), allUsable);
+    EXPECT_EQ(countOf(*second, "read-preset"), 1u);
+    EXPECT_EQ(countOf(*first, "resume"), 0u);
+    PedalState state;
+    ASSERT_TRUE(first->state(state));
+    EXPECT_TRUE(state.updateMode);
+
+    // Chosen again, the first pedal's prompt shows; leaving it resumes that
+    // pedal alone and gives back what was usable before.
+    click(window->connectButton);
+    confirmPedal(0);
+    ASSERT_TRUE(update->visible());
+    const size_t before = first->commands().size();
+    click(update->cancelButton);
+    EXPECT_FALSE(update->visible());
+    EXPECT_EQ(states(), allUsable);
+    first->waitForCommands(before + 1, 5000);   // the resume message gets no reply
+    EXPECT_EQ(countOf(*first, "resume"), 1u);
+    ASSERT_TRUE(first->state(state));
+    EXPECT_FALSE(state.updateMode);
+    EXPECT_EQ(countOf(*second, "resume"), 0u);
+    EXPECT_EQ(dialogs.texts(Kind::Alert).size(), 1u);   // the cancel notice alone
+}
+
+TEST_F(PromptHolds, TheNamingPromptHoldsWhatCouldOpenAnotherPromptAndNamesTheSoundReadUnderIt) {
+    open();
+    confirmPedal(1);
+    ASSERT_EQ(states(), allUsable);
+    click(window->presetPanel->addButton);
+    OV_PresetPrompt* naming = window->presetPrompt;
+    ASSERT_TRUE(naming->visible());
+    // The Dashboard, "Global Configuration" and Connect are held; the preset
+    // bar, the transport strip, the tone chart, the Menu and Quit stay usable.
+    const std::vector<bool> namingStates = {false, true, true, false, true, true, true, true, false, true, true};
+    EXPECT_EQ(states(), namingStates);
+
+    // No other prompt opens over it, whichever way it is asked for.
+    window->gloConButton->do_callback();
+    for (const char* entry : {" > Select Pedal", " > Oscillator Calibration... "}) {
+        dialogs.popupPicks = {entry};
+        click(window->menuButton);
+    }
+    openPedalSelection(window.get());
+    window->calibratePrompt->open();
+    EXPECT_FALSE(window->gloConPrompt->visible());
+    EXPECT_FALSE(window->devSelPrompt->visible());
+    EXPECT_FALSE(window->calibratePrompt->visible());
+    EXPECT_EQ(countOf(*second, "get-config"), 0u);
+
+    // READ brings the chosen pedal's preset 3 under the prompt, which keeps
+    // the Dashboard held; Save names that sound and gives every control back.
+    OV_TransportPanel* transport = window->transportPanel;
+    click(transport->child(2));
+    click(transport->readButton);
+    EXPECT_EQ(states(), namingStates);
+    naming->nameInput->value("Second lead");
+    naming->nameInput->set_changed();
+    click(naming->saveButton);
+    EXPECT_FALSE(naming->visible());
+    EXPECT_EQ(states(), allUsable);
+    EXPECT_EQ(window->exchanges.shownPrompt(), nullptr);
+
+    std::vector<uint8_t> bytes;
+    presetfiles::LocalPreset saved;
+    ASSERT_TRUE(presetfiles::readFile(presetfiles::presetPath(env.home, "Second lead"), bytes));
+    ASSERT_EQ(presetfiles::decodeLop(bytes, saved), presetfiles::LopStatus::Ok);
+    PedalState pedal;
+    ASSERT_TRUE(second->state(pedal));
+    EXPECT_EQ(std::vector<uint8_t>(saved.params, saved.params + 12),
+              std::vector<uint8_t>(pedal.presets[2].params, pedal.presets[2].params + 12));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(saved.title), 12), "Lead 4000002");
+    EXPECT_STREQ(window->usb->serialNumber[0], "VP24000002");
+    EXPECT_EQ(countOf(*first, "read-preset"), 1u);   // the connect run's only
+    EXPECT_EQ(dialogs.count(Kind::Alert), 0);
 }
 
 }  // namespace
