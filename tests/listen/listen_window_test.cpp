@@ -11,6 +11,7 @@
 #include "PedalState.h"
 #include "TestPedal.h"
 #include "alsa_sink.h"
+#include "audio/di_clips.h"
 #include "audio/sound_render.h"
 #include "editor/OV_Parameters.h"
 #include "gui/Events.h"
@@ -54,9 +55,32 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     gui::settle();
     ASSERT_TRUE(window->listening->listening()) << gui::lastLogLine(window.get());
     EXPECT_EQ(gui::lastLogLine(window.get()), "Listening on this computer: Guitar riff through the Dashboard's sound.");
-    const std::vector<float> before = sink.take(9600);
-    ASSERT_EQ(before.size(), 9600u * 2);
-    EXPECT_GT(*std::max_element(before.begin(), before.end()), 0.01f) << "the riff is heard";
+    const std::vector<uint8_t> first(window->dashboard->image(), window->dashboard->image() + 512);
+    sink.take(9600);
+
+    // A speaker chosen on the Dashboard is heard within 50 ms: from then on
+    // the output no longer plays the first sound going on.
+    const uint64_t changedAt = sink.framesTaken();
+    window->dashboard->selectSpeakers(45, 45);
+    gui::settle();
+    const std::vector<float> played = sink.take(24000);
+    ASSERT_EQ(played.size(), 24000u * 2);
+    const std::vector<float> riff = audio::makeClip(audio::Clip::GuitarRiff);
+    const audio::Stereo alone = audio::render(first.data(), std::vector<float>(riff.begin(), riff.begin() + 24000), 0);
+    std::size_t offset = 0;     // where the render starts in the played stream, found a tenth of a second in
+    auto matches = [&](std::size_t o) {
+        for (std::size_t i = 4800 - o; i < 4800 - o + 256; ++i)
+            if (played[2 * (i + o)] != alone.left[i] || played[2 * (i + o) + 1] != alone.right[i]) return false;
+        return true;
+    };
+    while (offset < 4800 && !matches(offset)) ++offset;
+    ASSERT_LT(offset, 4800u) << "the riff through the Dashboard's sound is what plays";
+    std::size_t same = 4800;
+    while (same < 24000 && played[2 * same] == alone.left[same - offset] &&
+           played[2 * same + 1] == alone.right[same - offset])
+        ++same;
+    EXPECT_GT(same, changedAt);
+    EXPECT_LE(same, changedAt + 2400) << "the change was heard " << (same - changedAt) / 48.0 << " ms after it";
 
     // The Menu shows the group, the clip in the Listen entry, Listen ticked.
     pickFromMenu(window.get(), dialogs, "      Bass line");
