@@ -4,7 +4,6 @@
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_Progress.H>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
