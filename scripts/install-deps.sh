@@ -7,6 +7,8 @@ packages=(
   build-essential cmake pkg-config ccache
   libfltk1.3-dev libpng-dev libjpeg-dev zlib1g-dev libx11-dev
   libgtest-dev libgmock-dev
+  # the audio output of Listen (its tests play through ALSA's file and null plugins, no sound card)
+  portaudio19-dev
   # a JSON parser for the tests of orvella-cli --json
   nlohmann-json3-dev
   libcairo2-dev libfontconfig-dev

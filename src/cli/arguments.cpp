@@ -27,13 +27,17 @@ const char* const programHelp =
     "  config set [--left F] [--right F] [--midi N]\n"
     "                            changes the global configuration\n"
     "  firmware FILE.fdt         updates a pedal waiting for firmware\n"
+    "  render IN.wav OUT.wav SOUND  a DI recording played through a sound, to a WAV file\n"
+    "  ir OUT.wav SOUND          a sound's impulse response as a stereo WAV file\n"
+    "                            (SOUND: --preset N, --lop FILE.lop or --backup FILE.bkp --index N)\n"
     "  help [COMMAND]            this text, or a command's\n"
     "\n"
     "Options (with any command):\n"
     "  --pedal SERIAL   the pedal to use when several are attached\n"
     "  --quiet, -q      no progress on standard error (errors are still printed)\n"
     "  --verbose, -v    the link's diagnostic lines on standard error\n"
-    "  --data DIR       the folder holding the editor's \"bin\" folder (write, preview, restore)\n"
+    "  --data DIR       the folder holding the editor's \"bin\" folder (write, preview, restore,\n"
+    "                   render, ir)\n"
     "  --help, -h       help; after a command, that command's\n"
     "  --version        the program's version\n"
     "Options may stand before or after the command; a long option may be shortened\n"
@@ -154,6 +158,38 @@ const std::vector<CommandSpec>& commands() {
          "1 to 65536 bytes of firmware after them. A version older than the pedal's\n"
          "is refused too (exit status 3).\n"
          "  --force            install an older version than the pedal's\n"},
+        {"render", 2, 2, false, {"--preset", "--lop", "--backup", "--index", "--rate", "--format"},
+         "Usage: orvella-cli render IN.wav OUT.wav SOUND [--rate 48000|44100] [--format 16|24|float]\n"
+         "\n"
+         "Plays a DI recording (16-, 24- or 32-bit integer or 32-bit float, mono or\n"
+         "stereo, 8 to 192 kHz; stereo is mixed, other rates resampled to the pedal's\n"
+         "48 kHz) through a sound, as the pedal would, and writes both outputs as a\n"
+         "stereo WAV file with one more second for the tails to ring out. --rate\n"
+         "resamples the result (default 48000); --format sets the samples (default 24).\n"
+         "The sound is one of:\n"
+         "  --preset N            preset N (1 to 8) as stored on the pedal\n"
+         "  --lop FILE.lop        a local preset file (no pedal needed)\n"
+         "  --backup FILE.bkp --index N   preset N of a backup file (no pedal needed)\n"
+         "The record is loaded into the sound model as the editor loads it (out-of-range\n"
+         "bytes clamped) and its algorithm image run by the pedal's own interpreter.\n"
+         "The file is replaced only once it is complete.\n"},
+        {"ir", 1, 1, false, {"--preset", "--lop", "--backup", "--index", "--rate", "--format", "--normalise"},
+         "Usage: orvella-cli ir OUT.wav SOUND [--rate 48000|44100] [--format 24|float] [--normalise]\n"
+         "\n"
+         "Writes a sound's response to a unit impulse as a stereo WAV file for a\n"
+         "convolution loader: cut where the tail stays below -90 dB of its peak, at\n"
+         "most 2 seconds. At 44100 Hz the response is resampled keeping its gain.\n"
+         "--normalise sets the peak at -1 dBFS. The sound is not wholly linear (the\n"
+         "pedal's fixed-point arithmetic saturates on loud input), so the response is\n"
+         "an approximation: at a DI recording's usual level it reproduces the sound to\n"
+         "better than -40 dB, driven hard much less closely.\n"
+         "The sound is one of:\n"
+         "  --preset N            preset N (1 to 8) as stored on the pedal\n"
+         "  --lop FILE.lop        a local preset file (no pedal needed)\n"
+         "  --backup FILE.bkp --index N   preset N of a backup file (no pedal needed)\n"
+         "The record is loaded into the sound model as the editor loads it (out-of-range\n"
+         "bytes clamped) and its algorithm image run by the pedal's own interpreter.\n"
+         "The file is replaced only once it is complete.\n"},
     };
     return list;
 }
@@ -164,7 +200,10 @@ const CommandSpec* findCommand(const std::string& name) {
     return nullptr;
 }
 
-// Every long option, as typed in full.
+// Every long option that may be shortened, as typed in full. The options of
+// render and ir (--preset, --lop, --backup, --index, --rate, --format,
+// --normalise) are typed in full: shortened, --l and --r would stop naming
+// --left and --right.
 const char* const longOptions[] = {"--pedal", "--data",  "--name",  "--title",   "--solo", "--left",    "--right",
                                    "--midi",  "--json",  "--quiet", "--verbose", "--help", "--version", "--force"};
 
@@ -196,7 +235,9 @@ std::string longOfShort(char letter) {
 
 bool takesValue(const std::string& option) {
     return option == "--pedal" || option == "--data" || option == "--name" || option == "--title" ||
-           option == "--solo" || option == "--left" || option == "--right" || option == "--midi";
+           option == "--solo" || option == "--left" || option == "--right" || option == "--midi" ||
+           option == "--preset" || option == "--lop" || option == "--backup" || option == "--index" ||
+           option == "--rate" || option == "--format";
 }
 
 bool isGlobal(const std::string& option) {
@@ -298,7 +339,7 @@ Parsed parse(const std::vector<std::string>& args) {
                                                      entry->options.end());
         if (!allowed) {
             bool known = takesValue(name) || name == "--json" || name == "--quiet" || name == "--verbose" ||
-                         name == "--force";
+                         name == "--force" || name == "--normalise";
             result.error = where + (known ? name + " does not apply here" : "unknown option " + name);
             return result;
         }
@@ -332,6 +373,28 @@ Parsed parse(const std::vector<std::string>& args) {
                 return result;
             }
             (name == "--left" ? o.left : o.right) = f;
+        } else if (name == "--preset" || name == "--index") {
+            if (!parseInt(value, 1, 8, name == "--preset" ? o.preset : o.index)) {
+                result.error = where + name + " takes a preset number from 1 to 8, not '" + value + "'";
+                return result;
+            }
+        } else if (name == "--lop") o.lop = value;
+        else if (name == "--backup") o.backup = value;
+        else if (name == "--normalise") o.normalise = true;
+        else if (name == "--rate") {
+            if (value != "48000" && value != "44100") {
+                result.error = where + "--rate takes 48000 or 44100, not '" + value + "'";
+                return result;
+            }
+            o.rate = std::atoi(value.c_str());
+        } else if (name == "--format") {
+            const bool ok = value == "24" || value == "float" || (value == "16" && o.command == "render");
+            if (!ok) {
+                result.error = where + "--format takes " + (o.command == "render" ? "16, " : "") + "24 or float, not '" +
+                               value + "'";
+                return result;
+            }
+            o.format = value;
         } else if (name == "--midi") {
             if (!parseInt(value, 1, 16, o.midi)) {
                 result.error = where + "--midi takes a channel from 1 to 16, not '" + value + "'";
@@ -360,6 +423,18 @@ Parsed parse(const std::vector<std::string>& args) {
     if (o.command == "config set" && o.left < 0 && o.right < 0 && o.midi < 0) {
         result.error = where + "give at least one of --left, --right, --midi";
         return result;
+    }
+    if (o.command == "render" || o.command == "ir") {
+        const int sources = (o.preset > 0) + !o.lop.empty() + !o.backup.empty();
+        if (sources != 1) {
+            result.error = where + (sources ? "give only one sound" : "give the sound") +
+                           ": --preset N, --lop FILE.lop or --backup FILE.bkp --index N";
+            return result;
+        }
+        if (!o.backup.empty() != (o.index > 0)) {
+            result.error = where + (o.index > 0 ? "--index goes with --backup" : "--backup needs --index N (1 to 8)");
+            return result;
+        }
     }
     for (const std::string& operand : o.operands)
         if (operand.empty()) {

@@ -28,7 +28,14 @@ struct Options {
     bool titleGiven = false;
     int solo = -1;                      // write/preview --solo: 0 left, 1 right
     int left = -1, right = -1, midi = -1;   // config set
-    int preset = 0;                     // 1..8 for read, export, write
+    int preset = 0;                     // 1..8 for read, export, write; render/ir --preset
+    // render and ir: where the sound comes from (--preset, --lop, --backup
+    // with --index) and what the file holds.
+    std::string lop, backup;
+    int index = 0;                      // --index 1..8
+    int rate = 48000;                   // --rate 48000|44100
+    std::string format;                 // --format 16|24|float; "" the command's default
+    bool normalise = false;             // ir --normalise
     bool force = false;                 // firmware --force: also an older version
     bool quiet = false, verbose = false, json = false;
     bool help = false, version = false;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -13,6 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "audio/di_clips.h"
+#include "audio/resampler.h"
+#include "audio/sound_render.h"
 #include "base/data_folder.h"
 #include "base/files.h"
 #include "base/platform.h"
@@ -27,6 +31,7 @@
 #include "sound/CoreFiles.h"
 #include "sound/Params.h"
 #include "sound/SoundEngine.h"
+#include "wav_file.h"
 
 using namespace sound;
 
@@ -726,6 +731,112 @@ int updateFirmware(Session& s) {
     return ExitOk;
 }
 
+// --- render and ir ----------------------------------------------------------
+
+// The record of the sound render and ir were given, and a name for it in messages.
+int soundRecord(Session& s, uint8_t block[ParamCount], std::string& what) {
+    if (!s.o.lop.empty()) {
+        presetfiles::LocalPreset preset;
+        if (int code = readLop(s, s.o.lop, preset)) return code;
+        std::memcpy(block, preset.params, ParamCount);
+        what = "local preset " + printable(preset.name);
+        return ExitOk;
+    }
+    if (!s.o.backup.empty()) {
+        uint8_t bank[protocol::BankSize];
+        long size = 0;
+        int error = 0;
+        switch (presetfiles::readBank(s.o.backup, bank, &size, &error)) {
+        case presetfiles::BankStatus::Ok: break;
+        case presetfiles::BankStatus::CannotOpen:
+            return s.fail(ExitFile, "cannot read " + s.o.backup + ": " + errnoText(error));
+        case presetfiles::BankStatus::WrongSize:
+            return s.fail(ExitFile, s.o.backup + " holds " + std::to_string(size) + " bytes, a backup exactly 192");
+        }
+        std::memcpy(block, bank + ParamCount * (s.o.index - 1), ParamCount);
+        what = "preset " + std::to_string(s.o.index) + " (" +
+               printable(titleText(bank + ParamCount * protocol::PresetSlots + protocol::TitleSize * (s.o.index - 1))) +
+               ") of " + s.o.backup;
+        return ExitOk;
+    }
+    if (int code = choosePedal(s)) return code;
+    if (int code = requireRunning(s)) return code;
+    uint8_t reply[protocol::PresetReplySize];
+    if (int code = readPresetCommand(s, reply)) return code;
+    std::memcpy(block, reply, ParamCount);
+    what = "preset " + std::to_string(s.o.preset) + " (" + printable(titleText(reply + 12)) + ") of " + s.serial;
+    return ExitOk;
+}
+
+wav::Format formatOf(const std::string& name) {
+    return name == "16" ? wav::Format::Int16 : name == "float" ? wav::Format::Float32 : wav::Format::Int24;
+}
+
+// Writes both outputs into the opened file; rate: the file's.
+int writeStereo(Session& s, files::AtomicFile& file, const std::string& path, const audio::Stereo& sound, int rate) {
+    wav::Audio out;
+    out.rate = rate;
+    out.channels = 2;
+    out.samples.resize(sound.frames() * 2);
+    for (size_t i = 0; i < sound.frames(); ++i) {
+        out.samples[2 * i] = sound.left[i];
+        out.samples[2 * i + 1] = sound.right[i];
+    }
+    const std::vector<uint8_t> bytes = wav::encode(out, formatOf(s.o.format));
+    if (!file.write(bytes.data(), bytes.size()) || !file.commit())
+        return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    return ExitOk;
+}
+
+int renderCommand(Session& s) {
+    const std::string& in = s.o.operands[0];
+    const std::string& path = s.o.operands[1];
+    std::vector<float> di;
+    std::string error;
+    if (!audio::loadDiFile(in, di, error)) return s.fail(ExitFile, error);
+    files::AtomicFile file(path);
+    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    Composer composer;
+    if (int code = loadEngine(s, composer)) return code;
+    uint8_t block[ParamCount];
+    std::string what;
+    if (int code = soundRecord(s, block, what)) return code;
+    composer.engine->apply(block);
+    audio::Stereo sound = audio::render(composer.engine->image(), di, audio::PedalRate, [&](double done) {
+        s.progress.update("render", long(done * 100), 100);
+        return true;
+    });
+    if (s.o.rate != audio::PedalRate) {
+        sound.left = audio::resample(sound.left, audio::PedalRate, s.o.rate);
+        sound.right = audio::resample(sound.right, audio::PedalRate, s.o.rate);
+    }
+    if (int code = writeStereo(s, file, path, sound, s.o.rate)) return code;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.2f", double(sound.frames()) / s.o.rate);
+    s.result(in + " through " + what + " written to " + path + " (" + seconds + " s)\n");
+    return ExitOk;
+}
+
+int irCommand(Session& s) {
+    const std::string& path = s.o.operands[0];
+    files::AtomicFile file(path);
+    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    Composer composer;
+    if (int code = loadEngine(s, composer)) return code;
+    uint8_t block[ParamCount];
+    std::string what;
+    if (int code = soundRecord(s, block, what)) return code;
+    composer.engine->apply(block);
+    audio::IrOptions options;
+    options.rate = s.o.rate;
+    options.normalise = s.o.normalise;
+    const audio::Stereo ir = audio::impulseResponse(composer.engine->image(), options);
+    if (int code = writeStereo(s, file, path, ir, s.o.rate)) return code;
+    s.result("Impulse response of " + what + " written to " + path + " (" + std::to_string(ir.frames()) +
+             " frames at " + std::to_string(s.o.rate) + " Hz)\n");
+    return ExitOk;
+}
+
 }  // namespace
 
 void catchInterrupts() {
@@ -755,6 +866,8 @@ int run(const Options& options, std::FILE* out, std::FILE* err, bool errIsTermin
     if (c == "config get") return configGet(s);
     if (c == "config set") return configSet(s);
     if (c == "firmware") return updateFirmware(s);
+    if (c == "render") return renderCommand(s);
+    if (c == "ir") return irCommand(s);
     return s.fail(ExitUsage, "unknown command '" + c + "'");
 }
 

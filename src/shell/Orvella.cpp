@@ -16,6 +16,7 @@
 
 #include "editor/OV_Parameters.h"
 #include "link/OV_UsbController.h"
+#include "listen/listening.h"
 #include "maintenance/OV_CalibratePrompt.h"
 #include "maintenance/OV_GloConPrompt.h"
 #include "maintenance/OV_UpdatePrompt.h"
@@ -92,7 +93,7 @@ Orvella::Orvella(int w, int h, const char* title)
       presetPanel(nullptr), presetPrompt(nullptr), transportPanel(nullptr), usb(nullptr),
       updatePrompt(nullptr), gloConPrompt(nullptr), devSelPrompt(nullptr), calibratePrompt(nullptr),
       gloConButton(nullptr), connectButton(nullptr), menuButton(nullptr), quitButton(nullptr),
-      statusLog(nullptr), serviceMode(false), logTopLine(0), logTime(nullptr), logLine{},
+      statusLog(nullptr), listening(nullptr), serviceMode(false), logTopLine(0), logTime(nullptr), logLine{},
       logStamp{} {
     context.log = this;
     context.exchanges = &exchanges;
@@ -237,6 +238,12 @@ Orvella::Orvella(int w, int h, const char* title)
 
     end();
     wireMaintenancePrompts();
+    ListenContext listenContext;
+    listenContext.feature = context;
+    listenContext.title = [this] { return std::string(transportPanel->title, sizeof transportPanel->title); };
+    // An active transport panel means a pedal is connected.
+    listenContext.pedalPreset = [this] { return transportPanel->active() ? transportPanel->selectedPreset : -1; };
+    listening = new Listening(listenContext);
 
     // Everything that could start a second pedal exchange while one runs:
     // a new panel that talks to the pedal adds itself here.
@@ -278,6 +285,7 @@ Orvella::Orvella(int w, int h, const char* title)
 // are not children.
 Orvella::~Orvella() {
     listenForKeys(false);
+    delete listening;
     delete appLogo;
     delete makerLogo;
 }

@@ -30,6 +30,7 @@ class OV_GloConPrompt;
 class OV_DevSelPrompt;
 class OV_CalibratePrompt;
 class TextBoard;
+class Listening;
 struct ToneChartContext;
 
 class Orvella : public Fl_Double_Window, public StatusWriter {
@@ -109,6 +110,7 @@ public:
     Fl_Button* menuButton;
     Fl_Button* quitButton;
     TextBoard* statusLog;
+    Listening* listening;               // Listen on this computer and the sound's exports
     bool serviceMode;                   // started with --service: the Menu offers calibration
     int logTopLine;
     struct tm* logTime;

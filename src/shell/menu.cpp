@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "link/OV_UsbController.h"
 #include "presets/OV_TransportPanel.h"
@@ -14,6 +15,7 @@
 #include "base/platform.h"
 #include "shell/keys.h"
 #include "shell/quit.h"
+#include "listen/listening.h"
 #include "base/support_texts.h"
 
 namespace menu {
@@ -142,8 +144,59 @@ void showKeyboardShortcuts(Fl_Widget*, void*) { dialogs::message("%s", keys::lis
 
 }  // namespace menu
 
+namespace menu {
+
+namespace {
+
+void listen_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->toggleListen(); }
+void riff_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::GuitarRiff); }
+void chords_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::GuitarChords); }
+void bass_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::BassLine); }
+void userClip_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::UserFile); }
+void compare_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseComparePreset(); }
+void comparePedal_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->compareWithPedalPreset(); }
+void switch_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->switchCompared(); }
+void exportIr_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->exportImpulseResponse(); }
+void exportAudio_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->exportAudio(); }
+
+}  // namespace
+
+void addSoundEntries(Fl_Menu_Item* items, Listening& l) {
+    int end = 0, divider = 0;
+    while (items[end].text) {
+        if (!items[end].text[0]) divider = end;
+        ++end;
+    }
+    // The last divider and what follows it (Undo, Redo, ..., Quit) move below the new group.
+    const std::vector<Fl_Menu_Item> tail(items + divider, items + end);
+    int n = divider;
+    auto radio = [&](const char* label, Fl_Callback* cb, Listening::Source source) {
+        items[n++] = entry(label, cb, &l, FL_MENU_RADIO | (l.source() == source ? FL_MENU_VALUE : 0), false);
+    };
+    items[n++] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
+    items[n++] = entry("                  S O U N D", infoSelected, nullptr, FL_MENU_INACTIVE, true);
+    items[n++] = entry(l.listenLabel(), listen_cb, &l, FL_MENU_TOGGLE | (l.listening() ? FL_MENU_VALUE : 0), false,
+                       FL_CTRL + 'l');
+    // The DI clip to play, one of four.
+    radio("      Guitar riff", riff_cb, Listening::GuitarRiff);
+    radio("      Guitar chords", chords_cb, Listening::GuitarChords);
+    radio("      Bass line", bass_cb, Listening::BassLine);
+    radio("      Your WAV file...", userClip_cb, Listening::UserFile);
+    items[n++] = entry(" > Compare with a Local Preset...", compare_cb, &l, 0, false);
+    items[n++] = entry(" > Compare with the Pedal's Preset", comparePedal_cb, &l,
+                       l.pedalConnected() ? 0 : FL_MENU_INACTIVE, false);
+    items[n++] = entry(l.hearingCompared() ? " > Back to the Dashboard's Sound" : " > Hear the Compared Preset", switch_cb,
+                       &l, l.canSwitch() ? 0 : FL_MENU_INACTIVE, false, FL_CTRL + 'k');
+    items[n++] = entry(" > Export Impulse Response...", exportIr_cb, &l, 0, false);
+    items[n++] = entry(" > Export Audio...", exportAudio_cb, &l, 0, false);
+    for (const Fl_Menu_Item& item : tail) items[n++] = item;
+    items[n] = Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
+}
+
+}  // namespace menu
+
 void Orvella::menuClicked() {
-    Fl_Menu_Item items[menu::itemCount];
+    Fl_Menu_Item items[menu::itemCount + menu::soundItemCount];
     menu::Service service = menu::Service::Absent;
     // Calibration is a pedal entry, greyed while any prompt is shown (the
     // local preset prompt leaves the transport panel usable), so it never
@@ -157,6 +210,7 @@ void Orvella::menuClicked() {
     steps.undo = edits.mayStep() && edits.history.canUndo();
     steps.redo = edits.mayStep() && edits.history.canRedo();
     menu::build(items, transportPanel->active(), choosable, usb->serialNumber[0], this, service, steps);
+    if (listening) menu::addSoundEntries(items, *listening);
     const Fl_Menu_Item* picked = dialogs::popup(items, Fl::event_x(), Fl::event_y());
     if (picked && picked->callback()) picked->do_callback(menuButton, picked->user_data());
 }

@@ -2,11 +2,13 @@
 #pragma once
 
 class Fl_Widget;
+class Listening;
 struct Fl_Menu_Item;
 
 namespace menu {
 
 constexpr int itemCount = 18;   // 16 entries, the service entry and the terminator
+constexpr int soundItemCount = 12;     // what addSoundEntries adds
 
 // The service entry "Oscillator Calibration..." (only with --service): left
 // out, shown greyed, or usable.
@@ -23,6 +25,11 @@ struct Steps {
 // Undo and Redo only with a step to take.
 void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCount, const char* serial,
            void* window, Service service = Service::Absent, Steps steps = Steps());
+
+// Inserts the SOUND group (Listen, DI clip, Compare, exports) below the PEDAL
+// group of a menu that build() filled (before its last empty divider); items
+// must hold itemCount + soundItemCount entries.
+void addSoundEntries(Fl_Menu_Item* items, Listening& listening);
 
 // Information entries: 1 About, 2 download page, 3 contact page, 4 warranty page.
 void infoSelected(Fl_Widget* widget, void* code);

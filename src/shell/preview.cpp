@@ -2,6 +2,7 @@
 // and this is the only place the Dashboard sends anything to the pedal.
 #include "editor/OV_Parameters.h"
 #include "link/OV_UsbController.h"
+#include "listen/listening.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
@@ -18,6 +19,8 @@ void Orvella::previewImage() {
             logStatus("parameter change offline. Error code = %d", result);
         advanceStatus(1);
     }
+    // Heard at once when listening on this computer.
+    if (listening) listening->soundChanged();
     // The sound no longer matches a stored local preset.
     if (dashboard->live) presetPanel->clearSelection();
     // The local preset bar belongs to the Dashboard page only: a preview

@@ -18,7 +18,12 @@
 #include <thread>
 #include <vector>
 
+#include <cmath>
+
 #include "CliRun.h"
+#include "audio/di_clips.h"
+#include "audio/sound_render.h"
+#include "wav_file.h"
 #include "TestPedal.h"
 #include "presets/PresetFiles.h"
 #include "sound/SoundEngine.h"
@@ -437,6 +442,21 @@ bool holdsTemporaryFile(const std::string& folder) {
     return false;
 }
 
+// The stereo 24-bit file ir writes for a record, made with the library.
+std::string irFileOf(const std::string& record12, int rate = 48000) {
+    SoundEngine engine(dataFolder() + "/bin");
+    engine.apply(reinterpret_cast<const uint8_t*>(record12.data()));
+    audio::IrOptions options;
+    options.rate = rate;
+    const audio::Stereo ir = audio::impulseResponse(engine.image(), options);
+    wav::Audio a;
+    a.rate = rate;
+    a.channels = 2;
+    for (size_t i = 0; i < ir.frames(); ++i) a.samples.insert(a.samples.end(), {ir.left[i], ir.right[i]});
+    const std::vector<uint8_t> bytes = wav::encode(a, wav::Format::Int24);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 }  // namespace
 
 // "-" is standard output for backup and export and standard input for
@@ -608,4 +628,66 @@ TEST_F(CliOnPedal, AStuckBridgeSaysThePedalTookNothing) {
     EXPECT_EQ(r.code, 5);
     EXPECT_NE(r.err.find("the pedal took nothing"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("timed out"), std::string::npos) << r.err;
+}
+
+TEST_F(CliOnPedal, RenderAndIrTakeTheSoundFromThePedalABackupOrALocalPresetAlike) {
+    ASSERT_TRUE(writeFile(file("bank.bkp"), bank(0, "Factory")));
+    const std::string rec = record(2);
+    const std::vector<uint8_t> lop = presetfiles::encodeLop("Third", reinterpret_cast<const uint8_t*>(rec.data()),
+                                                            reinterpret_cast<const uint8_t*>(title("T").data()));
+    ASSERT_TRUE(writeFile(file("third.lop"), std::string(lop.begin(), lop.end())));
+
+    CliResult r = runCli({"ir", file("pedal.wav"), "--preset", "3"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Factory 3"), std::string::npos) << r.out;
+    r = runCli({"ir", file("backup.wav"), "--backup", file("bank.bkp"), "--index", "3"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    r = runCli({"ir", file("local.wav"), "--lop", file("third.lop")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    const std::string expected = irFileOf(rec);
+    EXPECT_EQ(readFile(file("pedal.wav")), expected);
+    EXPECT_EQ(readFile(file("backup.wav")), expected);
+    EXPECT_EQ(readFile(file("local.wav")), expected);
+    r = runCli({"ir", file("441.wav"), "--lop", file("third.lop"), "--rate", "44100"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readFile(file("441.wav")), irFileOf(rec, 44100));
+
+    // A 44.1 kHz stereo DI file, rendered as float: the 48 kHz render of its
+    // resampled mix with a second of tail.
+    wav::Audio di;
+    di.rate = 44100;
+    di.channels = 2;
+    for (int i = 0; i < 22050; ++i) di.samples.insert(di.samples.end(), {float(std::sin(i * 0.05) * 0.4), 0.1f});
+    std::string error;
+    ASSERT_TRUE(wav::write(file("di.wav"), di, wav::Format::Float32, error)) << error;
+    r = runCli({"render", file("di.wav"), file("out.wav"), "--lop", file("third.lop"), "--format", "float"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    wav::Audio out;
+    ASSERT_TRUE(wav::read(file("out.wav"), out, error)) << error;
+    std::vector<float> in;
+    ASSERT_TRUE(audio::loadDiFile(file("di.wav"), in, error));
+    SoundEngine engine(dataFolder() + "/bin");
+    engine.apply(reinterpret_cast<const uint8_t*>(rec.data()));
+    const audio::Stereo rendered = audio::render(engine.image(), in, 48000);
+    ASSERT_EQ(out.frames(), 24000u + 48000u);
+    ASSERT_EQ(rendered.frames(), out.frames());
+    for (size_t i = 0; i < out.frames(); ++i) {
+        ASSERT_EQ(out.samples[2 * i], rendered.left[i]) << i;
+        ASSERT_EQ(out.samples[2 * i + 1], rendered.right[i]) << i;
+    }
+
+    // Input that cannot be used stops before the pedal hears a byte and leaves no file.
+    const size_t before = pedal->commands().size();
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"render", file("missing.wav"), file("no.wav"), "--preset", "1"},
+          {"render", file("third.lop"), file("no.wav"), "--preset", "1"},
+          {"ir", file("no-folder/no.wav"), "--preset", "1"}}) {
+        r = runCli(args);
+        EXPECT_EQ(r.code, 3) << r.err;
+    }
+    EXPECT_EQ(pedal->commands().size(), before);
+    EXPECT_EQ(readFile(file("no.wav")), "");
+    EXPECT_EQ(runCli({"ir", file("no.wav"), "--backup", file("bank.bkp")}).code, 2);
+    EXPECT_EQ(runCli({"ir", file("no.wav"), "--lop", file("third.lop"), "--preset", "2"}).code, 2);
+    EXPECT_EQ(runCli({"ir", file("no.wav"), "--lop", file("third.lop"), "--format", "16"}).code, 2);
 }

@@ -24,6 +24,7 @@
 #include "maintenance/OV_GloConPrompt.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
+#include "shell/menu.h"
 #include "shell/Orvella.h"
 #include "shell/TextBoard.h"
 
@@ -250,7 +251,7 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     dialogs.popupPicks = {" > Oscillator Calibration... "};
     click(window->menuButton);
     ASSERT_EQ(dialogs.popupLabels.size(), 1u);
-    EXPECT_EQ(dialogs.popupLabels[0].size(), 17u);
+    EXPECT_EQ(dialogs.popupLabels[0].size(), 17u + menu::soundItemCount);   // with the SOUND entries
     ASSERT_TRUE(prompt->visible());
     EXPECT_EQ(held(), allHeld);
     EXPECT_FALSE(prompt->exitButton->active());
@@ -334,7 +335,7 @@ TEST_F(PromptsOnPedal, CalibrationWithThePedalUnpluggedShowsTheErrorWithoutAlert
     click(prompt->exitButton);
     click(window->menuButton);
     ASSERT_EQ(dialogs.popupLabels.size(), 2u);
-    EXPECT_EQ(dialogs.popupLabels[1].size(), 16u);
+    EXPECT_EQ(dialogs.popupLabels[1].size(), 16u + menu::soundItemCount);
 }
 
 }  // namespace

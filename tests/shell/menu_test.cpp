@@ -122,7 +122,7 @@ TEST_F(MenuWindow, AboutAndUpdateInstructionsAreShownWithoutAPedal) {
     clickMenu(window.get());   // greyed: nothing happens
     clickMenu(window.get());
     ASSERT_EQ(dialogs.popupLabels.size(), 3u);
-    EXPECT_EQ(dialogs.popupLabels[0].size(), 16u);
+    EXPECT_EQ(dialogs.popupLabels[0].size(), 16u + menu::soundItemCount);   // with the SOUND entries
     std::vector<std::string> messages = dialogs.texts(RecordingDialogs::Message);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("  Orvella - version.2.0.8\n", 0), 0u);

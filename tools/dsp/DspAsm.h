@@ -1,5 +1,5 @@
 // Assembler and disassembler for the pedal DSP (instruction set in
-// pedal/engine/dsp_isa.h). Source syntax, one instruction or directive a line:
+// src/engine/dsp_isa.h). Source syntax, one instruction or directive a line:
 //
 //   ; comment                    everything after ';' is ignored
 //   .org N                       the next word goes to image word N
