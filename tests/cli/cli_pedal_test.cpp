@@ -412,15 +412,6 @@ TEST_F(CliOnPedal, ConfigurationAndFirmware) {
 
 namespace {
 
-// Waits until the pedal has logged `n` commands called `name`.
-bool waitFor(const testpedal::VirtualPedal& pedal, const std::string& name, int n) {
-    for (int i = 0; i < 1000; ++i) {
-        if (count(pedal.commands(), name) >= n) return true;
-        usleep(10000);
-    }
-    return false;
-}
-
 // What a FIFO receives within 20 s, up to `size` bytes; never blocks on a
 // writer that does not come.
 std::string readFifo(const std::string& path, size_t size) {
@@ -533,7 +524,7 @@ TEST_F(CliOnPedal, FilesLandWhereTheUserPointed) {
 TEST_F(CliOnPedal, InterruptionsLeaveNoTemporaryFileAndSayWhatWasStored) {
     ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
     CliProcess restore({"restore", file("other.bkp"), "-q"});
-    ASSERT_TRUE(waitFor(*pedal, "store-image", 2));
+    ASSERT_TRUE(pedal->waitForCount("store-image", 2));
     kill(restore.pid(), SIGINT);
     CliResult r = restore.finish();
     EXPECT_EQ(r.code, 130) << r.err;
@@ -552,7 +543,7 @@ TEST_F(CliOnPedal, InterruptionsLeaveNoTemporaryFileAndSayWhatWasStored) {
 
     ASSERT_TRUE(pedal->setFaults({"slow-reply=0.7"}));
     CliProcess backup({"backup", file("b.bkp"), "-q"});
-    ASSERT_TRUE(waitFor(*pedal, "read-all", 1));
+    ASSERT_TRUE(pedal->waitForCount("read-all", 1));
     kill(backup.pid(), SIGINT);
     CliResult b = backup.finish();
     EXPECT_EQ(b.signal, SIGINT);
@@ -568,7 +559,7 @@ TEST_F(CliOnPedal, ASecondProgramFindsThePedalInUseAndChangesNothing) {
                                                       reinterpret_cast<const uint8_t*>(title("Lead").data()));
     ASSERT_TRUE(writeFile(file("Lead.lop"), std::string(lop.begin(), lop.end())));
     CliProcess restore({"restore", file("other.bkp"), "-q"});
-    ASSERT_TRUE(waitFor(*pedal, "store-image", 1));
+    ASSERT_TRUE(pedal->waitForCount("store-image", 1));
     CliResult second = runCli({"write", "1", file("Lead.lop"), "-q"});
     EXPECT_EQ(second.code, 4);
     EXPECT_EQ(second.errLines(), (std::vector<std::string>{

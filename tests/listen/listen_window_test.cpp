@@ -82,14 +82,10 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     EXPECT_GT(same, changedAt);
     EXPECT_LE(same, changedAt + 2400) << "the change was heard " << (same - changedAt) / 48.0 << " ms after it";
 
-    // The Menu shows the group, the clip in the Listen entry, Listen ticked.
+    // The Listen entry names the clip playing; another is picked in the Menu.
     pickFromMenu(window.get(), dialogs, "      Bass line");
     ASSERT_FALSE(dialogs.popupLabels.empty());
-    const std::vector<std::string>& labels = dialogs.popupLabels.back();
-    for (const char* entry : {" > Listen on this computer (Guitar riff)  ", " > Compare with a Local Preset...",
-                              " > Export Impulse Response...", " > Export Audio...", " > Quit"})
-        EXPECT_TRUE(contains(labels, entry)) << entry;
-    EXPECT_EQ(labels.back(), " > Quit");
+    EXPECT_TRUE(contains(dialogs.popupLabels.back(), "Listen on this computer (Guitar riff)"));
     EXPECT_EQ(window->listening->clipName(), "Bass line");
 
     // Compare with a local preset made of another sound: Ctrl+K switches.

@@ -103,11 +103,6 @@ protected:
                 window->connectButton->active() != 0, window->menuButton->active() != 0,
                 window->quitButton->active() != 0};
     }
-    size_t countOf(const VirtualPedal& pedal, const std::string& name) const {
-        size_t n = 0;
-        for (const LoggedCommand& c : pedal.commands()) n += c.name == name;
-        return n;
-    }
     uint8_t storedConfig(const VirtualPedal& pedal) const {
         PedalState state;
         EXPECT_TRUE(pedal.state(state));
@@ -136,7 +131,7 @@ TEST_F(PromptHolds, EachPromptHoldsTheOthersAndGivesBackWhatItFound) {
     click(window->menuButton);
     EXPECT_FALSE(window->gloConPrompt->visible());
     EXPECT_FALSE(window->calibratePrompt->visible());
-    EXPECT_EQ(countOf(*first, "get-config"), 0u);
+    EXPECT_EQ(first->count("get-config"), 0u);
 
     confirmPedal(0);   // the pedal the connect run read: nothing more is asked
     EXPECT_EQ(states(), allUsable);
@@ -168,8 +163,8 @@ TEST_F(PromptHolds, EachPromptHoldsTheOthersAndGivesBackWhatItFound) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(storedConfig(*first), 0x9A);
     EXPECT_EQ(storedConfig(*second), 0xF5);
-    EXPECT_EQ(countOf(*second, "set-config") + countOf(*second, "get-config"), 0u);
-    EXPECT_EQ(countOf(*first, "preview"), 0u);
+    EXPECT_EQ(second->count("set-config") + second->count("get-config"), 0u);
+    EXPECT_EQ(first->count("preview"), 0u);
 
     // Calibration holds the same, the configuration button among them, and
     // Exit gives every control back.
@@ -185,11 +180,11 @@ TEST_F(PromptHolds, EachPromptHoldsTheOthersAndGivesBackWhatItFound) {
 
 TEST_F(PromptHolds, ConfirmingASecondPedalWaitingForFirmwareOpensTheUpdatePrompt) {
     open(Waiting::Second);
-    EXPECT_EQ(countOf(*second, "status"), 0u);   // the connect run asked the first
+    EXPECT_EQ(second->count("status"), 0u);   // the connect run asked the first
     confirmPedal(1);
     EXPECT_STREQ(window->usb->serialNumber[0], "VP24000002");
-    EXPECT_EQ(countOf(*second, "status"), 1u);
-    EXPECT_EQ(countOf(*second, "read-preset"), 0u);
+    EXPECT_EQ(second->count("status"), 1u);
+    EXPECT_EQ(second->count("read-preset"), 0u);
     OV_UpdatePrompt* update = window->updatePrompt;
     ASSERT_TRUE(update->visible());
     EXPECT_STREQ(update->pedalVersionBox->label(), "V1.3");
@@ -204,7 +199,7 @@ TEST_F(PromptHolds, ConfirmingASecondPedalWaitingForFirmwareOpensTheUpdatePrompt
     std::vector<LoggedCommand> sent = second->waitForCommands(2, 5000);
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent.back().name, "resume");
-    EXPECT_EQ(countOf(*first, "resume"), 0u);
+    EXPECT_EQ(first->count("resume"), 0u);
     EXPECT_EQ(states(), allUsable);
 }
 
@@ -212,7 +207,7 @@ TEST_F(PromptHolds, AnUpdatePromptWaitsForTheChoiceAndNeverShowsOverAnotherPromp
     open(Waiting::First);
     // The connect run asked the first pedal, which waits for firmware; the
     // choice comes first, and the update prompt waits for it.
-    EXPECT_EQ(countOf(*first, "status"), 1u);
+    EXPECT_EQ(first->count("status"), 1u);
     EXPECT_EQ(gui::lastLogLine(window.get()), "Pedal is in firmware update mode (V1.3).");
     OV_UpdatePrompt* update = window->updatePrompt;
     EXPECT_FALSE(update->visible());
@@ -232,13 +227,13 @@ TEST_F(PromptHolds, AnUpdatePromptWaitsForTheChoiceAndNeverShowsOverAnotherPromp
     window->gloConButton->do_callback();
     EXPECT_FALSE(window->devSelPrompt->visible());
     EXPECT_FALSE(window->gloConPrompt->visible());
-    EXPECT_EQ(countOf(*first, "get-config"), 0u);
+    EXPECT_EQ(first->count("get-config"), 0u);
 
     // Connect enumerates anew: the choice takes the update prompt's place.
     click(window->connectButton);
     EXPECT_TRUE(window->devSelPrompt->visible());
     EXPECT_FALSE(update->visible());
-    EXPECT_EQ(countOf(*first, "status"), 2u);
+    EXPECT_EQ(first->count("status"), 2u);
     EXPECT_EQ(states(), choosing);
 
     // Choosing the running pedal drops the update prompt without a word to
@@ -246,8 +241,8 @@ TEST_F(PromptHolds, AnUpdatePromptWaitsForTheChoiceAndNeverShowsOverAnotherPromp
     confirmPedal(1);
     EXPECT_FALSE(update->visible());
     EXPECT_EQ(states(), allUsable);
-    EXPECT_EQ(countOf(*second, "read-preset"), 1u);
-    EXPECT_EQ(countOf(*first, "resume"), 0u);
+    EXPECT_EQ(second->count("read-preset"), 1u);
+    EXPECT_EQ(first->count("resume"), 0u);
     PedalState state;
     ASSERT_TRUE(first->state(state));
     EXPECT_TRUE(state.updateMode);
@@ -262,10 +257,10 @@ TEST_F(PromptHolds, AnUpdatePromptWaitsForTheChoiceAndNeverShowsOverAnotherPromp
     EXPECT_FALSE(update->visible());
     EXPECT_EQ(states(), allUsable);
     first->waitForCommands(before + 1, 5000);   // the resume message gets no reply
-    EXPECT_EQ(countOf(*first, "resume"), 1u);
+    EXPECT_EQ(first->count("resume"), 1u);
     ASSERT_TRUE(first->state(state));
     EXPECT_FALSE(state.updateMode);
-    EXPECT_EQ(countOf(*second, "resume"), 0u);
+    EXPECT_EQ(second->count("resume"), 0u);
     EXPECT_EQ(dialogs.texts(Kind::Alert).size(), 1u);   // the cancel notice alone
 }
 
@@ -292,7 +287,7 @@ TEST_F(PromptHolds, TheNamingPromptHoldsWhatCouldOpenAnotherPromptAndNamesTheSou
     EXPECT_FALSE(window->gloConPrompt->visible());
     EXPECT_FALSE(window->devSelPrompt->visible());
     EXPECT_FALSE(window->calibratePrompt->visible());
-    EXPECT_EQ(countOf(*second, "get-config"), 0u);
+    EXPECT_EQ(second->count("get-config"), 0u);
 
     // READ brings the chosen pedal's preset 3 under the prompt, which keeps
     // the Dashboard held; Save names that sound and gives every control back.
@@ -317,7 +312,7 @@ TEST_F(PromptHolds, TheNamingPromptHoldsWhatCouldOpenAnotherPromptAndNamesTheSou
               std::vector<uint8_t>(pedal.presets[2].params, pedal.presets[2].params + 12));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(saved.title), 12), "Lead 4000002");
     EXPECT_STREQ(window->usb->serialNumber[0], "VP24000002");
-    EXPECT_EQ(countOf(*first, "read-preset"), 1u);   // the connect run's only
+    EXPECT_EQ(first->count("read-preset"), 1u);   // the connect run's only
     EXPECT_EQ(dialogs.count(Kind::Alert), 0);
 }
 

@@ -181,6 +181,20 @@ std::vector<LoggedCommand> VirtualPedal::waitForCommands(size_t n, int timeoutMs
     return list;
 }
 
+size_t VirtualPedal::count(const std::string& name) const {
+    size_t n = 0;
+    for (const LoggedCommand& c : commands()) n += c.name == name;
+    return n;
+}
+
+bool VirtualPedal::waitForCount(const std::string& name, size_t n, int timeoutMs) const {
+    for (int waited = 0; count(name) < n; waited += 5) {
+        if (waited >= timeoutMs) return false;
+        sleepMs(5);
+    }
+    return true;
+}
+
 std::vector<LoggedCommand> VirtualPedal::commands() const {
     std::vector<LoggedCommand> list;
     std::ifstream in(logPath());

@@ -74,6 +74,10 @@ public:
     // The log once it holds at least n commands, or as it is after timeoutMs
     // (for commands that get no reply, which the pedal logs a moment later).
     std::vector<LoggedCommand> waitForCommands(size_t n, int timeoutMs = 10000) const;
+    // How many commands called `name` the log holds; waitForCount waits until
+    // there are at least n of them (false when not within timeoutMs).
+    size_t count(const std::string& name) const;
+    bool waitForCount(const std::string& name, size_t n, int timeoutMs = 10000) const;
     // The pedal's stored state, read from its state file.
     bool state(PedalState& out) const;
     // Writes a state file before start, so the pedal starts from it.
