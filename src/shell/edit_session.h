@@ -41,7 +41,10 @@ public:
     bool keepLastDashboard() const;
     static std::string lastDashboardPath();
 
+    // The Dashboard and the title as the user made them: during a tone
+    // chart audition, with the speakers the audition gives back.
     edits::DashboardState shown() const;
+    bool auditioning() const;
     void refreshMark();
 
     edits::EditHistory history;

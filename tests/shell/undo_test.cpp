@@ -391,3 +391,40 @@ TEST_F(Undo, WriteByKeyEntersATitleBeingTyped) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(held.presets[0].title), 12), "Keyed       ");
     EXPECT_FALSE(transport().edited());
 }
+
+// An audition plays speakers the user did not choose: what the window keeps
+// at quit, the undo steps and the edited mark go by the user's Dashboard.
+TEST_F(Undo, AnAuditionIsNeverKeptAsTheUsersDashboard) {
+    makeFolder();
+    open();
+    dragVolume();
+    const Bytes edited = params();
+    const size_t steps = window->edits.history.undoCount();
+    gui::key(window.get(), '2', "", FL_ALT);
+    gui::clickCentre(window->toneChart->listenL);
+    ASSERT_NE(params()[1], edited[1]) << "the audition plays another speaker";
+
+    ASSERT_TRUE(window->edits.keepLastDashboard());
+    auto kept = edits::decodeLastDashboard(
+        reinterpret_cast<const uint8_t*>(gui::TestEnvironment::readFile(EditSession::lastDashboardPath()).data()),
+        edits::lastDashboardSize);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(Bytes(kept->record.begin(), kept->record.end()), edited);
+
+    ctrl('1');                                          // the preset keys stay usable
+    EXPECT_EQ(window->edits.history.undoCount(), steps);
+
+    const size_t sent = previews(0).size();
+    ctrl('z');                                          // undo goes on auditioning, in one preview
+    EXPECT_EQ(params()[5], record(0)[5]);
+    EXPECT_NE(params()[1], record(0)[1]);
+    EXPECT_EQ(window->toneChart->listenL->value(), 1);
+    std::vector<Bytes> sentNow = previews(sent + 1);
+    ASSERT_EQ(sentNow.size(), sent + 1);
+    EXPECT_EQ(sentNow.back(), image());
+    EXPECT_EQ(previews(sent + 2, 300).size(), sent + 1);
+    gui::clickCentre(window->toneChart->listenL);
+    EXPECT_EQ(params(), record(0));
+    EXPECT_EQ(window->edits.history.undoCount(), steps - 1);
+    EXPECT_FALSE(transport().edited());
+}
