@@ -63,6 +63,11 @@ void EditSession::pedalHolds(int preset, const uint8_t* record, const char* titl
     refreshMark();
 }
 
+void EditSession::pedalDamaged(int preset) {
+    pedal.damaged(preset);
+    refreshMark();
+}
+
 void EditSession::pedalChanged() {
     pedal.forget();
     refreshMark();

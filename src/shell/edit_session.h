@@ -17,6 +17,7 @@ public:
 
     void dashboardReplaced() override;
     void pedalHolds(int preset, const uint8_t* record, const char* title) override;
+    void pedalDamaged(int preset) override;
 
     // A change finished on the Dashboard (the preview step): a key held or a
     // wheel turned on one control continues the step it began.

@@ -428,3 +428,41 @@ TEST_F(Undo, AnAuditionIsNeverKeptAsTheUsersDashboard) {
     EXPECT_EQ(window->edits.history.undoCount(), steps - 1);
     EXPECT_FALSE(transport().edited());
 }
+
+// A store that went wrong leaves the preset holding what no Dashboard shows
+// (the mark stays until it is read or written again); a stopped RESTORE
+// knows the selected preset by what it read back.
+TEST_F(Undo, TheMarkFollowsStoresThatWentWrong) {
+    open();
+    dragVolume();
+    ASSERT_TRUE(pedal->setFaults({"keep-wrong-record"}));
+    ctrl('w');
+    ASSERT_EQ(dialogs->texts(gui::RecordingDialogs::Alert).size(), 1u) << gui::logText(window.get());
+    ASSERT_TRUE(pedal->setFaults({}));
+    ctrl('z');                                          // back to what preset 1 held before
+    EXPECT_EQ(params(), record(0));
+    EXPECT_TRUE(transport().edited());
+    ctrl('r');
+    EXPECT_FALSE(transport().edited());
+
+    std::string bank;
+    for (int i = 0; i < 8; ++i) {
+        Bytes r = record(20 + i);
+        bank.append(r.begin(), r.end());
+    }
+    for (int i = 0; i < 8; ++i) bank += "Backup " + std::to_string(i) + "    ";
+    const std::string backup = env->root + "/all.bkp";
+    ASSERT_TRUE(gui::TestEnvironment::writeFile(backup, bank));
+    dialogs->clear();
+    dialogs->choiceAnswers.push_back(1);
+    dialogs->chooserAnswers.push_back({backup});
+    ASSERT_TRUE(pedal->setFaults({"keep-wrong-record"}));
+    gui::clickCentre(transport().restoreButton);        // stops at preset 1, which is read back
+    ASSERT_TRUE(pedal->setFaults({}));
+    ASSERT_FALSE(dialogs->texts(gui::RecordingDialogs::Alert).empty()) << gui::logText(window.get());
+    PedalState held;
+    ASSERT_TRUE(pedal->state(held));
+    EXPECT_EQ(params(), Bytes(held.presets[0].params, held.presets[0].params + 12));
+    EXPECT_EQ(shownTitle(), std::string(reinterpret_cast<const char*>(held.presets[0].title), 12));
+    EXPECT_FALSE(transport().edited());
+}
