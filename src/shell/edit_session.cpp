@@ -132,6 +132,9 @@ bool EditSession::redo() {
 }
 
 bool EditSession::keepLastDashboard() const {
-    std::string bytes = edits::encodeLastDashboard(shown());
+    // While a prompt or an exchange holds the Dashboard (the window closed
+    // during a RESTORE, whose records pass through the Dashboard), the user's
+    // Dashboard is the one the last step left.
+    std::string bytes = edits::encodeLastDashboard(mayStep() ? shown() : history.current());
     return files::writeFileAtomically(lastDashboardPath(), bytes.data(), bytes.size());
 }

@@ -109,6 +109,25 @@ protected:
         }
     }
 
+    // A backup of eight records unlike the factory ones, for RESTORE.
+    std::string writeBackup() {
+        std::string bank;
+        for (int i = 0; i < 8; ++i) {
+            Bytes r = record(20 + i);
+            bank.append(r.begin(), r.end());
+        }
+        for (int i = 0; i < 8; ++i) bank += "Backup " + std::to_string(i) + "    ";
+        const std::string path = env->root + "/all.bkp";
+        EXPECT_TRUE(gui::TestEnvironment::writeFile(path, bank));
+        return path;
+    }
+    Bytes keptRecord() {
+        auto kept = edits::decodeLastDashboard(
+            reinterpret_cast<const uint8_t*>(gui::TestEnvironment::readFile(EditSession::lastDashboardPath()).data()),
+            edits::lastDashboardSize);
+        return kept ? Bytes(kept->record.begin(), kept->record.end()) : Bytes();
+    }
+
     // Drags the left volume slider from near its right end to its middle.
     void dragVolume() {
         Slider* s = dash().leftVolumeSlider;
@@ -405,16 +424,13 @@ TEST_F(Undo, AnAuditionIsNeverKeptAsTheUsersDashboard) {
     ASSERT_NE(params()[1], edited[1]) << "the audition plays another speaker";
 
     ASSERT_TRUE(window->edits.keepLastDashboard());
-    auto kept = edits::decodeLastDashboard(
-        reinterpret_cast<const uint8_t*>(gui::TestEnvironment::readFile(EditSession::lastDashboardPath()).data()),
-        edits::lastDashboardSize);
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(Bytes(kept->record.begin(), kept->record.end()), edited);
+    EXPECT_EQ(keptRecord(), edited);
 
     ctrl('1');                                          // the preset keys stay usable
     EXPECT_EQ(window->edits.history.undoCount(), steps);
 
-    const size_t sent = previews(0).size();
+    const size_t sent = previews(2).size();             // the drag's and the audition's
+    ASSERT_EQ(sent, 2u);
     ctrl('z');                                          // undo goes on auditioning, in one preview
     EXPECT_EQ(params()[5], record(0)[5]);
     EXPECT_NE(params()[1], record(0)[1]);
@@ -445,14 +461,7 @@ TEST_F(Undo, TheMarkFollowsStoresThatWentWrong) {
     ctrl('r');
     EXPECT_FALSE(transport().edited());
 
-    std::string bank;
-    for (int i = 0; i < 8; ++i) {
-        Bytes r = record(20 + i);
-        bank.append(r.begin(), r.end());
-    }
-    for (int i = 0; i < 8; ++i) bank += "Backup " + std::to_string(i) + "    ";
-    const std::string backup = env->root + "/all.bkp";
-    ASSERT_TRUE(gui::TestEnvironment::writeFile(backup, bank));
+    const std::string backup = writeBackup();
     dialogs->clear();
     dialogs->choiceAnswers.push_back(1);
     dialogs->chooserAnswers.push_back({backup});
@@ -465,4 +474,25 @@ TEST_F(Undo, TheMarkFollowsStoresThatWentWrong) {
     EXPECT_EQ(params(), Bytes(held.presets[0].params, held.presets[0].params + 12));
     EXPECT_EQ(shownTitle(), std::string(reinterpret_cast<const char*>(held.presets[0].title), 12));
     EXPECT_FALSE(transport().edited());
+}
+
+// The window closed while a RESTORE passes the backup's records through the
+// Dashboard keeps the user's Dashboard, not the record being composed.
+TEST_F(Undo, TheDashboardKeptDuringARestoreIsTheUsers) {
+    makeFolder();
+    open();
+    dragVolume();
+    const Bytes edited = params();
+    struct Closing { Orvella* window; Bytes shown; bool kept; } closing{window.get(), {}, false};
+    Fl::add_timeout(0.2, [](void* data) {
+        Closing& c = *static_cast<Closing*>(data);
+        c.shown.assign(c.window->dashboard->params(), c.window->dashboard->params() + 12);
+        c.kept = c.window->edits.keepLastDashboard();
+    }, &closing);
+    dialogs->choiceAnswers.push_back(1);
+    dialogs->chooserAnswers.push_back({writeBackup()});
+    gui::clickCentre(transport().restoreButton);
+    ASSERT_TRUE(closing.kept);
+    ASSERT_NE(closing.shown, edited) << "the timer fired while the restore ran";
+    EXPECT_EQ(keptRecord(), edited);
 }
