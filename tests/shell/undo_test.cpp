@@ -33,6 +33,7 @@
 #include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
 #include "shell/edit_session.h"
+#include "maintenance/OV_UpdatePrompt.h"   // after PresetFiles.h: it brings X11, whose BadName is a macro
 
 namespace {
 
@@ -495,4 +496,24 @@ TEST_F(Undo, TheDashboardKeptDuringARestoreIsTheUsers) {
     ASSERT_TRUE(closing.kept);
     ASSERT_NE(closing.shown, edited) << "the timer fired while the restore ran";
     EXPECT_EQ(keptRecord(), edited);
+}
+
+// Connect finding another pedal that waits for firmware: the mark no longer
+// compares with the presets of the pedal before.
+TEST_F(Undo, ThePresetsOfAPedalGoneAreKnownNoMore) {
+    open();
+    dragVolume();
+    ASSERT_TRUE(transport().edited());
+    pedal.reset();
+    testpedal::PedalOptions options;
+    options.serial = "VP000002";
+    options.updateMode = true;
+    testpedal::VirtualPedal other(*pedals, options);
+    std::string error;
+    ASSERT_TRUE(other.start(&error)) << error;
+    gui::clickCentre(window->connectButton);
+    ASSERT_TRUE(window->updatePrompt->visible()) << gui::logText(window.get());
+    EXPECT_FALSE(window->edits.pedal.known(0));
+    EXPECT_FALSE(transport().edited());
+    EXPECT_EQ(lightLabel(0), " Preset-1");
 }
