@@ -485,14 +485,16 @@ TEST_F(Undo, TheDashboardKeptDuringARestoreIsTheUsers) {
     dragVolume();
     const Bytes edited = params();
     struct Closing { Orvella* window; Bytes shown; bool kept; } closing{window.get(), {}, false};
-    Fl::add_timeout(0.2, [](void* data) {
+    Fl_Timeout_Handler keep = [](void* data) {
         Closing& c = *static_cast<Closing*>(data);
         c.shown.assign(c.window->dashboard->params(), c.window->dashboard->params() + 12);
         c.kept = c.window->edits.keepLastDashboard();
-    }, &closing);
+    };
+    Fl::add_timeout(0.2, keep, &closing);
     dialogs->choiceAnswers.push_back(1);
     dialogs->chooserAnswers.push_back({writeBackup()});
     gui::clickCentre(transport().restoreButton);
+    Fl::remove_timeout(keep, &closing);
     ASSERT_TRUE(closing.kept);
     ASSERT_NE(closing.shown, edited) << "the timer fired while the restore ran";
     EXPECT_EQ(keptRecord(), edited);
