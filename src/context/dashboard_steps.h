@@ -15,4 +15,6 @@ public:
     // Preset `preset` (0-7) of the pedal now holds this 12-byte record and
     // 12-character title: it was read, written and verified, or restored.
     virtual void pedalHolds(int preset, const uint8_t* record, const char* title) = 0;
+    // A store into preset `preset` went wrong: it may hold a damaged copy.
+    virtual void pedalDamaged(int preset) = 0;
 };

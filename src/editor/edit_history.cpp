@@ -79,16 +79,29 @@ std::optional<DashboardState> EditHistory::redo() {
 }
 
 void PedalPresets::holds(int preset, const DashboardState& state) {
-    if (preset >= 0 && preset < slots) held_[static_cast<size_t>(preset)] = state;
+    if (preset < 0 || preset >= slots) return;
+    held_[static_cast<size_t>(preset)] = state;
+    damaged_[static_cast<size_t>(preset)] = false;
 }
 
-void PedalPresets::forget() { held_.fill(std::nullopt); }
+void PedalPresets::damaged(int preset) {
+    if (preset < 0 || preset >= slots) return;
+    held_[static_cast<size_t>(preset)].reset();
+    damaged_[static_cast<size_t>(preset)] = true;
+}
+
+void PedalPresets::forget() {
+    held_.fill(std::nullopt);
+    damaged_.fill(false);
+}
 
 bool PedalPresets::known(int preset) const {
     return preset >= 0 && preset < slots && held_[static_cast<size_t>(preset)].has_value();
 }
 
 bool PedalPresets::edited(int preset, const DashboardState& dashboard) const {
+    if (preset < 0 || preset >= slots) return false;
+    if (damaged_[static_cast<size_t>(preset)]) return true;
     return known(preset) && *held_[static_cast<size_t>(preset)] != dashboard;
 }
 

@@ -76,15 +76,20 @@ class PedalPresets {
 public:
     static constexpr int slots = 8;
     void holds(int preset, const DashboardState& state);
+    // A store into the preset went wrong: it may hold a damaged copy, which
+    // no Dashboard matches, until it is read or written again.
+    void damaged(int preset);
     // Another pedal, or none: nothing is known any more.
     void forget();
     // Known and different: the Dashboard shows something the preset does
-    // not hold. A preset never read or written gives no verdict (false).
+    // not hold. A preset never read or written gives no verdict (false); a
+    // damaged one always differs.
     bool edited(int preset, const DashboardState& dashboard) const;
     bool known(int preset) const;
 
 private:
     std::array<std::optional<DashboardState>, slots> held_{};
+    std::array<bool, slots> damaged_{};
 };
 
 // The small file that keeps the Dashboard the program was left with: a

@@ -116,6 +116,7 @@ void doWrite(Run& run) {
                        "sound: write it again.\n\nMake sure the pedal has clean and stable power source, then try "
                        "again.\n\n%s",
                        index + 1, recoveryAdvice);
+        if (DashboardSteps* steps = run.steps()) steps->pedalDamaged(index);
         run.log("Write operation completed, but with errors.");
         run.log("> Preset %d may now hold a damaged copy. Please write it again.", index + 1);
         run.progress(100, "Write error", red);
@@ -306,6 +307,7 @@ RestoreRun restorePresets(const PresetContext& presets, const uint8_t bank[192])
         } else {
             for (int i = 0; i < run.outcome.overwritten && i < protocol::PresetSlots; ++i)
                 steps->pedalHolds(i, composed[i], reinterpret_cast<const char*>(bank + titles + protocol::TitleSize * i));
+            if (run.outcome.damagedCopy()) steps->pedalDamaged(run.outcome.preset);
         }
     }
     if (run.outcome.kind == presettransfer::Outcome::ReadAllMismatch) {
@@ -318,6 +320,8 @@ RestoreRun restorePresets(const PresetContext& presets, const uint8_t bank[192])
         uint8_t reply[protocol::RecordSize + protocol::TitleSize];
         std::memcpy(reply, usb.reply(), sizeof reply);
         showPreset(presets, reply, reply + protocol::RecordSize);
+        // Read back: the preset holds what the Dashboard now shows.
+        if (app.steps) app.steps->pedalHolds(selected, dash.params(), presets.transportPanel->title);
     } else {
         dash.apply(before);                 // the pedal is gone: the sound the user had
         run.selectedShown = false;

@@ -53,6 +53,10 @@ int connectCore(Orvella* window, ExchangeGuard& run, bool fromButton) {
         return 3;
     }
     fillPedalList(window);
+    // What was known of the presets came from the pedal found before, which
+    // may not be this one: nothing is known until the first read, also when
+    // the status query fails or the pedal waits for firmware.
+    window->edits.pedalChanged();
     // With two pedals the choice is open: the selection prompt holds the
     // transport strip until CONFIRM (as after Menu > Select Pedal), so READ
     // and WRITE never reach a pedal the user has not chosen; marked usable

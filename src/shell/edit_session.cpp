@@ -10,8 +10,11 @@
 #include "base/files.h"
 #include "base/platform.h"
 #include "editor/OV_Parameters.h"
+#include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
+#include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
+#include "sound/Params.h"
 
 namespace {
 
@@ -22,8 +25,17 @@ double seconds() {
 
 }  // namespace
 
+bool EditSession::auditioning() const { return window.toneChart->listenMode != 0; }
+
 edits::DashboardState EditSession::shown() const {
-    return edits::DashboardState::of(window.dashboard->params(), window.transportPanel->title);
+    edits::DashboardState state = edits::DashboardState::of(window.dashboard->params(), window.transportPanel->title);
+    // A tone chart audition plays a speaker the user did not choose: the
+    // user's Dashboard holds the speakers the audition gives back.
+    if (auditioning()) {
+        state.record[sound::Speaker_L] = static_cast<uint8_t>(window.dashboard->savedSpeaker(0));
+        state.record[sound::Speaker_R] = static_cast<uint8_t>(window.dashboard->savedSpeaker(1));
+    }
+    return state;
 }
 
 void EditSession::refreshMark() {
@@ -48,6 +60,11 @@ void EditSession::dashboardChanged() {
 
 void EditSession::pedalHolds(int preset, const uint8_t* record, const char* title) {
     pedal.holds(preset, edits::DashboardState::of(record, title));
+    refreshMark();
+}
+
+void EditSession::pedalDamaged(int preset) {
+    pedal.damaged(preset);
     refreshMark();
 }
 
@@ -89,8 +106,13 @@ void EditSession::show(const edits::DashboardState& state) {
     window.transportPanel->showTitle(reinterpret_cast<const uint8_t*>(state.title.data()));
     dash.apply(state.record.data());
     if (Fl_Button* mode = dash.stereoMode ? dash.stereoMicsButton : dash.stereoCabsButton) mode->do_callback();
-    // One preview, as a release sends it (and logs it).
-    dash.do_callback();
+    // One preview, as a release sends it (and logs it); an audition under
+    // way goes on over the step, so the pedal keeps playing what Listen says.
+    if (auditioning()) {
+        window.toneChart->audition();
+        if (dash.visible()) window.presetPanel->show();     // the audition hides it for its own page
+    } else
+        dash.do_callback();
     showing = false;
     refreshMark();
 }
@@ -110,6 +132,9 @@ bool EditSession::redo() {
 }
 
 bool EditSession::keepLastDashboard() const {
-    std::string bytes = edits::encodeLastDashboard(shown());
+    // While a prompt or an exchange holds the Dashboard (the window closed
+    // during a RESTORE, whose records pass through the Dashboard), the user's
+    // Dashboard is the one the last step left.
+    std::string bytes = edits::encodeLastDashboard(mayStep() ? shown() : history.current());
     return files::writeFileAtomically(lastDashboardPath(), bytes.data(), bytes.size());
 }

@@ -17,6 +17,7 @@ public:
 
     void dashboardReplaced() override;
     void pedalHolds(int preset, const uint8_t* record, const char* title) override;
+    void pedalDamaged(int preset) override;
 
     // A change finished on the Dashboard (the preview step): a key held or a
     // wheel turned on one control continues the step it began.
@@ -41,7 +42,10 @@ public:
     bool keepLastDashboard() const;
     static std::string lastDashboardPath();
 
+    // The Dashboard and the title as the user made them: during a tone
+    // chart audition, with the speakers the audition gives back.
     edits::DashboardState shown() const;
+    bool auditioning() const;
     void refreshMark();
 
     edits::EditHistory history;

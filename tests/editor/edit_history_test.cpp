@@ -135,6 +135,11 @@ TEST(PedalPresets, ADashboardCountsAsEditedOnlyAgainstAKnownPreset) {
     EXPECT_TRUE(pedal.edited(0, state(1, "Other       ")));
     EXPECT_FALSE(pedal.edited(1, state(2)));
     pedal.holds(9, state(3));                            // no such preset: ignored
+    pedal.damaged(1);                                    // a store that went wrong: no Dashboard matches it
+    EXPECT_TRUE(pedal.edited(1, state(2)));
+    pedal.holds(1, state(2));                            // until it is read or written again
+    EXPECT_FALSE(pedal.edited(1, state(2)));
+    pedal.damaged(0);
     pedal.forget();
     EXPECT_FALSE(pedal.edited(0, state(2)));
 }

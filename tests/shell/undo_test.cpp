@@ -33,6 +33,7 @@
 #include "reference/OV_ToneChart.h"
 #include "shell/Orvella.h"
 #include "shell/edit_session.h"
+#include "maintenance/OV_UpdatePrompt.h"   // after PresetFiles.h: it brings X11, whose BadName is a macro
 
 namespace {
 
@@ -107,6 +108,25 @@ protected:
             if (out.size() >= count || waited >= timeoutMs) return out;
             usleep(20 * 1000);
         }
+    }
+
+    // A backup of eight records unlike the factory ones, for RESTORE.
+    std::string writeBackup() {
+        std::string bank;
+        for (int i = 0; i < 8; ++i) {
+            Bytes r = record(20 + i);
+            bank.append(r.begin(), r.end());
+        }
+        for (int i = 0; i < 8; ++i) bank += "Backup " + std::to_string(i) + "    ";
+        const std::string path = env->root + "/all.bkp";
+        EXPECT_TRUE(gui::TestEnvironment::writeFile(path, bank));
+        return path;
+    }
+    Bytes keptRecord() {
+        auto kept = edits::decodeLastDashboard(
+            reinterpret_cast<const uint8_t*>(gui::TestEnvironment::readFile(EditSession::lastDashboardPath()).data()),
+            edits::lastDashboardSize);
+        return kept ? Bytes(kept->record.begin(), kept->record.end()) : Bytes();
     }
 
     // Drags the left volume slider from near its right end to its middle.
@@ -321,11 +341,7 @@ TEST_F(Undo, TheDashboardKeptAtQuitComesBackWithUndo) {
     // What the window is left with is what the next start finds.
     dragVolume();
     ASSERT_TRUE(window->edits.keepLastDashboard());
-    auto kept = edits::decodeLastDashboard(
-        reinterpret_cast<const uint8_t*>(gui::TestEnvironment::readFile(EditSession::lastDashboardPath()).data()),
-        edits::lastDashboardSize);
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(Bytes(kept->record.begin(), kept->record.end()), params());
+    EXPECT_EQ(keptRecord(), params());
 
     // A damaged file is not offered at the next start, and says so.
     ASSERT_TRUE(gui::TestEnvironment::writeFile(EditSession::lastDashboardPath(), "OVD1short"));
@@ -356,16 +372,8 @@ TEST_F(Undo, LocalPresetsRestoresAndAuditionsCountAsTheyChangeTheDashboard) {
     EXPECT_TRUE(transport().edited());
 
     // RESTORE: every preset is known afterwards, the Dashboard shows preset 1 as restored.
-    std::string bank;
-    for (int i = 0; i < 8; ++i) {
-        Bytes r = record(20 + i);
-        bank.append(r.begin(), r.end());
-    }
-    for (int i = 0; i < 8; ++i) bank += "Backup " + std::to_string(i) + "    ";
-    const std::string backup = env->root + "/all.bkp";
-    ASSERT_TRUE(gui::TestEnvironment::writeFile(backup, bank));
     dialogs->choiceAnswers.push_back(1);
-    dialogs->chooserAnswers.push_back({backup});
+    dialogs->chooserAnswers.push_back({writeBackup()});
     gui::clickCentre(transport().restoreButton);
     ASSERT_EQ(params(), record(20));
     EXPECT_EQ(window->edits.history.undoCount(), 2u);
@@ -388,4 +396,112 @@ TEST_F(Undo, LocalPresetsRestoresAndAuditionsCountAsTheyChangeTheDashboard) {
     EXPECT_EQ(shownTitle(), lopTitle);
     ctrl('z');
     EXPECT_EQ(params(), record(0));
+}
+
+// An audition plays speakers the user did not choose: what the window keeps
+// at quit, the undo steps and the edited mark go by the user's Dashboard.
+TEST_F(Undo, AnAuditionIsNeverKeptAsTheUsersDashboard) {
+    makeFolder();
+    open();
+    dragVolume();
+    const Bytes edited = params();
+    const size_t steps = window->edits.history.undoCount();
+    gui::key(window.get(), '2', "", FL_ALT);
+    gui::clickCentre(window->toneChart->listenL);
+    ASSERT_NE(params()[1], edited[1]) << "the audition plays another speaker";
+
+    ASSERT_TRUE(window->edits.keepLastDashboard());
+    EXPECT_EQ(keptRecord(), edited);
+
+    ctrl('1');                                          // the preset keys stay usable
+    EXPECT_EQ(window->edits.history.undoCount(), steps);
+
+    const size_t sent = previews(2).size();             // the drag's and the audition's
+    ASSERT_EQ(sent, 2u);
+    ctrl('z');                                          // undo goes on auditioning, in one preview
+    EXPECT_EQ(params()[5], record(0)[5]);
+    EXPECT_NE(params()[1], record(0)[1]);
+    EXPECT_EQ(window->toneChart->listenL->value(), 1);
+    std::vector<Bytes> sentNow = previews(sent + 1);
+    ASSERT_EQ(sentNow.size(), sent + 1);
+    EXPECT_EQ(sentNow.back(), image());
+    EXPECT_EQ(previews(sent + 2, 300).size(), sent + 1);
+    gui::clickCentre(window->toneChart->listenL);
+    EXPECT_EQ(params(), record(0));
+    EXPECT_EQ(window->edits.history.undoCount(), steps - 1);
+    EXPECT_FALSE(transport().edited());
+}
+
+// A store that went wrong leaves the preset holding what no Dashboard shows
+// (the mark stays until it is read or written again); a stopped RESTORE
+// knows the selected preset by what it read back.
+TEST_F(Undo, TheMarkFollowsStoresThatWentWrong) {
+    open();
+    dragVolume();
+    ASSERT_TRUE(pedal->setFaults({"keep-wrong-record"}));
+    ctrl('w');
+    ASSERT_EQ(dialogs->texts(gui::RecordingDialogs::Alert).size(), 1u) << gui::logText(window.get());
+    ASSERT_TRUE(pedal->setFaults({}));
+    ctrl('z');                                          // back to what preset 1 held before
+    EXPECT_EQ(params(), record(0));
+    EXPECT_TRUE(transport().edited());
+    ctrl('r');
+    EXPECT_FALSE(transport().edited());
+
+    const std::string backup = writeBackup();
+    dialogs->clear();
+    dialogs->choiceAnswers.push_back(1);
+    dialogs->chooserAnswers.push_back({backup});
+    ASSERT_TRUE(pedal->setFaults({"keep-wrong-record"}));
+    gui::clickCentre(transport().restoreButton);        // stops at preset 1, which is read back
+    ASSERT_TRUE(pedal->setFaults({}));
+    ASSERT_FALSE(dialogs->texts(gui::RecordingDialogs::Alert).empty()) << gui::logText(window.get());
+    PedalState held;
+    ASSERT_TRUE(pedal->state(held));
+    EXPECT_EQ(params(), Bytes(held.presets[0].params, held.presets[0].params + 12));
+    EXPECT_EQ(shownTitle(), std::string(reinterpret_cast<const char*>(held.presets[0].title), 12));
+    EXPECT_FALSE(transport().edited());
+}
+
+// The window closed while a RESTORE passes the backup's records through the
+// Dashboard keeps the user's Dashboard, not the record being composed.
+TEST_F(Undo, TheDashboardKeptDuringARestoreIsTheUsers) {
+    makeFolder();
+    open();
+    dragVolume();
+    const Bytes edited = params();
+    struct Closing { Orvella* window; Bytes shown; bool kept; } closing{window.get(), {}, false};
+    Fl_Timeout_Handler keep = [](void* data) {
+        Closing& c = *static_cast<Closing*>(data);
+        c.shown.assign(c.window->dashboard->params(), c.window->dashboard->params() + 12);
+        c.kept = c.window->edits.keepLastDashboard();
+    };
+    Fl::add_timeout(0.2, keep, &closing);
+    dialogs->choiceAnswers.push_back(1);
+    dialogs->chooserAnswers.push_back({writeBackup()});
+    gui::clickCentre(transport().restoreButton);
+    Fl::remove_timeout(keep, &closing);
+    ASSERT_TRUE(closing.kept);
+    ASSERT_NE(closing.shown, edited) << "the timer fired while the restore ran";
+    EXPECT_EQ(keptRecord(), edited);
+}
+
+// Connect finding another pedal that waits for firmware: the mark no longer
+// compares with the presets of the pedal before.
+TEST_F(Undo, ThePresetsOfAPedalGoneAreKnownNoMore) {
+    open();
+    dragVolume();
+    ASSERT_TRUE(transport().edited());
+    pedal.reset();
+    testpedal::PedalOptions options;
+    options.serial = "VP000002";
+    options.updateMode = true;
+    testpedal::VirtualPedal other(*pedals, options);
+    std::string error;
+    ASSERT_TRUE(other.start(&error)) << error;
+    gui::clickCentre(window->connectButton);
+    ASSERT_TRUE(window->updatePrompt->visible()) << gui::logText(window.get());
+    EXPECT_FALSE(window->edits.pedal.known(0));
+    EXPECT_FALSE(transport().edited());
+    EXPECT_EQ(lightLabel(0), " Preset-1");
 }
