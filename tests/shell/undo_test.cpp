@@ -11,7 +11,6 @@
 #include <FL/Fl_Light_Button.H>
 #include <FL/Fl_Tabs.H>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <memory>
@@ -100,14 +99,11 @@ protected:
 
     // The images the pedal was sent as previews, once it logged `count` of them.
     std::vector<Bytes> previews(size_t count, int timeoutMs = 20000) {
+        pedal->waitForCount("preview", count, timeoutMs);
         std::vector<Bytes> out;
-        for (int waited = 0;; waited += 20) {
-            out.clear();
-            for (const testpedal::LoggedCommand& c : pedal->commands())
-                if (c.name == "preview" && c.bytes.size() >= 512) out.emplace_back(c.bytes.end() - 512, c.bytes.end());
-            if (out.size() >= count || waited >= timeoutMs) return out;
-            usleep(20 * 1000);
-        }
+        for (const testpedal::LoggedCommand& c : pedal->commands())
+            if (c.name == "preview" && c.bytes.size() >= 512) out.emplace_back(c.bytes.end() - 512, c.bytes.end());
+        return out;
     }
 
     // A backup of eight records unlike the factory ones, for RESTORE.
