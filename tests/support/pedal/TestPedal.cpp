@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -42,6 +43,17 @@ PedalFolder::PedalFolder() {
     hadVirtualOnly_ = only != nullptr;
     if (only) previousVirtualOnly_ = only;
     setenv("ORVELLA_VIRTUAL_ONLY", "1", 1);
+    // The port locks of the programs a test starts live in the folder too:
+    // on a machine where other suites run at once, a pseudo-terminal number
+    // comes round again while a program of another run still holds its lock
+    // in the system's lock folder, and the pedal would seem in use.
+    const char* locks = getenv("ORVELLA_LOCK_DIR");
+    hadLockDir_ = locks != nullptr;
+    if (locks) previousLockDir_ = locks;
+    // Open to every user, as the system's lock folder is.
+    const std::string lockDir = path_ + "/locks";
+    if (!path_.empty() && mkdir(lockDir.c_str(), 0700) == 0 && chmod(lockDir.c_str(), 01777) == 0)
+        setenv("ORVELLA_LOCK_DIR", lockDir.c_str(), 1);
 }
 
 PedalFolder::~PedalFolder() {
@@ -53,6 +65,10 @@ PedalFolder::~PedalFolder() {
         setenv("ORVELLA_VIRTUAL_ONLY", previousVirtualOnly_.c_str(), 1);
     else
         unsetenv("ORVELLA_VIRTUAL_ONLY");
+    if (hadLockDir_)
+        setenv("ORVELLA_LOCK_DIR", previousLockDir_.c_str(), 1);
+    else
+        unsetenv("ORVELLA_LOCK_DIR");
     if (!path_.empty()) {
         std::string cmd = "rm -rf '" + path_ + "'";
         if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", path_.c_str());

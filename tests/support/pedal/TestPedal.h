@@ -29,6 +29,8 @@ private:
     bool hadPrevious_ = false;
     std::string previousVirtualOnly_;
     bool hadVirtualOnly_ = false;
+    std::string previousLockDir_;
+    bool hadLockDir_ = false;
 };
 
 struct PedalOptions {
