@@ -1,0 +1,176 @@
+// The soak's own parts that decide a verdict: reading which presets a failure
+// names, the file rules, the preset rules, and shrinking. A fault here would
+// let the soak pass a lying program, so each is tried against a lie.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
+#include "Oracle.h"
+#include "Session.h"
+#include "presets/preset_transfer.h"
+
+namespace {
+
+using soak::Op;
+
+// Every way the transfer tells how far a stopped restore got names at least
+// the presets it overwrote and the one that may be damaged, and no more.
+TEST(SoakOracle, NamedPresetsAreWhatAStoppedRestoreSays) {
+    for (int overwritten = 0; overwritten <= 8; ++overwritten)
+        for (bool damaged : {false, true}) {
+            presettransfer::Outcome o;
+            o.kind = damaged ? presettransfer::Outcome::EchoMismatch : presettransfer::Outcome::StoreFailed;
+            o.overwritten = overwritten;
+            o.preset = std::min(overwritten, 7);
+            unsigned expected = (1u << overwritten) - 1;
+            if (damaged) expected |= 1u << o.preset;
+            EXPECT_EQ(soak::namedPresets(o.stopText()), expected) << o.stopText();
+        }
+    // The command line's wording: a preset, and the ones before it.
+    EXPECT_EQ(soak::namedPresets("Storing preset 4: no reply; the presets before it are stored"), 0x0Fu);
+    EXPECT_EQ(soak::namedPresets("> No changes has been made. Please try again."), 0u);
+    EXPECT_EQ(soak::namedPresets("Presets 2, 5 and 7 differ"), 0x52u);
+}
+
+// A scratch folder the file rules look at.
+class Folder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/soak-oracle-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    void put(const std::string& name, const std::string& bytes) { std::ofstream(dir + "/" + name, std::ios::binary) << bytes; }
+    soak::Truth snapshot() const {
+        soak::Truth t;
+        t.files = soak::readFolders({dir});
+        return t;
+    }
+    std::vector<std::string> rulesBroken(const soak::Step& step, const soak::Truth& before) const {
+        soak::Verdict v;
+        soak::checkFiles(step, before, snapshot(), v);
+        std::vector<std::string> rules;
+        for (const std::string& text : v.violations) rules.push_back(text.substr(0, text.find(':')));
+        return rules;
+    }
+    std::string dir;
+};
+
+TEST_F(Folder, AWriteThroughTheLinkKeepingItsModePasses) {
+    put("target", std::string(192, 'a'));
+    put("private.bkp", std::string(192, 'b'));
+    chmod((dir + "/private.bkp").c_str(), 0600);
+    symlink((dir + "/target").c_str(), (dir + "/linked.bkp").c_str());
+    soak::Truth before = snapshot();
+    soak::Step step;
+    step.action = soak::Action(Op::CliBackup);
+    step.cli = true;
+    step.file = dir + "/linked.bkp";
+    put("target", std::string(192, 'c'));                       // through the link, as it should be
+    EXPECT_EQ(rulesBroken(step, before), std::vector<std::string>{});
+}
+
+TEST_F(Folder, ReplacedLinksChangedModesHalfFilesAndLeftoversAreCaught) {
+    put("target", std::string(192, 'a'));
+    put("private.bkp", std::string(192, 'b'));
+    put("other.bkp", std::string(192, 'o'));
+    chmod((dir + "/private.bkp").c_str(), 0600);
+    symlink((dir + "/target").c_str(), (dir + "/linked.bkp").c_str());
+    soak::Truth before = snapshot();
+    soak::Step step;
+    step.action = soak::Action(Op::CliBackup);
+    step.cli = true;
+    step.file = dir + "/linked.bkp";
+    // A temporary file renamed over the link, another over the private file, one left behind.
+    put("new", std::string(192, 'c'));
+    std::rename((dir + "/new").c_str(), (dir + "/linked.bkp").c_str());
+    EXPECT_EQ(rulesBroken(step, before), std::vector<std::string>{"link-replaced"});
+    step.file = dir + "/private.bkp";
+    put("private.bkp.tmp123", std::string(100, 'd'));
+    std::rename((dir + "/private.bkp.tmp123").c_str(), (dir + "/private.bkp").c_str());
+    put("other.bkp.tmp77", "x");
+    put("other.bkp", std::string(100, 'e'));
+    std::vector<std::string> rules = rulesBroken(step, before);
+    for (const char* rule : {"temporary-file", "half-file", "mode-changed", "unnamed-file-replaced", "link-replaced"})
+        EXPECT_NE(std::find(rules.begin(), rules.end(), rule), rules.end()) << rule;
+    // A process killed outright cannot tidy up: its temporary file is no lie.
+    step.killedHard = true;
+    rules = rulesBroken(step, before);
+    EXPECT_EQ(std::find(rules.begin(), rules.end(), "temporary-file"), rules.end());
+}
+
+// A pedal's presets before and after, and what the program said in between.
+TEST(SoakOracle, PresetChangesMustBeClaimedAndSuccessesTrue) {
+    soak::Truth before, after;
+    soak::PedalTruth p;
+    p.present = p.stateRead = true;
+    p.state.setFactory(nullptr);
+    before.pedals["A"] = p;
+    p.state.presets[2].title[11] ^= 1;          // preset 3 changed
+    after.pedals["A"] = p;
+    soak::Composer composer{[](const uint8_t* record, std::string& params, std::string& image) {
+        params.assign(reinterpret_cast<const char*>(record), 12);
+        image.assign(512, '\0');
+    }};
+    soak::Step step;
+    step.action = soak::Action(Op::Write);
+    step.target = "A";
+    step.preset = 2;
+    step.said = "Write operation failed.\n> No changes has been made. Please try again.\n";
+    auto rules = [&](const soak::Step& s) {
+        std::string all;
+        for (const std::string& text : soak::check(s, before, after, composer).violations) all += text + "\n";
+        return all;
+    };
+    EXPECT_NE(rules(step).find("unclaimed-change: preset 3"), std::string::npos);
+    step.said = "> Preset 3 may now hold a damaged copy. Please write it again.\n";
+    EXPECT_EQ(rules(step), "");
+    // "Verified" must mean the preset holds what was sent: here its title differs.
+    const PedalPreset& held = after.pedals["A"].state.presets[2];
+    step.said = "Write operation to Preset 3 OK (verified).\n";
+    step.record.assign(reinterpret_cast<const char*>(held.params), 12);
+    step.image.assign(reinterpret_cast<const char*>(held.image), 512);
+    step.title.assign(reinterpret_cast<const char*>(before.pedals["A"].state.presets[2].title), 12);
+    EXPECT_NE(rules(step).find("verified-store"), std::string::npos);
+    step.title.assign(reinterpret_cast<const char*>(held.title), 12);
+    EXPECT_EQ(rules(step), "");
+    // Another pedal than the one addressed never changes.
+    step.target = "B";
+    EXPECT_NE(rules(step).find("unclaimed-change"), std::string::npos);
+}
+
+TEST(SoakShrink, KeepsOnlyTheActionsTheFailureNeeds) {
+    std::vector<soak::Action> actions = soak::generate(7, 30);
+    actions[4] = soak::Action(Op::Fault, 0, 0, 0, "keep-wrong-record");
+    actions[21] = soak::Action(Op::CliWrite, 3, 5, 0, "Good.lop");
+    for (size_t i = 0; i < actions.size(); ++i)
+        if ((i != 4 && actions[i].op == Op::Fault) || (i != 21 && actions[i].op == Op::CliWrite))
+            actions[i].op = Op::Read;
+    int runs = 0;
+    // Fails when the fault comes before the write, as a real session would.
+    auto fails = [&](const std::vector<soak::Action>& list) {
+        ++runs;
+        bool fault = false;
+        for (const soak::Action& x : list) {
+            if (x.op == Op::Fault) fault = true;
+            if (x.op == Op::CliWrite && fault) return true;
+        }
+        return false;
+    };
+    std::vector<soak::Action> shortest = soak::shrink(actions, fails, 200);
+    ASSERT_EQ(shortest.size(), 2u);
+    EXPECT_EQ(shortest[0].op, Op::Fault);
+    EXPECT_EQ(shortest[1].op, Op::CliWrite);
+    EXPECT_LE(runs, 80);
+    // A budget bounds the work, whatever is left.
+    runs = 0;
+    soak::shrink(actions, fails, 5);
+    EXPECT_EQ(runs, 5);
+}
+
+}  // namespace

@@ -1,0 +1,29 @@
+// The fixed seeds CI runs: each a random session of the window, orvella-cli,
+// faults, cut cables, killed pedals and scripts, and damaged files, with every
+// claim checked after each action. A failure prints the seed and the shortest
+// action list that still breaks the same rule; replay a seed for longer with
+// bench/soak (docs/robustness.md).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "Session.h"
+
+namespace {
+
+const int actionsPerSession = 22;
+const int shrinkRuns = 12;      // enough to cut a failing list down, bounded for CI
+
+class CiSeed : public ::testing::TestWithParam<uint32_t> {};
+
+TEST_P(CiSeed, EveryClaimHolds) {
+    soak::Figures figures;
+    std::string report = soak::soakSeed(GetParam(), actionsPerSession, figures, shrinkRuns);
+    EXPECT_EQ(report, "") << report;
+    EXPECT_EQ(figures.actions, actionsPerSession) << "the session ended early";
+    EXPECT_GT(figures.claims, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Soak, CiSeed, ::testing::Values(11u, 12u, 13u, 14u));
+
+}  // namespace
