@@ -234,8 +234,12 @@ Verdict check(const Step& s, const Truth& before, const Truth& after, const Comp
     }
 
     // Local presets are checked like backups before anything plays them.
-    if ((s.action.op == Op::ImportLocal || s.action.op == Op::ChooseLocal) && !s.fileValid && s.accepted)
-        fail("local-preset-checked", s.file + " holds a record out of range and was taken");
+    if ((s.action.op == Op::ImportLocal || s.action.op == Op::ChooseLocal) && s.accepted) {
+        ++v.claims;
+        if (!s.fileValid) fail("local-preset-checked", s.file + " holds a record out of range and was taken");
+        else if (!s.record.empty() && s.dashParams != s.record)
+            fail("dashboard-shows", "the bar names " + s.file + " but the Dashboard shows another record");
+    }
 
     // The window: one prompt at a time, holding the Dashboard while it shows.
     if (s.window) {
@@ -244,7 +248,7 @@ Verdict check(const Step& s, const Truth& before, const Truth& after, const Comp
         if (s.promptsShown > 0 && s.dashboardActive) fail("prompts", "a prompt is shown over a usable Dashboard");
         if (s.promptsShown == 0 && !s.dashboardActive) fail("prompts", "no prompt is shown, yet the Dashboard is greyed");
         if (s.action.op == Op::OpenConfig && s.configShown >= 0 && pedal != after.pedals.end() &&
-            pedal->second.stateRead && !has(s.said, "fail")) {
+            pedal->second.stateRead && !std::regex_search(s.said, std::regex("fail|could not|cannot|not read", std::regex::icase))) {
             ++v.claims;
             if (s.configShown != pedal->second.state.globalConfig)
                 fail("config-shown", "the prompt shows " + std::to_string(s.configShown) + " as the pedal's, which holds " +

@@ -128,7 +128,7 @@ public:
         for (auto& p : pedals_) p.reset();
     }
     bool setUp(std::string& error);
-    Failure run(const std::vector<Action>& actions);
+    Failure run(const std::vector<Action>& actions, bool keepGoing);
 
 private:
     void perform(const Action& x, Step& step);
@@ -138,6 +138,10 @@ private:
     CliRun runCli(const std::vector<std::string>& args, const Action& x);
     std::vector<CliRun> runClis(const std::vector<std::vector<std::string>>& runs, const Action& x);
     Truth truth() const;
+    // Waits until every pedal has taken what it was sent: a command without
+    // a reply (configuration, preview) is done on the wire before the pedal
+    // has logged and saved it.
+    void quiet() const;
     std::string composedBank(const std::string& bank) const;
     testpedal::VirtualPedal* pedal(int which) const { return pedals_[which] && pedals_[which]->running() ? pedals_[which].get() : nullptr; }
     testpedal::VirtualPedal* bySerial(const std::string& serial) const;
@@ -231,6 +235,19 @@ Truth Session::truth() const {
     return t;
 }
 
+void Session::quiet() const {
+    for (int i = 0; i < 2; ++i) {
+        if (!pedal(i)) continue;
+        size_t seen = pedal(i)->commands().size();
+        for (int round = 0; round < 25; ++round) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            size_t now = pedal(i)->commands().size();
+            if (now == seen && round > 0) break;
+            seen = now;
+        }
+    }
+}
+
 std::string Session::composedBank(const std::string& bank) const {
     if (bank.size() != 192) return std::string();
     std::string out;
@@ -242,7 +259,7 @@ std::string Session::composedBank(const std::string& bank) const {
     return out + bank.substr(96);
 }
 
-Failure Session::run(const std::vector<Action>& actions) {
+Failure Session::run(const std::vector<Action>& actions, bool keepGoing) {
     static Watchdog watchdog;
     for (size_t i = 0; i < actions.size(); ++i) {
         const Action& x = actions[i];
@@ -265,6 +282,7 @@ Failure Session::run(const std::vector<Action>& actions) {
         dialogs_->chooserAnswers.clear();
         dialogs_->popupPicks.clear();
         if (!window_) return Failure();
+        quiet();
 
         if (!step.cli) {
             std::vector<std::string> lines = gui::logLines(window_.get());
@@ -298,6 +316,13 @@ Failure Session::run(const std::vector<Action>& actions) {
         if (injectsFault(x)) ++figures_.faults;
         if (!v.violations.empty()) {
             figures_.violations += static_cast<long>(v.violations.size());
+            if (keepGoing) {
+                for (const std::string& text : v.violations)
+                    std::printf("soak: seed %u action %zu (%s): %s\n", seed_, i + 1, describe(x).c_str(),
+                                text.substr(0, 300).c_str());
+                std::fflush(stdout);
+                continue;
+            }
             Failure f;
             f.index = static_cast<int>(i);
             f.violation = v.violations.front();
@@ -412,6 +437,7 @@ void Session::gui(const Action& x, Step& step) {
         step.fileValid = presetfiles::decodeLop({bytes.begin(), bytes.end()}, lop) == presetfiles::LopStatus::Ok &&
                          recordValid(lop.params);
         step.file = lop.name;
+        if (step.fileValid) composer_.compose(lop.params, step.record, step.image);
         openPrompt();
         if (!w->presetPrompt->visible()) break;
         d.chooserAnswers.push_back({file(x.text)});
@@ -429,6 +455,7 @@ void Session::gui(const Action& x, Step& step) {
         std::string bytes = fromFile(presetfiles::presetPath(env_->home, step.file));
         step.fileValid = presetfiles::decodeLop({bytes.begin(), bytes.end()}, lop) == presetfiles::LopStatus::Ok &&
                          recordValid(lop.params);
+        if (step.fileValid) composer_.compose(lop.params, step.record, step.image);
         choice->value(pick);
         choice->do_callback();
         break;
@@ -628,7 +655,8 @@ void Session::world(const Action& x, Step& step) {
 
 }  // namespace
 
-Failure runSession(uint32_t seed, const std::vector<Action>& actions, Figures& figures, bool verbose) {
+Failure runSession(uint32_t seed, const std::vector<Action>& actions, Figures& figures, bool verbose,
+                   bool keepGoing) {
     static bool handlersSet = false;
     if (!handlersSet) {
         for (int sig : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) signal(sig, sayLastWords);
@@ -643,7 +671,7 @@ Failure runSession(uint32_t seed, const std::vector<Action>& actions, Figures& f
         f.violation = "set-up: " + error;
         return f;
     }
-    return session.run(actions);
+    return session.run(actions, keepGoing);
 }
 
 std::vector<Action> shrink(std::vector<Action> actions, const std::function<bool(const std::vector<Action>&)>& fails,

@@ -26,7 +26,9 @@ struct Failure {
 // Runs the actions in a fresh session and returns the first violation.
 // Each action must end within its time limit, else the process ends with the
 // seed and the actions so far on standard error (as it does on a crash).
-Failure runSession(uint32_t seed, const std::vector<Action>& actions, Figures& figures, bool verbose = false);
+// keepGoing: print every violation and go on to the end (for surveys).
+Failure runSession(uint32_t seed, const std::vector<Action>& actions, Figures& figures, bool verbose = false,
+                   bool keepGoing = false);
 
 // The shortest list found (removing chunks, then single actions) for which
 // fails() still holds, within budget runs of fails().

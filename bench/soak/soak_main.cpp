@@ -1,7 +1,7 @@
 // The soak as a long run: random sessions, one seed after another, for N
 // minutes; prints each violation with its seed and shortest action list, and
 // at the end the figures. Needs a display (run it under xvfb-run).
-//   soak --minutes N [--seed S] [--actions N] [--shrink RUNS] [--verbose]
+//   soak --minutes N [--seed S] [--actions N] [--shrink RUNS] [--verbose] [--keep-going]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     double minutes = 1;
     uint32_t seed = static_cast<uint32_t>(std::time(nullptr));
     int actions = 25, shrinkRuns = 40;
-    bool verbose = false;
+    bool verbose = false, keepGoing = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool more = i + 1 < argc;
@@ -24,8 +24,9 @@ int main(int argc, char** argv) {
         else if (a == "--actions" && more) actions = std::atoi(argv[++i]);
         else if (a == "--shrink" && more) shrinkRuns = std::atoi(argv[++i]);
         else if (a == "--verbose") verbose = true;
+        else if (a == "--keep-going") keepGoing = true;
         else {
-            std::fprintf(stderr, "Usage: soak [--minutes N] [--seed S] [--actions N] [--shrink RUNS] [--verbose]\n");
+            std::fprintf(stderr, "Usage: soak [--minutes N] [--seed S] [--actions N] [--shrink RUNS] [--verbose] [--keep-going]\n");
             return 2;
         }
     }
@@ -36,10 +37,17 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     long failedSeeds = 0;
     do {
-        std::string report = soak::soakSeed(seed, actions, figures, shrinkRuns, verbose);
-        if (!report.empty()) {
-            ++failedSeeds;
-            std::printf("%s", report.c_str());
+        if (keepGoing) {
+            // Every rule a session breaks, each printed as found (no shrinking).
+            long before = figures.violations;
+            soak::runSession(seed, soak::generate(seed, actions), figures, verbose, true);
+            failedSeeds += figures.violations > before;
+        } else {
+            std::string report = soak::soakSeed(seed, actions, figures, shrinkRuns, verbose);
+            if (!report.empty()) {
+                ++failedSeeds;
+                std::printf("%s", report.c_str());
+            }
         }
         std::fflush(stdout);
         ++seed;
