@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <regex>
 
@@ -98,12 +99,15 @@ void checkFiles(const Step& s, const Truth& before, const Truth& after, Verdict&
         if (old->second.link && !now.link)
             v.violations.push_back("link-replaced: " + path + " pointed at " + old->second.target +
                                    " and is now a plain file");
-        if (old->second.mode != now.mode && !now.link)
-            v.violations.push_back("mode-changed: " + path + " was " + std::to_string(old->second.mode) +
-                                   " (octal " + std::to_string(old->second.mode >> 6) + "..) and is now " +
-                                   std::to_string(now.mode));
+        if (old->second.mode != now.mode && !now.link) {
+            char modes[32];
+            std::snprintf(modes, sizeof modes, "%04o, now %04o", static_cast<unsigned>(old->second.mode),
+                          static_cast<unsigned>(now.mode));
+            v.violations.push_back("mode-changed: " + path + " was " + modes);
+        }
         // Only the file the user named may be replaced, and only by an action that says it did (or was cut off).
-        bool named = !s.file.empty() && (path == s.file || endsWith(path, ("/" + s.file).c_str()));
+        bool named = !s.file.empty() && (path == s.file || endsWith(path, ("/" + s.file).c_str()) ||
+                                         endsWith(path, ("/" + s.file + ".lop").c_str()));
         bool replacing = s.action.op == Op::CliBackup || s.action.op == Op::CliExport || s.action.op == Op::SaveLocal ||
                          s.action.op == Op::ImportLocal;
         if (endsWith(path, ".bkp") || endsWith(path, ".lop")) {
