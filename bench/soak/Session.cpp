@@ -310,6 +310,9 @@ Failure Session::run(const std::vector<Action>& actions, bool keepGoing) {
                             std::string(choice->text()) == step.file;
 
         Truth after = truth();
+        if (verbose_ && !step.said.empty())
+            std::fprintf(stderr, "soak:   said%s: %s", step.cli ? (" (exit " + std::to_string(step.exitCode) + ")").c_str() : "",
+                         step.said.c_str());
         Verdict v = check(step, before, after, composer_);
         ++figures_.actions;
         figures_.claims += v.claims;
@@ -511,9 +514,9 @@ void Session::cli(const Action& x, Step& step) {
         static const char* const titles[] = {"Soak", "Clean", "TwelveChars!", "Café Tone", "x"};
         if (x.b < 5) {
             runs.back().insert(runs.back().end(), {"--title", titles[x.b]});
-            uint8_t title[12];
-            presetfiles::padTitle(titles[x.b], title);
-            step.title = str(title, 12);
+            // The title as given: one the editor's rule refuses must not be stored as something else.
+            step.title = std::string(titles[x.b]).substr(0, 12);
+            step.title.resize(12, ' ');
         }
         break;
     }

@@ -1,7 +1,7 @@
 // The soak as a long run: random sessions, one seed after another, for N
 // minutes; prints each violation with its seed and shortest action list, and
 // at the end the figures. Needs a display (run it under xvfb-run).
-//   soak --minutes N [--seed S] [--actions N] [--shrink RUNS] [--verbose] [--keep-going]
+//   soak --minutes N [--seed S] [--actions N] [--shrink RUNS] [--verbose] [--keep-going] [--list]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     double minutes = 1;
     uint32_t seed = static_cast<uint32_t>(std::time(nullptr));
     int actions = 25, shrinkRuns = 40;
-    bool verbose = false, keepGoing = false;
+    bool verbose = false, keepGoing = false, list = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         bool more = i + 1 < argc;
@@ -25,10 +25,15 @@ int main(int argc, char** argv) {
         else if (a == "--shrink" && more) shrinkRuns = std::atoi(argv[++i]);
         else if (a == "--verbose") verbose = true;
         else if (a == "--keep-going") keepGoing = true;
+        else if (a == "--list") list = true;
         else {
-            std::fprintf(stderr, "Usage: soak [--minutes N] [--seed S] [--actions N] [--shrink RUNS] [--verbose] [--keep-going]\n");
+            std::fprintf(stderr, "Usage: soak [--minutes N] [--seed S] [--actions N] [--shrink RUNS] [--verbose] [--keep-going] [--list]\n");
             return 2;
         }
+    }
+    if (list) {     // the seed's actions, without running them
+        for (const soak::Action& x : soak::generate(seed, actions)) std::printf("%s\n", soak::describe(x).c_str());
+        return 0;
     }
     gui::openDisplay();
     soak::Figures figures;
