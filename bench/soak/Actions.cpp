@@ -21,13 +21,13 @@ namespace {
 const char* const names[] = {
     "read", "write", "title", "click", "backup", "restore", "save-local", "choose-local", "import-local",
     "remove-local", "open-config", "config-confirm", "config-cancel", "factory-reset", "connect", "select-pedal",
-    "select-confirm", "restart-editor", "cli-write", "cli-backup", "cli-restore", "cli-export", "cli-config",
+    "select-confirm", "restart-editor", "audition", "cli-write", "cli-backup", "cli-restore", "cli-export", "cli-config",
     "cli-status", "cli-firmware", "cli-pair", "fault", "unplug", "replug", "kill-pedal", "corrupt", "second-pedal",
 };
 
 // How often each op comes up, in the order of Op.
 const int weights[] = {
-    6, 7, 3, 6, 3, 4, 3, 3, 3, 2, 3, 3, 2, 1, 3, 2, 3, 1,
+    6, 7, 3, 6, 3, 4, 3, 3, 3, 2, 3, 3, 2, 1, 3, 2, 3, 1, 3,
     4, 3, 3, 2, 2, 2, 2, 1,
     6, 1, 2, 1, 2, 1,
 };
@@ -83,7 +83,8 @@ std::vector<Action> generate(uint32_t seed, int count) {
         case Op::CliFirmware: x.text = pick(3) == 0 ? "notes.txt" : "update.fdt"; x.c = pick(3) ? 1 : 0; break;
         case Op::Fault: x.text = faultChoices[pick(static_cast<int>(faultChoices.size()))]; break;
         case Op::Corrupt: x.text = offeredFiles[pick(static_cast<int>(offeredFiles.size()))]; x.a = pick(200); break;
-        case Op::SecondPedal: x.b = pick(2); break;                  // 1: it waits for a firmware update
+        case Op::SecondPedal: x.b = pick(2); break;
+        case Op::Audition: x.a = 1 + pick(58); x.b = 1 + pick(3); x.c = pick(3) == 0; break;   // c: click below the charts                  // 1: it waits for a firmware update
         default: break;
         }
         // Now and then the pedal loses power, or the script is stopped, half-way.

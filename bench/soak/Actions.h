@@ -14,7 +14,7 @@ namespace soak {
 enum class Op {
     // The editor's window, driven by clicks and keys.
     Read, Write, Title, Click, Backup, Restore, SaveLocal, ChooseLocal, ImportLocal, RemoveLocal,
-    OpenConfig, ConfigConfirm, ConfigCancel, FactoryReset, Connect, SelectPedal, SelectConfirm, RestartEditor,
+    OpenConfig, ConfigConfirm, ConfigCancel, FactoryReset, Connect, SelectPedal, SelectConfirm, RestartEditor, Audition,
     // orvella-cli, as a script runs it.
     CliWrite, CliBackup, CliRestore, CliExport, CliConfig, CliStatus, CliFirmware, CliPair,
     // The world: faults, cables, power, other people's files.

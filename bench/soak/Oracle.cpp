@@ -245,6 +245,17 @@ Verdict check(const Step& s, const Truth& before, const Truth& after, const Comp
             fail("dashboard-shows", "the bar names " + s.file + " but the Dashboard shows another record");
     }
 
+    // The tone chart plays what it shows, and unticking gives back the sound the user had.
+    if (s.action.op == Op::Audition && s.window) {
+        ++v.claims;
+        std::string heard = s.heard;
+        while (!heard.empty() && heard.back() == ' ') heard.pop_back();
+        if (s.heard != "-" && (heard.size() < 3 || heard.compare(0, 3, "  [") == 0 || heard.compare(0, 2, " ~") == 0))
+            fail("tone-chart-plays", "the line \"" + s.heard + "\" names no speaker, yet a preview was sent");
+        if (!s.record.empty() && s.dashParams != s.record)
+            fail("audition-untick", "unticking Listen left the Dashboard on another sound than the user had");
+    }
+
     // The window: one prompt at a time, holding the Dashboard while it shows.
     if (s.window) {
         ++v.claims;

@@ -35,6 +35,7 @@ struct Step {
     bool dashboardActive = true;
     int configShown = -1;               // the byte the configuration prompt's choices make, -1: hidden
     bool accepted = false;              // a local preset is now the bar's choice
+    std::string heard;                  // an audition: the tone chart line that sent a preview while selected
 };
 
 // What a record composes to (clamped record and image), as the editor composes it.

@@ -9,7 +9,11 @@
 #include <unistd.h>
 
 #include <FL/Fl_Choice.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Menu_.H>
+#include <FL/Fl_Scroll.H>
+#include <FL/Fl_Tabs.H>
 #include <FL/Fl_Toggle_Button.H>
 
 #include <chrono>
@@ -35,6 +39,7 @@
 #include "maintenance/OV_GloConPrompt.h"
 #include "maintenance/OV_UpdatePrompt.h"
 #include "presets/OV_PresetPanel.h"
+#include "reference/OV_ToneChart.h"
 #include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
@@ -142,6 +147,13 @@ private:
     // a reply (configuration, preview) is done on the wire before the pedal
     // has logged and saved it.
     void quiet() const;
+    // Previews the addressed pedal has logged so far.
+    size_t previewCount() const {
+        size_t n = 0;
+        if (testpedal::VirtualPedal* p = bySerial(window_->usb->serialNumber[0]))
+            for (const testpedal::LoggedCommand& c : p->commands()) n += c.name == "preview";
+        return n;
+    }
     std::string composedBank(const std::string& bank) const;
     testpedal::VirtualPedal* pedal(int which) const { return pedals_[which] && pedals_[which]->running() ? pedals_[which].get() : nullptr; }
     testpedal::VirtualPedal* bySerial(const std::string& serial) const;
@@ -481,6 +493,35 @@ void Session::gui(const Action& x, Step& step) {
         if (!w->devSelPrompt->visible() || serials->size() <= 1) break;
         serials->value(x.a % (serials->size() - 1));
         gui::clickCentre(w->devSelPrompt->confirmButton);
+        break;
+    }
+    case Op::Audition: {
+        // Tick a Listen button, select a line (or click below the last chart), untick, back to the Dashboard.
+        OV_ToneChart& chart = *w->toneChart;
+        Fl_Check_Button* listen[4] = {nullptr, chart.listenL, chart.listenR, chart.listenLR};
+        step.record = str(dash.params(), 12);
+        w->tabs->value(&chart);
+        w->tabs->do_callback();
+        gui::settle();
+        gui::clickCentre(listen[x.b]);
+        gui::settle();
+        if (!listen[x.b]->value()) step.record.clear();     // held: nothing to give back
+        quiet();
+        size_t previews = previewCount();
+        if (x.c) {
+            chart.chartScroll->scroll_to(0, 1 << 20);
+            gui::click(w, chart.chartScroll->x() + 200, chart.chartScroll->y() + chart.chartScroll->h() - 12);
+        } else {
+            chart.speakerList->value(x.a);
+            chart.speakerList->do_callback();
+        }
+        gui::settle();
+        quiet();
+        const char* line = chart.selectedLine > 0 ? chart.speakerList->text(chart.selectedLine) : nullptr;
+        step.heard = previewCount() > previews ? std::string(line ? line : "") : "-";
+        if (listen[x.b]->value()) gui::clickCentre(listen[x.b]);
+        w->tabs->value(w->dashboard);
+        w->tabs->do_callback();
         break;
     }
     case Op::RestartEditor:
