@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <random>
 
 #include "Oracle.h"
 #include "Session.h"
@@ -174,3 +175,112 @@ TEST(SoakShrink, KeepsOnlyTheActionsTheFailureNeeds) {
 }
 
 }  // namespace
+
+namespace {
+
+// A pedal truth with factory contents, and a composer that keeps records and
+// gives each an image made of its first byte.
+soak::PedalTruth factoryPedal() {
+    soak::PedalTruth p;
+    p.present = p.stateRead = true;
+    p.state.setFactory(nullptr);
+    for (PedalPreset& preset : p.state.presets) std::memset(preset.image, preset.params[0], 512);
+    return p;
+}
+const soak::Composer keepRecord{[](const uint8_t* record, std::string& params, std::string& image) {
+    params.assign(reinterpret_cast<const char*>(record), 12);
+    image.assign(512, static_cast<char>(record[0]));
+}};
+std::string broken(const soak::Step& step, const soak::Truth& before, const soak::Truth& after) {
+    std::string all;
+    for (const std::string& text : soak::check(step, before, after, keepRecord).violations)
+        all += text.substr(0, text.find(':')) + " ";
+    return all;
+}
+std::string presetBytes(const PedalPreset& p, int part) {
+    const uint8_t* bytes = part == 0 ? p.params : part == 1 ? p.title : p.image;
+    return std::string(reinterpret_cast<const char*>(bytes), part == 2 ? 512 : 12);
+}
+
+}  // namespace
+
+// Whatever byte of a preset differs from what a success said was stored, the
+// claim fails; and a success never covers a preset it did not name.
+TEST(SoakOracle, EveryByteASuccessNamesIsChecked) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 200; ++round) {
+        soak::Truth before, after;
+        before.pedals["A"] = after.pedals["A"] = factoryPedal();
+        soak::Step step;
+        step.action = soak::Action(round % 2 ? Op::CliWrite : Op::Write);
+        step.cli = round % 2;
+        step.said = step.cli ? "Preset 1 written and verified" : "Write operation to Preset 1 OK (verified).";
+        step.target = "A";
+        step.preset = static_cast<int>(rng() % 8);
+        PedalPreset& stored = after.pedals["A"].state.presets[step.preset];
+        stored.params[0] ^= 0x01;                  // the store changed it, image included
+        std::memset(stored.image, stored.params[0], 512);
+        step.record = presetBytes(stored, 0);
+        step.title = presetBytes(stored, 1);
+        step.image = presetBytes(stored, 2);
+        ASSERT_EQ(broken(step, before, after), "");
+        int part = static_cast<int>(rng() % 3);
+        std::string& claimed = part == 0 ? step.record : part == 1 ? step.title : step.image;
+        char& wrong = claimed[rng() % claimed.size()];
+        wrong = wrong == 'Q' ? 'R' : 'Q';          // another byte, still a title character
+        EXPECT_EQ(broken(step, before, after), "verified-store ");
+        claimed = presetBytes(stored, part);
+        int other = (step.preset + 1 + static_cast<int>(rng() % 7)) % 8;
+        after.pedals["A"].state.presets[other].title[rng() % 12] ^= 0x20;
+        EXPECT_EQ(broken(step, before, after), "unclaimed-change ");
+    }
+}
+
+// Exit statuses, the status line and the window's state are claims too.
+TEST(SoakOracle, ExitStatusesStatusLinesAndTheWindowMustBeTrue) {
+    soak::Truth truth;
+    truth.pedals["A"] = factoryPedal();
+    soak::Step step;
+    step.target = "A";
+    step.cli = true;
+    step.action = soak::Action(Op::CliConfig);
+    step.exitCode = 7;
+    EXPECT_EQ(broken(step, truth, truth), "pedal-mode ");     // it runs normally
+    soak::Truth waiting = truth;
+    waiting.pedals["A"].state.updateMode = true;
+    EXPECT_EQ(broken(step, waiting, waiting), "");
+    step.action = soak::Action(Op::CliFirmware);
+    EXPECT_EQ(broken(step, truth, truth), "");
+    step.exitCode = 0;
+    step.fileValid = false;
+    EXPECT_EQ(broken(step, waiting, truth), "firmware-package ");
+    step.action = soak::Action(Op::CliStatus);
+    step.said = "firmware     V4.2\n";
+    truth.pedals["A"].state.firmwareVersion = 0x21;
+    EXPECT_EQ(broken(step, truth, truth), "status ");
+    step.said = "firmware     V2.1\n";
+    EXPECT_EQ(broken(step, truth, truth), "");
+
+    step = soak::Step();
+    step.target = "A";
+    step.action = soak::Action(Op::OpenConfig);
+    step.window = true;
+    step.promptsShown = 1;
+    step.dashboardActive = false;
+    step.configShown = 0x0F;                   // the pedal holds 0
+    EXPECT_EQ(broken(step, truth, truth), "config-shown ");
+    step.said = "> Global configuration could not be read: the choices shown are the last ones set.\n";
+    EXPECT_EQ(broken(step, truth, truth), "");
+    step.promptsShown = 2;
+    EXPECT_EQ(broken(step, truth, truth), "prompts ");
+    step.promptsShown = 0;
+    EXPECT_EQ(broken(step, truth, truth), "prompts ");       // greyed with no prompt
+    step.action = soak::Action(Op::Audition);
+    step.dashboardActive = true;
+    step.heard = " ";
+    EXPECT_EQ(broken(step, truth, truth), "tone-chart-plays ");
+    step.heard = "  Clst Vintage30 - 10 inch";
+    step.record = std::string(12, 'x');
+    step.dashParams = std::string(12, 'y');
+    EXPECT_EQ(broken(step, truth, truth), "audition-untick ");
+}
