@@ -20,8 +20,10 @@ bool endsWith(const std::string& s, const char* tail) {
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }
 
+}  // namespace
+
 // The presets an action may change when all goes well (bit per preset).
-unsigned scope(const Step& s) {
+unsigned scopeOf(const Step& s) {
     switch (s.action.op) {
     case Op::Write: case Op::CliWrite: return 1u << s.preset;
     case Op::Restore: case Op::FactoryReset: case Op::CliRestore: case Op::CliPair: return 0xFF;
@@ -30,7 +32,7 @@ unsigned scope(const Step& s) {
 }
 
 // Whether the program said the action succeeded.
-bool succeeded(const Step& s) {
+bool claimsSuccess(const Step& s) {
     if (s.cli) return s.exitCode == 0;
     switch (s.action.op) {
     case Op::Write: return has(s.said, "OK (verified)");
@@ -43,6 +45,8 @@ bool succeeded(const Step& s) {
     }
 }
 
+namespace {
+
 std::string presetOf(const PedalState& st, int i) {
     return bytes(st.presets[i].params, 12) + bytes(st.presets[i].title, 12) + bytes(st.presets[i].image, 512);
 }
@@ -53,6 +57,14 @@ std::string bankOf(const PedalState& st) {
 }
 
 }  // namespace
+
+void settle(const Step& s, std::map<std::string, unsigned>& unsettled) {
+    unsigned& open = unsettled[s.target];
+    if (claimsSuccess(s))
+        open &= ~scopeOf(s);
+    else
+        open |= s.killedHard ? scopeOf(s) : namedPresets(s.said) & scopeOf(s);
+}
 
 unsigned namedPresets(const std::string& said) {
     std::string t = said;
@@ -127,7 +139,7 @@ void checkFiles(const Step& s, const Truth& before, const Truth& after, Verdict&
 Verdict check(const Step& s, const Truth& before, const Truth& after, const Composer& composer) {
     Verdict v;
     auto fail = [&](const std::string& rule, const std::string& detail) { v.violations.push_back(rule + ": " + detail); };
-    const bool ok = succeeded(s);
+    const bool ok = claimsSuccess(s);
     const std::string said = "\"" + s.said.substr(0, 300) + "\"";
 
     // Presets: what changed was meant to, or is named by the failure.
@@ -136,9 +148,11 @@ Verdict check(const Step& s, const Truth& before, const Truth& after, const Comp
         if (was == before.pedals.end() || !was->second.stateRead || !now.stateRead) continue;
         unsigned allowed = 0;
         if (serial == s.target) {
-            allowed = ok ? scope(s) : (namedPresets(s.said) & scope(s));
-            if (s.killedHard) allowed = scope(s);
+            allowed = ok ? scopeOf(s) : (namedPresets(s.said) & scopeOf(s));
+            if (s.killedHard) allowed = scopeOf(s);
         }
+        auto open = s.unsettled.find(serial);
+        if (open != s.unsettled.end()) allowed |= open->second;
         for (int i = 0; i < 8; ++i) {
             if (presetOf(was->second.state, i) == presetOf(now.state, i)) continue;
             ++v.claims;

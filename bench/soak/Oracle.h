@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ struct Step {
     int configShown = -1;               // the byte the configuration prompt's choices make, -1: hidden
     bool accepted = false;              // a local preset is now the bar's choice
     std::string heard;                  // an audition: the tone chart line that sent a preview while selected
+    // Presets (bit per preset, by serial number) that an earlier failure named
+    // as possibly damaged: a pedal still working through late bytes may change
+    // them after that action ended.
+    std::map<std::string, unsigned> unsettled;
 };
 
 // What a record composes to (clamped record and image), as the editor composes it.
@@ -49,6 +54,13 @@ struct Verdict {
 };
 
 Verdict check(const Step& step, const Truth& before, const Truth& after, const Composer& composer);
+
+// Whether the program said the action succeeded, and the presets it may then change.
+bool claimsSuccess(const Step& step);
+unsigned scopeOf(const Step& step);
+// Carries the presets a failure named (or a script killed outright may have
+// touched) into the next steps, until a success covers them again.
+void settle(const Step& step, std::map<std::string, unsigned>& unsettled);
 
 // The presets (bit i for preset i + 1) that a failure text names as changed
 // or possibly damaged: "Preset 4", "Presets 1 to 3", "the presets before it", ...

@@ -175,6 +175,7 @@ private:
     std::unique_ptr<SoundEngine> engine_;
     Composer composer_;
     std::string files_, factory_;
+    std::map<std::string, unsigned> unsettled_;
 };
 
 bool Session::setUp(std::string& error) {
@@ -325,7 +326,9 @@ Failure Session::run(const std::vector<Action>& actions, bool keepGoing) {
         if (verbose_ && !step.said.empty())
             std::fprintf(stderr, "soak:   said%s: %s", step.cli ? (" (exit " + std::to_string(step.exitCode) + ")").c_str() : "",
                          step.said.c_str());
+        step.unsettled = unsettled_;
         Verdict v = check(step, before, after, composer_);
+        settle(step, unsettled_);
         ++figures_.actions;
         figures_.claims += v.claims;
         if (injectsFault(x)) ++figures_.faults;

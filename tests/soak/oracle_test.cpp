@@ -143,6 +143,24 @@ TEST(SoakOracle, PresetChangesMustBeClaimedAndSuccessesTrue) {
     // Another pedal than the one addressed never changes.
     step.target = "B";
     EXPECT_NE(rules(step).find("unclaimed-change"), std::string::npos);
+
+    // A preset named as possibly damaged may still change later, while the
+    // pedal works through late bytes, until a success covers it again.
+    std::map<std::string, unsigned> unsettled;
+    step.target = "A";
+    step.said = "> Preset 3 may now hold a damaged copy. Please write it again.\n";
+    soak::settle(step, unsettled);
+    soak::Step later;
+    later.action = soak::Action(Op::Connect);
+    later.target = "A";
+    later.said = "Connecting ...\n";
+    EXPECT_NE(rules(later).find("unclaimed-change: preset 3"), std::string::npos);
+    later.unsettled = unsettled;
+    EXPECT_EQ(rules(later), "");
+    step.said = "Write operation to Preset 3 OK (verified).\n";
+    soak::settle(step, unsettled);
+    later.unsettled = unsettled;
+    EXPECT_NE(rules(later).find("unclaimed-change: preset 3"), std::string::npos);
 }
 
 TEST(SoakShrink, KeepsOnlyTheActionsTheFailureNeeds) {
