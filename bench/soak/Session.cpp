@@ -656,8 +656,7 @@ std::vector<CliRun> Session::runClis(const std::vector<std::vector<std::string>>
     return done;
 }
 
-void Session::world(const Action& x, Step& step) {
-    step.window = false;
+void Session::world(const Action& x, Step&) {
     testpedal::VirtualPedal* p = pedal(x.c) ? pedal(x.c) : pedal(0);
     switch (x.op) {
     case Op::Fault:
