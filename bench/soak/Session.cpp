@@ -57,10 +57,12 @@ const int actionLimitSeconds = 120;     // no action of a working program comes 
 // What a crash or a hang prints: kept ready before each action, written with
 // write(2) from the signal handler.
 char lastWords[32768];
+struct sigaction previousHandlers[NSIG];
 void sayLastWords(int sig) {
     ssize_t ignored = write(2, lastWords, std::strlen(lastWords));
     (void)ignored;
-    signal(sig, SIG_DFL);
+    // Then whatever handled the signal before (a sanitizer's report), or the default.
+    sigaction(sig, &previousHandlers[sig], nullptr);
     raise(sig);
 }
 
@@ -705,7 +707,12 @@ Failure runSession(uint32_t seed, const std::vector<Action>& actions, Figures& f
                    bool keepGoing) {
     static bool handlersSet = false;
     if (!handlersSet) {
-        for (int sig : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) signal(sig, sayLastWords);
+        for (int sig : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) {
+            struct sigaction mine;
+            std::memset(&mine, 0, sizeof mine);
+            mine.sa_handler = sayLastWords;
+            sigaction(sig, &mine, &previousHandlers[sig]);
+        }
         handlersSet = true;
     }
     ++figures.sessions;
