@@ -129,7 +129,8 @@ struct CliRun {
 
 class Session {
 public:
-    Session(uint32_t seed, Figures& figures, bool verbose) : seed_(seed), figures_(figures), verbose_(verbose) {}
+    Session(uint32_t seed, Figures& figures, bool verbose, std::string onlyRule)
+        : seed_(seed), figures_(figures), verbose_(verbose), onlyRule_(std::move(onlyRule)) {}
     ~Session() {
         window_.reset();
         for (auto& p : pedals_) p.reset();
@@ -169,6 +170,7 @@ private:
     uint32_t seed_;
     Figures& figures_;
     bool verbose_;
+    std::string onlyRule_;
     std::unique_ptr<gui::TestEnvironment> env_;
     std::unique_ptr<gui::RecordingDialogs> dialogs_;
     std::unique_ptr<testpedal::PedalFolder> folder_;
@@ -336,6 +338,16 @@ Failure Session::run(const std::vector<Action>& actions, bool keepGoing) {
         if (injectsFault(x)) ++figures_.faults;
         if (!v.violations.empty()) {
             figures_.violations += static_cast<long>(v.violations.size());
+            if (!onlyRule_.empty()) {       // chasing one rule: the others are passed over
+                for (const std::string& text : v.violations)
+                    if (text.compare(0, onlyRule_.size() + 1, onlyRule_ + ":") == 0) {
+                        Failure f;
+                        f.index = static_cast<int>(i);
+                        f.violation = text;
+                        return f;
+                    }
+                continue;
+            }
             if (keepGoing) {
                 for (const std::string& text : v.violations)
                     std::printf("soak: seed %u action %zu (%s): %s\n", seed_, i + 1, describe(x).c_str(),
@@ -704,7 +716,7 @@ void Session::world(const Action& x, Step&) {
 }  // namespace
 
 Failure runSession(uint32_t seed, const std::vector<Action>& actions, Figures& figures, bool verbose,
-                   bool keepGoing) {
+                   bool keepGoing, const std::string& onlyRule) {
     static bool handlersSet = false;
     if (!handlersSet) {
         for (int sig : {SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL}) {
@@ -716,7 +728,7 @@ Failure runSession(uint32_t seed, const std::vector<Action>& actions, Figures& f
         handlersSet = true;
     }
     ++figures.sessions;
-    Session session(seed, figures, verbose);
+    Session session(seed, figures, verbose, onlyRule);
     std::string error;
     if (!session.setUp(error)) {
         Failure f;
@@ -744,16 +756,17 @@ std::vector<Action> shrink(std::vector<Action> actions, const std::function<bool
     return actions;
 }
 
-std::string soakSeed(uint32_t seed, int actionCount, Figures& figures, int shrinkBudget, bool verbose) {
+std::string soakSeed(uint32_t seed, int actionCount, Figures& figures, int shrinkBudget, bool verbose,
+                     const std::string& onlyRule) {
     std::vector<Action> actions = generate(seed, actionCount);
-    Failure first = runSession(seed, actions, figures, verbose);
+    Failure first = runSession(seed, actions, figures, verbose, false, onlyRule);
     if (!first) return std::string();
     // Everything after the violating action is irrelevant; the rest is shrunk
     // while the same rule still breaks.
     actions.resize(static_cast<size_t>(first.index) + 1);
     Figures scratch;
     std::vector<Action> shortest = shrink(actions, [&](const std::vector<Action>& list) {
-        Failure f = runSession(seed, list, scratch, false);
+        Failure f = runSession(seed, list, scratch, false, false, onlyRule);
         return f && f.rule() == first.rule() && f.index + 1 == static_cast<int>(list.size());
     }, shrinkBudget);
     std::string report = "soak: VIOLATION seed " + std::to_string(seed) + " after action " +

@@ -27,8 +27,9 @@ struct Failure {
 // Each action must end within its time limit, else the process ends with the
 // seed and the actions so far on standard error (as it does on a crash).
 // keepGoing: print every violation and go on to the end (for surveys).
+// onlyRule: report only a violation of that rule ("prompts"), pass over the others.
 Failure runSession(uint32_t seed, const std::vector<Action>& actions, Figures& figures, bool verbose = false,
-                   bool keepGoing = false);
+                   bool keepGoing = false, const std::string& onlyRule = std::string());
 
 // The shortest list found (removing chunks, then single actions) for which
 // fails() still holds, within budget runs of fails().
@@ -37,6 +38,7 @@ std::vector<Action> shrink(std::vector<Action> actions, const std::function<bool
 
 // A seed's session, shrunk when it fails: "" when every claim held, else the
 // report (seed, violation, shortest action list).
-std::string soakSeed(uint32_t seed, int actionCount, Figures& figures, int shrinkBudget, bool verbose = false);
+std::string soakSeed(uint32_t seed, int actionCount, Figures& figures, int shrinkBudget, bool verbose = false,
+                     const std::string& onlyRule = std::string());
 
 }  // namespace soak

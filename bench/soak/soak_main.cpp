@@ -1,7 +1,7 @@
 // The soak as a long run: random sessions, one seed after another, for N
 // minutes; prints each violation with its seed and shortest action list, and
 // at the end the figures. Needs a display (run it under xvfb-run).
-//   soak --minutes N [--seed S] [--actions N] [--shrink RUNS] [--verbose] [--keep-going] [--list]
+//   soak --minutes N [--seed S] [--actions N] [--shrink RUNS] [--verbose] [--keep-going] [--list] [--rule NAME]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     double minutes = 1;
     uint32_t seed = static_cast<uint32_t>(std::time(nullptr));
     int actions = 25, shrinkRuns = 40;
+    std::string rule;
     bool verbose = false, keepGoing = false, list = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -26,8 +27,9 @@ int main(int argc, char** argv) {
         else if (a == "--verbose") verbose = true;
         else if (a == "--keep-going") keepGoing = true;
         else if (a == "--list") list = true;
+        else if (a == "--rule" && more) rule = argv[++i];
         else {
-            std::fprintf(stderr, "Usage: soak [--minutes N] [--seed S] [--actions N] [--shrink RUNS] [--verbose] [--keep-going] [--list]\n");
+            std::fprintf(stderr, "Usage: soak [--minutes N] [--seed S] [--actions N] [--shrink RUNS] [--verbose] [--keep-going] [--list] [--rule NAME]\n");
             return 2;
         }
     }
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
             soak::runSession(seed, soak::generate(seed, actions), figures, verbose, true);
             failedSeeds += figures.violations > before;
         } else {
-            std::string report = soak::soakSeed(seed, actions, figures, shrinkRuns, verbose);
+            std::string report = soak::soakSeed(seed, actions, figures, shrinkRuns, verbose, rule);
             if (!report.empty()) {
                 ++failedSeeds;
                 std::printf("%s", report.c_str());
