@@ -40,6 +40,7 @@
 #include "maintenance/OV_UpdatePrompt.h"
 #include "presets/OV_PresetPanel.h"
 #include "reference/OV_ToneChart.h"
+#include "editor/ScrollBox.h"
 #include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
@@ -526,8 +527,11 @@ void Session::gui(const Action& x, Step& step) {
         quiet();
         size_t previews = previewCount();
         if (x.c) {
-            chart.chartScroll->scroll_to(0, 1 << 20);
-            gui::click(w, chart.chartScroll->x() + 200, chart.chartScroll->y() + chart.chartScroll->h() - 12);
+            // The end of the charts, as the scroll bar's end leaves them.
+            chart.chartScroll->scroll_to(0, std::max(0, chart.clickBox->h() - chart.chartScroll->h()));
+            chart.chartScroll->redraw();
+            gui::settle();      // the scroll bar takes the position when drawn
+            gui::click(w, chart.chartScroll->x() + 200, chart.chartScroll->y() + chart.chartScroll->h() / 2);
         } else {
             chart.speakerList->value(x.a);
             chart.speakerList->do_callback();
@@ -536,6 +540,9 @@ void Session::gui(const Action& x, Step& step) {
         quiet();
         const char* line = chart.selectedLine > 0 ? chart.speakerList->text(chart.selectedLine) : nullptr;
         step.heard = previewCount() > previews ? std::string(line ? line : "") : "-";
+        if (verbose_)
+            std::fprintf(stderr, "soak:   listen %d, line %d \"%s\", %s\n", chart.listenMode, chart.selectedLine,
+                         line ? line : "", step.heard == "-" ? "no preview" : "previewed");
         if (listen[x.b]->value()) gui::clickCentre(listen[x.b]);
         w->tabs->value(w->dashboard);
         w->tabs->do_callback();
