@@ -141,8 +141,13 @@ void OV_GloConPrompt::finish() {
         run.outcome(10, nullptr, OV_UsbController::progressBlue);
         uint8_t byte = chosenByte();
         *context_.configByte = byte;
-        int result = context_.feature.usb->oneByte(protocol::SetConfig, byte);
-        if (result == 0) {
+        OV_UsbController& usb = *context_.feature.usb;
+        // The byte goes out without a reply: "complete" is said only once the
+        // pedal reads it back as sent (a stalled bridge takes the bytes and
+        // passes none of them on).
+        bool held = usb.oneByte(protocol::SetConfig, byte) == 0 && usb.getOneByte(protocol::GetConfig) &&
+                    usb.reply()[0] == byte;
+        if (held) {
             dialogs::message("Global Configuration setup complete.");
             run.outcome(100, "Global setup complete", OV_UsbController::progressBlue);
             run.log("Global Config. setup complete.");

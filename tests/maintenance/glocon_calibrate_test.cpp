@@ -126,11 +126,13 @@ TEST_F(PromptsOnPedal, GlobalConfigurationReadsConfirmsCancelsAndThePedalKeepsIt
     prompt->midiChannelChoice->value(0);
     before = pedal->commands().size();
     click(prompt->confirmButton);
-    sent = commandsSince(before, 1);
-    ASSERT_EQ(sent.size(), 1u);
+    sent = commandsSince(before, 2);
+    ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].name, "set-config");
     EXPECT_EQ(sent[0].bytes, (Bytes{0x30, 0x40}));
     EXPECT_EQ(sent[0].replied, 0u);
+    EXPECT_EQ(sent[1].name, "get-config");     // read back before "complete" is said
+    EXPECT_EQ(sent[1].replied, 1u);
     EXPECT_EQ(dialogs.texts(Kind::Message), std::vector<std::string>{"Global Configuration setup complete."});
     EXPECT_EQ(dialogs.count(Kind::Alert), 0);
     EXPECT_EQ(progressLabel(), "Global setup complete");
@@ -232,6 +234,26 @@ TEST_F(PromptsOnPedal, GlobalConfigurationWithThePedalUnplugged) {
     EXPECT_EQ(prompt->messageBox->label(), nullptr);
     EXPECT_EQ(shown(prompt), (std::vector<std::string>{"  Vol and Phase", "  Channel Blend", " Channel 11"}));
     click(prompt->cancelButton);
+}
+
+// Found by the soak: a stalled bridge takes the two bytes and passes none on,
+// so only reading the byte back tells "complete" from not.
+TEST_F(PromptsOnPedal, GlobalConfigurationThatNeverReachesThePedalIsNotComplete) {
+    open(0x9A);
+    click(window->gloConButton);
+    ASSERT_TRUE(pedal->setFaults({"stuck-tx"}));
+    OV_GloConPrompt* prompt = window->gloConPrompt;
+    prompt->midiChannelChoice->value(2);
+    click(prompt->confirmButton);
+    EXPECT_EQ(dialogs.count(Kind::Message), 0);
+    EXPECT_EQ(dialogs.count(Kind::Alert), 1);
+    EXPECT_EQ(progressLabel(), "error");
+    EXPECT_EQ(lastLine(), "> Global Config. setup failed. Please try again.");
+    ASSERT_TRUE(pedal->setFaults({}));
+    PedalState state;
+    ASSERT_TRUE(pedal->state(state));
+    EXPECT_EQ(state.globalConfig, 0x9A);
+    EXPECT_EQ(held(), allActive);
 }
 
 TEST_F(PromptsOnPedal, GlobalConfigurationWithoutAPedalLeavesTheTransportPanelInactive) {

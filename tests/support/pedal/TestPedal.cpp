@@ -151,6 +151,15 @@ bool VirtualPedal::stop() {
     return false;
 }
 
+void VirtualPedal::crash() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    int st = 0;
+    waitpid(pid_, &st, 0);
+    pid_ = -1;
+    unlink(registration().c_str());
+}
+
 bool VirtualPedal::unplug() {
     if (pid_ <= 0) return false;
     kill(pid_, SIGUSR1);

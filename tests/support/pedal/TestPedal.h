@@ -63,7 +63,11 @@ public:
     bool start(std::string* error = nullptr);
     // SIGTERM, then waits for the exit; true when it exited cleanly.
     bool stop();
+    // Ends the process at once (SIGKILL), as a pulled power cable would: it
+    // saves nothing more, and its registration goes as the device would.
+    void crash();
     bool running() const { return pid_ > 0; }
+    long pid() const { return static_cast<long>(pid_); }
 
     // Unplugs (unregisters, closes its port) and plugs back in, waiting for either.
     bool unplug();
