@@ -274,6 +274,7 @@ bool PedalLink::receive(uint32_t size, int limitSeconds, const char* what, int t
             done(code, std::string(what) + " timed out: " + std::to_string(queued) + " of " + std::to_string(size) +
                            " bytes received");
             lateUntil_ = monotonicMs() + LateReplyMs;
+            ftdi::backend().noteLateReply(handle, LateReplyMs);
         }
         say("%s", timeoutText);
         say("Number of bytes received : %d \n\n", static_cast<int>(queued));

@@ -84,6 +84,23 @@ long ownerIn(int fd) {
     return end != text && pid > 0 ? pid : 0;
 }
 
+int64_t wallMs() {
+    timespec t;
+    clock_gettime(CLOCK_REALTIME, &t);
+    return static_cast<int64_t>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// The "late MS" note of a lock file, or 0.
+int64_t lateNoteIn(int fd) {
+    char text[64] = {0};
+    ssize_t n = pread(fd, text, sizeof text - 1, 0);
+    if (n <= 0) return 0;
+    const char* at = std::strstr(text, "\nlate ");
+    if (!at) return 0;
+    long long until = std::strtoll(at + 6, nullptr, 10);
+    return until > 0 ? static_cast<int64_t>(until) : 0;
+}
+
 // Raw 8N1 without flow control, receiver on, modem lines ignored. No hang-up
 // on close: the bridge's modem lines stay as they are from one transaction to
 // the next, as they do when the library closes a device.
@@ -195,6 +212,10 @@ bool TtyBackend::claim(const std::string& path) {
         ::close(fd);
         return false;
     }
+    // A late reply the last owner left behind; a note far in the future
+    // (a clock set back, a damaged file) is not waited for.
+    const int64_t late = lateNoteIn(fd), now = wallMs();
+    if (late > now && late - now <= 10000) lateUntil_[path] = late;
     if (writable) {
         std::string pid = std::to_string(static_cast<long>(getpid())) + "\n";
         if (ftruncate(fd, 0) != 0 || pwrite(fd, pid.data(), pid.size(), 0) < 0) {}    // the pid only names us
@@ -290,6 +311,11 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
         // A closed serial port receives nothing; drop whatever a late reply
         // left on the far end of a pseudo-terminal meanwhile.
         tcflush(fd, TCIFLUSH);
+        auto late = lateUntil_.find(dev.path);
+        if (late != lateUntil_.end()) {
+            awaitLateBytes(fd, late->second);
+            lateUntil_.erase(late);
+        }
         Port* p = new Port;
         p->fd = fd;
         p->path = dev.path;
@@ -300,6 +326,37 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
         return FT_OK;
     }
     return result;
+}
+
+void TtyBackend::awaitLateBytes(int fd, int64_t untilMs) {
+    // Once some bytes came and the line has been quiet for a moment, the
+    // reply is over; either way what came is dropped.
+    const int quietMs = 100;
+    bool seen = false;
+    for (int64_t now = wallMs(); now < untilMs; now = wallMs()) {
+        pollfd w{fd, POLLIN, 0};
+        int wait = static_cast<int>(std::min<int64_t>(untilMs - now, seen ? quietMs : 50));
+        int ready = poll(&w, 1, wait);
+        if (ready < 0 && errno != EINTR) break;
+        if (ready > 0) {
+            seen = true;
+            tcflush(fd, TCIFLUSH);
+        } else if (ready == 0 && seen) {
+            break;
+        }
+    }
+    tcflush(fd, TCIFLUSH);
+}
+
+void TtyBackend::noteLateReply(FT_HANDLE handle, int ms) {
+    Port* p = port(handle);
+    if (!p) return;
+    const int64_t until = wallMs() + ms;
+    lateUntil_[p->path] = until;    // this program's next open waits too
+    auto lock = locks_.find(p->path);
+    if (lock == locks_.end()) return;
+    std::string text = std::to_string(static_cast<long>(getpid())) + "\nlate " + std::to_string(until) + "\n";
+    if (ftruncate(lock->second, 0) != 0 || pwrite(lock->second, text.data(), text.size(), 0) < 0) {}    // best effort
 }
 
 FT_STATUS TtyBackend::createDeviceInfoList(DWORD* count) {

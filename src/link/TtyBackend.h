@@ -52,6 +52,9 @@ public:
 
     void keepClaims(bool keep) override;
     std::string openProblem() const override { return problem_; }
+    // Kept in the lock file as "late MS" (wall-clock milliseconds) after the
+    // owner's pid.
+    void noteLateReply(FT_HANDLE handle, int ms) override;
 
     // The lock file that reserves a device (a tty path) for one program:
     // "orvella-<name>.lock" in ORVELLA_LOCK_DIR when set, else /run/lock
@@ -69,6 +72,10 @@ private:
     void releaseLock(const std::string& path);     // whatever the claims
     std::string problem_;                   // why the last openEx failed, for the user
     std::map<std::string, int> locks_;      // device path -> the lock file held (flock)
+    // Device path -> wall-clock ms until which a reply another program
+    // (or this one, earlier) left unanswered may still arrive.
+    std::map<std::string, int64_t> lateUntil_;
+    void awaitLateBytes(int fd, int64_t untilMs);
     int kept_ = 0;                          // keepClaims(true) not yet undone
     Port* port(FT_HANDLE handle) const;
     Port* portOn(const std::string& path) const;   // the open port of a device, if any

@@ -87,6 +87,14 @@ public:
     // Why the last openEx failed, in words for the user ("the pedal is in
     // use by another program (pid 4242)"), or empty when its status says all.
     virtual std::string openProblem() const { return std::string(); }
+    // A reply on this device timed out and may still arrive within ms: the
+    // next program to open the device waits it out and drops it, so the late
+    // bytes never answer its first command. (Within one program PedalLink
+    // does the same itself.)
+    virtual void noteLateReply(FT_HANDLE handle, int ms) {
+        (void)handle;
+        (void)ms;
+    }
 };
 
 // Installs a backend (not owned); nullptr restores the serial-driver backend.

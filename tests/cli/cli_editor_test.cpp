@@ -166,3 +166,20 @@ TEST_F(CliBesideEditor, ReadJsonNamesTheSpeakersAsTheDashboardMenusDo) {
 }
 
 }  // namespace
+
+// A BACKUP the editor gave up on leaves the pedal's late reply on its way; the
+// next program to open the pedal waits it out, so the late bytes never
+// answer its own first command.
+TEST_F(CliBesideEditor, AReplyTheEditorGaveUpOnNeverAnswersTheNextProgram) {
+    CliResult before = runCli({"status", "--json"});
+    ASSERT_EQ(before.code, 0) << before.err;
+    ASSERT_TRUE(pedal->setFaults({"slow-reply=2.5"}));
+    dialogs->choiceAnswers.push_back(1);
+    press(window->transportPanel->backupButton);   // times out; the bank comes later
+    ASSERT_FALSE(dialogs->entries.empty());
+    // Cleared without waiting: the pedal still sleeps over the bank it owes.
+    ASSERT_TRUE(writeFile(pedal->registration() + ".faults", ""));
+    CliResult after = runCli({"status", "--json"});
+    EXPECT_EQ(after.code, 0) << after.err;
+    EXPECT_EQ(after.out, before.out);
+}
