@@ -54,6 +54,6 @@ TEST(Soak, HonestActionsAgainstSurvivableFaultsBreakNoRule) {
 // an out-of-range local preset, read presets from a pedal answering late,
 // open Global Configuration without a pedal, run two scripts on one pedal and
 // write backups and exports through symlinks and into private files.
-INSTANTIATE_TEST_SUITE_P(Soak, CiSeed, ::testing::Values(2u, 6u, 7u, 13u, 17u));
+INSTANTIATE_TEST_SUITE_P(Soak, CiSeed, ::testing::Values(2u, 6u, 7u, 13u, 17u, 57u));
 
 }  // namespace
