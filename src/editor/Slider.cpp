@@ -13,21 +13,25 @@ int keyStep(int key) {
     return 0;
 }
 
-int Slider::handle(int event) {
+bool stepByKey(int event, Fl_Valuator& control, unsigned char& released) {
     // A key is a whole gesture: each press commits, as a release does.
-    if (event == FL_KEYBOARD && Fl::focus() == this && !(Fl::event_state() & (FL_CTRL | FL_ALT | FL_META))) {
-        if (int step = keyStep(Fl::event_key())) {
-            double v = clamp(increment(value(), step));
-            if (v != value()) {
-                value(v);
-                set_changed();
-                released = 1;
-                do_callback(this, user_data());
-                released = 0;
-            }
-            return 1;
-        }
+    if (event != FL_KEYBOARD || Fl::focus() != &control || (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)))
+        return false;
+    int step = keyStep(Fl::event_key());
+    if (!step) return false;
+    double v = control.clamp(control.increment(control.value(), step));
+    if (v != control.value()) {
+        control.value(v);
+        control.set_changed();
+        released = 1;
+        control.do_callback(&control, control.user_data());
+        released = 0;
     }
+    return true;
+}
+
+int Slider::handle(int event) {
+    if (stepByKey(event, *this, released)) return 1;
     // Without a box the focus frame would stay behind: the window repaints the place.
     if ((event == FL_FOCUS || event == FL_UNFOCUS) && window()) window()->damage(FL_DAMAGE_ALL, x(), y(), w(), h());
     if (event == FL_RELEASE && Fl::event_button() == FL_LEFT_MOUSE) {

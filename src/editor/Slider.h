@@ -17,3 +17,6 @@ public:
 // The arrow keys on a focused valuator: Right and Up +1 step, Left and Down
 // -1 step, any other key 0. Each press commits with `released` set.
 int keyStep(int key);
+// A step key on a focused valuator (Slider, Thumbwheel) as a whole gesture:
+// true when the event was one.
+bool stepByKey(int event, Fl_Valuator& control, unsigned char& released);

@@ -7,19 +7,7 @@ Thumbwheel::Thumbwheel(int x, int y, int w, int h, const char* label)
     : Fl_Roller(x, y, w, h, label), midpoint(0.5), released(0) {}
 
 int Thumbwheel::handle(int event) {
-    if (event == FL_KEYBOARD && Fl::focus() == this && !(Fl::event_state() & (FL_CTRL | FL_ALT | FL_META))) {
-        if (int step = keyStep(Fl::event_key())) {
-            double v = clamp(increment(value(), step));
-            if (v != value()) {
-                value(v);
-                set_changed();
-                released = 1;
-                do_callback(this, user_data());
-                released = 0;
-            }
-            return 1;
-        }
-    }
+    if (stepByKey(event, *this, released)) return 1;
     if (event == FL_PUSH && Fl::event_clicks() == 1) {
         value(midpoint);
         do_callback(this, user_data());
