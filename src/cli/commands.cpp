@@ -477,7 +477,11 @@ int writeOrPreview(Session& s, bool store) {
         return ExitOk;
     }
     presettransfer::PedalPresetLink presets(s.link);
+    // Ended by a signal half way, the program still says what it may have left.
+    setInterruptedText("orvella-cli: write interrupted: preset " + std::to_string(s.o.preset) +
+                       " may hold a damaged copy: write it again\n");
     presettransfer::Outcome outcome = presettransfer::writeVerified(presets, s.o.preset - 1, record, title, image);
+    setInterruptedText("");
     std::string which = "preset " + std::to_string(s.o.preset);
     const std::string damaged = which + " may now hold a damaged copy: write it again";
     switch (outcome.kind) {
