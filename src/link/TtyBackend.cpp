@@ -32,6 +32,8 @@ struct TtyBackend::Port {
     DWORD held = 0;             // bytes a stalled bridge keeps in its transmit queue
     int readTimeoutMs = 0;      // 0: the library default, wait forever; kept finite below
     int writeTimeoutMs = 0;
+    bool inFlight = false;      // a command was sent; the lock file says its reply may come
+    bool lateNoted = false;     // noteLateReply since that command
 };
 
 namespace {
@@ -353,9 +355,15 @@ void TtyBackend::noteLateReply(FT_HANDLE handle, int ms) {
     if (!p) return;
     const int64_t until = wallMs() + ms;
     lateUntil_[p->path] = until;    // this program's next open waits too
-    auto lock = locks_.find(p->path);
+    p->lateNoted = true;
+    writeLockNote(p->path, until);
+}
+
+void TtyBackend::writeLockNote(const std::string& path, int64_t lateUntil) {
+    auto lock = locks_.find(path);
     if (lock == locks_.end()) return;
-    std::string text = std::to_string(static_cast<long>(getpid())) + "\nlate " + std::to_string(until) + "\n";
+    std::string text = std::to_string(static_cast<long>(getpid())) + "\n";
+    if (lateUntil) text += "late " + std::to_string(lateUntil) + "\n";
     if (ftruncate(lock->second, 0) != 0 || pwrite(lock->second, text.data(), text.size(), 0) < 0) {}    // best effort
 }
 
@@ -435,6 +443,11 @@ FT_STATUS TtyBackend::write(FT_HANDLE handle, const uint8_t* data, DWORD n, DWOR
     // Whatever arrived before a command cannot be its reply (a late answer
     // to an earlier one): dropped, so it is never taken for the next reply.
     tcflush(p->fd, TCIFLUSH);
+    // Until this handle closes, its reply is on its way: a program ended
+    // half way (killed) leaves that note, and the next one waits it out.
+    writeLockNote(p->path, wallMs() + InFlightMs);
+    p->inFlight = true;
+    p->lateNoted = false;
     int limit = p->writeTimeoutMs > 0 ? p->writeTimeoutMs : 5000;
     int64_t deadline = nowMs() + limit;
     DWORD done = 0;
@@ -520,6 +533,7 @@ FT_STATUS TtyBackend::close(FT_HANDLE handle) {
     Port* p = port(handle);
     if (!p) return FT_INVALID_HANDLE;
     open_.erase(std::find(open_.begin(), open_.end(), p));
+    if (p->inFlight && !p->lateNoted) writeLockNote(p->path, 0);   // the transaction ended here
     ioctl(p->fd, TIOCNXCL);
     ::close(p->fd);
     unclaim(p->path);

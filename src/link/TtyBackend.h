@@ -76,6 +76,10 @@ private:
     // (or this one, earlier) left unanswered may still arrive.
     std::map<std::string, int64_t> lateUntil_;
     void awaitLateBytes(int fd, int64_t untilMs);
+    // The lock file's note: the pid, and "late MS" when lateUntil is not 0.
+    void writeLockNote(const std::string& path, int64_t lateUntil);
+    // How long a reply sent to a program that then died may still come.
+    static constexpr int InFlightMs = 4000;
     int kept_ = 0;                          // keepClaims(true) not yet undone
     Port* port(FT_HANDLE handle) const;
     Port* portOn(const std::string& path) const;   // the open port of a device, if any

@@ -539,6 +539,18 @@ TEST_F(CliOnPedal, InterruptionsLeaveNoTemporaryFileAndSayWhatWasStored) {
     EXPECT_EQ(b.signal, SIGINT);
     EXPECT_FALSE(holdsTemporaryFile(files.path()));
     EXPECT_FALSE(std::filesystem::exists(file("b.bkp")));
+
+    // A write ended half way names the preset it may have left damaged.
+    std::vector<uint8_t> lop = presetfiles::encodeLop("Lead", reinterpret_cast<const uint8_t*>(record(3).data()),
+                                                      reinterpret_cast<const uint8_t*>(title("Lead").data()));
+    ASSERT_TRUE(writeFile(file("Lead.lop"), std::string(lop.begin(), lop.end())));
+    const size_t headers = pedal->count("store-header");
+    CliProcess write({"write", "3", file("Lead.lop"), "-q"});
+    ASSERT_TRUE(pedal->waitForCount("store-header", headers + 1));
+    kill(write.pid(), SIGINT);
+    CliResult w = write.finish();
+    EXPECT_EQ(w.signal, SIGINT);
+    EXPECT_NE(w.err.find("preset 3 may hold a damaged copy"), std::string::npos) << w.err;
 }
 
 // One program owns the pedal: a second one started during a restore is
