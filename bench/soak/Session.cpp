@@ -319,6 +319,10 @@ Failure Session::run(const std::vector<Action>& actions, bool keepGoing) {
                                                                   w.devSelPrompt, w.calibratePrompt})
             step.promptsShown += prompt->visible() ? 1 : 0;
         step.dashboardActive = w.dashboard->active();
+        // The prompt's own note counts as said: one left open after a failed read
+        // still says so when a later click on its button finds it showing.
+        if (x.op == Op::OpenConfig && w.gloConPrompt->visible() && w.gloConPrompt->messageBox->label())
+            step.said += std::string(w.gloConPrompt->messageBox->label()) + "\n";
         if (w.gloConPrompt->visible())
             step.configShown = (w.gloConPrompt->leftKnobChoice->value() << 6) |
                                (w.gloConPrompt->rightKnobChoice->value() << 4) | w.gloConPrompt->midiChannelChoice->value();
@@ -410,6 +414,9 @@ void Session::gui(const Action& x, Step& step) {
     }
     case Op::Title:
         gui::click(w, panel.titleInput->x() + 20, panel.titleInput->y() + 10);
+        // A held field leaves the focus where it was: a space typed into a focused
+        // choice opens its pull-down, whose loop waits for a click no test sends.
+        if (dynamic_cast<Fl_Menu_*>(Fl::focus())) break;
         gui::type(w, x.text);
         gui::key(w, FL_Enter, "\r");
         break;
