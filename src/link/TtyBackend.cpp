@@ -101,6 +101,17 @@ int64_t lateNoteIn(int fd) {
     return until > 0 ? static_cast<int64_t>(until) : 0;
 }
 
+// Writes the lock file's text: our pid, and a late note when until is set.
+void writeLockText(int fd, int64_t until) {
+    std::string text = std::to_string(static_cast<long>(getpid())) + "\n";
+    if (until > 0) text += "late " + std::to_string(until) + "\n";
+    if (ftruncate(fd, 0) != 0 || pwrite(fd, text.data(), text.size(), 0) < 0) {}    // best effort
+}
+
+// How long after a command its reply may still come to the port. A program
+// killed before the reply leaves this in its lock file for the next one.
+const int pendingReplyMs = 2000;
+
 // Raw 8N1 without flow control, receiver on, modem lines ignored. No hang-up
 // on close: the bridge's modem lines stay as they are from one transaction to
 // the next, as they do when the library closes a device.
@@ -232,6 +243,10 @@ void TtyBackend::unclaim(const std::string& path) {
 void TtyBackend::releaseLock(const std::string& path) {
     auto it = locks_.find(path);
     if (it == locks_.end()) return;
+    // A program that lets go of the port has its replies, or noted the one
+    // it gave up on: the note its last command left is replaced by that.
+    auto late = lateUntil_.find(path);
+    writeLockText(it->second, late != lateUntil_.end() && late->second > wallMs() ? late->second : 0);
     ::close(it->second);    // ends the lock
     locks_.erase(it);
 }
@@ -354,9 +369,7 @@ void TtyBackend::noteLateReply(FT_HANDLE handle, int ms) {
     const int64_t until = wallMs() + ms;
     lateUntil_[p->path] = until;    // this program's next open waits too
     auto lock = locks_.find(p->path);
-    if (lock == locks_.end()) return;
-    std::string text = std::to_string(static_cast<long>(getpid())) + "\nlate " + std::to_string(until) + "\n";
-    if (ftruncate(lock->second, 0) != 0 || pwrite(lock->second, text.data(), text.size(), 0) < 0) {}    // best effort
+    if (lock != locks_.end()) writeLockText(lock->second, until);
 }
 
 FT_STATUS TtyBackend::createDeviceInfoList(DWORD* count) {
@@ -435,6 +448,10 @@ FT_STATUS TtyBackend::write(FT_HANDLE handle, const uint8_t* data, DWORD n, DWOR
     // Whatever arrived before a command cannot be its reply (a late answer
     // to an earlier one): dropped, so it is never taken for the next reply.
     tcflush(p->fd, TCIFLUSH);
+    // Should this program die before the reply comes, the next one to open
+    // the port learns from the lock file that a reply may still be on its way.
+    auto lock = locks_.find(p->path);
+    if (lock != locks_.end()) writeLockText(lock->second, wallMs() + pendingReplyMs);
     int limit = p->writeTimeoutMs > 0 ? p->writeTimeoutMs : 5000;
     int64_t deadline = nowMs() + limit;
     DWORD done = 0;
