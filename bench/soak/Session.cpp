@@ -48,6 +48,11 @@
 #include "shell/Orvella.h"
 #include "sound/SoundEngine.h"
 
+// The offered firmware package: version 'Z', one note line, 640 payload bytes.
+static std::string firmwarePackage() {
+    return "Z\n1\nSoak test release\n" + std::string(640, '\x5A');
+}
+
 namespace soak {
 
 namespace {
@@ -228,7 +233,7 @@ bool Session::setUp(std::string& error) {
     record[1] = 250;
     record[2] = 251;
     writeOffered("Wide.lop", lop("Wide", record, "Wide        "));
-    writeOffered("update.fdt", "Z\n1\nSoak test release\n" + std::string(640, '\x5A'));
+    writeOffered("update.fdt", firmwarePackage());
     writeOffered("notes.txt", licenceText());
 
     openWindow();
@@ -624,7 +629,8 @@ void Session::cli(const Action& x, Step& step) {
     case Op::CliFirmware: {
         step.file = file(x.text);
         std::string bytes = fromFile(step.file);
-        step.fileValid = x.text == "update.fdt" && bytes.size() == 661 && bytes.compare(0, 22, "Z\n1\nSoak test release\n") == 0;
+        // Only the package as offered counts: the old size check (661 of its 662 bytes) failed every install.
+        step.fileValid = x.text == "update.fdt" && bytes == firmwarePackage();
         step.config = 0x23;     // 'Z' names version byte 90 - 55
         runs.push_back({"firmware", step.file});
         break;

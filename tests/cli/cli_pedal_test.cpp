@@ -593,6 +593,18 @@ TEST_F(CliOnPedal, ALateReplyNeverAnswersTheNextCommand) {
     CliResult configAfter = runCli({"config", "get"});
     EXPECT_EQ(configAfter.out, config.out);
 
+    // Nor when the program waiting for it is killed and can note nothing.
+    ASSERT_TRUE(pedal->setFaults({"slow-reply=1.5"}));
+    const size_t asked = count(pedal->commands(), "status") + 1;
+    CliProcess killed({"config", "get", "-q"});
+    ASSERT_TRUE(pedal->waitForCount("status", asked));
+    ASSERT_EQ(kill(killed.pid(), SIGKILL), 0);
+    killed.finish();
+    ASSERT_TRUE(writeFile(pedal->registration() + ".faults", ""));
+    after = runCli({"status", "--json"});
+    EXPECT_EQ(after.code, 0) << after.err;
+    EXPECT_EQ(after.out, before.out);
+
     // A bridge that never sends: the error says the pedal took nothing.
     ASSERT_TRUE(pedal->setFaults({"stuck-tx"}));
     CliResult stuck = runCli({"status", "-q"});
