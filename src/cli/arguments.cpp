@@ -64,6 +64,16 @@ struct CommandSpec {
     const char* help;
 };
 
+// How render and ir take their sound, in the help of both.
+#define SOUND_HELP                                                                         \
+    "The sound is one of:\n"                                                              \
+    "  --preset N            preset N (1 to 8) as stored on the pedal\n"                  \
+    "  --lop FILE.lop        a local preset file (no pedal needed)\n"                     \
+    "  --backup FILE.bkp --index N   preset N of a backup file (no pedal needed)\n"       \
+    "The record is loaded into the sound model as the editor loads it (out-of-range\n"    \
+    "bytes clamped) and its algorithm image run by the pedal's own interpreter.\n"        \
+    "The file is replaced only once it is complete.\n"
+
 const std::vector<CommandSpec>& commands() {
     static const std::vector<CommandSpec> list = {
         {"list", 0, 0, false, {"--json"},
@@ -166,13 +176,7 @@ const std::vector<CommandSpec>& commands() {
          "48 kHz) through a sound, as the pedal would, and writes both outputs as a\n"
          "stereo WAV file with one more second for the tails to ring out. --rate\n"
          "resamples the result (default 48000); --format sets the samples (default 24).\n"
-         "The sound is one of:\n"
-         "  --preset N            preset N (1 to 8) as stored on the pedal\n"
-         "  --lop FILE.lop        a local preset file (no pedal needed)\n"
-         "  --backup FILE.bkp --index N   preset N of a backup file (no pedal needed)\n"
-         "The record is loaded into the sound model as the editor loads it (out-of-range\n"
-         "bytes clamped) and its algorithm image run by the pedal's own interpreter.\n"
-         "The file is replaced only once it is complete.\n"},
+         SOUND_HELP},
         {"ir", 1, 1, false, {"--preset", "--lop", "--backup", "--index", "--rate", "--format", "--normalise"},
          "Usage: orvella-cli ir OUT.wav SOUND [--rate 48000|44100] [--format 24|float] [--normalise]\n"
          "\n"
@@ -183,13 +187,7 @@ const std::vector<CommandSpec>& commands() {
          "pedal's fixed-point arithmetic saturates on loud input), so the response is\n"
          "an approximation: at a DI recording's usual level it reproduces the sound to\n"
          "better than -40 dB, driven hard much less closely.\n"
-         "The sound is one of:\n"
-         "  --preset N            preset N (1 to 8) as stored on the pedal\n"
-         "  --lop FILE.lop        a local preset file (no pedal needed)\n"
-         "  --backup FILE.bkp --index N   preset N of a backup file (no pedal needed)\n"
-         "The record is loaded into the sound model as the editor loads it (out-of-range\n"
-         "bytes clamped) and its algorithm image run by the pedal's own interpreter.\n"
-         "The file is replaced only once it is complete.\n"},
+         SOUND_HELP},
     };
     return list;
 }

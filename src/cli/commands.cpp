@@ -792,6 +792,18 @@ int writeStereo(Session& s, files::AtomicFile& file, const std::string& path, co
     return ExitOk;
 }
 
+// The output file opened and the sound the options name loaded into the
+// engine, for render and ir; `what` names the sound for the result line.
+int openOutputAndSound(Session& s, const std::string& path, files::AtomicFile& file, Composer& composer,
+                       std::string& what) {
+    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    if (int code = loadEngine(s, composer)) return code;
+    uint8_t block[ParamCount];
+    if (int code = soundRecord(s, block, what)) return code;
+    composer.engine->apply(block);
+    return ExitOk;
+}
+
 int renderCommand(Session& s) {
     const std::string& in = s.o.operands[0];
     const std::string& path = s.o.operands[1];
@@ -799,13 +811,9 @@ int renderCommand(Session& s) {
     std::string error;
     if (!audio::loadDiFile(in, di, error)) return s.fail(ExitFile, error);
     files::AtomicFile file(path);
-    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
     Composer composer;
-    if (int code = loadEngine(s, composer)) return code;
-    uint8_t block[ParamCount];
     std::string what;
-    if (int code = soundRecord(s, block, what)) return code;
-    composer.engine->apply(block);
+    if (int code = openOutputAndSound(s, path, file, composer, what)) return code;
     audio::Stereo sound = audio::render(composer.engine->image(), di, audio::PedalRate, [&](double done) {
         s.progress.update("render", long(done * 100), 100);
         return true;
@@ -824,13 +832,9 @@ int renderCommand(Session& s) {
 int irCommand(Session& s) {
     const std::string& path = s.o.operands[0];
     files::AtomicFile file(path);
-    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
     Composer composer;
-    if (int code = loadEngine(s, composer)) return code;
-    uint8_t block[ParamCount];
     std::string what;
-    if (int code = soundRecord(s, block, what)) return code;
-    composer.engine->apply(block);
+    if (int code = openOutputAndSound(s, path, file, composer, what)) return code;
     audio::IrOptions options;
     options.rate = s.o.rate;
     options.normalise = s.o.normalise;
