@@ -83,8 +83,8 @@ std::vector<Action> generate(uint32_t seed, int count) {
         case Op::CliFirmware: x.text = pick(3) == 0 ? "notes.txt" : "update.fdt"; x.c = pick(3) ? 1 : 0; break;
         case Op::Fault: x.text = faultChoices[pick(static_cast<int>(faultChoices.size()))]; break;
         case Op::Corrupt: x.text = offeredFiles[pick(static_cast<int>(offeredFiles.size()))]; x.a = pick(200); break;
-        case Op::SecondPedal: x.b = pick(2); break;
-        case Op::Audition: x.a = 1 + pick(58); x.b = 1 + pick(3); x.c = pick(3) == 0; break;   // c: click below the charts                  // 1: it waits for a firmware update
+        case Op::SecondPedal: x.b = pick(2); break;                   // 1: it waits for a firmware update
+        case Op::Audition: x.a = 1 + pick(58); x.b = 1 + pick(3); x.c = pick(3) == 0; break;   // c: click below the charts
         default: break;
         }
         // Now and then the pedal loses power, or the script is stopped, half-way.

@@ -3,6 +3,7 @@
 // Before any X11 header, whose macros (BadName, ...) clash with its names.
 #include "presets/PresetFiles.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -297,6 +298,7 @@ Failure Session::run(const std::vector<Action>& actions, bool keepGoing) {
         step.target = window_->usb->serialNumber[0];
         Truth before = truth();
         size_t logBefore = gui::logLines(window_.get()).size(), dialogsBefore = dialogs_->entries.size();
+        const bool configWasShown = window_->gloConPrompt->visible();
         watchdog.arm(actionLimitSeconds);
         perform(x, step);
         gui::settle();
@@ -324,13 +326,14 @@ Failure Session::run(const std::vector<Action>& actions, bool keepGoing) {
                                                                   w.devSelPrompt, w.calibratePrompt})
             step.promptsShown += prompt->visible() ? 1 : 0;
         step.dashboardActive = w.dashboard->active();
-        // The prompt's own note counts as said: one left open after a failed read
-        // still says so when a later click on its button finds it showing.
-        if (x.op == Op::OpenConfig && w.gloConPrompt->visible() && w.gloConPrompt->messageBox->label())
-            step.said += std::string(w.gloConPrompt->messageBox->label()) + "\n";
-        if (w.gloConPrompt->visible())
+        // The prompt's choices are the pedal's byte only as the click that opened
+        // it read them: once shown they are the user's, and another program may
+        // change the pedal under them. Its own note counts as said.
+        if (x.op == Op::OpenConfig && !configWasShown && w.gloConPrompt->visible()) {
+            if (w.gloConPrompt->messageBox->label()) step.said += std::string(w.gloConPrompt->messageBox->label()) + "\n";
             step.configShown = (w.gloConPrompt->leftKnobChoice->value() << 6) |
                                (w.gloConPrompt->rightKnobChoice->value() << 4) | w.gloConPrompt->midiChannelChoice->value();
+        }
         Fl_Choice* choice = w.presetPanel->presetChoice;
         if (x.op == Op::ImportLocal || x.op == Op::ChooseLocal)
             step.accepted = choice->value() >= 0 && choice->text() && step.file.size() &&
@@ -654,7 +657,9 @@ std::vector<CliRun> Session::runClis(const std::vector<std::vector<std::string>>
         outs.push_back(out);
         pid_t pid = fork();
         if (pid == 0) {
-            if (!freopen(out.c_str(), "w", stdout) || dup2(fileno(stdout), 2) < 0) _exit(127);
+            // Not freopen: it would flush this process's buffered output a second time.
+            int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (fd < 0 || dup2(fd, 1) < 0 || dup2(fd, 2) < 0) _exit(127);
             std::vector<std::string> a = runs[i];
             a.insert(a.begin(), ORVELLA_CLI_PROGRAM);
             std::vector<char*> argv;

@@ -34,7 +34,9 @@ TEST(Soak, HonestActionsAgainstSurvivableFaultsBreakNoRule) {
         Action(Op::Read, 1), Action(Op::Title, 0, 0, 0, "Clean"), Action(Op::Write, 2), Action(Op::Backup),
         Action(Op::Restore, 0, 0, 0, "mine.bkp"), Action(Op::SaveLocal, 0, 0, 0, "Lead"),
         Action(Op::ImportLocal, 0, 0, 0, "Good.lop"), Action(Op::ChooseLocal, 0), Action(Op::RemoveLocal),
-        Action(Op::OpenConfig), Action(Op::ConfigConfirm, 1, 2, 5), Action(Op::Audition, 5, 1),
+        Action(Op::OpenConfig),
+        // A script changes the byte under the open prompt; a second click on its button claims nothing.
+        Action(Op::CliConfig, 0, 0, 5), Action(Op::OpenConfig), Action(Op::ConfigConfirm, 1, 2, 5), Action(Op::Audition, 5, 1),
         Action(Op::Click, 300, 300), Action(Op::CliWrite, 3, 0, 0, "Good.lop"),
         Action(Op::CliBackup, 0, 0, 0, "mine.bkp"), Action(Op::CliRestore, 0, 0, 0, "other.bkp"),
         Action(Op::CliExport, 5, 0, 0, "export.lop"), Action(Op::CliConfig, 2, 0, 3), Action(Op::CliStatus),
