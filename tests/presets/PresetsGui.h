@@ -5,6 +5,7 @@
 #include "gui/Events.h"
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
+#include "TestPedal.h"
 
 #include "editor/OV_Parameters.h"
 #include "presets/LocalPresets.h"
@@ -36,10 +37,7 @@ inline void installCallbacks(Orvella& app) {
 }
 
 // A parameter record inside every range, varied by n.
-inline std::vector<uint8_t> record(int n) {
-    return {0x21, 3, 23, static_cast<uint8_t>(10 + n), 31, static_cast<uint8_t>(150 - n), 200,
-            static_cast<uint8_t>(20 + n), 100, 125, 50, static_cast<uint8_t>(40 + n)};
-}
+inline std::vector<uint8_t> record(int n) { return testpedal::knownRecord(n); }
 
 inline std::string title(const std::string& text) {
     std::string t = text.substr(0, 12);

@@ -39,15 +39,9 @@ protected:
     void SetUp() override {
         env.reset(new gui::TestEnvironment());
         dialogs.reset(new gui::RecordingDialogs());
-        // The pedal starts with known presets: record(i) titled "Factory i".
-        std::string bank;
-        for (int i = 0; i < 8; ++i) {
-            std::vector<uint8_t> r = record(i);
-            bank.append(r.begin(), r.end());
-        }
-        for (int i = 0; i < 8; ++i) bank += title("Factory " + std::to_string(i + 1));
+        // The pedal starts with known presets: record(i) titled "Factory i+1".
         std::string factory = env->root + "/factory.bank";
-        ASSERT_TRUE(gui::TestEnvironment::writeFile(factory, bank));
+        ASSERT_TRUE(gui::TestEnvironment::writeFile(factory, testpedal::knownBank()));
         pedals.reset(new testpedal::PedalFolder());
         testpedal::PedalOptions options;
         options.serial = "VP00000001";

@@ -38,30 +38,16 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes record(int n) {
-    return {0x21, 3, 23, static_cast<uint8_t>(10 + n), 31, static_cast<uint8_t>(150 - n), 200,
-            static_cast<uint8_t>(20 + n), 100, 125, 50, static_cast<uint8_t>(40 + n)};
-}
-
-std::string title(int n) {
-    std::string t = "Factory " + std::to_string(n + 1);
-    t.resize(12, ' ');
-    return t;
-}
+Bytes record(int n) { return testpedal::knownRecord(n); }
+std::string title(int n) { return testpedal::knownTitle(n); }
 
 class Undo : public ::testing::Test {
 protected:
     void SetUp() override {
         env.reset(new gui::TestEnvironment());
         dialogs.reset(new gui::RecordingDialogs());
-        std::string bank;
-        for (int i = 0; i < 8; ++i) {
-            Bytes r = record(i);
-            bank.append(r.begin(), r.end());
-        }
-        for (int i = 0; i < 8; ++i) bank += title(i);
         std::string factory = env->root + "/factory.bank";
-        ASSERT_TRUE(gui::TestEnvironment::writeFile(factory, bank));
+        ASSERT_TRUE(gui::TestEnvironment::writeFile(factory, testpedal::knownBank()));
         pedals.reset(new testpedal::PedalFolder());
         testpedal::PedalOptions options;
         options.factory = factory;

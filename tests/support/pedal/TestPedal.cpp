@@ -253,4 +253,25 @@ bool VirtualPedal::presetState(const PedalState& s) const {
     return s.save(statePath(), error);
 }
 
+std::vector<uint8_t> knownRecord(int n) {
+    return {0x21, 3, 23, static_cast<uint8_t>(10 + n), 31, static_cast<uint8_t>(150 - n), 200,
+            static_cast<uint8_t>(20 + n), 100, 125, 50, static_cast<uint8_t>(40 + n)};
+}
+
+std::string knownTitle(int n) {
+    std::string t = "Factory " + std::to_string(n + 1);
+    t.resize(12, ' ');
+    return t;
+}
+
+std::string knownBank() {
+    std::string bank;
+    for (int i = 0; i < 8; ++i) {
+        std::vector<uint8_t> r = knownRecord(i);
+        bank.append(r.begin(), r.end());
+    }
+    for (int i = 0; i < 8; ++i) bank += knownTitle(i);
+    return bank;
+}
+
 }  // namespace testpedal

@@ -104,4 +104,12 @@ private:
     pid_t pid_ = -1;
 };
 
+// A record inside every range, varied by n (0 to 29).
+std::vector<uint8_t> knownRecord(int n);
+// The title of known preset n: "Factory n+1", padded to 12 characters.
+std::string knownTitle(int n);
+// The 192-byte bank of presets knownRecord(0..7) with their titles, as
+// PedalOptions::factory takes it.
+std::string knownBank();
+
 }  // namespace testpedal
