@@ -7,7 +7,7 @@ namespace soak {
 
 const std::vector<std::string> offeredFiles = {
     "mine.bkp", "other.bkp", "linked.bkp", "private.bkp", "short.bkp",   // backups (linked is a symlink, private 0600)
-    "Good.lop", "Wide.lop", "linked.lop",                                  // local presets (Wide: speakers 250/251)
+    "Good.lop", "Wide.lop", "linked.lop", "Bell.lop",                      // local presets (Wide: speakers 250/251; Bell: title byte 0x07)
     "update.fdt", "notes.txt",                                             // a firmware package and a licence text
 };
 

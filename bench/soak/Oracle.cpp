@@ -184,6 +184,14 @@ Verdict check(const Step& s, const Truth& before, const Truth& after, const Comp
                     return presetfiles::isTitleChar(c); }))
                 fail("title-rule", "a title outside printable ASCII was stored: \"" + s.title + "\"");
         }
+        // A .lop no pedal holds (Wide, Bell) is refused before a byte of it is sent.
+        if (op == Op::CliWrite && !s.fileValid && !s.killedHard) {
+            ++v.claims;
+            if (ok) fail("record-checked", s.file + " holds a preset no pedal holds; write said " + said);
+            for (size_t i = pedalBefore->second.commands.size(); i < pedal->second.commands.size(); ++i)
+                if (pedal->second.commands[i].name.compare(0, 5, "store") == 0)
+                    fail("record-checked", s.file + " holds a preset no pedal holds, yet a store was sent");
+        }
         if (ok && (op == Op::Restore || op == Op::FactoryReset || op == Op::CliRestore || op == Op::CliPair)) {
             ++v.claims;
             if (std::find(s.banks.begin(), s.banks.end(), bankOf(st)) == s.banks.end())
@@ -245,7 +253,8 @@ Verdict check(const Step& s, const Truth& before, const Truth& after, const Comp
                 composer.compose(st.presets[s.preset].params, params, image);
                 if (presetfiles::decodeLop({file->second.bytes.begin(), file->second.bytes.end()}, lop) !=
                         presetfiles::LopStatus::Ok ||
-                    bytes(lop.params, 12) != params || bytes(lop.title, 12) != bytes(st.presets[s.preset].title, 12))
+                    bytes(lop.preset.record(), 12) != params ||
+                    bytes(lop.preset.title(), 12) != bytes(st.presets[s.preset].title, 12))
                     fail("file-written", path + " does not hold preset " + std::to_string(s.preset + 1));
             }
         }

@@ -121,11 +121,11 @@ std::string licenceText() {
 }
 
 // Whether a record lies in the ranges a pedal holds: the backup's check on a bank of its copies.
-bool recordValid(const uint8_t* record) {
-    uint8_t bank[192];
-    for (int i = 0; i < 8; ++i) std::memcpy(bank + 12 * i, record, 12);
-    std::memset(bank + 96, 'A', 96);
-    return !presetfiles::checkBank(bank);
+// An offered .lop: whether it holds a preset a pedal holds (record and title).
+bool decodeOffered(const std::string& bytes, presetfiles::LocalPreset& lop) {
+    const std::vector<uint8_t> b(bytes.begin(), bytes.end());
+    presetfiles::lopName(b, lop.name);
+    return presetfiles::decodeLop(b, lop) == presetfiles::LopStatus::Ok;
 }
 
 struct CliRun {
@@ -234,6 +234,9 @@ bool Session::setUp(std::string& error) {
     record[1] = 250;
     record[2] = 251;
     writeOffered("Wide.lop", lop("Wide", record, "Wide        "));
+    // Stored, it would make every later backup of the pedal one that no restore takes.
+    std::memcpy(record, bank.data() + 12 * (seed_ % 8), 12);
+    writeOffered("Bell.lop", lop("Bell", record, "Bell\a       "));
     writeOffered("update.fdt", firmwarePackage());
     writeOffered("notes.txt", licenceText());
 
@@ -481,11 +484,9 @@ void Session::gui(const Action& x, Step& step) {
         break;
     case Op::ImportLocal: {
         presetfiles::LocalPreset lop;
-        std::string bytes = fromFile(file(x.text));
-        step.fileValid = presetfiles::decodeLop({bytes.begin(), bytes.end()}, lop) == presetfiles::LopStatus::Ok &&
-                         recordValid(lop.params);
+        step.fileValid = decodeOffered(fromFile(file(x.text)), lop);
         step.file = lop.name;
-        if (step.fileValid) composer_.compose(lop.params, step.record, step.image);
+        if (step.fileValid) composer_.compose(lop.preset.record(), step.record, step.image);
         openPrompt();
         if (!w->presetPrompt->visible()) break;
         d.chooserAnswers.push_back({file(x.text)});
@@ -500,10 +501,8 @@ void Session::gui(const Action& x, Step& step) {
         int pick = x.a % items;
         step.file = w->presetPanel->presetName(pick);
         presetfiles::LocalPreset lop;
-        std::string bytes = fromFile(presetfiles::presetPath(env_->home, step.file));
-        step.fileValid = presetfiles::decodeLop({bytes.begin(), bytes.end()}, lop) == presetfiles::LopStatus::Ok &&
-                         recordValid(lop.params);
-        if (step.fileValid) composer_.compose(lop.params, step.record, step.image);
+        step.fileValid = decodeOffered(fromFile(presetfiles::presetPath(env_->home, step.file)), lop);
+        if (step.fileValid) composer_.compose(lop.preset.record(), step.record, step.image);
         choice->value(pick);
         choice->do_callback();
         break;
@@ -585,10 +584,10 @@ void Session::cli(const Action& x, Step& step) {
         step.preset = x.a;
         step.file = file(x.text);
         presetfiles::LocalPreset lop;
-        std::string bytes = fromFile(step.file);
-        if (presetfiles::decodeLop({bytes.begin(), bytes.end()}, lop) == presetfiles::LopStatus::Ok) {
-            composer_.compose(lop.params, step.record, step.image);
-            step.title = str(lop.title, 12);
+        step.fileValid = decodeOffered(fromFile(step.file), lop);
+        if (step.fileValid) {
+            composer_.compose(lop.preset.record(), step.record, step.image);
+            step.title = str(lop.preset.title(), 12);
         }
         runs.push_back({"write", std::to_string(x.a + 1), step.file});
         static const char* const titles[] = {"Soak", "Clean", "TwelveChars!", "Café Tone", "x"};

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -159,7 +160,7 @@ std::string errnoText(int error) { return error ? std::strerror(error) : "unknow
 // "-" names standard input for the files a command reads and standard
 // output for the files it writes; "./-" is a file of that name.
 bool isStdio(const std::string& path) { return path == "-"; }
-std::string shownName(const std::string& path) { return isStdio(path) ? "standard input" : path; }
+std::string shownName(const std::string& path) { return isStdio(path) ? "standard input" : printable(path); }
 
 // A whole input file, or standard input for "-".
 bool readInput(const std::string& path, std::vector<uint8_t>& bytes, int* error, size_t limit) {
@@ -306,8 +307,11 @@ int readLop(Session& s, const std::string& path, presetfiles::LocalPreset& prese
     if (!readInput(path, bytes, &error, presetfiles::MaxLopSize))
         return s.fail(ExitFile, error == EFBIG ? shownName(path) + " is too large to be a local preset file"
                                                : readError(path, error));
-    switch (presetfiles::decodeLop(bytes, preset)) {
+    std::string why;
+    switch (presetfiles::decodeLop(bytes, preset, &why)) {
     case presetfiles::LopStatus::Ok: return ExitOk;
+    case presetfiles::LopStatus::BadPreset:
+        return s.fail(ExitFile, shownName(path) + " holds a preset no pedal holds: " + why + "; nothing was used");
     case presetfiles::LopStatus::NoName: return s.fail(ExitFile, shownName(path) + " is not a local preset file: it has no name line");
     case presetfiles::LopStatus::BadName:
         return s.fail(ExitFile, shownName(path) + " is not a local preset file: its name line cannot be a preset name");
@@ -320,12 +324,13 @@ int readLop(Session& s, const std::string& path, presetfiles::LocalPreset& prese
     return ExitOk;
 }
 
-// What the editor stores for a record: applied to the sound model (clamped),
-// soloed if asked, the silent side folded into the record.
-int compose(Session& s, Composer& c, const uint8_t block[ParamCount], uint8_t record[ParamCount],
+// What the editor stores for a checked preset's record: applied to the sound
+// model (which takes it unchanged), soloed if asked, the silent side folded
+// into the record.
+int compose(Session& s, Composer& c, const presetfiles::Preset& preset, uint8_t record[ParamCount],
             uint8_t image[protocol::ImageSize]) {
     SoundEngine& engine = *c.engine;
-    engine.apply(block);
+    engine.apply(preset.record());
     if (s.o.solo >= 0) {
         if (engine.stereoMode() != 0) return s.fail(ExitUsage, "--solo needs a Stereo Cabs preset; this one is Stereo Mics");
         engine.setSolo(s.o.solo == 0 ? LeftSide : RightSide, true);
@@ -333,8 +338,6 @@ int compose(Session& s, Composer& c, const uint8_t block[ParamCount], uint8_t re
     std::memcpy(record, engine.params(), ParamCount);
     if (s.o.solo >= 0) presetfiles::foldSolo(record, s.o.solo == 0, s.o.solo == 1);
     std::memcpy(image, engine.image(), protocol::ImageSize);
-    if (std::memcmp(block, engine.params(), ParamCount) != 0)
-        s.note("note: out-of-range bytes of the record were clamped, as the editor loads them");
     return ExitOk;
 }
 
@@ -449,38 +452,37 @@ int exportPreset(Session& s) {
 
 int writeOrPreview(Session& s, bool store) {
     const std::string& path = s.o.operands[store ? 1 : 0];
-    uint8_t title[protocol::TitleSize];
     // The editor's title rule: the pedal keeps 12 single bytes.
     if (s.o.titleGiven)
-        if (const char* problem = presetfiles::titleProblem(s.o.title)) {
-            bool control = false;
-            for (unsigned char c : s.o.title) control = control || c < 0x20 || c == 0x7F;
-            return s.fail(ExitUsage, "--title '" + (control ? printable(s.o.title) : s.o.title) + "': " + problem +
-                                         "; nothing was sent");
-        }
-    presetfiles::LocalPreset preset;
-    if (int code = readLop(s, path, preset)) return code;
-    if (s.o.titleGiven)
-        presetfiles::padTitle(s.o.title.c_str(), title);
-    else
-        std::memcpy(title, preset.title, sizeof title);
+        if (const char* problem = presetfiles::titleProblem(s.o.title))
+            return s.fail(ExitUsage, "--title '" + printable(s.o.title) + "': " + problem + "; nothing was sent");
+    presetfiles::LocalPreset lop;
+    if (int code = readLop(s, path, lop)) return code;
+    presetfiles::Preset preset = lop.preset;
+    if (s.o.titleGiven) {
+        std::string why;
+        std::optional<presetfiles::Preset> titled = presetfiles::Preset::check(lop.preset.record(), s.o.title, why);
+        if (!titled) return s.fail(ExitUsage, "--title: " + why + "; nothing was sent");
+        preset = *titled;
+    }
     Composer composer;
     if (int code = loadEngine(s, composer)) return code;
     uint8_t record[ParamCount], image[protocol::ImageSize];
-    if (int code = compose(s, composer, preset.params, record, image)) return code;
+    if (int code = compose(s, composer, preset, record, image)) return code;
     if (int code = choosePedal(s)) return code;
     if (int code = requireRunning(s)) return code;
 
     if (!store) {
         if (!s.link.writePreview(image).ok()) return s.fail(ExitCommunication, s.linkError("Sending the preview"));
-        s.result("Playing " + printable(preset.name) + " on " + s.serial + " (not stored)\n");
+        s.result("Playing " + printable(lop.name) + " on " + s.serial + " (not stored)\n");
         return ExitOk;
     }
     presettransfer::PedalPresetLink presets(s.link);
     // Ended by a signal half way, the program still says what it may have left.
     setInterruptedText("orvella-cli: write interrupted: preset " + std::to_string(s.o.preset) +
                        " may hold a damaged copy: write it again\n");
-    presettransfer::Outcome outcome = presettransfer::writeVerified(presets, s.o.preset - 1, record, title, image);
+    presettransfer::Outcome outcome =
+        presettransfer::writeVerified(presets, s.o.preset - 1, record, preset.title(), image);
     setInterruptedText("");
     std::string which = "preset " + std::to_string(s.o.preset);
     const std::string damaged = which + " may now hold a damaged copy: write it again";
@@ -488,7 +490,7 @@ int writeOrPreview(Session& s, bool store) {
     case presettransfer::Outcome::Done:
         if (outcome.retried)
             s.note("note: " + retryCause(outcome.retryCause, s.o.preset - 1) + "; stored again and verified");
-        s.result("Preset " + std::to_string(s.o.preset) + " written and verified: " + printable(preset.name) + "\n");
+        s.result("Preset " + std::to_string(s.o.preset) + " written and verified: " + printable(lop.name) + "\n");
         return ExitOk;
     case presettransfer::Outcome::EchoMismatch:
     case presettransfer::Outcome::ReadBackMismatch:
@@ -742,7 +744,7 @@ int soundRecord(Session& s, uint8_t block[ParamCount], std::string& what) {
     if (!s.o.lop.empty()) {
         presetfiles::LocalPreset preset;
         if (int code = readLop(s, s.o.lop, preset)) return code;
-        std::memcpy(block, preset.params, ParamCount);
+        std::memcpy(block, preset.preset.record(), ParamCount);
         what = "local preset " + printable(preset.name);
         return ExitOk;
     }
@@ -757,6 +759,10 @@ int soundRecord(Session& s, uint8_t block[ParamCount], std::string& what) {
         case presetfiles::BankStatus::WrongSize:
             return s.fail(ExitFile, s.o.backup + " holds " + std::to_string(size) + " bytes, a backup exactly 192");
         }
+        // Checked as restore checks it: a backup no pedal holds is none.
+        if (presetfiles::BankProblem bad = presetfiles::checkBank(bank))
+            return s.fail(ExitFile, s.o.backup + ": preset " + std::to_string(bad.preset + 1) + ": " + bad.why +
+                                        ": not a backup");
         std::memcpy(block, bank + ParamCount * (s.o.index - 1), ParamCount);
         what = "preset " + std::to_string(s.o.index) + " (" +
                printable(titleText(bank + ParamCount * protocol::PresetSlots + protocol::TitleSize * (s.o.index - 1))) +

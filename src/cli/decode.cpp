@@ -1,7 +1,9 @@
 #include "cli/decode.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -131,16 +133,57 @@ std::string titleText(const uint8_t title[12]) {
     return end == std::string::npos ? std::string() : t.substr(0, end + 1);
 }
 
-std::string printable(const std::string& text) {
+bool utf8Locale() {
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (!value || !*value) continue;
+        std::string set;
+        for (const char* c = value; *c; ++c)
+            if (*c != '-' && *c != '_') set += char(std::tolower(static_cast<unsigned char>(*c)));
+        return set.find("utf8") != std::string::npos;
+    }
+    return false;
+}
+
+namespace {
+
+// The length of the valid UTF-8 character that starts at text[i], or 0: no
+// overlong form, no surrogate, nothing above U+10FFFF, no C1 control.
+size_t utf8Length(const std::string& text, size_t i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    size_t n = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    if (n == 0 || i + n > text.size()) return 0;
+    uint32_t code = c & (0xFF >> (n + 1));
+    for (size_t k = 1; k < n; ++k) {
+        const unsigned char next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+        code = code << 6 | (next & 0x3F);
+    }
+    const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code < 0xA0) return 0;
+    return n;
+}
+
+}  // namespace
+
+std::string printable(const std::string& text, bool utf8) {
     std::string out;
-    for (unsigned char c : text) {
+    for (size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c >= 0x20 && c < 0x7F && c != '\\') {
             out += char(c);
-        } else {
-            char esc[8];
-            std::snprintf(esc, sizeof esc, "\\x%02X", c);
-            out += esc;
+            ++i;
+            continue;
         }
+        if (size_t n = utf8 ? utf8Length(text, i) : 0) {
+            out.append(text, i, n);
+            i += n;
+            continue;
+        }
+        char esc[8];
+        std::snprintf(esc, sizeof esc, "\\x%02X", c);
+        out += esc;
+        ++i;
     }
     return out;
 }

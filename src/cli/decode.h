@@ -33,9 +33,16 @@ int midiChannel(uint8_t config);                            // 1..16
 std::string configText(uint8_t config);
 std::string configJson(uint8_t config);
 
-// Text for a terminal: bytes outside printable ASCII (titles come from the
-// pedal and from files) become \xNN, so none can act as a control sequence.
-std::string printable(const std::string& text);
+// Whether the user's locale writes UTF-8: the first of LC_ALL, LC_CTYPE and
+// LANG that is set names a UTF-8 character set.
+bool utf8Locale();
+// Text for a terminal (names of files and local presets, titles from the
+// pedal and from files): control bytes (C1 ones too), the backslash and
+// bytes of no valid UTF-8 character become \xNN, so none can act as a control
+// sequence; valid UTF-8 characters stay as they are when `utf8` (names in
+// the user's language), else every byte outside printable ASCII is escaped.
+std::string printable(const std::string& text, bool utf8);
+inline std::string printable(const std::string& text) { return printable(text, utf8Locale()); }
 
 // One line of the text form: "key:", padded to a column, the value.
 std::string field(const std::string& key, const std::string& value);

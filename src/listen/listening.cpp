@@ -189,14 +189,18 @@ void Listening::chooseComparePreset() {
     std::vector<uint8_t> bytes;
     int err = 0;
     presetfiles::LocalPreset preset;
+    std::string problem;
     if (!files::readFile(path, bytes, &err, presetfiles::MaxLopSize) ||
-        presetfiles::decodeLop(bytes, preset) != presetfiles::LopStatus::Ok) {
-        const std::string text = "\"" + path + "\" is not a local preset file that can be read.";
+        presetfiles::decodeLop(bytes, preset, &problem) != presetfiles::LopStatus::Ok) {
+        // A record no pedal holds is refused as the library refuses it, not clamped into another sound.
+        const std::string text = "\"" + path + "\" " +
+                                 (problem.empty() ? std::string("is not a local preset file that can be read.")
+                                                  : "holds a preset that cannot be loaded: " + problem + ".");
         dialogs::alert("%s", files::doubleAtSigns(text).c_str());
         log("Compare not changed: " + text);
         return;
     }
-    if (compareWith(preset.params, "local preset " + preset.name))
+    if (compareWith(preset.preset.record(), "local preset " + preset.name))
         log("Compare with local preset " + preset.name + ": Ctrl+K switches while listening.");
     if (listening()) switchCompared();
 }

@@ -45,10 +45,10 @@ std::string shown(const std::string& text) {
 
 const char* const replaceQuestion = "A preset with the same name already existed, continue to replace?";
 
-// Puts a block (through the clamping Apply) and its title on the window.
-void loadSound(PresetContext& presets, const uint8_t* params, const uint8_t* title) {
-    presets.context.dashboard->apply(params);
-    presets.transportPanel->showTitle(title);
+// Puts a checked preset on the window (Apply takes its record unchanged).
+void loadSound(PresetContext& presets, const presetfiles::Preset& preset) {
+    presets.context.dashboard->apply(preset.record());
+    presets.transportPanel->showTitle(preset.title());
     if (presets.context.steps) presets.context.steps->dashboardReplaced();
 }
 
@@ -119,9 +119,17 @@ void importPreset(PresetContext& presets, const std::string& file) {
 
     // Nothing that did not come from the file may reach the Dashboard or the pedal,
     // and the name inside the file must not lead outside the preset folder.
+    // A record a pedal cannot hold would be clamped into another sound (a
+    // backup with it is refused): the file is refused with the reason.
     presetfiles::LocalPreset preset;
-    switch (presetfiles::decodeLop(bytes, preset)) {
+    std::string problem;
+    switch (presetfiles::decodeLop(bytes, preset, &problem)) {
     case presetfiles::LopStatus::Ok: break;
+    case presetfiles::LopStatus::BadPreset:
+        dialogs::alert("The preset file\n\n  %s\n\nholds a preset that cannot be loaded: %s.\n\n"
+                       "The file has not been added.",
+                       shown(file).c_str(), problem.c_str());
+        return;
     case presetfiles::LopStatus::BadName:
         dialogs::alert("The preset file\n\n  %s\n\nnames its preset \"%s\", which cannot be used:\n%s\n\n"
                        "The file has not been added.",
@@ -138,16 +146,6 @@ void importPreset(PresetContext& presets, const std::string& file) {
         return;
     }
 
-    // A record a pedal cannot hold would be clamped into another sound (a
-    // backup with it is refused): the file is refused with the reason.
-    std::string problem = presetfiles::presetProblem(preset.params, preset.title);
-    if (!problem.empty()) {
-        dialogs::alert("The preset file\n\n  %s\n\nholds a preset that cannot be loaded: %s.\n\n"
-                       "The file has not been added.",
-                       shown(file).c_str(), problem.c_str());
-        return;
-    }
-
     std::string home = panel.homeDrive();
     std::string target = presetfiles::presetPath(home, preset.name);
     bool inLibrary = presetfiles::sameFile(file, target);
@@ -160,7 +158,7 @@ void importPreset(PresetContext& presets, const std::string& file) {
             return;
         }
         panel.presetChoice->value(existing);
-        loadSound(presets, preset.params, preset.title);
+        loadSound(presets, preset.preset);
         return playAndClose(presets);
     }
     if (!inLibrary && !presetfiles::writeFileAtomically(target, bytes.data(), bytes.size(), &error)) {
@@ -170,7 +168,7 @@ void importPreset(PresetContext& presets, const std::string& file) {
     }
     panel.addPreset(preset.name);
     panel.presetChoice->value(panel.presetCount - 1);
-    loadSound(presets, preset.params, preset.title);
+    loadSound(presets, preset.preset);
     if (!presetfiles::appendToList(presetfiles::listPath(home), target, &error))
         dialogs::alert("The preset list could not be updated (%s).", std::strerror(error));
     playAndClose(presets);
@@ -187,7 +185,7 @@ void presetPanel_cb(Fl_Widget* w, void* data) {
         presets.presetPrompt->open();
         return;
     }
-    loadSound(presets, panel.loadedParams, panel.loadedTitle);
+    loadSound(presets, panel.loaded);
     play(presets, &panel);
     panel.top_window()->redraw();
 }

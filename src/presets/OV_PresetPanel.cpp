@@ -120,24 +120,24 @@ bool OV_PresetPanel::loadSelected() {
                        files::doubleAtSigns(path).c_str());
         return false;
     }
-    presetfiles::LocalPreset preset;
-    if (presetfiles::decodeLop(bytes, preset) != presetfiles::LopStatus::Ok) {
-        clearSelection();
-        dialogs::alert("The preset file\n\n  %s\n\nis damaged or not a preset file; nothing has been loaded.",
-                       files::doubleAtSigns(path).c_str());
-        return false;
-    }
     // Checked as a backup's presets are: nothing is clamped into another sound.
-    std::string problem = presetfiles::presetProblem(preset.params, preset.title);
-    if (!problem.empty()) {
+    presetfiles::LocalPreset preset;
+    std::string problem;
+    switch (presetfiles::decodeLop(bytes, preset, &problem)) {
+    case presetfiles::LopStatus::Ok: break;
+    case presetfiles::LopStatus::BadPreset:
         clearSelection();
         dialogs::alert("The preset file\n\n  %s\n\nholds a preset that cannot be loaded: %s; nothing has been "
                        "loaded.",
                        files::doubleAtSigns(path).c_str(), problem.c_str());
         return false;
+    default:
+        clearSelection();
+        dialogs::alert("The preset file\n\n  %s\n\nis damaged or not a preset file; nothing has been loaded.",
+                       files::doubleAtSigns(path).c_str());
+        return false;
     }
-    std::memcpy(loadedParams, preset.params, sizeof loadedParams);
-    std::memcpy(loadedTitle, preset.title, sizeof loadedTitle);
+    loaded = preset.preset;
     do_callback();
     return true;
 }

@@ -5,6 +5,8 @@
 
 #include <FL/Fl_Group.H>
 
+#include "presets/preset.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,8 +29,8 @@ public:
     const std::string& presetName(int index) const { return names[static_cast<size_t>(index)]; }
     std::string homeDrive() const;
 
-    // Loads the selected item's file into loadedParams/loadedTitle and runs
-    // the panel's callback to play it; a missing or short file is refused.
+    // Loads the selected item's file into `loaded` and runs the panel's
+    // callback to play it; a file that is no preset a pedal holds is refused.
     bool loadSelected();
     void removeSelected();                  // the "X" button
     void addPressed();                      // the "+" button
@@ -37,8 +39,7 @@ public:
     Fl_Toggle_Button* removeButton = nullptr;
     Fl_Choice* presetChoice = nullptr;
     int presetCount = 0;
-    uint8_t loadedParams[12] = {};
-    uint8_t loadedTitle[12] = {};
+    presetfiles::Preset loaded;
 
 private:
     void rebuildMenu();

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <optional>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -90,7 +91,7 @@ bool lopName(const std::vector<uint8_t>& bytes, std::string& name) {
     return false;
 }
 
-LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out) {
+LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out, std::string* why) {
     std::string name;
     if (!lopName(bytes, name)) {
         // A name line that goes on past the longest name is no short file.
@@ -100,9 +101,14 @@ LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out) {
     if (nameProblem(name)) return LopStatus::BadName;
     size_t start = name.size() + 1;
     if (bytes.size() < start + BlockSize + TitleSize) return LopStatus::TooShort;
+    std::string problem;
+    std::optional<Preset> preset = Preset::check(&bytes[start], &bytes[start + BlockSize], problem);
+    if (!preset) {
+        if (why) *why = problem;
+        return LopStatus::BadPreset;
+    }
     out.name = name;
-    std::memcpy(out.params, &bytes[start], BlockSize);
-    std::memcpy(out.title, &bytes[start + BlockSize], TitleSize);
+    out.preset = *preset;
     return LopStatus::Ok;
 }
 
@@ -197,22 +203,43 @@ std::string recordProblem(const uint8_t* record) {
 
 }  // namespace
 
-std::string presetProblem(const uint8_t record[BlockSize], const uint8_t title[TitleSize]) {
-    std::string why = recordProblem(record);
+Preset::Preset() {
+    std::copy(defaultParams, defaultParams + BlockSize, record_.begin());
+    const char untitled[] = "Untitled    ";
+    std::copy(untitled, untitled + TitleSize, title_.begin());
+}
+
+std::optional<Preset> Preset::check(const uint8_t record[BlockSize], const uint8_t title[TitleSize],
+                                    std::string& why) {
+    why = recordProblem(record);
     for (size_t c = 0; why.empty() && c < TitleSize; ++c) {
-        if (title[c] >= 0x20 && title[c] != 0x7F) continue;
-        char text[64];
-        std::snprintf(text, sizeof text, "its title holds the control byte 0x%02X at character %zu", title[c], c + 1);
+        if (isTitleChar(title[c])) continue;
+        char text[80];
+        std::snprintf(text, sizeof text, "its title holds the %s byte 0x%02X at character %zu",
+                      title[c] < 0x20 || title[c] == 0x7F ? "control" : "non-ASCII", title[c], c + 1);
         why = text;
     }
-    return why;
+    if (!why.empty()) return std::nullopt;
+    Preset preset;
+    std::copy(record, record + BlockSize, preset.record_.begin());
+    std::copy(title, title + TitleSize, preset.title_.begin());
+    return preset;
+}
+
+std::optional<Preset> Preset::check(const uint8_t record[BlockSize], const std::string& title, std::string& why) {
+    if (const char* problem = titleProblem(title)) {
+        why = std::string("its title: ") + problem;
+        return std::nullopt;
+    }
+    uint8_t padded[TitleSize];
+    padTitle(title.c_str(), padded);
+    return check(record, padded, why);
 }
 
 BankProblem checkBank(const uint8_t bank[BankSize]) {
     BankProblem problem;
     for (int i = 0; i < 8; ++i) {
-        problem.why = presetProblem(bank + BlockSize * i, bank + 8 * BlockSize + TitleSize * i);
-        if (!problem.why.empty()) {
+        if (!Preset::check(bank + BlockSize * i, bank + 8 * BlockSize + TitleSize * i, problem.why)) {
             problem.preset = i;
             return problem;
         }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/files.h"
+#include "presets/preset.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,8 +24,6 @@ using files::readFile;
 using files::sameFile;
 using files::writeFileAtomically;
 
-constexpr size_t BlockSize = 12;           // parameter record
-constexpr size_t TitleSize = 12;           // space-padded, no terminator
 constexpr size_t BankSize = 192;           // 8 records, then 8 titles
 constexpr size_t MaxNameLength = 38;       // read back as one line of at most 39 characters
 
@@ -34,13 +33,6 @@ std::string presetPath(const std::string& homeDrive, const std::string& name);
 std::string listPath(const std::string& homeDrive);
 std::string backupPath(const std::string& homeDrive, const std::tm& date);
 
-// The pedal stores a title as 12 single bytes: printable ASCII is all it
-// (and the title field) takes.
-inline bool isTitleChar(unsigned char c) { return c >= 0x20 && c <= 0x7e; }
-// Why a text typed for a title cannot be stored as it stands, or nullptr when
-// it can: it must hold printable ASCII only and at most 12 characters
-// (counted as characters, so a UTF-8 text is not measured in bytes).
-const char* titleProblem(const std::string& text);
 // Title of 12 characters: the first 12 of text, padded with spaces; a byte
 // that is no title character becomes '?'.
 void padTitle(const char* text, uint8_t title[TitleSize]);
@@ -60,14 +52,15 @@ const char* nameProblem(const std::string& name);
 // A local preset as stored in a ".lop" file.
 struct LocalPreset {
     std::string name;
-    uint8_t params[BlockSize] = {};
-    uint8_t title[TitleSize] = {};
+    Preset preset;
 };
 std::vector<uint8_t> encodeLop(const std::string& name, const uint8_t params[BlockSize],
                                const uint8_t title[TitleSize]);
-enum class LopStatus { Ok, NoName, BadName, LongName, TooShort };
-// Reads the name line, the block and the title; refuses bytes that cannot hold them.
-LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out);
+enum class LopStatus { Ok, NoName, BadName, LongName, TooShort, BadPreset };
+// Reads the name line, the block and the title; refuses bytes that cannot
+// hold them, and a record or title that Preset::check refuses (BadPreset,
+// with its reason in `why`).
+LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out, std::string* why = nullptr);
 // The name line alone (what the library list shows): false when there is none.
 bool lopName(const std::vector<uint8_t>& bytes, std::string& name);
 
@@ -82,18 +75,10 @@ bool appendToList(const std::string& path, const std::string& line, int* err = n
 enum class BankStatus { Ok, CannotOpen, WrongSize };
 BankStatus readBank(const std::string& path, uint8_t bank[BankSize], long* size, int* err);
 
-// Why one preset (a 12-byte record and its 12-byte title) cannot go to a
-// pedal, or "" when it can: a record byte outside the range a pedal holds
-// (the sound model's own ranges; a speaker byte must name a speaker), or a
-// control byte in the title ("its left speaker is 250, which names no
-// speaker"). Backups, factory masters and local presets are checked alike.
-std::string presetProblem(const uint8_t record[BlockSize], const uint8_t title[TitleSize]);
-
-// What stops a bank from going to a pedal: the first preset (0..7) whose
-// record holds a byte outside the range a pedal holds (the sound model's own
-// ranges; a speaker byte must name a speaker), or whose title holds a control
-// byte, and why ("its left microphone is 99, above 62"). A bank that passes
-// is sent as it is; one that does not is refused before anything is sent.
+// What stops a bank (a backup, the factory master) from going to a pedal:
+// the first preset (0..7) that Preset::check refuses, and why ("its left
+// microphone is 99, above 62"). A bank that passes is sent as it is; one
+// that does not is refused before anything is sent.
 struct BankProblem {
     int preset = -1;        // -1: none
     std::string why;

@@ -49,10 +49,12 @@ void Orvella::factoryReset() {
     // Only a file of exactly one bank, every record in range and every title
     // free of control bytes, is taken, so no byte that did not come from it,
     // and nothing a pedal does not hold, can reach the pedal.
+    presetfiles::BankProblem bad;
     bool haveMaster = presetfiles::readBank(path, bank, nullptr, nullptr) == presetfiles::BankStatus::Ok &&
-                      !presetfiles::checkBank(bank);
+                      !(bad = presetfiles::checkBank(bank));
     if (!haveMaster) {
         dialogs::alert("%s", masterProblem);
+        if (bad) run.log("> Factory master refused - Preset %d: %s.", bad.preset + 1, bad.why.c_str());
     } else {
         usb->enlargeProgress(150);
         restored = restorePresets(presets, bank);

@@ -2,12 +2,14 @@
 // and exit status 2 before anything is looked up; every command has its help.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "CliRun.h"
 #include "TestPedal.h"
 #include "cli/arguments.h"
+#include "cli/decode.h"
 
 using namespace clitest;
 
@@ -128,4 +130,38 @@ TEST(CliCommandLine, OptionsAnywhereShortenedOrBundled) {
     EXPECT_EQ(cli::parse({"-qx", "status"}).error, "status: unknown option -x");
     EXPECT_NE(cli::parse({"status", "--ti", "x"}).error, "");
     EXPECT_EQ(cli::parse({"read", "1", "--", "--json"}).error, "read: unexpected argument '--json'");
+}
+
+// Names reach a UTF-8 terminal in the user's language; nothing in them can
+// act on the terminal: control bytes (C1 too) and bytes of no valid UTF-8
+// character are escaped, and without a UTF-8 locale everything outside ASCII.
+TEST(CliPrintable, ValidUtf8StaysInAUtf8LocaleAndTheRestIsEscaped) {
+    const struct {
+        std::string text, utf8, plain;
+    } cases[] = {
+        {"Grüße öl", "Grüße öl", "Gr\\xC3\\xBC\\xC3\\x9Fe \\xC3\\xB6l"},
+        {"Amp \xF0\x9F\x8E\xB8", "Amp \xF0\x9F\x8E\xB8", "Amp \\xF0\\x9F\\x8E\\xB8"},
+        {"Bell\a\x1B[2J", "Bell\\x07\\x1B[2J", "Bell\\x07\\x1B[2J"},
+        {"Caf\xE9", "Caf\\xE9", "Caf\\xE9"},                            // Latin-1
+        {"\xC2\x9B" "1m", "\\xC2\\x9B1m", "\\xC2\\x9B1m"},                  // C1 CSI
+        {"\xC0\xAF\xED\xA0\x80", "\\xC0\\xAF\\xED\\xA0\\x80", "\\xC0\\xAF\\xED\\xA0\\x80"},   // overlong, surrogate
+        {"cut \xE2\x82", "cut \\xE2\\x82", "cut \\xE2\\x82"},
+        {"a\\b", "a\\x5Cb", "a\\x5Cb"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(cli::printable(c.text, true), c.utf8) << c.text;
+        EXPECT_EQ(cli::printable(c.text, false), c.plain) << c.text;
+    }
+    const char* saved[] = {std::getenv("LC_ALL"), std::getenv("LC_CTYPE"), std::getenv("LANG")};
+    const std::string kept[] = {saved[0] ? saved[0] : "", saved[1] ? saved[1] : "", saved[2] ? saved[2] : ""};
+    setenv("LC_ALL", "", 1);
+    setenv("LC_CTYPE", "de_DE.utf8", 1);
+    setenv("LANG", "C", 1);
+    EXPECT_TRUE(cli::utf8Locale());
+    setenv("LC_ALL", "POSIX", 1);
+    EXPECT_FALSE(cli::utf8Locale());
+    const char* names[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+    for (int i = 0; i < 3; ++i)
+        if (saved[i]) setenv(names[i], kept[i].c_str(), 1);
+        else unsetenv(names[i]);
 }

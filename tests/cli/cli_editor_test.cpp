@@ -1,12 +1,17 @@
 // orvella-cli next to the editor, on one virtual pedal: a .lop written by the
 // program lands as the image the editor's WRITE stores for the same record
-// (clamped, soloed, in either mode), and read --json names the speakers as
-// the Dashboard's menus do.
+// (soloed, in either mode), every door of both refuses a preset no pedal
+// holds, and read --json names the speakers as the Dashboard's menus do.
 #include <FL/Fl_Choice.H>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +19,8 @@
 #include "PresetsGui.h"
 #include "TestPedal.h"
 #include "editor/SpeakerMenus.h"
+#include "gui/StatusLog.h"
+#include "sound/Params.h"
 #include "sound/Speakers.h"
 
 using namespace sound;
@@ -71,8 +78,7 @@ TEST_F(CliBesideEditor, WriteStoresTheImageTheEditorsWriteStores) {
         int solo;               // -1 none, 0 left, 1 right
     };
     const std::vector<Case> cases = {
-        // Out of range everywhere: unselectable speakers, mic, volume, blend, delay, time, depth.
-        {{0x21, 5, 90, 70, 200, 250, 201, 150, 100, 255, 101, 120}, -1},
+        {presettest::record(7), -1},
         {{0x10, 3, 23, 12, 50, 150, 150, 0, 100, 125, 50, 50}, 0},      // Stereo Cabs, left solo
         {{0x91, 47, 62, 40, 7, 20, 180, 30, 70, 20, 50, 50}, 1},        // right solo, notcher
         {{0x0E, 42, 61, 20, 40, 180, 90, 30, 60, 125, 70, 20}, -1},     // Stereo Mics, medium room
@@ -110,14 +116,118 @@ TEST_F(CliBesideEditor, WriteStoresTheImageTheEditorsWriteStores) {
         EXPECT_EQ(bytesOf(byCli.params, 12), bytesOf(byEditor.params, 12));
         EXPECT_EQ(bytesOf(byCli.title, 12), bytesOf(byEditor.title, 12));
         EXPECT_EQ(bytesOf(byCli.image, 512), bytesOf(byEditor.image, 512));
-        if (i == 0) {
-            EXPECT_NE(bytesOf(byCli.params, 12), c.record);                     // clamped
-            EXPECT_NE(r.err.find("clamped"), std::string::npos);
-        }
         if (c.solo >= 0) {
             EXPECT_NE(bytesOf(byCli.params, 12), bytesOf(window->dashboard->params(), 12));  // folded
         }
     }
+}
+
+// Every door a preset comes through from a file or the command line takes
+// only one a pedal holds: the others are refused with the reason, and
+// nothing reaches the pedal (no store, no preview) or the output file.
+TEST_F(CliBesideEditor, EveryDoorRefusesAPresetNoPedalHoldsWithTheReasonAndSendsNothing) {
+    struct Bad {
+        int field;          // -1: the record is fine
+        uint8_t value;
+        std::string title, reason;
+    };
+    const Bad bads[] = {
+        {Speaker_L, 250, padded("Wide"), "its left speaker is 250, which names no speaker"},   // the right one is 251
+        {Mic_R, 99, padded("Far"), "its right microphone is 99, above 62"},
+        {-1, 0, padded("Bell\a"), "its title holds the control byte 0x07 at character 5"},
+        {-1, 0, padded("Caf\xE9"), "its title holds the non-ASCII byte 0xE9 at character 4"},
+    };
+    const std::string dir = env->root + "/", lop = dir + "bad.lop", bkp = dir + "bad.bkp", out = dir + "out.wav";
+    // A short mono DI: 16-bit PCM at 48 kHz.
+    std::string di = std::string("RIFF") + std::string("\x64\0\0\0", 4) + "WAVEfmt " + std::string("\x10\0\0\0\x01\0\x01\0", 8) +
+                     std::string("\x80\xBB\0\0\0\x77\x01\0\x02\0\x10\0", 12) + "data" + std::string("\x40\0\0\0", 4) +
+                     std::string(64, '\x11');
+    ASSERT_TRUE(writeFile(dir + "di.wav", di));
+    auto cli = [&](std::vector<std::string> args) {
+        CliResult r = runCli(args);
+        EXPECT_NE(r.code, 0);
+        return r.err;
+    };
+    auto alert = [&]() {
+        std::vector<std::string> alerts = dialogs->texts(gui::RecordingDialogs::Alert);
+        return alerts.empty() ? std::string() : alerts.back();
+    };
+    // The editor's factory reset, with this file as its master.
+    auto factoryReset = [&]() {
+        const std::string bin = env->work + "/bin", real = dir + "bin-real", mine = dir + "bin-bad";
+        mkdir(mine.c_str(), 0755);
+        for (const std::string& name : gui::TestEnvironment::listFolder(bin))
+            if (name != "factoryset.fap") {
+                EXPECT_EQ(symlink((gui::TestEnvironment::sourceDir() + "/data/bin/" + name).c_str(),
+                                  (mine + "/" + name).c_str()), 0);
+            }
+        EXPECT_TRUE(writeFile(mine + "/factoryset.fap", gui::TestEnvironment::readFile(bkp)));
+        EXPECT_EQ(rename(bin.c_str(), real.c_str()), 0);
+        EXPECT_EQ(symlink(mine.c_str(), bin.c_str()), 0);
+        dialogs->choiceAnswers.push_back(1);
+        window->factoryReset();
+        unlink(bin.c_str());
+        EXPECT_EQ(rename(real.c_str(), bin.c_str()), 0);
+        std::filesystem::remove_all(mine);
+        return gui::logText(window.get());
+    };
+    const std::vector<std::pair<std::string, std::function<std::string()>>> doors = {
+        {"restore", [&] {
+             dialogs->choiceAnswers.push_back(1);
+             dialogs->chooserAnswers.push_back({bkp});
+             press(window->transportPanel->restoreButton);
+             return alert();
+         }},
+        {"factory reset", factoryReset},
+        {".lop import", [&] {
+             dialogs->chooserAnswers.push_back({lop});
+             window->presetPrompt->addFilesPressed();
+             return alert();
+         }},
+        {".lop choice", [&] {
+             const std::string mine = presetfiles::presetPath(env->home, "Bad");
+             EXPECT_TRUE(writeFile(mine, gui::TestEnvironment::readFile(lop)));
+             EXPECT_TRUE(presetfiles::writeList(presetfiles::listPath(env->home), {mine}));
+             window->presetPanel->loadPresetList();
+             window->presetPanel->presetChoice->value(0);
+             window->presetPanel->presetChoice->do_callback();
+             return alert();
+         }},
+        {"cli restore", [&] { return cli({"restore", bkp}); }},
+        {"cli write", [&] { return cli({"write", "2", lop}); }},
+        {"cli write --title", [&] { return cli({"write", "2", lop, "--title", "Fine"}); }},
+        {"cli preview", [&] { return cli({"preview", lop}); }},
+        {"cli render --lop", [&] { return cli({"render", dir + "di.wav", out, "--lop", lop}); }},
+        {"cli ir --lop", [&] { return cli({"ir", out, "--lop", lop}); }},
+        {"cli render --backup", [&] { return cli({"render", dir + "di.wav", out, "--backup", bkp, "--index", "1"}); }},
+        {"cli ir --backup", [&] { return cli({"ir", out, "--backup", bkp, "--index", "1"}); }},
+    };
+    const size_t before = pedal->commands().size();
+    for (const Bad& bad : bads) {
+        std::vector<uint8_t> record = presettest::record(3);
+        if (bad.field >= 0) record[bad.field] = bad.value;
+        if (bad.field == Speaker_L) record[Speaker_R] = 251;
+        std::vector<uint8_t> bytes = presetfiles::encodeLop("Bad", record.data(),
+                                                            reinterpret_cast<const uint8_t*>(bad.title.data()));
+        ASSERT_TRUE(writeFile(lop, std::string(bytes.begin(), bytes.end())));
+        std::string bank = testpedal::knownBank();
+        bank.replace(0, 12, std::string(record.begin(), record.end()));
+        bank.replace(96, 12, bad.title);
+        ASSERT_TRUE(writeFile(bkp, bank));
+        for (const auto& door : doors) {
+            SCOPED_TRACE(door.first + ": " + bad.reason);
+            dialogs->clear();
+            EXPECT_NE(door.second().find(bad.reason), std::string::npos);
+            for (size_t i = before; i < pedal->commands().size(); ++i)
+                EXPECT_TRUE(pedal->commands()[i].name.find("store") == std::string::npos &&
+                            pedal->commands()[i].name != "preview")
+                    << pedal->commands()[i].name;
+            EXPECT_FALSE(std::filesystem::exists(out));
+        }
+    }
+    // The command line's own title: printable ASCII, at most 12 characters.
+    for (const char* title : {"Thirteen char", "Bell\a", "Caf\xE9", "Caf\xC3\xA9"})
+        EXPECT_NE(cli({"write", "2", dir + "di.wav", "--title", title}).find("--title"), std::string::npos) << title;
 }
 
 TEST_F(CliBesideEditor, ReadJsonNamesTheSpeakersAsTheDashboardMenusDo) {

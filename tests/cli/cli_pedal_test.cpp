@@ -476,7 +476,7 @@ TEST_F(CliOnPedal, FilesLandWhereTheUserPointed) {
     ASSERT_EQ(presetfiles::decodeLop(std::vector<uint8_t>(exported.out.begin(), exported.out.end()), two),
               presetfiles::LopStatus::Ok);
     EXPECT_EQ(two.name, "Two");
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(two.title), 12), title("Other 2"));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(two.preset.title()), 12), title("Other 2"));
     ASSERT_TRUE(writeFile(file("two.lop"), exported.out));
     CliResult written = runCliWithInput({"write", "3", "-", "-q"}, file("two.lop"));
     ASSERT_EQ(written.code, 0) << written.err;

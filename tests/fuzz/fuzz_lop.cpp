@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(preset.name == name);
     FUZZ_CHECK(!presetfiles::nameProblem(name));
     FUZZ_CHECK(name.size() <= presetfiles::MaxNameLength);
-    std::vector<uint8_t> again = presetfiles::encodeLop(preset.name, preset.params, preset.title);
+    std::vector<uint8_t> again = presetfiles::encodeLop(preset.name, preset.preset.record(), preset.preset.title());
     FUZZ_CHECK(again.size() <= size && std::memcmp(again.data(), data, again.size()) == 0);
 
     // Saved as the editor saves it: the only new file is in the preset folder.

@@ -56,7 +56,7 @@ protected:
         presetfiles::LocalPreset preset;
         EXPECT_TRUE(presetfiles::readFile(path, bytes));
         EXPECT_EQ(presetfiles::decodeLop(bytes, preset), presetfiles::LopStatus::Ok);
-        return bytesOf(preset.params, 12);
+        return bytesOf(preset.preset.record(), 12);
     }
     int items() const { return window->presetPanel->presetCount; }
     int selected() const { return window->presetPanel->presetChoice->value(); }

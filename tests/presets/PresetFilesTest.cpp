@@ -13,6 +13,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <csignal>
 #include <sys/resource.h>
@@ -90,6 +91,27 @@ TEST(PresetTitle, PadsAndCutsToTwelve) {
     EXPECT_EQ(std::string(t, t + 12), std::string(12, ' '));
 }
 
+// A title typed as text (the command line's --title) passes the same door:
+// at most 12 characters, 12 included, of printable ASCII, padded with spaces.
+TEST(PresetTitle, TextTitlesOfTwelvePrintableCharactersAtMost) {
+    const struct {
+        std::string text, stored;       // stored: "" when refused
+    } cases[] = {
+        {"TwelveChars!", "TwelveChars!"}, {"", std::string(12, ' ')},      {"Clean", "Clean       "},
+        {"Thirteen char", ""},            {"Caf\xC3\xA9", ""},             {"Caf\xE9", ""},
+        {"Bell\a", ""},
+    };
+    for (const auto& c : cases) {
+        std::string why;
+        std::optional<Preset> preset = Preset::check(defaultParams, c.text, why);
+        ASSERT_EQ(preset.has_value(), !c.stored.empty()) << c.text << ": " << why;
+        EXPECT_EQ(why.empty(), preset.has_value()) << c.text;
+        if (preset) {
+            EXPECT_EQ(std::string(preset->title(), preset->title() + 12), c.stored);
+        }
+    }
+}
+
 TEST(SoloFolding, SilentSideTakesTheSoloedCabinet) {
     uint8_t left[12] = {FlagLeftOpen | FlagStereoMics, 5, 40, 10, 50};
     foldSolo(left, true, false);
@@ -114,21 +136,24 @@ TEST(LopFormat, ReadsBackWhatItWrites) {
     LocalPreset preset;
     ASSERT_EQ(decodeLop(encodeLop(std::string(38, 'n'), params, title), preset), LopStatus::Ok);
     EXPECT_EQ(preset.name, std::string(38, 'n'));
-    EXPECT_EQ(0, std::memcmp(preset.params, params, 12));
-    EXPECT_EQ(0, std::memcmp(preset.title, title, 12));
+    EXPECT_EQ(0, std::memcmp(preset.preset.record(), params, 12));
+    EXPECT_EQ(0, std::memcmp(preset.preset.title(), title, 12));
 }
 
 TEST(LopFormat, RefusesFilesThatCannotHoldBlockAndTitle) {
     std::vector<uint8_t> bytes = encodeLop("Clean", params, title);
     LocalPreset preset;
-    preset.params[0] = 0x77;
     bytes.pop_back();
     EXPECT_EQ(decodeLop(bytes, preset), LopStatus::TooShort);
-    EXPECT_EQ(preset.params[0], 0x77);      // nothing taken from a refused file
+    EXPECT_EQ(preset.preset, Preset());     // nothing taken from a refused file
     EXPECT_EQ(decodeLop(std::vector<uint8_t>(), preset), LopStatus::NoName);
     EXPECT_EQ(decodeLop(std::vector<uint8_t>(60, 'x'), preset), LopStatus::NoName);   // no line end in 39
     EXPECT_EQ(decodeLop(encodeLop("../../etc/x", params, title), preset), LopStatus::BadName);
     EXPECT_EQ(decodeLop(encodeLop("", params, title), preset), LopStatus::BadName);
+    std::string why;
+    EXPECT_EQ(decodeLop(encodeLop("Bell", params, reinterpret_cast<const uint8_t*>("Bell\a       ")), preset, &why),
+              LopStatus::BadPreset);
+    EXPECT_EQ(why, "its title holds the control byte 0x07 at character 5");
     std::string name;
     EXPECT_TRUE(lopName(encodeLop("Solo", params, title), name));
     EXPECT_EQ(name, "Solo");
@@ -301,7 +326,7 @@ TEST_F(TempFolder, BankMustBeExactly192Bytes) {
 }
 
 // A bank goes to a pedal exactly when Apply would take every record as it is
-// (no byte clamped, no speaker byte mapped) and no title holds a control byte;
+// (no byte clamped, no speaker byte mapped) and every title is printable ASCII;
 // the first offending preset is the one named.
 TEST(BankCheck, AcceptsExactlyWhatApplyLeavesUnchanged) {
     std::srand(13);
@@ -320,16 +345,18 @@ TEST(BankCheck, AcceptsExactlyWhatApplyLeavesUnchanged) {
                 int pick = std::rand() % 4;
                 r[index] = static_cast<uint8_t>(pick == 0 ? std::rand() % 256 : std::min(255, top + pick - 2));
             }
-            for (int c = 0; c < 12; ++c) bank[96 + 12 * i + c] = static_cast<uint8_t>(0x20 + std::rand() % 0xE0);
+            for (int c = 0; c < 12; ++c) bank[96 + 12 * i + c] = static_cast<uint8_t>(0x20 + std::rand() % 0x5F);
         }
-        if (std::rand() % 8 == 0) bank[96 + std::rand() % 96] = static_cast<uint8_t>(std::rand() % 2 ? 0x7F : std::rand() % 0x20);
+        // Now and then a byte just outside printable ASCII, or anywhere outside it.
+        const uint8_t outside[] = {0x1F, 0x7F, 0x80, 0xE9, 0xFF, static_cast<uint8_t>(std::rand() % 0x20)};
+        if (std::rand() % 8 == 0) bank[96 + std::rand() % 96] = outside[std::rand() % 6];
 
         int expected = -1;
         for (int i = 0; i < 8 && expected < 0; ++i) {
             uint8_t clean[12];
             sanitizeParams(bank + 12 * i, clean);
             bool titleOk = true;
-            for (int c = 0; c < 12; ++c) titleOk = titleOk && bank[96 + 12 * i + c] >= 0x20 && bank[96 + 12 * i + c] != 0x7F;
+            for (int c = 0; c < 12; ++c) titleOk = titleOk && bank[96 + 12 * i + c] >= 0x20 && bank[96 + 12 * i + c] < 0x7F;
             if (std::memcmp(clean, bank + 12 * i, 12) != 0 || !titleOk) expected = i;
         }
         BankProblem problem = checkBank(bank);

@@ -308,9 +308,9 @@ TEST_F(PromptHolds, TheNamingPromptHoldsWhatCouldOpenAnotherPromptAndNamesTheSou
     ASSERT_EQ(presetfiles::decodeLop(bytes, saved), presetfiles::LopStatus::Ok);
     PedalState pedal;
     ASSERT_TRUE(second->state(pedal));
-    EXPECT_EQ(std::vector<uint8_t>(saved.params, saved.params + 12),
+    EXPECT_EQ(std::vector<uint8_t>(saved.preset.record(), saved.preset.record() + 12),
               std::vector<uint8_t>(pedal.presets[2].params, pedal.presets[2].params + 12));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(saved.title), 12), "Lead 4000002");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(saved.preset.title()), 12), "Lead 4000002");
     EXPECT_STREQ(window->usb->serialNumber[0], "VP24000002");
     EXPECT_EQ(first->count("read-preset"), 1u);   // the connect run's only
     EXPECT_EQ(dialogs.count(Kind::Alert), 0);

@@ -258,6 +258,13 @@ TEST(SoakOracle, ExitStatusesStatusLinesAndTheWindowMustBeTrue) {
     EXPECT_EQ(broken(step, truth, truth), "status ");
     step.said = "firmware     V2.1\n";
     EXPECT_EQ(broken(step, truth, truth), "");
+    // A .lop no pedal holds (a bad title, a speaker byte 250) is refused with nothing stored.
+    step.action = soak::Action(Op::CliWrite);
+    step.exitCode = 3;
+    EXPECT_EQ(broken(step, truth, truth), "");
+    soak::Truth sent = truth;
+    sent.pedals["A"].commands.push_back({"store-header", {}, 0, false});
+    EXPECT_EQ(broken(step, truth, sent), "record-checked ");
 
     step = soak::Step();
     step.target = "A";
