@@ -70,8 +70,9 @@ struct CommandSpec {
     "  --preset N            preset N (1 to 8) as stored on the pedal\n"                  \
     "  --lop FILE.lop        a local preset file (no pedal needed)\n"                     \
     "  --backup FILE.bkp --index N   preset N of a backup file (no pedal needed)\n"       \
-    "The record is loaded into the sound model as the editor loads it (out-of-range\n"    \
-    "bytes clamped) and its algorithm image run by the pedal's own interpreter.\n"        \
+    "A file whose record or title no pedal holds is refused (exit status 3); the\n"     \
+    "record is loaded into the sound model as the editor loads it (a preset's from\n"     \
+    "the pedal clamped) and its algorithm image run by the pedal's own interpreter.\n"    \
     "The file is replaced only once it is complete.\n"
 
 const std::vector<CommandSpec>& commands() {
@@ -110,7 +111,8 @@ const std::vector<CommandSpec>& commands() {
          "Usage: orvella-cli [--pedal SERIAL] write N FILE.lop [--solo left|right] [--title TEXT]\n"
          "\n"
          "Stores a local preset file in preset N (1 to 8) as the editor's WRITE does:\n"
-         "the record is loaded into the sound model (out-of-range bytes clamped), the\n"
+         "a file whose record or title no pedal holds is refused (exit status 3), the\n"
+         "record is loaded into the sound model, the\n"
          "algorithm image composed from the editor's data folder, record, title and\n"
          "image stored, the 512-byte echo compared with the image and the preset read\n"
          "back and compared with the record and title sent; a difference is stored\n"
