@@ -202,7 +202,6 @@ TEST_F(CliBesideEditor, EveryDoorRefusesAPresetNoPedalHoldsWithTheReasonAndSends
         {"cli render --backup", [&] { return cli({"render", dir + "di.wav", out, "--backup", bkp, "--index", "1"}); }},
         {"cli ir --backup", [&] { return cli({"ir", out, "--backup", bkp, "--index", "1"}); }},
     };
-    const size_t before = pedal->commands().size();
     for (const Bad& bad : bads) {
         std::vector<uint8_t> record = presettest::record(3);
         if (bad.field >= 0) record[bad.field] = bad.value;
@@ -217,12 +216,14 @@ TEST_F(CliBesideEditor, EveryDoorRefusesAPresetNoPedalHoldsWithTheReasonAndSends
         for (const auto& door : doors) {
             SCOPED_TRACE(door.first + ": " + bad.reason);
             dialogs->clear();
+            const size_t before = pedal->commands().size();
             EXPECT_NE(door.second().find(bad.reason), std::string::npos);
             for (size_t i = before; i < pedal->commands().size(); ++i)
                 EXPECT_TRUE(pedal->commands()[i].name.find("store") == std::string::npos &&
                             pedal->commands()[i].name != "preview")
                     << pedal->commands()[i].name;
             EXPECT_FALSE(std::filesystem::exists(out));
+            std::filesystem::remove(out);
         }
     }
     // The command line's own title: printable ASCII, at most 12 characters.
