@@ -131,10 +131,10 @@ bool EditSession::redo() {
     return state.has_value();
 }
 
-bool EditSession::keepLastDashboard() const {
+bool EditSession::keepLastDashboard(int* error) const {
     // While a prompt or an exchange holds the Dashboard (the window closed
     // during a RESTORE, whose records pass through the Dashboard), the user's
     // Dashboard is the one the last step left.
     std::string bytes = edits::encodeLastDashboard(mayStep() ? shown() : history.current());
-    return files::writeFileAtomically(lastDashboardPath(), bytes.data(), bytes.size());
+    return files::writeFileAtomically(lastDashboardPath(), bytes.data(), bytes.size(), error);
 }
