@@ -82,17 +82,20 @@ void PedalPresets::holds(int preset, const DashboardState& state) {
     if (preset < 0 || preset >= slots) return;
     held_[static_cast<size_t>(preset)] = state;
     damaged_[static_cast<size_t>(preset)] = false;
+    damagedOf_[serial_] = damaged_;
 }
 
 void PedalPresets::damaged(int preset) {
     if (preset < 0 || preset >= slots) return;
     held_[static_cast<size_t>(preset)].reset();
     damaged_[static_cast<size_t>(preset)] = true;
+    damagedOf_[serial_] = damaged_;
 }
 
-void PedalPresets::forget() {
+void PedalPresets::connected(const std::string& serial) {
     held_.fill(std::nullopt);
-    damaged_.fill(false);
+    serial_ = serial;
+    damaged_ = damagedOf_[serial_];
 }
 
 bool PedalPresets::known(int preset) const {

@@ -5,11 +5,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "base/files.h"
 #include "base/platform.h"
 #include "editor/OV_Parameters.h"
+#include "link/OV_UsbController.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
@@ -69,7 +71,8 @@ void EditSession::pedalDamaged(int preset) {
 }
 
 void EditSession::pedalChanged() {
-    pedal.forget();
+    const char* serial = window.usb->serialNumber[0];
+    pedal.connected(std::string(serial, strnlen(serial, sizeof window.usb->serialNumber[0])));
     refreshMark();
 }
 

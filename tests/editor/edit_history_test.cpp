@@ -139,8 +139,14 @@ TEST(PedalPresets, ADashboardCountsAsEditedOnlyAgainstAKnownPreset) {
     EXPECT_TRUE(pedal.edited(1, state(2)));
     pedal.holds(1, state(2));                            // until it is read or written again
     EXPECT_FALSE(pedal.edited(1, state(2)));
+    // Damage marks belong to the pedal; what is known of contents does not.
+    pedal.connected("A");
     pedal.damaged(0);
-    pedal.forget();
+    pedal.holds(2, state(2));
+    for (const char* serial : {"B", "A"}) pedal.connected(serial);
+    EXPECT_TRUE(pedal.edited(0, state(2)));
+    EXPECT_FALSE(pedal.known(2));
+    pedal.connected("B");
     EXPECT_FALSE(pedal.edited(0, state(2)));
 }
 

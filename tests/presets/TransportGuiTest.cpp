@@ -418,9 +418,17 @@ TEST_F(Transport, AnEchoCorruptedEveryTimeSaysThePresetMayHoldADamagedCopy) {
     EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[2].title), 12), "New sound   ");
     EXPECT_EQ(bytesOf(state.presets[2].params, 12), record(5));
 
+    // The mark belongs to the pedal: it outlasts a Connect and a re-plugging
+    // (which read preset 1) until preset 3 is written again.
     ASSERT_TRUE(pedal->setFaults({}));
+    ASSERT_TRUE(pedal->unplug());
+    ASSERT_TRUE(pedal->plugIn());
+    press(window->connectButton);
+    selectPreset(2);
+    EXPECT_TRUE(panel().edited());
     dialogs->clear();
     press(panel().writeButton);
+    EXPECT_FALSE(panel().edited());
     EXPECT_EQ(progressLabel(), "Write complete");
     EXPECT_EQ(dialogs->entries.size(), 0u);
     EXPECT_EQ(bytesOf(pedalState().presets[2].image, 512), bytesOf(window->dashboard->image(), 512));
