@@ -86,8 +86,14 @@ void OV_CalibratePrompt::buttonPressed() {
     if (setButton->value() || burnButton->value()) {
         const bool set = setButton->value() != 0;
         ExchangeGuard run(context_.feature, this);
-        int result = context_.feature.usb->oneByte(set ? protocol::OscillatorSet : protocol::OscillatorBurn, value());
-        if (result == 0) {
+        OV_UsbController& usb = *context_.feature.usb;
+        // The value goes out without a reply, and the pedal has no command
+        // that reads it back: "complete" is said only once the pedal has
+        // answered a status query sent after it, so it took both bytes (a
+        // stalled bridge takes them and passes none of them on).
+        bool taken = usb.oneByte(set ? protocol::OscillatorSet : protocol::OscillatorBurn, value()) == 0 &&
+                     usb.getOneByte(protocol::GetStatus);
+        if (taken) {
             run.outcome(100, set ? "OSCCAL Set" : "OSCCAL Burned", OV_UsbController::progressBlue);
             run.log(set ? "Set OSCCAL complete." : "Burn OSCCAL complete.");
         } else {
