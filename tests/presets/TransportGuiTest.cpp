@@ -50,7 +50,6 @@ protected:
         std::string error;
         ASSERT_TRUE(pedal->start(&error)) << error;
         window = env->openWindow();
-        installCallbacks(*window);
         ASSERT_TRUE(window->transportPanel->active()) << log();
         dialogs->clear();
         logAtStart = log();
