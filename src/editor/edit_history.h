@@ -91,6 +91,14 @@ public:
     bool edited(int preset, const DashboardState& dashboard) const;
     bool known(int preset) const;
 
+    // The damage marks of every pedal, for the file that keeps them between
+    // runs: a marker line, then one line per pedal with a mark, its serial
+    // number and eight '0' or '1' ("VP000001 00100000").
+    std::string encodeMarks() const;
+    // Takes the marks such a text holds (those of the pedal connected now
+    // too); anything else is refused: false, nothing changed.
+    bool restoreMarks(const std::string& text);
+
 private:
     std::array<std::optional<DashboardState>, slots> held_{};
     std::array<bool, slots> damaged_{};     // of the pedal connected now

@@ -41,6 +41,8 @@ public:
     // (nothing replaced, errno in *error) when it cannot be written.
     bool keepLastDashboard(int* error = nullptr) const;
     static std::string lastDashboardPath();
+    // The pedals' damage marks, kept between runs (PedalPresets::encodeMarks).
+    static std::string damageMarksPath();
 
     // The Dashboard and the title as the user made them: during a tone
     // chart audition, with the speakers the audition gives back.
@@ -53,6 +55,13 @@ public:
 
 private:
     void show(const edits::DashboardState& state);
+    // Reads the kept marks once, before the first mark is made or asked for.
+    void loadMarks();
+    // Writes the marks when they changed.
+    void keepMarks();
+    bool marksLoaded = false;
+    bool marksRefused = false;
+    std::string keptMarks;
     Orvella& window;
     bool showing = false;
 };

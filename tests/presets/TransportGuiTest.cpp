@@ -434,11 +434,15 @@ TEST_F(Transport, AnEchoCorruptedEveryTimeSaysThePresetMayHoldADamagedCopy) {
     EXPECT_EQ(bytesOf(state.presets[2].params, 12), record(5));
 
     // The mark belongs to the pedal: it outlasts a Connect and a re-plugging
-    // (which read preset 1) until preset 3 is written again.
+    // (which read preset 1), and the next run, until preset 3 is written again.
     ASSERT_TRUE(pedal->setFaults({}));
     ASSERT_TRUE(pedal->unplug());
     ASSERT_TRUE(pedal->plugIn());
     press(window->connectButton);
+    selectPreset(2);
+    EXPECT_TRUE(panel().edited());
+    window.reset();
+    window = env->openWindow();
     selectPreset(2);
     EXPECT_TRUE(panel().edited());
     dialogs->clear();
