@@ -83,6 +83,8 @@ void PromptHold::giveBack() {
 
 namespace {
 
+int claimingRuns = 0;
+
 // The window whose user input is held; one at a time.
 Fl_Window* busyWindow = nullptr;
 Fl_Event_Dispatch earlierDispatch = nullptr;
@@ -110,7 +112,10 @@ ExchangeGuard::ExchangeGuard(const FeatureContext& context, Fl_Widget* initiator
     // The pedal stays this program's for the whole run, not only for each
     // transaction of it.
     claimsPedal_ = hold != Hold::Nothing;
-    if (claimsPedal_) PedalLink::keepClaim(true);
+    if (claimsPedal_) {
+        PedalLink::keepClaim(true);
+        ++claimingRuns;
+    }
     if (initiator)
         window_ = initiator->top_window();
     else if (context_.usb)
@@ -151,8 +156,13 @@ ExchangeGuard::~ExchangeGuard() {
     for (const Held& h : held_)
         if (h.wasActive) h.control->activate();
     if (window_) window_->redraw();
-    if (claimsPedal_) PedalLink::keepClaim(false);
+    if (claimsPedal_) {
+        PedalLink::keepClaim(false);
+        --claimingRuns;
+    }
 }
+
+bool ExchangeGuard::running() { return claimingRuns > 0; }
 
 void ExchangeGuard::log(const char* format, ...) {
     va_list args;

@@ -106,6 +106,9 @@ public:
     void keepStamp(const struct tm& stamp) { stamp_ = stamp; }
     // The progress bar's outcome: value, label (copied; nullptr for none), colour.
     void outcome(float value, const char* label, Fl_Color colour);
+    // True while a run that claims the pedal is under way (leaving the
+    // program waits for its end).
+    static bool running();
 
 private:
     struct Held {

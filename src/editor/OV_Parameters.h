@@ -165,6 +165,8 @@ private:
     void previewIf(bool changed);
     bool moveFocus(int step);
     bool arrowPressed(int key);
+    // The mouse wheel over a menu; true when it was over one.
+    bool wheelTurned();
     void drawCabsMode();
     void drawMicsMode();
     void drawSoloMarks(int side);

@@ -133,7 +133,24 @@ bool OV_Parameters::arrowPressed(int key) {
     return false;
 }
 
+bool OV_Parameters::wheelTurned() {
+    // A notch over a speaker or delay-use menu: toward the user the next item
+    // that can be picked, away the one before, as the arrow keys.
+    const int step = Fl::event_dy() ? Fl::event_dy() : Fl::event_dx();
+    for (Fl_Choice* choice : {leftSpeakerChoice, rightSpeakerChoice, delayModeChoice}) {
+        if (!step || !choice->visible_r() || !choice->active_r() || !Fl::event_inside(choice)) continue;
+        int next = nextPickable(*choice, choice->value(), step > 0 ? 1 : -1);
+        if (next >= 0) {
+            choice->value(next);
+            choice->do_callback();
+        }
+        return true;
+    }
+    return false;
+}
+
 int OV_Parameters::handle(int event) {
+    if (event == FL_MOUSEWHEEL && wheelTurned()) return 1;
     if (event == FL_KEYBOARD && !(Fl::event_state() & (FL_CTRL | FL_ALT | FL_META))) {
         if (Fl::event_key() == FL_Tab) return moveFocus(Fl::event_state() & FL_SHIFT ? -1 : 1) ? 1 : 0;
         if (arrowPressed(Fl::event_key())) return 1;

@@ -1,7 +1,8 @@
 // A horizontal slider that commits on release: while the user drags, the
 // callback runs with `released` 0 and should only refresh read-outs; at the
 // release of the left mouse button it runs once more with `released` 1.
-// With the keyboard focus, each arrow key moves it a step and commits.
+// With the keyboard focus, each arrow key moves it a step and commits; so
+// does each notch of the mouse wheel turned over it.
 #pragma once
 
 #include <FL/Fl_Slider.H>
@@ -20,3 +21,7 @@ int keyStep(int key);
 // A step key on a focused valuator (Slider, Thumbwheel) as a whole gesture:
 // true when the event was one.
 bool stepByKey(int event, Fl_Valuator& control, unsigned char& released);
+// A notch of the mouse wheel over a valuator: away from the user (or to the
+// right) +1 step, toward -1, committed as a key step is; true when the
+// event was one.
+bool stepByWheel(int event, Fl_Valuator& control, unsigned char& released);

@@ -1,5 +1,6 @@
 #include "editor/edit_history.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace edits {
@@ -82,17 +83,20 @@ void PedalPresets::holds(int preset, const DashboardState& state) {
     if (preset < 0 || preset >= slots) return;
     held_[static_cast<size_t>(preset)] = state;
     damaged_[static_cast<size_t>(preset)] = false;
+    damagedOf_[serial_] = damaged_;
 }
 
 void PedalPresets::damaged(int preset) {
     if (preset < 0 || preset >= slots) return;
     held_[static_cast<size_t>(preset)].reset();
     damaged_[static_cast<size_t>(preset)] = true;
+    damagedOf_[serial_] = damaged_;
 }
 
-void PedalPresets::forget() {
+void PedalPresets::connected(const std::string& serial) {
     held_.fill(std::nullopt);
-    damaged_.fill(false);
+    serial_ = serial;
+    damaged_ = damagedOf_[serial_];
 }
 
 bool PedalPresets::known(int preset) const {
@@ -103,6 +107,53 @@ bool PedalPresets::edited(int preset, const DashboardState& dashboard) const {
     if (preset < 0 || preset >= slots) return false;
     if (damaged_[static_cast<size_t>(preset)]) return true;
     return known(preset) && *held_[static_cast<size_t>(preset)] != dashboard;
+}
+
+namespace {
+const char marksMarker[] = "OVM1\n";
+// A serial number as the link reports it: 1 to 12 letters and digits. A
+// pedal without one keeps its marks for the run only.
+bool keptSerial(const std::string& serial) {
+    if (serial.empty() || serial.size() > 12) return false;
+    for (char c : serial)
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+}  // namespace
+
+std::string PedalPresets::encodeMarks() const {
+    std::string text = marksMarker;
+    for (const auto& pedal : damagedOf_) {
+        std::string mask;
+        for (bool damaged : pedal.second) mask += damaged ? '1' : '0';
+        if (mask != std::string(slots, '0') && keptSerial(pedal.first)) text += pedal.first + " " + mask + "\n";
+    }
+    return text;
+}
+
+bool PedalPresets::restoreMarks(const std::string& text) {
+    if (text.compare(0, sizeof marksMarker - 1, marksMarker) != 0) return false;
+    std::map<std::string, std::array<bool, slots>> marks;
+    size_t at = sizeof marksMarker - 1;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) return false;
+        const std::string line = text.substr(at, end - at);
+        const size_t space = line.find(' ');
+        if (space == std::string::npos || !keptSerial(line.substr(0, space)) || line.size() != space + 1 + slots)
+            return false;
+        std::array<bool, slots> mask{};
+        for (size_t i = 0; i < slots; ++i) {
+            const char c = line[space + 1 + i];
+            if (c != '0' && c != '1') return false;
+            mask[i] = c == '1';
+        }
+        if (!marks.emplace(line.substr(0, space), mask).second) return false;
+        at = end + 1;
+    }
+    damagedOf_ = marks;
+    damaged_ = damagedOf_[serial_];
+    return true;
 }
 
 std::string encodeLastDashboard(const DashboardState& state) {

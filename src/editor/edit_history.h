@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -77,19 +78,32 @@ public:
     static constexpr int slots = 8;
     void holds(int preset, const DashboardState& state);
     // A store into the preset went wrong: it may hold a damaged copy, which
-    // no Dashboard matches, until it is read or written again.
+    // no Dashboard matches, until it is read or written again. The mark
+    // belongs to the pedal: it outlasts a Connect or a re-plugging.
     void damaged(int preset);
-    // Another pedal, or none: nothing is known any more.
-    void forget();
+    // A pedal was connected, another one or the same again (by its serial
+    // number): nothing is known of what its presets hold until they are
+    // read, but the presets marked damaged on it are marked again.
+    void connected(const std::string& serial);
     // Known and different: the Dashboard shows something the preset does
     // not hold. A preset never read or written gives no verdict (false); a
     // damaged one always differs.
     bool edited(int preset, const DashboardState& dashboard) const;
     bool known(int preset) const;
 
+    // The damage marks of every pedal, for the file that keeps them between
+    // runs: a marker line, then one line per pedal with a mark, its serial
+    // number and eight '0' or '1' ("VP000001 00100000").
+    std::string encodeMarks() const;
+    // Takes the marks such a text holds (those of the pedal connected now
+    // too); anything else is refused: false, nothing changed.
+    bool restoreMarks(const std::string& text);
+
 private:
     std::array<std::optional<DashboardState>, slots> held_{};
-    std::array<bool, slots> damaged_{};
+    std::array<bool, slots> damaged_{};     // of the pedal connected now
+    std::string serial_;
+    std::map<std::string, std::array<bool, slots>> damagedOf_;   // by serial number
 };
 
 // The small file that keeps the Dashboard the program was left with: a

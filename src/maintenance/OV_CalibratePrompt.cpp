@@ -31,7 +31,7 @@ void exit_cb(Fl_Widget* button, void* prompt) {
 }  // namespace
 
 OV_CalibratePrompt::OV_CalibratePrompt(int x, int y, int w, int h, const char* label)
-    : Fl_Group(x, y, w, h, label) {
+    : HeldPrompt(x, y, w, h, label) {
     valueCounter = new Fl_Counter(x + 75, y + 37, 110, 25);
     valueCounter->type(FL_SIMPLE_COUNTER);
     valueCounter->range(lowest, highest);
@@ -65,7 +65,7 @@ void OV_CalibratePrompt::draw() {
 
 void OV_CalibratePrompt::setContext(const PromptContext& context) {
     context_ = context;
-    hold_.reset(new PromptHold(context_.feature.exchanges, this, context_.usable));
+    holdWhileShown(context_.feature.exchanges, context_.usable);
 }
 
 uint8_t OV_CalibratePrompt::value() const {
@@ -78,7 +78,7 @@ uint8_t OV_CalibratePrompt::value() const {
 }
 
 void OV_CalibratePrompt::open() {
-    if (visible() || !hold_ || !hold_->take()) return;
+    if (visible() || !context_.feature.usb || !holdWindow()) return;
     show();
 }
 
@@ -86,8 +86,14 @@ void OV_CalibratePrompt::buttonPressed() {
     if (setButton->value() || burnButton->value()) {
         const bool set = setButton->value() != 0;
         ExchangeGuard run(context_.feature, this);
-        int result = context_.feature.usb->oneByte(set ? protocol::OscillatorSet : protocol::OscillatorBurn, value());
-        if (result == 0) {
+        OV_UsbController& usb = *context_.feature.usb;
+        // The value goes out without a reply, and the pedal has no command
+        // that reads it back: "complete" is said only once the pedal has
+        // answered a status query sent after it, so it took both bytes (a
+        // stalled bridge takes them and passes none of them on).
+        bool taken = usb.oneByte(set ? protocol::OscillatorSet : protocol::OscillatorBurn, value()) == 0 &&
+                     usb.getOneByte(protocol::GetStatus);
+        if (taken) {
             run.outcome(100, set ? "OSCCAL Set" : "OSCCAL Burned", OV_UsbController::progressBlue);
             run.log(set ? "Set OSCCAL complete." : "Burn OSCCAL complete.");
         } else {
@@ -97,7 +103,6 @@ void OV_CalibratePrompt::buttonPressed() {
     } else {
         ExchangeGuard run(context_.feature, this, ExchangeGuard::Hold::Nothing);
         hide();
-        hold_->giveBack();
         run.log("OSCCAL Calibration exited.");
     }
 }

@@ -14,9 +14,10 @@
 #include <memory>
 
 #include "context/exchange_guard.h"
+#include "context/held_prompt.h"
 #include "maintenance/PromptContext.h"
 
-class OV_CalibratePrompt : public Fl_Group {
+class OV_CalibratePrompt : public HeldPrompt {
 public:
     OV_CalibratePrompt(int x, int y, int w, int h, const char* label = nullptr);
     ~OV_CalibratePrompt() override;
@@ -39,7 +40,6 @@ public:
 
 private:
     PromptContext context_;
-    std::unique_ptr<PromptHold> hold_;
 };
 
 // The prompt's callback (user data: the prompt).

@@ -34,7 +34,7 @@ void cancel_cb(Fl_Widget*, void* prompt) { static_cast<OV_GloConPrompt*>(prompt)
 }  // namespace
 
 OV_GloConPrompt::OV_GloConPrompt(int x, int y, int w, int h, const char* label)
-    : Fl_Group(x, y, w, h, label) {
+    : HeldPrompt(x, y, w, h, label) {
     confirmButton = new Fl_Toggle_Button(x + 60, y + 215, 130, 25, "CONFIRM");
     confirmButton->labelfont(0);
     confirmButton->labelsize(14);
@@ -95,7 +95,7 @@ void OV_GloConPrompt::draw() {
 
 void OV_GloConPrompt::setContext(const PromptContext& context) {
     context_ = context;
-    hold_.reset(new PromptHold(context_.feature.exchanges, this, context_.usable));
+    holdWhileShown(context_.feature.exchanges, context_.usable);
 }
 
 uint8_t OV_GloConPrompt::chosenByte() const {
@@ -115,7 +115,7 @@ void OV_GloConPrompt::showByte(uint8_t byte) {
 }
 
 void OV_GloConPrompt::open() {
-    if (visible() || !hold_ || !hold_->take()) return;
+    if (visible() || !context_.feature.usb || !holdWindow()) return;
     bool read = false;
     {
         ExchangeGuard run(context_.feature, this);
@@ -160,8 +160,6 @@ void OV_GloConPrompt::finish() {
         context_.feature.log->advanceStatus(0);   // CANCEL logs nothing but scrolls to the newest line
     }
     hide();
-    if (hold_) hold_->giveBack();
-    if (Fl_Window* window = top_window()) window->redraw();
 }
 
 void gloConPrompt_cb(Fl_Widget*, void* prompt) { static_cast<OV_GloConPrompt*>(prompt)->finish(); }

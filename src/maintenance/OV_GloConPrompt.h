@@ -17,9 +17,10 @@
 #include <memory>
 
 #include "context/exchange_guard.h"
+#include "context/held_prompt.h"
 #include "maintenance/PromptContext.h"
 
-class OV_GloConPrompt : public Fl_Group {
+class OV_GloConPrompt : public HeldPrompt {
 public:
     OV_GloConPrompt(int x, int y, int w, int h, const char* label = nullptr);
     ~OV_GloConPrompt() override;
@@ -55,7 +56,6 @@ public:
 
 private:
     PromptContext context_;
-    std::unique_ptr<PromptHold> hold_;
     bool readFailed_ = false;
 };
 

@@ -70,12 +70,12 @@ OV_UpdatePrompt::OV_UpdatePrompt(const FeatureContext& context, const WindowCont
     : OV_UpdatePrompt(x, y, w, h, label) {
     this->context = context;
     this->controls = controls;
-    hold.reset(new PromptHold(context.exchanges, this, controls.usable));
+    holdWhileShown(context.exchanges, controls.usable);
     callback(updatePrompt_cb);
 }
 
 OV_UpdatePrompt::OV_UpdatePrompt(int x, int y, int w, int h, const char* label)
-    : Fl_Group(x, y, w, h, label) {
+    : HeldPrompt(x, y, w, h, label) {
     updateButton = new Fl_Toggle_Button(x + 55, y + 320, 100, 25, "Update Now");
     updateButton->labelfont(0);
     updateButton->labelsize(13);
@@ -175,21 +175,18 @@ std::string OV_UpdatePrompt::downloadFolder() {
 }
 
 bool OV_UpdatePrompt::open() {
-    if (hold && !hold->take()) {
+    if (!holdWindow()) {
         waiting_ = true;
         return false;
     }
     waiting_ = false;
     show();
-    if (window()) window()->redraw();
     return true;
 }
 
 void OV_UpdatePrompt::close() {
     waiting_ = false;
     hide();
-    if (hold) hold->giveBack();
-    if (window()) window()->redraw();
 }
 
 void OV_UpdatePrompt::updatePressed() {

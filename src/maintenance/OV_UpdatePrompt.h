@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "context/feature_context.h"
+#include "context/held_prompt.h"
 
 class ExchangeGuard;
-class PromptHold;
 
-class OV_UpdatePrompt : public Fl_Group {
+class OV_UpdatePrompt : public HeldPrompt {
 public:
     // The window's controls as the prompt sees them: those that stay usable
     // while it is shown (every other registered control is held, see
@@ -91,7 +91,6 @@ private:
 
     FeatureContext context;
     WindowControls controls;
-    std::unique_ptr<PromptHold> hold;   // taken while shown
     bool waiting_ = false;
 
     std::string chosenPath;     // the package last read by Browse

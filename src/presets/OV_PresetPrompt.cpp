@@ -44,7 +44,7 @@ static Fl_Button* promptButton(Fl_Button* b) {
     return b;
 }
 
-OV_PresetPrompt::OV_PresetPrompt(int x, int y, int w, int h, const char* label) : Fl_Group(x, y, w, h, label) {
+OV_PresetPrompt::OV_PresetPrompt(int x, int y, int w, int h, const char* label) : HeldPrompt(x, y, w, h, label) {
     nameInput = new TextInput(x + 35, y + 37, 215, 25);
     nameInput->color(FL_WHITE);
     nameInput->textcolor(FL_BLUE);
@@ -97,22 +97,15 @@ void OV_PresetPrompt::draw() {
     drawFitting("Save current algorithm as a preset.", FL_HELVETICA, X + 78, Y + 26, X + w() - 4);
 }
 
-void OV_PresetPrompt::holdWhileShown(ExchangeControls* controls, std::vector<Fl_Widget*> usable) {
-    hold_.reset(new PromptHold(controls, this, std::move(usable)));
-}
-
 bool OV_PresetPrompt::open() {
-    if (hold_ && !hold_->take()) return false;
+    if (!holdWindow()) return false;
     resetName();
     show();
-    if (window()) window()->redraw();
     return true;
 }
 
 void OV_PresetPrompt::close() {
     hide();
-    if (hold_) hold_->giveBack();
-    if (window()) window()->redraw();
 }
 
 void OV_PresetPrompt::resetName() {

@@ -6,6 +6,8 @@
 
 #include <FL/Fl_Group.H>
 
+#include "context/held_prompt.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,16 +19,14 @@ class Fl_Toggle_Button;
 class PromptHold;
 class TextInput;
 
-class OV_PresetPrompt : public Fl_Group {
+class OV_PresetPrompt : public HeldPrompt {
 public:
     OV_PresetPrompt(int x, int y, int w, int h, const char* label = nullptr);
     ~OV_PresetPrompt() override;
     void draw() override;
 
-    // While shown, the prompt holds every control registered in controls but
-    // the usable ones (PromptHold, context/exchange_guard.h). The shell calls
-    // this once, when it has built them.
-    void holdWhileShown(ExchangeControls* controls, std::vector<Fl_Widget*> usable);
+    // While shown, the prompt holds what the shell gave holdWhileShown()
+    // (context/held_prompt.h).
     // "+": the hint in the name field, the controls held, the prompt shown.
     // Refused (false, nothing shown) while another prompt holds the window.
     bool open();
@@ -51,9 +51,6 @@ public:
     Fl_Native_File_Chooser* fileChooser = nullptr;
     int fileIndex = -1;
     std::vector<std::string> chosenFiles;
-
-private:
-    std::unique_ptr<PromptHold> hold_;
 };
 
 extern const char* const presetHelpText;

@@ -28,17 +28,21 @@ const char* const refusedText =
     "(12 characters at most): the pedal stores nothing else.\n\n  %s";
 
 // The title field: the pedal keeps 12 single bytes, so it takes printable
-// ASCII only and says so when it leaves a typed or pasted character out.
+// ASCII only and says so when it leaves a typed or pasted character out. A
+// refused key is told of once the title is entered, not at once: an alert in
+// the middle of typing would take the keys typed after it, and the field's
+// focus with them. Entered with Enter, the field keeps its focus and caret.
 class TitleInput : public TextInput {
 public:
     using TextInput::TextInput;
+    ~TitleInput() override { Fl::remove_timeout(tellLater, this); }
     int handle(int event) override {
         if (event == FL_KEYBOARD && Fl::event_length() > 0) {
             const char* text = Fl::event_text();
             for (int i = 0; i < Fl::event_length(); ++i) {
                 if (static_cast<unsigned char>(text[i]) >= 0x80) {   // control keys stay the field's
-                    std::string typed(text, static_cast<size_t>(Fl::event_length()));
-                    dialogs::alert(refusedText, ("\"" + typed + "\" has been left out.").c_str());
+                    if (!refused_.empty()) refused_ += ", ";
+                    refused_ += "\"" + std::string(text, static_cast<size_t>(Fl::event_length())) + "\"";
                     return 1;
                 }
             }
@@ -62,8 +66,30 @@ public:
                 return used;
             }
         }
-        return TextInput::handle(event);
+        const bool enter = event == FL_KEYBOARD && (Fl::event_key() == FL_Enter || Fl::event_key() == FL_KP_Enter);
+        int used = TextInput::handle(event);
+        if (enter && !refused_.empty()) {
+            const int caret = position();
+            tell();
+            take_focus();
+            position(caret);
+        } else if (event == FL_UNFOCUS && !refused_.empty()) {
+            // Not inside the change of focus: once it is done.
+            Fl::add_timeout(0.0, tellLater, this);
+        }
+        return used;
     }
+
+private:
+    void tell() {
+        Fl::remove_timeout(tellLater, this);
+        if (refused_.empty()) return;
+        std::string told = refused_ + " has been left out.";
+        refused_.clear();
+        dialogs::alert(refusedText, told.c_str());
+    }
+    static void tellLater(void* field) { static_cast<TitleInput*>(field)->tell(); }
+    std::string refused_;   // typed and left out, not yet told
 };
 
 // A box that takes the pointer, so that its tooltip shows.

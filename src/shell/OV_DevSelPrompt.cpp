@@ -20,7 +20,7 @@ static void confirm_cb(Fl_Widget* button, void*) {
 }
 
 OV_DevSelPrompt::OV_DevSelPrompt(int x, int y, int w, int h, const char* label)
-    : Fl_Group(x, y, w, h, label) {
+    : HeldPrompt(x, y, w, h, label) {
     confirmButton = new Fl_Toggle_Button(x + 110, y + 205, 120, 25, "CONFIRM");
     confirmButton->labelfont(FL_HELVETICA);
     confirmButton->labelsize(14);
@@ -73,16 +73,12 @@ namespace {
 
 void showSelection(Orvella* window) {
     OV_DevSelPrompt* prompt = window->devSelPrompt;
-    if (prompt->visible()) return;
-    if (prompt->hold && !prompt->hold->take()) return;   // another prompt is shown
-    prompt->show();
+    if (!prompt->visible()) prompt->show();   // refused while another prompt is shown
 }
 
 void closeSelection(Orvella* window) {
     OV_DevSelPrompt* prompt = window->devSelPrompt;
     prompt->hide();
-    if (prompt->hold) prompt->hold->giveBack();
-    window->redraw();
 }
 
 }  // namespace

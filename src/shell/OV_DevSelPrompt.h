@@ -4,16 +4,13 @@
 #pragma once
 
 #include <FL/Fl_Choice.H>
-#include <FL/Fl_Group.H>
 #include <FL/Fl_Toggle_Button.H>
 
-#include <memory>
-
-#include "context/exchange_guard.h"
+#include "context/held_prompt.h"
 
 class Orvella;
 
-class OV_DevSelPrompt : public Fl_Group {
+class OV_DevSelPrompt : public HeldPrompt {
 public:
     OV_DevSelPrompt(int x, int y, int w, int h, const char* label = nullptr);
     ~OV_DevSelPrompt() override;
@@ -21,9 +18,9 @@ public:
 
     Fl_Toggle_Button* confirmButton;
     Fl_Choice* serialChoice;
-    // Held while the prompt is shown: every control that reaches the pedal
-    // but Connect (the Menu and Quit stay usable too). Given by the shell.
-    std::unique_ptr<PromptHold> hold;
+    // Held while the prompt is shown (holdWhileShown(), by the shell): every
+    // control that reaches the pedal but Connect (the Menu and Quit stay
+    // usable too).
 };
 
 // Refills the list from the last enumeration; with two devices shows the

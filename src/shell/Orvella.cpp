@@ -49,11 +49,8 @@ static void tabs_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->tabSw
 static void connect_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->connectClicked(); }
 static void menu_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->menuClicked(); }
 static void quit_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->quit(); }
-// The window's close button keeps the Dashboard too, then closes as ever.
-static void close_cb(Fl_Widget* w, void* data) {
-    static_cast<Orvella*>(data)->edits.keepLastDashboard();
-    w->hide();
-}
+// The close button and the window manager's close leave the one way.
+static void close_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->quit(Orvella::Leaving::Close); }
 static void preview_cb(Fl_Widget*, void* data) { static_cast<Orvella*>(data)->previewImage(); }
 static void devSel_cb(Fl_Widget*, void* data) { confirmPedal(static_cast<Orvella*>(data)); }
 
@@ -88,13 +85,12 @@ ToneChartContext Orvella::toneChartContext() {
 }
 
 Orvella::Orvella(int w, int h, const char* title)
-    : Fl_Double_Window(w, h, title), appLogo(nullptr),
-      makerLogo(nullptr), tabs(nullptr), userGuide(nullptr), dashboard(nullptr), toneChart(nullptr),
+    : Fl_Double_Window(w, h, title), tabs(nullptr), userGuide(nullptr), dashboard(nullptr), toneChart(nullptr),
       presetPanel(nullptr), presetPrompt(nullptr), transportPanel(nullptr), usb(nullptr),
       updatePrompt(nullptr), gloConPrompt(nullptr), devSelPrompt(nullptr), calibratePrompt(nullptr),
       gloConButton(nullptr), connectButton(nullptr), menuButton(nullptr), quitButton(nullptr),
       statusLog(nullptr), listening(nullptr), serviceMode(false), logTopLine(0), logTime(nullptr), logLine{},
-      logStamp{} {
+      appLogo(nullptr), makerLogo(nullptr), logStamp{} {
     context.log = this;
     context.exchanges = &exchanges;
     context.steps = &edits;
@@ -219,7 +215,7 @@ Orvella::Orvella(int w, int h, const char* title)
     devSelPrompt->end();
     devSelPrompt->hide();
     // Choosing a pedal leaves Connect, the Menu and Quit usable.
-    devSelPrompt->hold.reset(new PromptHold(&exchanges, devSelPrompt, {connectButton, menuButton, quitButton}));
+    devSelPrompt->holdWhileShown(&exchanges, {connectButton, menuButton, quitButton});
     // Naming a local preset holds the Dashboard whose sound it names, and
     // what could open another prompt over it: "Global Configuration" and
     // Connect (two pedals bring the selection, one waiting for firmware the
@@ -274,6 +270,7 @@ Orvella::Orvella(int w, int h, const char* title)
     resize(x(), y(), 830, 600);
     edits.begin();
     listenForKeys(true);
+    watchSessionEnd(true);
 
     if (!dashboard->coreFilesOk) {
         dialogs::alert("%s", corruptedAlert().c_str());
@@ -284,6 +281,7 @@ Orvella::Orvella(int w, int h, const char* title)
 // The children, tabs' pages included, go with the window's group; the logos
 // are not children.
 Orvella::~Orvella() {
+    watchSessionEnd(false);
     listenForKeys(false);
     delete listening;
     delete appLogo;

@@ -82,8 +82,15 @@ public:
     void wireMaintenancePrompts();
     // The service action (Menu, with --service): shows the calibration prompt.
     void openCalibration();
-    // Quit (button, Menu): keeps the Dashboard for the next start, then ends at once.
-    void quit();
+    // The one way out of the program. Quit (button, Menu), the close button
+    // or the window manager's close, and the end of the desktop session
+    // (SIGTERM, SIGHUP, SIGINT, once the loop runs) all come here: the
+    // Dashboard is kept for the next start (when it cannot be, standard
+    // error says so and what the next start finds, and so does an alert
+    // unless the session ends), then the process ends at once with status 0;
+    // during a pedal exchange the window hides and the loop ends after it.
+    enum class Leaving { Quit, Close, SessionEnd };
+    void quit(Leaving how = Leaving::Quit);
     // The window's keys (Undo, Redo, READ, WRITE, presets, tabs, shell/keys.h);
     // true when the key is one of them.
     bool shortcut(int key, int state);
@@ -91,8 +98,6 @@ public:
     // until destruction).
     void listenForKeys(bool on);
 
-    Fl_PNG_Image* appLogo;
-    Fl_PNG_Image* makerLogo;
     Fl_Tabs* tabs;
     OV_UserGuide* userGuide;
     OV_Parameters* dashboard;
@@ -115,7 +120,6 @@ public:
     int logTopLine;
     struct tm* logTime;
     char logLine[192];
-    struct tm logStamp;                 // storage logTime points at
 
     // What the features are handed: the controls an exchange holds, the
     // shared context, and the preset subsystem's context.
@@ -124,4 +128,16 @@ public:
     PresetContext presets;
     // Undo and redo of the Dashboard, the edited mark, the last Dashboard kept at quit.
     EditSession edits{*this};
+
+private:
+    // The window's close is wired once, by the window: nothing outside
+    // replaces it.
+    using Fl_Widget::callback;
+    // Routes the end of the desktop session to quit() while this window
+    // lives (at construction, until destruction).
+    void watchSessionEnd(bool on);
+
+    Fl_PNG_Image* appLogo;
+    Fl_PNG_Image* makerLogo;
+    struct tm logStamp;                 // storage logTime points at
 };

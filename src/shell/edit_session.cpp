@@ -5,11 +5,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "base/files.h"
 #include "base/platform.h"
 #include "editor/OV_Parameters.h"
+#include "link/OV_UsbController.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
@@ -59,17 +61,43 @@ void EditSession::dashboardChanged() {
 }
 
 void EditSession::pedalHolds(int preset, const uint8_t* record, const char* title) {
+    loadMarks();
     pedal.holds(preset, edits::DashboardState::of(record, title));
+    keepMarks();
     refreshMark();
 }
 
 void EditSession::pedalDamaged(int preset) {
+    loadMarks();
     pedal.damaged(preset);
+    keepMarks();
     refreshMark();
 }
 
+void EditSession::loadMarks() {
+    if (marksLoaded) return;
+    marksLoaded = true;
+    std::vector<uint8_t> bytes;
+    if (!files::readFile(damageMarksPath(), bytes, nullptr, 64 * 1024)) return;
+    keptMarks.assign(bytes.begin(), bytes.end());
+    marksRefused = !pedal.restoreMarks(keptMarks);
+}
+
+void EditSession::keepMarks() {
+    std::string marks = pedal.encodeMarks();
+    if (marks == keptMarks) return;
+    // Not kept: the next change tries again; the marks hold for this run.
+    if (files::writeFileAtomically(damageMarksPath(), marks.data(), marks.size())) keptMarks = marks;
+}
+
+std::string EditSession::damageMarksPath() {
+    return files::dataFolder(platform::env("HOMEDRIVE")) + "damaged_presets.txt";
+}
+
 void EditSession::pedalChanged() {
-    pedal.forget();
+    loadMarks();
+    const char* serial = window.usb->serialNumber[0];
+    pedal.connected(std::string(serial, strnlen(serial, sizeof window.usb->serialNumber[0])));
     refreshMark();
 }
 
@@ -78,6 +106,13 @@ std::string EditSession::lastDashboardPath() {
 }
 
 void EditSession::begin() {
+    loadMarks();
+    if (marksRefused) {
+        window.stampStatus();
+        window.logStatus("The damaged-preset marks kept at the last run could not be read; they are not shown.");
+        window.advanceStatus(1);
+        refreshMark();
+    }
     history.start(shown());
     std::vector<uint8_t> bytes;
     if (!files::readFile(lastDashboardPath(), bytes, nullptr, 4096)) return;
@@ -131,10 +166,10 @@ bool EditSession::redo() {
     return state.has_value();
 }
 
-bool EditSession::keepLastDashboard() const {
+bool EditSession::keepLastDashboard(int* error) const {
     // While a prompt or an exchange holds the Dashboard (the window closed
     // during a RESTORE, whose records pass through the Dashboard), the user's
     // Dashboard is the one the last step left.
     std::string bytes = edits::encodeLastDashboard(mayStep() ? shown() : history.current());
-    return files::writeFileAtomically(lastDashboardPath(), bytes.data(), bytes.size());
+    return files::writeFileAtomically(lastDashboardPath(), bytes.data(), bytes.size(), error);
 }

@@ -23,7 +23,7 @@ public:
     // wheel turned on one control continues the step it began.
     void dashboardChanged();
     // Another pedal (or the same one again) was connected: nothing is known
-    // of its presets until they are read.
+    // of its presets until they are read, but for the damage marks it had.
     void pedalChanged();
     // After the start-up connect: the history starts from the Dashboard as
     // it is, and the Dashboard the program was left with last time, when
@@ -38,9 +38,11 @@ public:
     bool redo();
 
     // Writes the Dashboard and the title to the last-Dashboard file; false
-    // (nothing replaced) when it cannot be written.
-    bool keepLastDashboard() const;
+    // (nothing replaced, errno in *error) when it cannot be written.
+    bool keepLastDashboard(int* error = nullptr) const;
     static std::string lastDashboardPath();
+    // The pedals' damage marks, kept between runs (PedalPresets::encodeMarks).
+    static std::string damageMarksPath();
 
     // The Dashboard and the title as the user made them: during a tone
     // chart audition, with the speakers the audition gives back.
@@ -53,6 +55,13 @@ public:
 
 private:
     void show(const edits::DashboardState& state);
+    // Reads the kept marks once, before the first mark is made or asked for.
+    void loadMarks();
+    // Writes the marks when they changed.
+    void keepMarks();
+    bool marksLoaded = false;
+    bool marksRefused = false;
+    std::string keptMarks;
     Orvella& window;
     bool showing = false;
 };

@@ -7,7 +7,6 @@
 #include <FL/Fl_Light_Button.H>
 #include <FL/Fl_Tabs.H>
 
-#include <cstdio>
 
 #include "editor/OV_Parameters.h"
 #include "presets/OV_TransportPanel.h"
@@ -16,7 +15,6 @@
 #include "reference/OV_UserGuide.h"
 #include "shell/Orvella.h"
 #include "shell/keys.h"
-#include "shell/quit.h"
 
 namespace keys {
 
@@ -129,12 +127,4 @@ bool Orvella::shortcut(int key, int state) {
     case keys::Action::None: break;
     }
     return false;
-}
-
-void Orvella::quit() {
-    // Quit ends the program at once; the Dashboard it leaves is offered by
-    // undo at the next start.
-    if (!edits.keepLastDashboard())
-        std::fprintf(stderr, "orvella: the Dashboard could not be kept in %s\n", EditSession::lastDashboardPath().c_str());
-    quitProgram();
 }

@@ -53,7 +53,6 @@ protected:
         std::string error;
         ASSERT_TRUE(pedal->start(&error)) << error;
         window = env->openWindow();
-        presettest::installCallbacks(*window);
         ASSERT_TRUE(window->transportPanel->active());
     }
     void TearDown() override {

@@ -139,9 +139,25 @@ TEST(PedalPresets, ADashboardCountsAsEditedOnlyAgainstAKnownPreset) {
     EXPECT_TRUE(pedal.edited(1, state(2)));
     pedal.holds(1, state(2));                            // until it is read or written again
     EXPECT_FALSE(pedal.edited(1, state(2)));
+    // Damage marks belong to the pedal; what is known of contents does not.
+    pedal.connected("A");
     pedal.damaged(0);
-    pedal.forget();
+    pedal.holds(2, state(2));
+    for (const char* serial : {"B", "A"}) pedal.connected(serial);
+    EXPECT_TRUE(pedal.edited(0, state(2)));
+    EXPECT_FALSE(pedal.known(2));
+    pedal.connected("B");
     EXPECT_FALSE(pedal.edited(0, state(2)));
+    // Kept between runs: the next run marks A's preset again; anything but
+    // such a text is refused.
+    edits::PedalPresets next;
+    ASSERT_TRUE(next.restoreMarks(pedal.encodeMarks()));
+    next.connected("A");
+    EXPECT_TRUE(next.edited(0, state(2)));
+    for (const char* bad : {"", "OVM1\nA 0100000\n", "OVM1\nA 01000002\n", "OVM1\nA-1 01000000\n",
+                            "OVM1\nA 01000000", "OVM1\nA 01000000\nA 00000001\n"})
+        EXPECT_FALSE(next.restoreMarks(bad)) << bad;
+    EXPECT_TRUE(next.edited(0, state(2)));
 }
 
 TEST(LastDashboardFile, RoundTripsAndRefusesAnythingElse) {

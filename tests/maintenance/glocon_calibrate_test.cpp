@@ -279,14 +279,16 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     EXPECT_FALSE(prompt->exitButton->active());
     EXPECT_EQ(prompt->valueCounter->value(), 96);   // in range from the start: what SET would send
 
-    // SET at 150 sends 0xD0 0x96 and reads nothing back; Exit stays inactive.
+    // SET at 150 sends 0xD0 0x96, which has no reply, then asks the status
+    // to learn that the pedal took it; Exit stays inactive.
     prompt->valueCounter->value(150);
     size_t before = pedal->commands().size();
     click(prompt->setButton);
-    std::vector<testpedal::LoggedCommand> sent = commandsSince(before, 1);
-    ASSERT_EQ(sent.size(), 1u);
+    std::vector<testpedal::LoggedCommand> sent = commandsSince(before, 2);
+    ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].bytes, (Bytes{0xD0, 0x96}));
     EXPECT_EQ(sent[0].replied, 0u);
+    EXPECT_EQ(sent[1].bytes, (Bytes{0x50}));
     EXPECT_EQ(progressLabel(), "OSCCAL Set");
     EXPECT_EQ(window->usb->progress->selection_color(), OV_UsbController::progressBlue);
     EXPECT_EQ(lastLine(), "Set OSCCAL complete.");
@@ -302,15 +304,15 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     EXPECT_EQ(counter->value(), 220);
     before = pedal->commands().size();
     click(prompt->setButton);
-    sent = commandsSince(before, 1);
-    ASSERT_EQ(sent.size(), 1u);
+    sent = commandsSince(before, 2);
+    ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].bytes, (Bytes{0xD0, 0xDC}));
 
     prompt->valueCounter->value(151);
     before = pedal->commands().size();
     click(prompt->burnButton);
-    sent = commandsSince(before, 1);
-    ASSERT_EQ(sent.size(), 1u);
+    sent = commandsSince(before, 2);
+    ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].bytes, (Bytes{0xE0, 0x97}));
     EXPECT_EQ(progressLabel(), "OSCCAL Burned");
     EXPECT_EQ(lastLine(), "Burn OSCCAL complete.");
@@ -336,21 +338,32 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     EXPECT_FALSE(prompt->exitButton->active());
 }
 
+// Unplugged, or behind a stalled bridge that takes the bytes and passes none
+// on: SET and BURN fail, and the pedal keeps its value.
 TEST_F(PromptsOnPedal, CalibrationWithThePedalUnpluggedShowsTheErrorWithoutAlert) {
     open(0x00, true);
-    ASSERT_TRUE(pedal->unplug());
     dialogs.popupPicks = {" > Oscillator Calibration... "};
     click(window->menuButton);
     OV_CalibratePrompt* prompt = window->calibratePrompt;
     ASSERT_TRUE(prompt->visible());
-    click(prompt->setButton);
-    EXPECT_EQ(progressLabel(), "- Error -");
-    EXPECT_EQ(window->usb->progress->selection_color(), OV_UsbController::progressRed);
-    EXPECT_EQ(lastLine(), "Set OSCCAL failed.");
-    click(prompt->burnButton);
-    EXPECT_EQ(lastLine(), "Burn OSCCAL failed.");
-    EXPECT_EQ(dialogs.count(Kind::Alert), 0);
-    EXPECT_EQ(dialogs.count(Kind::Message), 0);
+    prompt->valueCounter->value(150);
+    for (const char* fault : {"stuck-tx", "unplug"}) {
+        SCOPED_TRACE(fault);
+        ASSERT_TRUE(std::string(fault) == "unplug" ? pedal->unplug() : pedal->setFaults({fault}));
+        click(prompt->setButton);
+        EXPECT_EQ(progressLabel(), "- Error -");
+        EXPECT_EQ(window->usb->progress->selection_color(), OV_UsbController::progressRed);
+        EXPECT_EQ(lastLine(), "Set OSCCAL failed.");
+        click(prompt->burnButton);
+        EXPECT_EQ(lastLine(), "Burn OSCCAL failed.");
+        EXPECT_EQ(dialogs.count(Kind::Alert), 0);
+        EXPECT_EQ(dialogs.count(Kind::Message), 0);
+        if (std::string(fault) == "unplug") break;
+        ASSERT_TRUE(pedal->setFaults({}));
+        PedalState state;
+        ASSERT_TRUE(pedal->state(state));
+        EXPECT_NE(state.oscillatorBurned, 0x96);
+    }
 
     // Without --service the Menu has no calibration entry.
     window->serviceMode = false;

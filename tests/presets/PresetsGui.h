@@ -28,14 +28,6 @@ namespace presettest {
 
 inline std::vector<uint8_t> bytesOf(const uint8_t* p, size_t n) { return std::vector<uint8_t>(p, p + n); }
 
-// The window's panels call into this subsystem through these callbacks,
-// with the preset context the window hands the subsystem as user data.
-inline void installCallbacks(Orvella& app) {
-    app.presetPanel->callback(presetPanel_cb, &app.presets);
-    app.presetPrompt->callback(presetPrompt_cb, &app.presets);
-    app.transportPanel->callback(transport_cb, &app.presets);
-}
-
 // A parameter record inside every range, varied by n.
 inline std::vector<uint8_t> record(int n) { return testpedal::knownRecord(n); }
 
@@ -51,7 +43,6 @@ protected:
         env.reset(new gui::TestEnvironment());
         dialogs.reset(new gui::RecordingDialogs());
         window = env->openWindow();
-        installCallbacks(*window);
         dialogs->clear();
     }
     void TearDown() override {

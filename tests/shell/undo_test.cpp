@@ -20,6 +20,7 @@
 #include "TestPedal.h"
 #include "editor/OV_Parameters.h"
 #include "editor/Slider.h"
+#include "editor/Thumbwheel.h"
 #include "editor/TextInput.h"
 #include "editor/edit_history.h"
 #include "gui/Events.h"
@@ -417,6 +418,27 @@ TEST_F(Undo, AnAuditionIsNeverKeptAsTheUsersDashboard) {
 // A store that went wrong leaves the preset holding what no Dashboard shows
 // (the mark stays until it is read or written again); a stopped RESTORE
 // knows the selected preset by what it read back.
+// The wheel turns a slider, a thumbwheel and a menu a step a notch, each
+// notch heard at once; a burst of notches on one control is one undo step.
+TEST_F(Undo, AWheelTurnMovesTheControlUnderThePointerAndIsOneStep) {
+    open();
+    Fl_Widget* const controls[] = {dash().leftVolumeSlider, dash().leftMicWheel, dash().leftSpeakerChoice};
+    for (Fl_Widget* control : controls) {
+        SCOPED_TRACE(control->label() ? control->label() : "menu");
+        const Bytes before = params();
+        const size_t sent = previews(0).size();
+        const size_t steps = window->edits.history.undoCount();
+        for (int notch = 0; notch < 3; ++notch)
+            gui::wheel(window.get(), control->x() + control->w() / 2, control->y() + control->h() / 2, 1);
+        EXPECT_NE(params(), before);
+        EXPECT_EQ(previews(sent + 3).size(), sent + 3);
+        EXPECT_EQ(window->edits.history.undoCount(), steps + 1);
+        ctrl('z');
+        EXPECT_EQ(params(), before);
+        EXPECT_EQ(previews(sent + 4).size(), sent + 4);   // the undo's own
+    }
+}
+
 TEST_F(Undo, TheMarkFollowsStoresThatWentWrong) {
     open();
     dragVolume();

@@ -5,13 +5,17 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Progress.H>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "editor/OV_Parameters.h"
+#include "editor/edit_history.h"
+#include "context/held_prompt.h"
 #include "gui/Events.h"
 #include "gui/StatusLog.h"
 #include "gui/RecordingDialogs.h"
@@ -252,23 +256,90 @@ TEST(Quit, MissingCoreFilesEndTheProgramWithStatusZeroAfterTheAlert) {
     EXPECT_EQ(output.find("constructed"), std::string::npos) << output;
 }
 
-TEST(Quit, ClosingTheWindowEndsTheLoopWithStatusZero) {
-    TestEnvironment env;
-    int status = 0;
-    std::string output = runProbe(env, "close", &status);
-    ASSERT_TRUE(WIFEXITED(status)) << output;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << output;
-    EXPECT_NE(output.find("loop ended 0"), std::string::npos) << output;
+// Every way out of the window, as main() wires it, keeps the Dashboard and
+// ends the program; Escape is none. A folder that cannot take the file keeps
+// the one kept before, and an alert says so (not at the session's end,
+// which nobody answers).
+TEST(Quit, EveryWayOutKeepsTheDashboardOrSaysItCouldNot) {
+    struct Way {
+        const char* name;
+        void (*take)(Orvella&);
+        bool leaves, alerts;
+    };
+    const Way ways[] = {
+        {"Escape", [](Orvella& w) { gui::key(&w, FL_Escape); }, false, false},
+        {"Quit", [](Orvella& w) { gui::clickCentre(w.quitButton); }, true, true},
+        {"close button", [](Orvella& w) { static_cast<Fl_Widget&>(w).do_callback(); }, true, true},
+        {"window manager", [](Orvella& w) { Fl::handle(FL_CLOSE, &w); }, true, true},
+        {"session end", [](Orvella&) { raise(SIGTERM); Fl::wait(2.0); }, true, false},
+    };
+    const std::vector<uint8_t> ones(12, 1);
+    const std::string before = edits::encodeLastDashboard(edits::DashboardState::of(ones.data(), "Kept before "));
+    for (bool writable : {true, false}) {
+        for (const Way& way : ways) {
+            SCOPED_TRACE(std::string(way.name) + (writable ? "" : ", read-only folder"));
+            TestEnvironment env;
+            RecordingDialogs dialogs;
+            const std::string kept = env.home + "/Kestrova/Orvella/last_dashboard.dat";
+            std::unique_ptr<Orvella> window = env.openWindow();
+            ASSERT_TRUE(TestEnvironment::writeFile(kept, before));
+            struct rlimit limits;
+            ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limits), 0);
+            if (!writable) {   // root writes in a read-only folder; nobody writes past a size limit of 0
+                ASSERT_EQ(chmod((env.home + "/Kestrova/Orvella").c_str(), 0555), 0);
+                struct rlimit none = {0, limits.rlim_max};
+                signal(SIGXFSZ, SIG_IGN);
+                ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &none), 0);
+            }
+            way.take(*window);
+            setrlimit(RLIMIT_FSIZE, &limits);
+            chmod((env.home + "/Kestrova/Orvella").c_str(), 0755);
+            EXPECT_EQ(env.quitRequests(), way.leaves ? 1 : 0);
+            std::string now = TestEnvironment::readFile(kept);
+            if (writable && way.leaves) {
+                ASSERT_EQ(now.size(), 28u);
+                EXPECT_EQ(now.substr(28 - 12), "Untitled    ");
+            } else {
+                EXPECT_EQ(now, before);
+            }
+            std::vector<std::string> alerts = dialogs.texts(RecordingDialogs::Alert);
+            ASSERT_EQ(alerts.size(), !writable && way.alerts ? 1u : 0u);
+            if (!alerts.empty()) {
+                EXPECT_EQ(alerts[0].rfind("The Dashboard could not be kept in " + kept + " (", 0), 0u) << alerts[0];
+                EXPECT_NE(alerts[0].find("The next start offers the Dashboard kept before."), std::string::npos);
+            }
+        }
+    }
 }
 
-TEST_F(MainWindow, EscapeLeavesTheWindowOpenWhileItsCloseButtonStillClosesIt) {
-    bool closed = false;
-    window->callback([](Fl_Widget*, void* flag) { *static_cast<bool*>(flag) = true; }, &closed);
-    gui::key(window.get(), FL_Escape);
-    EXPECT_FALSE(closed);
-    EXPECT_TRUE(window->shown());
-    Fl::handle(FL_CLOSE, window.get());             // what the window manager's close button sends
-    EXPECT_TRUE(closed);
+// The five prompts share one shape: shown, each holds the window's controls
+// and no second prompt shows over it, shown twice it holds once, and hidden
+// it gives every control back exactly as it found it.
+TEST_F(MainWindow, EveryPromptTakesTheHoldWhenShownAndGivesItBackWhenHidden) {
+    HeldPrompt* prompts[] = {window->devSelPrompt, window->presetPrompt, window->updatePrompt,
+                             window->gloConPrompt, window->calibratePrompt};
+    window->transportPanel->activate();   // a mix of active and inactive controls to give back
+    auto states = [&] {
+        std::vector<bool> active;
+        for (Fl_Widget* control : window->exchanges.controls()) active.push_back(control->active() != 0);
+        return active;
+    };
+    const std::vector<bool> before = states();
+    for (HeldPrompt* prompt : prompts) {
+        prompt->show();
+        prompt->show();
+        ASSERT_TRUE(prompt->visible());
+        EXPECT_EQ(window->exchanges.shownPrompt(), prompt);
+        EXPECT_FALSE(window->dashboard->active());
+        for (HeldPrompt* other : prompts) {
+            if (other == prompt) continue;
+            other->show();
+            EXPECT_FALSE(other->visible());
+        }
+        prompt->hide();
+        EXPECT_EQ(window->exchanges.shownPrompt(), nullptr);
+        EXPECT_EQ(states(), before);
+    }
 }
 
 TEST_F(MainWindow, AConnectAfterUncountedAndWrappedLinesEndsWithItsNewestLineInView) {

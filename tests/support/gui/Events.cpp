@@ -62,6 +62,14 @@ void move(Fl_Window* window, int x, int y) {
     Fl::handle(FL_MOVE, window);
 }
 
+void wheel(Fl_Window* window, int x, int y, int notches) {
+    move(window, x, y);
+    Fl::e_dx = 0;
+    Fl::e_dy = notches;
+    Fl::handle(FL_MOUSEWHEEL, window);
+    Fl::e_dy = 0;
+}
+
 void key(Fl_Window* window, int keysym, const std::string& text, int state) {
     size_t n = text.size() < sizeof textBuffer - 1 ? text.size() : sizeof textBuffer - 1;
     text.copy(textBuffer, n);

@@ -20,6 +20,8 @@ void clickCentre(Fl_Widget* widget);
 void rightClick(Fl_Window* window, int x, int y);
 // Moves the mouse over (x, y) without a button (FL_MOVE).
 void move(Fl_Window* window, int x, int y);
+// Turns the mouse wheel over (x, y) by notches (negative: away from the user).
+void wheel(Fl_Window* window, int x, int y, int notches);
 // One key press and release (keysym as in FL/Enumerations.H), with optional
 // text for printable keys and modifier state (FL_SHIFT, FL_CTRL, ...).
 void key(Fl_Window* window, int keysym, const std::string& text = "", int state = 0);

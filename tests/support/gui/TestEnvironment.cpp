@@ -17,6 +17,7 @@
 #include <stdexcept>
 
 #include "shell/Orvella.h"
+#include "shell/program.h"
 #include "shell/quit.h"
 
 namespace gui {
@@ -26,8 +27,6 @@ int quitCount = 0;
 void countQuit() { ++quitCount; }
 
 int removeEntry(const char* path, const struct stat*, int, struct FTW*) { return ::remove(path); }
-
-void hideWindow_cb(Fl_Widget* window, void*) { window->hide(); }
 
 void makeDir(const std::string& path) {
     if (mkdir(path.c_str(), 0755) != 0) throw std::runtime_error("cannot create " + path);
@@ -103,8 +102,7 @@ void TestEnvironment::setEnv(const char* name, const std::string& value) {
 }
 
 std::unique_ptr<Orvella> TestEnvironment::openWindow() {
-    std::unique_ptr<Orvella> window(new Orvella(830, 600, "Kestrova - Orvella 2.0.8"));
-    window->callback(hideWindow_cb);
+    std::unique_ptr<Orvella> window = openMainWindow(false);
     Fl::check();
     return window;
 }

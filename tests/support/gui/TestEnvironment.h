@@ -32,8 +32,9 @@ public:
     std::string work;       // working directory with bin and img
     std::string pedals;     // ORVELLA_PEDAL_DIR, empty at start
 
-    // Builds the real main window (its constructor runs the start-up connect).
-    // A quit requested meanwhile (core-file check) is counted, not executed.
+    // Builds the real main window as main() does (its constructor runs the
+    // start-up connect). A quit requested meanwhile (core-file check, or a
+    // way out of the window) is counted, not executed.
     std::unique_ptr<Orvella> openWindow();
     int quitRequests() const;
 
