@@ -12,6 +12,7 @@
 #include "audio/sound_render.h"
 #include "base/dialogs.h"
 #include "base/files.h"
+#include "base/platform.h"
 #include "context/exchange_guard.h"
 #include "context/status_writer.h"
 #include "editor/OV_Parameters.h"
@@ -191,7 +192,7 @@ void Listening::chooseComparePreset() {
     presetfiles::LocalPreset preset;
     if (!files::readFile(path, bytes, &err, presetfiles::MaxLopSize) ||
         presetfiles::decodeLop(bytes, preset) != presetfiles::LopStatus::Ok) {
-        const std::string text = "\"" + path + "\" is not a local preset file that can be read.";
+        const std::string text = "\"" + platform::shownPath(path) + "\" is not a local preset file that can be read.";
         dialogs::alert("%s", files::doubleAtSigns(text).c_str());
         log("Compare not changed: " + text);
         return;
@@ -277,7 +278,7 @@ void Listening::exportImpulseResponse() {
         log("Impulse response not exported: " + error);
         return;
     }
-    log("Impulse response written to " + path + " (" + secondsText(ir.frames(), options.rate) + ", " +
+    log("Impulse response written to " + platform::shownPath(path) + " (" + secondsText(ir.frames(), options.rate) + ", " +
         (rate == 1 ? "48" : "44.1") + " kHz).");
 }
 
@@ -316,5 +317,5 @@ void Listening::exportAudio() {
         return;
     }
     show(1, "Audio exported");
-    log("Audio written to " + out + " (" + secondsText(sound.frames(), audio::PedalRate) + ", 48 kHz, 24-bit).");
+    log("Audio written to " + platform::shownPath(out) + " (" + secondsText(sound.frames(), audio::PedalRate) + ", 48 kHz, 24-bit).");
 }

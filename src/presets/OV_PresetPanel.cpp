@@ -117,14 +117,14 @@ bool OV_PresetPanel::loadSelected() {
     if (!presetfiles::readFile(path, bytes, nullptr, presetfiles::MaxLopSize)) {
         clearSelection();
         dialogs::alert("The preset file\n\n  %s\n\ncan not be opened.",
-                       files::doubleAtSigns(path).c_str());
+                       files::doubleAtSigns(platform::shownPath(path)).c_str());
         return false;
     }
     presetfiles::LocalPreset preset;
     if (presetfiles::decodeLop(bytes, preset) != presetfiles::LopStatus::Ok) {
         clearSelection();
         dialogs::alert("The preset file\n\n  %s\n\nis damaged or not a preset file; nothing has been loaded.",
-                       files::doubleAtSigns(path).c_str());
+                       files::doubleAtSigns(platform::shownPath(path)).c_str());
         return false;
     }
     // Checked as a backup's presets are: nothing is clamped into another sound.
@@ -133,7 +133,7 @@ bool OV_PresetPanel::loadSelected() {
         clearSelection();
         dialogs::alert("The preset file\n\n  %s\n\nholds a preset that cannot be loaded: %s; nothing has been "
                        "loaded.",
-                       files::doubleAtSigns(path).c_str(), problem.c_str());
+                       files::doubleAtSigns(platform::shownPath(path)).c_str(), problem.c_str());
         return false;
     }
     std::memcpy(loadedParams, preset.params, sizeof loadedParams);

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 
+#include "base/platform.h"
 #include "editor/OV_Parameters.h"
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetGroup.h"
@@ -135,6 +136,6 @@ void Orvella::quit() {
     // Quit ends the program at once; the Dashboard it leaves is offered by
     // undo at the next start.
     if (!edits.keepLastDashboard())
-        std::fprintf(stderr, "orvella: the Dashboard could not be kept in %s\n", EditSession::lastDashboardPath().c_str());
+        std::fprintf(stderr, "orvella: the Dashboard could not be kept in %s\n", platform::shownPath(EditSession::lastDashboardPath()).c_str());
     quitProgram();
 }
