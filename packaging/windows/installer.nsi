@@ -9,6 +9,7 @@ Unicode true
 Target amd64-unicode
 
 !include "LogicLib.nsh"
+!include "MUI2.nsh"
 !include "x64.nsh"
 
 Name "Orvella ${VERSION}"
@@ -18,16 +19,33 @@ InstallDirRegKey HKLM "Software\Kestrova\Orvella" "InstallDir"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 !if "${ICON}" != ""
-Icon "${ICON}"
-UninstallIcon "${ICON}"
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
 !endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvella"
 
-Page directory
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+; The user's data folder, as the editor finds it: %HOMEDRIVE%\Kestrova\Orvella
+; (the profile folder stands in when HOMEDRIVE is not set).
+Var DataFolder
+Function findDataFolder
+  ReadEnvStr $DataFolder HOMEDRIVE
+  ${If} $DataFolder == ""
+    StrCpy $DataFolder $PROFILE
+  ${EndIf}
+  StrCpy $DataFolder "$DataFolder\Kestrova\Orvella"
+FunctionEnd
+
+!insertmacro MUI_PAGE_DIRECTORY
+!insertmacro MUI_PAGE_INSTFILES
+; The finish page says where the user's files go and that they stay.
+!define MUI_PAGE_CUSTOMFUNCTION_PRE findDataFolder
+!define MUI_FINISHPAGE_TITLE "Orvella ${VERSION} is installed"
+!define MUI_FINISHPAGE_TEXT "Start Orvella from the Start menu (Orvella).$\r$\n$\r$\nYour presets, backups and the preset list go to$\r$\n    $DataFolder\presets$\r$\nand saved status logs to your desktop. Uninstalling Orvella removes the program from $INSTDIR and keeps these files.$\r$\n$\r$\nThe pedal's USB bridge needs its virtual COM port driver: Windows Update installs it when the pedal is first plugged in."
+!insertmacro MUI_PAGE_FINISH
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+!insertmacro MUI_LANGUAGE "English"
 
 Section "Orvella"
   SetRegView 64

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "audio/resampler.h"
+#include "base/platform.h"
 #include "dsp_isa.h"
 #include "wav_file.h"
 
@@ -115,7 +116,7 @@ bool loadDiFile(const std::string& path, std::vector<float>& samples, std::strin
     wav::Audio file;
     if (!wav::read(path, file, error)) return false;
     if (file.frames() == 0) {
-        error = "\"" + path + "\" holds no audio";
+        error = "\"" + platform::shownPath(path) + "\" holds no audio";
         return false;
     }
     samples = diSignal(file);

@@ -313,6 +313,20 @@ bool writeFileAtomically(const std::string& path, const void* data, size_t size,
     return ok;
 }
 
+bool writeTextFile(const std::string& path, const std::string& text, int* err) {
+#ifdef _WIN32
+    std::string lines;
+    lines.reserve(text.size() + text.size() / 32);
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) lines += '\r';
+        lines += text[i];
+    }
+    return writeFileAtomically(path, lines.data(), lines.size(), err);
+#else
+    return writeFileAtomically(path, text.data(), text.size(), err);
+#endif
+}
+
 std::string doubleAtSigns(const std::string& text) {
     std::string out;
     for (char c : text) {

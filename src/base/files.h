@@ -73,6 +73,10 @@ void removeTemporaryFiles();
 // path with "_n" before its extension (n of 2 or more; path itself for 1).
 std::string numberedPath(const std::string& path, int n);
 bool writeFileAtomically(const std::string& path, const void* data, size_t size, int* err = nullptr);
+// A text file the user opens in a plain editor (a saved status log): written
+// as writeFileAtomically does, with the system's line ends, "\r\n" on
+// Windows ("\n" in text may already be "\r\n"; none is doubled).
+bool writeTextFile(const std::string& path, const std::string& text, int* err = nullptr);
 
 // Text for a toolkit message box, which reads "@" as the start of a symbol.
 std::string doubleAtSigns(const std::string& text);

@@ -204,4 +204,16 @@ bool replaceFile(const std::string& from, const std::string& to) {
 #endif
 }
 
+std::string shownPath(const std::string& path) {
+#ifdef _WIN32
+    std::string shown = path;
+    for (char& c : shown) {
+        if (c == '/') c = '\\';
+    }
+    return shown;
+#else
+    return path;
+#endif
+}
+
 }  // namespace platform

@@ -40,6 +40,11 @@ std::string executablePath();
 // not do on Windows); false with errno set on failure.
 bool replaceFile(const std::string& from, const std::string& to);
 
+// A path as the user reads it (status log, messages, orvella-cli's output):
+// with the system's own separator, '\\' on Windows, where the program itself
+// keeps '/' between folders. Nothing else is changed.
+std::string shownPath(const std::string& path);
+
 #ifdef _WIN32
 // Paths and texts are UTF-8 inside the program; the system's wide-character
 // calls take UTF-16. Invalid input gives "".

@@ -160,7 +160,7 @@ std::string errnoText(int error) { return error ? std::strerror(error) : "unknow
 // "-" names standard input for the files a command reads and standard
 // output for the files it writes; "./-" is a file of that name.
 bool isStdio(const std::string& path) { return path == "-"; }
-std::string shownName(const std::string& path) { return isStdio(path) ? "standard input" : printable(path); }
+std::string shownName(const std::string& path) { return isStdio(path) ? "standard input" : printable(platform::shownPath(path)); }
 
 // A whole input file, or standard input for "-".
 bool readInput(const std::string& path, std::vector<uint8_t>& bytes, int* error, size_t limit) {
@@ -201,7 +201,7 @@ public:
         return stat(path_.c_str(), &named) == 0 && fstat(STDOUT_FILENO, &out) == 0 && named.st_dev == out.st_dev &&
                named.st_ino == out.st_ino;
     }
-    std::string name() const { return file_ ? path_ : "standard output"; }
+    std::string name() const { return file_ ? platform::shownPath(path_) : "standard output"; }
     presetfiles::AtomicFile* file() { return file_.get(); }
 
 private:
@@ -278,7 +278,7 @@ std::string dataFolder(const std::string& given, std::string& tried) {
     tried.clear();
     for (const std::string& folder : folders) {
         if (holdsCoreFiles(folder)) return folder;
-        tried += (tried.empty() ? "" : ", ") + folder + "/bin";
+        tried += (tried.empty() ? "" : ", ") + platform::shownPath(folder + "/bin");
     }
     return std::string();
 }
@@ -295,7 +295,7 @@ int loadEngine(Session& s, Composer& c) {
         while (!problems.empty() && problems.back() == '\n') problems.pop_back();
         for (char& ch : problems)
             if (ch == '\n') ch = ';';
-        return s.fail(ExitFile, "the editor's data in " + folder + "/bin is damaged: " + problems);
+        return s.fail(ExitFile, "the editor's data in " + platform::shownPath(folder + "/bin") + " is damaged: " + problems);
     }
     return ExitOk;
 }
@@ -433,7 +433,7 @@ int exportPreset(Session& s) {
         return s.fail(ExitUsage, "'" + name + "' cannot be a preset name (" + problem + "); give one with --name");
     if (int code = choosePedal(s)) return code;
     Output file(s, path);
-    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + platform::shownPath(path) + ": " + errnoText(file.error()));
     if (int code = requireRunning(s)) return code;
     uint8_t reply[protocol::PresetReplySize];
     if (int code = readPresetCommand(s, reply)) return code;
@@ -446,7 +446,7 @@ int exportPreset(Session& s) {
     if (file.toStdout())
         s.note(done + file.name());
     else
-        s.result(done + path + "\n");
+        s.result(done + platform::shownPath(path) + "\n");
     return ExitOk;
 }
 
@@ -518,11 +518,11 @@ int backup(Session& s) {
         std::time_t now = std::time(nullptr);
         path = presetfiles::backupPath(home, *std::localtime(&now));
         std::string folder = presetfiles::presetFolder(home);
-        if (!platform::makeFolders(folder)) return s.fail(ExitFile, "cannot create the preset folder " + folder + ": " + errnoText(errno));
+        if (!platform::makeFolders(folder)) return s.fail(ExitFile, "cannot create the preset folder " + platform::shownPath(folder) + ": " + errnoText(errno));
     }
     if (int code = choosePedal(s)) return code;
     Output file(s, path);
-    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + platform::shownPath(path) + ": " + errnoText(file.error()));
     if (int code = requireRunning(s)) return code;
     if (!s.link.readAll().ok()) return s.fail(ExitCommunication, s.linkError("Reading the presets"));
     if (!named) {
@@ -530,7 +530,7 @@ int backup(Session& s) {
         // one of the day becomes "..._2.bkp", never replacing the first.
         std::string written;
         if (!file.file()->write(s.link.reply(), protocol::BankSize) || !file.file()->commitNew(written))
-            return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+            return s.fail(ExitFile, "cannot write " + platform::shownPath(path) + ": " + errnoText(file.error()));
         s.result(written + "\n");
         return ExitOk;
     }
@@ -539,7 +539,7 @@ int backup(Session& s) {
     if (file.toStdout())
         s.note("8 presets written to " + file.name());
     else
-        s.result(path + "\n");
+        s.result(platform::shownPath(path) + "\n");
     return ExitOk;
 }
 
@@ -564,7 +564,7 @@ int restore(Session& s) {
     }
     switch (read) {
     case presetfiles::BankStatus::Ok: break;
-    case presetfiles::BankStatus::CannotOpen: return s.fail(ExitFile, "cannot read " + path + ": " + errnoText(error));
+    case presetfiles::BankStatus::CannotOpen: return s.fail(ExitFile, "cannot read " + platform::shownPath(path) + ": " + errnoText(error));
     case presetfiles::BankStatus::WrongSize:
         return s.fail(ExitFile, shown + " holds " + (error == EFBIG ? "more than 1 MiB" : std::to_string(size) + " bytes") +
                                     ", a backup exactly 192: not a backup, nothing was sent");
@@ -646,7 +646,7 @@ int restore(Session& s) {
     case presettransfer::Outcome::ReadAllMismatch: {
         std::string differ = presettransfer::presetList(outcome.differing);
         differ[0] = 'p';
-        return s.fail(ExitVerification, differ + " read back differently from " + path + "; restore again");
+        return s.fail(ExitVerification, differ + " read back differently from " + platform::shownPath(path) + "; restore again");
     }
     }
     return ExitOk;
@@ -690,16 +690,16 @@ int updateFirmware(Session& s) {
     int error = 0;
     switch (firmware::readPackage(path, "rb", true, package, error)) {
     case firmware::ReadStatus::Ok: break;
-    case firmware::ReadStatus::OpenFailed: return s.fail(ExitFile, "cannot read " + path + ": " + errnoText(error));
-    case firmware::ReadStatus::NoVersion: return s.fail(ExitFile, path + " is empty: not a firmware package");
-    case firmware::ReadStatus::ReadFailed: return s.fail(ExitFile, "cannot read " + path + ": " + errnoText(error));
+    case firmware::ReadStatus::OpenFailed: return s.fail(ExitFile, "cannot read " + platform::shownPath(path) + ": " + errnoText(error));
+    case firmware::ReadStatus::NoVersion: return s.fail(ExitFile, platform::shownPath(path) + " is empty: not a firmware package");
+    case firmware::ReadStatus::ReadFailed: return s.fail(ExitFile, "cannot read " + platform::shownPath(path) + ": " + errnoText(error));
     }
-    if (package.payloadSize == 0) return s.fail(ExitFile, path + " holds no firmware after its notes: nothing was sent");
+    if (package.payloadSize == 0) return s.fail(ExitFile, platform::shownPath(path) + " holds no firmware after its notes: nothing was sent");
     std::string malformed = firmware::formatProblem(package);
     if (!malformed.empty())
-        return s.fail(ExitFile, path + " is not a firmware package: " + malformed + "; nothing was sent");
+        return s.fail(ExitFile, platform::shownPath(path) + " is not a firmware package: " + malformed + "; nothing was sent");
     if (package.payloadSize > firmware::kMaxPayload)
-        return s.fail(ExitFile, path + " holds " + std::to_string(package.payloadSize) +
+        return s.fail(ExitFile, platform::shownPath(path) + " holds " + std::to_string(package.payloadSize) +
                                     " bytes of firmware, more than the pedal's 65536: nothing was sent");
     if (int code = choosePedal(s)) return code;
     uint8_t st = 0;
@@ -710,7 +710,7 @@ int updateFirmware(Session& s) {
     // An older firmware than the pedal's goes in only on request.
     const uint8_t versionBits = protocol::StatusVersionMask;
     if ((package.version & versionBits) < (st & versionBits) && !s.o.force)
-        return s.fail(ExitFile, path + " holds firmware " + firmware::versionText(package.version) +
+        return s.fail(ExitFile, platform::shownPath(path) + " holds firmware " + firmware::versionText(package.version) +
                                     ", older than the pedal's " + versionOf(st) +
                                     ": nothing was sent (give --force to install it all the same)");
     long pages = firmware::pageCount(package.payloadSize);
@@ -728,7 +728,7 @@ int updateFirmware(Session& s) {
     case firmware::Outcome::VerifyFailed:
         return s.fail(ExitVerification, page + ": the pedal's echo differed from the page sent; nothing more was sent" + advice);
     case firmware::Outcome::Empty:
-    case firmware::Outcome::TooLarge: return s.fail(ExitFile, path + " holds no firmware the pedal can take");
+    case firmware::Outcome::TooLarge: return s.fail(ExitFile, platform::shownPath(path) + " holds no firmware the pedal can take");
     }
     if (s.link.sendOneMessage(protocol::Resume) != PedalLink::Written)
         return s.fail(ExitCommunication, "firmware " + version + " is installed, but " + s.serial +
@@ -755,13 +755,13 @@ int soundRecord(Session& s, uint8_t block[ParamCount], std::string& what) {
         switch (presetfiles::readBank(s.o.backup, bank, &size, &error)) {
         case presetfiles::BankStatus::Ok: break;
         case presetfiles::BankStatus::CannotOpen:
-            return s.fail(ExitFile, "cannot read " + s.o.backup + ": " + errnoText(error));
+            return s.fail(ExitFile, "cannot read " + platform::shownPath(s.o.backup) + ": " + errnoText(error));
         case presetfiles::BankStatus::WrongSize:
-            return s.fail(ExitFile, s.o.backup + " holds " + std::to_string(size) + " bytes, a backup exactly 192");
+            return s.fail(ExitFile, platform::shownPath(s.o.backup) + " holds " + std::to_string(size) + " bytes, a backup exactly 192");
         }
         // Checked as restore checks it: a backup no pedal holds is none.
         if (presetfiles::BankProblem bad = presetfiles::checkBank(bank))
-            return s.fail(ExitFile, s.o.backup + ": preset " + std::to_string(bad.preset + 1) + ": " + bad.why +
+            return s.fail(ExitFile, platform::shownPath(s.o.backup) + ": preset " + std::to_string(bad.preset + 1) + ": " + bad.why +
                                         ": not a backup");
         std::memcpy(block, bank + ParamCount * (s.o.index - 1), ParamCount);
         what = "preset " + std::to_string(s.o.index) + " (" +
@@ -794,7 +794,7 @@ int writeStereo(Session& s, files::AtomicFile& file, const std::string& path, co
     }
     const std::vector<uint8_t> bytes = wav::encode(out, formatOf(s.o.format));
     if (!file.write(bytes.data(), bytes.size()) || !file.commit())
-        return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+        return s.fail(ExitFile, "cannot write " + platform::shownPath(path) + ": " + errnoText(file.error()));
     return ExitOk;
 }
 
@@ -802,7 +802,7 @@ int writeStereo(Session& s, files::AtomicFile& file, const std::string& path, co
 // engine, for render and ir; `what` names the sound for the result line.
 int openOutputAndSound(Session& s, const std::string& path, files::AtomicFile& file, Composer& composer,
                        std::string& what) {
-    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + platform::shownPath(path) + ": " + errnoText(file.error()));
     if (int code = loadEngine(s, composer)) return code;
     uint8_t block[ParamCount];
     if (int code = soundRecord(s, block, what)) return code;
@@ -831,7 +831,7 @@ int renderCommand(Session& s) {
     if (int code = writeStereo(s, file, path, sound, s.o.rate)) return code;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", double(sound.frames()) / s.o.rate);
-    s.result(in + " through " + what + " written to " + path + " (" + seconds + " s)\n");
+    s.result(platform::shownPath(in) + " through " + what + " written to " + platform::shownPath(path) + " (" + seconds + " s)\n");
     return ExitOk;
 }
 
@@ -846,7 +846,7 @@ int irCommand(Session& s) {
     options.normalise = s.o.normalise;
     const audio::Stereo ir = audio::impulseResponse(composer.engine->image(), options);
     if (int code = writeStereo(s, file, path, ir, s.o.rate)) return code;
-    s.result("Impulse response of " + what + " written to " + path + " (" + std::to_string(ir.frames()) +
+    s.result("Impulse response of " + what + " written to " + platform::shownPath(path) + " (" + std::to_string(ir.frames()) +
              " frames at " + std::to_string(s.o.rate) + " Hz)\n");
     return ExitOk;
 }

@@ -11,6 +11,7 @@
 
 #include "DspEngine.h"
 #include "base/files.h"
+#include "base/platform.h"
 
 namespace wav {
 
@@ -99,11 +100,11 @@ bool read(const std::string& path, Audio& out, std::string& error) {
     std::vector<uint8_t> bytes;
     int err = 0;
     if (!files::readFile(path, bytes, &err, MaxFileBytes)) {
-        error = err == EFBIG ? "\"" + path + "\" is too large (more than 1 GiB)"
-                             : "cannot open \"" + path + "\": " + std::strerror(err ? err : EIO);
+        error = err == EFBIG ? "\"" + platform::shownPath(path) + "\" is too large (more than 1 GiB)"
+                             : "cannot open \"" + platform::shownPath(path) + "\": " + std::strerror(err ? err : EIO);
         return false;
     }
-    return parse(bytes.data(), bytes.size(), out, error, path);
+    return parse(bytes.data(), bytes.size(), out, error, platform::shownPath(path));
 }
 
 std::vector<float> mixToMono(const Audio& audio) {
@@ -162,7 +163,7 @@ bool write(const std::string& path, const Audio& audio, Format format, std::stri
     const std::vector<uint8_t> bytes = encode(audio, format);
     files::AtomicFile file(path);
     if (!file.isOpen() || !file.write(bytes.data(), bytes.size()) || !file.commit()) {
-        error = "cannot write \"" + path + "\": " + std::strerror(file.error() ? file.error() : EIO);
+        error = "cannot write \"" + platform::shownPath(path) + "\": " + std::strerror(file.error() ? file.error() : EIO);
         return false;
     }
     return true;
@@ -174,7 +175,7 @@ bool readWavMono(const std::string& path, std::vector<float>& samples, std::stri
     wav::Audio audio;
     if (!wav::read(path, audio, error)) return false;
     if (audio.rate != dspisa::kSampleRate) {
-        error = "\"" + path + "\" must be sampled at 48000 Hz (it is " + std::to_string(audio.rate) + " Hz)";
+        error = "\"" + platform::shownPath(path) + "\" must be sampled at 48000 Hz (it is " + std::to_string(audio.rate) + " Hz)";
         return false;
     }
     samples = wav::mixToMono(audio);

@@ -12,6 +12,7 @@
 #include "audio/sound_render.h"
 #include "base/dialogs.h"
 #include "base/files.h"
+#include "base/platform.h"
 #include "context/exchange_guard.h"
 #include "context/status_writer.h"
 #include "editor/OV_Parameters.h"
@@ -193,7 +194,7 @@ void Listening::chooseComparePreset() {
     if (!files::readFile(path, bytes, &err, presetfiles::MaxLopSize) ||
         presetfiles::decodeLop(bytes, preset, &problem) != presetfiles::LopStatus::Ok) {
         // A record no pedal holds is refused as the library refuses it, not clamped into another sound.
-        const std::string text = "\"" + path + "\" " +
+        const std::string text = "\"" + platform::shownPath(path) + "\" " +
                                  (problem.empty() ? std::string("is not a local preset file that can be read.")
                                                   : "holds a preset that cannot be loaded: " + problem + ".");
         dialogs::alert("%s", files::doubleAtSigns(text).c_str());
@@ -281,7 +282,7 @@ void Listening::exportImpulseResponse() {
         log("Impulse response not exported: " + error);
         return;
     }
-    log("Impulse response written to " + path + " (" + secondsText(ir.frames(), options.rate) + ", " +
+    log("Impulse response written to " + platform::shownPath(path) + " (" + secondsText(ir.frames(), options.rate) + ", " +
         (rate == 1 ? "48" : "44.1") + " kHz).");
 }
 
@@ -320,5 +321,5 @@ void Listening::exportAudio() {
         return;
     }
     show(1, "Audio exported");
-    log("Audio written to " + out + " (" + secondsText(sound.frames(), audio::PedalRate) + ", 48 kHz, 24-bit).");
+    log("Audio written to " + platform::shownPath(out) + " (" + secondsText(sound.frames(), audio::PedalRate) + ", 48 kHz, 24-bit).");
 }

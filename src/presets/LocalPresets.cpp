@@ -2,6 +2,7 @@
 
 #include "base/dialogs.h"
 #include "base/files.h"
+#include "base/platform.h"
 #include "context/dashboard_steps.h"
 #include "context/exchange_guard.h"
 #include "editor/OV_Parameters.h"
@@ -26,14 +27,16 @@
 namespace {
 
 // Names and paths as a message box must be given them: at-signs doubled,
-// and a long path broken after a '/' so the box stays narrower than the window.
-std::string shown(const std::string& text) {
+// shown with the system's separator, and a long path broken after a
+// separator so the box stays narrower than the window.
+std::string shown(const std::string& path) {
+    const std::string text = platform::shownPath(path);
     const size_t width = 70;
     std::string lines;
     size_t lineStart = 0, lastSlash = std::string::npos;
     for (size_t i = 0; i < text.size(); ++i) {
         lines += text[i];
-        if (text[i] == '/') lastSlash = lines.size();
+        if (text[i] == '/' || text[i] == '\\') lastSlash = lines.size();
         if (lines.size() - lineStart > width && lastSlash != std::string::npos && lastSlash > lineStart) {
             lines.insert(lastSlash, "\n  ");
             lineStart = lastSlash + 1;

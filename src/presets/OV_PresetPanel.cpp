@@ -117,7 +117,7 @@ bool OV_PresetPanel::loadSelected() {
     if (!presetfiles::readFile(path, bytes, nullptr, presetfiles::MaxLopSize)) {
         clearSelection();
         dialogs::alert("The preset file\n\n  %s\n\ncan not be opened.",
-                       files::doubleAtSigns(path).c_str());
+                       files::doubleAtSigns(platform::shownPath(path)).c_str());
         return false;
     }
     // Checked as a backup's presets are: nothing is clamped into another sound.
@@ -129,12 +129,12 @@ bool OV_PresetPanel::loadSelected() {
         clearSelection();
         dialogs::alert("The preset file\n\n  %s\n\nholds a preset that cannot be loaded: %s; nothing has been "
                        "loaded.",
-                       files::doubleAtSigns(path).c_str(), problem.c_str());
+                       files::doubleAtSigns(platform::shownPath(path)).c_str(), problem.c_str());
         return false;
     default:
         clearSelection();
         dialogs::alert("The preset file\n\n  %s\n\nis damaged or not a preset file; nothing has been loaded.",
-                       files::doubleAtSigns(path).c_str());
+                       files::doubleAtSigns(platform::shownPath(path)).c_str());
         return false;
     }
     loaded = preset.preset;

@@ -170,9 +170,9 @@ void doBackup(Run& run) {
         return run.failureTail();
     }
     dialogs::message("Backup complete.\n\nBackup file location : %s",
-                     presetfiles::doubleAtSigns(written).c_str());
+                     presetfiles::doubleAtSigns(platform::shownPath(written)).c_str());
     run.log("File write operation OK.");
-    run.log("> Backup file created: %s", written.c_str());
+    run.log("> Backup file created: %s", platform::shownPath(written).c_str());
     run.progress(100, "Backup complete", blue);
 }
 

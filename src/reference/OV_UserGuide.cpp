@@ -54,7 +54,7 @@ OV_UserGuide::OV_UserGuide(int, int, int w, int, const char* label, const char* 
     char path[1024];
     for (int n = 0; n < PictureCount; ++n) {
         const Picture& p = userguide::pictures[n];
-        std::snprintf(path, sizeof path, p.fileFormat, imageFolder);
+        std::snprintf(path, sizeof path, userguide::fileFormat(n), imageFolder);
         pictures[n] = new PictureGroup(p.x, p.groupY, p.w, p.groupH, p.x, p.y, p.w, p.h, path);
     }
     page->end();

@@ -46,6 +46,15 @@ const Topic topics[TopicCount] = {
     {"    > preset sharing", 8705},
 };
 
+const char* windowsFileFormat(int n) { return n == 0 ? "%s/ug_setup_windows_(615x377).png" : nullptr; }
+
+const char* fileFormat(int n) {
+#ifdef _WIN32
+    if (const char* own = windowsFileFormat(n)) return own;
+#endif
+    return pictures[n].fileFormat;
+}
+
 bool isSpacer(const char* text) { return std::strcmp(text, blank) == 0 || std::strcmp(text, rule) == 0; }
 
 #define PIC(file, x, y, w, h, iw, ih) {file, x, y, w, h, y, h, iw, ih}

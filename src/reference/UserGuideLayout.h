@@ -30,6 +30,13 @@ struct Picture {
 // Pictures 1 to 30 in creation order (pictures[0] is picture 1).
 extern const Picture pictures[PictureCount];
 
+// The few pictures that speak of the system (Basic Setup: installing,
+// drivers, ports) have a Windows version of the same size, drawn from the
+// same source: its file format for pictures[n], nullptr when there is none.
+const char* windowsFileFormat(int n);
+// The file format of pictures[n] on the system the program was built for.
+const char* fileFormat(int n);
+
 // Where picture n's image is drawn: its own size centred on its box (the
 // toolkit's integer halving), so an image larger than the box overflows it.
 inline int imageLeft(const Picture& p) { return p.x + (p.w - p.imageW) / 2; }

@@ -30,6 +30,7 @@
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/TextBoard.h"
 #include "base/dialogs.h"
+#include "base/platform.h"
 #include "shell/data_folder.h"
 #include "shell/quit.h"
 #include "shell/startup.h"
@@ -64,8 +65,8 @@ static std::string corruptedAlert() {
     text += "  The core files were looked for in:\n";
     for (const std::string& folder : datafolder::searched()) {
         text += "    ";
-        for (char c : folder) text += c == '@' ? std::string("@@") : std::string(1, c);
-        text += "/bin\n";
+        for (char c : platform::shownPath(folder + "/bin")) text += c == '@' ? std::string("@@") : std::string(1, c);
+        text += "\n";
     }
     text += "\n " SUPPORT_LINE;
     return text;

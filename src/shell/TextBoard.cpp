@@ -69,12 +69,12 @@ void saveLog(TextBoard* board) {
 
     Fl_Text_Buffer* buffer = board->textBuffer;
     char* text = buffer->text_range(0, buffer->length());
-    bool ok = files::writeFileAtomically(path, text, strlen(text));
+    bool ok = files::writeTextFile(path, text);
     free(text);
 
     if (!ok) {
         dialogs::alert("The status records could not be written to a log file.\n\nFile location : %s",
-                       files::doubleAtSigns(path).c_str());
+                       files::doubleAtSigns(platform::shownPath(path)).c_str());
         return;
     }
     if (folder == platform::env("USERPROFILE") + "/Desktop")
@@ -83,7 +83,7 @@ void saveLog(TextBoard* board) {
     else
         dialogs::message(
             "Status records have been successfully written to a log file.\n\nFile location : %s",
-            files::doubleAtSigns(folder).c_str());
+            files::doubleAtSigns(platform::shownPath(folder)).c_str());
 }
 
 }  // namespace statuslog

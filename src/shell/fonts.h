@@ -5,5 +5,7 @@
 #pragma once
 
 // Points the toolkit's Helvetica and Courier families at metric-compatible
-// faces when fontconfig has them; otherwise leaves the toolkit's choice.
+// faces when fontconfig has them; otherwise leaves the toolkit's choice. On
+// Windows, makes the screen draw every text exactly as wide as fl_width
+// measures it (see fonts.cpp).
 void useLayoutFonts();

@@ -17,6 +17,7 @@
 
 #include "base/dialogs.h"
 #include "base/files.h"
+#include "base/platform.h"
 #include "context/exchange_guard.h"
 #include "shell/Orvella.h"
 #include "shell/quit.h"
@@ -101,16 +102,14 @@ void Orvella::quit(Leaving how) {
         struct stat st;
         const bool older = stat(path.c_str(), &st) == 0;
         char text[512];
-        std::snprintf(text, sizeof text, "The Dashboard could not be kept in %s (%s).\n\n%s", path.c_str(),
+        std::snprintf(text, sizeof text, "The Dashboard could not be kept in %s (%s).\n\n%s", platform::shownPath(path).c_str(),
                       std::strerror(error ? error : EIO),
                       older ? "The next start offers the Dashboard kept before." :
                               "The next start offers no Dashboard to go back to.");
         std::fprintf(stderr, "orvella: %s\n", text);
         // Nobody is left to answer an alert at the end of the session.
         if (how != Leaving::SessionEnd) {
-            std::string escaped;
-            for (const char* c = text; *c; ++c) escaped += *c == '@' ? std::string("@@") : std::string(1, *c);
-            dialogs::alert("%s", escaped.c_str());
+            dialogs::alert("%s", files::doubleAtSigns(text).c_str());
         }
     }
     // An exchange with the pedal ends first: the window goes, and the loop

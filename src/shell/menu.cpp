@@ -12,6 +12,7 @@
 #include "shell/OV_DevSelPrompt.h"
 #include "shell/Orvella.h"
 #include "base/dialogs.h"
+#include "base/files.h"
 #include "base/platform.h"
 #include "shell/keys.h"
 #include "shell/quit.h"
@@ -124,7 +125,14 @@ void infoSelected(Fl_Widget* widget, void* data) {
     intptr_t n = reinterpret_cast<intptr_t>(data);
     if (!widget || n == 0) return;
     switch (n) {
-        case 1: dialogs::message("%s", aboutText); break;
+        case 1: {
+            // Where presets, backups and the preset list go (HOMEDRIVE's folder).
+            std::string folder = files::dataFolder(platform::env("HOMEDRIVE"));
+            folder.pop_back();
+            dialogs::message("%s\n\n  Your presets and backups :  %s", aboutText,
+                             files::doubleAtSigns(platform::shownPath(folder + "/presets")).c_str());
+            break;
+        }
         case 2: openPage(widget, downloadPage); break;
         case 3: openPage(widget, contactPage); break;
         case 4: openPage(widget, warrantyPage); break;

@@ -1,5 +1,7 @@
 #include "sound/CoreFiles.h"
 
+#include "base/platform.h"
+
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -35,7 +37,7 @@ bool readSlice(const std::string& dir, const CoreFileSlice& slice, uint8_t* dst,
     std::string path = dir + "/" + slice.name;
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
-        problems += "missing: " + path + "\n";
+        problems += "missing: " + platform::shownPath(path) + "\n";
         return false;
     }
     size_t got = 0;
@@ -43,7 +45,7 @@ bool readSlice(const std::string& dir, const CoreFileSlice& slice, uint8_t* dst,
         got = std::fread(dst, 1, size_t(slice.length), f);
     std::fclose(f);
     if (got < size_t(slice.length)) {
-        problems += "short: " + path + "\n";
+        problems += "short: " + platform::shownPath(path) + "\n";
         return false;
     }
     return true;

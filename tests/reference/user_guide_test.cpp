@@ -17,6 +17,8 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "gui/Events.h"
 #include "gui/RecordingDialogs.h"
@@ -57,6 +59,17 @@ bool statedSize(const std::string& name, int& w, int& h) {
 }
 
 std::string fileName(int n) { return std::string(userguide::pictures[n].fileFormat).substr(3); }
+
+// Every picture file with the picture it shows: the thirty, and the Windows
+// versions of the few that have one.
+std::vector<std::pair<std::string, int>> pictureFiles() {
+    std::vector<std::pair<std::string, int>> all;
+    for (int n = 0; n < userguide::PictureCount; ++n) {
+        all.push_back({fileName(n), n});
+        if (const char* windows = userguide::windowsFileFormat(n)) all.push_back({std::string(windows).substr(3), n});
+    }
+    return all;
+}
 
 }  // namespace
 
@@ -188,9 +201,8 @@ TEST(UserGuide, WithoutTheImageFolderThePageIsWhiteAndTheListWorks) {
 TEST(UserGuide, ThirtyPicturesAtTheirStatedSizes) {
     TestEnvironment env;
     std::string folder = TestEnvironment::sourceDir() + "/data/img";
-    for (int n = 0; n < userguide::PictureCount; ++n) {
+    for (const auto& [name, n] : pictureFiles()) {
         const userguide::Picture& p = userguide::pictures[n];
-        std::string name = fileName(n);
         SCOPED_TRACE(name);
         int w = 0, h = 0;
         ASSERT_TRUE(statedSize(name, w, h));
@@ -232,8 +244,7 @@ TEST(UserGuide, RegeneratingFromTheTextSourceReproducesTheCommittedFiles) {
     ASSERT_EQ(std::system(command.c_str()), 0) << TestEnvironment::readFile(out + "/tool.log");
 
     std::string differing;
-    for (int n = 0; n < userguide::PictureCount; ++n) {
-        std::string name = fileName(n);
+    for (const auto& [name, n] : pictureFiles()) {
         auto made = decode(out + "/" + name);
         auto committed = decode(TestEnvironment::sourceDir() + "/data/img/" + name);
         bool same = made && committed && made->w() == committed->w() && made->h() == committed->h() &&

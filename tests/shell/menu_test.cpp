@@ -128,6 +128,8 @@ TEST_F(MenuWindow, AboutAndUpdateInstructionsAreShownWithoutAPedal) {
     EXPECT_EQ(messages[0].rfind("  Orvella - version.2.0.8\n", 0), 0u);
     EXPECT_NE(messages[0].find("\n  Support : support@@kestrova.example\n  Website : "), std::string::npos);
     EXPECT_NE(messages[0].back(), '\n');
+    // It names the folder the presets go to, the one HOMEDRIVE gives.
+    EXPECT_NE(messages[0].find(" :  " + env.home + "/Kestrova/Orvella/presets"), std::string::npos) << messages[0];
 }
 
 TEST_F(MenuWindow, AWebPageWithoutABrowserShowsItsAddressAndLogsIt) {

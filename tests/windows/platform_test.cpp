@@ -113,3 +113,22 @@ TEST_F(WindowsFiles, FoldersComeFromTheEnvironmentInUtf8) {
     EXPECT_TRUE(platform::envSet("USERPROFILE"));
     EXPECT_FALSE(platform::envSet("ORVELLA_SURELY_UNSET_VARIABLE"));
 }
+
+TEST_F(WindowsFiles, ShownPathsUseBackslashesAndNameTheSameFile) {
+    EXPECT_EQ(platform::shownPath(files::presetFolder("C:") + "Drevani_Backup_06-14-2026.bkp"),
+              "C:\\Kestrova\\Orvella\\presets\\Drevani_Backup_06-14-2026.bkp");
+    EXPECT_EQ(platform::shownPath("C:\\Users\\me/Desktop/IR.wav"), "C:\\Users\\me\\Desktop\\IR.wav");
+    EXPECT_EQ(platform::shownPath("//server/share/a b.lop"), "\\\\server\\share\\a b.lop");
+    // What the user reads, typed back, opens the same file (UTF-8 names kept).
+    std::string path = folder + "/" + unicodeName + ".lop";
+    ASSERT_TRUE(files::writeFileAtomically(path, "x", 1));
+    EXPECT_EQ(platform::shownPath(path).find('/'), std::string::npos);
+    EXPECT_TRUE(files::sameFile(platform::shownPath(path), path));
+}
+
+TEST_F(WindowsFiles, TextFilesEndLinesWithCrLfOnce) {
+    std::string path = folder + "/log.log";
+    ASSERT_TRUE(files::writeTextFile(path, "\n[10:11:12] :  one\r\n[10:11:12] :  > two\n\nend"));
+    std::vector<uint8_t> bytes = read(path);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "\r\n[10:11:12] :  one\r\n[10:11:12] :  > two\r\n\r\nend");
+}

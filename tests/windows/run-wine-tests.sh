@@ -140,6 +140,9 @@ EOF
   wine "$win/orvella-cli.exe" backup "Z:$work/after.bkp" >"$work/cli3.out" 2>&1 || fail "backup: $(cat "$work/cli3.out")"
 )
 cmp "$work/changed.bkp" "$work/after.bkp" || fail "the pedal does not hold the restored bank byte for byte"
+# The paths it shows are Windows paths: the backup it wrote, with backslashes.
+grep -qF "Z:${work//\//\\}\\before.bkp" "$work/cli1.out" \
+  || fail "orvella-cli.exe did not show the backup's path with backslashes: $(cat "$work/cli1.out")"
 # The Linux orvella-cli, given the same three commands on a pedal with the
 # same start, sends the same bytes.
 (

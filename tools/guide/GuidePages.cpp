@@ -491,7 +491,8 @@ bool drawPage(const Page& page, const std::map<std::string, Shot>& shots, cairo_
     if (page.number < 1 || page.number > userguide::PictureCount)
         return error = "no picture " + std::to_string(page.number), false;
     const userguide::Picture& own = userguide::pictures[page.number - 1];
-    std::string expected = std::string(own.fileFormat).substr(3);
+    const char* format = page.windows ? userguide::windowsFileFormat(page.number - 1) : own.fileFormat;
+    std::string expected = format ? std::string(format).substr(3) : std::string("no Windows version");
     if (page.file != expected) return error = "picture " + std::to_string(page.number) + " is " + expected, false;
     int w = own.imageW, h = own.imageH;
     *surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, w, h);

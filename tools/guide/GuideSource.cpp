@@ -40,7 +40,11 @@ bool readSource(const std::string& path, Source& source, std::string& error) {
             if (close == std::string::npos) return error = path + ":" + std::to_string(n) + ": bad page line", false;
             source.pages.push_back(Page());
             page = &source.pages.back();
-            page->number = std::atoi(line.substr(1, close - 1).c_str());
+            std::vector<std::string> head = words(line.substr(1, close - 1));
+            page->number = head.empty() ? 0 : std::atoi(head[0].c_str());
+            page->windows = head.size() == 2 && head[1] == "windows";
+            if (head.size() > 2 || (head.size() == 2 && !page->windows))
+                return error = path + ":" + std::to_string(n) + ": bad page line", false;
             page->file = line.substr(close + 2);
             open = nullptr;
             continue;

@@ -2,7 +2,9 @@
 // The picture tool draws each page from it and writes docs/user-guide.md
 // with the same words, so the two cannot drift apart.
 //
-// A page starts with "[N] FILE" (picture N and its file name). Its lines:
+// A page starts with "[N] FILE" (picture N and its file name), or with
+// "[N windows] FILE" for the page picture N is on Windows (its own file,
+// userguide::windowsFileFormat). Its lines:
 //   # Title               the page's heading
 //   text                  a paragraph (lines join until a blank line); **bold**
 //   - text                a bullet item (continuation lines start with two spaces)
@@ -35,6 +37,7 @@ struct Element {
 
 struct Page {
     int number = 0;
+    bool windows = false;           // the Windows version of picture `number`
     std::string file;
     std::string title;
     std::string alt;
