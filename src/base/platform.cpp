@@ -11,6 +11,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #else
+#include <fcntl.h>
 #include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -53,6 +54,36 @@ static std::string shellFolder(int csidl) {
     return forwardSlashes(narrow(buffer));
 }
 #endif
+
+void keepStandardStreams() {
+#ifdef _WIN32
+    // A program started without a console or with a stream closed has no
+    // descriptor behind it; "NUL" takes its place the other way round.
+    const struct {
+        FILE* stream;
+        const char* mode;
+    } streams[] = {{stdin, "w"}, {stdout, "r"}, {stderr, "r"}};
+    for (const auto& s : streams) {
+        int fd = _fileno(s.stream);
+        if (fd < 0 || _get_osfhandle(fd) == -1) {
+            FILE* reopened = std::freopen("NUL", s.mode, s.stream);
+            (void)reopened;
+        }
+    }
+#else
+    // open() takes the lowest free number, so in this order each closed
+    // descriptor gets its own.
+    const int modes[] = {O_WRONLY, O_RDONLY, O_RDONLY};
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        int opened = open("/dev/null", modes[fd]);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+#endif
+}
 
 bool folderExists(const std::string& path) {
 #ifdef _WIN32

@@ -8,6 +8,15 @@
 
 namespace platform {
 
+// Called first by every program's main, before anything else is opened:
+// standard input, output and error that were closed are opened on the null
+// device, so that no file the program opens later takes their number (and
+// receives what was meant for the terminal). They are opened the other way
+// round (input for writing, outputs for reading), so that using a stream
+// that was closed still fails as it did: a result printed to a closed
+// standard output is a failed write, never silently dropped.
+void keepStandardStreams();
+
 // True only for an existing directory (a plain file of that name is absent).
 bool folderExists(const std::string& path);
 // Creates one folder level; true on success.
