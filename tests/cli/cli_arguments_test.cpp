@@ -124,6 +124,7 @@ const std::map<std::string, Sample> samples = {
 // beginning that names only it, its letter), refused elsewhere; a beginning
 // that several options share is ambiguous and names them all.
 TEST(CliCommandLine, EveryCommandTakesExactlyItsOptionsInEverySpelling) {
+    EXPECT_EQ(cli::optionTable().size(), samples.size()) << "the table and this test's options differ";
     for (const cli::OptionSpec& option : cli::optionTable()) {
         ASSERT_EQ(samples.count(option.name), 1u) << option.name << " has no sample in this test";
         const Sample& sample = samples.at(option.name);
