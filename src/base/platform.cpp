@@ -13,6 +13,7 @@
 #else
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/ioctl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,6 +83,19 @@ void keepStandardStreams() {
             close(opened);
         }
     }
+#endif
+}
+
+int terminalColumns(std::FILE* stream) {
+#ifdef _WIN32
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(handle, &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+#else
+    struct winsize size;
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
 #endif
 }
 

@@ -4,6 +4,7 @@
 // openUri needs the toolkit (orvella_base).
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace platform {
@@ -16,6 +17,10 @@ namespace platform {
 // that was closed still fails as it did: a result printed to a closed
 // standard output is a failed write, never silently dropped.
 void keepStandardStreams();
+
+// The width in columns of the terminal a stream writes to; 0 when it is no
+// terminal or does not tell.
+int terminalColumns(std::FILE* stream);
 
 // True only for an existing directory (a plain file of that name is absent).
 bool folderExists(const std::string& path);

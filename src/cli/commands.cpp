@@ -849,8 +849,10 @@ int renderCommand(Session& s) {
     Composer composer;
     std::string what;
     if (int code = openOutputAndSound(s, path, file, composer, what)) return code;
+    // Seconds of audio done of the recording and its tail.
+    const double length = double(di.size() + audio::PedalRate) / audio::PedalRate;
     audio::Stereo sound = audio::render(composer.engine->image(), di, audio::PedalRate, [&](double done) {
-        s.progress.update("render", long(done * 100), 100);
+        s.progress.update("render", done * length, length, Unit::Seconds);
         return true;
     });
     if (s.o.rate != audio::PedalRate) {

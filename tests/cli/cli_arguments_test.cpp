@@ -13,6 +13,7 @@
 #include "CliRun.h"
 #include "TestPedal.h"
 #include "cli/arguments.h"
+#include "cli/progress.h"
 
 using namespace clitest;
 
@@ -305,4 +306,26 @@ TEST(CliCommandLine, OptionsAnywhereShortenedOrBundled) {
     EXPECT_EQ(cli::parse({"-qx", "status"}).error, "status: unknown option -x");
     EXPECT_NE(cli::parse({"status", "--ti", "x"}).error, "");
     EXPECT_EQ(cli::parse({"read", "1", "--", "--json"}).error, "read: unexpected argument '--json'");
+}
+
+// The progress line on a terminal of any width fills all but its last
+// column (so it never wraps), the bar taking what the text leaves and
+// filled in proportion; render counts seconds of audio.
+TEST(CliProgress, TheBarFitsEveryTerminalWidth) {
+    for (const std::string what : {"restore", "firmware V2.3"})
+        for (int columns = 1; columns <= 200; ++columns)
+            for (double done : {0.0, 3.0, 8.0}) {
+                const std::string line = cli::progressLine(what, done, 8, cli::Unit::Steps, columns);
+                ASSERT_EQ(line.size(), size_t(columns - 1)) << columns;
+                const size_t open = line.find('['), close = line.find(']');
+                if (columns >= 60) {
+                    ASSERT_NE(open, std::string::npos) << line;
+                    const size_t width = close - open - 1;
+                    EXPECT_EQ(std::count(line.begin(), line.end(), '#'), long(done * width / 8)) << line;
+                    EXPECT_NE(line.find(std::to_string(int(done * 100 / 8)) + "% (" + std::to_string(int(done)) + "/8)"),
+                              std::string::npos) << line;
+                }
+            }
+    EXPECT_EQ(cli::progressLine("render", 12.5, 30, cli::Unit::Seconds, 0), "render: 12.5/30.0 s (41%)");
+    EXPECT_NE(cli::progressLine("render", 30, 30, cli::Unit::Seconds, 80).find("100% (30.0/30.0 s)"), std::string::npos);
 }
