@@ -738,4 +738,18 @@ TEST_F(CliOnPedal, ResultsThatCannotBeWrittenAreStatusThreeAndReachNothingElse) 
             r = runCliTo(args, sink, Sink::Captured);
             EXPECT_EQ(r.code, 3) << args[0] << " " << r.err << " signal " << r.signal;
         }
+
+    // A pedal started with its standard streams closed keeps them on the null
+    // device: its log and its port do not take their numbers (its messages
+    // would otherwise be written into its own port, read back as commands).
+    testpedal::PedalOptions closed;
+    closed.serial = "VP000002";
+    closed.closedStreams = true;
+    pedals.emplace_back(new testpedal::VirtualPedal(folder, closed));
+    ASSERT_TRUE(pedals.back()->start());
+    for (int fd = 0; fd <= 2; ++fd)
+        EXPECT_EQ(std::filesystem::read_symlink("/proc/" + std::to_string(pedals.back()->pid()) + "/fd/" +
+                                                std::to_string(fd)),
+                  "/dev/null") << fd;
+    EXPECT_EQ(runCli({"--pedal", "VP000002", "status", "-q"}).code, 0);
 }
