@@ -282,8 +282,8 @@ Parsed parse(const std::vector<std::string>& args) {
     Options& o = result.options;
     std::vector<std::string> words;
     struct Given {
-        const OptionSpec* option;   // nullptr: not an option of the table
-        std::string typed, value;
+        const OptionSpec* option;
+        std::string value;
     };
     std::vector<Given> given;       // in the order typed
     std::string unknown;            // the first option not in the table, told once the command is known
@@ -316,7 +316,7 @@ Parsed parse(const std::vector<std::string>& args) {
                     }
                     k = arg.size();
                 }
-                given.push_back({option, option->name, value});
+                given.push_back({option, value});
             }
             continue;
         }
@@ -346,7 +346,7 @@ Parsed parse(const std::vector<std::string>& args) {
             }
             value = args[++i];
         }
-        given.push_back({option, typed, value});
+        given.push_back({option, value});
     }
     for (const Given& g : given) o.help = o.help || g.option->letter == 'h';
 
