@@ -1,7 +1,7 @@
 # Every program the build makes answers --help and --version on standard
 # output with exit status 0 (src/base/program_info.h); the test below runs
 # each. A new program goes into this list.
-set(ORVELLA_ALL_PROGRAMS orvella orvella-cli orvella-pedal orvella-image orvella-draw-guide dspgen dspasm)
+set(ORVELLA_ALL_PROGRAMS orvella orvella-cli orvella-cli-man-page orvella-pedal orvella-image orvella-draw-guide dspgen dspasm)
 file(GLOB picture_programs ${CMAKE_SOURCE_DIR}/tools/pictures/draw_*.cpp)
 foreach(src ${picture_programs})
   get_filename_component(name ${src} NAME_WE)
@@ -15,6 +15,7 @@ foreach(program ${ORVELLA_ALL_PROGRAMS})
     target_compile_definitions(${program} PRIVATE ORVELLA_VERSION="${PROJECT_VERSION}")
     target_include_directories(${program} PRIVATE ${ORVELLA_SRC})
   endif()
+  target_link_libraries(${program} PRIVATE orvella_base_files)   # platform::keepStandardStreams
   list(APPEND program_files $<TARGET_FILE:${program}>)
 endforeach()
 

@@ -22,13 +22,13 @@ const char* const names[] = {
     "read", "write", "title", "click", "backup", "restore", "save-local", "choose-local", "import-local",
     "remove-local", "open-config", "config-confirm", "config-cancel", "factory-reset", "connect", "select-pedal",
     "select-confirm", "restart-editor", "audition", "cli-write", "cli-backup", "cli-restore", "cli-export", "cli-config",
-    "cli-status", "cli-firmware", "cli-pair", "fault", "unplug", "replug", "kill-pedal", "corrupt", "second-pedal",
+    "cli-status", "cli-firmware", "cli-pair", "cli-closed", "cli-stdio", "fault", "unplug", "replug", "kill-pedal", "corrupt", "second-pedal",
 };
 
 // How often each op comes up, in the order of Op.
 const int weights[] = {
     6, 7, 3, 6, 3, 4, 3, 3, 3, 2, 3, 3, 2, 1, 3, 2, 3, 1, 3,
-    4, 3, 3, 2, 2, 2, 2, 1,
+    4, 3, 3, 2, 2, 2, 2, 1, 1, 1,
     6, 1, 2, 1, 2, 1,
 };
 
@@ -80,6 +80,8 @@ std::vector<Action> generate(uint32_t seed, int count) {
         case Op::CliExport: x.text = pick(2) ? "linked.lop" : "export.lop"; break;
         case Op::CliBackup: x.text = pick(3) == 0 ? "" : fileWith(".bkp"); break;
         case Op::CliConfig: x.a = pick(3); x.b = pick(3); x.c = pick(16); x.text = pick(2) ? "left" : ""; break;
+        case Op::CliClosed: x.b = 1 + pick(3); x.c = pick(2); break;    // b: 1 out, 2 error, 3 both; c: read or export -
+        case Op::CliStdio: x.text = pick(2) ? fileWith(".lop") : fileWith(".bkp"); x.b = pick(2); break;   // b: out to -
         case Op::CliFirmware: x.text = pick(3) == 0 ? "notes.txt" : "update.fdt"; x.c = pick(3) ? 1 : 0; break;
         case Op::Fault: x.text = faultChoices[pick(static_cast<int>(faultChoices.size()))]; break;
         case Op::Corrupt: x.text = offeredFiles[pick(static_cast<int>(offeredFiles.size()))]; x.a = pick(200); break;

@@ -17,6 +17,7 @@ enum class Op {
     OpenConfig, ConfigConfirm, ConfigCancel, FactoryReset, Connect, SelectPedal, SelectConfirm, RestartEditor, Audition,
     // orvella-cli, as a script runs it.
     CliWrite, CliBackup, CliRestore, CliExport, CliConfig, CliStatus, CliFirmware, CliPair,
+    CliClosed, CliStdio,    // a command with standard streams closed; "-" as a file of ir
     // The world: faults, cables, power, other people's files.
     Fault, Unplug, Replug, KillPedal, Corrupt, SecondPedal,
 };

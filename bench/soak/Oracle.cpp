@@ -260,6 +260,36 @@ Verdict check(const Step& s, const Truth& before, const Truth& after, const Comp
         }
     }
 
+    // Standard streams: a closed one lends its number to no file and no port
+    // (lock files hold their note only, no command the pedal does not know),
+    // and results a closed standard output cannot take are a documented
+    // failure; "-" is a stream, never a file of that name.
+    if (s.cli) {
+        ++v.claims;
+        for (const std::string& note : s.lockNotes)
+            if (!std::regex_match(note, std::regex("[0-9]+\n(late [0-9]+\n)?")))
+                fail("stream-in-lock-file", "a port's lock file holds \"" + note.substr(0, 80) + "\"");
+        if (s.dashFile) fail("dash-is-a-stream", "a file named - was written; said " + said);
+    }
+    if (s.action.op == Op::CliClosed) {
+        auto now = after.pedals.find(s.target), was = before.pedals.find(s.target);
+        if (now != after.pedals.end() && was != before.pedals.end() && !was->second.state.updateMode)
+            for (size_t i = was->second.commands.size(); i < now->second.commands.size(); ++i)
+                if (now->second.commands[i].name == "ignored")
+                    fail("stream-in-port", s.target + " was sent bytes of no command");
+        if ((s.action.b & 1) && (s.exitCode < 2 || s.exitCode > 7))
+            fail("closed-output-status", "results for a closed standard output ended with status " +
+                                             std::to_string(s.exitCode));
+    }
+    if (s.action.op == Op::CliStdio) {
+        ++v.claims;
+        if (ok != s.fileValid)
+            fail("stdin-file", s.file + (s.fileValid ? " is usable but ir failed: " : " is not, yet ir succeeded"));
+        if (ok && (s.action.b == 1) != (s.said.compare(0, 4, "RIFF") == 0))
+            fail("dash-is-a-stream", "ir to " + std::string(s.action.b == 1 ? "-" : "a file") +
+                                         (s.action.b == 1 ? " wrote no WAV to standard output" : " wrote to standard output"));
+    }
+
     // Local presets are checked like backups before anything plays them.
     if ((s.action.op == Op::ImportLocal || s.action.op == Op::ChooseLocal) && s.accepted) {
         ++v.claims;

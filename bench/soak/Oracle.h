@@ -29,6 +29,8 @@ struct Step {
     int config = -1;                    // the configuration byte sent, or the firmware version offered
     std::string file;                   // the file the action reads or writes
     bool fileValid = true;              // the offered file is what its name says
+    std::vector<std::string> lockNotes; // CLI: what the port lock files hold after it ran
+    bool dashFile = false;              // CLI: a file named "-" appeared in its working folder
     // What the window showed afterwards (window false: not shown).
     bool window = false;
     std::string dashParams, shownTitle;

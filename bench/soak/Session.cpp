@@ -381,7 +381,7 @@ Failure Session::run(const std::vector<Action>& actions, bool keepGoing) {
 }
 
 void Session::perform(const Action& x, Step& step) {
-    if (x.op >= Op::CliWrite && x.op <= Op::CliPair) return cli(x, step);
+    if (x.op >= Op::CliWrite && x.op <= Op::CliStdio) return cli(x, step);
     if (x.op >= Op::Fault) return world(x, step);
     // The pedal loses power half-way through now and then.
     testpedal::VirtualPedal* victim = x.killAfterMs ? bySerial(step.target) : nullptr;
@@ -628,6 +628,24 @@ void Session::cli(const Action& x, Step& step) {
         break;
     }
     case Op::CliStatus: runs.push_back({"status"}); break;
+    case Op::CliClosed:
+        // The link's lines on standard error, the results on standard output.
+        step.preset = x.a;
+        runs.push_back({"-v", "read", std::to_string(x.a + 1)});
+        if (x.c) runs.back() = {"-v", "export", std::to_string(x.a + 1), "-", "--name", "Soak"};
+        break;
+    case Op::CliStdio: {
+        // The sound's file on standard input, the WAV file to "-" or a file.
+        step.file = file(x.text);
+        std::string bytes = fromFile(step.file);
+        presetfiles::LocalPreset lop;
+        const bool backup = x.text.size() > 4 && x.text.compare(x.text.size() - 4, 4, ".bkp") == 0;
+        step.fileValid = backup ? bytes.size() == 192
+                                : presetfiles::decodeLop({bytes.begin(), bytes.end()}, lop) == presetfiles::LopStatus::Ok;
+        runs.push_back({"ir", x.b ? "-" : env_->root + "/ir.wav", backup ? "--backup" : "--lop", "-"});
+        if (backup) runs.back().insert(runs.back().end(), {"--index", std::to_string(x.a + 1)});
+        break;
+    }
     case Op::CliFirmware: {
         step.file = file(x.text);
         std::string bytes = fromFile(step.file);
@@ -642,6 +660,10 @@ void Session::cli(const Action& x, Step& step) {
     for (auto& r : runs) r.insert(r.begin(), args.begin(), args.end());
     std::vector<CliRun> done = runClis(runs, x);
     for (const CliRun& r : done) step.said += r.said;
+    if (const char* locks = std::getenv("ORVELLA_LOCK_DIR"))
+        for (const auto& lock : readFolders({locks})) step.lockNotes.push_back(lock.second.bytes);
+    step.dashFile = access((env_->root + "/work/-").c_str(), F_OK) == 0;
+    unlink((env_->root + "/work/-").c_str());
     step.killedHard = done.front().killedHard;
     step.exitCode = done.front().code;
     // A pair succeeds for the oracle when either run says so; its failure text is both runs'.
@@ -659,6 +681,19 @@ std::vector<CliRun> Session::runClis(const std::vector<std::vector<std::string>>
             // Not freopen: it would flush this process's buffered output a second time.
             int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (fd < 0 || dup2(fd, 1) < 0 || dup2(fd, 2) < 0) _exit(127);
+            // In a folder of its own, where a file named "-" would show;
+            // the sound's file of cli-stdio on standard input; the streams
+            // cli-closed closes (and no descriptor they could borrow).
+            const std::string work = env_->root + "/work";
+            mkdir(work.c_str(), 0755);
+            if (chdir(work.c_str()) != 0) _exit(127);
+            int in = open(x.op == Op::CliStdio ? file(x.text).c_str() : "/dev/null", O_RDONLY);
+            if (in < 0 || dup2(in, 0) < 0) _exit(127);
+            for (int closed = 3; closed < 64; ++closed) close(closed);
+            if (x.op == Op::CliClosed) {
+                if (x.b & 1) close(1);
+                if (x.b & 2) close(2);
+            }
             std::vector<std::string> a = runs[i];
             a.insert(a.begin(), ORVELLA_CLI_PROGRAM);
             std::vector<char*> argv;

@@ -11,7 +11,9 @@
 #include <windows.h>
 #include <shlobj.h>
 #else
+#include <fcntl.h>
 #include <limits.h>
+#include <sys/ioctl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,6 +55,49 @@ static std::string shellFolder(int csidl) {
     return forwardSlashes(narrow(buffer));
 }
 #endif
+
+void keepStandardStreams() {
+#ifdef _WIN32
+    // A program started without a console or with a stream closed has no
+    // descriptor behind it; "NUL" takes its place the other way round.
+    const struct {
+        FILE* stream;
+        const char* mode;
+    } streams[] = {{stdin, "w"}, {stdout, "r"}, {stderr, "r"}};
+    for (const auto& s : streams) {
+        int fd = _fileno(s.stream);
+        if (fd < 0 || _get_osfhandle(fd) == -1) {
+            FILE* reopened = std::freopen("NUL", s.mode, s.stream);
+            (void)reopened;
+        }
+    }
+#else
+    // open() takes the lowest free number, so in this order each closed
+    // descriptor gets its own.
+    const int modes[] = {O_WRONLY, O_RDONLY, O_RDONLY};
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        int opened = open("/dev/null", modes[fd]);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+#endif
+}
+
+int terminalColumns(std::FILE* stream) {
+#ifdef _WIN32
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(handle, &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+#else
+    struct winsize size;
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
+#endif
+}
 
 bool folderExists(const std::string& path) {
 #ifdef _WIN32

@@ -4,9 +4,23 @@
 // openUri needs the toolkit (orvella_base).
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace platform {
+
+// Called first by every program's main, before anything else is opened:
+// standard input, output and error that were closed are opened on the null
+// device, so that no file the program opens later takes their number (and
+// receives what was meant for the terminal). They are opened the other way
+// round (input for writing, outputs for reading), so that using a stream
+// that was closed still fails as it did: a result printed to a closed
+// standard output is a failed write, never silently dropped.
+void keepStandardStreams();
+
+// The width in columns of the terminal a stream writes to; 0 when it is no
+// terminal or does not tell.
+int terminalColumns(std::FILE* stream);
 
 // True only for an existing directory (a plain file of that name is absent).
 bool folderExists(const std::string& path);

@@ -1,10 +1,16 @@
-// How every program of the project answers --help and --version: on standard
-// output, exit status 0, before anything else on its command line is looked
-// at. The build gives each program ORVELLA_VERSION (cmake/Programs.cmake).
+// How every program of the project starts: its standard streams made sure of
+// (platform::keepStandardStreams), then --help and --version answered on
+// standard output, exit status 0, before anything else on its command line
+// is looked at. Every main calls answerHelpOrVersion first (orvella-cli,
+// which reads its own command line, calls keepStandardStreams itself). The
+// build gives each program ORVELLA_VERSION and the platform layer
+// (cmake/Programs.cmake).
 #pragma once
 
 #include <cstdio>
 #include <cstring>
+
+#include "base/platform.h"
 
 #ifndef ORVELLA_VERSION
 #error "a program needs ORVELLA_VERSION (see cmake/Programs.cmake)"
@@ -17,6 +23,7 @@ namespace programinfo {
 // when standard output cannot take it. Otherwise returns -1 and prints
 // nothing. Arguments after "--" are not options.
 inline int answerHelpOrVersion(int argc, char** argv, const char* name, const char* usage) {
+    platform::keepStandardStreams();
     bool help = false, version = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) break;

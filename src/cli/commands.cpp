@@ -159,7 +159,7 @@ std::string errnoText(int error) { return error ? std::strerror(error) : "unknow
 
 // "-" names standard input for the files a command reads and standard
 // output for the files it writes; "./-" is a file of that name.
-bool isStdio(const std::string& path) { return path == "-"; }
+bool isStdio(const std::string& path) { return isStandardStream(path); }
 std::string shownName(const std::string& path) { return isStdio(path) ? "standard input" : printable(platform::shownPath(path)); }
 
 // A whole input file, or standard input for "-".
@@ -175,6 +175,53 @@ bool readInput(const std::string& path, std::vector<uint8_t>& bytes, int* error,
 std::string readError(const std::string& path, int error) {
     if (isStdio(path) && error == ENOTTY) return "standard input is a terminal: pipe the file in, or name it";
     return "cannot read " + shownName(path) + ": " + errnoText(error);
+}
+
+// A backup's bank from a file or standard input: exactly 192 bytes.
+presetfiles::BankStatus readBankInput(const std::string& path, uint8_t bank[protocol::BankSize], long& size, int& error) {
+    if (!isStdio(path)) return presetfiles::readBank(path, bank, &size, &error);
+    std::vector<uint8_t> bytes;
+    const size_t enough = 1 << 20;     // to tell its size, up to a point
+    if (!readInput(path, bytes, &error, enough) && error != EFBIG) return presetfiles::BankStatus::CannotOpen;
+    size = static_cast<long>(bytes.size());
+    if (bytes.size() != protocol::BankSize) return presetfiles::BankStatus::WrongSize;
+    std::memcpy(bank, bytes.data(), protocol::BankSize);
+    return presetfiles::BankStatus::Ok;
+}
+
+// A firmware package from a file or standard input, which is copied into a
+// temporary file first: the reader measures the payload by seeking.
+firmware::ReadStatus readFirmware(const std::string& path, firmware::Package& package, int& error) {
+    if (!isStdio(path)) return firmware::readPackage(path, "rb", true, package, error);
+    std::vector<uint8_t> bytes;
+    if (!readInput(path, bytes, &error, size_t(4) << 20)) return firmware::ReadStatus::OpenFailed;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> copy(std::tmpfile(), std::fclose);
+    errno = 0;
+    if (!copy || std::fwrite(bytes.data(), 1, bytes.size(), copy.get()) != bytes.size() ||
+        std::fseek(copy.get(), 0, SEEK_SET) != 0) {
+        error = errno ? errno : EIO;
+        return firmware::ReadStatus::ReadFailed;
+    }
+    return firmware::readPackage(copy.get(), false, true, package, error);
+}
+
+// A DI recording from a file or standard input.
+bool loadDi(const std::string& path, std::vector<float>& di, std::string& message) {
+    if (!isStdio(path)) return audio::loadDiFile(path, di, message);
+    std::vector<uint8_t> bytes;
+    int error = 0;
+    if (!readInput(path, bytes, &error, size_t(1) << 31)) {
+        message = readError(path, error);
+        return false;
+    }
+    wav::Audio audio;
+    if (!wav::parse(bytes.data(), bytes.size(), audio, message, "standard input")) return false;
+    if (audio.frames() == 0) {
+        message = "standard input holds no audio";
+        return false;
+    }
+    di = audio::diSignal(audio);
+    return true;
 }
 
 // Where a command's file goes: an atomic file, or the results stream for "-".
@@ -201,7 +248,13 @@ public:
         return stat(path_.c_str(), &named) == 0 && fstat(STDOUT_FILENO, &out) == 0 && named.st_dev == out.st_dev &&
                named.st_ino == out.st_ino;
     }
-    std::string name() const { return file_ ? platform::shownPath(path_) : "standard output"; }
+    std::string name() const { return file_ ? printable(platform::shownPath(path_)) : "standard output"; }
+    // The result line: a note on standard error when the data went to
+    // standard output, the result otherwise.
+    void tell(const std::string& line) {
+        if (toStdout()) s_.note(line);
+        else s_.result(line + "\n");
+    }
     presetfiles::AtomicFile* file() { return file_.get(); }
 
 private:
@@ -442,11 +495,8 @@ int exportPreset(Session& s) {
     std::vector<uint8_t> bytes = presetfiles::encodeLop(name, record, reply + 12);
     if (!file.put(bytes.data(), bytes.size()))
         return s.fail(ExitFile, "cannot write " + file.name() + ": " + errnoText(file.error()));
-    std::string done = "Preset " + std::to_string(s.o.preset) + " (" + printable(titleText(reply + 12)) + ") exported to ";
-    if (file.toStdout())
-        s.note(done + file.name());
-    else
-        s.result(done + platform::shownPath(path) + "\n");
+    file.tell("Preset " + std::to_string(s.o.preset) + " (" + printable(titleText(reply + 12)) + ") exported to " +
+              file.name());
     return ExitOk;
 }
 
@@ -536,10 +586,7 @@ int backup(Session& s) {
     }
     if (!file.put(s.link.reply(), protocol::BankSize))
         return s.fail(ExitFile, "cannot write " + file.name() + ": " + errnoText(file.error()));
-    if (file.toStdout())
-        s.note("8 presets written to " + file.name());
-    else
-        s.result(platform::shownPath(path) + "\n");
+    file.tell(file.toStdout() ? "8 presets written to " + file.name() : platform::shownPath(path));
     return ExitOk;
 }
 
@@ -549,22 +596,10 @@ int restore(Session& s) {
     uint8_t bank[protocol::BankSize];
     long size = 0;
     int error = 0;
-    presetfiles::BankStatus read = presetfiles::BankStatus::Ok;
-    if (isStdio(path)) {
-        std::vector<uint8_t> bytes;
-        const size_t enough = 1 << 20;     // to tell its size, up to a point
-        if (!readInput(path, bytes, &error, enough) && error != EFBIG) return s.fail(ExitFile, readError(path, error));
-        size = static_cast<long>(bytes.size());
-        if (bytes.size() == protocol::BankSize)
-            std::memcpy(bank, bytes.data(), protocol::BankSize);
-        else
-            read = presetfiles::BankStatus::WrongSize;
-    } else {
-        read = presetfiles::readBank(path, bank, &size, &error);
-    }
+    presetfiles::BankStatus read = readBankInput(path, bank, size, error);
     switch (read) {
     case presetfiles::BankStatus::Ok: break;
-    case presetfiles::BankStatus::CannotOpen: return s.fail(ExitFile, "cannot read " + platform::shownPath(path) + ": " + errnoText(error));
+    case presetfiles::BankStatus::CannotOpen: return s.fail(ExitFile, readError(path, error));
     case presetfiles::BankStatus::WrongSize:
         return s.fail(ExitFile, shown + " holds " + (error == EFBIG ? "more than 1 MiB" : std::to_string(size) + " bytes") +
                                     ", a backup exactly 192: not a backup, nothing was sent");
@@ -685,21 +720,21 @@ int configSet(Session& s) {
 }
 
 int updateFirmware(Session& s) {
-    const std::string& path = s.o.operands[0];
+    const std::string path = shownName(s.o.operands[0]);
     firmware::Package package;
     int error = 0;
-    switch (firmware::readPackage(path, "rb", true, package, error)) {
+    switch (readFirmware(s.o.operands[0], package, error)) {
     case firmware::ReadStatus::Ok: break;
-    case firmware::ReadStatus::OpenFailed: return s.fail(ExitFile, "cannot read " + platform::shownPath(path) + ": " + errnoText(error));
-    case firmware::ReadStatus::NoVersion: return s.fail(ExitFile, platform::shownPath(path) + " is empty: not a firmware package");
-    case firmware::ReadStatus::ReadFailed: return s.fail(ExitFile, "cannot read " + platform::shownPath(path) + ": " + errnoText(error));
+    case firmware::ReadStatus::OpenFailed: return s.fail(ExitFile, readError(s.o.operands[0], error));
+    case firmware::ReadStatus::NoVersion: return s.fail(ExitFile, path + " is empty: not a firmware package");
+    case firmware::ReadStatus::ReadFailed: return s.fail(ExitFile, "cannot read " + path + ": " + errnoText(error));
     }
-    if (package.payloadSize == 0) return s.fail(ExitFile, platform::shownPath(path) + " holds no firmware after its notes: nothing was sent");
+    if (package.payloadSize == 0) return s.fail(ExitFile, path + " holds no firmware after its notes: nothing was sent");
     std::string malformed = firmware::formatProblem(package);
     if (!malformed.empty())
-        return s.fail(ExitFile, platform::shownPath(path) + " is not a firmware package: " + malformed + "; nothing was sent");
+        return s.fail(ExitFile, path + " is not a firmware package: " + malformed + "; nothing was sent");
     if (package.payloadSize > firmware::kMaxPayload)
-        return s.fail(ExitFile, platform::shownPath(path) + " holds " + std::to_string(package.payloadSize) +
+        return s.fail(ExitFile, path + " holds " + std::to_string(package.payloadSize) +
                                     " bytes of firmware, more than the pedal's 65536: nothing was sent");
     if (int code = choosePedal(s)) return code;
     uint8_t st = 0;
@@ -752,21 +787,22 @@ int soundRecord(Session& s, uint8_t block[ParamCount], std::string& what) {
         uint8_t bank[protocol::BankSize];
         long size = 0;
         int error = 0;
-        switch (presetfiles::readBank(s.o.backup, bank, &size, &error)) {
+        switch (readBankInput(s.o.backup, bank, size, error)) {
         case presetfiles::BankStatus::Ok: break;
-        case presetfiles::BankStatus::CannotOpen:
-            return s.fail(ExitFile, "cannot read " + platform::shownPath(s.o.backup) + ": " + errnoText(error));
+        case presetfiles::BankStatus::CannotOpen: return s.fail(ExitFile, readError(s.o.backup, error));
         case presetfiles::BankStatus::WrongSize:
-            return s.fail(ExitFile, platform::shownPath(s.o.backup) + " holds " + std::to_string(size) + " bytes, a backup exactly 192");
+            return s.fail(ExitFile, shownName(s.o.backup) + " holds " +
+                                        (error == EFBIG ? "more than 1 MiB" : std::to_string(size) + " bytes") +
+                                        ", a backup exactly 192");
         }
         // Checked as restore checks it: a backup no pedal holds is none.
         if (presetfiles::BankProblem bad = presetfiles::checkBank(bank))
-            return s.fail(ExitFile, platform::shownPath(s.o.backup) + ": preset " + std::to_string(bad.preset + 1) + ": " + bad.why +
+            return s.fail(ExitFile, shownName(s.o.backup) + ": preset " + std::to_string(bad.preset + 1) + ": " + bad.why +
                                         ": not a backup");
         std::memcpy(block, bank + ParamCount * (s.o.index - 1), ParamCount);
         what = "preset " + std::to_string(s.o.index) + " (" +
                printable(titleText(bank + ParamCount * protocol::PresetSlots + protocol::TitleSize * (s.o.index - 1))) +
-               ") of " + s.o.backup;
+               ") of " + shownName(s.o.backup);
         return ExitOk;
     }
     if (int code = choosePedal(s)) return code;
@@ -783,7 +819,7 @@ wav::Format formatOf(const std::string& name) {
 }
 
 // Writes both outputs into the opened file; rate: the file's.
-int writeStereo(Session& s, files::AtomicFile& file, const std::string& path, const audio::Stereo& sound, int rate) {
+int writeStereo(Session& s, Output& file, const audio::Stereo& sound, int rate) {
     wav::Audio out;
     out.rate = rate;
     out.channels = 2;
@@ -793,16 +829,15 @@ int writeStereo(Session& s, files::AtomicFile& file, const std::string& path, co
         out.samples[2 * i + 1] = sound.right[i];
     }
     const std::vector<uint8_t> bytes = wav::encode(out, formatOf(s.o.format));
-    if (!file.write(bytes.data(), bytes.size()) || !file.commit())
-        return s.fail(ExitFile, "cannot write " + platform::shownPath(path) + ": " + errnoText(file.error()));
+    if (!file.put(bytes.data(), bytes.size()))
+        return s.fail(ExitFile, "cannot write " + file.name() + ": " + errnoText(file.error()));
     return ExitOk;
 }
 
 // The output file opened and the sound the options name loaded into the
 // engine, for render and ir; `what` names the sound for the result line.
-int openOutputAndSound(Session& s, const std::string& path, files::AtomicFile& file, Composer& composer,
-                       std::string& what) {
-    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + platform::shownPath(path) + ": " + errnoText(file.error()));
+int openOutputAndSound(Session& s, const std::string& path, Output& file, Composer& composer, std::string& what) {
+    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
     if (int code = loadEngine(s, composer)) return code;
     uint8_t block[ParamCount];
     if (int code = soundRecord(s, block, what)) return code;
@@ -815,29 +850,31 @@ int renderCommand(Session& s) {
     const std::string& path = s.o.operands[1];
     std::vector<float> di;
     std::string error;
-    if (!audio::loadDiFile(in, di, error)) return s.fail(ExitFile, error);
-    files::AtomicFile file(path);
+    if (!loadDi(in, di, error)) return s.fail(ExitFile, error);
+    Output file(s, path);
     Composer composer;
     std::string what;
     if (int code = openOutputAndSound(s, path, file, composer, what)) return code;
+    // Seconds of audio done of the recording and its tail.
+    const double length = double(di.size() + audio::PedalRate) / audio::PedalRate;
     audio::Stereo sound = audio::render(composer.engine->image(), di, audio::PedalRate, [&](double done) {
-        s.progress.update("render", long(done * 100), 100);
+        s.progress.update("render", done * length, length, Unit::Seconds);
         return true;
     });
     if (s.o.rate != audio::PedalRate) {
         sound.left = audio::resample(sound.left, audio::PedalRate, s.o.rate);
         sound.right = audio::resample(sound.right, audio::PedalRate, s.o.rate);
     }
-    if (int code = writeStereo(s, file, path, sound, s.o.rate)) return code;
+    if (int code = writeStereo(s, file, sound, s.o.rate)) return code;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", double(sound.frames()) / s.o.rate);
-    s.result(platform::shownPath(in) + " through " + what + " written to " + platform::shownPath(path) + " (" + seconds + " s)\n");
+    file.tell(shownName(in) + " through " + what + " written to " + file.name() + " (" + seconds + " s)");
     return ExitOk;
 }
 
 int irCommand(Session& s) {
     const std::string& path = s.o.operands[0];
-    files::AtomicFile file(path);
+    Output file(s, path);
     Composer composer;
     std::string what;
     if (int code = openOutputAndSound(s, path, file, composer, what)) return code;
@@ -845,9 +882,9 @@ int irCommand(Session& s) {
     options.rate = s.o.rate;
     options.normalise = s.o.normalise;
     const audio::Stereo ir = audio::impulseResponse(composer.engine->image(), options);
-    if (int code = writeStereo(s, file, path, ir, s.o.rate)) return code;
-    s.result("Impulse response of " + what + " written to " + platform::shownPath(path) + " (" + std::to_string(ir.frames()) +
-             " frames at " + std::to_string(s.o.rate) + " Hz)\n");
+    if (int code = writeStereo(s, file, ir, s.o.rate)) return code;
+    file.tell("Impulse response of " + what + " written to " + file.name() + " (" + std::to_string(ir.frames()) +
+              " frames at " + std::to_string(s.o.rate) + " Hz)");
     return ExitOk;
 }
 

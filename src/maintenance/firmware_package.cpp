@@ -80,7 +80,13 @@ ReadStatus readPackage(const std::string& path, const char* mode, bool withPaylo
         return ReadStatus::OpenFailed;
     }
     FileCloser closer{file};
+    return readPackage(file, std::strchr(mode, 'b') == nullptr, withPayload, package, error);
+}
 
+ReadStatus readPackage(FILE* file, bool text, bool withPayload, Package& package, int& error) {
+    package = Package();
+    error = 0;
+    errno = 0;
     char line[kLineBuffer];
     if (!fgets(line, sizeof line, file)) {
         error = errno;
@@ -91,7 +97,6 @@ ReadStatus readPackage(const std::string& path, const char* mode, bool withPaylo
     // Read as text, the notes end their lines with "\n" alone, as the C
     // library gives them on the systems packages are written on; a "\r" left
     // in would show as a stray glyph at the end of every note.
-    const bool text = strchr(mode, 'b') == nullptr;
     // A missing count line means no notes.
     int noteLines = 0;
     if (fgets(line, sizeof line, file)) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -60,5 +61,7 @@ std::string formatProblem(const Package& package);
 // payloadSize is always measured.
 ReadStatus readPackage(const std::string& path, const char* mode, bool withPayload,
                        Package& package, int& error);
+// The same from an open file that can seek (`text`: the notes as with "r").
+ReadStatus readPackage(std::FILE* file, bool text, bool withPayload, Package& package, int& error);
 
 }  // namespace firmware

@@ -1,6 +1,7 @@
 #include "CliRun.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -45,7 +46,8 @@ TempFolder::~TempFolder() {
 
 std::string dataFolder() { return ORVELLA_DATA_DIR; }
 
-CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& input, bool withData, int user)
+CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& input, bool withData, int user,
+                       Sink outSink, Sink errSink)
     : capture_(new TempFolder) {
     outPath_ = capture_->path() + "/out";
     errPath_ = capture_->path() + "/err";
@@ -63,8 +65,21 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const std::string& 
         int in = open(inPath.c_str(), O_RDONLY);
         if (out < 0 || err < 0 || in < 0) _exit(127);
         dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
+        signal(SIGPIPE, SIG_DFL);
+        for (auto sink : {std::make_pair(1, outSink), std::make_pair(2, errSink)}) {
+            int pipes[2];
+            switch (sink.second) {
+            case Sink::Captured: dup2(sink.first == 1 ? out : err, sink.first); break;
+            case Sink::Closed: close(sink.first); break;
+            case Sink::Full: dup2(open("/dev/full", O_WRONLY), sink.first); break;
+            case Sink::ClosedPipe:
+                if (pipe(pipes) != 0) _exit(127);
+                close(pipes[0]);
+                dup2(pipes[1], sink.first);
+                break;
+            }
+        }
+        for (int fd = 3; fd < 64; ++fd) close(fd);    // the numbers a closed stream could lend
         if (user >= 0 && (setgroups(0, nullptr) != 0 || setgid(gid_t(user)) != 0 || setuid(uid_t(user)) != 0)) _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
@@ -90,6 +105,10 @@ CliResult CliProcess::finish() {
 
 CliResult runCli(const std::vector<std::string>& args, bool withData) {
     return CliProcess(args, std::string(), withData).finish();
+}
+
+CliResult runCliTo(const std::vector<std::string>& args, Sink out, Sink err) {
+    return CliProcess(args, std::string(), true, -1, out, err).finish();
 }
 
 CliResult runCliWithInput(const std::vector<std::string>& args, const std::string& input) {

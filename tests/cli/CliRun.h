@@ -24,6 +24,12 @@ CliResult runCli(const std::vector<std::string>& args, bool withData = true);
 // The same with standard input read from the file `input`.
 CliResult runCliWithInput(const std::vector<std::string>& args, const std::string& input);
 
+// Where standard output or error goes: captured into the result, closed, a
+// device that is always full, or a pipe whose reader is gone (with SIGPIPE
+// as a shell leaves it).
+enum class Sink { Captured, Closed, Full, ClosedPipe };
+CliResult runCliTo(const std::vector<std::string>& args, Sink out, Sink err);
+
 class TempFolder;
 // orvella-cli started without waiting for it (standard input from `input`,
 // or /dev/null when empty); finish() waits and collects its output.
@@ -31,7 +37,7 @@ class CliProcess {
 public:
     // `user`: the user (and group) id to run as, when not negative (needs root).
     explicit CliProcess(const std::vector<std::string>& args, const std::string& input = std::string(),
-                        bool withData = true, int user = -1);
+                        bool withData = true, int user = -1, Sink out = Sink::Captured, Sink err = Sink::Captured);
     ~CliProcess();
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;

@@ -680,6 +680,21 @@ TEST_F(CliOnPedal, RenderAndIrTakeTheSoundFromThePedalABackupOrALocalPresetAlike
         ASSERT_EQ(out.samples[2 * i + 1], rendered.right[i]) << i;
     }
 
+    // "-" is standard input for the recording, the --lop and the --backup
+    // file, standard output for the WAV file (the result line then on
+    // standard error).
+    r = runCliWithInput({"render", "-", "-", "--lop", file("third.lop"), "--format", "float"}, file("di.wav"));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, readFile(file("out.wav")));
+    EXPECT_NE(r.err.find("written to standard output"), std::string::npos) << r.err;
+    r = runCliWithInput({"ir", "-", "--lop", "-"}, file("third.lop"));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, expected);
+    r = runCliWithInput({"ir", file("stdin.wav"), "--backup", "-", "--index", "3"}, file("bank.bkp"));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readFile(file("stdin.wav")), expected);
+    EXPECT_EQ(runCli({"render", "-", "-", "--lop", "-"}).code, 2);     // standard input for one file only
+
     // Input that cannot be used stops before the pedal hears a byte and leaves no file.
     const size_t before = pedal->commands().size();
     for (const std::vector<std::string>& args :
@@ -694,4 +709,47 @@ TEST_F(CliOnPedal, RenderAndIrTakeTheSoundFromThePedalABackupOrALocalPresetAlike
     EXPECT_EQ(runCli({"ir", file("no.wav"), "--backup", file("bank.bkp")}).code, 2);
     EXPECT_EQ(runCli({"ir", file("no.wav"), "--lop", file("third.lop"), "--preset", "2"}).code, 2);
     EXPECT_EQ(runCli({"ir", file("no.wav"), "--lop", file("third.lop"), "--format", "16"}).code, 2);
+}
+
+// A closed standard output or error lends its number to nothing the program
+// opens later: neither the result nor the link's lines reach the port's lock
+// file or the port. Results that cannot be written (closed, a full device, a
+// pipe whose reader is gone) are exit status 3, whatever the command did.
+TEST_F(CliOnPedal, ResultsThatCannotBeWrittenAreStatusThreeAndReachNothingElse) {
+    TempFolder locks;
+    saveEnv("ORVELLA_LOCK_DIR");
+    setenv("ORVELLA_LOCK_DIR", locks.path().c_str(), 1);
+    const size_t before = pedal->commands().size();
+    CliResult r = runCliTo({"--pedal", "VP000001", "read", "1"}, Sink::Closed, Sink::Captured);
+    EXPECT_EQ(r.code, 3) << r.err;
+    EXPECT_NE(r.err.find("standard output"), std::string::npos) << r.err;
+    r = runCliTo({"-v", "read", "1"}, Sink::Closed, Sink::Closed);
+    EXPECT_EQ(r.code, 3);
+    ASSERT_EQ(runCli({"status", "-q"}).code, 0);
+    std::vector<std::string> names;
+    for (size_t i = before; i < pedal->commands().size(); ++i) names.push_back(pedal->commands()[i].name);
+    EXPECT_EQ(names, (std::vector<std::string>{"status", "read-preset", "status", "read-preset", "status", "get-config"}));
+    for (const auto& entry : std::filesystem::directory_iterator(locks.path()))
+        EXPECT_EQ(readFile(entry.path()).find("Factory"), std::string::npos) << entry.path();
+
+    for (Sink sink : {Sink::Full, Sink::ClosedPipe})
+        for (const std::vector<std::string>& args : {std::vector<std::string>{"read", "1"}, {"list"}, {"--help"},
+                                                     {"backup", "-"}, {"status", "--json"}}) {
+            r = runCliTo(args, sink, Sink::Captured);
+            EXPECT_EQ(r.code, 3) << args[0] << " " << r.err << " signal " << r.signal;
+        }
+
+    // A pedal started with its standard streams closed keeps them on the null
+    // device: its log and its port do not take their numbers (its messages
+    // would otherwise be written into its own port, read back as commands).
+    testpedal::PedalOptions closed;
+    closed.serial = "VP000002";
+    closed.closedStreams = true;
+    pedals.emplace_back(new testpedal::VirtualPedal(folder, closed));
+    ASSERT_TRUE(pedals.back()->start());
+    for (int fd = 0; fd <= 2; ++fd)
+        EXPECT_EQ(std::filesystem::read_symlink("/proc/" + std::to_string(pedals.back()->pid()) + "/fd/" +
+                                                std::to_string(fd)),
+                  "/dev/null") << fd;
+    EXPECT_EQ(runCli({"--pedal", "VP000002", "status", "-q"}).code, 0);
 }

@@ -288,4 +288,31 @@ TEST(SoakOracle, ExitStatusesStatusLinesAndTheWindowMustBeTrue) {
     step.record = std::string(12, 'x');
     step.dashParams = std::string(12, 'y');
     EXPECT_EQ(broken(step, truth, truth), "audition-untick ");
+
+    // Closed standard streams and "-": a result that reaches a lock file, a
+    // file named -, success with a closed standard output, a byte of no
+    // command on the port, a WAV meant for standard output that is not there.
+    step = soak::Step();
+    step.target = "A";
+    step.cli = true;
+    step.action = soak::Action(Op::CliClosed, 0, 1);
+    step.lockNotes = {"4242\n", "4242\nlate 17\n"};
+    step.exitCode = 3;
+    EXPECT_EQ(broken(step, truth, truth), "");
+    step.exitCode = 0;
+    step.lockNotes.push_back("4242\npreset:  1\n");
+    soak::Truth garbled = truth;
+    garbled.pedals["A"].commands.push_back({"ignored", {'4'}, 0, false});
+    EXPECT_EQ(broken(step, truth, garbled), "stream-in-lock-file stream-in-port closed-output-status ");
+    step = soak::Step();
+    step.cli = true;
+    step.action = soak::Action(Op::CliStdio, 0, 1);
+    step.said = "RIFF....WAVE";
+    EXPECT_EQ(broken(step, truth, truth), "");
+    step.said = "Impulse response written to -";
+    step.dashFile = true;
+    EXPECT_EQ(broken(step, truth, truth), "dash-is-a-stream dash-is-a-stream ");
+    step.exitCode = 3;
+    step.dashFile = false;
+    EXPECT_EQ(broken(step, truth, truth), "stdin-file ");
 }

@@ -24,6 +24,10 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::fputs(dspasm::disassemble(reinterpret_cast<const uint8_t*>(text.data())).c_str(), stdout);
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            std::fprintf(stderr, "dspasm: cannot write the listing to standard output\n");
+            return 1;
+        }
         return 0;
     }
     if (argc != 3) {

@@ -113,6 +113,8 @@ bool VirtualPedal::start(std::string* error) {
         // Not freopen: it would flush the test's buffered output a second time.
         int null = open("/dev/null", O_WRONLY);
         if (null < 0 || dup2(null, 1) < 0) _exit(127);
+        if (options_.closedStreams)
+            for (int fd = 0; fd < 64; ++fd) close(fd);
         execv(argv[0], argv.data());
         _exit(127);
     }

@@ -41,6 +41,7 @@ struct PedalOptions {
     int firmware = -1;                  // version byte, -1: the pedal's default
     std::string factory;                // 192-byte bank to start from
     std::vector<std::string> faults;    // as orvella-pedal --fault takes them
+    bool closedStreams = false;         // started with standard input, output and error closed
 };
 
 // One line of the pedal's command log.
