@@ -814,10 +814,11 @@ int renderCommand(Session& s) {
     Composer composer;
     std::string what;
     if (int code = openOutputAndSound(s, path, file, composer, what)) return code;
-    audio::Stereo sound = audio::render(composer.engine->image(), di, audio::PedalRate, [&](double done) {
+    audio::Rendered rendered = audio::renderSound(composer.engine->image(), di, [&](double done) {
         s.progress.update("render", long(done * 100), 100);
         return true;
     });
+    audio::Stereo& sound = rendered.sound;
     if (s.o.rate != audio::PedalRate) {
         sound.left = audio::resample(sound.left, audio::PedalRate, s.o.rate);
         sound.right = audio::resample(sound.right, audio::PedalRate, s.o.rate);
@@ -825,6 +826,12 @@ int renderCommand(Session& s) {
     if (int code = writeStereo(s, file, path, sound, s.o.rate)) return code;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", double(sound.frames()) / s.o.rate);
+    if (rendered.clipped) {
+        char clip[96];
+        std::snprintf(clip, sizeof clip, "note: %zu samples clipped at full scale (peak %.2f dBFS)", rendered.clipped,
+                      20 * std::log10(double(rendered.peak)));
+        s.note(clip);
+    }
     s.result(in + " through " + what + " written to " + path + " (" + seconds + " s)\n");
     return ExitOk;
 }
@@ -838,10 +845,12 @@ int irCommand(Session& s) {
     audio::IrOptions options;
     options.rate = s.o.rate;
     options.normalise = s.o.normalise;
-    const audio::Stereo ir = audio::impulseResponse(composer.engine->image(), options);
+    options.integer = formatOf(s.o.format) != wav::Format::Float32;
+    audio::IrInfo info;
+    const audio::Stereo ir = audio::impulseResponse(composer.engine->image(), options, &info);
     if (int code = writeStereo(s, file, path, ir, s.o.rate)) return code;
     s.result("Impulse response of " + what + " written to " + path + " (" + std::to_string(ir.frames()) +
-             " frames at " + std::to_string(s.o.rate) + " Hz)\n");
+             " frames at " + std::to_string(s.o.rate) + " Hz" + audio::irNotes(info, s.o.rate) + ")\n");
     return ExitOk;
 }
 
