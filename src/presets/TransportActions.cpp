@@ -1,6 +1,7 @@
 #include "presets/TransportActions.h"
 
 #include "base/dialogs.h"
+#include "base/file_dialogs.h"
 #include "base/platform.h"
 #include "base/support_texts.h"
 #include "context/dashboard_steps.h"
@@ -152,7 +153,10 @@ void doBackup(Run& run) {
     // complete: a failed read leaves nothing behind.
     presetfiles::AtomicFile file(path);
     if (!file.isOpen()) {
-        dialogs::alert("Failed to create backup file. If problem persisted try rebooting your computer");
+        dialogs::alert("%s", presetfiles::doubleAtSigns(filedialogs::failureText(
+                                 "Failed to create backup file. If problem persisted try rebooting your computer",
+                                 path, file.error()))
+                                 .c_str());
         run.log("Backup operation failed.");
         run.log("> Backup file can not be created.");
         run.progress(100, "Backup failed", blue);
