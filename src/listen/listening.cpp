@@ -244,7 +244,8 @@ void Listening::exportImpulseResponse() {
     options.rate = rate == 1 ? 48000 : 44100;
     options.integer = kind == 1;
     if (options.integer) {
-        const int level = dialogs::choice("Which level?", "Cancel", "As the pedal plays", "Peak at -1 dBFS");
+        const int level = dialogs::choice("Which level?\n\nNormalised puts the peak at -1 dBFS.", "Cancel", "As played",
+                                          "Normalised");
         if (level == 0) return;
         options.normalise = level == 2;
     }
