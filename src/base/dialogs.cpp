@@ -74,13 +74,15 @@ int showChooser(Fl_Native_File_Chooser& chooser, std::vector<std::string>& picke
 
 int choose(const ChooserRequest& request, std::vector<std::string>& picked) {
     picked.clear();
+    const int type = request.save       ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
+                     : request.multiple ? Fl_Native_File_Chooser::BROWSE_MULTI_FILE
+                                        : Fl_Native_File_Chooser::BROWSE_FILE;
     if (current) {
         ChooserRequest typed = request;
-        typed.type = request.save ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE : Fl_Native_File_Chooser::BROWSE_FILE;
+        typed.type = type;
         return current->chooseFiles(typed, picked);
     }
-    Fl_Native_File_Chooser chooser(request.save ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
-                                                : Fl_Native_File_Chooser::BROWSE_FILE);
+    Fl_Native_File_Chooser chooser(type);
     chooser.title(request.title.c_str());
     chooser.filter(request.filter.c_str());
     chooser.directory(request.directory.c_str());

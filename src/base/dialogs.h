@@ -19,6 +19,7 @@ struct ChooserRequest {
     int type = 0;                   // Fl_Native_File_Chooser::Type
     std::string fileName;           // the name a save proposes
     bool save = false;
+    bool multiple = false;          // an open that may pick several files
 };
 
 class Handler {

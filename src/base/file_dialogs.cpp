@@ -28,26 +28,33 @@ bool endsWith(const std::string& text, const std::string& end) {
     return true;
 }
 
-bool choose(Kind kind, const std::string& title, const std::string& fileName, bool save, std::string& path) {
+void remember(Kind kind, const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    if (kind == Kind::Wav && slash != std::string::npos) lastWavFolder = path.substr(0, slash);
+}
+
+int show(Kind kind, const std::string& title, const std::string& fileName, bool save, bool multiple,
+         std::vector<std::string>& picked) {
     dialogs::ChooserRequest request;
     request.title = title;
-    request.filter = std::string(kind == Kind::Wav ? "WAV files" : kind == Kind::Preset ? "Local presets" : "Backups") +
-                     "\t*" + extension(kind);
+    request.filter = std::string(kind == Kind::Wav ? "WAV files\t" : "") + "*" + extension(kind);
     request.directory = startFolder(kind);
     request.fileName = fileName;
     request.save = save;
+    request.multiple = multiple;
+    return dialogs::choose(request, picked);
+}
+
+bool choose(Kind kind, const std::string& title, const std::string& fileName, bool save, std::string& path) {
     std::vector<std::string> picked;
-    if (dialogs::choose(request, picked) != 0 || picked.empty() || picked[0].empty()) return false;
+    if (show(kind, title, fileName, save, false, picked) != 0 || picked.empty() || picked[0].empty()) return false;
     path = picked[0];
     if (save && !endsWith(path, extension(kind))) path += extension(kind);
     if (save && exists(path)) {
         const std::string question = "\"" + path + "\" already exists.\n\nReplace it?";
         if (dialogs::choice(files::doubleAtSigns(question).c_str(), "Cancel", "Replace", nullptr) != 1) return false;
     }
-    if (kind == Kind::Wav) {
-        const std::size_t slash = path.find_last_of("/\\");
-        if (slash != std::string::npos) lastWavFolder = path.substr(0, slash);
-    }
+    remember(kind, path);
     return true;
 }
 
@@ -70,6 +77,12 @@ const char* extension(Kind kind) {
 }
 
 bool openFile(Kind kind, const std::string& title, std::string& path) { return choose(kind, title, "", false, path); }
+
+int openFiles(Kind kind, const std::string& title, std::vector<std::string>& paths, bool multiple) {
+    const int shown = show(kind, title, "", false, multiple, paths);
+    if (shown == 0 && !paths.empty()) remember(kind, paths[0]);
+    return shown;
+}
 
 bool saveFile(Kind kind, const std::string& title, const std::string& fileName, std::string& path) {
     return choose(kind, title, fileName, true, path);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace filedialogs {
 
@@ -24,6 +25,9 @@ const char* extension(Kind kind);          // ".lop", ".bkp", ".wav"
 // only when the user says so (else nothing is picked). fileName is the name
 // a save proposes.
 bool openFile(Kind kind, const std::string& title, std::string& path);
+// Several files, or one; gives what the seam gives: 0 picked (paths holds
+// them), 1 cancelled, -1 the chooser failed.
+int openFiles(Kind kind, const std::string& title, std::vector<std::string>& paths, bool multiple);
 bool saveFile(Kind kind, const std::string& title, const std::string& fileName, std::string& path);
 
 // An alert's text for a file that could not be written: the editor's own

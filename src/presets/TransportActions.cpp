@@ -17,7 +17,6 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
-#include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_Window.H>
 
 #include <algorithm>
@@ -191,7 +190,7 @@ void doRestore(Run& run) {
     if (dialogs::choice("Proceed to restore your pedal's presets from backup?", "Cancel", "Continue", nullptr) != 1)
         return;
     std::vector<std::string> picked;
-    int shown = dialogs::showChooser(*run.panel.backupChooser, picked);
+    int shown = filedialogs::openFiles(filedialogs::Kind::Backup, "Browse Backup File (.bkp)", picked, false);
     if (shown == 1) return;
     if (shown != 0 || picked.empty()) return fileError(run, errno);
 
