@@ -32,6 +32,8 @@ Stereo renderToEnd(const uint8_t image[dspisa::kImageBytes], const std::vector<f
                    const std::function<bool(double)>& progress) {
     Stereo out;
     const std::size_t most = in.size() + std::size_t(TailMaxSeconds * PedalRate);
+    out.left.reserve(in.size() + TailQuietFrames);
+    out.right.reserve(in.size() + TailQuietFrames);
     DspEngine engine;
     engine.load(image);
     float peak = 0;
