@@ -13,6 +13,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -66,6 +67,11 @@ int main() {
         std::fprintf(stderr, "audio_bench: the core files in %s are missing or short\n", ORVELLA_BIN_DIR);
         return 1;
     }
+    // The figures below depend on what else the machine runs.
+    double load[3] = {0, 0, 0};
+    if (getloadavg(load, 3) == 3)
+        std::printf("Load average %.2f %.2f %.2f on %u cores\n", load[0], load[1], load[2],
+                    std::thread::hardware_concurrency());
     auto image = [&] { return Image(engine.image(), engine.image() + 512); };
     const Image sealed = image();
     engine.setCabinet(sound::LeftSide, true);

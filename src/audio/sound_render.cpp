@@ -3,11 +3,76 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 
 #include "DspEngine.h"
 #include "audio/resampler.h"
 
 namespace audio {
+
+namespace {
+
+// Runs n frames of in (or silence past its end) from frame `done` on.
+void runFrames(DspEngine& engine, const std::vector<float>& in, std::size_t done, std::size_t n, Stereo& out) {
+    static const std::vector<float> silence(PedalRate / 4, 0.0f);
+    if (done < in.size()) {
+        n = std::min(n, in.size() - done);
+        engine.run(in.data() + done, out.left.data() + done, out.right.data() + done, n);
+    } else {
+        engine.run(silence.data(), out.left.data() + done, out.right.data() + done, std::min(n, silence.size()));
+    }
+}
+
+constexpr std::size_t kBlock = PedalRate / 4;
+// TailFloorDb as an amplitude ratio.
+const float kFloor = float(std::pow(10.0, TailFloorDb / 20));
+
+// in, then silence until the sound ends (the tail rule), from a cleared state.
+Stereo renderToEnd(const uint8_t image[dspisa::kImageBytes], const std::vector<float>& in,
+                   const std::function<bool(double)>& progress) {
+    Stereo out;
+    const std::size_t most = in.size() + std::size_t(TailMaxSeconds * PedalRate);
+    out.left.reserve(in.size() + TailQuietFrames);
+    out.right.reserve(in.size() + TailQuietFrames);
+    DspEngine engine;
+    engine.load(image);
+    float peak = 0;
+    std::size_t lastLoud = 0;
+    for (std::size_t done = 0; done < most;) {
+        const std::size_t n = std::min({kBlock, most - done, done < in.size() ? in.size() - done : kBlock});
+        out.left.resize(done + n);
+        out.right.resize(done + n);
+        runFrames(engine, in, done, n, out);
+        for (std::size_t i = done; i < done + n; ++i) {
+            const float v = std::max(std::fabs(out.left[i]), std::fabs(out.right[i]));
+            peak = std::max(peak, v);
+            if (v > peak * kFloor) lastLoud = i;
+        }
+        done += n;
+        if (progress && !progress(std::min(0.99, double(done) / double(in.size() + TailQuietFrames))))
+            return Stereo();
+        if (done >= in.size() && done - lastLoud > TailQuietFrames) break;
+    }
+    const std::size_t length = soundLength(out, in.size(), PedalRate);
+    out.left.resize(length);
+    out.right.resize(length);
+    if (progress) progress(1.0);
+    return out;
+}
+
+float peakOf(const Stereo& s) {
+    float peak = 0;
+    for (const std::vector<float>* channel : {&s.left, &s.right})
+        for (float v : *channel) peak = std::max(peak, std::fabs(v));
+    return peak;
+}
+
+void scale(Stereo& s, float gain) {
+    for (std::vector<float>* channel : {&s.left, &s.right})
+        for (float& v : *channel) v *= gain;
+}
+
+}  // namespace
 
 Stereo render(const uint8_t image[dspisa::kImageBytes], const std::vector<float>& in, std::size_t tail,
               const std::function<bool(double)>& progress) {
@@ -17,55 +82,133 @@ Stereo render(const uint8_t image[dspisa::kImageBytes], const std::vector<float>
     out.right.resize(total);
     DspEngine engine;
     engine.load(image);
-    const std::size_t block = PedalRate / 4;
-    std::vector<float> silence(std::min(block, tail), 0.0f);
     for (std::size_t done = 0; done < total;) {
-        const std::size_t n = std::min(block, total - done);
-        if (done < in.size()) {
-            const std::size_t m = std::min(n, in.size() - done);
-            engine.run(in.data() + done, out.left.data() + done, out.right.data() + done, m);
-            done += m;
-        } else {
-            engine.run(silence.data(), out.left.data() + done, out.right.data() + done, n);
-            done += n;
-        }
+        const std::size_t n = std::min({kBlock, total - done, done < in.size() ? in.size() - done : kBlock});
+        runFrames(engine, in, done, n, out);
+        done += n;
         if (progress && !progress(double(done) / double(total))) return Stereo();
     }
     return out;
 }
 
-Stereo impulseResponse(const uint8_t image[dspisa::kImageBytes], const IrOptions& options) {
-    const std::size_t maxFrames = std::size_t(IrMaxSeconds * PedalRate);
-    std::vector<float> impulse(1, 1.0f);
-    Stereo ir = render(image, impulse, maxFrames - 1);
-    if (options.rate != PedalRate) {
-        // Band-limited resampling keeps the waveform; the response's sum (its
-        // gain) would then grow with the rate, so it is scaled back.
-        const float scale = float(double(PedalRate) / options.rate);
-        for (std::vector<float>* channel : {&ir.left, &ir.right}) {
-            *channel = resample(*channel, PedalRate, options.rate);
-            for (float& v : *channel) v *= scale;
-        }
-    }
-    float peak = 0;
-    for (std::vector<float>* channel : {&ir.left, &ir.right})
-        for (float v : *channel) peak = std::max(peak, std::fabs(v));
-    const float floor = peak * float(std::pow(10.0, IrFloorDb / 20));
-    std::size_t length = 1;
-    for (std::size_t i = ir.frames(); i-- > 1;)
-        if (std::fabs(ir.left[i]) > floor || std::fabs(ir.right[i]) > floor) {
-            length = i + 1;
+std::size_t soundLength(const Stereo& sound, std::size_t from, int rate) {
+    const float floor = peakOf(sound) * kFloor;
+    std::size_t last = sound.frames();
+    for (std::size_t i = sound.frames(); i-- > from;)
+        if (std::fabs(sound.left[i]) > floor || std::fabs(sound.right[i]) > floor) {
+            last = i;
             break;
         }
-    length = std::min(length, std::size_t(IrMaxSeconds * options.rate));
-    ir.left.resize(length);
-    ir.right.resize(length);
-    if (options.normalise && peak > 0) {
-        const float gain = float(std::pow(10.0, -1.0 / 20)) / peak;
-        for (std::vector<float>* channel : {&ir.left, &ir.right})
-            for (float& v : *channel) v *= gain;
+    if (last == sound.frames()) return std::min(from, sound.frames());
+    return std::min(sound.frames(), last + 1 + std::size_t(TailKeptMs * rate / 1000));
+}
+
+Rendered renderSound(const uint8_t image[dspisa::kImageBytes], const std::vector<float>& in,
+                     const std::function<bool(double)>& progress) {
+    Rendered r;
+    r.sound = renderToEnd(image, in, progress);
+    for (const std::vector<float>* channel : {&r.sound.left, &r.sound.right})
+        for (float v : *channel) r.clipped += std::fabs(v) >= FullScale;
+    r.peak = peakOf(r.sound);
+    return r;
+}
+
+namespace {
+
+// The response to an impulse of height h, scaled back, over `frames` frames.
+Stereo responseAt(const uint8_t image[dspisa::kImageBytes], float h, std::size_t frames) {
+    Stereo r = render(image, std::vector<float>(1, h), frames - 1);
+    scale(r, 1 / h);
+    return r;
+}
+
+// How far the responses to impulses of h and h/2, scaled back, differ (dB).
+double mismatchDb(const Stereo& upper, const Stereo& lower) {
+    return std::max(errorDb(upper.left, lower.left), errorDb(upper.right, lower.right));
+}
+
+// The highest impulse (1, 1/2, 1/4, ...) at which no stage saturates. Scaled
+// back, responses at neighbouring heights differ by the arithmetic's
+// rounding, which grows as the impulse falls (about 6 dB a halving); a
+// saturated one differs more than the pair below it. Saturation shows at
+// once, so the first quarter second tells.
+float linearLevel(const uint8_t image[dspisa::kImageBytes]) {
+    constexpr double kExactDb = -80.0;      // the same but for the last bits
+    constexpr double kShrinkDb = 3.0;       // rounding's share falls at least this much a doubling
+    constexpr int kSteps = 12;
+    float h = 1;
+    Stereo a = responseAt(image, h, kBlock), b = responseAt(image, h / 2, kBlock);
+    if (peakOf(a) == 0) return h;
+    for (int step = 0; step < kSteps; ++step) {
+        Stereo c = responseAt(image, h / 4, kBlock);
+        const double upper = mismatchDb(a, b);
+        if (upper < kExactDb || upper <= mismatchDb(b, c) - kShrinkDb) return h;
+        a = std::move(b);
+        b = std::move(c);
+        h /= 2;
     }
+    return h;
+}
+
+}  // namespace
+
+Stereo impulseResponse(const uint8_t image[dspisa::kImageBytes], const IrOptions& options, IrInfo* info) {
+    IrInfo measured;
+    measured.level = linearLevel(image);
+    Stereo ir = renderToEnd(image, std::vector<float>(1, float(measured.level)), {});
+    scale(ir, float(1 / measured.level));
+    if (options.rate != PedalRate) {
+        // Band-limited resampling keeps the waveform; the response's sum (its
+        // gain) would then grow with the rate, so it is scaled back. Silence
+        // before the impulse lets the resampler's pre-ringing through; it is
+        // kept from where it rises above the floor.
+        const std::size_t before = std::size_t(PedalRate) / 300;          // 3.3 ms
+        const std::size_t beforeOut = before * std::size_t(options.rate) / PedalRate;
+        const float gain = float(double(PedalRate) / options.rate);
+        for (std::vector<float>* channel : {&ir.left, &ir.right}) {
+            channel->insert(channel->begin(), before, 0.0f);
+            *channel = resample(*channel, PedalRate, options.rate);
+            for (float& v : *channel) v *= gain;
+        }
+        const float floor = peakOf(ir) * kFloor;
+        std::size_t first = 0;
+        while (first < beforeOut && std::fabs(ir.left[first]) <= floor && std::fabs(ir.right[first]) <= floor) ++first;
+        ir.left.erase(ir.left.begin(), ir.left.begin() + long(first));
+        ir.right.erase(ir.right.begin(), ir.right.begin() + long(first));
+        measured.lead = beforeOut - first;
+        const std::size_t length = std::max<std::size_t>(1, soundLength(ir, measured.lead, options.rate));
+        ir.left.resize(length);
+        ir.right.resize(length);
+    }
+    measured.peak = peakOf(ir);
+    if (options.normalise && measured.peak > 0)
+        measured.gainDb = -1.0 - 20 * std::log10(double(measured.peak));
+    else if (options.integer && measured.peak >= FullScale)
+        measured.gainDb = -std::ceil(20 * std::log10(double(measured.peak)) + 1.0);
+    if (measured.gainDb != 0) scale(ir, float(std::pow(10.0, measured.gainDb / 20)));
+    if (info) *info = measured;
     return ir;
+}
+
+std::string irNotes(const IrInfo& info, int rate) {
+    char text[128] = "";
+    int n = 0;
+    if (info.gainDb != 0)
+        n = std::snprintf(text, sizeof text, ", scaled by %+.1f dB (peak %+.2f dBFS as measured)", info.gainDb,
+                          20 * std::log10(double(info.peak)));
+    if (info.lead)
+        std::snprintf(text + n, sizeof text - std::size_t(n), ", starting %s early", durationText(info.lead, rate).c_str());
+    return text;
+}
+
+std::string durationText(std::size_t frames, int rate) {
+    char text[32];
+    const double seconds = double(frames) / rate;
+    if (seconds < 1)
+        std::snprintf(text, sizeof text, seconds < 0.01 ? "%.1f ms" : "%.0f ms", seconds * 1000);
+    else
+        std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
 }
 
 namespace {

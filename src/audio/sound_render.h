@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "dsp_isa.h"
@@ -26,18 +27,60 @@ struct Stereo {
 Stereo render(const uint8_t image[dspisa::kImageBytes], const std::vector<float>& in, std::size_t tail,
               const std::function<bool(double)>& progress = {});
 
+// Where a sound ends: its output has stayed below TailFloorDb of its peak for
+// TailQuietFrames (the pedal's whole delay memory, so an echo still to come is
+// waited for) or TailMaxSeconds have passed after the input. What is kept
+// ends TailKeptMs after the last frame above the floor.
+constexpr double TailFloorDb = -90.0;
+constexpr double TailMaxSeconds = 10.0;
+constexpr double TailKeptMs = 10.0;
+constexpr std::size_t TailQuietFrames = dspisa::kMemoryWords;
+// The frames of sound worth keeping: up to TailKeptMs (at rate) past the
+// last frame, at or after `from`, above TailFloorDb of the peak of both
+// outputs; at least `from` frames and never more than the sound holds.
+std::size_t soundLength(const Stereo& sound, std::size_t from, int rate);
+
+// Full scale of a 24-bit sample: what reaches it in a file has clipped.
+constexpr float FullScale = 1.0f - 1.0f / 8388608.0f;
+struct Rendered {
+    Stereo sound;
+    std::size_t clipped = 0;    // samples (both outputs) at full scale
+    float peak = 0;             // of both outputs
+};
+// in through the image from a cleared state, and the tail until the sound
+// ends (see above). progress as for render.
+Rendered renderSound(const uint8_t image[dspisa::kImageBytes], const std::vector<float>& in,
+                     const std::function<bool(double)>& progress = {});
+
 struct IrOptions {
     int rate = PedalRate;       // 48000 or 44100
     bool normalise = false;     // peak at -1 dBFS
+    // For an integer file: a response reaching full scale is scaled down by
+    // whole dB to a peak at most -1 dBFS (IrInfo::gainDb says by how much).
+    bool integer = false;
 };
-constexpr double IrFloorDb = -90.0;         // the tail is cut where it stays below this, relative to the peak
-constexpr double IrMaxSeconds = 2.0;
+// How a response was measured and written.
+struct IrInfo {
+    double level = 1;           // the impulse's height: the highest at which nothing saturates
+    std::size_t lead = 0;       // frames before the impulse's instant (the resampler's pre-ringing)
+    double gainDb = 0;          // applied after measuring (normalising or fitting an integer file)
+    float peak = 0;             // of the response as measured (gain 0 dB)
+};
 
-// The response of the sound to a unit impulse, both outputs, cut where the
-// tail stays below IrFloorDb of its peak (at most IrMaxSeconds; at least one
-// frame). At 44.1 kHz the response is resampled and scaled so that it keeps
-// the gain of the sound.
-Stereo impulseResponse(const uint8_t image[dspisa::kImageBytes], const IrOptions& options = IrOptions());
+// The linear response of the sound, both outputs: an impulse low enough that
+// no stage of the program saturates, scaled back, so a float response keeps
+// peaks above 1.0. It ends as a sound does (at most TailMaxSeconds). At
+// 44.1 kHz the response is resampled and scaled so that it keeps the gain of
+// the sound, and starts info->lead frames early with the resampler's
+// pre-ringing.
+Stereo impulseResponse(const uint8_t image[dspisa::kImageBytes], const IrOptions& options = IrOptions(),
+                       IrInfo* info = nullptr);
+
+// What a log line says of a response beyond its length: the gain applied and
+// the lead, each as ", ..." (empty when neither).
+std::string irNotes(const IrInfo& info, int rate);
+// A length for people: milliseconds below a second ("34 ms"), else seconds ("2.5 s").
+std::string durationText(std::size_t frames, int rate);
 
 // Linear convolution (length in + ir - 1), through the FFT.
 std::vector<float> convolve(const std::vector<float>& in, const std::vector<float>& ir);

@@ -72,6 +72,24 @@ int showChooser(Fl_Native_File_Chooser& chooser, std::vector<std::string>& picke
     return result;
 }
 
+int choose(const ChooserRequest& request, std::vector<std::string>& picked) {
+    picked.clear();
+    const int type = request.save       ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
+                     : request.multiple ? Fl_Native_File_Chooser::BROWSE_MULTI_FILE
+                                        : Fl_Native_File_Chooser::BROWSE_FILE;
+    if (current) {
+        ChooserRequest typed = request;
+        typed.type = type;
+        return current->chooseFiles(typed, picked);
+    }
+    Fl_Native_File_Chooser chooser(type);
+    chooser.title(request.title.c_str());
+    chooser.filter(request.filter.c_str());
+    chooser.directory(request.directory.c_str());
+    if (request.save && !request.fileName.empty()) chooser.preset_file(request.fileName.c_str());
+    return showChooser(chooser, picked);
+}
+
 const Fl_Menu_Item* popup(const Fl_Menu_Item* items, int x, int y) {
     if (current) return current->popup(items, x, y);
     return items->popup(x, y);

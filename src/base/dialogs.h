@@ -17,6 +17,9 @@ struct ChooserRequest {
     std::string filter;
     std::string directory;
     int type = 0;                   // Fl_Native_File_Chooser::Type
+    std::string fileName;           // the name a save proposes
+    bool save = false;
+    bool multiple = false;          // an open that may pick several files
 };
 
 class Handler {
@@ -43,6 +46,10 @@ int choice(const char* question, const char* b0, const char* b1, const char* b2)
 // Shows the chooser; the result is what Fl_Native_File_Chooser::show() gives
 // (0 picked, 1 cancelled, -1 error); on 0 the chosen paths are in picked.
 int showChooser(Fl_Native_File_Chooser& chooser, std::vector<std::string>& picked);
+
+// The same for a chooser described by the request alone (one file, to open
+// or, with request.save, to save; the toolkit asks nothing about replacing).
+int choose(const ChooserRequest& request, std::vector<std::string>& picked);
 
 const Fl_Menu_Item* popup(const Fl_Menu_Item* items, int x, int y);
 

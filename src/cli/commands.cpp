@@ -837,7 +837,7 @@ int writeStereo(Session& s, Output& file, const audio::Stereo& sound, int rate) 
 // The output file opened and the sound the options name loaded into the
 // engine, for render and ir; `what` names the sound for the result line.
 int openOutputAndSound(Session& s, const std::string& path, Output& file, Composer& composer, std::string& what) {
-    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + path + ": " + errnoText(file.error()));
+    if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + shownName(path) + ": " + errnoText(file.error()));
     if (int code = loadEngine(s, composer)) return code;
     uint8_t block[ParamCount];
     if (int code = soundRecord(s, block, what)) return code;
@@ -855,12 +855,13 @@ int renderCommand(Session& s) {
     Composer composer;
     std::string what;
     if (int code = openOutputAndSound(s, path, file, composer, what)) return code;
-    // Seconds of audio done of the recording and its tail.
-    const double length = double(di.size() + audio::PedalRate) / audio::PedalRate;
-    audio::Stereo sound = audio::render(composer.engine->image(), di, audio::PedalRate, [&](double done) {
+    // Seconds of audio done of the recording and the tail it may take.
+    const double length = double(di.size() + audio::TailQuietFrames) / audio::PedalRate;
+    audio::Rendered rendered = audio::renderSound(composer.engine->image(), di, [&](double done) {
         s.progress.update("render", done * length, length, Unit::Seconds);
         return true;
     });
+    audio::Stereo& sound = rendered.sound;
     if (s.o.rate != audio::PedalRate) {
         sound.left = audio::resample(sound.left, audio::PedalRate, s.o.rate);
         sound.right = audio::resample(sound.right, audio::PedalRate, s.o.rate);
@@ -868,6 +869,12 @@ int renderCommand(Session& s) {
     if (int code = writeStereo(s, file, sound, s.o.rate)) return code;
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f", double(sound.frames()) / s.o.rate);
+    if (rendered.clipped) {
+        char clip[96];
+        std::snprintf(clip, sizeof clip, "note: %zu samples clipped at full scale (peak %.2f dBFS)", rendered.clipped,
+                      20 * std::log10(double(rendered.peak)));
+        s.note(clip);
+    }
     file.tell(shownName(in) + " through " + what + " written to " + file.name() + " (" + seconds + " s)");
     return ExitOk;
 }
@@ -881,10 +888,12 @@ int irCommand(Session& s) {
     audio::IrOptions options;
     options.rate = s.o.rate;
     options.normalise = s.o.normalise;
-    const audio::Stereo ir = audio::impulseResponse(composer.engine->image(), options);
+    options.integer = formatOf(s.o.format) != wav::Format::Float32;
+    audio::IrInfo info;
+    const audio::Stereo ir = audio::impulseResponse(composer.engine->image(), options, &info);
     if (int code = writeStereo(s, file, ir, s.o.rate)) return code;
     file.tell("Impulse response of " + what + " written to " + file.name() + " (" + std::to_string(ir.frames()) +
-              " frames at " + std::to_string(s.o.rate) + " Hz)");
+              " frames at " + std::to_string(s.o.rate) + " Hz" + audio::irNotes(info, s.o.rate) + ")");
     return ExitOk;
 }
 

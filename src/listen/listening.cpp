@@ -1,9 +1,9 @@
 #include "listen/listening.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_Progress.H>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -11,6 +11,7 @@
 #include "audio/player.h"
 #include "audio/sound_render.h"
 #include "base/dialogs.h"
+#include "base/file_dialogs.h"
 #include "base/files.h"
 #include "base/platform.h"
 #include "context/exchange_guard.h"
@@ -26,14 +27,6 @@ Listening* Listening::active_ = nullptr;
 namespace {
 
 constexpr double kPollSeconds = 0.1;
-
-const char* const kWavFilter = "WAV files\t*.wav";
-
-std::string secondsText(std::size_t frames, int rate) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f s", double(frames) / rate);
-    return text;
-}
 
 }  // namespace
 
@@ -147,27 +140,10 @@ void Listening::poll(void* self) {
     Fl::repeat_timeout(kPollSeconds, &Listening::poll, self);
 }
 
-bool Listening::chooseFile(const char* title, const char* filter, const std::string& fileName, bool save,
-                           std::string& path) {
-    Fl_Native_File_Chooser chooser;
-    chooser.title(title);
-    chooser.filter(filter);
-    chooser.type(save ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE : Fl_Native_File_Chooser::BROWSE_FILE);
-    if (save) {
-        chooser.options(Fl_Native_File_Chooser::SAVEAS_CONFIRM);
-        chooser.preset_file(fileName.c_str());
-    }
-    std::vector<std::string> picked;
-    if (dialogs::showChooser(chooser, picked) != 0 || picked.empty() || picked[0].empty()) return false;
-    path = picked[0];
-    if (save && (path.size() < 4 || path.compare(path.size() - 4, 4, ".wav") != 0)) path += ".wav";
-    return true;
-}
-
 void Listening::chooseSource(Source source) {
     if (source == UserFile) {
         std::string path;
-        if (!chooseFile("Choose a DI recording (WAV)", kWavFilter, "", false, path)) return;
+        if (!filedialogs::openFile(filedialogs::Kind::Wav, "Choose a DI recording (WAV)", path)) return;
         std::vector<float> samples;
         std::string error;
         if (!audio::loadDiFile(path, samples, error)) {
@@ -186,7 +162,7 @@ void Listening::chooseSource(Source source) {
 
 void Listening::chooseComparePreset() {
     std::string path;
-    if (!chooseFile("Choose a local preset to compare with", "Local presets\t*.lop", "", false, path)) return;
+    if (!filedialogs::openFile(filedialogs::Kind::Preset, "Choose a local preset to compare with", path)) return;
     std::vector<uint8_t> bytes;
     int err = 0;
     presetfiles::LocalPreset preset;
@@ -252,7 +228,7 @@ void Listening::switchCompared() {
     log(hearingCompared_ ? "Hearing " + comparedName_ + "." : std::string("Hearing the Dashboard's sound."));
 }
 
-std::string Listening::defaultFileName(const char* suffix) const {
+std::string Listening::defaultFileName(const std::string& suffix) const {
     std::string title = context_.title ? context_.title() : std::string();
     std::string name;
     for (char c : title) name += (std::strchr("/\\:*?\"<>|", c) || static_cast<unsigned char>(c) < 32) ? '_' : c;
@@ -262,33 +238,47 @@ std::string Listening::defaultFileName(const char* suffix) const {
     return name + suffix + ".wav";
 }
 
+// Three questions, each with a Cancel, then the file; nothing is written
+// before the last answer.
 void Listening::exportImpulseResponse() {
     const int rate = dialogs::choice("Export the impulse response at which sample rate?", "Cancel", "48 kHz", "44.1 kHz");
     if (rate == 0) return;
-    const int kind = dialogs::choice("Which samples?", "24-bit", "24-bit, normalised to -1 dBFS", "32-bit float");
-    std::string path;
-    if (!chooseFile("Export impulse response", kWavFilter, defaultFileName(" IR"), true, path)) return;
+    const int kind = dialogs::choice("Which samples?", "Cancel", "24-bit", "32-bit float");
+    if (kind == 0) return;
     audio::IrOptions options;
     options.rate = rate == 1 ? 48000 : 44100;
-    options.normalise = kind == 1;
-    const audio::Stereo ir = audio::impulseResponse(context_.feature.dashboard->image(), options);
+    options.integer = kind == 1;
+    if (options.integer) {
+        const int level = dialogs::choice("Which level?\n\nNormalised puts the peak at -1 dBFS.", "Cancel", "As played",
+                                          "Normalised");
+        if (level == 0) return;
+        options.normalise = level == 2;
+    }
+    audio::IrInfo info;
+    const audio::Stereo ir = audio::impulseResponse(context_.feature.dashboard->image(), options, &info);
+    char gain[32] = "";
+    if (info.gainDb != 0 && !options.normalise) std::snprintf(gain, sizeof gain, " %+.0f dB", info.gainDb);
+    std::string path;
+    if (!filedialogs::saveFile(filedialogs::Kind::Wav, "Export impulse response", defaultFileName(std::string(" IR") + gain),
+                               path))
+        return;
     wav::Audio file;
     file.rate = options.rate;
     file.channels = 2;
     for (std::size_t i = 0; i < ir.frames(); ++i) file.samples.insert(file.samples.end(), {ir.left[i], ir.right[i]});
     std::string error;
-    if (!wav::write(path, file, kind == 2 ? wav::Format::Float32 : wav::Format::Int24, error)) {
+    if (!wav::write(path, file, options.integer ? wav::Format::Int24 : wav::Format::Float32, error)) {
         dialogs::alert("%s", files::doubleAtSigns(error).c_str());
         log("Impulse response not exported: " + error);
         return;
     }
-    log("Impulse response written to " + platform::shownPath(path) + " (" + secondsText(ir.frames(), options.rate) + ", " +
-        (rate == 1 ? "48" : "44.1") + " kHz).");
+    log("Impulse response written to " + platform::shownPath(path) + " (" + audio::durationText(ir.frames(), options.rate) + ", " +
+        (rate == 1 ? "48" : "44.1") + " kHz" + audio::irNotes(info, options.rate) + ").");
 }
 
 void Listening::exportAudio() {
     std::string in, out;
-    if (!chooseFile("Choose the DI recording to render (WAV)", kWavFilter, "", false, in)) return;
+    if (!filedialogs::openFile(filedialogs::Kind::Wav, "Choose the DI recording to render (WAV)", in)) return;
     std::vector<float> di;
     std::string error;
     if (!audio::loadDiFile(in, di, error)) {
@@ -296,7 +286,7 @@ void Listening::exportAudio() {
         log("Audio not exported: " + error);
         return;
     }
-    if (!chooseFile("Export audio", kWavFilter, defaultFileName(""), true, out)) return;
+    if (!filedialogs::saveFile(filedialogs::Kind::Wav, "Export audio", defaultFileName(""), out)) return;
     Fl_Progress* bar = context_.feature.usb ? context_.feature.usb->progress : nullptr;
     auto show = [bar](double done, const char* label) {
         if (!bar) return;
@@ -305,11 +295,11 @@ void Listening::exportAudio() {
         bar->copy_label(label);
         Fl::check();
     };
-    const audio::Stereo sound = audio::render(context_.feature.dashboard->image(), di, audio::PedalRate,
-                                              [&](double done) {
-                                                  show(done, "Rendering audio");
-                                                  return true;
-                                              });
+    const audio::Rendered rendered = audio::renderSound(context_.feature.dashboard->image(), di, [&](double done) {
+        show(done, "Rendering audio");
+        return true;
+    });
+    const audio::Stereo& sound = rendered.sound;
     wav::Audio file;
     file.rate = audio::PedalRate;
     file.channels = 2;
@@ -321,5 +311,11 @@ void Listening::exportAudio() {
         return;
     }
     show(1, "Audio exported");
-    log("Audio written to " + platform::shownPath(out) + " (" + secondsText(sound.frames(), audio::PedalRate) + ", 48 kHz, 24-bit).");
+    log("Audio written to " + platform::shownPath(out) + " (" + audio::durationText(sound.frames(), audio::PedalRate) + ", 48 kHz, 24-bit).");
+    if (rendered.clipped) {
+        char text[128];
+        std::snprintf(text, sizeof text, "> %zu samples clipped at full scale (peak %.2f dBFS).", rendered.clipped,
+                      20 * std::log10(double(rendered.peak)));
+        log(text);
+    }
 }

@@ -77,8 +77,7 @@ private:
     bool compareWith(const uint8_t record[12], const std::string& name);
     const uint8_t* heardImage() const;
     void log(const std::string& line);
-    std::string defaultFileName(const char* suffix) const;
-    bool chooseFile(const char* title, const char* filter, const std::string& fileName, bool save, std::string& path);
+    std::string defaultFileName(const std::string& suffix) const;
 
     ListenContext context_;
     std::unique_ptr<audio::Player> player_;

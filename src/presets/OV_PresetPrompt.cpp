@@ -3,11 +3,9 @@
 #include "editor/TextInput.h"
 #include "context/exchange_guard.h"
 #include "base/dialogs.h"
-#include "base/files.h"
-#include "base/platform.h"
+#include "base/file_dialogs.h"
 
 #include <FL/Fl_Button.H>
-#include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_Toggle_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
@@ -65,17 +63,10 @@ OV_PresetPrompt::OV_PresetPrompt(int x, int y, int w, int h, const char* label) 
     promptButton(saveButton)->callback(save_cb, this);
     end();
 
-    fileChooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_MULTI_FILE);
-    fileChooser->title("Browse Preset File (.lop)");
-    fileChooser->filter("*.lop");
-    std::string folder = files::presetFolder(platform::env("HOMEDRIVE"));
-    folder.pop_back();                      // the chooser copies it, without the final '/'
-    fileChooser->directory(folder.c_str());
 }
 
 OV_PresetPrompt::~OV_PresetPrompt() {
     clear();
-    delete fileChooser;
 }
 
 // Draws text at (x, y) in size 13, or smaller where the system's Helvetica is
@@ -130,7 +121,7 @@ void OV_PresetPrompt::savePressed() {
 
 void OV_PresetPrompt::addFilesPressed() {
     std::vector<std::string> picked;
-    if (dialogs::showChooser(*fileChooser, picked) != 0) return;
+    if (filedialogs::openFiles(filedialogs::Kind::Preset, "Browse Preset File (.lop)", picked, true) != 0) return;
     chosenFiles = picked;
     for (fileIndex = 0; fileIndex < static_cast<int>(chosenFiles.size()); ++fileIndex) do_callback();
     fileIndex = -1;

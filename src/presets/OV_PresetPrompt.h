@@ -14,7 +14,6 @@
 
 class ExchangeControls;
 class Fl_Button;
-class Fl_Native_File_Chooser;
 class Fl_Toggle_Button;
 class PromptHold;
 class TextInput;
@@ -48,7 +47,6 @@ public:
     Fl_Button* helpButton = nullptr;
     Fl_Button* cancelButton = nullptr;
     Fl_Toggle_Button* saveButton = nullptr;
-    Fl_Native_File_Chooser* fileChooser = nullptr;
     int fileIndex = -1;
     std::vector<std::string> chosenFiles;
 };

@@ -4,13 +4,10 @@
 #include "presets/PresetFiles.h"
 #include "presets/PresetGroup.h"
 #include "base/dialogs.h"
-#include "base/files.h"
-#include "base/platform.h"
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Light_Button.H>
-#include <FL/Fl_Native_File_Chooser.H>
 #include <FL/fl_draw.H>
 
 #include <FL/Fl.H>
@@ -156,16 +153,9 @@ OV_TransportPanel::OV_TransportPanel(int x, int y, int w, int h, const char* lab
     editedMark->labelcolor(0xffcc0000);
     editedMark->hide();
     end();
-
-    backupChooser = new Fl_Native_File_Chooser(Fl_Native_File_Chooser::BROWSE_FILE);
-    backupChooser->title("Browse Backup File (.bkp)");
-    backupChooser->filter("*.bkp");
-    std::string folder = files::presetFolder(platform::env("HOMEDRIVE"));
-    folder.pop_back();                      // the chooser copies it, without the final '/'
-    backupChooser->directory(folder.c_str());
 }
 
-OV_TransportPanel::~OV_TransportPanel() { delete backupChooser; }
+OV_TransportPanel::~OV_TransportPanel() = default;
 
 void OV_TransportPanel::draw() {
     Fl_Group::draw();

@@ -9,7 +9,6 @@
 
 class Fl_Box;
 class Fl_Button;
-class Fl_Native_File_Chooser;
 class PresetGroup;
 class TextInput;
 
@@ -45,7 +44,6 @@ public:
     Fl_Button* restoreButton = nullptr;
     TextInput* titleInput = nullptr;
     Fl_Box* editedMark = nullptr;       // in the gap between the title field and BACKUP
-    Fl_Native_File_Chooser* backupChooser = nullptr;
     int presetCount = 8;
     int mode = 0;
     int selectedPreset = 0;

@@ -1,6 +1,7 @@
 #include "presets/TransportActions.h"
 
 #include "base/dialogs.h"
+#include "base/file_dialogs.h"
 #include "base/platform.h"
 #include "base/support_texts.h"
 #include "context/dashboard_steps.h"
@@ -16,7 +17,6 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
-#include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_Window.H>
 
 #include <algorithm>
@@ -152,7 +152,10 @@ void doBackup(Run& run) {
     // complete: a failed read leaves nothing behind.
     presetfiles::AtomicFile file(path);
     if (!file.isOpen()) {
-        dialogs::alert("Failed to create backup file. If problem persisted try rebooting your computer");
+        dialogs::alert("%s", presetfiles::doubleAtSigns(filedialogs::failureText(
+                                 "Failed to create backup file. If problem persisted try rebooting your computer",
+                                 path, file.error()))
+                                 .c_str());
         run.log("Backup operation failed.");
         run.log("> Backup file can not be created.");
         run.progress(100, "Backup failed", blue);
@@ -187,7 +190,7 @@ void doRestore(Run& run) {
     if (dialogs::choice("Proceed to restore your pedal's presets from backup?", "Cancel", "Continue", nullptr) != 1)
         return;
     std::vector<std::string> picked;
-    int shown = dialogs::showChooser(*run.panel.backupChooser, picked);
+    int shown = filedialogs::openFiles(filedialogs::Kind::Backup, "Browse Backup File (.bkp)", picked, false);
     if (shown == 1) return;
     if (shown != 0 || picked.empty()) return fileError(run, errno);
 

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "base/dialogs.h"
+#include "base/file_dialogs.h"
 #include "base/platform.h"
 
 static void saveLog_cb(Fl_Widget*, void* data) { statuslog::saveLog(static_cast<TextBoard*>(data)); }
@@ -69,12 +70,14 @@ void saveLog(TextBoard* board) {
 
     Fl_Text_Buffer* buffer = board->textBuffer;
     char* text = buffer->text_range(0, buffer->length());
-    bool ok = files::writeTextFile(path, text);
+    int error = 0;
+    bool ok = files::writeTextFile(path, text, &error);
     free(text);
 
     if (!ok) {
-        dialogs::alert("The status records could not be written to a log file.\n\nFile location : %s",
-                       files::doubleAtSigns(platform::shownPath(path)).c_str());
+        dialogs::alert("%s", files::doubleAtSigns(filedialogs::failureText(
+                                 "The status records could not be written to a log file.", path, error))
+                                 .c_str());
         return;
     }
     if (folder == platform::env("USERPROFILE") + "/Desktop")

@@ -439,6 +439,7 @@ std::string irFileOf(const std::string& record12, int rate = 48000) {
     engine.apply(reinterpret_cast<const uint8_t*>(record12.data()));
     audio::IrOptions options;
     options.rate = rate;
+    options.integer = true;
     const audio::Stereo ir = audio::impulseResponse(engine.image(), options);
     wav::Audio a;
     a.rate = rate;
@@ -657,7 +658,7 @@ TEST_F(CliOnPedal, RenderAndIrTakeTheSoundFromThePedalABackupOrALocalPresetAlike
     EXPECT_EQ(readFile(file("441.wav")), irFileOf(rec, 44100));
 
     // A 44.1 kHz stereo DI file, rendered as float: the 48 kHz render of its
-    // resampled mix with a second of tail.
+    // resampled mix with its tail.
     wav::Audio di;
     di.rate = 44100;
     di.channels = 2;
@@ -672,8 +673,8 @@ TEST_F(CliOnPedal, RenderAndIrTakeTheSoundFromThePedalABackupOrALocalPresetAlike
     ASSERT_TRUE(audio::loadDiFile(file("di.wav"), in, error));
     SoundEngine engine(dataFolder() + "/bin");
     engine.apply(reinterpret_cast<const uint8_t*>(rec.data()));
-    const audio::Stereo rendered = audio::render(engine.image(), in, 48000);
-    ASSERT_EQ(out.frames(), 24000u + 48000u);
+    const audio::Stereo rendered = audio::renderSound(engine.image(), in).sound;
+    ASSERT_GT(out.frames(), 24000u);
     ASSERT_EQ(rendered.frames(), out.frames());
     for (size_t i = 0; i < out.frames(); ++i) {
         ASSERT_EQ(out.samples[2 * i], rendered.left[i]) << i;

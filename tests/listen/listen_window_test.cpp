@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -105,6 +106,13 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     EXPECT_FALSE(window->listening->hearingCompared());
     EXPECT_EQ(gui::lastLogLine(window.get()), "Hearing the Dashboard's sound.");
 
+    // Cancel at any step of the export leaves nothing behind.
+    const size_t choosers = dialogs.chooserRequests.size();
+    for (std::deque<int> answers : {std::deque<int>{1, 0}, {1, 1, 0}}) {
+        dialogs.choiceAnswers = answers;
+        pickFromMenu(window.get(), dialogs, " > Export Impulse Response...");
+        EXPECT_EQ(dialogs.chooserRequests.size(), choosers);
+    }
     // Export the impulse response at 44.1 kHz as float: the file holds what
     // the library computes for the Dashboard's image.
     const std::string irPath = env.desktop + "/room";
@@ -126,7 +134,7 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     }
     EXPECT_NE(gui::lastLogLine(window.get()).find("Impulse response written to " + irPath + ".wav"), std::string::npos);
 
-    // Export audio: a DI file rendered, 24-bit, with a second of tail.
+    // Export audio: a DI file rendered, 24-bit, with its tail.
     wav::Audio di;
     di.samples.assign(4800, 0.3f);
     ASSERT_TRUE(wav::write(env.home + "/di.wav", di, wav::Format::Int16, error)) << error;
@@ -135,9 +143,12 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     pickFromMenu(window.get(), dialogs, " > Export Audio...");
     wav::Audio rendered;
     ASSERT_TRUE(wav::read(env.desktop + "/render.wav", rendered, error)) << error;
-    EXPECT_EQ(rendered.frames(), 4800u + 48000u);
-    EXPECT_EQ(gui::lastLogLine(window.get()),
-              "Audio written to " + env.desktop + "/render.wav (1.1 s, 48 kHz, 24-bit).");
+    std::vector<float> diIn;
+    ASSERT_TRUE(audio::loadDiFile(env.home + "/di.wav", diIn, error)) << error;
+    const size_t frames = audio::renderSound(window->dashboard->image(), diIn).sound.frames();
+    EXPECT_EQ(rendered.frames(), frames);
+    EXPECT_EQ(gui::lastLogLine(window.get()), "Audio written to " + env.desktop + "/render.wav (" +
+                                                  audio::durationText(frames, 48000) + ", 48 kHz, 24-bit).");
     // A file that is not audio is refused with a message; nothing is written.
     dialogs.chooserAnswers.push_back({lopPath});
     pickFromMenu(window.get(), dialogs, " > Export Audio...");
@@ -180,7 +191,7 @@ TEST(ListenWindow, AnOutputThatCannotOpenIsSaidAndTheProgramGoesOn) {
     EXPECT_NE(dialogs.texts(RecordingDialogs::Alert)[0].find("could not be opened"), std::string::npos);
     EXPECT_EQ(gui::lastLogLine(window.get()).rfind("Listening failed: The audio output", 0), 0u);
     // The program goes on: an export needs no output, and Listen can be tried again.
-    dialogs.choiceAnswers = {1, 0};
+    dialogs.choiceAnswers = {1, 1, 1};
     dialogs.chooserAnswers.push_back({env.desktop + "/ir.wav"});
     listening.exportImpulseResponse();
     EXPECT_EQ(TestEnvironment::readFile(env.desktop + "/ir.wav").substr(0, 4), "RIFF");

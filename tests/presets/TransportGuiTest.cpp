@@ -19,6 +19,7 @@
 #include <FL/Enumerations.H>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -863,8 +864,12 @@ TEST_F(Transport, ABackupThatCannotBeCreatedAsksNothingOfThePedal) {
     size_t sent = pedal->commands().size();
     dialogs->choiceAnswers.push_back(1);
     press(panel().backupButton);
-    EXPECT_EQ(dialogs->texts(RecordingDialogs::Alert),
-              std::vector<std::string>{"Failed to create backup file. If problem persisted try rebooting your computer"});
+    // The editor's own words, then where and why.
+    const std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].rfind("Failed to create backup file. If problem persisted try rebooting your computer\n", 0), 0u);
+    EXPECT_NE(alerts[0].find(folder()), std::string::npos);
+    EXPECT_NE(alerts[0].find(std::strerror(ENOENT)), std::string::npos);
     EXPECT_EQ(newLines(), (std::vector<std::string>{"Backup operation failed.", "> Backup file can not be created."}));
     EXPECT_EQ(progressLabel(), "Backup failed");
     EXPECT_EQ(progressColour(), 0x4444ff00u);
