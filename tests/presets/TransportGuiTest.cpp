@@ -811,8 +811,10 @@ TEST_F(Restore, APedalThatKeepsOtherRecordsThanItEchoesStopsAtTheFirstPreset) {
         ASSERT_TRUE(pedal->setFaults({"keep-wrong-byte=" + std::to_string(n)}));
         pickBackup();
         dialogs->clear();
+        const int stored = stores();
         press(panel().restoreButton);
         EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1) << "byte " << n;
+        EXPECT_EQ(stores() - stored, 2) << "byte " << n;     // preset 1 and its retry
         const int at = n < 12 ? n : 96 + n - 12;
         EXPECT_NE(pedalBank()[at], static_cast<uint8_t>(bank[at])) << "byte " << n;
     }
