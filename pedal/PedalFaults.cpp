@@ -27,6 +27,14 @@ bool PedalFaults::add(const std::string& text, std::string* why) {
             return false;
         }
         slowSeconds = s;
+    } else if (name == "keep-wrong-byte") {
+        char* end = nullptr;
+        long n = std::strtol(value.c_str(), &end, 10);
+        if (value.empty() || *end || n < 0 || n > 23) {
+            if (why) *why = "keep-wrong-byte takes a byte of the record and title from 0 to 23, not \"" + value + "\"";
+            return false;
+        }
+        keepWrongByte = static_cast<int>(n);
     } else {
         if (why) *why = "unknown fault \"" + text + "\"";
         return false;

@@ -9,6 +9,9 @@
 //   unplug               disappears from the device list and closes its port
 //   keep-wrong-record    echoes every stored image correctly but keeps the
 //                        preset's title with its last character changed
+//   keep-wrong-byte=N    echoes every stored image correctly but keeps byte N
+//                        of what was stored changed: 0 to 11 the record's
+//                        bytes, 12 to 23 the title's characters
 #pragma once
 
 #include <string>
@@ -22,6 +25,7 @@ struct PedalFaults {
     bool stuckTx = false;
     bool unplug = false;
     bool keepWrongRecord = false;
+    int keepWrongByte = -1;     // -1: none
 
     // Adds one fault; false when the text names none or its value is out of
     // range (why, when given, then says which).

@@ -65,7 +65,9 @@ const char* const usage =
         "  --firmware BYTE       firmware version byte, bits 6-4 major, 3-0 minor (e.g. 0x21)\n"
         "  --fault NAME[=VALUE]  inject a fault (repeatable): no-reply, short-reply, corrupt-echo,\n"
         "                        corrupt-echo-always, slow-reply=SECONDS, stuck-tx, unplug,\n"
-        "                        keep-wrong-record (stored images echo right, titles are kept wrong)\n"
+        "                        keep-wrong-record (stored images echo right, titles are kept wrong),\n"
+        "                        keep-wrong-byte=N (images echo right, byte N of the record (0-11)\n"
+        "                        or title (12-23) is kept wrong)\n"
         "  --render OUT.wav      render the image the pedal plays to a WAV file and exit\n"
         "  --input IN.wav        input signal for --render (default: a built-in test signal)\n"
         "  --help                show this text\n"
@@ -254,6 +256,13 @@ void Pedal::handle(PedalCommand& c) {
         // The record arrived whole; what is kept differs, which only a read-back shows.
         uint8_t& last = state_.presets[(c.bytes[0] & 0x0E) >> 1].title[11];
         last = last == '#' ? '*' : '#';
+        note = " kept-wrong";
+    }
+    const int wrongByte = o_.faults.keepWrongByte >= 0 ? o_.faults.keepWrongByte : fileFaults_.keepWrongByte;
+    if (c.name == "store-header" && wrongByte >= 0) {
+        PedalPreset& p = state_.presets[(c.bytes[0] & 0x0E) >> 1];
+        if (wrongByte < 12) p.params[wrongByte] ^= 0x01;
+        else p.title[wrongByte - 12] = p.title[wrongByte - 12] == '#' ? '*' : '#';   // still printable
         note = " kept-wrong";
     }
     const bool saveAfterReply = c.changedState && c.name == "page";

@@ -34,14 +34,19 @@ public:
     static double toReal(int32_t v) { return v / 2147483648.0; }
 
 private:
+    // One decoded operation: its opcode, output channel, register or address
+    // and coefficient. MacRun, past the assigned opcodes, heads a run of
+    // `mac` operations (arg: how many follow).
+    static constexpr uint8_t MacRun = dspisa::OpcodeCount;
     struct Op {
         uint8_t code;
-        uint8_t reg;
         uint8_t chan;
-        uint16_t addr;
+        uint16_t arg;
         int32_t coef;
     };
-    Op program_[dspisa::kWords];
+    // At most 128 operations and one head per run of at least one `mac`.
+    Op program_[dspisa::kWords + dspisa::kWords / 2 + 1];
+    int count_ = 0;
     int32_t regs_[dspisa::kRegisters + 1];   // +1: a push at register 255 spills harmlessly
     std::vector<int32_t> memory_;
     int64_t acc_;

@@ -233,7 +233,16 @@ TEST_F(CliOnPedal, VerifiedMeansReadBackAndRestoreSpeaksInItsOwnNotes) {
     EXPECT_NE(write.err.find("preset 5 may now hold a damaged copy: write it again"), std::string::npos);
     EXPECT_EQ(count(pedal->commands(), "store-image"), 2);
     EXPECT_EQ(count(pedal->commands(), "read-preset"), 2);
+    // Each of the 24 bytes read back counts: the record's 12, then the title's.
+    const std::string sent = record(4) + title("Checked");
+    for (int n = 0; n < 24; ++n) {
+        ASSERT_TRUE(pedal->setFaults({"keep-wrong-byte=" + std::to_string(n)}));
+        EXPECT_EQ(runCli({"write", "5", file("Good.lop")}).code, 6) << "byte " << n;
+        std::string kept = pedalBank(*pedal);
+        EXPECT_NE(kept[n < 12 ? 48 + n : 96 + 48 + n - 12], sent[n]) << "byte " << n;
+    }
 
+    ASSERT_TRUE(pedal->setFaults({"keep-wrong-record"}));
     ASSERT_TRUE(writeFile(file("other.bkp"), bank(20, "Other")));
     CliResult restore = runCli({"restore", file("other.bkp")});
     EXPECT_EQ(restore.code, 6) << restore.err;
@@ -241,7 +250,7 @@ TEST_F(CliOnPedal, VerifiedMeansReadBackAndRestoreSpeaksInItsOwnNotes) {
         << restore.err;
     EXPECT_EQ(restore.err.find("the presets before it are stored"), std::string::npos) << restore.err;
     EXPECT_EQ(restore.err.find("-->"), std::string::npos) << restore.err;
-    EXPECT_EQ(count(pedal->commands(), "store-image"), 4);     // preset 1 and its retry: 2 to 8 untouched
+    EXPECT_EQ(count(pedal->commands(), "store-image"), 2 + 48 + 2);   // preset 1 and its retry: 2 to 8 untouched
     EXPECT_EQ(count(pedal->commands(), "read-all"), 0);
 
     // A retry that cures an echo is a note of the program's own.
@@ -393,19 +402,42 @@ TEST_F(CliOnPedal, ConfigurationAndFirmware) {
     EXPECT_EQ(state.firmwareVersion, 0x24);
     EXPECT_FALSE(state.updateMode);
 
-    // An older version than the pedal's goes in only with --force.
     loader.stop();
-    options.serial = "VP000010";
-    testpedal::VirtualPedal again(folder, options);
-    ASSERT_TRUE(again.start());
-    ASSERT_TRUE(writeFile(file("old.fdt"), "5\n0\n" + std::string(130, 'x')));
-    CliResult old = runCli({"firmware", file("old.fdt")});
-    EXPECT_EQ(old.code, 3);
-    EXPECT_NE(old.err.find("firmware V0.5, older than the pedal's V2.1: nothing was sent (give --force"),
-              std::string::npos)
-        << old.err;
-    ASSERT_EQ(runCli({"firmware", file("old.fdt"), "--force"}).code, 0);
-    EXPECT_EQ(count(again.waitForCommands(7), "page"), 3);    // two status queries, 3 pages, version, resume
+
+    // Against a pedal on V2.1: only an older version needs --force; the
+    // payload may fill the 65536 bytes the page address reaches, not one more.
+    const struct {
+        char version;
+        size_t payload;
+        bool force;
+        int code;
+        const char* refusal;
+    } packages[] = {
+        {'5', 130, false, 3, "firmware V0.5, older than the pedal's V2.1: nothing was sent (give --force"},
+        {'5', 130, true, 0, ""},
+        {'X', 130, false, 0, ""},                   // the same version
+        {'Y', 130, false, 0, ""},                   // one newer
+        {'W', 130, false, 3, "firmware V2.0, older than the pedal's V2.1"},
+        {'X', 65536, false, 0, ""},
+        {'X', 65537, false, 3, "holds 65537 bytes of firmware, more than the pedal's 65536: nothing was sent"},
+    };
+    int serial = 10;
+    for (const auto& p : packages) {
+        SCOPED_TRACE(std::string(1, p.version) + " " + std::to_string(p.payload));
+        options.serial = "VP0000" + std::to_string(serial++);
+        testpedal::VirtualPedal again(folder, options);
+        ASSERT_TRUE(again.start());
+        ASSERT_TRUE(writeFile(file("fw.fdt"), std::string(1, p.version) + "\n0\n" + std::string(p.payload, 'x')));
+        std::vector<std::string> args = {"firmware", file("fw.fdt")};
+        if (p.force) args.push_back("--force");
+        CliResult r = runCli(args);
+        EXPECT_EQ(r.code, p.code) << r.err;
+        EXPECT_NE(r.err.find(p.refusal), std::string::npos) << r.err;
+        // On success: the status query, every page, the version and resume.
+        const size_t pages = p.code == 0 ? (p.payload + 63) / 64 : 0;
+        EXPECT_EQ(count(p.code == 0 ? again.waitForCommands(pages + 3) : again.commands(), "page"),
+                  static_cast<int>(pages));
+    }
 }
 
 }  // namespace

@@ -172,6 +172,7 @@ TEST(FirmwarePackage, FormatProblemsAreNamed) {
         {" \n0\n" + payload, "its first character gives no version"},
         {"\x7f\n0\n" + payload, "its first character gives no version"},
         {"[\n2\nok\nbell\x07\n" + payload, "release-note line 2 holds the byte 0x07, which no text holds"},
+        {"[\n1\nrub\x7f" "out\n" + payload, "release-note line 1 holds the byte 0x7F, which no text holds"},
         {std::string("[\n1\nnul\0in a note\n", 18) + payload,
          "release-note line 1 holds the byte 0x00, which no text holds"},
         // Only the announced notes must be text: the payload is anything.

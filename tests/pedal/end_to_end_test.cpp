@@ -365,7 +365,7 @@ TEST(PedalProgram, RefusesASerialNumberAnotherLivePedalHas) {
     EXPECT_TRUE(pedal.stop());
 }
 
-TEST(PedalProgram, RefusesFaultValuesThatAreNotFiniteSeconds) {
+TEST(PedalProgram, RefusesFaultValuesOutOfTheirRange) {
     for (const char* value : {"nan", "inf", "-inf", "-1", "3601", ""}) {
         int status = -1;
         std::string out = runPedal(std::string("--fault 'slow-reply=") + value + "'", status);
@@ -373,6 +373,14 @@ TEST(PedalProgram, RefusesFaultValuesThatAreNotFiniteSeconds) {
                   std::string::npos)
             << out;
         EXPECT_NE(status, 0);
+    }
+    // A byte kept wrong is one of the 24 of a record and its title.
+    for (const char* value : {"-1", "24", "1x", ""}) {
+        PedalFaults kept;
+        std::string why;
+        EXPECT_FALSE(kept.add(std::string("keep-wrong-byte=") + value, &why)) << value;
+        EXPECT_NE(why.find("from 0 to 23"), std::string::npos) << why;
+        EXPECT_EQ(kept.keepWrongByte, -1);
     }
     // The same from a faults file: the line is named and nothing is taken.
     char dir[] = "/tmp/orvella-faults-XXXXXX";

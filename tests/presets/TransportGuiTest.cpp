@@ -832,6 +832,20 @@ TEST_F(Restore, APedalThatKeepsOtherRecordsThanItEchoesStopsAtTheFirstPreset) {
     EXPECT_NE(kept[96 + 11], static_cast<uint8_t>(bank[96 + 11]));
     EXPECT_TRUE(std::equal(kept.begin() + 12, kept.begin() + 96, before.begin() + 12));     // 2 to 8 untouched
     EXPECT_TRUE(std::equal(kept.begin() + 108, kept.end(), before.begin() + 108));
+
+    // Each of the 24 bytes read back counts: the record's 12, then the title's.
+    StdoutCapture quiet(env->root + "/stdout.txt");
+    for (int n = 0; n < 24; ++n) {
+        ASSERT_TRUE(pedal->setFaults({"keep-wrong-byte=" + std::to_string(n)}));
+        pickBackup();
+        dialogs->clear();
+        const int stored = stores();
+        press(panel().restoreButton);
+        EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1) << "byte " << n;
+        EXPECT_EQ(stores() - stored, 2) << "byte " << n;     // preset 1 and its retry
+        const int at = n < 12 ? n : 96 + n - 12;
+        EXPECT_NE(pedalBank()[at], static_cast<uint8_t>(bank[at])) << "byte " << n;
+    }
 }
 
 // "Verified" means read back: a pedal that echoes the image right but keeps
@@ -857,6 +871,20 @@ TEST_F(Transport, WriteReadsThePresetBackAndAWrongOneMayHoldADamagedCopy) {
     EXPECT_EQ(names, (std::vector<std::string>{"store-header", "store-image", "read-preset", "store-header",
                                                "store-image", "read-preset"}));
     EXPECT_NE(std::string(reinterpret_cast<char*>(pedalState().presets[3].title), 12), "Good        ");
+
+    // Each of the 24 bytes read back counts: the record's 12, then the title's.
+    std::vector<uint8_t> written = record(6);
+    written.insert(written.end(), "Good        ", "Good        " + 12);
+    for (int n = 0; n < 24; ++n) {
+        ASSERT_TRUE(pedal->setFaults({"keep-wrong-byte=" + std::to_string(n)}));
+        dialogs->clear();
+        press(panel().writeButton);
+        std::vector<std::string> errors = dialogs->texts(RecordingDialogs::Alert);
+        ASSERT_EQ(errors.size(), 1u) << "byte " << n;
+        EXPECT_EQ(errors[0].rfind("Upload is completed, but with errors.", 0), 0u) << "byte " << n;
+        PedalState held = pedalState();
+        EXPECT_NE(n < 12 ? held.presets[3].params[n] : held.presets[3].title[n - 12], written[n]) << "byte " << n;
+    }
 }
 
 TEST_F(Transport, ABackupThatCannotBeCreatedAsksNothingOfThePedal) {

@@ -15,7 +15,8 @@ namespace {
 
 // What the fake pedal does with one store: Fail before any byte reached it,
 // Broke off after (the pedal took the header, the echo never came); Keep
-// Wrong echoes right but keeps the title with its last byte changed;
+// Wrong echoes right but keeps byte `wrongByte` of the record (0..11) or
+// title (12..23) changed;
 // Unreadable echoes right but cannot be read back.
 enum class Store { Ok, CorruptEcho, Fail, BrokeOff, KeepWrong, Unreadable };
 
@@ -32,7 +33,7 @@ public:
         if (what == Store::CorruptEcho) echo_[300] ^= 0x10;
         std::memcpy(held + 12 * index, record, 12);
         std::memcpy(held + 96 + 12 * index, title, 12);
-        if (what == Store::KeepWrong) held[96 + 12 * index + 11] ^= 0x01;
+        if (what == Store::KeepWrong) held[heldByte(index, wrongByte)] ^= 0x01;
         return 0;
     }
     bool storeReachedPedal() const override { return reached; }
@@ -52,7 +53,11 @@ public:
     }
     const uint8_t* bank() const override { return held; }
 
+    // Where byte n (0..23: record, then title) of preset `index` lies in the bank.
+    static int heldByte(int index, int n) { return n < 12 ? 12 * index + n : 96 + 12 * index + n - 12; }
+
     std::vector<Store> script;      // one entry per store, in order; Ok once it runs out
+    int wrongByte = 23;
     std::vector<int> stores;        // the preset index of every store
     std::vector<int> presetReads;   // the preset index of every read-back
     int failCode = 4;
@@ -121,6 +126,14 @@ TEST(PresetTransfer, WriteRetriesOnceAndThenGivesUp) {
         EXPECT_EQ(o.preset, c.kind == Outcome::Done ? -1 : 5);
         EXPECT_EQ(link.reads, 0);
     }
+    // Every one of the 24 bytes read back counts, the last of record and title too.
+    for (int n = 0; n < 24; ++n) {
+        FakePresetLink link;
+        link.wrongByte = n;
+        link.script = {Store::KeepWrong, Store::KeepWrong};
+        EXPECT_EQ(presettransfer::writeVerified(link, 5, record, title, img.data()).kind, Outcome::ReadBackMismatch)
+            << "byte " << n;
+    }
 }
 
 class RestoreTest : public ::testing::Test {
@@ -163,7 +176,16 @@ TEST_F(RestoreTest, StoresEachPresetThenComparesTheBankReadBack) {
     EXPECT_EQ(o.overwritten, 8);
 
     // The comparison is against the records as composed and the titles as
-    // given, and names every preset that differs.
+    // given, covers each of the 24 bytes of every preset, and names every
+    // preset that differs.
+    for (int preset = 0; preset < 8; ++preset)
+        for (int n = 0; n < 24; ++n) {
+            link = FakePresetLink();
+            link.afterStores = [preset, n](uint8_t* held) { held[FakePresetLink::heldByte(preset, n)] ^= 0x80; };
+            o = restore();
+            EXPECT_EQ(o.kind, Outcome::ReadAllMismatch) << "preset " << preset + 1 << " byte " << n;
+            EXPECT_EQ(o.differing, 1u << preset);
+        }
     link = FakePresetLink();
     link.afterStores = [](uint8_t* held) {
         held[96 + 12 * 3] ^= 1;                 // a title byte of preset 4
@@ -206,6 +228,22 @@ TEST_F(RestoreTest, StopsAtTheFirstFailedStore) {
     link = FakePresetLink();
     link.script = {Store::BrokeOff};
     EXPECT_EQ(restore().stopText(), "No preset had been overwritten yet. Preset 1 may now hold a damaged copy.");
+}
+
+// A preset kept wrong stops the restore at that preset, the last one too,
+// before the final read of the bank.
+TEST_F(RestoreTest, APresetKeptWrongStopsTheRestoreThere) {
+    for (int n : {0, 11, 12, 23}) {
+        link = FakePresetLink();
+        link.wrongByte = n;
+        link.script = {Store::Ok, Store::Ok, Store::Ok, Store::Ok, Store::Ok, Store::Ok, Store::Ok,
+                       Store::KeepWrong, Store::KeepWrong};
+        Outcome o = restore();
+        EXPECT_EQ(o.kind, Outcome::ReadBackMismatch) << "byte " << n;
+        EXPECT_EQ(o.preset, 7);
+        EXPECT_EQ(o.overwritten, 7);
+        EXPECT_EQ(link.reads, 0);
+    }
 }
 
 TEST_F(RestoreTest, RetriesAMismatchedEchoOnceAndNotesIt) {
