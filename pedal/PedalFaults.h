@@ -9,6 +9,8 @@
 //   unplug               disappears from the device list and closes its port
 //   keep-wrong-record    echoes every stored image correctly but keeps the
 //                        preset's title with its last character changed
+//   stray-byte           sends one stray byte (0x5A) whenever the line has
+//                        been idle for 0.2 s
 #pragma once
 
 #include <string>
@@ -22,6 +24,7 @@ struct PedalFaults {
     bool stuckTx = false;
     bool unplug = false;
     bool keepWrongRecord = false;
+    bool strayByte = false;
 
     // Adds one fault; false when the text names none or its value is out of
     // range (why, when given, then says which).

@@ -65,7 +65,7 @@ PedalLink::PedalLink()
 
 PedalLink::~PedalLink() { closeDevice(); }
 
-void PedalLink::keepClaim(bool keep) { ftdi::backend().keepClaims(keep); }
+void PedalLink::keepClaim(bool keep) { ftdi::backend().claim(keep); }
 
 LinkResult& PedalLink::failedOpen(const char* what) {
     openProblem_ = ftdi::backend().openProblem();

@@ -195,50 +195,84 @@ std::string TtyBackend::lockFileFor(const std::string& devicePath) {
     return folder + "/orvella-" + name + ".lock";
 }
 
-bool TtyBackend::claim(const std::string& path) {
+bool TtyBackend::lock(const std::string& path) {
     if (locks_.count(path)) return true;
-    std::string name = lockFileFor(path);
-    int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666);
-    bool writable = fd >= 0;
-    if (writable) fchmod(fd, 0666);     // any user's program may note its pid in it later
-    if (fd < 0) fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    // No lock file possible (a read-only folder): the exclusive open still
-    // keeps other programs out while a transaction runs.
-    if (fd < 0) return true;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EWOULDBLOCK) {     // a file system without locks: as above
+    const std::string name = lockFileFor(path);
+    // A lock file removed by its owner between our open and our lock is not
+    // the lock any more: try again on the new one.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0) fd = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        // No lock file possible (a read-only folder): the exclusive open still
+        // keeps other programs out while the port is held.
+        if (fd < 0) return true;
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK) {     // a file system without locks: as above
+                ::close(fd);
+                return true;
+            }
+            problem_ = inUse(ownerIn(fd));
             ::close(fd);
+            return false;
+        }
+        struct stat held, now;
+        if (fstat(fd, &held) != 0 || stat(name.c_str(), &now) != 0 || held.st_ino != now.st_ino ||
+            held.st_dev != now.st_dev) {
+            ::close(fd);
+            continue;
+        }
+        if (held.st_uid != geteuid()) {
+            // Another user's file, left by a program that is gone (we hold
+            // its lock): its notes are not ours to trust. Taken over when
+            // the folder lets us, else used as it is, for the lock alone.
+            if (unlink(name.c_str()) == 0) {
+                ::close(fd);
+                continue;
+            }
+            locks_[path] = fd;
             return true;
         }
-        problem_ = inUse(ownerIn(fd));
-        ::close(fd);
-        return false;
+        fchmod(fd, 0644);   // readable by all, written by its owner only
+        // A late reply the last owner left behind; a note far in the future
+        // (a clock set back, a damaged file) is not waited for.
+        const int64_t late = lateNoteIn(fd), nowMs = wallMs();
+        if (late > nowMs && late - nowMs <= 10000) lateUntil_[path] = late;
+        locks_[path] = fd;
+        writeLockNote(path, 0);
+        return true;
     }
-    // A late reply the last owner left behind; a note far in the future
-    // (a clock set back, a damaged file) is not waited for.
-    const int64_t late = lateNoteIn(fd), now = wallMs();
-    if (late > now && late - now <= 10000) lateUntil_[path] = late;
-    if (writable) {
-        std::string pid = std::to_string(static_cast<long>(getpid())) + "\n";
-        if (ftruncate(fd, 0) != 0 || pwrite(fd, pid.data(), pid.size(), 0) < 0) {}    // the pid only names us
-    }
-    locks_[path] = fd;
     return true;
 }
 
-void TtyBackend::unclaim(const std::string& path) {
+void TtyBackend::unlock(const std::string& path) {
     if (kept_ > 0 || portOn(path)) return;
+    auto parked = parked_.find(path);
+    if (parked != parked_.end()) {
+        ioctl(parked->second, TIOCNXCL);
+        ::close(parked->second);
+        parked_.erase(parked);
+    }
     releaseLock(path);
 }
 
 void TtyBackend::releaseLock(const std::string& path) {
     auto it = locks_.find(path);
     if (it == locks_.end()) return;
+    // Removed while still locked, so no program takes a lock on a file that
+    // is going; one that opened it just before checks it is still there.
+    struct stat held;
+    if (fstat(it->second, &held) == 0 && held.st_uid == geteuid()) unlink(lockFileFor(path).c_str());
     ::close(it->second);    // ends the lock
     locks_.erase(it);
 }
 
-void TtyBackend::keepClaims(bool keep) {
+TtyBackend::~TtyBackend() {
+    kept_ = 0;
+    while (!open_.empty()) close(open_.back());
+    claim(false);
+}
+
+void TtyBackend::claim(bool keep) {
     if (keep) {
         ++kept_;
         return;
@@ -247,7 +281,8 @@ void TtyBackend::keepClaims(bool keep) {
     if (kept_ > 0) return;
     std::vector<std::string> held;
     for (const auto& lock : locks_) held.push_back(lock.first);
-    for (const std::string& path : held) unclaim(path);
+    for (const auto& parked : parked_) held.push_back(parked.first);
+    for (const std::string& path : held) unlock(path);
 }
 
 bool TtyBackend::matches(const TtyDevice& dev, const char* arg, DWORD flags) {
@@ -287,29 +322,36 @@ FT_STATUS TtyBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
         if (!matches(dev, arg, flags)) continue;
         result = FT_DEVICE_NOT_OPENED;
         if (portOn(dev.path)) continue;     // one handle per device
-        const bool claimedBefore = locks_.count(dev.path) != 0;
-        if (!claim(dev.path)) continue;     // another program of ours has it
-        // A device this open could not use is not kept from others.
-        auto giveBack = [&] {
-            if (!claimedBefore) releaseLock(dev.path);
-        };
-        int fd = ::open(dev.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) {
-            if (errno == EACCES || errno == EPERM) problem_ = noPermission(dev);
-            if (errno == EBUSY) problem_ = inUse(0);    // opened exclusively by some other program
-            giveBack();
-            continue;
+        int fd = -1;
+        auto parked = parked_.find(dev.path);
+        if (parked != parked_.end()) {      // held for this program's run: already set up
+            fd = parked->second;
+            parked_.erase(parked);
+        } else {
+            const bool lockedBefore = locks_.count(dev.path) != 0;
+            if (!lock(dev.path)) continue;      // another program of ours has it
+            // A device this open could not use is not kept from others.
+            auto giveBack = [&] {
+                if (!lockedBefore) releaseLock(dev.path);
+            };
+            fd = ::open(dev.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0) {
+                if (errno == EACCES || errno == EPERM) problem_ = noPermission(dev);
+                if (errno == EBUSY) problem_ = inUse(0);    // opened exclusively by some other program
+                giveBack();
+                continue;
+            }
+            auto kept = baud_.find(dev.path);
+            if (!makeRaw(fd, kept == baud_.end() ? B9600 : static_cast<speed_t>(kept->second))) {
+                ::close(fd);
+                giveBack();
+                continue;
+            }
+            // No other program may open the terminal while it is held (the
+            // kernel refuses it with EBUSY; root excepted).
+            ioctl(fd, TIOCEXCL);
+            askLowLatency(fd);
         }
-        auto kept = baud_.find(dev.path);
-        if (!makeRaw(fd, kept == baud_.end() ? B9600 : static_cast<speed_t>(kept->second))) {
-            ::close(fd);
-            giveBack();
-            continue;
-        }
-        // No other program may open the terminal while this handle is open
-        // (the kernel refuses it with EBUSY; root excepted).
-        ioctl(fd, TIOCEXCL);
-        askLowLatency(fd);
         // A closed serial port receives nothing; drop whatever a late reply
         // left on the far end of a pseudo-terminal meanwhile.
         tcflush(fd, TCIFLUSH);
@@ -360,11 +402,11 @@ void TtyBackend::noteLateReply(FT_HANDLE handle, int ms) {
 }
 
 void TtyBackend::writeLockNote(const std::string& path, int64_t lateUntil) {
-    auto lock = locks_.find(path);
-    if (lock == locks_.end()) return;
+    auto held = locks_.find(path);
+    if (held == locks_.end()) return;
     std::string text = std::to_string(static_cast<long>(getpid())) + "\n";
     if (lateUntil) text += "late " + std::to_string(lateUntil) + "\n";
-    if (ftruncate(lock->second, 0) != 0 || pwrite(lock->second, text.data(), text.size(), 0) < 0) {}    // best effort
+    if (ftruncate(held->second, 0) != 0 || pwrite(held->second, text.data(), text.size(), 0) < 0) {}    // best effort
 }
 
 FT_STATUS TtyBackend::createDeviceInfoList(DWORD* count) {
@@ -534,9 +576,13 @@ FT_STATUS TtyBackend::close(FT_HANDLE handle) {
     if (!p) return FT_INVALID_HANDLE;
     open_.erase(std::find(open_.begin(), open_.end(), p));
     if (p->inFlight && !p->lateNoted) writeLockNote(p->path, 0);   // the transaction ended here
-    ioctl(p->fd, TIOCNXCL);
-    ::close(p->fd);
-    unclaim(p->path);
+    if (kept_ > 0) {
+        parked_[p->path] = p->fd;      // still this program's until its claim ends
+    } else {
+        ioctl(p->fd, TIOCNXCL);
+        ::close(p->fd);
+        unlock(p->path);
+    }
     delete p;
     return FT_OK;
 }

@@ -30,6 +30,7 @@ std::vector<TtyDevice> allDevices(const std::string& busFolder = "/sys/bus/usb-s
 
 class TtyBackend : public Backend {
 public:
+    ~TtyBackend() override;     // lets every device go
     FT_STATUS openEx(const char* arg, DWORD flags, FT_HANDLE* handle) override;
     FT_STATUS createDeviceInfoList(DWORD* count) override;
     FT_STATUS getDeviceInfoDetail(DWORD index, std::string& serial, std::string& description,
@@ -50,7 +51,7 @@ public:
     // characters of a longer serial number, the form the link's slots keep.
     static constexpr size_t cutSerialLength = 11;
 
-    void keepClaims(bool keep) override;
+    void claim(bool keep) override;
     std::string openProblem() const override { return problem_; }
     // Kept in the lock file as "late MS" (wall-clock milliseconds) after the
     // owner's pid.
@@ -58,7 +59,10 @@ public:
 
     // The lock file that reserves a device (a tty path) for one program:
     // "orvella-<name>.lock" in ORVELLA_LOCK_DIR when set, else /run/lock
-    // when writable, else the temporary folder. It holds the owner's pid.
+    // when writable, else the temporary folder. It holds the owner's pid,
+    // mode 0644, and goes when the device is let go. One left behind by a
+    // program that is gone is taken over; its late-reply note is trusted
+    // only when the file is this user's.
     static std::string lockFileFor(const std::string& devicePath);
 
 private:
@@ -66,12 +70,16 @@ private:
     static bool matches(const TtyDevice& dev, const char* arg, DWORD flags);
     // Takes this program's lock on a device (kept when it has it already);
     // false, with problem_ set, when another program holds it.
-    bool claim(const std::string& path);
-    // Gives the lock back unless claims are kept or the device is open.
-    void unclaim(const std::string& path);
+    bool lock(const std::string& path);
+    // Lets the device go (its held terminal, its lock) unless claims are
+    // kept or the device is open.
+    void unlock(const std::string& path);
     void releaseLock(const std::string& path);     // whatever the claims
     std::string problem_;                   // why the last openEx failed, for the user
     std::map<std::string, int> locks_;      // device path -> the lock file held (flock)
+    // Device path -> the terminal, still open and exclusive, of a handle
+    // closed while claims are kept: the run holds the device, not only its lock.
+    std::map<std::string, int> parked_;
     // Device path -> wall-clock ms until which a reply another program
     // (or this one, earlier) left unanswered may still arrive.
     std::map<std::string, int64_t> lateUntil_;
@@ -80,7 +88,7 @@ private:
     void writeLockNote(const std::string& path, int64_t lateUntil);
     // How long a reply sent to a program that then died may still come.
     static constexpr int InFlightMs = 4000;
-    int kept_ = 0;                          // keepClaims(true) not yet undone
+    int kept_ = 0;                          // claim(true) not yet undone
     Port* port(FT_HANDLE handle) const;
     Port* portOn(const std::string& path) const;   // the open port of a device, if any
     std::vector<TtyDevice> listed_;     // the list of the last FT_CreateDeviceInfoList

@@ -77,13 +77,17 @@ public:
     // The port of entry `index` of the last device list (a tty path), or
     // empty when the backend has no such notion.
     virtual std::string portName(DWORD index) const { (void)index; return std::string(); }
-    // One program owns a device at a time: a backend reserves each device
-    // it opens against other programs (the serial driver: an exclusive open
-    // and a lock file) for as long as the handle is open, and, while claims
-    // are kept (counted: each true needs a false), until the last claim ends,
-    // so a sequence of transactions is not interleaved with another
-    // program's. Within one program the devices are shared.
-    virtual void keepClaims(bool keep) { (void)keep; }
+    // The claim: one program owns a device at a time. Every backend reserves
+    // each device it opens against other programs for as long as the handle
+    // is open and, while claims are kept (counted: each true needs a false),
+    // holds it until the last claim ends, so a run of transactions is never
+    // interleaved with another program's (the serial driver: an exclusive
+    // open kept for the run and a lock file; Windows: the port opened without
+    // sharing, kept for the run). An open refused because another program
+    // holds the device fails with openProblem() saying "in use by another
+    // program". Within one program the devices are shared. No default: a
+    // backend that cannot claim cannot serve the link.
+    virtual void claim(bool keep) = 0;
     // Why the last openEx failed, in words for the user ("the pedal is in
     // use by another program (pid 4242)"), or empty when its status says all.
     virtual std::string openProblem() const { return std::string(); }

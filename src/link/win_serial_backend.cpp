@@ -9,7 +9,6 @@
 #include <devguid.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -154,6 +153,7 @@ WinSerialBackend::Port* WinSerialBackend::portOn(const std::string& name) const 
 FT_STATUS WinSerialBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
     if (!handle || !arg) return FT_INVALID_PARAMETER;
     *handle = nullptr;
+    problem_.clear();
     if (flags != FT_OPEN_BY_SERIAL_NUMBER && flags != FT_OPEN_BY_DESCRIPTION) return FT_INVALID_PARAMETER;
     if (!*arg) return FT_DEVICE_NOT_FOUND;
     FT_STATUS result = FT_DEVICE_NOT_FOUND;
@@ -161,24 +161,29 @@ FT_STATUS WinSerialBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* hand
         if (!comports::matches(dev, arg, flags)) continue;
         result = FT_DEVICE_NOT_OPENED;
         if (portOn(dev.port)) continue;     // one handle per device
-        // No sharing: another program holding the port makes this fail, and the next device is tried.
-        HANDLE h = CreateFileW(platform::widen(comports::devicePath(dev.port)).c_str(), GENERIC_READ | GENERIC_WRITE,
-                               0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_ACCESS_DENIED) {
-                std::printf("Cannot open %s (\"%s\", serial %s): another program is using it. Close that "
-                            "program, then click Connect.\n",
-                            dev.port.c_str(), dev.description.c_str(), dev.serial.c_str());
-                std::fflush(stdout);
+        HANDLE h = INVALID_HANDLE_VALUE;
+        auto parked = parked_.find(dev.port);
+        if (parked != parked_.end()) {      // held for this program's run: already set up
+            h = parked->second;
+            parked_.erase(parked);
+        } else {
+            // No sharing: the claim. Another program holding the port makes
+            // this fail, and the next device is tried.
+            h = CreateFileW(platform::widen(comports::devicePath(dev.port)).c_str(), GENERIC_READ | GENERIC_WRITE,
+                            0, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (h == INVALID_HANDLE_VALUE) {
+                DWORD why = GetLastError();
+                if (why == ERROR_ACCESS_DENIED || why == ERROR_SHARING_VIOLATION)
+                    problem_ = "the pedal is in use by another program (" + dev.port + ")";
+                continue;
             }
-            continue;
-        }
-        auto kept = baud_.find(dev.port);
-        SetupComm(h, queueSize, queueSize);     // a hint; drivers may keep their own sizes
-        if (!configure(h, kept == baud_.end() ? CBR_9600 : kept->second) ||
-            !setReadTimeout(h, defaultTimeoutMs, false) || !setWriteTimeout(h, defaultTimeoutMs)) {
-            CloseHandle(h);
-            continue;
+            auto kept = baud_.find(dev.port);
+            SetupComm(h, queueSize, queueSize);     // a hint; drivers may keep their own sizes
+            if (!configure(h, kept == baud_.end() ? CBR_9600 : kept->second) ||
+                !setReadTimeout(h, defaultTimeoutMs, false) || !setWriteTimeout(h, defaultTimeoutMs)) {
+                CloseHandle(h);
+                continue;
+            }
         }
         // A closed port receives nothing; drop whatever a late reply left meanwhile.
         PurgeComm(h, PURGE_RXCLEAR | PURGE_RXABORT);
@@ -188,6 +193,7 @@ FT_STATUS WinSerialBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* hand
         p->txStalled = dev.txStalled;
         open_.push_back(p);
         *handle = p;
+        problem_.clear();
         return FT_OK;
     }
     return result;
@@ -319,9 +325,23 @@ FT_STATUS WinSerialBackend::close(FT_HANDLE handle) {
     Port* p = port(handle);
     if (!p) return FT_INVALID_HANDLE;
     open_.erase(std::find(open_.begin(), open_.end(), p));
-    CloseHandle(p->h);
+    if (kept_ > 0)
+        parked_[p->name] = p->h;    // still this program's until its claim ends
+    else
+        CloseHandle(p->h);
     delete p;
     return FT_OK;
+}
+
+void WinSerialBackend::claim(bool keep) {
+    if (keep) {
+        ++kept_;
+        return;
+    }
+    if (kept_ > 0) --kept_;
+    if (kept_ > 0) return;
+    for (const auto& parked : parked_) CloseHandle(parked.second);
+    parked_.clear();
 }
 
 void WinSerialBackend::waitForData(FT_HANDLE handle, int timeoutMs) {

@@ -1,9 +1,11 @@
 // The D2XX calls served on Windows by the FTDI bridge's virtual COM port:
 // bridges found through SetupAPI by the USB description the bus reports,
 // then the virtual pedals registered in ORVELLA_PEDAL_DIR under a COM port's
-// name. A port is opened with CreateFile for one transaction (Windows gives a
-// port to one program at a time), set to raw 8N1 with SetCommState, and
-// waited on with read time-outs (COMMTIMEOUTS), never with comm events.
+// name. A port is opened with CreateFile without sharing, which is the claim
+// (Windows then refuses it to every other program): for one transaction, or
+// for the whole run while claims are kept. It is set to raw 8N1 with
+// SetCommState and waited on with read time-outs (COMMTIMEOUTS), never with
+// comm events.
 #pragma once
 
 #include <map>
@@ -36,6 +38,8 @@ public:
     FT_STATUS close(FT_HANDLE handle) override;
     void waitForData(FT_HANDLE handle, int timeoutMs) override;
     std::string portName(DWORD index) const override;
+    void claim(bool keep) override;
+    std::string openProblem() const override { return problem_; }
 
 private:
     struct Port;
@@ -45,6 +49,11 @@ private:
     std::vector<comports::Device> listed_;  // the list of the last FT_CreateDeviceInfoList
     std::vector<Port*> open_;
     std::map<std::string, DWORD> baud_;     // kept per port from one handle to the next (9600 until set)
+    // Port name -> the handle of a port closed while claims are kept: still
+    // open without sharing, so the run keeps it from other programs.
+    std::map<std::string, void*> parked_;
+    int kept_ = 0;                          // claim(true) not yet undone
+    std::string problem_;                   // why the last openEx failed, for the user
 };
 
 }  // namespace ftdi

@@ -1,6 +1,8 @@
 // The serial-driver backend on a pseudo-terminal registered as a virtual pedal.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <stdlib.h>
@@ -11,11 +13,14 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <ctime>
 #include <string>
 
+#include "link/PedalLink.h"
 #include "link/PedalRegistry.h"
 #include "link/TtyBackend.h"
+#include "TestPedal.h"
 
 namespace {
 
@@ -26,6 +31,7 @@ protected:
         dir = mkdtemp(pattern);
         setenv("ORVELLA_PEDAL_DIR", dir.c_str(), 1);
         setenv("ORVELLA_VIRTUAL_ONLY", "1", 1);
+        setenv("ORVELLA_LOCK_DIR", dir.c_str(), 1);    // never a real lock in /run/lock
         master = posix_openpt(O_RDWR | O_NOCTTY);
         ASSERT_GE(master, 0);
         ASSERT_EQ(grantpt(master), 0);
@@ -40,6 +46,7 @@ protected:
         close(master);
         unsetenv("ORVELLA_PEDAL_DIR");
         unsetenv("ORVELLA_VIRTUAL_ONLY");
+        unsetenv("ORVELLA_LOCK_DIR");
         ASSERT_EQ(system(("rm -rf " + dir).c_str()), 0);
     }
     FT_HANDLE openPedal() {
@@ -193,6 +200,89 @@ TEST_F(TtyBackendTest, RefusedPermissionIsReportedWithTheFix) {
     EXPECT_EQ(said.find("permission denied", 1), std::string::npos) << said;
 }
 
+// errno of a plain open() of the terminal, as a program outside ours (a
+// terminal program) does it; without CAP_SYS_ADMIN even when run as root,
+// since that capability passes an exclusive terminal.
+int plainOpenError(const std::string& tty) {
+    pid_t child = fork();
+    if (child == 0) {
+        __user_cap_header_struct head{_LINUX_CAPABILITY_VERSION_3, 0};
+        __user_cap_data_struct caps[2];
+        if (syscall(SYS_capget, &head, caps) != 0) _exit(250);
+        caps[CAP_SYS_ADMIN / 32].effective &= ~(1u << (CAP_SYS_ADMIN % 32));
+        if (syscall(SYS_capset, &head, caps) != 0) _exit(251);
+        int fd = open(tty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        _exit(fd >= 0 ? 0 : errno);
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The claim: while kept, the device is this program's for the whole run,
+// across the transactions' handles; another program of ours is refused by
+// the lock (and told by whom), a terminal program by the kernel (EBUSY).
+// Let go, the lock file goes and anyone may open the terminal.
+TEST_F(TtyBackendTest, ClaimHoldsTheDeviceForTheRunThenLetsItGo) {
+    const std::string lockFile = ftdi::TtyBackend::lockFileFor(tty);
+    ftdi::TtyBackend other;
+    backend.claim(true);
+    for (int transaction = 0; transaction < 2; ++transaction) {
+        FT_HANDLE h = openPedal();
+        ASSERT_NE(h, nullptr);
+        struct stat st;
+        ASSERT_EQ(stat(lockFile.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0644u);     // readable by all, written by its owner only
+        EXPECT_EQ(backend.close(h), FT_OK);
+        FT_HANDLE refused = nullptr;
+        EXPECT_EQ(other.openEx("TTY1", FT_OPEN_BY_SERIAL_NUMBER, &refused), FT_DEVICE_NOT_OPENED);
+        EXPECT_EQ(other.openProblem(), "the pedal is in use by another program (pid " + std::to_string(getpid()) + ")");
+        EXPECT_EQ(plainOpenError(tty), EBUSY);
+    }
+    backend.claim(false);
+    EXPECT_NE(access(lockFile.c_str(), F_OK), 0) << "the lock file stays after the port was let go";
+    EXPECT_EQ(plainOpenError(tty), 0);
+    FT_HANDLE h = nullptr;
+    EXPECT_EQ(other.openEx("TTY1", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_OK);
+    other.close(h);
+}
+
+// A lock file left behind: one of a program that is gone is taken over; its
+// late-reply note is waited for only when this user wrote it, since another
+// user's note would make every program wait.
+TEST_F(TtyBackendTest, LeftLockIsTakenOverAndOnlyOurOwnLateNoteIsTrusted) {
+    pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    const std::string lockFile = ftdi::TtyBackend::lockFileFor(tty);
+    struct Case { uid_t owner; bool waits; };
+    const Case cases[] = {{geteuid(), true}, {65534, false}};
+    for (const Case& c : cases) {
+        if (c.owner != geteuid() && geteuid() != 0) continue;     // needs root to own a file as another user
+        struct timespec t;
+        clock_gettime(CLOCK_REALTIME, &t);
+        long long until = static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000 + 1500;
+        FILE* f = fopen(lockFile.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        fprintf(f, "%ld\nlate %lld\n", static_cast<long>(gone), until);
+        fclose(f);
+        ASSERT_EQ(chown(lockFile.c_str(), c.owner, c.owner), 0);
+        auto start = std::chrono::steady_clock::now();
+        FT_HANDLE h = openPedal();
+        double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        ASSERT_NE(h, nullptr);
+        EXPECT_EQ(took >= 1.0, c.waits) << "owner " << c.owner << " took " << took << " s";
+        struct stat st;
+        ASSERT_EQ(stat(lockFile.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, geteuid());
+        std::ifstream in(lockFile);
+        long pid = 0;
+        in >> pid;
+        EXPECT_EQ(pid, static_cast<long>(getpid()));
+        backend.close(h);
+    }
+}
+
 TEST_F(TtyBackendTest, StalledBridgeHoldsWhatIsWrittenUntilPurged) {
     ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "TTY1", tty, true, 0}));
     FT_HANDLE h = openPedal();
@@ -292,6 +382,45 @@ TEST(RealDevices, ComeBeforeVirtualPedalsUnlessLeftOut) {
     unsetenv("ORVELLA_VIRTUAL_ONLY");
     unsetenv("ORVELLA_PEDAL_DIR");
     EXPECT_EQ(system(("rm -rf " + root).c_str()), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Whatever arrived before a command is not its reply: a pedal that sends a
+// stray byte while the line is idle, with the device already open, still
+// gets its status byte read as the reply to the next command.
+TEST(TtyBackendStray, AStrayByteBeforeACommandIsNotItsReply) {
+    testpedal::PedalFolder folder;
+    testpedal::VirtualPedal pedal(folder);
+    std::string error;
+    ASSERT_TRUE(pedal.start(&error)) << error;
+    PedalLink link;
+    link.setSink(PedalLink::quiet());
+    ASSERT_TRUE(link.selectSerial("VP000001"));
+    ASSERT_TRUE(link.getOneByte(protocol::GetStatus).ok());
+    const uint8_t status = link.reply()[0];
+    ASSERT_TRUE(pedal.setFaults({"stray-byte"}));
+    ftdi::TtyBackend backend;
+    FT_HANDLE h = nullptr;
+    ASSERT_EQ(backend.openEx("VP000001", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_OK);
+    ASSERT_EQ(backend.setTimeouts(h, 1000, 1000), FT_OK);
+    for (int command = 0; command < 3; ++command) {
+        DWORD queued = 0;
+        auto start = std::chrono::steady_clock::now();
+        while (backend.queueStatus(h, &queued) == FT_OK && queued == 0 &&
+               std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
+            backend.waitForData(h, 50);
+        ASSERT_GT(queued, 0u) << "no stray byte came";
+        uint8_t get = protocol::GetStatus, reply = 0;
+        DWORD n = 0;
+        ASSERT_EQ(backend.write(h, &get, 1, &n), FT_OK);
+        ASSERT_EQ(backend.read(h, &reply, 1, &n), FT_OK);
+        ASSERT_EQ(n, 1u);
+        EXPECT_EQ(reply, status) << "command " << command;
+    }
+    backend.close(h);
 }
 
 }  // namespace

@@ -265,7 +265,7 @@ TEST_F(Connect, APedalAnotherProgramHoldsIsLeftAloneAndTheLogSaysWho) {
     pid_t owner = fork();
     if (owner == 0) {
         ftdi::TtyBackend other;
-        other.keepClaims(true);
+        other.claim(true);
         FT_HANDLE h = nullptr;
         char c = other.openEx("VP24000001", FT_OPEN_BY_SERIAL_NUMBER, &h) == FT_OK && other.close(h) == FT_OK ? '1' : '0';
         if (write(ready[1], &c, 1) != 1 || read(go[0], &c, 1) != 1) _exit(2);

@@ -63,6 +63,9 @@ public:
     FT_STATUS getStatus(FT_HANDLE handle, DWORD* rx, DWORD* tx, DWORD* events) override;
     FT_STATUS close(FT_HANDLE handle) override;
     void waitForData(FT_HANDLE handle, int timeoutMs) override;
+    // One program alone: claims are only counted.
+    void claim(bool keep) override { claims += keep ? 1 : -1; }
+    int claims = 0;
 
 private:
     using Clock = std::chrono::steady_clock;
