@@ -276,7 +276,6 @@ void TtyBackend::claim(bool keep) {
     for (const std::string& path : held) unlock(path);
 }
 
-
 // One open tty.
 class TtyBackend::TtyPort : public Port {
 public:
