@@ -129,8 +129,9 @@ std::vector<Device> WinSerialBackend::list() {
 // One open COM port.
 class WinSerialBackend::ComPort : public Port {
 public:
-    ComPort(WinSerialBackend& owner, const Device& device, HANDLE h) : Port(device), owner_(owner), h_(h) {}
-    ~ComPort() override { owner_.closed(device().port, h_); }
+    ComPort(WinSerialBackend& owner, const Device& device, Held held)
+        : Port(device), owner_(owner), h_(held.port), mutex_(held.owner) {}
+    ~ComPort() override { owner_.closed(device().port, {h_, mutex_}); }
 
     FT_STATUS setup(unsigned baud, int readMs, int writeMs) override {
         switch (baud) {
@@ -227,6 +228,7 @@ public:
 private:
     WinSerialBackend& owner_;
     HANDLE h_;
+    HANDLE mutex_;
     uint32_t held_ = 0;             // bytes a stalled bridge keeps in its transmit queue
     DWORD readMs_ = 0;
     std::vector<uint8_t> early_;    // bytes taken off the port while waiting for data
@@ -241,46 +243,64 @@ FT_STATUS WinSerialBackend::open(const std::string& key, bool byDescription, std
         if (!matches(dev, key, byDescription)) continue;
         result = FT_DEVICE_NOT_OPENED;
         if (open_.count(dev.port)) continue;    // one port per device
-        HANDLE h = INVALID_HANDLE_VALUE;
+        const std::string inUse = "the pedal is in use by another program (" + dev.port + ")";
+        Held held{INVALID_HANDLE_VALUE, nullptr};
         auto parked = parked_.find(dev.port);
         if (parked != parked_.end()) {      // held for this program's run: already set up
-            h = parked->second;
+            held = parked->second;
             parked_.erase(parked);
         } else {
-            // No sharing: the claim. Another program holding the port makes
-            // this fail, and the next device is tried.
-            h = CreateFileW(platform::widen(comports::devicePath(dev.port)).c_str(), GENERIC_READ | GENERIC_WRITE,
-                            0, nullptr, OPEN_EXISTING, 0, nullptr);
-            if (h == INVALID_HANDLE_VALUE) {
+            // The claim. The port's mutex first: owned by another program,
+            // the port is its; abandoned (its owner died), it is taken over.
+            held.owner = CreateMutexW(nullptr, FALSE, platform::widen("Local\\orvella-" + dev.port).c_str());
+            if (!held.owner) continue;
+            DWORD waited = WaitForSingleObject(held.owner, 0);
+            if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+                CloseHandle(held.owner);
+                problem = inUse;
+                continue;
+            }
+            // No sharing: another program holding the port makes this fail,
+            // and the next device is tried.
+            held.port = CreateFileW(platform::widen(comports::devicePath(dev.port)).c_str(),
+                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (held.port == INVALID_HANDLE_VALUE) {
                 DWORD why = GetLastError();
-                if (why == ERROR_ACCESS_DENIED || why == ERROR_SHARING_VIOLATION)
-                    problem = "the pedal is in use by another program (" + dev.port + ")";
+                if (why == ERROR_ACCESS_DENIED || why == ERROR_SHARING_VIOLATION) problem = inUse;
+                ReleaseMutex(held.owner);
+                CloseHandle(held.owner);
                 continue;
             }
             auto kept = baud_.find(dev.port);
-            SetupComm(h, queueSize, queueSize);     // a hint; drivers may keep their own sizes
-            if (!configure(h, kept == baud_.end() ? CBR_9600 : kept->second) ||
-                !setReadTimeout(h, defaultTimeoutMs, false) || !setWriteTimeout(h, defaultTimeoutMs)) {
-                CloseHandle(h);
+            SetupComm(held.port, queueSize, queueSize);     // a hint; drivers may keep their own sizes
+            if (!configure(held.port, kept == baud_.end() ? CBR_9600 : kept->second) ||
+                !setReadTimeout(held.port, defaultTimeoutMs, false) || !setWriteTimeout(held.port, defaultTimeoutMs)) {
+                letGo(held);
                 continue;
             }
         }
         // A closed port receives nothing; drop whatever a late reply left meanwhile.
-        PurgeComm(h, PURGE_RXCLEAR | PURGE_RXABORT);
+        PurgeComm(held.port, PURGE_RXCLEAR | PURGE_RXABORT);
         open_.insert(dev.port);
-        port.reset(new ComPort(*this, dev, h));
+        port.reset(new ComPort(*this, dev, held));
         problem.clear();
         return FT_OK;
     }
     return result;
 }
 
-void WinSerialBackend::closed(const std::string& name, void* handle) {
+void WinSerialBackend::letGo(Held held) {
+    CloseHandle(held.port);
+    ReleaseMutex(held.owner);
+    CloseHandle(held.owner);
+}
+
+void WinSerialBackend::closed(const std::string& name, Held held) {
     open_.erase(name);
     if (kept_ > 0)
-        parked_[name] = handle;     // still this program's until its claim ends
+        parked_[name] = held;   // still this program's until its claim ends
     else
-        CloseHandle(handle);
+        letGo(held);
 }
 
 void WinSerialBackend::claim(bool keep) {
@@ -290,7 +310,7 @@ void WinSerialBackend::claim(bool keep) {
     }
     if (kept_ > 0) --kept_;
     if (kept_ > 0) return;
-    for (const auto& parked : parked_) CloseHandle(parked.second);
+    for (const auto& parked : parked_) letGo(parked.second);
     parked_.clear();
 }
 

@@ -175,6 +175,7 @@ pedal busy VPW0000004 COM8 --fault slow-reply=0.4
   set +e
   wine "$win/orvella-cli.exe" --quiet status >"$work/busy2.out" 2>"$work/busy2.err"
   code=$?
+  kill -0 "$first" 2>/dev/null || fail "the first program ended before the second was done: $(cat "$work/busy1.out")"
   wait "$first"
   firstCode=$?
   set -e
