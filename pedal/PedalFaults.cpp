@@ -18,6 +18,7 @@ bool PedalFaults::add(const std::string& text, std::string* why) {
     else if (name == "stuck-tx") stuckTx = true;
     else if (name == "unplug") unplug = true;
     else if (name == "keep-wrong-record") keepWrongRecord = true;
+    else if (name == "stray-byte") strayByte = true;
     else if (name == "slow-reply") {
         char* end = nullptr;
         double s = std::strtod(value.c_str(), &end);

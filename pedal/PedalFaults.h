@@ -12,6 +12,8 @@
 //   keep-wrong-byte=N    echoes every stored image correctly but keeps byte N
 //                        of what was stored changed: 0 to 11 the record's
 //                        bytes, 12 to 23 the title's characters
+//   stray-byte           sends one stray byte (0x5A) whenever the line has
+//                        been idle for 0.2 s
 #pragma once
 
 #include <string>
@@ -26,6 +28,7 @@ struct PedalFaults {
     bool unplug = false;
     bool keepWrongRecord = false;
     int keepWrongByte = -1;     // -1: none
+    bool strayByte = false;
 
     // Adds one fault; false when the text names none or its value is out of
     // range (why, when given, then says which).

@@ -67,7 +67,8 @@ const char* const usage =
         "                        corrupt-echo-always, slow-reply=SECONDS, stuck-tx, unplug,\n"
         "                        keep-wrong-record (stored images echo right, titles are kept wrong),\n"
         "                        keep-wrong-byte=N (images echo right, byte N of the record (0-11)\n"
-        "                        or title (12-23) is kept wrong)\n"
+        "                        or title (12-23) is kept wrong),\n"
+        "                        stray-byte (a stray byte whenever the line is idle 0.2 s)\n"
         "  --render OUT.wav      render the image the pedal plays to a WAV file and exit\n"
         "  --input IN.wav        input signal for --render (default: a built-in test signal)\n"
         "  --help                show this text\n"
@@ -393,6 +394,12 @@ int Pedal::run() {
             if (protocol_.midCommand() && nowSeconds() - lastByte > abandonSeconds) {
                 protocol_.reset();
                 logLine(log_, "# dropped an unfinished command");
+            }
+            if ((o_.faults.strayByte || fileFaults_.strayByte) && !protocol_.midCommand() &&
+                nowSeconds() - lastByte >= 0.2) {
+                const uint8_t stray = 0x5A;     // line noise, never a reply
+                port_.send(&stray, 1);
+                lastByte = nowSeconds();
             }
             continue;
         }

@@ -25,7 +25,7 @@
 
 #include "TestPedal.h"
 #include "link/OV_UsbController.h"
-#include "link/ftdi.h"
+#include "link/serial_port.h"
 #include "maintenance/firmware_package.h"
 #include "maintenance/firmware_transfer.h"
 
@@ -35,53 +35,63 @@ using Clock = std::chrono::steady_clock;
 
 // Passes every call on to the serial-driver backend and adds up the time
 // spent in each kind of call.
-class TimedBackend : public ftdi::Backend {
+class TimedBackend : public serialport::Backend {
 public:
     enum Kind { Open, Write, Wait, Read, Close, Kinds };
     double seconds[Kinds] = {};
 
-    TimedBackend() : inner(ftdi::backend()) { ftdi::setBackend(this); }
-    ~TimedBackend() override { ftdi::setBackend(nullptr); }
+    TimedBackend() : inner(serialport::backend()) { serialport::setBackend(this); }
+    ~TimedBackend() override { serialport::setBackend(nullptr); }
 
-    FT_STATUS openEx(const char* arg, DWORD flags, FT_HANDLE* h) override {
-        return timed(Open, [&] { return inner.openEx(arg, flags, h); });
-    }
-    FT_STATUS createDeviceInfoList(DWORD* count) override {
-        return timed(Open, [&] { return inner.createDeviceInfoList(count); });
-    }
-    FT_STATUS getDeviceInfoDetail(DWORD index, std::string& serial, std::string& description,
-                                  FT_HANDLE* h) override {
-        return timed(Open, [&] { return inner.getDeviceInfoDetail(index, serial, description, h); });
-    }
-    FT_STATUS setUSBParameters(FT_HANDLE h, DWORD in, DWORD out) override {
-        return timed(Open, [&] { return inner.setUSBParameters(h, in, out); });
-    }
-    FT_STATUS setTimeouts(FT_HANDLE h, DWORD r, DWORD w) override {
-        return timed(Open, [&] { return inner.setTimeouts(h, r, w); });
-    }
-    FT_STATUS setBaudRate(FT_HANDLE h, DWORD baud) override {
-        return timed(Open, [&] { return inner.setBaudRate(h, baud); });
-    }
-    FT_STATUS purge(FT_HANDLE h, DWORD mask) override { return timed(Close, [&] { return inner.purge(h, mask); }); }
-    FT_STATUS write(FT_HANDLE h, const uint8_t* data, DWORD n, DWORD* written) override {
-        return timed(Write, [&] { return inner.write(h, data, n, written); });
-    }
-    FT_STATUS read(FT_HANDLE h, uint8_t* data, DWORD n, DWORD* got) override {
-        return timed(Read, [&] { return inner.read(h, data, n, got); });
-    }
-    FT_STATUS queueStatus(FT_HANDLE h, DWORD* rx) override { return timed(Wait, [&] { return inner.queueStatus(h, rx); }); }
-    FT_STATUS getStatus(FT_HANDLE h, DWORD* rx, DWORD* tx, DWORD* events) override {
-        return timed(Wait, [&] { return inner.getStatus(h, rx, tx, events); });
-    }
-    FT_STATUS close(FT_HANDLE h) override { return timed(Close, [&] { return inner.close(h); }); }
-    void waitForData(FT_HANDLE h, int timeoutMs) override {
-        timed(Wait, [&] {
-            inner.waitForData(h, timeoutMs);
+    std::vector<serialport::Device> list() override {
+        std::vector<serialport::Device> all;
+        timed(Open, [&] {
+            all = inner.list();
             return FT_STATUS(FT_OK);
         });
+        return all;
     }
+    FT_STATUS open(const std::string& key, bool byDescription, std::unique_ptr<serialport::Port>& port,
+                   std::string& problem) override {
+        FT_STATUS status = timed(Open, [&] { return inner.open(key, byDescription, port, problem); });
+        if (port) port.reset(new Timed(std::move(port), *this));
+        return status;
+    }
+    void claim(bool keep) override { inner.claim(keep); }
 
 private:
+    class Timed : public serialport::Port {
+    public:
+        Timed(std::unique_ptr<serialport::Port> port, TimedBackend& owner)
+            : Port(port->device()), p(std::move(port)), t(owner) {}
+        ~Timed() override {
+            t.timed(Close, [&] {
+                p.reset();
+                return FT_STATUS(FT_OK);
+            });
+        }
+        FT_STATUS setup(unsigned baud, int r, int w) override { return t.timed(Open, [&] { return p->setup(baud, r, w); }); }
+        FT_STATUS write(const uint8_t* data, uint32_t n, uint32_t& written) override {
+            return t.timed(Write, [&] { return p->write(data, n, written); });
+        }
+        FT_STATUS read(uint8_t* data, uint32_t n, uint32_t& got) override {
+            return t.timed(Read, [&] { return p->read(data, n, got); });
+        }
+        FT_STATUS purge(bool rx, bool tx) override { return t.timed(Close, [&] { return p->purge(rx, tx); }); }
+        FT_STATUS queues(uint32_t& rx, uint32_t& tx) override { return t.timed(Wait, [&] { return p->queues(rx, tx); }); }
+        void waitForData(int ms) override {
+            t.timed(Wait, [&] {
+                p->waitForData(ms);
+                return FT_STATUS(FT_OK);
+            });
+        }
+        void noteLateReply(int ms) override { p->noteLateReply(ms); }
+
+    private:
+        std::unique_ptr<serialport::Port> p;
+        TimedBackend& t;
+    };
+
     template <typename F>
     FT_STATUS timed(Kind kind, F call) {
         Clock::time_point start = Clock::now();
@@ -89,7 +99,7 @@ private:
         seconds[kind] += std::chrono::duration<double>(Clock::now() - start).count();
         return status;
     }
-    ftdi::Backend& inner;
+    serialport::Backend& inner;
 };
 
 }  // namespace

@@ -4,8 +4,8 @@
 // pedal operation uses.
 //
 // Result codes of the writing operations: 0 when every step succeeded, else
-//  - the non-zero FT_STATUS of the library call that failed;
-//  - when the library said FT_OK but moved fewer bytes than asked, the number
+//  - the non-zero FT_STATUS of the port call that failed;
+//  - when the port said FT_OK but moved fewer bytes than asked, the number
 //    of bytes moved, or NothingMoved when that number is zero;
 //  - 100 (StoreTimeout) when storePreset timed out (transmit drain or read-back);
 //  - for a writePage time-out, the number of bytes that had arrived, or
@@ -74,7 +74,7 @@ public:
     Fl_Progress* progress;
     // The link's state, under the names the window has always used.
     int64_t* const timer;           // start, now (monotonic milliseconds)
-    FT_HANDLE& handle;
+    serialport::Port*& handle;
     FT_STATUS& status;
     uint32_t& byteCount;
     uint8_t (&presetAddress)[protocol::PresetSlots];

@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdarg>
@@ -65,10 +66,18 @@ PedalLink::PedalLink()
 
 PedalLink::~PedalLink() { closeDevice(); }
 
-void PedalLink::keepClaim(bool keep) { ftdi::backend().keepClaims(keep); }
+void PedalLink::keepClaim(bool keep) { serialport::backend().claim(keep); }
+
+bool PedalLink::openPort(const char* key, bool byDescription) {
+    closeDevice();
+    status = serialport::backend().open(key, byDescription, port_, openProblem_);
+    if (status == FT_OK && !port_) status = FT_INVALID_HANDLE;
+    if (status != FT_OK) port_.reset();
+    handle = port_.get();
+    return handle != nullptr;
+}
 
 LinkResult& PedalLink::failedOpen(const char* what) {
-    openProblem_ = ftdi::backend().openProblem();
     if (openProblem_.empty()) return failedStatus(what);
     return done(static_cast<int>(status), std::string(what) + " failed: " + openProblem_);
 }
@@ -81,12 +90,10 @@ void PedalLink::awaitLateReply() {
         return;
     }
     // Watched on the open device, the wait ends soon after the late bytes.
-    closeDevice();
-    if (FT_OpenEx(serialNumber[0], FT_OPEN_BY_SERIAL_NUMBER, &handle) == FT_OK && handle) {
+    if (openPort(serialNumber[0], false)) {
         settle();
         closeDevice();
     } else {
-        handle = nullptr;
         restMs(static_cast<long>(lateUntil_ - monotonicMs()));
     }
     lateUntil_ = 0;
@@ -101,10 +108,10 @@ void PedalLink::settle() {
     // for a moment, the reply is over. Either way they are dropped.
     const int64_t quietMs = 100;
     int64_t lastSeen = 0;
-    DWORD seen = 0;
+    uint32_t seen = 0;
     for (;;) {
-        DWORD q = 0;
-        if (FT_GetQueueStatus(handle, &q) != FT_OK) break;
+        uint32_t q = 0, tx = 0;
+        if (handle->queues(q, tx) != FT_OK) break;
         int64_t now = monotonicMs();
         if (q != seen) {
             seen = q;
@@ -112,9 +119,9 @@ void PedalLink::settle() {
         }
         if (now >= lateUntil_ || (seen > 0 && now - lastSeen >= quietMs)) break;
         if (idle_) idle_();
-        ftdi::waitForData(handle, pollSliceMs);
+        handle->waitForData(pollSliceMs);
     }
-    if (seen > 0) FT_Purge(handle, FT_PURGE_RX);
+    if (seen > 0) handle->purge(true, false);
     lateUntil_ = 0;
 }
 
@@ -155,17 +162,9 @@ LinkResult& PedalLink::failedCount(const char* what, uint32_t moved, uint32_t wa
 
 std::vector<PedalInfo> PedalLink::listDevices() {
     std::vector<PedalInfo> found;
-    DWORD count = 0;
-    if (FT_CreateDeviceInfoList(&count) != FT_OK) return found;
-    for (DWORD i = 0; i < count; ++i) {
-        DWORD flags, type, id, location;
-        char serial[ftdi::serialBufferSize] = {0};
-        char description[64] = {0};
-        FT_HANDLE ignored = nullptr;
-        if (FT_GetDeviceInfoDetail(i, &flags, &type, &id, &location, serial, description, &ignored) != FT_OK)
-            continue;
-        found.push_back({serial, description, ftdi::backend().portName(i)});
-    }
+    // As many characters as the pedal's USB strings hold.
+    for (const serialport::Device& d : serialport::backend().list())
+        found.push_back({d.serial.substr(0, 15), d.description.substr(0, 63), d.port});
     return found;
 }
 
@@ -179,16 +178,12 @@ bool PedalLink::selectSerial(const std::string& serial) {
 }
 
 void PedalLink::closeDevice() {
-    if (handle) FT_Close(handle);
+    port_.reset();
     handle = nullptr;
 }
 
 bool PedalLink::openBySerial(bool quietError) {
-    closeDevice();
-    status = FT_OpenEx(serialNumber[0], FT_OPEN_BY_SERIAL_NUMBER, &handle);
-    if (status == FT_OK && !handle) status = FT_INVALID_HANDLE;
-    if (status != FT_OK) {
-        handle = nullptr;
+    if (!openPort(serialNumber[0], false)) {
         deviceCount = 0;
         if (quietError)
             say("Device FAILED to open. \n");
@@ -205,7 +200,7 @@ bool PedalLink::openBySerial(bool quietError) {
 }
 
 bool PedalLink::purge() {
-    status = FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX);
+    status = handle->purge(true, true);
     return status == FT_OK;
 }
 
@@ -217,8 +212,8 @@ int PedalLink::resultOf(FT_STATUS st, uint32_t moved) const {
 bool PedalLink::writeAll(const void* data, uint32_t n, const char* what, const char* failedText,
                          const char* countText) {
     byteCount = 0;
-    DWORD written = 0;
-    status = FT_Write(handle, const_cast<void*>(data), n, &written);
+    uint32_t written = 0;
+    status = handle->write(static_cast<const uint8_t*>(data), n, written);
     byteCount = written;
     if (status == FT_OK && byteCount == n) return true;
     failedCount(what, byteCount, n, "written");
@@ -242,19 +237,19 @@ bool PedalLink::waitForReply(uint32_t wanted, int limitSeconds, uint32_t& queued
     timer[0] = monotonicMs();
     const int64_t limitMs = static_cast<int64_t>(limitSeconds) * 1000;
     for (;;) {
-        DWORD q = 0;
-        status = FT_GetQueueStatus(handle, &q);
+        uint32_t q = 0, tx = 0;
+        status = handle->queues(q, tx);
         if (status == FT_OK) queued = q;
         if (queued >= wanted) return true;
         timer[1] = monotonicMs();
         if (timer[1] - timer[0] > limitMs) {
             // A reply complete right at the limit is still taken.
-            status = FT_GetQueueStatus(handle, &q);
+            status = handle->queues(q, tx);
             if (status == FT_OK) queued = q;
             return queued >= wanted;
         }
         if (idle_) idle_();
-        ftdi::waitForData(handle, pollSliceMs);
+        handle->waitForData(pollSliceMs);
     }
 }
 
@@ -265,8 +260,8 @@ bool PedalLink::receive(uint32_t size, int limitSeconds, const char* what, int t
         int code = timeoutCode ? timeoutCode : queued > 0 ? static_cast<int>(queued) : NothingArrived;
         // A bridge that kept the command in its transmit queue never gave
         // the pedal anything to answer: say so, rather than blame the reply.
-        DWORD rx = 0, tx = 0, events = 0;
-        FT_STATUS st = FT_GetStatus(handle, &rx, &tx, &events);
+        uint32_t rx = 0, tx = 0;
+        FT_STATUS st = handle->queues(rx, tx);
         if (st == FT_OK && tx > 0 && queued == 0) {
             done(code, std::string(what) + " failed: the pedal took nothing (" + std::to_string(tx) +
                            (tx == 1 ? " byte" : " bytes") + " still waiting to be sent)");
@@ -274,7 +269,7 @@ bool PedalLink::receive(uint32_t size, int limitSeconds, const char* what, int t
             done(code, std::string(what) + " timed out: " + std::to_string(queued) + " of " + std::to_string(size) +
                            " bytes received");
             lateUntil_ = monotonicMs() + LateReplyMs;
-            ftdi::backend().noteLateReply(handle, LateReplyMs);
+            handle->noteLateReply(LateReplyMs);
         }
         say("%s", timeoutText);
         say("Number of bytes received : %d \n\n", static_cast<int>(queued));
@@ -284,8 +279,8 @@ bool PedalLink::receive(uint32_t size, int limitSeconds, const char* what, int t
     }
 
     byteCount = 0;
-    DWORD got = 0;
-    status = FT_Read(handle, buffer_, size, &got);
+    uint32_t got = 0;
+    status = handle->read(buffer_, size, got);
     byteCount = got;
     if (status == FT_OK && byteCount == size) return true;
     failedCount(what, byteCount, size, "read");
@@ -295,11 +290,7 @@ bool PedalLink::receive(uint32_t size, int limitSeconds, const char* what, int t
 }
 
 LinkResult PedalLink::openByDescription() {
-    closeDevice();
-    status = FT_OpenEx(const_cast<char*>(pedalDescription), FT_OPEN_BY_DESCRIPTION, &handle);
-    if (status == FT_OK && !handle) status = FT_INVALID_HANDLE;
-    if (status != FT_OK) {
-        handle = nullptr;
+    if (!openPort(pedalDescription, true)) {
         say("FT_OpenEx (open by description) FAILED. Error code %d\n", static_cast<int>(status));
         failedOpen("Finding the pedal");
         if (!openProblem_.empty()) say("%s.\n", openProblem_.c_str());
@@ -307,46 +298,34 @@ LinkResult PedalLink::openByDescription() {
     }
     openProblem_.clear();
     say("FT_OpenEx (open by description) successful. \n");
-    FT_HANDLE opened = handle;
-    bool openedClosed = false;
+    const serialport::Device opened = handle->device();
 
-    DWORD count = 0;
-    status = FT_CreateDeviceInfoList(&count);
-    deviceCount = count;
-    for (DWORD i = 0; i < deviceCount; ++i) {
-        DWORD flags, type, id, location;
-        char serial[ftdi::serialBufferSize] = {0};
-        char description[64] = {0};
-        FT_STATUS st = FT_GetDeviceInfoDetail(i, &flags, &type, &id, &location, serial, description, &handle);
-        status = st;
+    std::vector<serialport::Device> devices = serialport::backend().list();
+    status = FT_OK;
+    deviceCount = static_cast<uint32_t>(devices.size());
+    for (size_t i = 0; i < devices.size(); ++i) {
+        const serialport::Device& d = devices[i];
         // Only two slots exist; a longer serial number is cut to the 11
         // characters a slot holds, always NUL-terminated.
         if (i < 2) {
-            size_t n = strnlen(serial, sizeof serialNumber[i] - 1);
-            std::memcpy(serialNumber[i], serial, n);
+            size_t n = std::min(d.serial.size(), sizeof serialNumber[i] - 1);
+            std::memcpy(serialNumber[i], d.serial.data(), n);
             serialNumber[i][n] = 0;
         }
-        if (st == FT_OK && std::strcmp(description, pedalDescription) == 0) {
-            FT_STATUS a = FT_SetUSBParameters(handle, 512, 0);
-            FT_STATUS b = FT_SetTimeouts(handle, 500, 1000);
-            FT_STATUS c = FT_SetBaudRate(handle, 115200);
-            FT_STATUS d = FT_Purge(handle, FT_PURGE_RX | FT_PURGE_TX);
-            status = d;
-            if (a == FT_OK && b == FT_OK && c == FT_OK && d == FT_OK)
-                say("USB Parameters, Timeouts, and Baud-rate setups successful. \n");
-            else
-                say("USB Parameters, Timeouts, and Baud-rate setups FAILED. \n");
-            if (handle) {
-                if (handle == opened) openedClosed = true;
-                FT_Close(handle);
-            }
-        }
-        handle = nullptr;
+        if (d.description != pedalDescription) continue;
+        // Only the pedal opened is set up; another one listed is not open.
+        const bool isOpened = handle && d.serial == opened.serial && d.port == opened.port &&
+                              d.description == opened.description;
+        const FT_STATUS notOpen = FT_INVALID_HANDLE;
+        FT_STATUS setup = isOpened ? handle->setup(115200, 500, 1000) : notOpen;
+        status = isOpened ? handle->purge(true, true) : notOpen;
+        if (setup == FT_OK && status == FT_OK)
+            say("USB Parameters, Timeouts, and Baud-rate setups successful. \n");
+        else
+            say("USB Parameters, Timeouts, and Baud-rate setups FAILED. \n");
+        if (isOpened) closeDevice();
     }
-    // The device opened by description stays open only when no entry reported
-    // it; close it here rather than leave it held until the next transaction.
-    if (!openedClosed) FT_Close(opened);
-    handle = nullptr;
+    closeDevice();
     return done(0);
 }
 
@@ -355,8 +334,8 @@ LinkResult PedalLink::readReply(uint8_t command, uint32_t size, const ReplyTexts
     if (showProgress) report(15);
 
     buffer_[0] = command;
-    DWORD written = 0;
-    status = FT_Write(handle, buffer_, 1, &written);
+    uint32_t written = 0;
+    status = handle->write(buffer_, 1, written);
     byteCount = written;
     if (status != FT_OK) {
         failedStatus(texts.name);
@@ -438,12 +417,12 @@ LinkResult PedalLink::storePreset(int index, const uint8_t* params, const uint8_
     report(25);
 
     // The pedal must have taken the whole header before the image follows.
-    DWORD pending = 1;
+    uint32_t pending = 1;
     timer[0] = monotonicMs();
     timer[1] = 0;
     for (;;) {
-        DWORD rx = 0, tx = 0, events = 0;
-        status = FT_GetStatus(handle, &rx, &tx, &events);
+        uint32_t rx = 0, tx = 0;
+        status = handle->queues(rx, tx);
         pending = tx;
         if (pending == 0) break;
         timer[1] = monotonicMs();

@@ -4,8 +4,8 @@
 // command-line program uses one directly.
 //
 // Result codes (LinkResult::code): 0 when every step succeeded, else
-//  - the non-zero FT_STATUS of the library call that failed;
-//  - when the library said FT_OK but moved fewer bytes than asked, the number
+//  - the non-zero FT_STATUS of the port call that failed;
+//  - when the port said FT_OK but moved fewer bytes than asked, the number
 //    of bytes moved, or NothingMoved when that number is zero;
 //  - StoreTimeout (100) when storePreset timed out (transmit drain or read-back);
 //  - for a time-out waiting for a reply, the number of bytes that had arrived,
@@ -25,10 +25,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "link/ftdi.h"
+#include "link/serial_port.h"
 #include "link/protocol.h"
 
 struct LinkResult {
@@ -37,7 +38,7 @@ struct LinkResult {
     bool ok() const { return code == 0; }
 };
 
-// One device the D2XX layer lists.
+// One device the serial port backend lists.
 struct PedalInfo {
     std::string serial;
     std::string description;
@@ -72,7 +73,7 @@ public:
     static void toStdout(const char* text);     // the default sink
     static Sink quiet();                        // a sink that drops everything
 
-    // Every device the D2XX layer lists now, in its order; nothing is opened.
+    // Every device the serial port backend lists now, in its order; nothing is opened.
     static std::vector<PedalInfo> listDevices();
     // Makes `serial` (cut to 11 characters) the device every operation opens.
     // False for an empty serial number.
@@ -128,7 +129,7 @@ public:
     const std::string& openProblem() const { return openProblem_; }
 
     int64_t timer[2];               // start, now (monotonic milliseconds)
-    FT_HANDLE handle;
+    serialport::Port* handle;       // the open port during a transaction, else nullptr
     FT_STATUS status;
     uint32_t byteCount;
     // Command byte of each preset slot (the read form; a store adds StorePreset).
@@ -148,6 +149,9 @@ private:
     LinkResult& failedStatus(const char* what);
     LinkResult& failedCount(const char* what, uint32_t moved, uint32_t wanted, const char* verb);
     void closeDevice();
+    // Opens the device `key` names into port_/handle; false with status
+    // (and openProblem_ when the backend gave a reason) on failure.
+    bool openPort(const char* key, bool byDescription);
     bool openBySerial(bool quietError);
     bool purge();
     int resultOf(FT_STATUS st, uint32_t moved) const;
@@ -171,6 +175,7 @@ private:
     // "<what> failed: " and the backend's reason, or the status in words.
     LinkResult& failedOpen(const char* what);
 
+    std::unique_ptr<serialport::Port> port_;
     uint8_t buffer_[protocol::ImageSize];
     int64_t lateUntil_ = 0;
     std::string openProblem_;         // monotonic ms; 0: no late reply expected
@@ -181,5 +186,5 @@ private:
     Progress progress_;
 };
 
-// The text of a D2XX status ("device not found", ...).
+// The text of a port status ("device not found", ...).
 const char* statusText(FT_STATUS status);

@@ -1,7 +1,6 @@
 #include "link/com_ports.h"
 
 #include <cctype>
-#include <cstring>
 
 namespace comports {
 
@@ -44,13 +43,6 @@ std::string serialFromInstanceId(const std::string& id) {
         return serial.find('&') == std::string::npos ? serial : std::string();
     }
     return std::string();
-}
-
-bool matches(const Device& device, const char* arg, DWORD flags) {
-    if (flags == FT_OPEN_BY_DESCRIPTION) return device.description == arg;
-    if (device.serial == arg) return true;
-    size_t n = std::strlen(arg);
-    return n == cutSerialLength && device.serial.size() > n && device.serial.compare(0, n, arg) == 0;
 }
 
 std::vector<Device> merge(const std::vector<Device>& real, const std::vector<pedalregistry::Entry>& registered,

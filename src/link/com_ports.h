@@ -8,16 +8,11 @@
 #include <vector>
 
 #include "link/PedalRegistry.h"
-#include "link/ftdi.h"
+#include "link/serial_port.h"
 
 namespace comports {
 
-struct Device {
-    std::string description;
-    std::string serial;
-    std::string port;           // "COM5"
-    bool txStalled = false;     // virtual pedal whose bridge never drains
-};
+using Device = serialport::Device;      // port: "COM5"
 
 // "COM5", "com5", "\\.\COM12" -> "COM5" / "COM12"; "" for anything that is
 // not a COM port (a Linux tty named by a registration, say).
@@ -30,11 +25,6 @@ std::string devicePath(const std::string& port);
 // letter names the chip's port), the generic USB driver's
 // "USB\VID_0403&PID_6001\A12345BC" gives "A12345BC". "" when none.
 std::string serialFromInstanceId(const std::string& instanceId);
-// Whether a device answers to an open by serial number or by description;
-// like the library, a serial number cut to cutSerialLength characters still
-// opens the device whose longer serial number it begins.
-bool matches(const Device& device, const char* arg, DWORD flags);
-constexpr size_t cutSerialLength = 11;
 // The real devices, then the live registrations that name a COM port. With
 // ORVELLA_VIRTUAL_ONLY set (and not "0") the real ones are left out.
 std::vector<Device> merge(const std::vector<Device>& real, const std::vector<pedalregistry::Entry>& registered,

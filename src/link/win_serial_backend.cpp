@@ -9,14 +9,13 @@
 #include <devguid.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "base/platform.h"
 #include "link/PedalRegistry.h"
 
-namespace ftdi {
+namespace serialport {
 
 namespace {
 
@@ -83,16 +82,6 @@ bool queued(HANDLE h, DWORD* in, DWORD* out) {
 
 }  // namespace
 
-struct WinSerialBackend::Port {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    std::string name;
-    bool txStalled = false;
-    DWORD held = 0;                 // bytes a stalled bridge keeps in its transmit queue
-    DWORD readTimeoutMs = 0;
-    DWORD writeTimeoutMs = 0;
-    std::vector<uint8_t> early;     // bytes taken off the port while waiting for data
-};
-
 std::vector<comports::Device> comPortsDescribed(const std::string& description) {
     std::vector<comports::Device> found;
     HDEVINFO set = SetupDiGetClassDevsW(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
@@ -129,7 +118,7 @@ std::vector<comports::Device> comPortsDescribed(const std::string& description) 
     return found;
 }
 
-std::vector<comports::Device> WinSerialBackend::allDevices() {
+std::vector<Device> WinSerialBackend::list() {
     const char* only = std::getenv("ORVELLA_VIRTUAL_ONLY");
     bool virtualOnly = only && *only && std::strcmp(only, "0") != 0;
     std::vector<comports::Device> real;
@@ -137,214 +126,197 @@ std::vector<comports::Device> WinSerialBackend::allDevices() {
     return comports::merge(real, pedalregistry::list(pedalregistry::folder()), virtualOnly);
 }
 
-WinSerialBackend::Port* WinSerialBackend::port(FT_HANDLE handle) const {
-    for (Port* p : open_) {
-        if (p == handle) return p;
-    }
-    return nullptr;
-}
+// One open COM port.
+class WinSerialBackend::ComPort : public Port {
+public:
+    ComPort(WinSerialBackend& owner, const Device& device, Held held)
+        : Port(device), owner_(owner), h_(held.port), mutex_(held.owner) {}
+    ~ComPort() override { owner_.closed(device().port, {h_, mutex_}); }
 
-WinSerialBackend::Port* WinSerialBackend::portOn(const std::string& name) const {
-    for (Port* p : open_) {
-        if (p->name == name) return p;
-    }
-    return nullptr;
-}
-
-FT_STATUS WinSerialBackend::openEx(const char* arg, DWORD flags, FT_HANDLE* handle) {
-    if (!handle || !arg) return FT_INVALID_PARAMETER;
-    *handle = nullptr;
-    if (flags != FT_OPEN_BY_SERIAL_NUMBER && flags != FT_OPEN_BY_DESCRIPTION) return FT_INVALID_PARAMETER;
-    if (!*arg) return FT_DEVICE_NOT_FOUND;
-    FT_STATUS result = FT_DEVICE_NOT_FOUND;
-    for (const comports::Device& dev : allDevices()) {
-        if (!comports::matches(dev, arg, flags)) continue;
-        result = FT_DEVICE_NOT_OPENED;
-        if (portOn(dev.port)) continue;     // one handle per device
-        // No sharing: another program holding the port makes this fail, and the next device is tried.
-        HANDLE h = CreateFileW(platform::widen(comports::devicePath(dev.port)).c_str(), GENERIC_READ | GENERIC_WRITE,
-                               0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
-            if (GetLastError() == ERROR_ACCESS_DENIED) {
-                std::printf("Cannot open %s (\"%s\", serial %s): another program is using it. Close that "
-                            "program, then click Connect.\n",
-                            dev.port.c_str(), dev.description.c_str(), dev.serial.c_str());
-                std::fflush(stdout);
-            }
-            continue;
+    FT_STATUS setup(unsigned baud, int readMs, int writeMs) override {
+        switch (baud) {
+        case 9600: case 19200: case 38400: case 57600: case 115200: case 230400: break;
+        default: return FT_INVALID_BAUD_RATE;
         }
-        auto kept = baud_.find(dev.port);
-        SetupComm(h, queueSize, queueSize);     // a hint; drivers may keep their own sizes
-        if (!configure(h, kept == baud_.end() ? CBR_9600 : kept->second) ||
-            !setReadTimeout(h, defaultTimeoutMs, false) || !setWriteTimeout(h, defaultTimeoutMs)) {
-            CloseHandle(h);
-            continue;
+        SetupComm(h_, queueSize, queueSize);
+        readMs_ = static_cast<DWORD>(std::max(readMs, 0));
+        if (!configure(h_, baud) || !setWriteTimeout(h_, writeMs > 0 ? static_cast<DWORD>(writeMs) : defaultTimeoutMs))
+            return FT_IO_ERROR;
+        owner_.baud_[device().port] = baud;
+        return FT_OK;
+    }
+
+    FT_STATUS purge(bool rx, bool tx) override {
+        DWORD flags = 0;
+        if (rx) {
+            flags |= PURGE_RXCLEAR | PURGE_RXABORT;
+            early_.clear();
+        }
+        if (tx) {
+            flags |= PURGE_TXCLEAR | PURGE_TXABORT;
+            held_ = 0;
+        }
+        if (!flags) return FT_OK;
+        return PurgeComm(h_, flags) ? FT_OK : FT_IO_ERROR;
+    }
+
+    FT_STATUS write(const uint8_t* data, uint32_t n, uint32_t& written) override {
+        written = 0;
+        if (device().txStalled) {   // accepted into the queue, never sent
+            held_ += n;
+            written = n;
+            return FT_OK;
+        }
+        // Whatever arrived before a command cannot be its reply.
+        early_.clear();
+        PurgeComm(h_, PURGE_RXCLEAR);
+        DWORD done = 0;
+        // A write time-out is FT_OK with the count moved.
+        BOOL ok = WriteFile(h_, data, n, &done, nullptr);
+        written = done;
+        return ok ? FT_OK : FT_IO_ERROR;
+    }
+
+    FT_STATUS read(uint8_t* data, uint32_t n, uint32_t& got) override {
+        got = std::min<uint32_t>(n, static_cast<uint32_t>(early_.size()));
+        std::copy(early_.begin(), early_.begin() + got, data);
+        early_.erase(early_.begin(), early_.begin() + got);
+        if (got < n) {
+            DWORD more = 0;
+            bool ok = setReadTimeout(h_, readMs_ ? readMs_ : defaultTimeoutMs, false) &&
+                      ReadFile(h_, data + got, n - got, &more, nullptr);
+            got += more;
+            if (!ok) return FT_IO_ERROR;
+        }
+        return FT_OK;   // a read time-out is FT_OK with the count read
+    }
+
+    FT_STATUS queues(uint32_t& rx, uint32_t& tx) override {
+        DWORD in = 0, out = 0;
+        if (!queued(h_, &in, &out)) return FT_IO_ERROR;
+        rx = in + static_cast<uint32_t>(early_.size());
+        tx = out + held_;
+        return FT_OK;
+    }
+
+    void waitForData(int timeoutMs) override {
+        DWORD in = 0;
+        if (!queued(h_, &in, nullptr)) {
+            Sleep(static_cast<DWORD>(std::max(timeoutMs, 0)));     // the device is gone: nothing will come
+            return;
+        }
+        if (in > 0 || !early_.empty()) {
+            // Bytes are there; a short nap lets the rest of a reply come in.
+            Sleep(1);
+            return;
+        }
+        // Comm events do not work on every driver; a read that returns with the
+        // first byte does. What it takes is kept for the next read.
+        uint8_t buffer[64];
+        DWORD got = 0;
+        if (setReadTimeout(h_, static_cast<DWORD>(std::max(timeoutMs, 1)), true) &&
+            ReadFile(h_, buffer, sizeof buffer, &got, nullptr))
+            early_.insert(early_.end(), buffer, buffer + got);
+        else
+            Sleep(static_cast<DWORD>(std::max(timeoutMs, 0)));
+    }
+
+    // No lock file to note it in: the next program of ours opens the port
+    // only once this one let it go, and drops what came meanwhile at its open.
+    void noteLateReply(int) override {}
+
+private:
+    WinSerialBackend& owner_;
+    HANDLE h_;
+    HANDLE mutex_;
+    uint32_t held_ = 0;             // bytes a stalled bridge keeps in its transmit queue
+    DWORD readMs_ = 0;
+    std::vector<uint8_t> early_;    // bytes taken off the port while waiting for data
+};
+
+FT_STATUS WinSerialBackend::open(const std::string& key, bool byDescription, std::unique_ptr<Port>& port,
+                                 std::string& problem) {
+    port.reset();
+    problem.clear();
+    FT_STATUS result = FT_DEVICE_NOT_FOUND;
+    for (const Device& dev : list()) {
+        if (!matches(dev, key, byDescription)) continue;
+        result = FT_DEVICE_NOT_OPENED;
+        if (open_.count(dev.port)) continue;    // one port per device
+        const std::string inUse = "the pedal is in use by another program (" + dev.port + ")";
+        Held held{INVALID_HANDLE_VALUE, nullptr};
+        auto parked = parked_.find(dev.port);
+        if (parked != parked_.end()) {      // held for this program's run: already set up
+            held = parked->second;
+            parked_.erase(parked);
+        } else {
+            // The claim. The port's mutex first: owned by another program,
+            // the port is its; abandoned (its owner died), it is taken over.
+            held.owner = CreateMutexW(nullptr, FALSE, platform::widen("Local\\orvella-" + dev.port).c_str());
+            if (!held.owner) continue;
+            DWORD waited = WaitForSingleObject(held.owner, 0);
+            if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+                CloseHandle(held.owner);
+                problem = inUse;
+                continue;
+            }
+            // No sharing: another program holding the port makes this fail,
+            // and the next device is tried.
+            held.port = CreateFileW(platform::widen(comports::devicePath(dev.port)).c_str(),
+                                    GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (held.port == INVALID_HANDLE_VALUE) {
+                DWORD why = GetLastError();
+                if (why == ERROR_ACCESS_DENIED || why == ERROR_SHARING_VIOLATION) problem = inUse;
+                ReleaseMutex(held.owner);
+                CloseHandle(held.owner);
+                continue;
+            }
+            auto kept = baud_.find(dev.port);
+            SetupComm(held.port, queueSize, queueSize);     // a hint; drivers may keep their own sizes
+            if (!configure(held.port, kept == baud_.end() ? CBR_9600 : kept->second) ||
+                !setReadTimeout(held.port, defaultTimeoutMs, false) || !setWriteTimeout(held.port, defaultTimeoutMs)) {
+                letGo(held);
+                continue;
+            }
         }
         // A closed port receives nothing; drop whatever a late reply left meanwhile.
-        PurgeComm(h, PURGE_RXCLEAR | PURGE_RXABORT);
-        Port* p = new Port;
-        p->h = h;
-        p->name = dev.port;
-        p->txStalled = dev.txStalled;
-        open_.push_back(p);
-        *handle = p;
+        PurgeComm(held.port, PURGE_RXCLEAR | PURGE_RXABORT);
+        open_.insert(dev.port);
+        port.reset(new ComPort(*this, dev, held));
+        problem.clear();
         return FT_OK;
     }
     return result;
 }
 
-FT_STATUS WinSerialBackend::createDeviceInfoList(DWORD* count) {
-    listed_ = allDevices();
-    if (count) *count = static_cast<DWORD>(listed_.size());
-    return FT_OK;
+void WinSerialBackend::letGo(Held held) {
+    CloseHandle(held.port);
+    ReleaseMutex(held.owner);
+    CloseHandle(held.owner);
 }
 
-FT_STATUS WinSerialBackend::getDeviceInfoDetail(DWORD index, std::string& serial, std::string& description,
-                                                FT_HANDLE* handle) {
-    if (index >= listed_.size()) return FT_DEVICE_NOT_FOUND;
-    serial = listed_[index].serial;
-    description = listed_[index].description;
-    if (handle) *handle = portOn(listed_[index].port);
-    return FT_OK;
-}
-
-std::string WinSerialBackend::portName(DWORD index) const {
-    return index < listed_.size() ? listed_[index].port : std::string();
-}
-
-FT_STATUS WinSerialBackend::setUSBParameters(FT_HANDLE handle, DWORD in, DWORD out) {
-    Port* p = port(handle);
-    if (!p) return FT_INVALID_HANDLE;
-    SetupComm(p->h, std::max<DWORD>(in, queueSize), std::max<DWORD>(out, queueSize));
-    return FT_OK;
-}
-
-FT_STATUS WinSerialBackend::setTimeouts(FT_HANDLE handle, DWORD readMs, DWORD writeMs) {
-    Port* p = port(handle);
-    if (!p) return FT_INVALID_HANDLE;
-    p->readTimeoutMs = readMs;
-    p->writeTimeoutMs = writeMs;
-    return setWriteTimeout(p->h, writeMs ? writeMs : defaultTimeoutMs) ? FT_OK : FT_IO_ERROR;
-}
-
-FT_STATUS WinSerialBackend::setBaudRate(FT_HANDLE handle, DWORD baud) {
-    Port* p = port(handle);
-    if (!p) return FT_INVALID_HANDLE;
-    switch (baud) {
-    case 9600: case 19200: case 38400: case 57600: case 115200: case 230400: break;
-    default: return FT_INVALID_BAUD_RATE;
-    }
-    if (!configure(p->h, baud)) return FT_IO_ERROR;
-    baud_[p->name] = baud;
-    return FT_OK;
-}
-
-FT_STATUS WinSerialBackend::purge(FT_HANDLE handle, DWORD mask) {
-    Port* p = port(handle);
-    if (!p) return FT_INVALID_HANDLE;
-    DWORD flags = 0;
-    if (mask & FT_PURGE_RX) {
-        flags |= PURGE_RXCLEAR | PURGE_RXABORT;
-        p->early.clear();
-    }
-    if (mask & FT_PURGE_TX) {
-        flags |= PURGE_TXCLEAR | PURGE_TXABORT;
-        p->held = 0;
-    }
-    if (!flags) return FT_OK;
-    return PurgeComm(p->h, flags) ? FT_OK : FT_IO_ERROR;
-}
-
-FT_STATUS WinSerialBackend::write(FT_HANDLE handle, const uint8_t* data, DWORD n, DWORD* written) {
-    Port* p = port(handle);
-    if (written) *written = 0;
-    if (!p) return FT_INVALID_HANDLE;
-    if (p->txStalled) {     // accepted into the queue, never sent
-        p->held += n;
-        if (written) *written = n;
-        return FT_OK;
-    }
-    DWORD done = 0;
-    // A write time-out is FT_OK with the count moved, as with the library.
-    if (!WriteFile(p->h, data, n, &done, nullptr)) {
-        if (written) *written = done;
-        return FT_IO_ERROR;
-    }
-    if (written) *written = done;
-    return FT_OK;
-}
-
-FT_STATUS WinSerialBackend::read(FT_HANDLE handle, uint8_t* data, DWORD n, DWORD* got) {
-    Port* p = port(handle);
-    if (got) *got = 0;
-    if (!p) return FT_INVALID_HANDLE;
-    DWORD done = std::min<DWORD>(n, static_cast<DWORD>(p->early.size()));
-    std::copy(p->early.begin(), p->early.begin() + done, data);
-    p->early.erase(p->early.begin(), p->early.begin() + done);
-    if (done < n) {
-        DWORD more = 0;
-        bool ok = setReadTimeout(p->h, p->readTimeoutMs ? p->readTimeoutMs : defaultTimeoutMs, false) &&
-                  ReadFile(p->h, data + done, n - done, &more, nullptr);
-        done += more;
-        if (!ok) {
-            if (got) *got = done;
-            return FT_IO_ERROR;
-        }
-    }
-    if (got) *got = done;   // a read time-out is FT_OK with the count read
-    return FT_OK;
-}
-
-FT_STATUS WinSerialBackend::queueStatus(FT_HANDLE handle, DWORD* rx) {
-    Port* p = port(handle);
-    if (!p) return FT_INVALID_HANDLE;
-    DWORD in = 0;
-    if (!queued(p->h, &in, nullptr)) return FT_IO_ERROR;
-    if (rx) *rx = in + static_cast<DWORD>(p->early.size());
-    return FT_OK;
-}
-
-FT_STATUS WinSerialBackend::getStatus(FT_HANDLE handle, DWORD* rx, DWORD* tx, DWORD* events) {
-    Port* p = port(handle);
-    if (!p) return FT_INVALID_HANDLE;
-    DWORD in = 0, out = 0;
-    if (!queued(p->h, &in, &out)) return FT_IO_ERROR;
-    if (rx) *rx = in + static_cast<DWORD>(p->early.size());
-    if (tx) *tx = out + p->held;
-    if (events) *events = 0;
-    return FT_OK;
-}
-
-FT_STATUS WinSerialBackend::close(FT_HANDLE handle) {
-    Port* p = port(handle);
-    if (!p) return FT_INVALID_HANDLE;
-    open_.erase(std::find(open_.begin(), open_.end(), p));
-    CloseHandle(p->h);
-    delete p;
-    return FT_OK;
-}
-
-void WinSerialBackend::waitForData(FT_HANDLE handle, int timeoutMs) {
-    Port* p = port(handle);
-    DWORD in = 0;
-    if (!p || !queued(p->h, &in, nullptr)) {
-        Sleep(static_cast<DWORD>(std::max(timeoutMs, 0)));     // the device is gone: nothing will come
-        return;
-    }
-    if (in > 0 || !p->early.empty()) {
-        // Bytes are there; a short nap lets the rest of a reply come in.
-        Sleep(1);
-        return;
-    }
-    // Comm events do not work on every driver; a read that returns with the
-    // first byte does. What it takes is kept for the next read.
-    uint8_t buffer[64];
-    DWORD got = 0;
-    if (setReadTimeout(p->h, static_cast<DWORD>(std::max(timeoutMs, 1)), true) &&
-        ReadFile(p->h, buffer, sizeof buffer, &got, nullptr))
-        p->early.insert(p->early.end(), buffer, buffer + got);
+void WinSerialBackend::closed(const std::string& name, Held held) {
+    open_.erase(name);
+    if (kept_ > 0)
+        parked_[name] = held;   // still this program's until its claim ends
     else
-        Sleep(static_cast<DWORD>(std::max(timeoutMs, 0)));
+        letGo(held);
 }
 
-}  // namespace ftdi
+void WinSerialBackend::claim(bool keep) {
+    if (keep) {
+        ++kept_;
+        return;
+    }
+    if (kept_ > 0) --kept_;
+    if (kept_ > 0) return;
+    for (const auto& parked : parked_) letGo(parked.second);
+    parked_.clear();
+}
+
+WinSerialBackend::~WinSerialBackend() {
+    kept_ = 0;
+    claim(false);
+}
+
+}  // namespace serialport

@@ -10,15 +10,15 @@
 
 #include <cstring>
 
-#include "link/FakeFtdi.h"
+#include "link/FakeBackend.h"
 #include "link/PedalLink.h"
 #include "link/protocol.h"
 
 namespace {
 
 struct Link {
-    ftdi::FakeFtdi fake;
-    ftdi::ScopedBackend scope{fake};
+    serialport::FakeBackend fake;
+    serialport::ScopedBackend scope{fake};
     PedalLink usb;
     Link() {
         fake.devices = {{"Kestrova Drevani", "FZ000001"}};
@@ -34,18 +34,18 @@ struct Link {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 3) return 0;
     Link link;      // a fresh pedal and link: nothing carries over between inputs
-    ftdi::FakeFtdi& fake = link.fake;
+    serialport::FakeBackend& fake = link.fake;
     PedalLink& usb = link.usb;
     const uint8_t request = data[0] % 3, faults = data[1], limit = data[2];
     const uint32_t wanted = request == 0 ? protocol::BankSize : request == 1 ? protocol::PresetReplySize : 1;
-    ftdi::FakeFtdi::Bytes answer(data + 3, data + size);
+    serialport::FakeBackend::Bytes answer(data + 3, data + size);
     if (answer.size() < wanted) answer.resize(wanted, 0);
 
     fake.readStatus = faults & 1 ? FT_IO_ERROR : FT_OK;
     fake.writeStatus = faults & 2 ? FT_IO_ERROR : FT_OK;
     fake.purgeStatus = faults & 4 ? FT_IO_ERROR : FT_OK;
     fake.readLimit = faults & 8 ? limit : -1;
-    fake.responder = [&answer](const ftdi::FakeFtdi::Bytes&) { return answer; };
+    fake.responder = [&answer](const serialport::FakeBackend::Bytes&) { return answer; };
 
     LinkResult result = request == 0 ? usb.readAll() : request == 1 ? usb.readPreset(limit % 8) : usb.getOneByte(0x50);
     const bool ok = result.ok();

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "link/FakeFtdi.h"
+#include "link/FakeBackend.h"
 #include "link/OV_UsbController.h"
 
 // Google Test prints a failure on standard output at once; while a test
@@ -27,7 +27,7 @@ public:
 
 class LinkTest : public ::testing::Test {
 protected:
-    using Bytes = ftdi::FakeFtdi::Bytes;
+    using Bytes = serialport::FakeBackend::Bytes;
 
     LinkTest() : scope(fake), usb(415, 445, 200, 24) {
         static bool listening = false;
@@ -72,7 +72,7 @@ protected:
         return b;
     }
 
-    ftdi::FakeFtdi fake;
-    ftdi::ScopedBackend scope;
+    serialport::FakeBackend fake;
+    serialport::ScopedBackend scope;
     OV_UsbController usb;
 };

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "TestPedal.h"
-#include "link/FakeFtdi.h"
+#include "link/FakeBackend.h"
 #include "link/PedalLink.h"
 #include "maintenance/firmware_transfer.h"
 #include "presets/preset_transfer.h"
@@ -24,8 +24,8 @@ protected:
         fake.devices = {{"Kestrova Drevani", "FT000001"}};
         link.selectSerial("FT000001");
     }
-    ftdi::FakeFtdi fake;
-    ftdi::ScopedBackend scope;
+    serialport::FakeBackend fake;
+    serialport::ScopedBackend scope;
     PedalLink link;
 };
 

@@ -48,15 +48,16 @@ TEST_F(RegistryTest, SerialNumbersCannotEscapeTheFolder) {
 
 TEST_F(RegistryTest, VirtualPedalsFollowRealDevicesAndOpenFailsCleanly) {
     ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "GONE1", "/nonexistent/tty", false, 0}));
-    auto all = ftdi::allDevices();
+    auto all = serialport::allDevices();
     ASSERT_FALSE(all.empty());
     EXPECT_EQ(all.back().serial, "GONE1");
-    EXPECT_EQ(all.size(), ftdi::realDevices().size() + 1);
-    ftdi::TtyBackend backend;
-    FT_HANDLE h = nullptr;
-    EXPECT_EQ(backend.openEx("GONE1", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_DEVICE_NOT_OPENED);
-    EXPECT_EQ(h, nullptr);
-    EXPECT_EQ(backend.openEx("NOBODY", FT_OPEN_BY_SERIAL_NUMBER, &h), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(all.size(), serialport::realDevices().size() + 1);
+    serialport::TtyBackend backend;
+    std::unique_ptr<serialport::Port> port;
+    std::string why;
+    EXPECT_EQ(backend.open("GONE1", false, port, why), FT_DEVICE_NOT_OPENED);
+    EXPECT_EQ(port, nullptr);
+    EXPECT_EQ(backend.open("NOBODY", false, port, why), FT_DEVICE_NOT_FOUND);
 }
 
 }  // namespace
@@ -71,10 +72,10 @@ TEST_F(RegistryTest, RegistrationsOfDeadPedalsAreSkipped) {
     ASSERT_TRUE(pedalregistry::write(dir, dead));
     ASSERT_TRUE(pedalregistry::write(dir, live));
     EXPECT_EQ(pedalregistry::list(dir).size(), 2u);
-    auto all = ftdi::allDevices();
+    auto all = serialport::allDevices();
     ASSERT_FALSE(all.empty());
     EXPECT_EQ(all.back().serial, "LIVE1");
-    EXPECT_EQ(all.size(), ftdi::realDevices().size() + 1);
+    EXPECT_EQ(all.size(), serialport::realDevices().size() + 1);
 }
 
 // A number pid_t cannot hold would wrap (4294967296 to 0: this process's
@@ -88,7 +89,7 @@ TEST_F(RegistryTest, RegistrationsNamingNoPossibleProcessAreSkipped) {
         ASSERT_EQ(entries.size(), 1u) << pid;
         EXPECT_EQ(entries[0].pid, -1) << pid;
         EXPECT_FALSE(pedalregistry::alive(entries[0])) << pid;
-        EXPECT_TRUE(ftdi::allDevices().empty()) << pid;
+        EXPECT_TRUE(serialport::allDevices().empty()) << pid;
     }
     std::ofstream(dir + "/ODD.pedal") << "serial=ODD\ntty=/dev/null\npid=" << getpid() << "\n";
     EXPECT_TRUE(pedalregistry::alive(pedalregistry::list(dir).at(0)));
@@ -103,19 +104,13 @@ TEST_F(RegistryTest, OpenByDescriptionSkipsDevicesThatWillNotOpen) {
     ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "A-GONE", "/nonexistent/tty", false, 0}));
     ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "B-NULL", "/dev/null", false, 0}));   // no terminal
     ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "C-LIVE", ptsname(master), false, 0}));
-    ftdi::TtyBackend backend;
-    FT_HANDLE h = nullptr;
-    ASSERT_EQ(backend.openEx("Kestrova Drevani", FT_OPEN_BY_DESCRIPTION, &h), FT_OK);
-    DWORD count = 0;
-    backend.createDeviceInfoList(&count);
-    std::string serial, description;
-    FT_HANDLE reported = nullptr;
-    ASSERT_EQ(backend.getDeviceInfoDetail(count - 1, serial, description, &reported), FT_OK);
-    EXPECT_EQ(serial, "C-LIVE");
-    EXPECT_EQ(reported, h);
-    FT_HANDLE again = nullptr;
-    EXPECT_EQ(backend.openEx("Kestrova Drevani", FT_OPEN_BY_DESCRIPTION, &again), FT_DEVICE_NOT_OPENED);
-    backend.close(h);
+    serialport::TtyBackend backend;
+    std::unique_ptr<serialport::Port> port, again;
+    std::string why;
+    ASSERT_EQ(backend.open("Kestrova Drevani", true, port, why), FT_OK);
+    EXPECT_EQ(port->device().serial, "C-LIVE");
+    EXPECT_EQ(backend.open("Kestrova Drevani", true, again, why), FT_DEVICE_NOT_OPENED);
+    port.reset();
     close(master);
 }
 

@@ -4,8 +4,8 @@
 using Clock = std::chrono::steady_clock;
 
 namespace {
-const ftdi::FakeFtdi::Bytes params = {0x21, 3, 23, 31, 31, 200, 200, 0, 100, 125, 50, 50};
-const ftdi::FakeFtdi::Bytes title = {'C', 'l', 'e', 'a', 'n', ' ', 'A', ' ', ' ', ' ', ' ', ' '};
+const serialport::FakeBackend::Bytes params = {0x21, 3, 23, 31, 31, 200, 200, 0, 100, 125, 50, 50};
+const serialport::FakeBackend::Bytes title = {'C', 'l', 'e', 'a', 'n', ' ', 'A', ' ', ' ', ' ', ' ', ' '};
 }  // namespace
 
 TEST_F(LinkTest, StoreSendsHeaderThenImageAndKeepsTheEcho) {

@@ -19,7 +19,7 @@
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
-#include "link/ftdi.h"
+#include "link/serial_port.h"
 #include "maintenance/OV_UpdatePrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "shell/Orvella.h"
@@ -33,36 +33,44 @@ using Kind = gui::RecordingDialogs::Kind;
 // before it goes out, so a test can look at the window at that moment: the
 // state a page left is what the next write finds, however fast the pedal
 // answers (the link's waits may find a reply at once and never run the toolkit).
-class WriteWatch : public ftdi::Backend {
+class WriteWatch : public serialport::Backend {
 public:
-    using Hook = std::function<void(const uint8_t* data, DWORD n)>;
-    explicit WriteWatch(Hook hook) : inner(ftdi::backend()), hook(std::move(hook)) { ftdi::setBackend(this); }
-    ~WriteWatch() override { ftdi::setBackend(nullptr); }
+    using Hook = std::function<void(const uint8_t* data, uint32_t n)>;
+    explicit WriteWatch(Hook hook) : inner(serialport::backend()), hook(std::move(hook)) {
+        serialport::setBackend(this);
+    }
+    ~WriteWatch() override { serialport::setBackend(nullptr); }
 
-    FT_STATUS openEx(const char* arg, DWORD flags, FT_HANDLE* h) override { return inner.openEx(arg, flags, h); }
-    FT_STATUS createDeviceInfoList(DWORD* count) override { return inner.createDeviceInfoList(count); }
-    FT_STATUS getDeviceInfoDetail(DWORD index, std::string& serial, std::string& description,
-                                  FT_HANDLE* h) override {
-        return inner.getDeviceInfoDetail(index, serial, description, h);
+    std::vector<serialport::Device> list() override { return inner.list(); }
+    FT_STATUS open(const std::string& key, bool byDescription, std::unique_ptr<serialport::Port>& port,
+                   std::string& problem) override {
+        FT_STATUS status = inner.open(key, byDescription, port, problem);
+        if (port) port.reset(new Watched(std::move(port), hook));
+        return status;
     }
-    FT_STATUS setUSBParameters(FT_HANDLE h, DWORD in, DWORD out) override { return inner.setUSBParameters(h, in, out); }
-    FT_STATUS setTimeouts(FT_HANDLE h, DWORD r, DWORD w) override { return inner.setTimeouts(h, r, w); }
-    FT_STATUS setBaudRate(FT_HANDLE h, DWORD baud) override { return inner.setBaudRate(h, baud); }
-    FT_STATUS purge(FT_HANDLE h, DWORD mask) override { return inner.purge(h, mask); }
-    FT_STATUS write(FT_HANDLE h, const uint8_t* data, DWORD n, DWORD* written) override {
-        hook(data, n);
-        return inner.write(h, data, n, written);
-    }
-    FT_STATUS read(FT_HANDLE h, uint8_t* data, DWORD n, DWORD* got) override { return inner.read(h, data, n, got); }
-    FT_STATUS queueStatus(FT_HANDLE h, DWORD* rx) override { return inner.queueStatus(h, rx); }
-    FT_STATUS getStatus(FT_HANDLE h, DWORD* rx, DWORD* tx, DWORD* events) override {
-        return inner.getStatus(h, rx, tx, events);
-    }
-    FT_STATUS close(FT_HANDLE h) override { return inner.close(h); }
-    void waitForData(FT_HANDLE h, int timeoutMs) override { inner.waitForData(h, timeoutMs); }
+    void claim(bool keep) override { inner.claim(keep); }
 
 private:
-    ftdi::Backend& inner;
+    class Watched : public serialport::Port {
+    public:
+        Watched(std::unique_ptr<serialport::Port> port, Hook& hook)
+            : Port(port->device()), p(std::move(port)), hook(hook) {}
+        FT_STATUS setup(unsigned baud, int r, int w) override { return p->setup(baud, r, w); }
+        FT_STATUS write(const uint8_t* data, uint32_t n, uint32_t& written) override {
+            hook(data, n);
+            return p->write(data, n, written);
+        }
+        FT_STATUS read(uint8_t* data, uint32_t n, uint32_t& got) override { return p->read(data, n, got); }
+        FT_STATUS purge(bool rx, bool tx) override { return p->purge(rx, tx); }
+        FT_STATUS queues(uint32_t& rx, uint32_t& tx) override { return p->queues(rx, tx); }
+        void waitForData(int ms) override { p->waitForData(ms); }
+        void noteLateReply(int ms) override { p->noteLateReply(ms); }
+
+    private:
+        std::unique_ptr<serialport::Port> p;
+        Hook& hook;
+    };
+    serialport::Backend& inner;
     Hook hook;
 };
 
@@ -121,7 +129,7 @@ protected:
     // meanwhile, counted as it writes (the pedal logs a command a moment later).
     std::vector<uint8_t> clickWatchingWrites(Fl_Widget* w) {
         std::vector<uint8_t> commands;
-        WriteWatch watch([&](const uint8_t* data, DWORD n) { if (n > 0) commands.push_back(data[0]); });
+        WriteWatch watch([&](const uint8_t* data, uint32_t n) { if (n > 0) commands.push_back(data[0]); });
         click(w);
         return commands;
     }
@@ -175,7 +183,7 @@ TEST_F(UpdateOnPedal, PackageIsSentAsVerifiedPagesThenItsVersion) {
     std::vector<Bar> bars;
     {
         Fl_Progress* bar = window->usb->progress;
-        WriteWatch watch([&](const uint8_t* data, DWORD n) {
+        WriteWatch watch([&](const uint8_t* data, uint32_t n) {
             if ((n == 67 && data[0] == 0xA0) || (n == 2 && data[0] == 0xB0))
                 bars.push_back({label(), bar->x(), bar->y(), bar->w(), bar->h(), bar->labelfont(),
                                 bar->labelsize(), bar->selection_color()});

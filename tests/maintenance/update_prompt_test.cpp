@@ -21,7 +21,7 @@
 #include "gui/StatusLog.h"
 #include "gui/RecordingDialogs.h"
 #include "gui/TestEnvironment.h"
-#include "link/FakeFtdi.h"
+#include "link/FakeBackend.h"
 #include "link/OV_UsbController.h"
 #include "maintenance/OV_UpdatePrompt.h"
 #include "editor/ScrollBox.h"
@@ -32,7 +32,7 @@
 
 namespace {
 
-using Bytes = ftdi::FakeFtdi::Bytes;
+using Bytes = serialport::FakeBackend::Bytes;
 
 struct SentPage {
     unsigned address;
@@ -97,8 +97,8 @@ protected:
 
     gui::TestEnvironment env;
     gui::RecordingDialogs dialogs;
-    ftdi::FakeFtdi pedal;
-    ftdi::ScopedBackend backend{pedal};
+    serialport::FakeBackend pedal;
+    serialport::ScopedBackend backend{pedal};
     std::unique_ptr<Orvella> window;
     OV_UpdatePrompt* prompt = nullptr;
 

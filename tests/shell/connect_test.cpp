@@ -264,10 +264,12 @@ TEST_F(Connect, APedalAnotherProgramHoldsIsLeftAloneAndTheLogSaysWho) {
     ASSERT_EQ(pipe(go), 0);
     pid_t owner = fork();
     if (owner == 0) {
-        ftdi::TtyBackend other;
-        other.keepClaims(true);
-        FT_HANDLE h = nullptr;
-        char c = other.openEx("VP24000001", FT_OPEN_BY_SERIAL_NUMBER, &h) == FT_OK && other.close(h) == FT_OK ? '1' : '0';
+        serialport::TtyBackend other;
+        other.claim(true);
+        std::unique_ptr<serialport::Port> port;
+        std::string why;
+        char c = other.open("VP24000001", false, port, why) == FT_OK ? '1' : '0';
+        port.reset();
         if (write(ready[1], &c, 1) != 1 || read(go[0], &c, 1) != 1) _exit(2);
         _exit(0);
     }

@@ -37,14 +37,16 @@ TEST(ComPorts, SerialNumberComesFromTheDeviceInstance) {
 
 TEST(ComPorts, OpensReachTheDeviceByDescriptionSerialOrCutSerial) {
     Device pedal{"Kestrova Drevani", "KD2400001799", "COM7", false};
-    EXPECT_TRUE(comports::matches(pedal, "Kestrova Drevani", FT_OPEN_BY_DESCRIPTION));
-    EXPECT_FALSE(comports::matches(pedal, "Kestrova Drevani ", FT_OPEN_BY_DESCRIPTION));
-    EXPECT_FALSE(comports::matches(pedal, "KD2400001799", FT_OPEN_BY_DESCRIPTION));
-    EXPECT_TRUE(comports::matches(pedal, "KD2400001799", FT_OPEN_BY_SERIAL_NUMBER));
+    EXPECT_TRUE(serialport::matches(pedal, "Kestrova Drevani", true));
+    EXPECT_FALSE(serialport::matches(pedal, "Kestrova Drevani ", true));
+    EXPECT_FALSE(serialport::matches(pedal, "KD2400001799", true));
+    EXPECT_TRUE(serialport::matches(pedal, "KD2400001799", false));
     // The link keeps serial numbers cut to eleven characters; shorter cuts name no device.
-    EXPECT_TRUE(comports::matches(pedal, "KD240000179", FT_OPEN_BY_SERIAL_NUMBER));
-    EXPECT_FALSE(comports::matches(pedal, "KD24000017", FT_OPEN_BY_SERIAL_NUMBER));
-    EXPECT_FALSE(comports::matches(pedal, "KD240000178", FT_OPEN_BY_SERIAL_NUMBER));
+    EXPECT_TRUE(serialport::matches(pedal, "KD240000179", false));
+    EXPECT_FALSE(serialport::matches(pedal, "KD24000017", false));
+    EXPECT_FALSE(serialport::matches(pedal, "KD240000178", false));
+    EXPECT_FALSE(serialport::matches(pedal, "", false));    // an empty serial number names no device
+    EXPECT_FALSE(serialport::matches(Device{"Kestrova Drevani", "", "COM8", false}, "", false));
 }
 
 TEST(ComPorts, RealDevicesComeFirstThenRegistrationsNamingALivePort) {
@@ -75,7 +77,7 @@ TEST(ComPorts, RealDevicesComeFirstThenRegistrationsNamingALivePort) {
 // plugged in. Either way every entry is a COM port with the description asked for.
 TEST(ComPorts, SetupApiListsOnlyComPortsWithTheDescription) {
     for (const char* description : {"Kestrova Drevani", "FT232R USB UART"}) {
-        for (const Device& device : ftdi::comPortsDescribed(description)) {
+        for (const Device& device : serialport::comPortsDescribed(description)) {
             EXPECT_EQ(comports::portName(device.port), device.port);
             EXPECT_EQ(device.description, description);
         }

@@ -8,7 +8,8 @@
 # 1. the toolkit-free suites as .exe (ctest in build-windows);
 # 2. orvella-cli.exe backup and restore through a COM port that is a Linux
 #    virtual pedal's pseudo-terminal, byte for byte, sending what the Linux
-#    orvella-cli sends for the same restore;
+#    orvella-cli sends for the same restore; a second orvella-cli.exe is
+#    refused (status 4) while the first holds the port;
 # 3. orvella.exe connects, READs preset 3 and WRITEs it back with a new title,
 #    clicked with xdotool; the pedal receives what the Linux editor sends for
 #    the same clicks;
@@ -165,6 +166,29 @@ set -e
 # The read time-outs end the wait: a communication error (5), not a hang.
 [ "$code" = 5 ] || fail "status on a silent pedal ended with $code: $(cat "$work/silent.out")"
 grep -q ' status ' "$work/silent.log" || fail "the silent pedal received no command"
+
+step "a second orvella-cli.exe while the first holds COM8"
+pedal busy VPW0000004 COM8 --fault slow-reply=0.4
+(
+  export ORVELLA_PEDAL_DIR="Z:$work/busy-win"
+  cd "$work"
+  wine "$win/orvella-cli.exe" restore "Z:$work/before.bkp" >"$work/busy1.out" 2>&1 &
+  first=$!
+  wait_for 60 grep -q ' status ' "$work/busy.log" || fail "the first orvella-cli.exe sent nothing"
+  set +e
+  wine "$win/orvella-cli.exe" --quiet status >"$work/busy2.out" 2>"$work/busy2.err"
+  code=$?
+  kill -0 "$first" 2>/dev/null || fail "the first program ended before the second was done: $(cat "$work/busy1.out")"
+  wait "$first"
+  firstCode=$?
+  set -e
+  # Refused for the whole run as on Linux: "in use" (4), said on standard
+  # error only; the first one's restore is not disturbed.
+  [ "$code" = 4 ] || fail "the second program ended with $code: $(cat "$work/busy2.out" "$work/busy2.err")"
+  grep -q 'in use by another program' "$work/busy2.err" || fail "no reason given: $(cat "$work/busy2.err")"
+  [ ! -s "$work/busy2.out" ] || fail "--quiet printed on standard output: $(cat "$work/busy2.out")"
+  [ "$firstCode" = 0 ] || fail "the first program's restore failed: $(cat "$work/busy1.out")"
+)
 
 # gui_session NAME COMMAND...: starts an editor connected to pedal NAME,
 # READs preset 3, WRITEs it back titled "UNDER WINE", and stops the editor.
