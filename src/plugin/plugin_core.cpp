@@ -1,10 +1,12 @@
 #include "plugin/plugin_core.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "DspEngine.h"
 #include "audio/crossfade.h"
+#include "audio/resampler.h"
 #include "base/data_folder.h"
 #include "sound/SoundEngine.h"
 
@@ -158,12 +160,36 @@ Processor::Processor() {
 
 Processor::~Processor() { deactivate(); }
 
-bool Processor::rateSupported(double rate) { return rate == dspisa::kSampleRate; }
+bool Processor::rateSupported(double rate) {
+    return rate >= 8000 && rate <= 192000 && rate == double(int(rate));
+}
 
 bool Processor::activate(double rate, const uint8_t image[dspisa::kImageBytes]) {
     deactivate();
     if (!rateSupported(rate)) return false;
     mono_.assign(MaxBlock, 0.0f);
+    const int r = int(rate), pedal = dspisa::kSampleRate;
+    latency_ = 0;
+    down_.reset();
+    upL_.reset();
+    upR_.reset();
+    if (r != pedal) {
+        down_.reset(new audio::StreamResampler(r, pedal, MaxBlock));
+        const std::size_t pedalMax = down_->maxOut(MaxBlock);
+        upL_.reset(new audio::StreamResampler(pedal, r, pedalMax));
+        upR_.reset(new audio::StreamResampler(pedal, r, pedalMax));
+        // Each resampler gives a sample its kernel's half width late; two
+        // frames more cover the rounding of the rates' ratio.
+        latency_ = uint32_t(std::ceil(down_->delay() + upL_->delay() * r / pedal)) + 2;
+        pedalIn_.assign(pedalMax, 0.0f);
+        pedalL_.assign(pedalMax, 0.0f);
+        pedalR_.assign(pedalMax, 0.0f);
+        upOutL_.assign(upL_->maxOut(pedalMax), 0.0f);
+        upOutR_.assign(upOutL_.size(), 0.0f);
+        queueL_.assign(latency_ + upOutL_.size() + MaxBlock, 0.0f);
+        queueR_.assign(queueL_.size(), 0.0f);
+        queued_ = latency_;
+    }
     current_ = new DspEngine;
     current_->load(image);
     return true;
@@ -206,6 +232,14 @@ void Processor::reset() {
     if (!current_) return;
     current_->reset();
     faded_ = audio::CrossfadeFrames;
+    if (down_) {
+        down_->reset();
+        upL_->reset();
+        upR_->reset();
+        std::fill(queueL_.begin(), queueL_.end(), 0.0f);
+        std::fill(queueR_.begin(), queueR_.end(), 0.0f);
+        queued_ = latency_;
+    }
 }
 
 void Processor::process(const float* in0, const float* in1, float* outL, float* outR, std::size_t n) {
@@ -221,6 +255,30 @@ void Processor::process(const float* in0, const float* in1, float* outL, float* 
         for (std::size_t i = 0; i < n; ++i) mono_[i] = static_cast<float>((double(in0[i]) + double(in1[i])) / 2);
         in = mono_.data();
     }
+    if (!down_) {
+        runPedal(in, outL, outR, n);
+        return;
+    }
+    const std::size_t m = down_->process(in, n, pedalIn_.data());
+    runPedal(pedalIn_.data(), pedalL_.data(), pedalR_.data(), m);
+    const std::size_t k = upL_->process(pedalL_.data(), m, upOutL_.data());
+    upR_->process(pedalR_.data(), m, upOutR_.data());
+    std::copy(upOutL_.begin(), upOutL_.begin() + k, queueL_.begin() + queued_);
+    std::copy(upOutR_.begin(), upOutR_.begin() + k, queueR_.begin() + queued_);
+    queued_ += k;
+    // The latency keeps the queue from running dry; were it ever short, the
+    // missing frames are silence rather than stale samples.
+    const std::size_t take = std::min(n, queued_);
+    std::copy(queueL_.begin(), queueL_.begin() + take, outL);
+    std::copy(queueR_.begin(), queueR_.begin() + take, outR);
+    std::fill(outL + take, outL + n, 0.0f);
+    std::fill(outR + take, outR + n, 0.0f);
+    std::copy(queueL_.begin() + take, queueL_.begin() + queued_, queueL_.begin());
+    std::copy(queueR_.begin() + take, queueR_.begin() + queued_, queueR_.begin());
+    queued_ -= take;
+}
+
+void Processor::runPedal(const float* in, float* outL, float* outR, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
         const int32_t x = DspEngine::toFixed(std::clamp(double(in[i]), -1.0, 1.0));
         int32_t l, r;

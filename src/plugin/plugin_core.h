@@ -25,6 +25,10 @@
 class DspEngine;
 class SoundEngine;
 
+namespace audio {
+class StreamResampler;
+}
+
 namespace plugin {
 
 // The data folder holding "bin" (core files and the factory bank), looked
@@ -80,13 +84,13 @@ public:
     Processor();
     ~Processor();
 
-    // Main thread, while not processing: the host's rate and the first
-    // program. False for a rate the pedal's program cannot run at.
+    // Main thread, while not processing: the host's rate (a whole number of
+    // Hz from 8 to 192 kHz) and the first program.
     static bool rateSupported(double rate);
     bool activate(double rate, const uint8_t image[dspisa::kImageBytes]);
     void deactivate();
-    // Frames of delay the plugin adds (none at the pedal's rate).
-    uint32_t latency() const { return 0; }
+    // Frames of delay the resampling adds at this rate (none at 48 kHz).
+    uint32_t latency() const { return latency_; }
 
     // Main thread: a new program, heard from the audio thread's next block.
     void publish(const uint8_t image[dspisa::kImageBytes]);
@@ -100,6 +104,7 @@ public:
 
 private:
     void takeNew();
+    void runPedal(const float* in, float* outL, float* outR, std::size_t n);
 
     static constexpr std::size_t FadeFrames = 256;
     static constexpr std::size_t Retired = 16;
@@ -109,6 +114,13 @@ private:
     std::atomic<DspEngine*> incoming_{nullptr};
     std::atomic<DspEngine*> retired_[Retired];
     std::vector<float> mono_;
+    // At another rate: the input down to 48 kHz, the outputs back up, and a
+    // queue that holds the outputs `latency_` frames late so that every
+    // block has its frames whatever the rates' ratio.
+    uint32_t latency_ = 0;
+    std::unique_ptr<audio::StreamResampler> down_, upL_, upR_;
+    std::vector<float> pedalIn_, pedalL_, pedalR_, upOutL_, upOutR_, queueL_, queueR_;
+    std::size_t queued_ = 0;
 };
 
 }  // namespace plugin

@@ -22,6 +22,7 @@
 #endif
 
 #include "audio/di_clips.h"
+#include "audio/resampler.h"
 #include "audio/sound_render.h"
 #include "presets/PresetFiles.h"
 #include "sound/Params.h"
@@ -382,6 +383,54 @@ TEST_F(ClapHost, PlaysTheRenderOfTheParametersSet) {
         a.p->stop_processing(a.p);
         a.p->deactivate(a.p);
     }
+}
+
+// At another rate the plugin plays the render of the signal brought to the
+// pedal's rate and back with the project's resampler, exactly, as late as
+// the latency it reports; a change of rate goes through deactivate and
+// activate on the same instance.
+TEST_F(ClapHost, OtherRatesResampleAndReportTheirLatency) {
+    std::mt19937 rng(44100);
+    uint8_t bank[presetfiles::BankSize];
+    long size = 0;
+    int err = 0;
+    ASSERT_EQ(presetfiles::readBank(std::string(ORVELLA_BIN_DIR) + "/factoryset.fap", bank, &size, &err),
+              presetfiles::BankStatus::Ok);
+    uint8_t image[dspisa::kImageBytes];
+    pedalImage(bank, 0, image);
+    std::vector<float> di = audio::makeClip(audio::Clip::GuitarChords);
+    di.resize(di.size() / 2);
+    Instance a;
+    ASSERT_TRUE(a.ready());
+    for (int rate : {44100, 96000, 48000, 22050}) {
+        ASSERT_TRUE(a.p->activate(a.p, rate, 1, 8192)) << rate;
+        const uint32_t latency = a.latency->get(a.p);
+        EXPECT_EQ(latency == 0, rate == 48000) << rate;
+        EXPECT_LT(latency, uint32_t(rate / 100)) << rate;      // under 10 ms
+        std::vector<float> in = audio::resample(di, 48000, rate);
+        in.resize(in.size() + rate / 2, 0.0f);
+        const std::vector<float> expected =
+            audio::resample(audio::render(image, audio::resample(in, rate, 48000), 0).left, 48000, rate);
+        std::vector<float> l(in.size()), r(in.size());
+        Events none;
+        const long allocations = g_allocations;
+        for (std::size_t done = 0; done < in.size();) {
+            const std::size_t n = std::min<std::size_t>(in.size() - done, 1 + rng() % (rng() % 2 ? 64 : 8192));
+            a.process(in.data() + done, nullptr, l.data() + done, r.data() + done, uint32_t(n), none);
+            done += n;
+        }
+#ifndef _WIN32
+        EXPECT_EQ(g_allocations - allocations, 0) << rate;
+#endif
+        for (uint32_t i = 0; i < latency; ++i) ASSERT_EQ(l[i], 0.0f) << rate;
+        std::size_t first = in.size();
+        for (std::size_t j = 0; j + latency + rate / 4 < in.size() && first == in.size(); ++j)
+            if (l[j + latency] != expected[j]) first = j;
+        EXPECT_EQ(first, in.size()) << rate << " Hz differs from frame " << first;
+        a.p->deactivate(a.p);
+    }
+    EXPECT_FALSE(a.p->activate(a.p, 44100.5, 1, 8192));
+    EXPECT_FALSE(a.p->activate(a.p, 48000, 1, 8193));
 }
 
 // Only what the editor would take comes in: a state saved and loaded into a

@@ -300,7 +300,7 @@ const clap_plugin_state_t Instance::kState = {
 };
 
 const clap_plugin_latency_t Instance::kLatency = {
-    [](const clap_plugin_t*) -> uint32_t { return 0; },
+    [](const clap_plugin_t* p) -> uint32_t { return self(p)->processor_.latency(); },
 };
 
 const clap_plugin_preset_load_t Instance::kPresetLoad = {

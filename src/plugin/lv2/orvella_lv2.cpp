@@ -41,6 +41,7 @@ struct Lv2Plugin {
     LV2_Worker_Schedule* worker = nullptr;
     LV2_URID_Map* map = nullptr;
     bool active = false;
+    double rate = dspisa::kSampleRate;
 
     // Port values that changed since last seen go into the sound; true if any.
     bool takeControls() {
@@ -68,6 +69,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char* bundle, c
     const std::string folder = plugin::findDataFolder(std::string(bundle) + "/orvella.so", ORVELLA_DATA_FROM_PLUGIN);
     if (folder.empty()) return nullptr;
     std::unique_ptr<Lv2Plugin> self(new Lv2Plugin);
+    self->rate = rate;
     self->sound.reset(new plugin::Sound(folder + "/bin"));
     if (!self->sound->ok()) return nullptr;
     for (int id = 0; id < ParamCount; ++id) self->seen[id] = self->sound->values().v[id];
@@ -92,7 +94,7 @@ void activate(LV2_Handle h) {
     self->takeControls();
     uint8_t image[dspisa::kImageBytes];
     self->sound->compile(image);
-    self->active = self->processor.activate(dspisa::kSampleRate, image);
+    self->active = self->processor.activate(self->rate, image);
 }
 
 void run(LV2_Handle h, uint32_t frames) {
