@@ -16,7 +16,11 @@ using presetfiles::BankSize;
 using presetfiles::TitleSize;
 
 std::string findDataFolder(const std::string& pluginPath, const std::string& dataFromPlugin) {
-    for (const std::string& folder : datafolder::candidates(std::string(), pluginPath, dataFromPlugin)) {
+    std::string path = pluginPath;
+#ifdef _WIN32
+    std::replace(path.begin(), path.end(), '\\', '/');     // a host's path, as Windows writes it
+#endif
+    for (const std::string& folder : datafolder::candidates(std::string(), path, dataFromPlugin)) {
         std::vector<uint8_t> bytes;
         if (files::readFile(folder + "/bin/factoryset.fap", bytes)) return folder;
     }

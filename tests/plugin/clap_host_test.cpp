@@ -372,6 +372,13 @@ TEST_F(ClapHost, PlaysTheRenderOfTheParametersSet) {
         for (std::size_t i = 0; i < outL.size() && firstDifference == outL.size(); ++i)
             if (outL[i] != expected.left[i] || outR[i] != expected.right[i]) firstDifference = i;
         EXPECT_EQ(firstDifference, outL.size()) << "round " << round << ", stereo " << stereo;
+        // The Wine tests compare these bytes with the Linux plugin's.
+        const char* keep = std::getenv("ORVELLA_PLUGIN_OUTPUT");
+        if (keep && *keep && round == 0) {
+            std::ofstream file(keep, std::ios::binary);
+            file.write(reinterpret_cast<const char*>(outL.data()), std::streamsize(outL.size() * sizeof(float)));
+            file.write(reinterpret_cast<const char*>(outR.data()), std::streamsize(outR.size() * sizeof(float)));
+        }
 
         // The state holds the record the pedal stores (a Solo folded in).
         presetfiles::LocalPreset saved;
