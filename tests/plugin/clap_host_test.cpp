@@ -496,4 +496,59 @@ TEST_F(ClapHost, StateAndPresetsTravelAsLocalPresetFiles) {
     EXPECT_EQ(b.save(), before);
 }
 
+// The host's preset browser: the provider declares the factory bank and the
+// local preset folder; the bank's eight presets and a .lop file's name are
+// listed with keys that preset-load takes.
+TEST_F(ClapHost, PresetDiscoveryListsWhatPresetLoadTakes) {
+    auto* factory = static_cast<const clap_preset_discovery_factory_t*>(
+        library().entry->get_factory(CLAP_PRESET_DISCOVERY_FACTORY_ID));
+    ASSERT_TRUE(factory && factory->count(factory) == 1);
+    struct Found {
+        std::vector<std::string> types, locations, names, keys;
+    } found;
+    clap_preset_discovery_indexer_t indexer{CLAP_VERSION_INIT, "test", "", "", "1", &found, nullptr, nullptr, nullptr, nullptr};
+    indexer.declare_filetype = [](const clap_preset_discovery_indexer_t* i, const clap_preset_discovery_filetype_t* t) {
+        static_cast<Found*>(i->indexer_data)->types.push_back(t->file_extension);
+        return true;
+    };
+    indexer.declare_location = [](const clap_preset_discovery_indexer_t* i, const clap_preset_discovery_location_t* l) {
+        static_cast<Found*>(i->indexer_data)->locations.push_back(l->location ? l->location : "(plugin)");
+        return true;
+    };
+    const clap_preset_discovery_provider_t* provider =
+        factory->create(factory, &indexer, factory->get_descriptor(factory, 0)->id);
+    ASSERT_TRUE(provider && provider->init(provider));
+    EXPECT_EQ(found.types, (std::vector<std::string>{"lop", "bkp"}));
+    ASSERT_EQ(found.locations.size(), 2u);
+    EXPECT_NE(found.locations[1].find("Kestrova/Orvella/presets"), std::string::npos);
+
+    clap_preset_discovery_metadata_receiver_t receiver{};
+    receiver.receiver_data = &found;
+    receiver.begin_preset = [](const clap_preset_discovery_metadata_receiver_t* r, const char* name, const char* key) {
+        static_cast<Found*>(r->receiver_data)->names.push_back(name);
+        static_cast<Found*>(r->receiver_data)->keys.push_back(key ? key : "");
+        return true;
+    };
+    receiver.add_plugin_id = [](const clap_preset_discovery_metadata_receiver_t*, const clap_universal_plugin_id_t*) {};
+    receiver.set_flags = [](const clap_preset_discovery_metadata_receiver_t*, uint32_t) {};
+    ASSERT_TRUE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, &receiver));
+    ASSERT_EQ(found.keys.size(), 8u);
+    Instance a;
+    ASSERT_TRUE(a.ready());
+    for (const std::string& key : found.keys)
+        EXPECT_TRUE(a.presetLoad->from_location(a.p, CLAP_PRESET_DISCOVERY_LOCATION_PLUGIN, nullptr, key.c_str())) << key;
+    presetfiles::LocalPreset last;
+    ASSERT_EQ(presetfiles::decodeLop(a.save(), last), presetfiles::LopStatus::Ok);
+    EXPECT_EQ(last.name, found.names.back());
+
+    uint8_t title[presetfiles::TitleSize];
+    presetfiles::padTitle("Lead", title);
+    const std::vector<uint8_t> lop = presetfiles::encodeLop("My lead", defaultParams, title);
+    const std::string path = ::testing::TempDir() + "/lead.lop";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(lop.data()), std::streamsize(lop.size()));
+    ASSERT_TRUE(provider->get_metadata(provider, CLAP_PRESET_DISCOVERY_LOCATION_FILE, path.c_str(), &receiver));
+    EXPECT_EQ(found.names.back(), "My lead");
+    provider->destroy(provider);
+}
+
 }  // namespace
