@@ -43,12 +43,16 @@ struct Lv2Plugin {
     bool active = false;
     double rate = dspisa::kSampleRate;
 
-    // Port values that changed since last seen go into the sound; true if any.
-    bool takeControls() {
+    // The port values as run() last saw them, for the worker.
+    std::atomic<int> wanted[ParamCount];
+
+    // Port values (from the ports themselves, or from `wanted` in the
+    // worker) that changed since last seen go into the sound; true if any.
+    bool takeControls(bool fromPorts) {
         bool changed = false;
         for (int id = 0; id < ParamCount; ++id) {
             if (!controls[id]) continue;
-            const int v = plugin::clampValue(id, *controls[id]);
+            const int v = fromPorts ? plugin::clampValue(id, *controls[id]) : wanted[id].load();
             if (v == seen[id]) continue;
             seen[id] = v;
             sound->setValue(id, v);
@@ -72,7 +76,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char* bundle, c
     self->rate = rate;
     self->sound.reset(new plugin::Sound(folder + "/bin"));
     if (!self->sound->ok()) return nullptr;
-    for (int id = 0; id < ParamCount; ++id) self->seen[id] = self->sound->values().v[id];
+    for (int id = 0; id < ParamCount; ++id) self->seen[id] = self->wanted[id] = self->sound->values().v[id];
     for (int i = 0; features && features[i]; ++i) {
         if (!std::strcmp(features[i]->URI, LV2_WORKER__schedule))
             self->worker = static_cast<LV2_Worker_Schedule*>(features[i]->data);
@@ -91,7 +95,7 @@ void connect(LV2_Handle h, uint32_t port, void* data) {
 
 void activate(LV2_Handle h) {
     Lv2Plugin* self = static_cast<Lv2Plugin*>(h);
-    self->takeControls();
+    self->takeControls(true);
     uint8_t image[dspisa::kImageBytes];
     self->sound->compile(image);
     self->active = self->processor.activate(self->rate, image);
@@ -102,14 +106,18 @@ void run(LV2_Handle h, uint32_t frames) {
     if (self->latency) *self->latency = float(self->processor.latency());
     if (!self->audioIn[0] || !self->audioOut[0] || !self->audioOut[1]) return;
     bool changed = false;
-    for (int id = 0; id < ParamCount && !changed; ++id)
-        changed = self->controls[id] && plugin::clampValue(id, *self->controls[id]) != self->seen[id];
+    for (int id = 0; id < ParamCount; ++id) {
+        if (!self->controls[id]) continue;
+        const int v = plugin::clampValue(id, *self->controls[id]);
+        self->wanted[id].store(v);
+        changed = changed || v != self->seen[id];
+    }
     if (changed) {
         if (self->worker) {
             const char wake = 1;
             if (!self->workPending.exchange(true))
                 self->worker->schedule_work(self->worker->handle, sizeof wake, &wake);
-        } else if (self->takeControls()) {
+        } else if (self->takeControls(true)) {
             self->compile();
         }
     }
@@ -134,7 +142,7 @@ LV2_Worker_Status work(LV2_Handle h, LV2_Worker_Respond_Function, LV2_Worker_Res
     Lv2Plugin* self = static_cast<Lv2Plugin*>(h);
     self->workPending = false;
     self->processor.collect();
-    if (self->takeControls() && self->active) self->compile();
+    if (self->takeControls(false) && self->active) self->compile();
     return LV2_WORKER_SUCCESS;
 }
 
