@@ -312,7 +312,7 @@ TEST_F(ClapHost, PlaysTheRenderOfTheParametersSet) {
         for (clap_id id = 0; id < 19; ++id) EXPECT_EQ(a.value(id), first[id]) << "parameter " << id;
         // The counting reaches the plugin: activation allocates its interpreter.
         g_counting = true;
-        const long before = g_allocations;
+        [[maybe_unused]] const long before = g_allocations;
         ASSERT_TRUE(a.p->activate(a.p, 48000, 1, 8192));
         g_counting = false;
 #ifndef _WIN32
@@ -354,7 +354,7 @@ TEST_F(ClapHost, PlaysTheRenderOfTheParametersSet) {
         const audio::Stereo expected = audio::render(image, stereo ? wav::mixToMono(mix) : di, 48000);
 
         std::vector<float> outL(in0.size()), outR(in0.size());
-        const long allocations = g_allocations, locks = g_locks;
+        [[maybe_unused]] const long allocations = g_allocations, locks = g_locks;
         for (std::size_t done = 0; done < in0.size();) {
             const std::size_t n = std::min<std::size_t>(in0.size() - done, rng() % 4 ? 1 + rng() % 300 : 1 + rng() % 8192);
             Events same;      // events that change nothing, mid-block
@@ -420,7 +420,7 @@ TEST_F(ClapHost, OtherRatesResampleAndReportTheirLatency) {
             audio::resample(audio::render(image, audio::resample(in, rate, 48000), 0).left, 48000, rate);
         std::vector<float> l(in.size()), r(in.size());
         Events none;
-        const long allocations = g_allocations;
+        [[maybe_unused]] const long allocations = g_allocations;
         for (std::size_t done = 0; done < in.size();) {
             const std::size_t n = std::min<std::size_t>(in.size() - done, 1 + rng() % (rng() % 2 ? 64 : 8192));
             a.process(in.data() + done, nullptr, l.data() + done, r.data() + done, uint32_t(n), none);
