@@ -248,6 +248,12 @@ void pedalImage(const uint8_t block[ParamCount], int solo, uint8_t image[dspisa:
     std::memcpy(image, engine.image(), dspisa::kImageBytes);
 }
 
+std::vector<uint8_t> factoryBank() {
+    std::vector<uint8_t> bank;
+    files::readFile(std::string(ORVELLA_BIN_DIR) + "/factoryset.fap", bank);
+    return bank;
+}
+
 class ClapHost : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -299,16 +305,13 @@ TEST_F(ClapHost, ParametersAreTheDashboardsControls) {
 // with a mono and a stereo input; and process neither allocates nor locks.
 TEST_F(ClapHost, PlaysTheRenderOfTheParametersSet) {
     std::mt19937 rng(20261208);
-    uint8_t bank[presetfiles::BankSize];
-    long size = 0;
-    int err = 0;
-    ASSERT_EQ(presetfiles::readBank(std::string(ORVELLA_BIN_DIR) + "/factoryset.fap", bank, &size, &err),
-              presetfiles::BankStatus::Ok);
+    const std::vector<uint8_t> bank = factoryBank();
+    ASSERT_EQ(bank.size(), presetfiles::BankSize);
     const std::vector<float> di = audio::makeClip(audio::Clip::GuitarRiff);
     for (int round = 0; round < 4; ++round) {
         Instance a;
         ASSERT_TRUE(a.ready());
-        const std::vector<double> first = dashboardValues(bank, 0);
+        const std::vector<double> first = dashboardValues(bank.data(), 0);
         for (clap_id id = 0; id < 19; ++id) EXPECT_EQ(a.value(id), first[id]) << "parameter " << id;
         // The counting reaches the plugin: activation allocates its interpreter.
         g_counting = true;
@@ -398,13 +401,10 @@ TEST_F(ClapHost, PlaysTheRenderOfTheParametersSet) {
 // activate on the same instance.
 TEST_F(ClapHost, OtherRatesResampleAndReportTheirLatency) {
     std::mt19937 rng(44100);
-    uint8_t bank[presetfiles::BankSize];
-    long size = 0;
-    int err = 0;
-    ASSERT_EQ(presetfiles::readBank(std::string(ORVELLA_BIN_DIR) + "/factoryset.fap", bank, &size, &err),
-              presetfiles::BankStatus::Ok);
+    const std::vector<uint8_t> bank = factoryBank();
+    ASSERT_EQ(bank.size(), presetfiles::BankSize);
     uint8_t image[dspisa::kImageBytes];
-    pedalImage(bank, 0, image);
+    pedalImage(bank.data(), 0, image);
     std::vector<float> di = audio::makeClip(audio::Clip::GuitarChords);
     di.resize(di.size() / 2);
     Instance a;

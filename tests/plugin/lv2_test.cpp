@@ -36,6 +36,9 @@ TEST(Lv2Bundle, ValidatesWithDebiansTools) {
 }
 
 TEST(Lv2Bundle, Lv2applyGivesTheRender) {
+#ifdef ORVELLA_SANITIZED
+    GTEST_SKIP() << "an instrumented plugin cannot be loaded by lv2apply, which is not";
+#endif
     const std::string dir = ::testing::TempDir() + "/orvella-lv2";
     std::string out;
     ASSERT_EQ(run("mkdir -p " + quoted(dir), out), 0);
