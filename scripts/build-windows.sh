@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows programs and their installer into build-windows/:
-# orvella.exe, orvella-cli.exe and Orvella-<version>-setup.exe, statically
+# orvella.exe, orvella-cli.exe, the CLAP plugin plugin/Orvella.clap and
+# Orvella-<version>-setup.exe, statically
 # linked (no DLLs to ship), with the toolkit (FLTK 1.3.9) and PortAudio 19.7.0
 # built first from their release archives into build-windows/deps/prefix.
 #
-#   scripts/build-windows.sh [--fltk FLTK_ARCHIVE] [--portaudio PORTAUDIO_ARCHIVE] [--tests]
+#   scripts/build-windows.sh [--fltk FLTK_ARCHIVE] [--portaudio PORTAUDIO_ARCHIVE] [--clap CLAP_ARCHIVE] [--tests]
 #
 # The archives default to the folder named by ORVELLA_THIRD_PARTY, else to
 # ../shared/third_party beside the project. Their checksums are checked before
-# use. --tests also builds the toolkit-free test suites as .exe for Wine
-# (tests/windows/run-wine-tests.sh runs them). Needs Debian's mingw-w64 and nsis.
+# use; the build unpacks the CLAP headers itself (cmake/Clap.cmake). --tests
+# also builds the toolkit-free test suites (the CLAP test host among them) as
+# .exe for Wine (tests/windows/run-wine-tests.sh runs them). Needs Debian's
+# mingw-w64 and nsis.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -19,14 +22,16 @@ portaudio_sha=beeee85c2e0735d05b099e37b826e1d06271caaeda78f019061d811c75c537e0
 third_party=${ORVELLA_THIRD_PARTY:-$root/../shared/third_party}
 fltk_archive=$third_party/fltk-1.3.9.tar.gz
 portaudio_archive=$third_party/portaudio-19.7.0.tar.gz
+clap_archive=$third_party/clap-1.2.10.tar.gz
 with_tests=OFF
 
 while [ $# -gt 0 ]; do
   case "$1" in
     --fltk) fltk_archive=$2; shift 2 ;;
     --portaudio) portaudio_archive=$2; shift 2 ;;
+    --clap) clap_archive=$2; shift 2 ;;
     --tests) with_tests=ON; shift ;;
-    -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "Unknown argument: $1 (see --help)" >&2; exit 2 ;;
   esac
 done
@@ -45,6 +50,8 @@ need() {
 }
 need "$fltk_archive" "$fltk_sha" "https://www.fltk.org/software.php (release 1.3.9)"
 need "$portaudio_archive" "$portaudio_sha" "https://github.com/PortAudio/portaudio/releases (v19.7.0)"
+need "$clap_archive" "$(sed -n 's/^set(ORVELLA_CLAP_SHA256 \(.*\))$/\1/p' "$root/cmake/Clap.cmake")" \
+  "https://github.com/free-audio/clap/releases (1.2.10)"
 
 for tool in x86_64-w64-mingw32-g++-posix makensis convert; do
   command -v "$tool" >/dev/null || { echo "Missing $tool: scripts/install-deps.sh installs it" >&2; exit 1; }
@@ -122,7 +129,8 @@ export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
 export PKG_CONFIG_PATH=
 cmake -S "$root" -B "$out" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_PREFIX_PATH="$prefix" -DORVELLA_WINDOWS_TESTS="$with_tests" -DORVELLA_WINDOWS_ICON="$out/orvella.ico" \
+  -DORVELLA_CLAP_ARCHIVE="$clap_archive" \
   "${launcher[@]}" >/dev/null
 cmake --build "$out" -j"$jobs"
 cmake --build "$out" --target installer
-echo "Built: $(cd "$out" && ls orvella.exe orvella-cli.exe Orvella-*-setup.exe | tr '\n' ' ')in $out"
+echo "Built: $(cd "$out" && ls orvella.exe orvella-cli.exe plugin/Orvella.clap Orvella-*-setup.exe | tr '\n' ' ')in $out"

@@ -15,6 +15,8 @@ fail() { echo "check-install: FAILED: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "check-install: ok: $*"; }
 
 mapfile -t programs < "$build/packaging/programs.txt"
+# The audio plugins the build made (none when their headers were missing).
+mapfile -t plugins < <(grep . "$build/packaging/plugins.txt" || true)
 id=$(cat "$build/packaging/app-id.txt")
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 
@@ -30,6 +32,7 @@ expected_files() {
   echo "usr/lib/udev/rules.d/70-orvella-drevani.rules"
   echo "usr/share/doc/orvella/copyright"
   echo "usr/share/doc/orvella/changelog.gz"
+  for f in "${plugins[@]}"; do echo "usr/$f"; done
 }
 expected_files | sort > "$tmp/expected"
 
@@ -117,6 +120,26 @@ status=$?
 set -e
 [ "$status" -eq 4 ] && pass "installed orvella-cli found its data from another folder" \
   || { fail "installed orvella-cli restore ended with $status:"; cat "$tmp/cli.err" >&2; }
+
+# The installed plugins find the data in <prefix>/share/orvella from their
+# own place: the test host loads the installed CLAP plugin and lv2apply the
+# installed LV2 bundle (playing an impulse response made by orvella-cli).
+if [ -f "$usr/lib/clap/Orvella.clap" ]; then
+  if ORVELLA_TEST_CLAP="$usr/lib/clap/Orvella.clap" "$build/tests/plugin/plugin_clap_tests" \
+       --gtest_filter='ClapHost.StateAndPresets*:ClapHost.PlaysTheRender*' > "$tmp/clap.log" 2>&1; then
+    pass "the installed CLAP plugin plays the render and loads its presets"
+  else fail "installed CLAP plugin:"; tail -20 "$tmp/clap.log" >&2; fi
+fi
+if [ -f "$usr/lib/lv2/orvella.lv2/orvella.so" ]; then
+  printf 'Plugin\n' > "$tmp/p.lop"; head -c 24 "$usr/share/orvella/bin/factoryset.fap" | head -c 12 >> "$tmp/p.lop"
+  tail -c 96 "$usr/share/orvella/bin/factoryset.fap" | head -c 12 >> "$tmp/p.lop"
+  if "$usr/bin/orvella-cli" --quiet ir --data "$usr/share/orvella" --lop "$tmp/p.lop" "$tmp/ir.wav" > "$tmp/lv2.log" 2>&1 \
+     && LV2_PATH="$usr/lib/lv2" lv2apply -i "$tmp/ir.wav" -o "$tmp/lv2.wav" https://kestrova.example/plugins/orvella \
+          >> "$tmp/lv2.log" 2>&1 \
+     && lv2_validate "$usr/lib/lv2/orvella.lv2"/*.ttl 2>&1 | grep -q "Found 0 errors"; then
+    pass "the installed LV2 bundle validates and plays"
+  else fail "installed LV2 bundle:"; cat "$tmp/lv2.log" >&2; fi
+fi
 
 # 3. Desktop entry and AppStream metadata.
 if desktop-file-validate "$usr/share/applications/$id.desktop"; then pass "desktop-file-validate"

@@ -16,6 +16,8 @@ packages=(
   xvfb xauth
   # checks of the install and the Debian package (scripts/check-install.sh)
   dpkg-dev file desktop-file-utils appstream lintian
+  # the audio plugins: LV2 headers, and lv2apply / lv2_validate for their tests
+  lv2-dev lilv-utils sordi
   # sanitizers and fuzz targets (scripts/ci-robustness.sh)
   clang libclang-rt-14-dev
   # the Windows build and its tests under Wine (scripts/build-windows.sh, docs/windows.md)

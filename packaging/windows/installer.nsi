@@ -1,7 +1,10 @@
 ; The Orvella installer, built by the "installer" target:
-;   makensis -DVERSION=2.0.8 -DBUILD=<build folder> -DOUTFILE=<setup.exe> [-DICON=<.ico>] installer.nsi
+;   makensis -DVERSION=2.0.8 -DBUILD=<build folder> -DOUTFILE=<setup.exe> [-DICON=<.ico>]
+;            [-DPLUGIN=<Orvella.clap>] installer.nsi
 ; Installs the programs with their "bin" and "img" data folders into
-; Program Files, a Start-menu entry and an uninstaller. The uninstaller
+; Program Files, a Start-menu entry and an uninstaller; with PLUGIN, the
+; CLAP plugin with its own copy of "bin" into Common Files\CLAP\Orvella,
+; where hosts look for plugins (in subfolders too). The uninstaller
 ; removes what was installed and nothing else: the presets and backups under
 ; %HOMEDRIVE%\Kestrova\Orvella stay.
 Unicode true
@@ -61,6 +64,12 @@ Section "Orvella"
   File /r "${BUILD}\bin\*.*"
   SetOutPath "$INSTDIR\img"
   File /r "${BUILD}\img\*.*"
+!ifdef PLUGIN
+  SetOutPath "$COMMONFILES64\CLAP\Orvella"
+  File "${PLUGIN}"
+  SetOutPath "$COMMONFILES64\CLAP\Orvella\bin"
+  File /r "${BUILD}\bin\*.*"
+!endif
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; The editor finds "bin" and "img" in its working directory.
@@ -91,6 +100,10 @@ Section "Uninstall"
   RMDir /r "$INSTDIR\bin"
   RMDir /r "$INSTDIR\img"
   Delete "$INSTDIR\uninstall.exe"
+  Delete "$COMMONFILES64\CLAP\Orvella\Orvella.clap"
+  RMDir /r "$COMMONFILES64\CLAP\Orvella\bin"
+  RMDir "$COMMONFILES64\CLAP\Orvella"
+  RMDir "$COMMONFILES64\CLAP"
   Delete "$SMPROGRAMS\Orvella\Orvella.lnk"
   Delete "$SMPROGRAMS\Orvella\Uninstall Orvella.lnk"
   RMDir "$SMPROGRAMS\Orvella"

@@ -5,8 +5,11 @@
 #include <cstring>
 
 #include "DspEngine.h"
+#include "audio/crossfade.h"
 
 namespace audio {
+
+static_assert(Player::BlockFrames == CrossfadeFrames, "a change fades over one rendered block");
 
 Player::Player(std::unique_ptr<AudioDevice> device, std::size_t aheadFrames)
     : device_(std::move(device)), ahead_(std::min(std::max(aheadFrames, BlockFrames), RingFrames)),
@@ -125,7 +128,7 @@ void Player::renderBlock(std::vector<float>& clip, std::size_t& position, float*
         if (fading_) {
             int32_t l0, r0;
             fading_->step(in, l0, r0);
-            const float g = float(i + 1) / BlockFrames;
+            const float g = crossfadeGain(i);
             left = g * left + (1 - g) * float(DspEngine::toReal(l0));
             right = g * right + (1 - g) * float(DspEngine::toReal(r0));
         }

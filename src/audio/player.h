@@ -25,7 +25,7 @@ namespace audio {
 
 class Player {
 public:
-    static constexpr std::size_t BlockFrames = 256;      // 5.3 ms; also the crossfade
+    static constexpr std::size_t BlockFrames = 256;      // 5.3 ms; also the crossfade (audio/crossfade.h)
     static constexpr std::size_t RingFrames = 8192;      // a power of two
     // aheadFrames: how far rendering runs ahead of the output (at most
     // RingFrames); it adds to the time a change takes to be heard.

@@ -13,8 +13,11 @@
 # 3. orvella.exe connects, READs preset 3 and WRITEs it back with a new title,
 #    clicked with xdotool; the pedal receives what the Linux editor sends for
 #    the same clicks;
-# 4. the installer installs silently, the installed editor starts and finds
-#    its data, the uninstaller removes the programs and leaves the presets.
+# 4. the CLAP plugin: the test host (.exe) plays the same output bytes
+#    through Orvella.clap as the Linux test host through the Linux plugin;
+# 5. the installer installs silently, the installed editor starts and finds
+#    its data, the installed plugin loads and plays, the uninstaller removes
+#    the programs and the plugin and leaves the presets.
 # Everything runs in a private Wine prefix that is removed afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -30,7 +33,8 @@ started=$(date +%s)
 
 [ -n "${DISPLAY:-}" ] || fail "no X display (run under xvfb-run)"
 for f in "$win/orvella.exe" "$win/orvella-cli.exe" "$win"/Orvella-*-setup.exe "$linux/orvella-pedal" \
-         "$linux/orvella" "$linux/orvella-cli"; do
+         "$linux/orvella" "$linux/orvella-cli" "$win/plugin/Orvella.clap" "$win/tests/windows_plugin_clap_tests.exe" \
+         "$root/build/tests/plugin/plugin_clap_tests"; do
   [ -f "$f" ] || fail "missing $f: run scripts/build-windows.sh --tests and scripts/build.sh first"
 done
 for tool in wine wineboot wineserver openbox xdotool; do
@@ -38,7 +42,7 @@ for tool in wine wineboot wineserver openbox xdotool; do
 done
 
 # Statically linked: nothing but the system's own libraries to ship.
-for exe in "$win/orvella.exe" "$win/orvella-cli.exe"; do
+for exe in "$win/orvella.exe" "$win/orvella-cli.exe" "$win/plugin/Orvella.clap"; do
   x86_64-w64-mingw32-objdump -p "$exe" >"/tmp/orvella-imports.$$" || fail "cannot read $exe"
   if grep -iE 'DLL Name: (lib|fltk|portaudio)' "/tmp/orvella-imports.$$"; then
     rm -f "/tmp/orvella-imports.$$"
@@ -247,6 +251,19 @@ echo "orvella.exe and orvella sent the same $(commands "$work/gui.log" | wc -l) 
 grep ' store-header ' "$work/gui.log" | tr -d ' ' | grep -qi "$(printf 'UNDER WINE' | xxd -p)" \
   || fail "the stored title is not the one typed"
 
+step "CLAP plugin: the same output bytes as on Linux"
+# The test host's first sound (a random record set by parameter events in
+# random blocks), kept by both hosts and compared byte for byte.
+ORVELLA_PLUGIN_OUTPUT="$work/linux.f32" "$root/build/tests/plugin/plugin_clap_tests" \
+  --gtest_filter='ClapHost.PlaysTheRender*' >"$work/clap-linux.log" 2>&1 \
+  || { tail -20 "$work/clap-linux.log"; fail "the Linux test host failed"; }
+(cd "$win" && ORVELLA_PLUGIN_OUTPUT="$(winepath -w "$work/windows.f32")" \
+   wine tests/windows_plugin_clap_tests.exe --gtest_filter='ClapHost.PlaysTheRender*' >"$work/clap-win.log" 2>&1) \
+  || { tail -20 "$work/clap-win.log"; fail "the Windows test host failed"; }
+[ -s "$work/linux.f32" ] && cmp "$work/linux.f32" "$work/windows.f32" \
+  || fail "Orvella.clap played other bytes than the Linux plugin"
+echo "Orvella.clap and the Linux plugin played the same $(( $(stat -c %s "$work/linux.f32") / 8 )) frames"
+
 step "installer: silent install, start, uninstall"
 setup=$(ls "$win"/Orvella-*-setup.exe | head -1)
 installed="$WINEPREFIX/drive_c/Program Files/Kestrova/Orvella"
@@ -272,11 +289,17 @@ presets="$WINEPREFIX/drive_c/Kestrova/Orvella/presets"
   kill "$editor"; wait "$editor" 2>/dev/null || true
 )
 [ -d "$presets" ] || fail "the installed editor made no preset folder"
+clap="$WINEPREFIX/drive_c/Program Files/Common Files/CLAP/Orvella"
+[ -f "$clap/Orvella.clap" ] && [ -f "$clap/bin/factoryset.fap" ] || fail "the installer left out the CLAP plugin"
+(cd "$win" && ORVELLA_TEST_CLAP="C:/Program Files/Common Files/CLAP/Orvella/Orvella.clap" \
+   wine tests/windows_plugin_clap_tests.exe --gtest_filter='ClapHost.StateAndPresets*' >"$work/clap-installed.log" 2>&1) \
+  || { tail -20 "$work/clap-installed.log"; fail "the installed CLAP plugin did not load its presets"; }
 printf 'mine' >"$presets/mine.lop"
 wine "$installed/uninstall.exe" /S >"$work/uninstall.out" 2>&1 || true
 # The uninstaller returns while its copy in the temporary folder still works.
 wait_for 60 test ! -e "$installed" || fail "the uninstaller left $(ls "$installed")"
 [ -f "$presets/mine.lop" ] || fail "the uninstaller removed the user's presets"
 [ ! -e "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Orvella" ] || fail "Start-menu entry left"
+[ ! -e "$clap" ] || fail "the uninstaller left $clap"
 
 step "Windows tests passed"
