@@ -88,7 +88,6 @@ protected:
         ASSERT_TRUE(pedal->start(&error)) << error;
         window = env.openWindow();
         prompt = window->updatePrompt();
-        prompt->callback(updatePrompt_cb, prompt);
         dialogs.clear();   // whatever start-up reported is not the prompt's concern
     }
 

@@ -46,7 +46,6 @@ protected:
         pedal.responder = [this](const Bytes& sent) { return answer(sent); };
         window = env.openWindow();
         prompt = window->updatePrompt();
-        prompt->callback(updatePrompt_cb, prompt);
         dialogs.clear();   // whatever start-up reported is not the prompt's concern
     }
 
