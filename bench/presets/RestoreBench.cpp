@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     double worst = 0;
     for (int run = 0; run < runs; ++run) {
         auto start = std::chrono::steady_clock::now();
-        bool ok = restorePresets(window->presets, bank).ok();
+        bool ok = restorePresets(window->presets(), bank).ok();
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (!ok) {
             std::fprintf(stderr, "run %d: restore failed\n", run + 1);

@@ -160,7 +160,7 @@ private:
     // Previews the addressed pedal has logged so far.
     size_t previewCount() const {
         size_t n = 0;
-        if (testpedal::VirtualPedal* p = bySerial(window_->usb->serialNumber[0]))
+        if (testpedal::VirtualPedal* p = bySerial(window_->usb()->serialNumber[0]))
             for (const testpedal::LoggedCommand& c : p->commands()) n += c.name == "preview";
         return n;
     }
@@ -171,7 +171,7 @@ private:
     void writeOffered(const std::string& name, const std::string& bytes);
     void openWindow() {
         window_ = env_->openWindow();
-        window_->usb->link.setSink([](const char*) {});     // the link's diagnostics are no claims
+        window_->usb()->link.setSink([](const char*) {});     // the link's diagnostics are no claims
     }
 
     uint32_t seed_;
@@ -298,10 +298,10 @@ Failure Session::run(const std::vector<Action>& actions, bool keepGoing) {
 
         Step step;
         step.action = x;
-        step.target = window_->usb->serialNumber[0];
+        step.target = window_->usb()->serialNumber[0];
         Truth before = truth();
         size_t logBefore = gui::logLines(window_.get()).size(), dialogsBefore = dialogs_->entries.size();
-        const bool configWasShown = window_->gloConPrompt->visible();
+        const bool configWasShown = window_->gloConPrompt()->visible();
         watchdog.arm(actionLimitSeconds);
         perform(x, step);
         gui::settle();
@@ -320,24 +320,24 @@ Failure Session::run(const std::vector<Action>& actions, bool keepGoing) {
                     dialogs_->entries[j].kind == gui::RecordingDialogs::Message)
                     step.said += dialogs_->entries[j].text + "\n";
         }
-        if (x.op == Op::SelectConfirm) step.target = window_->usb->serialNumber[0];
+        if (x.op == Op::SelectConfirm) step.target = window_->usb()->serialNumber[0];
         Orvella& w = *window_;
         step.window = true;
-        step.dashParams = str(w.dashboard->params(), 12);
-        step.shownTitle = std::string(w.transportPanel->title, 12);
-        for (Fl_Widget* prompt : std::initializer_list<Fl_Widget*>{w.presetPrompt, w.updatePrompt, w.gloConPrompt,
-                                                                  w.devSelPrompt, w.calibratePrompt})
+        step.dashParams = str(w.dashboard()->params(), 12);
+        step.shownTitle = std::string(w.transportPanel()->title, 12);
+        for (Fl_Widget* prompt : std::initializer_list<Fl_Widget*>{w.presetPrompt(), w.updatePrompt(), w.gloConPrompt(),
+                                                                  w.devSelPrompt(), w.calibratePrompt()})
             step.promptsShown += prompt->visible() ? 1 : 0;
-        step.dashboardActive = w.dashboard->active();
+        step.dashboardActive = w.dashboard()->active();
         // The prompt's choices are the pedal's byte only as the click that opened
         // it read them: once shown they are the user's, and another program may
         // change the pedal under them. Its own note counts as said.
-        if (x.op == Op::OpenConfig && !configWasShown && w.gloConPrompt->visible()) {
-            if (w.gloConPrompt->messageBox->label()) step.said += std::string(w.gloConPrompt->messageBox->label()) + "\n";
-            step.configShown = (w.gloConPrompt->leftKnobChoice->value() << 6) |
-                               (w.gloConPrompt->rightKnobChoice->value() << 4) | w.gloConPrompt->midiChannelChoice->value();
+        if (x.op == Op::OpenConfig && !configWasShown && w.gloConPrompt()->visible()) {
+            if (w.gloConPrompt()->messageBox->label()) step.said += std::string(w.gloConPrompt()->messageBox->label()) + "\n";
+            step.configShown = (w.gloConPrompt()->leftKnobChoice->value() << 6) |
+                               (w.gloConPrompt()->rightKnobChoice->value() << 4) | w.gloConPrompt()->midiChannelChoice->value();
         }
-        Fl_Choice* choice = w.presetPanel->presetChoice;
+        Fl_Choice* choice = w.presetPanel()->presetChoice;
         if (x.op == Op::ImportLocal || x.op == Op::ChooseLocal)
             step.accepted = choice->value() >= 0 && choice->text() && step.file.size() &&
                             std::string(choice->text()) == step.file;
@@ -400,11 +400,11 @@ void Session::perform(const Action& x, Step& step) {
 
 void Session::gui(const Action& x, Step& step) {
     Orvella* w = window_.get();
-    OV_TransportPanel& panel = *w->transportPanel;
-    OV_Parameters& dash = *w->dashboard;
+    OV_TransportPanel& panel = *w->transportPanel();
+    OV_Parameters& dash = *w->dashboard();
     gui::RecordingDialogs& d = *dialogs_;
     auto selectPreset = [&] { gui::clickCentre(panel.child(x.a)); };
-    auto openPrompt = [&] { gui::clickCentre(w->presetPanel->addButton); gui::settle(); };
+    auto openPrompt = [&] { gui::clickCentre(w->presetPanel()->addButton); gui::settle(); };
     switch (x.op) {
     case Op::Read:
         selectPreset();
@@ -471,16 +471,16 @@ void Session::gui(const Action& x, Step& step) {
         step.banks = {composedBank(fromFile(factory_))};
         d.popupPicks.push_back(" > Factory Reset");
         d.choiceAnswers.push_back(1);
-        gui::clickCentre(w->menuButton);
+        gui::clickCentre(w->menuButton());
         break;
     case Op::SaveLocal:
         step.file = presetfiles::presetPath(env_->home, x.text);
         openPrompt();
-        if (!w->presetPrompt->visible()) break;
-        gui::click(w, w->presetPrompt->nameInput->x() + 20, w->presetPrompt->nameInput->y() + 10);
+        if (!w->presetPrompt()->visible()) break;
+        gui::click(w, w->presetPrompt()->nameInput->x() + 20, w->presetPrompt()->nameInput->y() + 10);
         gui::type(w, x.text);
         d.choiceAnswers.push_back(1);
-        gui::clickCentre(w->presetPrompt->saveButton);
+        gui::clickCentre(w->presetPrompt()->saveButton);
         break;
     case Op::ImportLocal: {
         presetfiles::LocalPreset lop;
@@ -488,18 +488,18 @@ void Session::gui(const Action& x, Step& step) {
         step.file = lop.name;
         if (step.fileValid) composer_.compose(lop.preset.record(), step.record, step.image);
         openPrompt();
-        if (!w->presetPrompt->visible()) break;
+        if (!w->presetPrompt()->visible()) break;
         d.chooserAnswers.push_back({file(x.text)});
         d.choiceAnswers.push_back(1);
-        gui::clickCentre(w->presetPrompt->addFilesButton);
+        gui::clickCentre(w->presetPrompt()->addFilesButton);
         break;
     }
     case Op::ChooseLocal: {
-        Fl_Choice* choice = w->presetPanel->presetChoice;
-        int items = w->presetPanel->presetCount;
+        Fl_Choice* choice = w->presetPanel()->presetChoice;
+        int items = w->presetPanel()->presetCount;
         if (!choice->active() || items == 0) break;
         int pick = x.a % items;
-        step.file = w->presetPanel->presetName(pick);
+        step.file = w->presetPanel()->presetName(pick);
         presetfiles::LocalPreset lop;
         step.fileValid = decodeOffered(fromFile(presetfiles::presetPath(env_->home, step.file)), lop);
         if (step.fileValid) composer_.compose(lop.preset.record(), step.record, step.image);
@@ -507,33 +507,33 @@ void Session::gui(const Action& x, Step& step) {
         choice->do_callback();
         break;
     }
-    case Op::RemoveLocal: d.choiceAnswers.push_back(1); gui::clickCentre(w->presetPanel->removeButton); break;
-    case Op::OpenConfig: gui::clickCentre(w->gloConButton); break;
+    case Op::RemoveLocal: d.choiceAnswers.push_back(1); gui::clickCentre(w->presetPanel()->removeButton); break;
+    case Op::OpenConfig: gui::clickCentre(w->gloConButton()); break;
     case Op::ConfigConfirm:
-        if (!w->gloConPrompt->visible()) break;
-        w->gloConPrompt->leftKnobChoice->value(x.a);
-        w->gloConPrompt->rightKnobChoice->value(x.b);
-        w->gloConPrompt->midiChannelChoice->value(x.c);
+        if (!w->gloConPrompt()->visible()) break;
+        w->gloConPrompt()->leftKnobChoice->value(x.a);
+        w->gloConPrompt()->rightKnobChoice->value(x.b);
+        w->gloConPrompt()->midiChannelChoice->value(x.c);
         step.config = (x.a << 6) | (x.b << 4) | x.c;
-        gui::clickCentre(w->gloConPrompt->confirmButton);
+        gui::clickCentre(w->gloConPrompt()->confirmButton);
         break;
-    case Op::ConfigCancel: if (w->gloConPrompt->visible()) gui::clickCentre(w->gloConPrompt->cancelButton); break;
-    case Op::Connect: gui::clickCentre(w->connectButton); break;
-    case Op::SelectPedal: d.popupPicks.push_back(" > Select Pedal"); gui::clickCentre(w->menuButton); break;
+    case Op::ConfigCancel: if (w->gloConPrompt()->visible()) gui::clickCentre(w->gloConPrompt()->cancelButton); break;
+    case Op::Connect: gui::clickCentre(w->connectButton()); break;
+    case Op::SelectPedal: d.popupPicks.push_back(" > Select Pedal"); gui::clickCentre(w->menuButton()); break;
     case Op::SelectConfirm: {
-        Fl_Choice* serials = w->devSelPrompt->serialChoice;
-        if (!w->devSelPrompt->visible() || serials->size() <= 1) break;
+        Fl_Choice* serials = w->devSelPrompt()->serialChoice;
+        if (!w->devSelPrompt()->visible() || serials->size() <= 1) break;
         serials->value(x.a % (serials->size() - 1));
-        gui::clickCentre(w->devSelPrompt->confirmButton);
+        gui::clickCentre(w->devSelPrompt()->confirmButton);
         break;
     }
     case Op::Audition: {
         // Tick a Listen button, select a line (or click below the last chart), untick, back to the Dashboard.
-        OV_ToneChart& chart = *w->toneChart;
+        OV_ToneChart& chart = *w->toneChart();
         Fl_Check_Button* listen[4] = {nullptr, chart.listenL, chart.listenR, chart.listenLR};
         step.record = str(dash.params(), 12);
-        w->tabs->value(&chart);
-        w->tabs->do_callback();
+        w->tabs()->value(&chart);
+        w->tabs()->do_callback();
         gui::settle();
         gui::clickCentre(listen[x.b]);
         gui::settle();
@@ -558,8 +558,8 @@ void Session::gui(const Action& x, Step& step) {
             std::fprintf(stderr, "soak:   listen %d, line %d \"%s\", %s\n", chart.listenMode, chart.selectedLine,
                          line ? line : "", step.heard == "-" ? "no preview" : "previewed");
         if (listen[x.b]->value()) gui::clickCentre(listen[x.b]);
-        w->tabs->value(w->dashboard);
-        w->tabs->do_callback();
+        w->tabs()->value(w->dashboard());
+        w->tabs()->do_callback();
         break;
     }
     case Op::RestartEditor:

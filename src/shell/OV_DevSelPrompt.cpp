@@ -72,20 +72,20 @@ static void addSerial(Fl_Choice* choice, const char* serial) {
 namespace {
 
 void showSelection(Orvella* window) {
-    OV_DevSelPrompt* prompt = window->devSelPrompt;
+    OV_DevSelPrompt* prompt = window->devSelPrompt();
     if (!prompt->visible()) prompt->show();   // refused while another prompt is shown
 }
 
 void closeSelection(Orvella* window) {
-    OV_DevSelPrompt* prompt = window->devSelPrompt;
+    OV_DevSelPrompt* prompt = window->devSelPrompt();
     prompt->hide();
 }
 
 }  // namespace
 
 void fillPedalList(Orvella* window) {
-    OV_DevSelPrompt* prompt = window->devSelPrompt;
-    OV_UsbController* usb = window->usb;
+    OV_DevSelPrompt* prompt = window->devSelPrompt();
+    OV_UsbController* usb = window->usb();
     prompt->serialChoice->clear();
     addSerial(prompt->serialChoice, usb->serialNumber[0]);
     if (usb->deviceCount > 1) {
@@ -94,7 +94,7 @@ void fillPedalList(Orvella* window) {
         // A new enumeration opens the choice anew. An update prompt still
         // open was for the pedal chosen before; the status query that follows
         // has it wait for CONFIRM when the first pedal waits for firmware.
-        window->updatePrompt->close();
+        window->updatePrompt()->close();
         showSelection(window);
     } else if (prompt->visible()) {
         // The other pedal is gone: there is nothing left to choose.
@@ -105,13 +105,13 @@ void fillPedalList(Orvella* window) {
 void openPedalSelection(Orvella* window) { showSelection(window); }
 
 void confirmPedal(Orvella* window) {
-    OV_DevSelPrompt* prompt = window->devSelPrompt;
+    OV_DevSelPrompt* prompt = window->devSelPrompt();
     const char* picked = prompt->serialChoice->text();
     char before[12];
-    std::memcpy(before, window->usb->serialNumber[0], sizeof before);
+    std::memcpy(before, window->usb()->serialNumber[0], sizeof before);
     if (picked) {
-        std::strncpy(window->usb->serialNumber[0], picked, 11);
-        window->usb->serialNumber[0][11] = '\0';
+        std::strncpy(window->usb()->serialNumber[0], picked, 11);
+        window->usb()->serialNumber[0][11] = '\0';
     }
     closeSelection(window);
     // Another pedal now answers: what the Dashboard and the title show came
@@ -120,20 +120,20 @@ void confirmPedal(Orvella* window) {
     // operation has its preset 1 read as READ does it (its hold, its outcome
     // lines and alerts). Confirming the same pedal keeps everything as it is,
     // but for an update prompt that waited for the choice: it shows now.
-    OV_UpdatePrompt* update = window->updatePrompt;
-    if (std::strncmp(before, window->usb->serialNumber[0], sizeof before) == 0) {
+    OV_UpdatePrompt* update = window->updatePrompt();
+    if (std::strncmp(before, window->usb()->serialNumber[0], sizeof before) == 0) {
         if (update->waiting()) update->open();
         return;
     }
     update->close();   // it waited for the pedal not chosen
-    window->edits.pedalChanged();       // nothing is known of the chosen pedal's presets
+    window->edits().pedalChanged();       // nothing is known of the chosen pedal's presets
     Orvella::PedalStatus status;
     {
-        ExchangeGuard run(window->context, prompt);
+        ExchangeGuard run(window->context(), prompt);
         status = window->askPedalStatus(run);
     }
     if (status != Orvella::PedalStatus::Running) return;
-    OV_TransportPanel* transport = window->transportPanel;
+    OV_TransportPanel* transport = window->transportPanel();
     transport->selectFirstPreset();
     transport->actionPressed(transport->readButton);
 }

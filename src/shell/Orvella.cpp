@@ -76,25 +76,25 @@ static std::string corruptedAlert() {
 // the Dashboard and hide the local preset bar afterwards.
 ToneChartContext Orvella::toneChartContext() {
     ToneChartContext context;
-    context.selectSpeakers = [this](int left, int right) { dashboard->selectSpeakers(left, right); };
-    context.savedSpeaker = [this](int side) { return dashboard->savedSpeaker(side); };
-    context.hidePresetBar = [this] { presetPanel->hide(); };
-    context.soloSide = [this] { return dashboard->soloSide(); };
-    context.endAudition = [this](int left, int right, int solo) { dashboard->selectSpeakers(left, right, solo); };
-    context.stereoMics = [this] { return dashboard->stereoMode == 1; };
+    context.selectSpeakers = [this](int left, int right) { dashboard_->selectSpeakers(left, right); };
+    context.savedSpeaker = [this](int side) { return dashboard_->savedSpeaker(side); };
+    context.hidePresetBar = [this] { presetPanel_->hide(); };
+    context.soloSide = [this] { return dashboard_->soloSide(); };
+    context.endAudition = [this](int left, int right, int solo) { dashboard_->selectSpeakers(left, right, solo); };
+    context.stereoMics = [this] { return dashboard_->stereoMode == 1; };
     return context;
 }
 
 Orvella::Orvella(int w, int h, const char* title)
-    : Fl_Double_Window(w, h, title), tabs(nullptr), userGuide(nullptr), dashboard(nullptr), toneChart(nullptr),
-      presetPanel(nullptr), presetPrompt(nullptr), transportPanel(nullptr), usb(nullptr),
-      updatePrompt(nullptr), gloConPrompt(nullptr), devSelPrompt(nullptr), calibratePrompt(nullptr),
-      gloConButton(nullptr), connectButton(nullptr), menuButton(nullptr), quitButton(nullptr),
-      statusLog(nullptr), listening(nullptr), serviceMode(false), logTopLine(0), logTime(nullptr), logLine{},
+    : Fl_Double_Window(w, h, title), tabs_(nullptr), userGuide_(nullptr), dashboard_(nullptr), toneChart_(nullptr),
+      presetPanel_(nullptr), presetPrompt_(nullptr), transportPanel_(nullptr), usb_(nullptr),
+      updatePrompt_(nullptr), gloConPrompt_(nullptr), devSelPrompt_(nullptr), calibratePrompt_(nullptr),
+      gloConButton_(nullptr), connectButton_(nullptr), menuButton_(nullptr), quitButton_(nullptr),
+      statusLog_(nullptr), listening_(nullptr), serviceMode_(false), logTopLine_(0), logTime_(nullptr), logLine_{},
       appLogo(nullptr), makerLogo(nullptr), logStamp{} {
-    context.log = this;
-    context.exchanges = &exchanges;
-    context.steps = &edits;
+    context_.log = this;
+    context_.exchanges = &exchanges_;
+    context_.steps = &edits_;
     callback(close_cb, this);
     begin();
     PictureGroup::deferDecoding(true);
@@ -113,152 +113,152 @@ Orvella::Orvella(int w, int h, const char* title)
     snprintf(path, sizeof path, "%s/kestrovaLogo_(130x50).png", "img");
     makerLogo = new Fl_PNG_Image(path);
 
-    tabs = new Fl_Tabs(5, 16, w - 10, 489);
-    tabs->box(FL_PLASTIC_DOWN_FRAME);
-    tabs->selection_color(fl_rgb_color(235, 194, 0));
-    tabs->callback(tabs_cb, this);
-    dashboard = new OV_Parameters(5, 62, w - 10, 433, "  D a s h b o a r d  ");
-    dashboard->color(fl_rgb_color(153, 102, 0));
-    dashboard->labelfont(FL_HELVETICA);
-    dashboard->labelsize(14);
-    dashboard->labelcolor(fl_rgb_color(128, 128, 128));
-    dashboard->callback(preview_cb, this);
-    dashboard->end();
-    toneChart = new OV_ToneChart(5, 62, w - 10, 433, "   T o n e  \n   C h a r t   ", toneChartContext());
-    toneChart->color(avg(FL_DARK3));
-    toneChart->labelfont(FL_HELVETICA);
-    toneChart->labelsize(12);
-    toneChart->labelcolor(fl_rgb_color(128, 128, 128));
-    toneChart->user_data(this);
-    toneChart->end();
-    userGuide = new OV_UserGuide(5, 62, w - 10, 433, "   U s e r  \n   G u i d e   ");
-    userGuide->color(avg(FL_DARK3));
-    userGuide->labelfont(FL_HELVETICA);
-    userGuide->labelsize(12);
-    userGuide->labelcolor(fl_rgb_color(128, 128, 128));
-    userGuide->user_data(this);
-    userGuide->end();
-    tabs->end();
-    tabs->value(dashboard);
+    tabs_ = new Fl_Tabs(5, 16, w - 10, 489);
+    tabs_->box(FL_PLASTIC_DOWN_FRAME);
+    tabs_->selection_color(fl_rgb_color(235, 194, 0));
+    tabs_->callback(tabs_cb, this);
+    dashboard_ = new OV_Parameters(5, 62, w - 10, 433, "  D a s h b o a r d  ");
+    dashboard_->color(fl_rgb_color(153, 102, 0));
+    dashboard_->labelfont(FL_HELVETICA);
+    dashboard_->labelsize(14);
+    dashboard_->labelcolor(fl_rgb_color(128, 128, 128));
+    dashboard_->callback(preview_cb, this);
+    dashboard_->end();
+    toneChart_ = new OV_ToneChart(5, 62, w - 10, 433, "   T o n e  \n   C h a r t   ", toneChartContext());
+    toneChart_->color(avg(FL_DARK3));
+    toneChart_->labelfont(FL_HELVETICA);
+    toneChart_->labelsize(12);
+    toneChart_->labelcolor(fl_rgb_color(128, 128, 128));
+    toneChart_->user_data(this);
+    toneChart_->end();
+    userGuide_ = new OV_UserGuide(5, 62, w - 10, 433, "   U s e r  \n   G u i d e   ");
+    userGuide_->color(avg(FL_DARK3));
+    userGuide_->labelfont(FL_HELVETICA);
+    userGuide_->labelsize(12);
+    userGuide_->labelcolor(fl_rgb_color(128, 128, 128));
+    userGuide_->user_data(this);
+    userGuide_->end();
+    tabs_->end();
+    tabs_->value(dashboard_);
 
-    presetPanel = new OV_PresetPanel(477, 67, 345, 25);
-    presetPanel->box(FL_PLASTIC_DOWN_BOX);
-    presetPanel->color(avg2(FL_DARK2));
-    presetPanel->end();
-    presetPrompt = new OV_PresetPrompt(500, h - 510, 290, 170);
-    presetPrompt->box(FL_EMBOSSED_BOX);
-    presetPrompt->color(avg2(FL_DARK2));
-    presetPrompt->end();
-    presetPrompt->hide();
-    transportPanel = new OV_TransportPanel(5, h - 124, 820, 73);
-    transportPanel->box(FL_UP_BOX);
-    transportPanel->color(fl_rgb_color(72, 55, 28));
-    transportPanel->end();
-    transportPanel->deactivate();
-    transportPanel->selectFirstPreset();
+    presetPanel_ = new OV_PresetPanel(477, 67, 345, 25);
+    presetPanel_->box(FL_PLASTIC_DOWN_BOX);
+    presetPanel_->color(avg2(FL_DARK2));
+    presetPanel_->end();
+    presetPrompt_ = new OV_PresetPrompt(500, h - 510, 290, 170);
+    presetPrompt_->box(FL_EMBOSSED_BOX);
+    presetPrompt_->color(avg2(FL_DARK2));
+    presetPrompt_->end();
+    presetPrompt_->hide();
+    transportPanel_ = new OV_TransportPanel(5, h - 124, 820, 73);
+    transportPanel_->box(FL_UP_BOX);
+    transportPanel_->color(fl_rgb_color(72, 55, 28));
+    transportPanel_->end();
+    transportPanel_->deactivate();
+    transportPanel_->selectFirstPreset();
 
-    usb = new OV_UsbController(415, 445, 200, 24);
-    usb->end();
+    usb_ = new OV_UsbController(415, 445, 200, 24);
+    usb_->end();
     // The link addresses preset i with protocol::readPresetCommand(i) from the start.
-    context.usb = usb;
-    context.dashboard = dashboard;
-    presets.context = context;
-    presets.presetPanel = presetPanel;
-    presets.presetPrompt = presetPrompt;
-    presets.transportPanel = transportPanel;
-    installPresetCallbacks(presets);
+    context_.usb = usb_;
+    context_.dashboard = dashboard_;
+    presets_.context = context_;
+    presets_.presetPanel = presetPanel_;
+    presets_.presetPrompt = presetPrompt_;
+    presets_.transportPanel = transportPanel_;
+    installPresetCallbacks(presets_);
 
-    gloConButton = new Fl_Button(335, 430, 160, 28, "Global Configuration");
-    gloConButton->labelfont(FL_HELVETICA_BOLD);
-    gloConButton->labelsize(13);
+    gloConButton_ = new Fl_Button(335, 430, 160, 28, "Global Configuration");
+    gloConButton_->labelfont(FL_HELVETICA_BOLD);
+    gloConButton_->labelsize(13);
 
-    statusLog = new TextBoard(5, h - 50, 645, 48);
-    statusLog->color(FL_LIGHT1);
-    statusLog->textsize(12);
-    statusLog->scrollbar_width(8);
-    statusLog->wrap_mode(Fl_Text_Display::WRAP_AT_PIXEL, statusLog->w() - 20);
+    statusLog_ = new TextBoard(5, h - 50, 645, 48);
+    statusLog_->color(FL_LIGHT1);
+    statusLog_->textsize(12);
+    statusLog_->scrollbar_width(8);
+    statusLog_->wrap_mode(Fl_Text_Display::WRAP_AT_PIXEL, statusLog_->w() - 20);
 
-    int buttonX = statusLog->x() + 650;
-    connectButton = new Fl_Button(buttonX, h - 48, 70, 25, "Connect");
-    connectButton->labelfont(FL_HELVETICA);
-    connectButton->labelsize(14);
-    connectButton->tooltip("establish connection to pedal");
-    connectButton->callback(connect_cb, this);
-    buttonX += connectButton->w();
-    menuButton = new Fl_Button(buttonX, h - 48, 50, 25, "Menu");
-    menuButton->labelfont(FL_HELVETICA);
-    menuButton->labelsize(14);
-    menuButton->callback(menu_cb, this);
-    buttonX += menuButton->w();
-    quitButton = new Fl_Button(buttonX, h - 48, 50, 25, "Quit");
-    quitButton->labelfont(FL_HELVETICA);
-    quitButton->labelsize(14);
-    quitButton->tooltip("close program");
-    quitButton->callback(quit_cb, this);
+    int buttonX = statusLog_->x() + 650;
+    connectButton_ = new Fl_Button(buttonX, h - 48, 70, 25, "Connect");
+    connectButton_->labelfont(FL_HELVETICA);
+    connectButton_->labelsize(14);
+    connectButton_->tooltip("establish connection to pedal");
+    connectButton_->callback(connect_cb, this);
+    buttonX += connectButton_->w();
+    menuButton_ = new Fl_Button(buttonX, h - 48, 50, 25, "Menu");
+    menuButton_->labelfont(FL_HELVETICA);
+    menuButton_->labelsize(14);
+    menuButton_->callback(menu_cb, this);
+    buttonX += menuButton_->w();
+    quitButton_ = new Fl_Button(buttonX, h - 48, 50, 25, "Quit");
+    quitButton_->labelfont(FL_HELVETICA);
+    quitButton_->labelsize(14);
+    quitButton_->tooltip("close program");
+    quitButton_->callback(quit_cb, this);
 
     // A pedal waiting for firmware leaves Connect, the Menu and Quit usable.
-    updatePrompt = new OV_UpdatePrompt(context, {{connectButton, menuButton, quitButton}, transportPanel},
-                                       235, 100, 360, 370);
-    updatePrompt->box(FL_EMBOSSED_BOX);
-    updatePrompt->color(FL_WHITE);
-    updatePrompt->end();
-    updatePrompt->hide();
-    gloConPrompt = new OV_GloConPrompt(212, 148, 398, 260);
-    gloConPrompt->box(FL_EMBOSSED_BOX);
-    gloConPrompt->color(avg2(FL_DARK3));
-    gloConPrompt->callback(gloConPrompt_cb, gloConPrompt);
-    gloConPrompt->end();
-    gloConPrompt->hide();
-    devSelPrompt = new OV_DevSelPrompt(240, 150, 350, 260);
-    devSelPrompt->box(FL_EMBOSSED_BOX);
-    devSelPrompt->color(avg2(FL_DARK3));
-    devSelPrompt->callback(devSel_cb, this);
-    devSelPrompt->end();
-    devSelPrompt->hide();
+    updatePrompt_ = new OV_UpdatePrompt(context_, {{connectButton_, menuButton_, quitButton_}, transportPanel_},
+                                        235, 100, 360, 370);
+    updatePrompt_->box(FL_EMBOSSED_BOX);
+    updatePrompt_->color(FL_WHITE);
+    updatePrompt_->end();
+    updatePrompt_->hide();
+    gloConPrompt_ = new OV_GloConPrompt(212, 148, 398, 260);
+    gloConPrompt_->box(FL_EMBOSSED_BOX);
+    gloConPrompt_->color(avg2(FL_DARK3));
+    gloConPrompt_->callback(gloConPrompt_cb, gloConPrompt_);
+    gloConPrompt_->end();
+    gloConPrompt_->hide();
+    devSelPrompt_ = new OV_DevSelPrompt(240, 150, 350, 260);
+    devSelPrompt_->box(FL_EMBOSSED_BOX);
+    devSelPrompt_->color(avg2(FL_DARK3));
+    devSelPrompt_->callback(devSel_cb, this);
+    devSelPrompt_->end();
+    devSelPrompt_->hide();
     // Choosing a pedal leaves Connect, the Menu and Quit usable.
-    devSelPrompt->holdWhileShown(&exchanges, {connectButton, menuButton, quitButton});
+    devSelPrompt_->holdWhileShown(&exchanges_, {connectButton_, menuButton_, quitButton_});
     // Naming a local preset holds the Dashboard whose sound it names, and
     // what could open another prompt over it: "Global Configuration" and
     // Connect (two pedals bring the selection, one waiting for firmware the
     // update prompt). The rest stays usable: READ, for instance, brings the
     // sound to name onto the Dashboard.
-    presetPrompt->holdWhileShown(&exchanges, {presetPanel, transportPanel, toneChart->speakerList, toneChart->clickBox,
-                                              toneChart->listenL, toneChart->listenLR, toneChart->listenR, menuButton,
-                                              quitButton});
+    presetPrompt_->holdWhileShown(&exchanges_, {presetPanel_, transportPanel_, toneChart_->speakerList,
+                                                toneChart_->clickBox, toneChart_->listenL, toneChart_->listenLR,
+                                                toneChart_->listenR, menuButton_, quitButton_});
     // Above the status log, so its lines (the prompt's outcome) stay whole.
-    calibratePrompt = new OV_CalibratePrompt(190, h - 160, 260, 110);
-    calibratePrompt->box(FL_EMBOSSED_BOX);
-    calibratePrompt->color(avg2(FL_DARK3));
-    calibratePrompt->callback(calibratePrompt_cb, calibratePrompt);
-    calibratePrompt->end();
-    calibratePrompt->hide();
+    calibratePrompt_ = new OV_CalibratePrompt(190, h - 160, 260, 110);
+    calibratePrompt_->box(FL_EMBOSSED_BOX);
+    calibratePrompt_->color(avg2(FL_DARK3));
+    calibratePrompt_->callback(calibratePrompt_cb, calibratePrompt_);
+    calibratePrompt_->end();
+    calibratePrompt_->hide();
 
     end();
     wireMaintenancePrompts();
     ListenContext listenContext;
-    listenContext.feature = context;
-    listenContext.title = [this] { return std::string(transportPanel->title, sizeof transportPanel->title); };
+    listenContext.feature = context_;
+    listenContext.title = [this] { return std::string(transportPanel_->title, sizeof transportPanel_->title); };
     // An active transport panel means a pedal is connected.
-    listenContext.pedalPreset = [this] { return transportPanel->active() ? transportPanel->selectedPreset : -1; };
-    listening = new Listening(listenContext);
+    listenContext.pedalPreset = [this] { return transportPanel_->active() ? transportPanel_->selectedPreset : -1; };
+    listening_ = new Listening(listenContext);
 
     // Everything that could start a second pedal exchange while one runs:
     // a new panel that talks to the pedal adds itself here.
-    exchanges.add(dashboard);
-    exchanges.add(presetPanel);
-    exchanges.add(presetPrompt);
-    exchanges.add(transportPanel);
-    exchanges.add(gloConButton);
+    exchanges_.add(dashboard_);
+    exchanges_.add(presetPanel_);
+    exchanges_.add(presetPrompt_);
+    exchanges_.add(transportPanel_);
+    exchanges_.add(gloConButton_);
     // The tone chart's audition sends a sound; its page itself stays active,
     // as the tabs draw an inactive page's label lighter.
-    exchanges.add(toneChart->speakerList);
-    exchanges.add(toneChart->clickBox);
-    exchanges.add(toneChart->listenL);
-    exchanges.add(toneChart->listenLR);
-    exchanges.add(toneChart->listenR);
-    exchanges.add(connectButton);
-    exchanges.add(menuButton);
-    exchanges.add(quitButton);
+    exchanges_.add(toneChart_->speakerList);
+    exchanges_.add(toneChart_->clickBox);
+    exchanges_.add(toneChart_->listenL);
+    exchanges_.add(toneChart_->listenLR);
+    exchanges_.add(toneChart_->listenR);
+    exchanges_.add(connectButton_);
+    exchanges_.add(menuButton_);
+    exchanges_.add(quitButton_);
 
     Fl::check();
     show();
@@ -269,11 +269,11 @@ Orvella::Orvella(int w, int h, const char* title)
 
     startupConnect();
     resize(x(), y(), 830, 600);
-    edits.begin();
+    edits_.begin();
     listenForKeys(true);
     watchSessionEnd(true);
 
-    if (!dashboard->coreFilesOk) {
+    if (!dashboard_->coreFilesOk) {
         dialogs::alert("%s", corruptedAlert().c_str());
         quitProgram();  // returns only under a test's quit hook
     }
@@ -284,7 +284,7 @@ Orvella::Orvella(int w, int h, const char* title)
 Orvella::~Orvella() {
     watchSessionEnd(false);
     listenForKeys(false);
-    delete listening;
+    delete listening_;
     delete appLogo;
     delete makerLogo;
 }
@@ -307,18 +307,18 @@ int Orvella::handle(int event) {
 }
 
 void Orvella::tabSwitched() {
-    if (dashboard->visible()) {
-        dashboard->labelsize(14);
-        toneChart->labelsize(12);
-        userGuide->labelsize(12);
-        presetPanel->show();
-        gloConButton->show();
+    if (dashboard_->visible()) {
+        dashboard_->labelsize(14);
+        toneChart_->labelsize(12);
+        userGuide_->labelsize(12);
+        presetPanel_->show();
+        gloConButton_->show();
     } else {
-        dashboard->labelsize(12);
-        toneChart->labelsize(toneChart->visible() ? 14 : 12);
-        userGuide->labelsize(userGuide->visible() ? 14 : 12);
-        presetPanel->hide();
-        gloConButton->hide();
+        dashboard_->labelsize(12);
+        toneChart_->labelsize(toneChart_->visible() ? 14 : 12);
+        userGuide_->labelsize(userGuide_->visible() ? 14 : 12);
+        presetPanel_->hide();
+        gloConButton_->hide();
     }
     redraw();
 }
@@ -326,34 +326,34 @@ void Orvella::tabSwitched() {
 void Orvella::stampStatus() {
     time_t now = time(nullptr);
     localtime_r(&now, &logStamp);
-    logTime = &logStamp;
+    logTime_ = &logStamp;
 }
 
 void Orvella::logStatus(const char* format, ...) {
-    if (!logTime) stampStatus();
-    int used = snprintf(logLine, sizeof logLine, "[%02d:%02d:%02d] :  ", logTime->tm_hour,
-                        logTime->tm_min, logTime->tm_sec);
-    if (used < 0 || used >= static_cast<int>(sizeof logLine)) used = 0;
+    if (!logTime_) stampStatus();
+    int used = snprintf(logLine_, sizeof logLine_, "[%02d:%02d:%02d] :  ", logTime_->tm_hour,
+                        logTime_->tm_min, logTime_->tm_sec);
+    if (used < 0 || used >= static_cast<int>(sizeof logLine_)) used = 0;
     va_list args;
     va_start(args, format);
     // The room left keeps one byte for the newline; a long text is cut.
-    int room = static_cast<int>(sizeof logLine) - used - 1;
-    int written = vsnprintf(logLine + used, static_cast<size_t>(room), format, args);
+    int room = static_cast<int>(sizeof logLine_) - used - 1;
+    int written = vsnprintf(logLine_ + used, static_cast<size_t>(room), format, args);
     va_end(args);
     if (written < 0) written = 0;
     size_t end = static_cast<size_t>(used) + static_cast<size_t>(written < room ? written : room - 1);
-    logLine[end] = '\n';
-    logLine[end + 1] = '\0';
-    if (statusLog) statusLog->textBuffer->append(logLine);   // absent only while panels are built
+    logLine_[end] = '\n';
+    logLine_[end + 1] = '\0';
+    if (statusLog_) statusLog_->textBuffer->append(logLine_);   // absent only while panels are built
 }
 
 void Orvella::advanceStatus(int n) {
-    logTopLine += n;
-    if (!statusLog) return;
+    logTopLine_ += n;
+    if (!statusLog_) return;
     // The count of an action's lines leaves its outcome at the top of the
     // view; but a line nobody counted, or one wrapped in two, would push the
     // newest line out of sight: the view always ends on the newest line.
-    int last = statusLog->lastLine();
-    int top = std::max(1, last - statusLog->wholeLines() + 1);
-    statusLog->scroll(std::min(std::max(logTopLine, top), last), 0);
+    int last = statusLog_->lastLine();
+    int top = std::max(1, last - statusLog_->wholeLines() + 1);
+    statusLog_->scroll(std::min(std::max(logTopLine_, top), last), 0);
 }

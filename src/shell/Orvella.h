@@ -52,7 +52,7 @@ public:
     struct tm stamp() const override { return logStamp; }
     void setStamp(const struct tm& stamp) override {
         logStamp = stamp;
-        logTime = &logStamp;
+        logTime_ = &logStamp;
     }
 
     // Connect sequence: the automatic run at start-up and the "Connect"
@@ -98,36 +98,41 @@ public:
     // until destruction).
     void listenForKeys(bool on);
 
-    Fl_Tabs* tabs;
-    OV_UserGuide* userGuide;
-    OV_Parameters* dashboard;
-    OV_ToneChart* toneChart;
-    OV_PresetPanel* presetPanel;
-    OV_PresetPrompt* presetPrompt;
-    OV_TransportPanel* transportPanel;
-    OV_UsbController* usb;
-    OV_UpdatePrompt* updatePrompt;
-    OV_GloConPrompt* gloConPrompt;
-    OV_DevSelPrompt* devSelPrompt;
-    OV_CalibratePrompt* calibratePrompt;
-    Fl_Button* gloConButton;
-    Fl_Button* connectButton;
-    Fl_Button* menuButton;
-    Fl_Button* quitButton;
-    TextBoard* statusLog;
-    Listening* listening;               // Listen on this computer and the sound's exports
-    bool serviceMode;                   // started with --service: the Menu offers calibration
-    int logTopLine;
-    struct tm* logTime;
-    char logLine[192];
-
-    // What the features are handed: the controls an exchange holds, the
-    // shared context, and the preset subsystem's context.
-    ExchangeControls exchanges;
-    FeatureContext context;
-    PresetContext presets;
-    // Undo and redo of the Dashboard, the edited mark, the last Dashboard kept at quit.
-    EditSession edits{*this};
+    // The window's parts, for its helpers in the shell, the GUI tests, the
+    // soak and the picture tools: a control to click or read, the status
+    // log's state, and what the features were handed. The window alone wires
+    // their callbacks.
+    Fl_Tabs* tabs() const { return tabs_; }
+    OV_UserGuide* userGuide() const { return userGuide_; }
+    OV_Parameters* dashboard() const { return dashboard_; }
+    OV_ToneChart* toneChart() const { return toneChart_; }
+    OV_PresetPanel* presetPanel() const { return presetPanel_; }
+    OV_PresetPrompt* presetPrompt() const { return presetPrompt_; }
+    OV_TransportPanel* transportPanel() const { return transportPanel_; }
+    OV_UsbController* usb() const { return usb_; }
+    OV_UpdatePrompt* updatePrompt() const { return updatePrompt_; }
+    OV_GloConPrompt* gloConPrompt() const { return gloConPrompt_; }
+    OV_DevSelPrompt* devSelPrompt() const { return devSelPrompt_; }
+    OV_CalibratePrompt* calibratePrompt() const { return calibratePrompt_; }
+    Fl_Button* gloConButton() const { return gloConButton_; }
+    Fl_Button* connectButton() const { return connectButton_; }
+    Fl_Button* menuButton() const { return menuButton_; }
+    Fl_Button* quitButton() const { return quitButton_; }
+    TextBoard* statusLog() const { return statusLog_; }
+    Listening* listening() const { return listening_; }
+    // Started with --service: the Menu offers calibration.
+    bool serviceMode() const { return serviceMode_; }
+    void setServiceMode(bool on) { serviceMode_ = on; }
+    int logTopLine() const { return logTopLine_; }
+    struct tm* logTime() const { return logTime_; }
+    const char* logLine() const { return logLine_; }
+    // The controls an exchange holds, the shared context, the preset
+    // subsystem's context, and the edit session (undo and redo of the
+    // Dashboard, the edited mark, the last Dashboard kept at quit).
+    ExchangeControls& exchanges() { return exchanges_; }
+    const FeatureContext& context() const { return context_; }
+    const PresetContext& presets() const { return presets_; }
+    EditSession& edits() { return edits_; }
 
 private:
     // The window's close is wired once, by the window: nothing outside
@@ -136,6 +141,35 @@ private:
     // Routes the end of the desktop session to quit() while this window
     // lives (at construction, until destruction).
     void watchSessionEnd(bool on);
+
+    Fl_Tabs* tabs_;
+    OV_UserGuide* userGuide_;
+    OV_Parameters* dashboard_;
+    OV_ToneChart* toneChart_;
+    OV_PresetPanel* presetPanel_;
+    OV_PresetPrompt* presetPrompt_;
+    OV_TransportPanel* transportPanel_;
+    OV_UsbController* usb_;
+    OV_UpdatePrompt* updatePrompt_;
+    OV_GloConPrompt* gloConPrompt_;
+    OV_DevSelPrompt* devSelPrompt_;
+    OV_CalibratePrompt* calibratePrompt_;
+    Fl_Button* gloConButton_;
+    Fl_Button* connectButton_;
+    Fl_Button* menuButton_;
+    Fl_Button* quitButton_;
+    TextBoard* statusLog_;
+    Listening* listening_;              // Listen on this computer and the sound's exports
+    bool serviceMode_;
+    int logTopLine_;
+    struct tm* logTime_;
+    char logLine_[192];
+
+    // What the features are handed.
+    ExchangeControls exchanges_;
+    FeatureContext context_;
+    PresetContext presets_;
+    EditSession edits_{*this};
 
     Fl_PNG_Image* appLogo;
     Fl_PNG_Image* makerLogo;

@@ -40,7 +40,7 @@ namespace {
 // The steps both runs share; returns the number of outcome lines written
 // and not yet counted by the run.
 int connectCore(Orvella* window, ExchangeGuard& run, bool fromButton) {
-    OV_UsbController* usb = window->usb;
+    OV_UsbController* usb = window->usb();
     if (!usb->openByDescription()) {
         if (fromButton) dialogs::alert("%s", notFoundMessage);
         window->logStatus("Pedal is not found.");
@@ -56,12 +56,12 @@ int connectCore(Orvella* window, ExchangeGuard& run, bool fromButton) {
     // What was known of the presets came from the pedal found before, which
     // may not be this one: nothing is known until the first read, also when
     // the status query fails or the pedal waits for firmware.
-    window->edits.pedalChanged();
+    window->edits().pedalChanged();
     // With two pedals the choice is open: the selection prompt holds the
     // transport strip until CONFIRM (as after Menu > Select Pedal), so READ
     // and WRITE never reach a pedal the user has not chosen; marked usable
     // here, it comes back with CONFIRM.
-    window->exchanges.setActive(window->transportPanel, true);
+    window->exchanges().setActive(window->transportPanel(), true);
 
     // A failed query or a pedal waiting for firmware: its lines are counted.
     if (window->askPedalStatus(run) != Orvella::PedalStatus::Running) return 0;
@@ -91,47 +91,47 @@ int connectCore(Orvella* window, ExchangeGuard& run, bool fromButton) {
 // Alerts and other windows stay usable; the run's own outcome decides which
 // panels are active afterwards.
 void Orvella::startupConnect() {
-    ExchangeGuard run(context, connectButton, ExchangeGuard::Hold::Input);
+    ExchangeGuard run(context_, connectButton_, ExchangeGuard::Hold::Input);
     logStatus("Connecting ...");
     run.count(connectCore(this, run, false));
-    presetPanel->loadPresetList();
+    presetPanel_->loadPresetList();
     redraw();
 }
 
 void Orvella::connectClicked() {
-    ExchangeGuard run(context, connectButton, ExchangeGuard::Hold::Input);
+    ExchangeGuard run(context_, connectButton_, ExchangeGuard::Hold::Input);
     logStatus("Connecting ...");
     run.count(connectCore(this, run, true));
-    usb->progress->value(0);
-    usb->progress->label(nullptr);
-    usb->progress->selection_color(progressBlue);
-    usb->redraw();
+    usb_->progress->value(0);
+    usb_->progress->label(nullptr);
+    usb_->progress->selection_color(progressBlue);
+    usb_->redraw();
     redraw();
 }
 
 Orvella::PedalStatus Orvella::askPedalStatus(ExchangeGuard& run) {
-    if (!usb->getOneByte(protocol::GetStatus)) {
+    if (!usb_->getOneByte(protocol::GetStatus)) {
         dialogs::alert("%s", usbProblemMessage);
         run.log("USB communication problem detected.");
         run.log("> Recycle power to your pedal then click 'Connect'.");
         return PedalStatus::Failed;
     }
-    uint8_t status = usb->reply()[0];
+    uint8_t status = usb_->reply()[0];
     int major = protocol::statusMajor(status);
     int minor = protocol::statusMinor(status);
     if (status & protocol::StatusRunning) {
         // An update prompt still open was for this pedal while it waited for
         // firmware; it runs normally now.
-        updatePrompt->close();
+        updatePrompt_->close();
         return PedalStatus::Running;
     }
 
     // The pedal waits for new firmware: the update prompt takes over and
     // holds the rest of the window until the session ends. Under the
     // selection prompt the same run showed, it waits for CONFIRM.
-    snprintf(updatePrompt->pedalVersionText, sizeof updatePrompt->pedalVersionText, "V%d.%d", major, minor);
-    if (updatePrompt->pedalVersionBox) updatePrompt->pedalVersionBox->label(updatePrompt->pedalVersionText);
-    updatePrompt->open();
+    snprintf(updatePrompt_->pedalVersionText, sizeof updatePrompt_->pedalVersionText, "V%d.%d", major, minor);
+    if (updatePrompt_->pedalVersionBox) updatePrompt_->pedalVersionBox->label(updatePrompt_->pedalVersionText);
+    updatePrompt_->open();
     run.log("Pedal is in firmware update mode (V%d.%d).", major, minor);
     return PedalStatus::Updating;
 }
@@ -143,18 +143,18 @@ bool Orvella::firstRead() {
     while (nanosleep(&pause, &pause) != 0) {
     }
     stampStatus();
-    transportPanel->selectFirstPreset();
-    if (!usb->readPreset(transportPanel->selectedPreset)) {
+    transportPanel_->selectFirstPreset();
+    if (!usb_->readPreset(transportPanel_->selectedPreset)) {
         dialogs::alert("%s", usbProblemMessage);
         logStatus("USB communication problem detected.");
         logStatus("> Recycle power to your pedal then click 'Connect'.");
         return false;
     }
-    dashboard->apply(usb->reply());
-    transportPanel->showTitle(usb->reply() + protocol::RecordSize);
+    dashboard_->apply(usb_->reply());
+    transportPanel_->showTitle(usb_->reply() + protocol::RecordSize);
     // A pedal (perhaps another one) was found: of its presets, only the one just read is known.
-    edits.pedalChanged();
-    edits.pedalHolds(transportPanel->selectedPreset, dashboard->params(), transportPanel->title);
-    edits.dashboardReplaced();
+    edits_.pedalChanged();
+    edits_.pedalHolds(transportPanel_->selectedPreset, dashboard_->params(), transportPanel_->title);
+    edits_.dashboardReplaced();
     return true;
 }

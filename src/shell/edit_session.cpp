@@ -27,21 +27,21 @@ double seconds() {
 
 }  // namespace
 
-bool EditSession::auditioning() const { return window.toneChart->listenMode != 0; }
+bool EditSession::auditioning() const { return window.toneChart()->listenMode != 0; }
 
 edits::DashboardState EditSession::shown() const {
-    edits::DashboardState state = edits::DashboardState::of(window.dashboard->params(), window.transportPanel->title);
+    edits::DashboardState state = edits::DashboardState::of(window.dashboard()->params(), window.transportPanel()->title);
     // A tone chart audition plays a speaker the user did not choose: the
     // user's Dashboard holds the speakers the audition gives back.
     if (auditioning()) {
-        state.record[sound::Speaker_L] = static_cast<uint8_t>(window.dashboard->savedSpeaker(0));
-        state.record[sound::Speaker_R] = static_cast<uint8_t>(window.dashboard->savedSpeaker(1));
+        state.record[sound::Speaker_L] = static_cast<uint8_t>(window.dashboard()->savedSpeaker(0));
+        state.record[sound::Speaker_R] = static_cast<uint8_t>(window.dashboard()->savedSpeaker(1));
     }
     return state;
 }
 
 void EditSession::refreshMark() {
-    window.transportPanel->showEdited(pedal.edited(window.transportPanel->selectedPreset, shown()));
+    window.transportPanel()->showEdited(pedal.edited(window.transportPanel()->selectedPreset, shown()));
 }
 
 void EditSession::dashboardReplaced() {
@@ -96,8 +96,8 @@ std::string EditSession::damageMarksPath() {
 
 void EditSession::pedalChanged() {
     loadMarks();
-    const char* serial = window.usb->serialNumber[0];
-    pedal.connected(std::string(serial, strnlen(serial, sizeof window.usb->serialNumber[0])));
+    const char* serial = window.usb()->serialNumber[0];
+    pedal.connected(std::string(serial, strnlen(serial, sizeof window.usb()->serialNumber[0])));
     refreshMark();
 }
 
@@ -132,20 +132,20 @@ void EditSession::begin() {
 
 bool EditSession::mayStep() const {
     // A prompt or a pedal exchange holds the Dashboard inactive meanwhile.
-    return window.dashboard->active_r();
+    return window.dashboard()->active_r();
 }
 
 void EditSession::show(const edits::DashboardState& state) {
     showing = true;
-    OV_Parameters& dash = *window.dashboard;
-    window.transportPanel->showTitle(reinterpret_cast<const uint8_t*>(state.title.data()));
+    OV_Parameters& dash = *window.dashboard();
+    window.transportPanel()->showTitle(reinterpret_cast<const uint8_t*>(state.title.data()));
     dash.apply(state.record.data());
     if (Fl_Button* mode = dash.stereoMode ? dash.stereoMicsButton : dash.stereoCabsButton) mode->do_callback();
     // One preview, as a release sends it (and logs it); an audition under
     // way goes on over the step, so the pedal keeps playing what Listen says.
     if (auditioning()) {
-        window.toneChart->audition();
-        if (dash.visible()) window.presetPanel->show();     // the audition hides it for its own page
+        window.toneChart()->audition();
+        if (dash.visible()) window.presetPanel()->show();     // the audition hides it for its own page
     } else
         dash.do_callback();
     showing = false;

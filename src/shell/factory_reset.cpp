@@ -39,7 +39,7 @@ void Orvella::factoryReset() {
     // Held while the pedal is busy, since the link lets the toolkit run while
     // it waits: every control that could start an exchange or change the
     // Dashboard meanwhile. Each gets back the state it had.
-    ExchangeGuard run(context, nullptr);
+    ExchangeGuard run(context_, nullptr);
     run.keepStamp(started);
 
     char path[64];
@@ -56,9 +56,9 @@ void Orvella::factoryReset() {
         dialogs::alert("%s", masterProblem);
         if (bad) run.log("> Factory master refused - Preset %d: %s.", bad.preset + 1, bad.why.c_str());
     } else {
-        usb->enlargeProgress(150);
-        restored = restorePresets(presets, bank);
-        usb->normalProgress();
+        usb_->enlargeProgress(150);
+        restored = restorePresets(presets_, bank);
+        usb_->normalProgress();
     }
 
     // restorePresets may stamp its own lines; the outcome keeps the reset's stamp.
@@ -76,7 +76,7 @@ void Orvella::factoryReset() {
         if (haveMaster) run.log("> %s", stop.c_str());     // how far it got
         if (!restored.selectedShown)
             run.log("> Preset %d could not be read back; the Dashboard keeps its sound.",
-                    transportPanel->selectedPreset + 1);
+                    transportPanel_->selectedPreset + 1);
         run.outcome(100, "Factory reset error", red);
     }
 }

@@ -92,10 +92,10 @@ void Orvella::listenForKeys(bool on) {
 
 bool Orvella::shortcut(int key, int state) {
     keys::Action action = keys::actionOf(key, state);
-    OV_TransportPanel* transport = transportPanel;
+    OV_TransportPanel* transport = transportPanel_;
     switch (action.kind) {
-    case keys::Action::Undo: edits.undo(); return true;
-    case keys::Action::Redo: edits.redo(); return true;
+    case keys::Action::Undo: edits_.undo(); return true;
+    case keys::Action::Redo: edits_.redo(); return true;
     case keys::Action::Read:
     case keys::Action::Write: {
         Fl_Button* button = action.kind == keys::Action::Read ? transport->readButton : transport->writeButton;
@@ -117,9 +117,9 @@ bool Orvella::shortcut(int key, int state) {
         return true;
     }
     case keys::Action::Tab: {
-        Fl_Widget* pages[3] = {dashboard, toneChart, userGuide};
-        if (tabs->active_r() && tabs->value() != pages[action.index]) {
-            tabs->value(pages[action.index]);
+        Fl_Widget* pages[3] = {dashboard_, toneChart_, userGuide_};
+        if (tabs_->active_r() && tabs_->value() != pages[action.index]) {
+            tabs_->value(pages[action.index]);
             tabSwitched();
         }
         return true;

@@ -96,7 +96,7 @@ void Orvella::watchSessionEnd(bool on) {
 
 void Orvella::quit(Leaving how) {
     int error = 0;
-    if (!edits.keepLastDashboard(&error)) {
+    if (!edits_.keepLastDashboard(&error)) {
         // Honest about what the next start finds: the file kept before, if any.
         std::string path = EditSession::lastDashboardPath();
         struct stat st;

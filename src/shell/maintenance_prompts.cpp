@@ -11,19 +11,19 @@
 
 void Orvella::wireMaintenancePrompts() {
     PromptContext prompt;
-    prompt.feature = context;
+    prompt.feature = context_;
     // While either prompt is shown every other control that reaches the
     // pedal is held: the Dashboard, the preset bar, the transport panel,
     // "Global Configuration", the Listen buttons, Connect (a connect run
     // decides the transport panel's state itself) and, through the Menu's
     // check of the shown prompt, its pedal entries. The Menu (About, Quit)
     // and Quit stay usable.
-    prompt.usable = {menuButton, quitButton};
-    prompt.configByte = &dashboard->globalConfig;
-    gloConPrompt->setContext(prompt);
-    gloConButton->callback(gloConOpen_cb, gloConPrompt);
+    prompt.usable = {menuButton_, quitButton_};
+    prompt.configByte = &dashboard_->globalConfig;
+    gloConPrompt_->setContext(prompt);
+    gloConButton_->callback(gloConOpen_cb, gloConPrompt_);
     prompt.configByte = nullptr;
-    calibratePrompt->setContext(prompt);
+    calibratePrompt_->setContext(prompt);
 }
 
-void Orvella::openCalibration() { calibratePrompt->open(); }
+void Orvella::openCalibration() { calibratePrompt_->open(); }

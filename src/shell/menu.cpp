@@ -60,8 +60,8 @@ void quit_cb(Fl_Widget*, void* window) {
         quitProgram();
 }
 void calibration_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->openCalibration(); }
-void undo_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->edits.undo(); }
-void redo_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->edits.redo(); }
+void undo_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->edits().undo(); }
+void redo_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->edits().redo(); }
 
 Fl_Menu_Item entry(const char* label, Fl_Callback* callback, void* data, int flags, bool heading, int key = 0) {
     Fl_Menu_Item item = {label, key, callback, data, flags, FL_NORMAL_LABEL,
@@ -209,16 +209,16 @@ void Orvella::menuClicked() {
     // Calibration is a pedal entry, greyed while any prompt is shown (the
     // local preset prompt leaves the transport panel usable), so it never
     // opens over another prompt or itself.
-    if (serviceMode)
-        service = transportPanel->active() && !exchanges.shownPrompt() ? menu::Service::Usable : menu::Service::Greyed;
+    if (serviceMode_)
+        service = transportPanel_->active() && !exchanges_.shownPrompt() ? menu::Service::Usable : menu::Service::Greyed;
     // A shown prompt holds the transport panel, which greys the pedal
     // entries; Select Pedal, which does not depend on it, is greyed too.
-    const unsigned choosable = exchanges.shownPrompt() ? 0 : usb->deviceCount;
+    const unsigned choosable = exchanges_.shownPrompt() ? 0 : usb_->deviceCount;
     menu::Steps steps;
-    steps.undo = edits.mayStep() && edits.history.canUndo();
-    steps.redo = edits.mayStep() && edits.history.canRedo();
-    menu::build(items, transportPanel->active(), choosable, usb->serialNumber[0], this, service, steps);
-    if (listening) menu::addSoundEntries(items, *listening);
+    steps.undo = edits_.mayStep() && edits_.history.canUndo();
+    steps.redo = edits_.mayStep() && edits_.history.canRedo();
+    menu::build(items, transportPanel_->active(), choosable, usb_->serialNumber[0], this, service, steps);
+    if (listening_) menu::addSoundEntries(items, *listening_);
     const Fl_Menu_Item* picked = dialogs::popup(items, Fl::event_x(), Fl::event_y());
-    if (picked && picked->callback()) picked->do_callback(menuButton, picked->user_data());
+    if (picked && picked->callback()) picked->do_callback(menuButton_, picked->user_data());
 }

@@ -10,8 +10,8 @@
 
 void Orvella::previewImage() {
     // An active transport panel means a pedal is connected.
-    if (transportPanel->active()) {
-        int result = usb->writePreview(dashboard->image());
+    if (transportPanel_->active()) {
+        int result = usb_->writePreview(dashboard_->image());
         stampStatus();
         if (result == 0)
             logStatus("parameter change ok.");
@@ -20,13 +20,13 @@ void Orvella::previewImage() {
         advanceStatus(1);
     }
     // Heard at once when listening on this computer.
-    if (listening) listening->soundChanged();
+    if (listening_) listening_->soundChanged();
     // The sound no longer matches a stored local preset.
-    if (dashboard->live) presetPanel->clearSelection();
+    if (dashboard_->live) presetPanel_->clearSelection();
     // The local preset bar belongs to the Dashboard page only: a preview
     // started from another page (a tone-chart audition) leaves it hidden.
-    if (dashboard->visible()) presetPanel->show();
+    if (dashboard_->visible()) presetPanel_->show();
     // One undo step per change; an audition counts once, when it ends.
-    if (dashboard->live || toneChart->listenMode == 0) edits.dashboardChanged();
+    if (dashboard_->live || toneChart_->listenMode == 0) edits_.dashboardChanged();
     redraw();
 }

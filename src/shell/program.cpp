@@ -32,7 +32,7 @@ static const char* const usage =
 
 std::unique_ptr<Orvella> openMainWindow(bool service) {
     std::unique_ptr<Orvella> window(new Orvella(830, 600, "Kestrova - Orvella " ORVELLA_VERSION));
-    window->serviceMode = service;
+    window->setServiceMode(service);
     return window;
 }
 

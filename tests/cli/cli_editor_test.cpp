@@ -53,7 +53,7 @@ protected:
         std::string error;
         ASSERT_TRUE(pedal->start(&error)) << error;
         window = env->openWindow();
-        ASSERT_TRUE(window->transportPanel->active());
+        ASSERT_TRUE(window->transportPanel()->active());
     }
     void TearDown() override {
         window.reset();
@@ -92,14 +92,14 @@ TEST_F(CliBesideEditor, WriteStoresTheImageTheEditorsWriteStores) {
         ASSERT_TRUE(writeFile(path, std::string(lop.begin(), lop.end())));
 
         // The editor: the record applied, soloed as asked, WRITE into preset i + 1.
-        window->dashboard->apply(c.record.data());
-        window->transportPanel->showTitle(reinterpret_cast<const uint8_t*>(title.data()));
+        window->dashboard()->apply(c.record.data());
+        window->transportPanel()->showTitle(reinterpret_cast<const uint8_t*>(title.data()));
         if (c.solo >= 0) {
-            press(c.solo == 0 ? window->dashboard->leftSpeakerButton : window->dashboard->rightSpeakerButton);
-            ASSERT_EQ(c.solo == 0 ? window->dashboard->leftSoloOn() : !window->dashboard->leftSoloOn(), true);
+            press(c.solo == 0 ? window->dashboard()->leftSpeakerButton : window->dashboard()->rightSpeakerButton);
+            ASSERT_EQ(c.solo == 0 ? window->dashboard()->leftSoloOn() : !window->dashboard()->leftSoloOn(), true);
         }
-        press(window->transportPanel->child(int(i)));
-        press(window->transportPanel->writeButton);
+        press(window->transportPanel()->child(int(i)));
+        press(window->transportPanel()->writeButton);
         ASSERT_EQ(dialogs->entries.size(), 0u);
 
         // The program: the same file into preset i + 5.
@@ -116,7 +116,7 @@ TEST_F(CliBesideEditor, WriteStoresTheImageTheEditorsWriteStores) {
         EXPECT_EQ(bytesOf(byCli.title, 12), bytesOf(byEditor.title, 12));
         EXPECT_EQ(bytesOf(byCli.image, 512), bytesOf(byEditor.image, 512));
         if (c.solo >= 0) {
-            EXPECT_NE(bytesOf(byCli.params, 12), bytesOf(window->dashboard->params(), 12));  // folded
+            EXPECT_NE(bytesOf(byCli.params, 12), bytesOf(window->dashboard()->params(), 12));  // folded
         }
     }
 }
@@ -174,22 +174,22 @@ TEST_F(CliBesideEditor, EveryDoorRefusesAPresetNoPedalHoldsWithTheReasonAndSends
         {"restore", [&] {
              dialogs->choiceAnswers.push_back(1);
              dialogs->chooserAnswers.push_back({bkp});
-             press(window->transportPanel->restoreButton);
+             press(window->transportPanel()->restoreButton);
              return alert();
          }},
         {"factory reset", factoryReset},
         {".lop import", [&] {
              dialogs->chooserAnswers.push_back({lop});
-             window->presetPrompt->addFilesPressed();
+             window->presetPrompt()->addFilesPressed();
              return alert();
          }},
         {".lop choice", [&] {
              const std::string mine = presetfiles::presetPath(env->home, "Bad");
              EXPECT_TRUE(writeFile(mine, gui::TestEnvironment::readFile(lop)));
              EXPECT_TRUE(presetfiles::writeList(presetfiles::listPath(env->home), {mine}));
-             window->presetPanel->loadPresetList();
-             window->presetPanel->presetChoice->value(0);
-             window->presetPanel->presetChoice->do_callback();
+             window->presetPanel()->loadPresetList();
+             window->presetPanel()->presetChoice->value(0);
+             window->presetPanel()->presetChoice->do_callback();
              return alert();
          }},
         {"cli restore", [&] { return cli({"restore", bkp}); }},
@@ -285,7 +285,7 @@ TEST_F(CliBesideEditor, AReplyTheEditorGaveUpOnNeverAnswersTheNextProgram) {
     ASSERT_EQ(before.code, 0) << before.err;
     ASSERT_TRUE(pedal->setFaults({"slow-reply=2.5"}));
     dialogs->choiceAnswers.push_back(1);
-    press(window->transportPanel->backupButton);   // times out; the bank comes later
+    press(window->transportPanel()->backupButton);   // times out; the bank comes later
     ASSERT_FALSE(dialogs->entries.empty());
     // Cleared without waiting: the pedal still sleeps over the bank it owes.
     ASSERT_TRUE(writeFile(pedal->registration() + ".faults", ""));

@@ -33,7 +33,7 @@ namespace {
 
 void pickFromMenu(Orvella* window, RecordingDialogs& dialogs, const std::string& label) {
     dialogs.popupPicks.push_back(label);
-    gui::click(window, window->menuButton->x() + 10, window->menuButton->y() + 10);
+    gui::click(window, window->menuButton()->x() + 10, window->menuButton()->y() + 10);
     gui::settle();
 }
 
@@ -49,20 +49,20 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     AlsaSink sink;
     ASSERT_TRUE(sink.ready());
     std::unique_ptr<Orvella> window = env.openWindow();
-    ASSERT_TRUE(window->listening);
+    ASSERT_TRUE(window->listening());
 
     // Ctrl+L starts listening; the log names the clip.
     gui::key(window.get(), 'l', "", FL_CTRL);
     gui::settle();
-    ASSERT_TRUE(window->listening->listening()) << gui::lastLogLine(window.get());
+    ASSERT_TRUE(window->listening()->listening()) << gui::lastLogLine(window.get());
     EXPECT_EQ(gui::lastLogLine(window.get()), "Listening on this computer: Guitar riff through the Dashboard's sound.");
-    const std::vector<uint8_t> first(window->dashboard->image(), window->dashboard->image() + 512);
+    const std::vector<uint8_t> first(window->dashboard()->image(), window->dashboard()->image() + 512);
     sink.take(9600);
 
     // A speaker chosen on the Dashboard is heard within 50 ms: from then on
     // the output no longer plays the first sound going on.
     const uint64_t changedAt = sink.framesTaken();
-    window->dashboard->selectSpeakers(45, 45);
+    window->dashboard()->selectSpeakers(45, 45);
     gui::settle();
     const std::vector<float> played = sink.take(24000);
     ASSERT_EQ(played.size(), 24000u * 2);
@@ -87,7 +87,7 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     pickFromMenu(window.get(), dialogs, "      Bass line");
     ASSERT_FALSE(dialogs.popupLabels.empty());
     EXPECT_TRUE(contains(dialogs.popupLabels.back(), "Listen on this computer (Guitar riff)"));
-    EXPECT_EQ(window->listening->clipName(), "Bass line");
+    EXPECT_EQ(window->listening()->clipName(), "Bass line");
 
     // Compare with a local preset made of another sound: Ctrl+K switches.
     SoundEngine engine(TestEnvironment::sourceDir() + "/data/bin");
@@ -99,11 +99,11 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     ASSERT_TRUE(TestEnvironment::writeFile(lopPath, std::string(lop.begin(), lop.end())));
     dialogs.chooserAnswers.push_back({lopPath});
     pickFromMenu(window.get(), dialogs, " > Compare with a Local Preset...");
-    EXPECT_TRUE(window->listening->hearingCompared());
+    EXPECT_TRUE(window->listening()->hearingCompared());
     EXPECT_EQ(gui::lastLogLine(window.get()), "Hearing local preset Other.");
     gui::key(window.get(), 'k', "", FL_CTRL);
     gui::settle();
-    EXPECT_FALSE(window->listening->hearingCompared());
+    EXPECT_FALSE(window->listening()->hearingCompared());
     EXPECT_EQ(gui::lastLogLine(window.get()), "Hearing the Dashboard's sound.");
 
     // Cancel at any step of the export leaves nothing behind.
@@ -125,7 +125,7 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     ASSERT_TRUE(wav::read(irPath + ".wav", ir, error)) << error;
     audio::IrOptions options;
     options.rate = 44100;
-    const audio::Stereo expected = audio::impulseResponse(window->dashboard->image(), options);
+    const audio::Stereo expected = audio::impulseResponse(window->dashboard()->image(), options);
     EXPECT_EQ(ir.rate, 44100);
     ASSERT_EQ(ir.frames(), expected.frames());
     for (size_t i = 0; i < ir.frames(); ++i) {
@@ -145,7 +145,7 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     ASSERT_TRUE(wav::read(env.desktop + "/render.wav", rendered, error)) << error;
     std::vector<float> diIn;
     ASSERT_TRUE(audio::loadDiFile(env.home + "/di.wav", diIn, error)) << error;
-    const size_t frames = audio::renderSound(window->dashboard->image(), diIn).sound.frames();
+    const size_t frames = audio::renderSound(window->dashboard()->image(), diIn).sound.frames();
     EXPECT_EQ(rendered.frames(), frames);
     EXPECT_EQ(gui::lastLogLine(window.get()), "Audio written to " + env.desktop + "/render.wav (" +
                                                   audio::durationText(frames, 48000) + ", 48 kHz, 24-bit).");
@@ -157,7 +157,7 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     // Ctrl+L again stops.
     gui::key(window.get(), 'l', "", FL_CTRL);
     gui::settle();
-    EXPECT_FALSE(window->listening->listening());
+    EXPECT_FALSE(window->listening()->listening());
     EXPECT_EQ(gui::lastLogLine(window.get()), "Listening stopped.");
 }
 
@@ -181,7 +181,7 @@ TEST(ListenWindow, AnOutputThatCannotOpenIsSaidAndTheProgramGoesOn) {
     RecordingDialogs dialogs;
     std::unique_ptr<Orvella> window = env.openWindow();
     ListenContext context;
-    context.feature = window->context;
+    context.feature = window->context();
     context.device = [] { return std::unique_ptr<audio::AudioDevice>(new RefusingDevice); };
     Listening listening(context);
     listening.toggleListen();
@@ -206,8 +206,8 @@ TEST(ListenWindow, ComparesWithThePresetAsStoredOnThePedal) {
     testpedal::VirtualPedal pedal(pedals);
     ASSERT_TRUE(pedal.start());
     std::unique_ptr<Orvella> window = env.openWindow();
-    ASSERT_TRUE(window->transportPanel->active());
-    window->transportPanel->selectedPreset = 4;
+    ASSERT_TRUE(window->transportPanel()->active());
+    window->transportPanel()->selectedPreset = 4;
     const size_t before = pedal.commands().size();
     pickFromMenu(window.get(), dialogs, " > Compare with the Pedal's Preset");
     const std::vector<testpedal::LoggedCommand> commands = pedal.commands();
@@ -220,11 +220,11 @@ TEST(ListenWindow, ComparesWithThePresetAsStoredOnThePedal) {
     state.bank(bank);
     SoundEngine engine(env.work + "/bin");
     engine.apply(bank + 4 * 12);
-    EXPECT_EQ(window->listening->comparedImage(), std::vector<uint8_t>(engine.image(), engine.image() + 512));
+    EXPECT_EQ(window->listening()->comparedImage(), std::vector<uint8_t>(engine.image(), engine.image() + 512));
     EXPECT_NE(gui::lastLogLine(window.get()).find("Compare with preset 5 ("), std::string::npos)
         << gui::lastLogLine(window.get());
-    EXPECT_TRUE(window->listening->canSwitch());
+    EXPECT_TRUE(window->listening()->canSwitch());
     // Every control is given back after the read.
-    EXPECT_TRUE(window->transportPanel->active());
-    EXPECT_TRUE(window->dashboard->active());
+    EXPECT_TRUE(window->transportPanel()->active());
+    EXPECT_TRUE(window->dashboard()->active());
 }

@@ -39,8 +39,8 @@ protected:
     void open(uint8_t config, bool service = false) {
         startPedal(config);
         window = env.openWindow();
-        window->serviceMode = service;
-        ASSERT_TRUE(window->transportPanel->active());
+        window->setServiceMode(service);
+        ASSERT_TRUE(window->transportPanel()->active());
         dialogs.clear();
     }
 
@@ -78,15 +78,15 @@ protected:
     std::string log() const { return gui::logText(window.get()); }
     std::string lastLine() const { return gui::lastLogLine(window.get()); }
     std::string progressLabel() const {
-        const char* text = window->usb->progress->label();
+        const char* text = window->usb()->progress->label();
         return text ? text : "";
     }
     // The local preset bar, the Dashboard, the transport panel, the
     // "Global Configuration" button and "Connect", active (1) or not (0).
     std::vector<bool> held() const {
-        return {window->presetPanel->active() != 0, window->dashboard->active() != 0,
-                window->transportPanel->active() != 0, window->gloConButton->active() != 0,
-                window->connectButton->active() != 0};
+        return {window->presetPanel()->active() != 0, window->dashboard()->active() != 0,
+                window->transportPanel()->active() != 0, window->gloConButton()->active() != 0,
+                window->connectButton()->active() != 0};
     }
     std::vector<std::string> shown(OV_GloConPrompt* p) const {
         return {p->leftKnobChoice->text(), p->rightKnobChoice->text(), p->midiChannelChoice->text()};
@@ -104,15 +104,15 @@ const std::vector<bool> allHeld = {false, false, false, false, false};
 
 TEST_F(PromptsOnPedal, GlobalConfigurationReadsConfirmsCancelsAndThePedalKeepsIt) {
     open(0x9A);
-    OV_GloConPrompt* prompt = window->gloConPrompt;
-    EXPECT_EQ(window->dashboard->globalConfig, 0x0F);
+    OV_GloConPrompt* prompt = window->gloConPrompt();
+    EXPECT_EQ(window->dashboard()->globalConfig, 0x0F);
     const std::string logBefore = log();
 
     size_t before = pedal->commands().size();
-    click(window->gloConButton);
+    click(window->gloConButton());
     ASSERT_TRUE(prompt->visible());
     EXPECT_EQ(shown(prompt), (std::vector<std::string>{"  Vol and Phase", "  Channel Blend", " Channel 11"}));
-    EXPECT_EQ(window->dashboard->globalConfig, 0x9A);
+    EXPECT_EQ(window->dashboard()->globalConfig, 0x9A);
     EXPECT_EQ(held(), allHeld);
     std::vector<testpedal::LoggedCommand> sent = commandsSince(before, 1);
     ASSERT_EQ(sent.size(), 1u);
@@ -136,10 +136,10 @@ TEST_F(PromptsOnPedal, GlobalConfigurationReadsConfirmsCancelsAndThePedalKeepsIt
     EXPECT_EQ(dialogs.texts(Kind::Message), std::vector<std::string>{"Global Configuration setup complete."});
     EXPECT_EQ(dialogs.count(Kind::Alert), 0);
     EXPECT_EQ(progressLabel(), "Global setup complete");
-    EXPECT_EQ(window->usb->progress->value(), 100);
-    EXPECT_EQ(window->usb->progress->selection_color(), OV_UsbController::progressBlue);
+    EXPECT_EQ(window->usb()->progress->value(), 100);
+    EXPECT_EQ(window->usb()->progress->selection_color(), OV_UsbController::progressBlue);
     EXPECT_EQ(lastLine(), "Global Config. setup complete.");
-    EXPECT_EQ(window->dashboard->globalConfig, 0x40);
+    EXPECT_EQ(window->dashboard()->globalConfig, 0x40);
     EXPECT_FALSE(prompt->visible());
     EXPECT_FALSE(prompt->confirmButton->value());
     EXPECT_EQ(held(), allActive);
@@ -148,16 +148,16 @@ TEST_F(PromptsOnPedal, GlobalConfigurationReadsConfirmsCancelsAndThePedalKeepsIt
     // scrolled to its newest line and the controls come back.
     for (int i = 0; i < 12; ++i) window->logStatus("filler %d", i);
     window->advanceStatus(12);
-    const int top = window->statusLog->topLine();
-    window->statusLog->scroll(1, 0);
+    const int top = window->statusLog()->topLine();
+    window->statusLog()->scroll(1, 0);
     const std::string logAfterConfirm = log();
-    click(window->gloConButton);
+    click(window->gloConButton());
     before = pedal->commands().size();
     click(prompt->cancelButton);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_EQ(pedal->commands().size(), before);
     EXPECT_EQ(log(), logAfterConfirm);
-    EXPECT_EQ(window->statusLog->topLine(), top);
+    EXPECT_EQ(window->statusLog()->topLine(), top);
     EXPECT_FALSE(prompt->visible());
     EXPECT_EQ(held(), allActive);
 
@@ -170,39 +170,39 @@ TEST_F(PromptsOnPedal, GlobalConfigurationReadsConfirmsCancelsAndThePedalKeepsIt
     std::string error;
     ASSERT_TRUE(pedal->start(&error)) << error;
     window = env.openWindow();
-    click(window->gloConButton);
-    EXPECT_EQ(shown(window->gloConPrompt),
+    click(window->gloConButton());
+    EXPECT_EQ(shown(window->gloConPrompt()),
               (std::vector<std::string>{"  Channel Blend", "     Mic Position", " Channel 1"}));
 }
 
 TEST_F(PromptsOnPedal, GlobalConfigurationKnobFieldThreeKeepsTheItemShownBefore) {
     open(0x9A);
-    click(window->gloConButton);
-    click(window->gloConPrompt->cancelButton);
+    click(window->gloConButton());
+    click(window->gloConPrompt()->cancelButton);
     window.reset();
     ASSERT_TRUE(pedal->stop());
     startPedal(0xF5);   // both knob fields 3, MIDI channel 6
     window = env.openWindow();
     // A fresh window shows the first items; choose others to see them kept.
-    OV_GloConPrompt* prompt = window->gloConPrompt;
+    OV_GloConPrompt* prompt = window->gloConPrompt();
     prompt->leftKnobChoice->value(2);
     prompt->rightKnobChoice->value(1);
-    click(window->gloConButton);
+    click(window->gloConButton());
     EXPECT_EQ(shown(prompt), (std::vector<std::string>{"  Vol and Phase", "  Channel Blend", " Channel 6"}));
-    EXPECT_EQ(window->dashboard->globalConfig, 0xF5);
+    EXPECT_EQ(window->dashboard()->globalConfig, 0xF5);
     EXPECT_EQ(prompt->chosenByte(), 0x95);
 }
 
 TEST_F(PromptsOnPedal, GlobalConfigurationWithThePedalUnplugged) {
     open(0x9A);
-    click(window->gloConButton);
-    click(window->gloConPrompt->cancelButton);
+    click(window->gloConButton());
+    click(window->gloConPrompt()->cancelButton);
     ASSERT_TRUE(pedal->unplug());
 
     // The prompt opens on the last choices and says they are not the
     // pedal's, in the log and in the prompt; no alert.
-    click(window->gloConButton);
-    OV_GloConPrompt* prompt = window->gloConPrompt;
+    click(window->gloConButton());
+    OV_GloConPrompt* prompt = window->gloConPrompt();
     ASSERT_TRUE(prompt->visible());
     EXPECT_EQ(shown(prompt), (std::vector<std::string>{"  Vol and Phase", "  Channel Blend", " Channel 11"}));
     EXPECT_EQ(lastLine(), "> Global Config. could not be read from the pedal.");
@@ -221,15 +221,15 @@ TEST_F(PromptsOnPedal, GlobalConfigurationWithThePedalUnplugged) {
                   " < Direct support email : support@@kestrova.example >"});
     EXPECT_EQ(dialogs.count(Kind::Message), 0);
     EXPECT_EQ(progressLabel(), "error");
-    EXPECT_EQ(window->usb->progress->selection_color(), OV_UsbController::progressRed);
+    EXPECT_EQ(window->usb()->progress->selection_color(), OV_UsbController::progressRed);
     EXPECT_EQ(lastLine(), "> Global Config. setup failed. Please try again.");
-    EXPECT_EQ(window->dashboard->globalConfig, 0x92);   // the byte confirmed, though not sent
+    EXPECT_EQ(window->dashboard()->globalConfig, 0x92);   // the byte confirmed, though not sent
     EXPECT_FALSE(prompt->visible());
     EXPECT_EQ(held(), allActive);
 
     // Plugged in again, the byte read is the pedal's and the note is gone.
     ASSERT_TRUE(pedal->plugIn());
-    click(window->gloConButton);
+    click(window->gloConButton());
     EXPECT_FALSE(prompt->readFailed());
     EXPECT_EQ(prompt->messageBox->label(), nullptr);
     EXPECT_EQ(shown(prompt), (std::vector<std::string>{"  Vol and Phase", "  Channel Blend", " Channel 11"}));
@@ -240,9 +240,9 @@ TEST_F(PromptsOnPedal, GlobalConfigurationWithThePedalUnplugged) {
 // so only reading the byte back tells "complete" from not.
 TEST_F(PromptsOnPedal, GlobalConfigurationThatNeverReachesThePedalIsNotComplete) {
     open(0x9A);
-    click(window->gloConButton);
+    click(window->gloConButton());
     ASSERT_TRUE(pedal->setFaults({"stuck-tx"}));
-    OV_GloConPrompt* prompt = window->gloConPrompt;
+    OV_GloConPrompt* prompt = window->gloConPrompt();
     prompt->midiChannelChoice->value(2);
     click(prompt->confirmButton);
     EXPECT_EQ(dialogs.count(Kind::Message), 0);
@@ -258,20 +258,20 @@ TEST_F(PromptsOnPedal, GlobalConfigurationThatNeverReachesThePedalIsNotComplete)
 
 TEST_F(PromptsOnPedal, GlobalConfigurationWithoutAPedalLeavesTheTransportPanelInactive) {
     window = env.openWindow();
-    ASSERT_FALSE(window->transportPanel->active());
-    click(window->gloConButton);
-    EXPECT_EQ(shown(window->gloConPrompt),
+    ASSERT_FALSE(window->transportPanel()->active());
+    click(window->gloConButton());
+    EXPECT_EQ(shown(window->gloConPrompt()),
               (std::vector<std::string>{"     Mic Position", "     Mic Position", " Channel 16"}));
-    click(window->gloConPrompt->cancelButton);
+    click(window->gloConPrompt()->cancelButton);
     // Active again is what was active before; "connected" is not made up.
     EXPECT_EQ(held(), (std::vector<bool>{true, true, false, true, true}));
 }
 
 TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     open(0x00, true);
-    OV_CalibratePrompt* prompt = window->calibratePrompt;
+    OV_CalibratePrompt* prompt = window->calibratePrompt();
     dialogs.popupPicks = {" > Oscillator Calibration... "};
-    click(window->menuButton);
+    click(window->menuButton());
     ASSERT_EQ(dialogs.popupLabels.size(), 1u);
     EXPECT_EQ(dialogs.popupLabels[0].size(), 17u + menu::soundItemCount);   // with the SOUND entries
     ASSERT_TRUE(prompt->visible());
@@ -290,7 +290,7 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     EXPECT_EQ(sent[0].replied, 0u);
     EXPECT_EQ(sent[1].bytes, (Bytes{0x50}));
     EXPECT_EQ(progressLabel(), "OSCCAL Set");
-    EXPECT_EQ(window->usb->progress->selection_color(), OV_UsbController::progressBlue);
+    EXPECT_EQ(window->usb()->progress->selection_color(), OV_UsbController::progressBlue);
     EXPECT_EQ(lastLine(), "Set OSCCAL complete.");
     EXPECT_FALSE(prompt->setButton->value());
     EXPECT_FALSE(prompt->exitButton->active());
@@ -322,18 +322,18 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
     EXPECT_EQ(state.oscillator, 0x97);
     EXPECT_EQ(state.oscillatorBurned, 0x97);
 
-    const int topBefore = window->logTopLine;
+    const int topBefore = window->logTopLine();
     click(prompt->exitButton);
     EXPECT_FALSE(prompt->visible());
     EXPECT_FALSE(prompt->exitButton->active());
     EXPECT_EQ(lastLine(), "OSCCAL Calibration exited.");
-    EXPECT_EQ(window->logTopLine, topBefore + 1);
+    EXPECT_EQ(window->logTopLine(), topBefore + 1);
     EXPECT_EQ(held(), allActive);
     EXPECT_EQ(dialogs.count(Kind::Alert), 0);
 
     // Shown again, Exit waits for a BURN once more.
     dialogs.popupPicks = {" > Oscillator Calibration... "};
-    click(window->menuButton);
+    click(window->menuButton());
     ASSERT_TRUE(prompt->visible());
     EXPECT_FALSE(prompt->exitButton->active());
 }
@@ -343,8 +343,8 @@ TEST_F(PromptsOnPedal, CalibrationFromTheServiceMenuSetsBurnsAndExits) {
 TEST_F(PromptsOnPedal, CalibrationWithThePedalUnpluggedShowsTheErrorWithoutAlert) {
     open(0x00, true);
     dialogs.popupPicks = {" > Oscillator Calibration... "};
-    click(window->menuButton);
-    OV_CalibratePrompt* prompt = window->calibratePrompt;
+    click(window->menuButton());
+    OV_CalibratePrompt* prompt = window->calibratePrompt();
     ASSERT_TRUE(prompt->visible());
     prompt->valueCounter->value(150);
     for (const char* fault : {"stuck-tx", "unplug"}) {
@@ -352,7 +352,7 @@ TEST_F(PromptsOnPedal, CalibrationWithThePedalUnpluggedShowsTheErrorWithoutAlert
         ASSERT_TRUE(std::string(fault) == "unplug" ? pedal->unplug() : pedal->setFaults({fault}));
         click(prompt->setButton);
         EXPECT_EQ(progressLabel(), "- Error -");
-        EXPECT_EQ(window->usb->progress->selection_color(), OV_UsbController::progressRed);
+        EXPECT_EQ(window->usb()->progress->selection_color(), OV_UsbController::progressRed);
         EXPECT_EQ(lastLine(), "Set OSCCAL failed.");
         click(prompt->burnButton);
         EXPECT_EQ(lastLine(), "Burn OSCCAL failed.");
@@ -366,9 +366,9 @@ TEST_F(PromptsOnPedal, CalibrationWithThePedalUnpluggedShowsTheErrorWithoutAlert
     }
 
     // Without --service the Menu has no calibration entry.
-    window->serviceMode = false;
+    window->setServiceMode(false);
     click(prompt->exitButton);
-    click(window->menuButton);
+    click(window->menuButton());
     ASSERT_EQ(dialogs.popupLabels.size(), 2u);
     EXPECT_EQ(dialogs.popupLabels[1].size(), 16u + menu::soundItemCount);
 }

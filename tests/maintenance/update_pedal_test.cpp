@@ -87,8 +87,7 @@ protected:
         std::string error;
         ASSERT_TRUE(pedal->start(&error)) << error;
         window = env.openWindow();
-        prompt = window->updatePrompt;
-        prompt->callback(updatePrompt_cb, prompt);
+        prompt = window->updatePrompt();
         dialogs.clear();   // whatever start-up reported is not the prompt's concern
     }
 
@@ -140,7 +139,7 @@ protected:
     }
 
     std::string label() const {
-        const char* text = window->usb->progress->label();
+        const char* text = window->usb()->progress->label();
         return text ? text : "";
     }
 
@@ -164,7 +163,7 @@ TEST_F(UpdateOnPedal, ConnectShowsThePromptWithThePedalsVersion) {
     open();
     EXPECT_TRUE(prompt->visible());
     EXPECT_STREQ(prompt->pedalVersionBox->label(), "V2.3");
-    EXPECT_FALSE(window->transportPanel->active());
+    EXPECT_FALSE(window->transportPanel()->active());
     EXPECT_FALSE(prompt->updateButton->active());
 }
 
@@ -182,7 +181,7 @@ TEST_F(UpdateOnPedal, PackageIsSentAsVerifiedPagesThenItsVersion) {
     };
     std::vector<Bar> bars;
     {
-        Fl_Progress* bar = window->usb->progress;
+        Fl_Progress* bar = window->usb()->progress;
         WriteWatch watch([&](const uint8_t* data, uint32_t n) {
             if ((n == 67 && data[0] == 0xA0) || (n == 2 && data[0] == 0xB0))
                 bars.push_back({label(), bar->x(), bar->y(), bar->w(), bar->h(), bar->labelfont(),
@@ -226,7 +225,7 @@ TEST_F(UpdateOnPedal, PackageIsSentAsVerifiedPagesThenItsVersion) {
         EXPECT_EQ(b.size, 18);
     }
     EXPECT_EQ(bars[3].colour, 0x4444ff00u);
-    Fl_Progress* bar = window->usb->progress;
+    Fl_Progress* bar = window->usb()->progress;
     EXPECT_EQ(bar->x(), 632);
     EXPECT_EQ(bar->y(), 485);
     EXPECT_EQ(bar->w(), 180);
@@ -265,7 +264,7 @@ TEST_F(UpdateOnPedal, CorruptedEchoAbortsAtOnce) {
                           "> Power down the pedal and close down this software, then try again.\n\n"
                           "> < Direct support email : ", 0), 0u);
     EXPECT_EQ(label(), "Update aborted");
-    EXPECT_EQ(window->usb->progress->selection_color(), 0x80000000u);
+    EXPECT_EQ(window->usb()->progress->selection_color(), 0x80000000u);
     EXPECT_NE(log().find("] :  > Update aborted due to errors. Please try again.\n"), std::string::npos);
     PedalState state;
     ASSERT_TRUE(pedal->state(state));
@@ -284,7 +283,7 @@ TEST_F(UpdateOnPedal, UnansweredPageShowsTheTransferAlert) {
     EXPECT_EQ(dialogs.texts(Kind::Alert)[0].rfind("USB communication problem has been detected.", 0), 0u);
     EXPECT_EQ(label(), "Update failed");
     EXPECT_NE(log().find("] :  > Firmware update operation failed. Please try again.\n"), std::string::npos);
-    EXPECT_TRUE(window->connectButton->active());
+    EXPECT_TRUE(window->connectButton()->active());
 }
 
 TEST_F(UpdateOnPedal, CancelBeforeAnUpdateResumesThePedal) {
@@ -297,7 +296,7 @@ TEST_F(UpdateOnPedal, CancelBeforeAnUpdateResumesThePedal) {
     ASSERT_EQ(resumes.size(), 1u);
     EXPECT_EQ(resumes[0].bytes, std::vector<uint8_t>{0xFF});
     EXPECT_TRUE(logged("page").empty());
-    EXPECT_TRUE(window->transportPanel->active());
+    EXPECT_TRUE(window->transportPanel()->active());
 }
 
 TEST_F(UpdateOnPedal, CancelWithThePedalUnpluggedShowsOnlyTheCancelAlert) {
@@ -305,7 +304,7 @@ TEST_F(UpdateOnPedal, CancelWithThePedalUnpluggedShowsOnlyTheCancelAlert) {
     ASSERT_TRUE(pedal->unplug());
     click(prompt->cancelButton);
     EXPECT_EQ(dialogs.count(Kind::Alert), 1);
-    EXPECT_TRUE(window->transportPanel->active());
+    EXPECT_TRUE(window->transportPanel()->active());
     EXPECT_FALSE(prompt->visible());
 }
 
@@ -317,7 +316,7 @@ TEST_F(UpdateOnPedal, FilesWithoutPayloadAreRefusedAndTheOutcomeStaysInView) {
     EXPECT_NE(log().find("] :  Pedal is in firmware update mode (V2.3).\n"), std::string::npos);
     auto newestInView = [this] {
         gui::settle();
-        TextBoard* board = window->statusLog;
+        TextBoard* board = window->statusLog();
         int last = board->lastLine();
         return board->topLine() <= last && last < board->topLine() + board->wholeLines();
     };

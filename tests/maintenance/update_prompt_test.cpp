@@ -45,8 +45,7 @@ protected:
         pedal.devices.push_back({"Kestrova Drevani", "VP24000001"});
         pedal.responder = [this](const Bytes& sent) { return answer(sent); };
         window = env.openWindow();
-        prompt = window->updatePrompt;
-        prompt->callback(updatePrompt_cb, prompt);
+        prompt = window->updatePrompt();
         dialogs.clear();   // whatever start-up reported is not the prompt's concern
     }
 
@@ -66,7 +65,7 @@ protected:
     }
 
     std::string label() const {
-        const char* text = window->usb->progress->label();
+        const char* text = window->usb()->progress->label();
         return text ? text : "";
     }
 
@@ -86,7 +85,7 @@ protected:
 
     // What starts the tone chart's audition.
     std::vector<Fl_Widget*> auditionControls() const {
-        OV_ToneChart* page = window->toneChart;
+        OV_ToneChart* page = window->toneChart();
         return {page->speakerList, page->clickBox, page->listenL, page->listenLR, page->listenR};
     }
 
@@ -145,7 +144,7 @@ TEST_F(UpdatePromptTest, UnreadablePackageIsAFileError) {
     ASSERT_EQ(dialogs.count(gui::RecordingDialogs::Alert), 1);
     EXPECT_EQ(dialogs.texts(gui::RecordingDialogs::Alert)[0].rfind("A problem is encountered while trying to access the firmware file.", 0), 0u);
     EXPECT_EQ(label(), "File error");
-    EXPECT_EQ(window->usb->progress->selection_color(), 0x80000000u);
+    EXPECT_EQ(window->usb()->progress->selection_color(), 0x80000000u);
     EXPECT_NE(log().find("Failed to open firmware package file - Error code : 2.\n"), std::string::npos);
     EXPECT_FALSE(prompt->updateButton->active());
 }
@@ -171,8 +170,8 @@ TEST_F(UpdatePromptTest, ResumeRefusedKeepsTheTransportPanelInactive) {
     std::vector<std::string> alerts = dialogs.texts(gui::RecordingDialogs::Alert);
     ASSERT_EQ(alerts.size(), 2u);
     EXPECT_EQ(alerts[1].rfind(" USB communication problem is detected.", 0), 0u);
-    EXPECT_FALSE(window->transportPanel->active());
-    EXPECT_TRUE(window->dashboard->active());
+    EXPECT_FALSE(window->transportPanel()->active());
+    EXPECT_TRUE(window->dashboard()->active());
 }
 
 TEST_F(UpdatePromptTest, PackageGoneWhenTheUpdateStartsSendsNothing) {
@@ -202,13 +201,13 @@ TEST_F(UpdatePromptTest, PressesDuringTheTransferAreIgnored) {
         prompt->browseButton->do_callback();
         prompt->updateButton->do_callback();
         prompt->do_callback();
-        EXPECT_FALSE(window->connectButton->active());
-        EXPECT_FALSE(window->menuButton->active());
-        EXPECT_FALSE(window->quitButton->active());
+        EXPECT_FALSE(window->connectButton()->active());
+        EXPECT_FALSE(window->menuButton()->active());
+        EXPECT_FALSE(window->quitButton()->active());
         // The tone chart's audition would send an image between two pages.
         // its page stays active, so the tab's label keeps its colour.
         for (Fl_Widget* w : auditionControls()) EXPECT_FALSE(w->active());
-        EXPECT_TRUE(window->toneChart->active());
+        EXPECT_TRUE(window->toneChart()->active());
     };
     click(prompt->updateButton);
     // The transfer gives them back to the prompt, which holds them until the

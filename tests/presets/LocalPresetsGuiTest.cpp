@@ -22,18 +22,18 @@ protected:
     void openPrompt() {
         gui::click(window.get(), 781, 79);       // "+"
         gui::settle();
-        ASSERT_TRUE(window->presetPrompt->visible());
-        ASSERT_FALSE(window->dashboard->active());
-        ASSERT_EQ(window->presetPanel->addButton->value(), 0);
+        ASSERT_TRUE(window->presetPrompt()->visible());
+        ASSERT_FALSE(window->dashboard()->active());
+        ASSERT_EQ(window->presetPanel()->addButton->value(), 0);
     }
     // Clicks into the name field (which empties it) and types.
     void typeName(const std::string& name) {
-        TextInput* input = window->presetPrompt->nameInput;
+        TextInput* input = window->presetPrompt()->nameInput;
         gui::click(window.get(), input->x() + 20, input->y() + 10);
         gui::type(window.get(), name);
     }
     void pressSave() {
-        Fl_Toggle_Button* save = window->presetPrompt->saveButton;
+        Fl_Toggle_Button* save = window->presetPrompt()->saveButton;
         gui::click(window.get(), save->x() + 10, save->y() + 10);
         EXPECT_EQ(save->value(), 0);
     }
@@ -45,11 +45,11 @@ protected:
     void importFiles(const std::vector<std::string>& files) {
         openPrompt();
         dialogs->chooserAnswers.push_back(files);
-        window->presetPrompt->addFilesPressed();
+        window->presetPrompt()->addFilesPressed();
     }
     void choose(int index) {
-        window->presetPanel->presetChoice->value(index);
-        window->presetPanel->presetChoice->do_callback();
+        window->presetPanel()->presetChoice->value(index);
+        window->presetPanel()->presetChoice->do_callback();
     }
     std::vector<uint8_t> paramsOfFile(const std::string& path) {
         std::vector<uint8_t> bytes;
@@ -58,13 +58,13 @@ protected:
         EXPECT_EQ(presetfiles::decodeLop(bytes, preset), presetfiles::LopStatus::Ok);
         return bytesOf(preset.preset.record(), 12);
     }
-    int items() const { return window->presetPanel->presetCount; }
-    int selected() const { return window->presetPanel->presetChoice->value(); }
+    int items() const { return window->presetPanel()->presetCount; }
+    int selected() const { return window->presetPanel()->presetChoice->value(); }
 };
 
 TEST_F(LocalPresets, SavingCleanWritesThirtyBytesAndOneListLine) {
     std::vector<uint8_t> params = dashboardParams();
-    std::string shownTitle(window->transportPanel->title, 12);
+    std::string shownTitle(window->transportPanel()->title, 12);
     save("Clean");
 
     std::string bytes = gui::TestEnvironment::readFile(lop("Clean"));
@@ -75,8 +75,8 @@ TEST_F(LocalPresets, SavingCleanWritesThirtyBytesAndOneListLine) {
     EXPECT_EQ(gui::TestEnvironment::readFile(list()), lop("Clean") + "\n");
     EXPECT_EQ(items(), 1);
     EXPECT_EQ(selected(), 0);
-    EXPECT_FALSE(window->presetPrompt->visible());
-    EXPECT_TRUE(window->dashboard->active());
+    EXPECT_FALSE(window->presetPrompt()->visible());
+    EXPECT_TRUE(window->dashboard()->active());
     EXPECT_EQ(dialogs->entries.size(), 0u);
 }
 
@@ -84,12 +84,12 @@ TEST_F(LocalPresets, SavingAnExistingNameAsksBeforeReplacing) {
     save("Clean");
     save("Other");
     std::string before = gui::TestEnvironment::readFile(lop("Clean"));
-    window->transportPanel->showTitle(reinterpret_cast<const uint8_t*>("New title   "));
+    window->transportPanel()->showTitle(reinterpret_cast<const uint8_t*>("New title   "));
 
     save("Clean");                              // answered "Cancel"
     EXPECT_EQ(dialogs->texts(RecordingDialogs::Choice), std::vector<std::string>{replaceQuestion});
-    EXPECT_TRUE(window->presetPrompt->visible());
-    EXPECT_FALSE(window->dashboard->active());
+    EXPECT_TRUE(window->presetPrompt()->visible());
+    EXPECT_FALSE(window->dashboard()->active());
     EXPECT_EQ(gui::TestEnvironment::readFile(lop("Clean")), before);
 
     dialogs->choiceAnswers.push_back(1);        // "Yes just replace it"
@@ -98,18 +98,18 @@ TEST_F(LocalPresets, SavingAnExistingNameAsksBeforeReplacing) {
     EXPECT_EQ(listLines().size(), 2u);          // no second line for Clean
     EXPECT_EQ(items(), 2);
     EXPECT_EQ(selected(), 0);
-    EXPECT_FALSE(window->presetPrompt->visible());
+    EXPECT_FALSE(window->presetPrompt()->visible());
 }
 
 TEST_F(LocalPresets, NamesWithMenuCharactersStayOneItemEach) {
     save("_Lead & Rhythm");
     save("Bass_2");
     ASSERT_EQ(items(), 2);
-    EXPECT_EQ(window->presetPanel->presetChoice->size(), 3);   // two items and the terminator
-    EXPECT_EQ(window->presetPanel->presetName(0), "_Lead & Rhythm");
-    EXPECT_STREQ(window->presetPanel->presetChoice->text(0), "_Lead && Rhythm");   // drawn with one '&'
-    EXPECT_EQ(window->presetPanel->findPreset("_Lead & Rhythm"), 0);
-    EXPECT_STREQ(window->presetPanel->presetChoice->text(1), "Bass_2");
+    EXPECT_EQ(window->presetPanel()->presetChoice->size(), 3);   // two items and the terminator
+    EXPECT_EQ(window->presetPanel()->presetName(0), "_Lead & Rhythm");
+    EXPECT_STREQ(window->presetPanel()->presetChoice->text(0), "_Lead && Rhythm");   // drawn with one '&'
+    EXPECT_EQ(window->presetPanel()->findPreset("_Lead & Rhythm"), 0);
+    EXPECT_STREQ(window->presetPanel()->presetChoice->text(1), "Bass_2");
     EXPECT_EQ(gui::TestEnvironment::readFile(lop("_Lead & Rhythm")).substr(0, 15), "_Lead & Rhythm\n");
 }
 
@@ -117,7 +117,7 @@ TEST_F(LocalPresets, SaveBeforeTypingAsksForTheName) {
     openPrompt();
     pressSave();
     EXPECT_EQ(dialogs->texts(RecordingDialogs::Alert), std::vector<std::string>{askName});
-    EXPECT_TRUE(window->presetPrompt->visible());
+    EXPECT_TRUE(window->presetPrompt()->visible());
     EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 0u);
 }
 
@@ -126,11 +126,11 @@ TEST_F(LocalPresets, NamesThatWouldLeaveTheFolderAreRefused) {
     for (const std::string& name : {std::string("../escape"), std::string("a/b"), std::string(".."),
                                     std::string(39, 'x'), std::string("")}) {
         dialogs->clear();
-        window->presetPrompt->nameInput->value(name.c_str());
-        window->presetPrompt->nameInput->set_changed();
+        window->presetPrompt()->nameInput->value(name.c_str());
+        window->presetPrompt()->nameInput->set_changed();
         pressSave();
         EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1) << name;
-        EXPECT_TRUE(window->presetPrompt->visible());
+        EXPECT_TRUE(window->presetPrompt()->visible());
     }
     EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 0u);
     EXPECT_EQ(gui::TestEnvironment::listFolder(env->home + "/Kestrova/Orvella").size(), 0u);
@@ -148,13 +148,13 @@ TEST_F(LocalPresets, ImportingThreeFilesCopiesEachAndEndsOnTheThird) {
     EXPECT_EQ(items(), 3);
     EXPECT_EQ(selected(), 2);
     EXPECT_EQ(dashboardParams(), record(2));
-    EXPECT_EQ(std::string(window->transportPanel->title, 12), title("Title 2"));
+    EXPECT_EQ(std::string(window->transportPanel()->title, 12), title("Title 2"));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(gui::TestEnvironment::readFile(lop("Shared " + std::to_string(i))),
                   gui::TestEnvironment::readFile(files[static_cast<size_t>(i)]));
     EXPECT_EQ(listLines(), (std::vector<std::string>{lop("Shared 0"), lop("Shared 1"), lop("Shared 2")}));
-    EXPECT_FALSE(window->presetPrompt->visible());
-    EXPECT_TRUE(window->dashboard->active());
+    EXPECT_FALSE(window->presetPrompt()->visible());
+    EXPECT_TRUE(window->dashboard()->active());
     ASSERT_EQ(dialogs->chooserRequests.size(), 1u);
     EXPECT_EQ(dialogs->chooserRequests[0].title, "Browse Preset File (.lop)");
     EXPECT_EQ(dialogs->chooserRequests[0].filter, "*.lop");
@@ -181,11 +181,11 @@ TEST_F(LocalPresets, ImportingAnExistingNameAsksForEachFile) {
     importFiles({other});                       // answered "Cancel"
     EXPECT_EQ(dialogs->texts(RecordingDialogs::Choice), std::vector<std::string>{replaceQuestion});
     EXPECT_NE(gui::TestEnvironment::readFile(lop("Clean")), gui::TestEnvironment::readFile(other));
-    EXPECT_TRUE(window->presetPrompt->visible());
+    EXPECT_TRUE(window->presetPrompt()->visible());
 
     dialogs->choiceAnswers.push_back(1);
     dialogs->chooserAnswers.push_back({other});
-    window->presetPrompt->addFilesPressed();
+    window->presetPrompt()->addFilesPressed();
     EXPECT_EQ(gui::TestEnvironment::readFile(lop("Clean")), gui::TestEnvironment::readFile(other));
     EXPECT_EQ(dashboardParams(), record(7));
     EXPECT_EQ(listLines().size(), 1u);
@@ -222,15 +222,15 @@ TEST_F(LocalPresets, DamagedFilesAreRefusedAndNothingIsApplied) {
     EXPECT_EQ(items(), 0);
     EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 0u);
     EXPECT_EQ(gui::TestEnvironment::listFolder(env->home).size(), 0u);
-    EXPECT_TRUE(window->presetPrompt->visible());   // the user may pick other files
+    EXPECT_TRUE(window->presetPrompt()->visible());   // the user may pick other files
 }
 
 TEST_F(LocalPresets, NamesAreTrimmedAndASoloIsStoredFoldedAsWriteStoresIt) {
     const std::vector<uint8_t> split = {0x10, 3, 23, 12, 50, 150, 150, 0, 100, 125, 50, 50};
-    window->dashboard->apply(split.data());
-    Fl_Widget* left = window->dashboard->leftSpeakerButton;
+    window->dashboard()->apply(split.data());
+    Fl_Widget* left = window->dashboard()->leftSpeakerButton;
     gui::click(window.get(), left->x() + 50, left->y() + 50);
-    ASSERT_TRUE(window->dashboard->leftSoloOn());
+    ASSERT_TRUE(window->dashboard()->leftSoloOn());
 
     save("   ");
     EXPECT_EQ(dialogs->count(RecordingDialogs::Alert), 1);
@@ -238,7 +238,7 @@ TEST_F(LocalPresets, NamesAreTrimmedAndASoloIsStoredFoldedAsWriteStoresIt) {
     typeName("  Lead  ");
     pressSave();
     ASSERT_EQ(items(), 1);
-    EXPECT_EQ(window->presetPanel->presetName(0), "Lead");
+    EXPECT_EQ(window->presetPanel()->presetName(0), "Lead");
     std::vector<uint8_t> folded = split;
     presetfiles::foldSolo(folded.data(), true, false);
     EXPECT_EQ(folded[2], 3);                        // the right side takes the left speaker
@@ -252,7 +252,7 @@ TEST_F(LocalPresets, ChoosingAPresetAppliesItAndATruncatedOneIsRefused) {
     importFiles({env->root + "/a.lop", env->root + "/b.lop"});
     choose(0);
     EXPECT_EQ(dashboardParams(), record(1));
-    EXPECT_EQ(std::string(window->transportPanel->title, 12), title("Alpha"));
+    EXPECT_EQ(std::string(window->transportPanel()->title, 12), title("Alpha"));
 
     gui::TestEnvironment::writeFile(lop("B"), "B\n0123");
     dialogs->clear();
@@ -290,13 +290,13 @@ TEST_F(LocalPresets, RemovingTheLastOfThreePlaysTheNewLast) {
     EXPECT_EQ(dashboardParams(), record(1));
     EXPECT_FALSE(gui::TestEnvironment::readFile(lop("P2")).size());
     EXPECT_EQ(listLines(), (std::vector<std::string>{lop("P0"), lop("P1")}));
-    EXPECT_EQ(window->presetPanel->removeButton->value(), 0);
+    EXPECT_EQ(window->presetPanel()->removeButton->value(), 0);
 }
 
 TEST_F(LocalPresets, RemovingTheOnlyPresetLeavesAnEmptyList) {
     save("Only");
     dialogs->choiceAnswers.push_back(1);
-    window->presetPanel->removeSelected();
+    window->presetPanel()->removeSelected();
     EXPECT_EQ(items(), 0);
     EXPECT_EQ(selected(), -1);
     EXPECT_EQ(gui::TestEnvironment::readFile(list()), "");
@@ -305,12 +305,12 @@ TEST_F(LocalPresets, RemovingTheOnlyPresetLeavesAnEmptyList) {
 
 TEST_F(LocalPresets, RemovalNeedsASelectionAndAConfirmation) {
     save("Keep");
-    window->presetPanel->clearSelection();
-    window->presetPanel->removeSelected();
+    window->presetPanel()->clearSelection();
+    window->presetPanel()->removeSelected();
     EXPECT_EQ(dialogs->texts(RecordingDialogs::Alert),
               std::vector<std::string>{"Please select the preset you wish to remove from the list."});
     choose(0);
-    window->presetPanel->removeSelected();      // answered "Cancel"
+    window->presetPanel()->removeSelected();      // answered "Cancel"
     EXPECT_EQ(items(), 1);
     EXPECT_EQ(listLines().size(), 1u);
 }
@@ -321,24 +321,24 @@ TEST_F(LocalPresets, LoadingSkipsListLinesOfMissingOrDamagedFiles) {
     gui::TestEnvironment::writeFile(lop("Broken"), "no line end here at all, only text that runs on");
     gui::TestEnvironment::writeFile(list(), lop("First") + "\n" + lop("Missing") + "\n" + lop("Broken") + "\n" +
                                                 lop("Third") + "\n" + lop("First") + "\n");
-    window->presetPanel->loadPresetList();
+    window->presetPanel()->loadPresetList();
     ASSERT_EQ(items(), 2);
-    EXPECT_STREQ(window->presetPanel->presetChoice->text(0), "First");
-    EXPECT_STREQ(window->presetPanel->presetChoice->text(1), "Third");
+    EXPECT_STREQ(window->presetPanel()->presetChoice->text(0), "First");
+    EXPECT_STREQ(window->presetPanel()->presetChoice->text(1), "Third");
     EXPECT_EQ(selected(), -1);
     EXPECT_EQ(listLines().size(), 5u);          // kept until a removal rewrites it
 }
 
 TEST_F(LocalPresets, CancelAndHelp) {
     openPrompt();
-    gui::click(window.get(), window->presetPrompt->helpButton->x() + 5, window->presetPrompt->helpButton->y() + 5);
+    gui::click(window.get(), window->presetPrompt()->helpButton->x() + 5, window->presetPrompt()->helpButton->y() + 5);
     ASSERT_EQ(dialogs->count(RecordingDialogs::Message), 1);
     EXPECT_EQ(dialogs->texts(RecordingDialogs::Message)[0].substr(0, 45), "  You can add presets in 2 different ways : \n");
-    EXPECT_TRUE(window->presetPrompt->visible());
-    Fl_Button* cancel = window->presetPrompt->cancelButton;
+    EXPECT_TRUE(window->presetPrompt()->visible());
+    Fl_Button* cancel = window->presetPrompt()->cancelButton;
     gui::click(window.get(), cancel->x() + 5, cancel->y() + 5);
-    EXPECT_FALSE(window->presetPrompt->visible());
-    EXPECT_TRUE(window->dashboard->active());
+    EXPECT_FALSE(window->presetPrompt()->visible());
+    EXPECT_TRUE(window->dashboard()->active());
     EXPECT_EQ(items(), 0);
 }
 

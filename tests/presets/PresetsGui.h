@@ -55,7 +55,7 @@ protected:
     std::string lop(const std::string& name) const { return presetfiles::presetPath(env->home, name); }
     std::string list() const { return presetfiles::listPath(env->home); }
     std::vector<std::string> listLines() const { return presetfiles::readList(list()); }
-    std::vector<uint8_t> dashboardParams() const { return bytesOf(window->dashboard->params(), 12); }
+    std::vector<uint8_t> dashboardParams() const { return bytesOf(window->dashboard()->params(), 12); }
 
     // A .lop file anywhere, as another user might hand it over.
     void writeLop(const std::string& path, const std::string& name, const std::vector<uint8_t>& params,

@@ -51,7 +51,7 @@ protected:
         std::string error;
         ASSERT_TRUE(pedal->start(&error)) << error;
         window = env->openWindow();
-        ASSERT_TRUE(window->transportPanel->active()) << log();
+        ASSERT_TRUE(window->transportPanel()->active()) << log();
         dialogs->clear();
         logAtStart = log();
     }
@@ -62,11 +62,11 @@ protected:
         PresetsGui::TearDown();
     }
 
-    OV_TransportPanel& panel() { return *window->transportPanel; }
+    OV_TransportPanel& panel() { return *window->transportPanel(); }
     void press(Fl_Widget* w) { gui::click(window.get(), w->x() + w->w() / 2, w->y() + w->h() / 2); }
     void selectPreset(int index) { press(panel().child(index)); }
     std::string log() const {
-        char* text = window->statusLog->buffer()->text();
+        char* text = window->statusLog()->buffer()->text();
         std::string s(text);
         std::free(text);
         return s;
@@ -84,8 +84,8 @@ protected:
         }
         return lines;
     }
-    std::string progressLabel() const { return window->usb->progress->label(); }
-    Fl_Color progressColour() const { return window->usb->progress->selection_color(); }
+    std::string progressLabel() const { return window->usb()->progress->label(); }
+    Fl_Color progressColour() const { return window->usb()->progress->selection_color(); }
     std::string today() const {
         std::time_t now = std::time(nullptr);
         return presetfiles::backupPath(env->home, *std::localtime(&now));
@@ -148,7 +148,7 @@ TEST_F(Transport, SelectingAPresetLightsItAndSendsNothing) {
     Fl_Light_Button* six = static_cast<Fl_Light_Button*>(static_cast<Fl_Group*>(panel().child(5))->child(0));
     EXPECT_EQ(six->selection_color(), FL_RED);
     EXPECT_EQ(progressLabel(), "r e a d y");
-    EXPECT_EQ(window->usb->progress->value(), 0);
+    EXPECT_EQ(window->usb()->progress->value(), 0);
 
     selectPreset(1);
     selectPreset(1);                                // a second click keeps it lit
@@ -227,8 +227,8 @@ TEST_F(Transport, TitlesHoldOnlyWhatThePedalStoresAndForeignBytesShowSafely) {
 }
 
 TEST_F(Transport, ReadAppliesThePresetAndLogs) {
-    window->presetPanel->addPreset("Local");
-    window->presetPanel->presetChoice->value(0);
+    window->presetPanel()->addPreset("Local");
+    window->presetPanel()->presetChoice->value(0);
     selectPreset(2);
     press(panel().readButton);
     EXPECT_EQ(dashboardParams(), record(2));
@@ -237,10 +237,10 @@ TEST_F(Transport, ReadAppliesThePresetAndLogs) {
     EXPECT_EQ(newLines(), (std::vector<std::string>{"Read operation from Preset 3 OK.",
                                                     "> Param setting as was saved in your pedal is now displayed."}));
     EXPECT_EQ(progressLabel(), "Read complete");
-    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
+    EXPECT_EQ(window->presetPanel()->presetChoice->value(), -1);
     EXPECT_EQ(panel().readButton->value(), 0);
     EXPECT_TRUE(panel().writeButton->active());
-    EXPECT_TRUE(window->dashboard->active());
+    EXPECT_TRUE(window->dashboard()->active());
     EXPECT_EQ(dialogs->entries.size(), 0u);
 }
 
@@ -255,18 +255,18 @@ struct Snapshot {
 
 void snapshot_cb(void* data) {
     Snapshot& s = *static_cast<Snapshot*>(data);
-    OV_TransportPanel& p = *s.app->transportPanel;
+    OV_TransportPanel& p = *s.app->transportPanel();
     s.taken = true;
     s.read = p.readButton->active();
     s.write = p.writeButton->active();
     s.backup = p.backupButton->active();
     s.light = static_cast<Fl_Group*>(p.child(3))->child(0)->active();
     s.title = p.titleInput->active();
-    s.dashboard = s.app->dashboard->active();
-    s.connect = s.app->connectButton->active();
-    s.quit = s.app->quitButton->active();
-    s.presetBar = s.app->presetPanel->active();
-    s.prompt = s.app->presetPrompt->active();
+    s.dashboard = s.app->dashboard()->active();
+    s.connect = s.app->connectButton()->active();
+    s.quit = s.app->quitButton()->active();
+    s.presetBar = s.app->presetPanel()->active();
+    s.prompt = s.app->presetPrompt()->active();
 }
 
 TEST_F(Transport, ControlsThatCouldStartAnotherExchangeWaitForTheAction) {
@@ -288,8 +288,8 @@ TEST_F(Transport, ControlsThatCouldStartAnotherExchangeWaitForTheAction) {
     EXPECT_FALSE(during.presetBar);                 // choosing a local preset would play it mid-exchange
     EXPECT_FALSE(during.prompt);
     EXPECT_EQ(progressLabel(), "Read complete");
-    EXPECT_TRUE(window->presetPanel->active());
-    EXPECT_TRUE(window->presetPrompt->active());
+    EXPECT_TRUE(window->presetPanel()->active());
+    EXPECT_TRUE(window->presetPrompt()->active());
 
     Snapshot backup(window.get());
     Fl::add_timeout(0.0, snapshot_cb, &backup);
@@ -299,14 +299,14 @@ TEST_F(Transport, ControlsThatCouldStartAnotherExchangeWaitForTheAction) {
     EXPECT_FALSE(backup.backup);
     EXPECT_FALSE(backup.read);
     EXPECT_TRUE(panel().backupButton->active());
-    EXPECT_TRUE(window->dashboard->active());
+    EXPECT_TRUE(window->dashboard()->active());
 }
 
 TEST_F(Transport, ABackupNeverReplacesAnEarlierOneAndNamesTheFileItWrote) {
     std::vector<uint8_t> first = pedalBank();
     dialogs->choiceAnswers.push_back(1);
     press(panel().backupButton);
-    window->dashboard->apply(record(9).data());
+    window->dashboard()->apply(record(9).data());
     press(panel().writeButton);
     ASSERT_NE(pedalBank(), first);
     logAtStart = log();
@@ -328,16 +328,16 @@ TEST_F(Transport, ABackupNeverReplacesAnEarlierOneAndNamesTheFileItWrote) {
 
 TEST_F(Transport, AnActionLeavesAnInactiveDashboardInactive) {
     gui::click(window.get(), 781, 79);               // the local preset prompt holds the Dashboard
-    ASSERT_FALSE(window->dashboard->active());
+    ASSERT_FALSE(window->dashboard()->active());
     press(panel().readButton);
     EXPECT_EQ(progressLabel(), "Read complete");
-    EXPECT_FALSE(window->dashboard->active());
-    EXPECT_FALSE(window->connectButton->active());   // held by the prompt too: it could open another
-    EXPECT_TRUE(window->quitButton->active());
+    EXPECT_FALSE(window->dashboard()->active());
+    EXPECT_FALSE(window->connectButton()->active());   // held by the prompt too: it could open another
+    EXPECT_TRUE(window->quitButton()->active());
 }
 
 TEST_F(Transport, WriteStoresTheDashboardsImageAndVerifies) {
-    window->dashboard->apply(record(6).data());
+    window->dashboard()->apply(record(6).data());
     panel().showTitle(reinterpret_cast<const uint8_t*>("Stored here "));
     selectPreset(3);
     press(panel().writeButton);
@@ -345,7 +345,7 @@ TEST_F(Transport, WriteStoresTheDashboardsImageAndVerifies) {
     PedalState state = pedalState();
     EXPECT_EQ(bytesOf(state.presets[3].params, 12), record(6));
     EXPECT_EQ(std::string(reinterpret_cast<char*>(state.presets[3].title), 12), "Stored here ");
-    EXPECT_EQ(bytesOf(state.presets[3].image, 512), bytesOf(window->dashboard->image(), 512));
+    EXPECT_EQ(bytesOf(state.presets[3].image, 512), bytesOf(window->dashboard()->image(), 512));
     EXPECT_EQ(newLines(), (std::vector<std::string>{"Write operation to Preset 4 OK (verified).",
                                                     "> Param setting displayed have been stored in your pedal."}));
     EXPECT_EQ(progressLabel(), "Write complete");
@@ -360,7 +360,7 @@ struct TypeTitle {
 
 void typeTitle_cb(void* data) {
     TypeTitle& t = *static_cast<TypeTitle*>(data);
-    TextInput* input = t.app->transportPanel->titleInput;
+    TextInput* input = t.app->transportPanel()->titleInput;
     gui::click(t.app, input->x() + 10, input->y() + 10);
     gui::type(t.app, "During");
     gui::key(t.app, FL_Enter);
@@ -369,8 +369,8 @@ void typeTitle_cb(void* data) {
 
 TEST_F(Transport, ATitleEnteredDuringAWriteWaitsForTheNextWrite) {
     panel().showTitle(reinterpret_cast<const uint8_t*>("Before      "));
-    window->presetPanel->addPreset("Local");
-    window->presetPanel->presetChoice->value(0);
+    window->presetPanel()->addPreset("Local");
+    window->presetPanel()->presetChoice->value(0);
     ASSERT_TRUE(pedal->setFaults({"slow-reply=0.3"}));
     TypeTitle typing{window.get()};
     Fl::add_timeout(0.0, typeTitle_cb, &typing);    // at the first event check inside the write
@@ -382,16 +382,16 @@ TEST_F(Transport, ATitleEnteredDuringAWriteWaitsForTheNextWrite) {
     EXPECT_EQ(progressLabel(), "Write complete");
     EXPECT_EQ(newLines(), (std::vector<std::string>{"Write operation to Preset 1 OK (verified).",
                                                     "> Param setting displayed have been stored in your pedal."}));
-    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
+    EXPECT_EQ(window->presetPanel()->presetChoice->value(), -1);
     EXPECT_EQ(panel().writeButton->value(), 0);
     EXPECT_TRUE(panel().readButton->active());
 }
 
 TEST_F(Transport, WriteWithTheLeftSoloFoldsTheRightSideOnly) {
     std::vector<uint8_t> split = {static_cast<uint8_t>(sound::FlagLeftOpen), 3, 23, 12, 50, 150, 150, 0, 100, 125, 50, 50};
-    window->dashboard->apply(split.data());
-    press(window->dashboard->leftSpeakerButton);
-    ASSERT_TRUE(window->dashboard->leftSoloOn());
+    window->dashboard()->apply(split.data());
+    press(window->dashboard()->leftSpeakerButton);
+    ASSERT_TRUE(window->dashboard()->leftSoloOn());
     std::vector<uint8_t> shown = dashboardParams();
     press(panel().writeButton);
 
@@ -414,7 +414,7 @@ TEST_F(Transport, ACorruptedFirstEchoIsRetriedSilently) {
 // user is told the preset may hold a damaged copy (one alert), and a WRITE
 // once the link is sound again stores it cleanly.
 TEST_F(Transport, AnEchoCorruptedEveryTimeSaysThePresetMayHoldADamagedCopy) {
-    window->dashboard->apply(record(5).data());
+    window->dashboard()->apply(record(5).data());
     panel().showTitle(reinterpret_cast<const uint8_t*>("New sound   "));
     selectPreset(2);
     ASSERT_TRUE(pedal->setFaults({"corrupt-echo-always"}));
@@ -439,7 +439,7 @@ TEST_F(Transport, AnEchoCorruptedEveryTimeSaysThePresetMayHoldADamagedCopy) {
     ASSERT_TRUE(pedal->setFaults({}));
     ASSERT_TRUE(pedal->unplug());
     ASSERT_TRUE(pedal->plugIn());
-    press(window->connectButton);
+    press(window->connectButton());
     selectPreset(2);
     EXPECT_TRUE(panel().edited());
     window.reset();
@@ -451,7 +451,7 @@ TEST_F(Transport, AnEchoCorruptedEveryTimeSaysThePresetMayHoldADamagedCopy) {
     EXPECT_FALSE(panel().edited());
     EXPECT_EQ(progressLabel(), "Write complete");
     EXPECT_EQ(dialogs->entries.size(), 0u);
-    EXPECT_EQ(bytesOf(pedalState().presets[2].image, 512), bytesOf(window->dashboard->image(), 512));
+    EXPECT_EQ(bytesOf(pedalState().presets[2].image, 512), bytesOf(window->dashboard()->image(), 512));
 }
 
 // A store that fails says whether the preset may have changed: one the pedal
@@ -460,7 +460,7 @@ TEST_F(Transport, AnEchoCorruptedEveryTimeSaysThePresetMayHoldADamagedCopy) {
 TEST_F(Transport, AFailedStoreSaysWhetherThePresetMayHaveChanged) {
     std::vector<uint8_t> before = dashboardParams();
     std::vector<uint8_t> held = bytesOf(pedalState().presets[0].params, 12);
-    window->dashboard->apply(record(6).data());
+    window->dashboard()->apply(record(6).data());
     std::vector<uint8_t> sent = dashboardParams();
     ASSERT_NE(sent, held);
     ASSERT_TRUE(pedal->setFaults({"no-reply"}));
@@ -480,7 +480,7 @@ TEST_F(Transport, AFailedStoreSaysWhetherThePresetMayHaveChanged) {
     // Unplugged: nothing reaches the pedal, and the old message is true.
     ASSERT_TRUE(pedal->setFaults({}));
     ASSERT_TRUE(pedal->unplug());
-    window->dashboard->apply(before.data());
+    window->dashboard()->apply(before.data());
     dialogs->clear();
     logAtStart = log();
     press(panel().writeButton);
@@ -511,7 +511,7 @@ TEST_F(Transport, APedalUnpluggedDuringReadEndsInTheFailureTail) {
                                                     "> No changes has been made. Please try again."}));
     EXPECT_EQ(progressLabel(), "Read / Write error");
     EXPECT_EQ(dashboardParams(), before);
-    EXPECT_TRUE(window->connectButton->active());
+    EXPECT_TRUE(window->connectButton()->active());
     EXPECT_TRUE(panel().readButton->active());
 }
 
@@ -526,7 +526,7 @@ TEST_F(Transport, BackupThenRestoreBringsAllEightPresetsBack) {
     EXPECT_EQ(progressLabel(), "Backup complete");
 
     // Change two presets, then restore.
-    window->dashboard->apply(record(9).data());
+    window->dashboard()->apply(record(9).data());
     selectPreset(0);
     press(panel().writeButton);
     selectPreset(7);
@@ -534,11 +534,11 @@ TEST_F(Transport, BackupThenRestoreBringsAllEightPresetsBack) {
     ASSERT_NE(pedalBank(), original);
     panel().showTitle(reinterpret_cast<const uint8_t*>("Other title "));
     selectPreset(2);
-    window->dashboard->apply(record(12).data());    // a sound of the user's, not stored
+    window->dashboard()->apply(record(12).data());    // a sound of the user's, not stored
     writeLop(env->root + "/a.lop", "A", record(13), title("A"));
     dialogs->chooserAnswers.push_back({env->root + "/a.lop"});
-    window->presetPrompt->addFilesPressed();
-    ASSERT_EQ(window->presetPanel->presetChoice->value(), 0);
+    window->presetPrompt()->addFilesPressed();
+    ASSERT_EQ(window->presetPanel()->presetChoice->value(), 0);
 
     logAtStart = log();
     dialogs->clear();
@@ -555,8 +555,8 @@ TEST_F(Transport, BackupThenRestoreBringsAllEightPresetsBack) {
     EXPECT_EQ(panel().selectedPreset, 2);
     EXPECT_EQ(dashboardParams(), record(2));
     EXPECT_EQ(std::string(panel().title, 12), "Factory 3   ");
-    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
-    EXPECT_EQ(window->usb->progress->w(), 180);     // the bar is back in place
+    EXPECT_EQ(window->presetPanel()->presetChoice->value(), -1);
+    EXPECT_EQ(window->usb()->progress->w(), 180);     // the bar is back in place
     ASSERT_EQ(dialogs->chooserRequests.size(), 1u);
     EXPECT_EQ(dialogs->chooserRequests[0].title, "Browse Backup File (.bkp)");
     EXPECT_EQ(dialogs->chooserRequests[0].directory, env->home + "/Kestrova/Orvella/presets");
@@ -573,7 +573,7 @@ void unplugAfterFirst_cb(void* data) {
     UnplugAfterFirst& u = *static_cast<UnplugAfterFirst*>(data);
     // The link shows this label below 100 while it stores; the restore sets
     // 100 once a preset is verified.
-    Fl_Progress* bar = u.app->usb->progress;
+    Fl_Progress* bar = u.app->usb()->progress;
     if (bar->value() >= 100 && bar->label() && std::strcmp(bar->label(), "w o r k i n g ...") == 0) {
         u.pedal->unplug();
         u.done = true;
@@ -594,7 +594,7 @@ TEST_F(Transport, APedalUnpluggedDuringRestoreKeepsWhatWasStored) {
             dialogs->clear();
         }
         selectPreset(selected);
-        window->dashboard->apply(record(9).data());
+        window->dashboard()->apply(record(9).data());
         UnplugAfterFirst unplug{window.get(), pedal.get()};
         Fl::add_timeout(0.0, unplugAfterFirst_cb, &unplug);
         press(panel().restoreButton);
@@ -613,11 +613,11 @@ TEST_F(Transport, APedalUnpluggedDuringRestoreKeepsWhatWasStored) {
         EXPECT_EQ(lines[1], "> Preset 1 had already been overwritten.");
         EXPECT_EQ(progressLabel(), "Preset restore error");
         EXPECT_EQ(progressColour(), 0x80000000u);
-        EXPECT_EQ(window->usb->progress->w(), 180);
+        EXPECT_EQ(window->usb()->progress->w(), 180);
         PedalState state = pedalState();
         EXPECT_EQ(bytesOf(state.presets[0].params, 12), record(10));   // stored before the unplug
         EXPECT_EQ(bytesOf(state.presets[7].params, 12), record(7));    // never reached
-        EXPECT_TRUE(window->connectButton->active());
+        EXPECT_TRUE(window->connectButton()->active());
         if (selected == 0) {
             // Preset 1 was stored and verified: the Dashboard shows what it now holds.
             EXPECT_EQ(lines.size(), 2u);
@@ -851,7 +851,7 @@ TEST_F(Restore, APedalThatKeepsOtherRecordsThanItEchoesStopsAtTheFirstPreset) {
 // "Verified" means read back: a pedal that echoes the image right but keeps
 // another title is caught, retried once, and reported as a damaged copy.
 TEST_F(Transport, WriteReadsThePresetBackAndAWrongOneMayHoldADamagedCopy) {
-    window->dashboard->apply(record(6).data());
+    window->dashboard()->apply(record(6).data());
     panel().showTitle(reinterpret_cast<const uint8_t*>("Good        "));
     selectPreset(3);
     size_t logged = pedal->commands().size();
@@ -915,49 +915,49 @@ TEST_F(LocalPresetsOnPedal, ImportingThreeFilesPlaysEachInTurn) {
     }
     size_t before = pedal->commands().size();
     dialogs->chooserAnswers.push_back(files);
-    window->presetPrompt->addFilesPressed();
+    window->presetPrompt()->addFilesPressed();
     EXPECT_TRUE(waitForCommands(before + 3));
     std::vector<testpedal::LoggedCommand> sent = pedal->commands();
     int previews = 0;
     for (size_t i = before; i < sent.size(); ++i) previews += sent[i].name == "preview";
     EXPECT_EQ(previews, 3);
     EXPECT_EQ(dashboardParams(), record(3));
-    EXPECT_TRUE(waitUntilPlaying(window->dashboard->image()));
+    EXPECT_TRUE(waitUntilPlaying(window->dashboard()->image()));
 }
 
 TEST_F(LocalPresetsOnPedal, MovingAControlAfterChoosingClearsTheSelection) {
     writeLop(env->root + "/a.lop", "A", record(5), title("A"));
     dialogs->chooserAnswers.push_back({env->root + "/a.lop"});
-    window->presetPrompt->addFilesPressed();
-    window->presetPanel->presetChoice->value(0);
-    window->presetPanel->presetChoice->do_callback();
-    ASSERT_EQ(window->presetPanel->presetChoice->value(), 0);
+    window->presetPrompt()->addFilesPressed();
+    window->presetPanel()->presetChoice->value(0);
+    window->presetPanel()->presetChoice->do_callback();
+    ASSERT_EQ(window->presetPanel()->presetChoice->value(), 0);
 
-    ASSERT_TRUE(waitUntilPlaying(window->dashboard->image()));
-    std::vector<uint8_t> chosen = bytesOf(window->dashboard->image(), 512);
+    ASSERT_TRUE(waitUntilPlaying(window->dashboard()->image()));
+    std::vector<uint8_t> chosen = bytesOf(window->dashboard()->image(), 512);
 
-    Slider* volume = window->dashboard->leftVolumeSlider;
+    Slider* volume = window->dashboard()->leftVolumeSlider;
     volume->value(volume->value() - 10);
     volume->released = 1;
     volume->do_callback();
-    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
-    ASSERT_NE(bytesOf(window->dashboard->image(), 512), chosen);
-    EXPECT_TRUE(waitUntilPlaying(window->dashboard->image()));
+    EXPECT_EQ(window->presetPanel()->presetChoice->value(), -1);
+    ASSERT_NE(bytesOf(window->dashboard()->image(), 512), chosen);
+    EXPECT_TRUE(waitUntilPlaying(window->dashboard()->image()));
 }
 
 TEST_F(LocalPresetsOnPedal, RemovingTheSelectedPresetPlaysItsNeighbour) {
     writeLop(env->root + "/p0.lop", "P0", record(1), title("P0"));
     writeLop(env->root + "/p1.lop", "P1", record(2), title("P1"));
     dialogs->chooserAnswers.push_back({env->root + "/p0.lop", env->root + "/p1.lop"});
-    window->presetPrompt->addFilesPressed();
-    ASSERT_EQ(window->presetPanel->presetChoice->value(), 1);
-    ASSERT_TRUE(waitUntilPlaying(window->dashboard->image()));
+    window->presetPrompt()->addFilesPressed();
+    ASSERT_EQ(window->presetPanel()->presetChoice->value(), 1);
+    ASSERT_TRUE(waitUntilPlaying(window->dashboard()->image()));
 
     dialogs->choiceAnswers.push_back(1);            // "Confirm"
-    window->presetPanel->removeSelected();
-    EXPECT_EQ(window->presetPanel->presetChoice->value(), 0);
+    window->presetPanel()->removeSelected();
+    EXPECT_EQ(window->presetPanel()->presetChoice->value(), 0);
     EXPECT_EQ(dashboardParams(), record(1));
-    EXPECT_TRUE(waitUntilPlaying(window->dashboard->image()));
+    EXPECT_TRUE(waitUntilPlaying(window->dashboard()->image()));
 }
 
 // Files that are no preset, and presets no pedal holds (checked as a
@@ -995,13 +995,13 @@ TEST_F(LocalPresetsOnPedal, AFileThatIsNoPresetOrHoldsWhatNoPedalHoldsIsRefused)
     for (const auto& r : refused) {
         dialogs->clear();
         dialogs->chooserAnswers.push_back({r.file});
-        window->presetPrompt->addFilesPressed();
+        window->presetPrompt()->addFilesPressed();
         std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
         ASSERT_EQ(alerts.size(), 1u) << r.file;
         EXPECT_NE(alerts[0].find(r.reason), std::string::npos) << alerts[0];
         EXPECT_NE(alerts[0].find("The file has not been added."), std::string::npos) << alerts[0];
         EXPECT_EQ(dashboardParams(), shown);
-        EXPECT_EQ(window->presetPanel->presetCount, 0);
+        EXPECT_EQ(window->presetPanel()->presetCount, 0);
     }
     EXPECT_FALSE(std::filesystem::exists(presetfiles::presetPath(env->home, "Speakers")));
     EXPECT_TRUE(presetfiles::readList(list).empty());
@@ -1010,20 +1010,20 @@ TEST_F(LocalPresetsOnPedal, AFileThatIsNoPresetOrHoldsWhatNoPedalHoldsIsRefused)
     dialogs->clear();
     writeLop(env->root + "/good.lop", "Good", record(5), title("Good"));
     dialogs->chooserAnswers.push_back({env->root + "/good.lop"});
-    window->presetPrompt->addFilesPressed();
-    ASSERT_EQ(window->presetPanel->presetCount, 1);
-    ASSERT_TRUE(waitUntilPlaying(window->dashboard->image()));
+    window->presetPrompt()->addFilesPressed();
+    ASSERT_EQ(window->presetPanel()->presetCount, 1);
+    ASSERT_TRUE(waitUntilPlaying(window->dashboard()->image()));
     ASSERT_TRUE(waitForCommands(before + 1));
     shown = dashboardParams();
     writeLop(presetfiles::presetPath(env->home, "Good"), "Good", speakers, title("Good"));
-    window->presetPanel->presetChoice->value(0);
-    EXPECT_FALSE(window->presetPanel->loadSelected());
+    window->presetPanel()->presetChoice->value(0);
+    EXPECT_FALSE(window->presetPanel()->loadSelected());
     std::vector<std::string> alerts = dialogs->texts(RecordingDialogs::Alert);
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_NE(alerts[0].find("its left speaker is 250, which names no speaker; nothing has been loaded."),
               std::string::npos)
         << alerts[0];
-    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
+    EXPECT_EQ(window->presetPanel()->presetChoice->value(), -1);
     EXPECT_EQ(dashboardParams(), shown);
 
     // Only the good file's preview reached the pedal: the pedal takes commands

@@ -43,8 +43,8 @@ protected:
 
     void open() {
         window = env.openWindow();
-        page = window->toneChart;
-        window->tabs->value(page);
+        page = window->toneChart();
+        window->tabs()->value(page);
         window->tabSwitched();
         gui::settle();
     }
@@ -60,7 +60,7 @@ protected:
         gui::settle();
         gui::click(window.get(), 450, page->chartScroll->y() + 100);
     }
-    int speaker(int side) const { return window->dashboard->params()[side ? Speaker_R : Speaker_L]; }
+    int speaker(int side) const { return window->dashboard()->params()[side ? Speaker_R : Speaker_L]; }
 };
 
 std::vector<testpedal::LoggedCommand> previews(const VirtualPedal& pedal, size_t atLeast) {
@@ -102,8 +102,8 @@ TEST_F(ToneChart, AuditionsPlayOnThePedalAndTheEndBringsBackTheUsersSpeakers) {
     std::string error;
     ASSERT_TRUE(pedal.start(&error)) << error;
     open();
-    ASSERT_TRUE(window->transportPanel->active());
-    OV_Parameters* dash = window->dashboard;
+    ASSERT_TRUE(window->transportPanel()->active());
+    OV_Parameters* dash = window->dashboard();
     // The user's choice on the Dashboard: Gears on the left, Bass on the right, left soloed.
     dash->categoryPressed(0, GearsCategory);
     dash->categoryPressed(1, BassCategory);
@@ -127,7 +127,7 @@ TEST_F(ToneChart, AuditionsPlayOnThePedalAndTheEndBringsBackTheUsersSpeakers) {
     EXPECT_FALSE(dash->leftSoloOn());
     EXPECT_EQ(speaker(1), 23);
     EXPECT_EQ(speaker(0), userL);
-    EXPECT_FALSE(window->presetPanel->visible());
+    EXPECT_FALSE(window->presetPanel()->visible());
     EXPECT_EQ(lastPlayed(pedal, imageOf(dash)), imageOf(dash));
     const std::vector<uint8_t> auditioned = imageOf(dash);
 
@@ -154,12 +154,12 @@ TEST_F(ToneChart, AuditionsPlayOnThePedalAndTheEndBringsBackTheUsersSpeakers) {
     EXPECT_EQ(lastPlayed(pedal, userImage), userImage);
     EXPECT_NE(imageOf(dash), auditioned);
     EXPECT_GE(previews(pedal, before + 4).size(), before + 4);   // one per step at least
-    EXPECT_FALSE(window->presetPanel->visible());
+    EXPECT_FALSE(window->presetPanel()->visible());
 }
 
 TEST_F(ToneChart, HeadersClicksAndTheEndOfTheChartMapToLinesAsListed) {
     open();
-    OV_Parameters* dash = window->dashboard;
+    OV_Parameters* dash = window->dashboard();
     EXPECT_EQ(page->speakerList->value(), 3);
     // The first chart shows whole under the buttons.
     const PictureGroup* first = page->pictures[0];
@@ -243,7 +243,7 @@ TEST_F(ToneChart, EachListenBoxIsHeardOrHeldAndUntickingGivesBackTheUsersSound) 
     std::string error;
     ASSERT_TRUE(pedal.start(&error)) << error;
     open();
-    OV_Parameters* dash = window->dashboard;
+    OV_Parameters* dash = window->dashboard();
     chooseLine(47);                         // Cabzilla Punchy: no user speaker below is a gear
     const uint8_t cabs[ParamCount] = {0x10, 10, 46, 3, 5, 200, 180, 40, 60, 100, 30, 40};
     const uint8_t mics[ParamCount] = {FlagStereoMics, 27, 50, 3, 5, 200, 180, 40, 60, 100, 30, 40};

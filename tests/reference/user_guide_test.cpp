@@ -77,7 +77,7 @@ TEST(UserGuide, TopicsJumpThePageAndTheScrollSurvivesTabSwitches) {
     TestEnvironment env;
     gui::RecordingDialogs dialogs;
     auto window = env.openWindow();
-    OV_UserGuide* guide = window->userGuide;
+    OV_UserGuide* guide = window->userGuide();
     ASSERT_EQ(guide->topicList->size(), userguide::TopicCount);
     EXPECT_EQ(Fl::scrollbar_size(), 13);
     EXPECT_EQ(guide->page->color(), fl_rgb_color(255, 255, 255));
@@ -131,7 +131,7 @@ TEST(UserGuide, EveryMainTopicLandsOnThePageThatStartsItsSection) {
     TestEnvironment env;
     gui::RecordingDialogs dialogs;
     auto window = env.openWindow();
-    OV_UserGuide* guide = window->userGuide;
+    OV_UserGuide* guide = window->userGuide();
     gui::click(window.get(), 245, 40);
     gui::settle();
     int checked = 0;
@@ -156,7 +156,7 @@ TEST(UserGuide, ClickingEveryLineOfTheList) {
     TestEnvironment env;
     gui::RecordingDialogs dialogs;
     auto window = env.openWindow();
-    OV_UserGuide* guide = window->userGuide;
+    OV_UserGuide* guide = window->userGuide();
     gui::click(window.get(), 245, 40);
     gui::settle();
     std::set<int> reached;
@@ -224,8 +224,8 @@ TEST(UserGuide, ThirtyPicturesAtTheirStatedSizes) {
 
     gui::RecordingDialogs dialogs;
     auto window = env.openWindow();
-    for (PictureGroup* p : window->userGuide->pictures) EXPECT_TRUE(p->loaded());
-    PictureGroup* first = window->userGuide->pictures[0];
+    for (PictureGroup* p : window->userGuide()->pictures) EXPECT_TRUE(p->loaded());
+    PictureGroup* first = window->userGuide()->pictures[0];
     EXPECT_EQ(first->y(), 90);
     EXPECT_EQ(first->h(), 397);
     EXPECT_EQ(first->picture->y(), 110);

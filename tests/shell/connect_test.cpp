@@ -64,7 +64,7 @@ PedalOptions withSerial(const char* serial, int firmware = -1, bool updateMode =
 
 // The Connect button, clicked as a user would.
 void clickConnect(Orvella* window) {
-    Fl_Widget* button = window->connectButton;
+    Fl_Widget* button = window->connectButton();
     gui::click(window, button->x() + 10, button->y() + 10);
 }
 
@@ -84,7 +84,7 @@ protected:
 
 TEST_F(Connect, PluggingInAfterAStartWithoutPedalThenConnectBringsReady) {
     std::unique_ptr<Orvella> window = env.openWindow();
-    EXPECT_FALSE(window->transportPanel->active());
+    EXPECT_FALSE(window->transportPanel()->active());
     EXPECT_EQ(dialogs.count(RecordingDialogs::Alert), 0);
 
     VirtualPedal pedal(pedals, withSerial("VP24000001", 0x25));
@@ -96,20 +96,20 @@ TEST_F(Connect, PluggingInAfterAStartWithoutPedalThenConnectBringsReady) {
     EXPECT_EQ(lines[3], "Connecting ...");
     EXPECT_EQ(lines[4], "Initialization OK - Firmware : v2.5.");
     EXPECT_EQ(lines[5], "Ready.");
-    EXPECT_EQ(window->logTopLine, 4);
+    EXPECT_EQ(window->logTopLine(), 4);
     EXPECT_EQ(dialogs.count(RecordingDialogs::Alert), 0);
-    EXPECT_TRUE(window->transportPanel->active());
-    EXPECT_TRUE(window->connectButton->active());
-    EXPECT_EQ(window->transportPanel->selectedPreset, 0);
+    EXPECT_TRUE(window->transportPanel()->active());
+    EXPECT_TRUE(window->connectButton()->active());
+    EXPECT_EQ(window->transportPanel()->selectedPreset, 0);
     // A click leaves the bar empty whatever the outcome.
-    EXPECT_EQ(window->usb->progress->value(), 0);
-    EXPECT_EQ(window->usb->progress->label(), nullptr);
+    EXPECT_EQ(window->usb()->progress->value(), 0);
+    EXPECT_EQ(window->usb()->progress->label(), nullptr);
 
     // Preset 1 of the pedal is now on the Dashboard and its title on the panel.
     PedalState state;
     ASSERT_TRUE(pedal.state(state));
-    EXPECT_EQ(std::memcmp(window->dashboard->params(), state.presets[0].params, 12), 0);
-    EXPECT_EQ(std::memcmp(window->transportPanel->title, state.presets[0].title, 12), 0);
+    EXPECT_EQ(std::memcmp(window->dashboard()->params(), state.presets[0].params, 12), 0);
+    EXPECT_EQ(std::memcmp(window->transportPanel()->title, state.presets[0].title, 12), 0);
     EXPECT_EQ(countCommands(pedal, "read-preset"), 1);
 }
 
@@ -121,10 +121,10 @@ TEST_F(Connect, StartWithAPedalEndsReadyWithTheBarFull) {
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines[1], "Initialization OK - Firmware : v2.1.");
     EXPECT_EQ(lines[2], "Ready.");
-    EXPECT_EQ(window->usb->progress->value(), 100);
-    EXPECT_STREQ(window->usb->progress->label(), "Read complete");
-    EXPECT_EQ(window->usb->progress->selection_color(), static_cast<Fl_Color>(0x4444ff00));
-    EXPECT_FALSE(window->devSelPrompt->visible());
+    EXPECT_EQ(window->usb()->progress->value(), 100);
+    EXPECT_STREQ(window->usb()->progress->label(), "Read complete");
+    EXPECT_EQ(window->usb()->progress->selection_color(), static_cast<Fl_Color>(0x4444ff00));
+    EXPECT_FALSE(window->devSelPrompt()->visible());
 }
 
 TEST_F(Connect, PedalInUpdateModeShowsTheUpdatePromptWithItsVersion) {
@@ -135,14 +135,14 @@ TEST_F(Connect, PedalInUpdateModeShowsTheUpdatePromptWithItsVersion) {
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "Connecting ...");
     EXPECT_EQ(lines[1], "Pedal is in firmware update mode (V2.3).");   // the outcome has a line of its own
-    EXPECT_EQ(window->logTopLine, 1);
-    EXPECT_TRUE(window->updatePrompt->visible());
-    EXPECT_STREQ(window->updatePrompt->pedalVersionText, "V2.3");
-    EXPECT_STREQ(window->updatePrompt->pedalVersionBox->label(), "V2.3");
-    EXPECT_FALSE(window->dashboard->active());
-    EXPECT_FALSE(window->presetPanel->active());
-    EXPECT_FALSE(window->transportPanel->active());
-    EXPECT_FALSE(window->gloConButton->active());
+    EXPECT_EQ(window->logTopLine(), 1);
+    EXPECT_TRUE(window->updatePrompt()->visible());
+    EXPECT_STREQ(window->updatePrompt()->pedalVersionText, "V2.3");
+    EXPECT_STREQ(window->updatePrompt()->pedalVersionBox->label(), "V2.3");
+    EXPECT_FALSE(window->dashboard()->active());
+    EXPECT_FALSE(window->presetPanel()->active());
+    EXPECT_FALSE(window->transportPanel()->active());
+    EXPECT_FALSE(window->gloConButton()->active());
     EXPECT_EQ(countCommands(pedal, "read-preset"), 0);
 }
 
@@ -160,7 +160,7 @@ TEST_F(Connect, UnansweredStatusQueryAlertsAndAdvisesRecyclingPower) {
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].rfind("USB Communication problem detected -\n", 0), 0u);
     EXPECT_NE(alerts[0].find("> < Direct support email : support@@kestrova.example >"), std::string::npos);
-    EXPECT_TRUE(window->transportPanel->active());
+    EXPECT_TRUE(window->transportPanel()->active());
 }
 
 TEST_F(Connect, TwoPedalsOfferBothAndTheChosenOneGetsEveryLaterExchange) {
@@ -178,14 +178,14 @@ TEST_F(Connect, TwoPedalsOfferBothAndTheChosenOneGetsEveryLaterExchange) {
     startPedal(second);
     std::unique_ptr<Orvella> window = env.openWindow();
 
-    OV_DevSelPrompt* prompt = window->devSelPrompt;
+    OV_DevSelPrompt* prompt = window->devSelPrompt();
     ASSERT_TRUE(prompt->visible());
     ASSERT_EQ(prompt->serialChoice->size() - 1, 2);
     EXPECT_STREQ(prompt->serialChoice->text(0), "VP24000001");
     EXPECT_STREQ(prompt->serialChoice->text(1), "VP24000002");
-    EXPECT_FALSE(window->dashboard->active());
+    EXPECT_FALSE(window->dashboard()->active());
     // The transport strip waits for the choice: READ and WRITE reach no pedal.
-    OV_TransportPanel* transport = window->transportPanel;
+    OV_TransportPanel* transport = window->transportPanel();
     EXPECT_FALSE(transport->active());
     for (Fl_Widget* button : {static_cast<Fl_Widget*>(transport->readButton), static_cast<Fl_Widget*>(transport->writeButton)})
         gui::click(window.get(), button->x() + 10, button->y() + 10);
@@ -197,12 +197,12 @@ TEST_F(Connect, TwoPedalsOfferBothAndTheChosenOneGetsEveryLaterExchange) {
     size_t linesBefore = logLines(window.get()).size();
     gui::click(window.get(), prompt->confirmButton->x() + 10, prompt->confirmButton->y() + 10);
     EXPECT_FALSE(prompt->visible());
-    EXPECT_STREQ(window->usb->serialNumber[0], "VP24000002");
-    EXPECT_TRUE(window->dashboard->active());
+    EXPECT_STREQ(window->usb()->serialNumber[0], "VP24000002");
+    EXPECT_TRUE(window->dashboard()->active());
     EXPECT_TRUE(transport->active());
     // CONFIRM read preset 1 of the chosen pedal, as READ does.
     EXPECT_EQ(countCommands(second, "read-preset"), 1);
-    EXPECT_EQ(std::vector<uint8_t>(window->dashboard->params(), window->dashboard->params() + 12),
+    EXPECT_EQ(std::vector<uint8_t>(window->dashboard()->params(), window->dashboard()->params() + 12),
               std::vector<uint8_t>(secondRecord, secondRecord + 12));
     EXPECT_EQ(std::string(transport->title, 12), "Second pedal");
     EXPECT_EQ(transport->selectedPreset, 0);
@@ -210,11 +210,11 @@ TEST_F(Connect, TwoPedalsOfferBothAndTheChosenOneGetsEveryLaterExchange) {
     ASSERT_GE(lines.size(), linesBefore + 2);
     EXPECT_EQ(lines[lines.size() - 2], "Read operation from Preset 1 OK.");
     EXPECT_EQ(lines.back(), "> Param setting as was saved in your pedal is now displayed.");
-    EXPECT_STREQ(window->usb->progress->label(), "Read complete");
+    EXPECT_STREQ(window->usb()->progress->label(), "Read complete");
     EXPECT_EQ(dialogs.count(RecordingDialogs::Alert), 0);
 
     int firstBefore = static_cast<int>(first.commands().size());
-    window->dashboard->do_callback();   // a preview goes to the chosen pedal
+    window->dashboard()->do_callback();   // a preview goes to the chosen pedal
     EXPECT_TRUE(waitForCommand(second, "preview", 1));
     EXPECT_EQ(static_cast<int>(first.commands().size()), firstBefore);
     EXPECT_EQ(logLines(window.get()).back(), "parameter change ok.");
@@ -222,7 +222,7 @@ TEST_F(Connect, TwoPedalsOfferBothAndTheChosenOneGetsEveryLaterExchange) {
     // Connecting again lists exactly the two pedals and slot 0 is the first again.
     clickConnect(window.get());
     EXPECT_EQ(prompt->serialChoice->size() - 1, 2);
-    EXPECT_STREQ(window->usb->serialNumber[0], "VP24000001");
+    EXPECT_STREQ(window->usb()->serialNumber[0], "VP24000001");
     EXPECT_TRUE(prompt->visible());
 }
 
@@ -230,12 +230,12 @@ TEST_F(Connect, DraggingAControlPlaysTheSoundModelsImageOnThePedal) {
     VirtualPedal pedal(pedals, withSerial("VP24000001", 0x21));
     startPedal(pedal);
     std::unique_ptr<Orvella> window = env.openWindow();
-    ASSERT_TRUE(window->transportPanel->active());
+    ASSERT_TRUE(window->transportPanel()->active());
     int before = countCommands(pedal, "preview");
 
     // Drag the left volume knob from its right end to the middle and let go:
     // one preview, at the release.
-    Fl_Widget* slider = window->dashboard->leftVolumeSlider;
+    Fl_Widget* slider = window->dashboard()->leftVolumeSlider;
     int y = slider->y() + slider->h() / 2;
     gui::press(window.get(), slider->x() + slider->w() - 5, y);
     for (int x = slider->x() + slider->w() - 10; x > slider->x() + slider->w() / 2; x -= 10)
@@ -247,9 +247,9 @@ TEST_F(Connect, DraggingAControlPlaysTheSoundModelsImageOnThePedal) {
     for (const auto& command : pedal.commands())
         if (command.name == "preview") previews.push_back(command);
     ASSERT_EQ(static_cast<int>(previews.size()), before + 1);
-    const uint8_t* image = window->dashboard->image();
+    const uint8_t* image = window->dashboard()->image();
     EXPECT_EQ(previews.back().bytes, std::vector<uint8_t>(image, image + 512));
-    EXPECT_LT(window->dashboard->params()[5], 200);     // the left volume moved
+    EXPECT_LT(window->dashboard()->params()[5], 200);     // the left volume moved
     EXPECT_EQ(logLines(window.get()).back(), "parameter change ok.");
 }
 
@@ -282,7 +282,7 @@ TEST_F(Connect, APedalAnotherProgramHoldsIsLeftAloneAndTheLogSaysWho) {
     const std::string who = "> the pedal is in use by another program (pid " + std::to_string(owner) + ").";
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Pedal is not found."), lines.end());
     EXPECT_NE(std::find(lines.begin(), lines.end(), who), lines.end());
-    EXPECT_FALSE(window->transportPanel->active());
+    EXPECT_FALSE(window->transportPanel()->active());
     EXPECT_TRUE(pedal.commands().empty());
 
     ASSERT_EQ(write(go[1], "x", 1), 1);
@@ -292,5 +292,5 @@ TEST_F(Connect, APedalAnotherProgramHoldsIsLeftAloneAndTheLogSaysWho) {
     clickConnect(window.get());
     lines = logLines(window.get());
     EXPECT_EQ(lines.back(), "Ready.");
-    EXPECT_TRUE(window->transportPanel->active());
+    EXPECT_TRUE(window->transportPanel()->active());
 }

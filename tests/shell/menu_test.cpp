@@ -51,7 +51,7 @@ std::vector<std::string> usable(bool connected, unsigned devices) {
 }
 
 void clickMenu(Orvella* window) {
-    gui::click(window, window->menuButton->x() + 10, window->menuButton->y() + 10);
+    gui::click(window, window->menuButton()->x() + 10, window->menuButton()->y() + 10);
 }
 
 }  // namespace
@@ -160,7 +160,7 @@ TEST_F(MenuWindow, SerialNumberOfTheConnectedPedal) {
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0], "Your pedal's serial number is : VP24000007 \n");
     EXPECT_EQ(messages[1].rfind("To update your pedal's firmware do the following :\n\n  1. Shutdown", 0), 0u);
-    EXPECT_FALSE(window->devSelPrompt->visible());
+    EXPECT_FALSE(window->devSelPrompt()->visible());
 }
 
 TEST_F(MenuWindow, SelectPedalReopensThePromptWithTwoPedals) {
@@ -171,14 +171,14 @@ TEST_F(MenuWindow, SelectPedalReopensThePromptWithTwoPedals) {
     ASSERT_TRUE(first.start());
     ASSERT_TRUE(second.start());
     std::unique_ptr<Orvella> window = env.openWindow();
-    window->devSelPrompt->serialChoice->value(1);
-    window->devSelPrompt->do_callback();
+    window->devSelPrompt()->serialChoice->value(1);
+    window->devSelPrompt()->do_callback();
     dialogs.popupPicks = {" > Select Pedal", " > Serial Number"};
     clickMenu(window.get());
-    EXPECT_TRUE(window->devSelPrompt->visible());
-    EXPECT_EQ(window->devSelPrompt->serialChoice->value(), 1);
-    EXPECT_FALSE(window->dashboard->active());
-    window->devSelPrompt->do_callback();
+    EXPECT_TRUE(window->devSelPrompt()->visible());
+    EXPECT_EQ(window->devSelPrompt()->serialChoice->value(), 1);
+    EXPECT_FALSE(window->dashboard()->active());
+    window->devSelPrompt()->do_callback();
     clickMenu(window.get());
     EXPECT_EQ(dialogs.texts(RecordingDialogs::Message).back(), "Your pedal's serial number is : VP24000002 \n");
 }
@@ -201,11 +201,11 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndShowsTheSelectedPresetAsThePeda
     testpedal::VirtualPedal pedal(pedals);
     ASSERT_TRUE(pedal.start());
     std::unique_ptr<Orvella> window = env.openWindow();
-    OV_TransportPanel* transport = window->transportPanel;
+    OV_TransportPanel* transport = window->transportPanel();
     transport->lightPreset(3);
     transport->selectedPreset = 3;
-    window->presetPanel->addPreset("Mine");
-    window->presetPanel->presetChoice->value(0);
+    window->presetPanel()->addPreset("Mine");
+    window->presetPanel()->presetChoice->value(0);
     std::string master = TestEnvironment::readFile(env.work + "/bin/factoryset.fap");
     ASSERT_EQ(master.size(), 192u);
     // Looks at the controls while the outcome is shown, i.e. before they are
@@ -219,10 +219,10 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndShowsTheSelectedPresetAsThePeda
             RecordingDialogs::message(text);
         }
     } dialogs;
-    dialogs.held = {window->dashboard,    window->presetPanel, window->transportPanel, window->connectButton,
-                    window->menuButton,   window->quitButton,  window->presetPrompt,   window->gloConButton,
-                    window->toneChart->speakerList, window->toneChart->clickBox, window->toneChart->listenL,
-                    window->toneChart->listenLR, window->toneChart->listenR};
+    dialogs.held = {window->dashboard(),    window->presetPanel(), window->transportPanel(), window->connectButton(),
+                    window->menuButton(),   window->quitButton(),  window->presetPrompt(),   window->gloConButton(),
+                    window->toneChart()->speakerList, window->toneChart()->clickBox, window->toneChart()->listenL,
+                    window->toneChart()->listenLR, window->toneChart()->listenR};
     dialogs.choiceAnswers.push_back(1);
     dialogs.popupPicks.push_back(" > Factory Reset");
     clickMenu(window.get());
@@ -232,9 +232,9 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndShowsTheSelectedPresetAsThePeda
               std::vector<std::string>{"Your pedal has been restored to factory setting."});
     EXPECT_EQ(dialogs.count(RecordingDialogs::Alert), 0);
     EXPECT_EQ(lastLogLine(window.get()), "> Factory reset successful.");
-    EXPECT_STREQ(window->usb->progress->label(), "Factory reset OK");
-    EXPECT_EQ(window->usb->progress->value(), 100);
-    EXPECT_TRUE(window->usb->progress->x() == 632 && window->usb->progress->w() == 180);
+    EXPECT_STREQ(window->usb()->progress->label(), "Factory reset OK");
+    EXPECT_EQ(window->usb()->progress->value(), 100);
+    EXPECT_TRUE(window->usb()->progress->x() == 632 && window->usb()->progress->w() == 180);
     PedalState state;
     ASSERT_TRUE(pedal.state(state));
     for (int i = 0; i < 8; ++i)
@@ -242,9 +242,9 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndShowsTheSelectedPresetAsThePeda
     // The Dashboard and the title show preset 4 as the pedal now holds it;
     // the local preset menu names nothing.
     EXPECT_EQ(transport->selectedPreset, 3);
-    EXPECT_EQ(std::memcmp(window->dashboard->params(), state.presets[3].params, 12), 0);
+    EXPECT_EQ(std::memcmp(window->dashboard()->params(), state.presets[3].params, 12), 0);
     EXPECT_EQ(std::memcmp(transport->title, master.data() + 96 + 12 * 3, 12), 0);
-    EXPECT_EQ(window->presetPanel->presetChoice->value(), -1);
+    EXPECT_EQ(window->presetPanel()->presetChoice->value(), -1);
     for (Fl_Widget* w : dialogs.held) EXPECT_TRUE(w->active());
 
     // A reset that stops half way says how far it got.
@@ -263,14 +263,14 @@ TEST_F(MenuWindow, FactoryResetStoresTheMasterAndShowsTheSelectedPresetAsThePeda
                               0),
               0u);
     EXPECT_EQ(lastLogLine(window.get()), "> No preset had been overwritten yet. Preset 1 may now hold a damaged copy.");
-    EXPECT_STREQ(window->usb->progress->label(), "Factory reset error");
+    EXPECT_STREQ(window->usb()->progress->label(), "Factory reset error");
     // Preset 4 was not reached: it is read back from the pedal.
     std::vector<testpedal::LoggedCommand> sent = pedal.commands();
     std::vector<uint8_t> reads;
     for (size_t i = logged; i < sent.size(); ++i)
         if (sent[i].name == "read-preset") reads.push_back(sent[i].bytes[0]);
     EXPECT_EQ(reads, std::vector<uint8_t>{0x06});   // preset 4 only: preset 1's echo never matched
-    EXPECT_EQ(std::memcmp(window->dashboard->params(), state.presets[3].params, 12), 0);
+    EXPECT_EQ(std::memcmp(window->dashboard()->params(), state.presets[3].params, 12), 0);
     EXPECT_EQ(std::memcmp(transport->title, master.data() + 96 + 12 * 3, 12), 0);
 }
 
@@ -290,18 +290,18 @@ TEST_F(MenuWindow, FactoryResetOnAPedalThatKeepsWrongRecordsFails) {
     EXPECT_EQ(alerts[0].rfind("Factory reset has failed due to erroneous data transfer.\n"
                               "No preset had been overwritten yet. Preset 1 may now hold a damaged copy.\n", 0), 0u);
     EXPECT_EQ(dialogs.count(RecordingDialogs::Message), 0);
-    char* raw = window->statusLog->textBuffer->text();
+    char* raw = window->statusLog()->textBuffer->text();
     std::string log = raw;
     free(raw);
     EXPECT_NE(log.find("> Factory reset failed. Please try again.\n"), std::string::npos) << log;
     EXPECT_NE(log.find("> No preset had been overwritten yet. Preset 1 may now hold a damaged copy.\n"),
               std::string::npos)
         << log;
-    EXPECT_STREQ(window->usb->progress->label(), "Factory reset error");
+    EXPECT_STREQ(window->usb()->progress->label(), "Factory reset error");
     int stored = 0;
     for (const testpedal::LoggedCommand& c : pedal.commands()) stored += c.name == "store-image";
     EXPECT_EQ(stored, 2);                           // preset 1 and its one retry
-    EXPECT_TRUE(window->connectButton->active());
+    EXPECT_TRUE(window->connectButton()->active());
 }
 
 namespace {
@@ -339,10 +339,10 @@ TEST_F(MenuWindow, FactoryResetWithoutAFullMasterAlertsAndSendsNothing) {
         ASSERT_EQ(alerts.size(), 1u);
         EXPECT_EQ(alerts[0].rfind("A problem is encountered while trying to access the Factory master file.", 0), 0u);
         EXPECT_EQ(lastLogLine(window.get()), "> Factory reset failed. Please try again.");
-        EXPECT_STREQ(window->usb->progress->label(), "Factory reset error");
-        EXPECT_EQ(window->usb->progress->selection_color(), static_cast<Fl_Color>(0x80000000));
+        EXPECT_STREQ(window->usb()->progress->label(), "Factory reset error");
+        EXPECT_EQ(window->usb()->progress->selection_color(), static_cast<Fl_Color>(0x80000000));
         EXPECT_EQ(pedal.commands().size(), commands);
-        EXPECT_TRUE(window->connectButton->active());
+        EXPECT_TRUE(window->connectButton()->active());
         window.reset();
         pedal.stop();
         std::string cleanup = "rm -rf '" + bin + "'";

@@ -52,8 +52,8 @@ protected:
         first = start("VP24000001", 0x9A, waiting == Waiting::First);
         second = start("VP24000002", 0xF5, waiting == Waiting::Second);
         window = env.openWindow();
-        window->serviceMode = true;
-        ASSERT_TRUE(window->devSelPrompt->visible());
+        window->setServiceMode(true);
+        ASSERT_TRUE(window->devSelPrompt()->visible());
         dialogs.clear();
     }
 
@@ -89,19 +89,19 @@ protected:
         gui::settle();
     }
     void confirmPedal(int entry) {
-        window->devSelPrompt->serialChoice->value(entry);
-        click(window->devSelPrompt->confirmButton);
+        window->devSelPrompt()->serialChoice->value(entry);
+        click(window->devSelPrompt()->confirmButton);
     }
     // Every control that reaches the pedal, and the three that a prompt may
     // leave usable: active (1) or not (0).
     std::vector<bool> states() const {
-        OV_ToneChart* chart = window->toneChart;
-        return {window->dashboard->active() != 0,   window->presetPanel->active() != 0,
-                window->transportPanel->active() != 0, window->gloConButton->active() != 0,
+        OV_ToneChart* chart = window->toneChart();
+        return {window->dashboard()->active() != 0,   window->presetPanel()->active() != 0,
+                window->transportPanel()->active() != 0, window->gloConButton()->active() != 0,
                 chart->listenL->active() != 0,      chart->listenLR->active() != 0,
                 chart->listenR->active() != 0,      chart->speakerList->active() != 0,
-                window->connectButton->active() != 0, window->menuButton->active() != 0,
-                window->quitButton->active() != 0};
+                window->connectButton()->active() != 0, window->menuButton()->active() != 0,
+                window->quitButton()->active() != 0};
     }
     uint8_t storedConfig(const VirtualPedal& pedal) const {
         PedalState state;
@@ -126,11 +126,11 @@ TEST_F(PromptHolds, EachPromptHoldsTheOthersAndGivesBackWhatItFound) {
     open();
     EXPECT_EQ(states(), choosing);
     // Global Configuration cannot open over the choice; nor can calibration.
-    click(window->gloConButton);
+    click(window->gloConButton());
     dialogs.popupPicks = {" > Oscillator Calibration... "};
-    click(window->menuButton);
-    EXPECT_FALSE(window->gloConPrompt->visible());
-    EXPECT_FALSE(window->calibratePrompt->visible());
+    click(window->menuButton());
+    EXPECT_FALSE(window->gloConPrompt()->visible());
+    EXPECT_FALSE(window->calibratePrompt()->visible());
     EXPECT_EQ(first->count("get-config"), 0u);
 
     confirmPedal(0);   // the pedal the connect run read: nothing more is asked
@@ -138,27 +138,27 @@ TEST_F(PromptHolds, EachPromptHoldsTheOthersAndGivesBackWhatItFound) {
 
     // The configuration prompt for pedal 1 holds the selection (its Menu
     // entry is greyed, and asked directly it refuses), Listen and the rest.
-    click(window->gloConButton);
-    ASSERT_TRUE(window->gloConPrompt->visible());
+    click(window->gloConButton());
+    ASSERT_TRUE(window->gloConPrompt()->visible());
     EXPECT_EQ(states(), configuring);
     dialogs.popupPicks = {" > Select Pedal"};
-    click(window->menuButton);
+    click(window->menuButton());
     openPedalSelection(window.get());
-    EXPECT_FALSE(window->devSelPrompt->visible());
-    const int speakerBefore = window->dashboard->speakerNumber(0);
-    window->tabs->value(window->toneChart);
-    window->tabs->do_callback();
-    click(window->toneChart->listenL);
-    EXPECT_EQ(window->toneChart->listenL->value(), 0);
-    EXPECT_EQ(window->dashboard->speakerNumber(0), speakerBefore);
-    window->tabs->value(window->dashboard);
-    window->tabs->do_callback();
+    EXPECT_FALSE(window->devSelPrompt()->visible());
+    const int speakerBefore = window->dashboard()->speakerNumber(0);
+    window->tabs()->value(window->toneChart());
+    window->tabs()->do_callback();
+    click(window->toneChart()->listenL);
+    EXPECT_EQ(window->toneChart()->listenL->value(), 0);
+    EXPECT_EQ(window->dashboard()->speakerNumber(0), speakerBefore);
+    window->tabs()->value(window->dashboard());
+    window->tabs()->do_callback();
 
     // CANCEL gives back exactly what was usable; CONFIRM writes pedal 1 only.
-    click(window->gloConPrompt->cancelButton);
+    click(window->gloConPrompt()->cancelButton);
     EXPECT_EQ(states(), allUsable);
-    click(window->gloConButton);
-    click(window->gloConPrompt->confirmButton);
+    click(window->gloConButton());
+    click(window->gloConPrompt()->confirmButton);
     EXPECT_EQ(states(), allUsable);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(storedConfig(*first), 0x9A);
@@ -169,11 +169,11 @@ TEST_F(PromptHolds, EachPromptHoldsTheOthersAndGivesBackWhatItFound) {
     // Calibration holds the same, the configuration button among them, and
     // Exit gives every control back.
     dialogs.popupPicks = {" > Oscillator Calibration... "};
-    click(window->menuButton);
-    ASSERT_TRUE(window->calibratePrompt->visible());
+    click(window->menuButton());
+    ASSERT_TRUE(window->calibratePrompt()->visible());
     EXPECT_EQ(states(), configuring);
-    click(window->calibratePrompt->burnButton);
-    click(window->calibratePrompt->exitButton);
+    click(window->calibratePrompt()->burnButton);
+    click(window->calibratePrompt()->exitButton);
     EXPECT_EQ(states(), allUsable);
     EXPECT_EQ(dialogs.count(Kind::Alert), 0);
 }
@@ -182,10 +182,10 @@ TEST_F(PromptHolds, ConfirmingASecondPedalWaitingForFirmwareOpensTheUpdatePrompt
     open(Waiting::Second);
     EXPECT_EQ(second->count("status"), 0u);   // the connect run asked the first
     confirmPedal(1);
-    EXPECT_STREQ(window->usb->serialNumber[0], "VP24000002");
+    EXPECT_STREQ(window->usb()->serialNumber[0], "VP24000002");
     EXPECT_EQ(second->count("status"), 1u);
     EXPECT_EQ(second->count("read-preset"), 0u);
-    OV_UpdatePrompt* update = window->updatePrompt;
+    OV_UpdatePrompt* update = window->updatePrompt();
     ASSERT_TRUE(update->visible());
     EXPECT_STREQ(update->pedalVersionBox->label(), "V1.3");
     EXPECT_EQ(gui::lastLogLine(window.get()), "Pedal is in firmware update mode (V1.3).");
@@ -209,7 +209,7 @@ TEST_F(PromptHolds, AnUpdatePromptWaitsForTheChoiceAndNeverShowsOverAnotherPromp
     // choice comes first, and the update prompt waits for it.
     EXPECT_EQ(first->count("status"), 1u);
     EXPECT_EQ(gui::lastLogLine(window.get()), "Pedal is in firmware update mode (V1.3).");
-    OV_UpdatePrompt* update = window->updatePrompt;
+    OV_UpdatePrompt* update = window->updatePrompt();
     EXPECT_FALSE(update->visible());
     EXPECT_EQ(states(), choosing);
 
@@ -217,21 +217,21 @@ TEST_F(PromptHolds, AnUpdatePromptWaitsForTheChoiceAndNeverShowsOverAnotherPromp
     // Menu and Quit usable; neither the selection nor the configuration
     // prompt opens over it.
     confirmPedal(0);
-    EXPECT_FALSE(window->devSelPrompt->visible());
+    EXPECT_FALSE(window->devSelPrompt()->visible());
     ASSERT_TRUE(update->visible());
     EXPECT_STREQ(update->pedalVersionBox->label(), "V1.3");
     EXPECT_EQ(states(), choosing);
     dialogs.popupPicks = {" > Select Pedal"};
-    click(window->menuButton);
+    click(window->menuButton());
     openPedalSelection(window.get());
-    window->gloConButton->do_callback();
-    EXPECT_FALSE(window->devSelPrompt->visible());
-    EXPECT_FALSE(window->gloConPrompt->visible());
+    window->gloConButton()->do_callback();
+    EXPECT_FALSE(window->devSelPrompt()->visible());
+    EXPECT_FALSE(window->gloConPrompt()->visible());
     EXPECT_EQ(first->count("get-config"), 0u);
 
     // Connect enumerates anew: the choice takes the update prompt's place.
-    click(window->connectButton);
-    EXPECT_TRUE(window->devSelPrompt->visible());
+    click(window->connectButton());
+    EXPECT_TRUE(window->devSelPrompt()->visible());
     EXPECT_FALSE(update->visible());
     EXPECT_EQ(first->count("status"), 2u);
     EXPECT_EQ(states(), choosing);
@@ -249,7 +249,7 @@ TEST_F(PromptHolds, AnUpdatePromptWaitsForTheChoiceAndNeverShowsOverAnotherPromp
 
     // Chosen again, the first pedal's prompt shows; leaving it resumes that
     // pedal alone and gives back what was usable before.
-    click(window->connectButton);
+    click(window->connectButton());
     confirmPedal(0);
     ASSERT_TRUE(update->visible());
     const size_t before = first->commands().size();
@@ -268,8 +268,8 @@ TEST_F(PromptHolds, TheNamingPromptHoldsWhatCouldOpenAnotherPromptAndNamesTheSou
     open();
     confirmPedal(1);
     ASSERT_EQ(states(), allUsable);
-    click(window->presetPanel->addButton);
-    OV_PresetPrompt* naming = window->presetPrompt;
+    click(window->presetPanel()->addButton);
+    OV_PresetPrompt* naming = window->presetPrompt();
     ASSERT_TRUE(naming->visible());
     // The Dashboard, "Global Configuration" and Connect are held; the preset
     // bar, the transport strip, the tone chart, the Menu and Quit stay usable.
@@ -277,21 +277,21 @@ TEST_F(PromptHolds, TheNamingPromptHoldsWhatCouldOpenAnotherPromptAndNamesTheSou
     EXPECT_EQ(states(), namingStates);
 
     // No other prompt opens over it, whichever way it is asked for.
-    window->gloConButton->do_callback();
+    window->gloConButton()->do_callback();
     for (const char* entry : {" > Select Pedal", " > Oscillator Calibration... "}) {
         dialogs.popupPicks = {entry};
-        click(window->menuButton);
+        click(window->menuButton());
     }
     openPedalSelection(window.get());
-    window->calibratePrompt->open();
-    EXPECT_FALSE(window->gloConPrompt->visible());
-    EXPECT_FALSE(window->devSelPrompt->visible());
-    EXPECT_FALSE(window->calibratePrompt->visible());
+    window->calibratePrompt()->open();
+    EXPECT_FALSE(window->gloConPrompt()->visible());
+    EXPECT_FALSE(window->devSelPrompt()->visible());
+    EXPECT_FALSE(window->calibratePrompt()->visible());
     EXPECT_EQ(second->count("get-config"), 0u);
 
     // READ brings the chosen pedal's preset 3 under the prompt, which keeps
     // the Dashboard held; Save names that sound and gives every control back.
-    OV_TransportPanel* transport = window->transportPanel;
+    OV_TransportPanel* transport = window->transportPanel();
     click(transport->child(2));
     click(transport->readButton);
     EXPECT_EQ(states(), namingStates);
@@ -300,7 +300,7 @@ TEST_F(PromptHolds, TheNamingPromptHoldsWhatCouldOpenAnotherPromptAndNamesTheSou
     click(naming->saveButton);
     EXPECT_FALSE(naming->visible());
     EXPECT_EQ(states(), allUsable);
-    EXPECT_EQ(window->exchanges.shownPrompt(), nullptr);
+    EXPECT_EQ(window->exchanges().shownPrompt(), nullptr);
 
     std::vector<uint8_t> bytes;
     presetfiles::LocalPreset saved;
@@ -311,7 +311,7 @@ TEST_F(PromptHolds, TheNamingPromptHoldsWhatCouldOpenAnotherPromptAndNamesTheSou
     EXPECT_EQ(std::vector<uint8_t>(saved.preset.record(), saved.preset.record() + 12),
               std::vector<uint8_t>(pedal.presets[2].params, pedal.presets[2].params + 12));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(saved.preset.title()), 12), "Lead 4000002");
-    EXPECT_STREQ(window->usb->serialNumber[0], "VP24000002");
+    EXPECT_STREQ(window->usb()->serialNumber[0], "VP24000002");
     EXPECT_EQ(first->count("read-preset"), 1u);   // the connect run's only
     EXPECT_EQ(dialogs.count(Kind::Alert), 0);
 }

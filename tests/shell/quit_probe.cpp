@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
         std::unique_ptr<Orvella> window = openMainWindow(false);
         setQuitHook(nullptr);
         std::printf("constructed\n");
-        window->quitButton->do_callback();
+        window->quitButton()->do_callback();
         std::printf("still running after Quit\n");
     }
     return 3;

@@ -39,11 +39,11 @@ protected:
 TEST_F(StatusLog, LinesCarryTheStampAndEndInANewline) {
     window->stampStatus();
     window->logStatus("Write complete - preset %d", 3);
-    struct tm* t = window->logTime;
+    struct tm* t = window->logTime();
     char expected[64];
     snprintf(expected, sizeof expected, "[%02d:%02d:%02d] :  Write complete - preset 3\n", t->tm_hour,
              t->tm_min, t->tm_sec);
-    EXPECT_EQ(std::string(window->logLine), expected);
+    EXPECT_EQ(std::string(window->logLine()), expected);
     std::string text = logText(window.get());
     EXPECT_EQ(text.substr(text.size() - std::string(expected).size()), expected);
 }
@@ -54,7 +54,7 @@ TEST_F(StatusLog, LinesOfOneActionShareItsStamp) {
     fixed.tm_min = 5;
     fixed.tm_sec = 9;
     window->stampStatus();
-    *window->logTime = fixed;
+    *window->logTime() = fixed;
     window->logStatus("first");
     window->logStatus("> second");
     std::string text = logText(window.get());
@@ -65,7 +65,7 @@ TEST_F(StatusLog, LongTextIsCutAndTheLineStillEnds) {
     std::string longText(500, 'x');
     window->stampStatus();
     window->logStatus("%s", longText.c_str());
-    std::string line = window->logLine;
+    std::string line = window->logLine();
     EXPECT_EQ(line.size(), 191u);
     EXPECT_EQ(line.back(), '\n');
     EXPECT_EQ(line.substr(0, 1), "[");
@@ -80,7 +80,7 @@ TEST_F(StatusLog, AdvanceKeepsTheOutcomeInViewAndNeverRunsPastTheText) {
     for (int i = 0; i < 40; ++i) window->logStatus("line %d", i);
     window->advanceStatus(40);
     gui::settle();
-    TextBoard* board = window->statusLog;
+    TextBoard* board = window->statusLog();
     int lines = board->textBuffer->count_lines(0, board->textBuffer->length());
     int top = board->topLine();
     EXPECT_GT(top, 1);
@@ -93,7 +93,7 @@ TEST_F(StatusLog, AdvanceKeepsTheOutcomeInViewAndNeverRunsPastTheText) {
 }
 
 TEST_F(StatusLog, RightClickOffersOneEntryEvenWhenEmptyAndSavesTheText) {
-    window->statusLog->textBuffer->text("");
+    window->statusLog()->textBuffer->text("");
     dialogs.popupPicks.push_back(saveEntry);
     time_t before = time(nullptr);
     gui::rightClick(window.get(), 100, 570);
@@ -198,7 +198,7 @@ TEST_F(StatusLog, NoPickSavesNothingAndTheReleaseIsSwallowed) {
 
 TEST_F(StatusLog, LeftDragSelectsTextAndTheLogStaysReadOnly) {
     std::string before = logText(window.get());
-    TextBoard* board = window->statusLog;
+    TextBoard* board = window->statusLog();
     board->scroll(1, 0);
     gui::settle();
     int y = board->y() + 8;

@@ -63,7 +63,7 @@ protected:
     }
     void open() {
         window = env->openWindow();
-        ASSERT_TRUE(window->transportPanel->active());
+        ASSERT_TRUE(window->transportPanel()->active());
         dialogs->clear();
     }
     void TearDown() override {
@@ -74,8 +74,8 @@ protected:
         env.reset();
     }
 
-    OV_Parameters& dash() { return *window->dashboard; }
-    OV_TransportPanel& transport() { return *window->transportPanel; }
+    OV_Parameters& dash() { return *window->dashboard(); }
+    OV_TransportPanel& transport() { return *window->transportPanel(); }
     Bytes params() { return Bytes(dash().params(), dash().params() + 12); }
     Bytes image() { return Bytes(dash().image(), dash().image() + 512); }
     std::string shownTitle() { return std::string(transport().title, 12); }
@@ -143,7 +143,7 @@ TEST_F(Undo, EditReadUndoUndoRedoPlaysEachStateAgain) {
     dragVolume();                                       // one drag, one preview, one step
     const Bytes editedParams = params(), editedImage = image();
     ASSERT_NE(editedParams, startParams);
-    EXPECT_EQ(window->edits.history.undoCount(), 1u);
+    EXPECT_EQ(window->edits().history.undoCount(), 1u);
     EXPECT_TRUE(transport().edited());
     EXPECT_EQ(lightLabel(0), "*Preset-1");
     EXPECT_TRUE(transport().editedMark->visible());
@@ -192,7 +192,7 @@ TEST_F(Undo, EditReadUndoUndoRedoPlaysEachStateAgain) {
     ctrl('y');                                          // and the READ's step is still there
     EXPECT_EQ(params(), record(1));
     EXPECT_EQ(shownTitle(), title(1));
-    EXPECT_FALSE(window->edits.history.canRedo());
+    EXPECT_FALSE(window->edits().history.canRedo());
 }
 
 // WRITE (by its key too, with a title being typed) clears the mark; a new
@@ -268,7 +268,7 @@ TEST_F(Undo, TheKeyboardReachesEveryControlAndArrowsMakeOneStep) {
     for (int i = 0; i < 5; ++i) gui::key(window.get(), FL_Left);
     EXPECT_EQ(dash().params()[5], before[5] - 5);
     EXPECT_EQ(previews(sent + 5).size(), sent + 5);
-    EXPECT_EQ(window->edits.history.undoCount(), 1u);
+    EXPECT_EQ(window->edits().history.undoCount(), 1u);
     ctrl('z');
     EXPECT_EQ(params(), before);
 
@@ -286,11 +286,11 @@ TEST_F(Undo, TheKeyboardReachesEveryControlAndArrowsMakeOneStep) {
     ctrl('6');
     EXPECT_EQ(transport().selectedPreset, 5);
     gui::key(window.get(), '2', "", FL_ALT);
-    EXPECT_TRUE(window->toneChart->visible());
-    EXPECT_FALSE(window->presetPanel->visible());
+    EXPECT_TRUE(window->toneChart()->visible());
+    EXPECT_FALSE(window->presetPanel()->visible());
     gui::key(window.get(), '1', "", FL_ALT);
     EXPECT_TRUE(dash().visible());
-    EXPECT_TRUE(window->presetPanel->visible());
+    EXPECT_TRUE(window->presetPanel()->visible());
 
     // While a prompt holds the Dashboard, undo does nothing.
     dragVolume();
@@ -319,11 +319,11 @@ TEST_F(Undo, TheDashboardKeptAtQuitComesBackWithUndo) {
     EXPECT_EQ(params(), last);
     EXPECT_EQ(shownTitle(), lastTitle);
     EXPECT_EQ(previews(1).back(), image());
-    EXPECT_FALSE(window->edits.history.canUndo());
+    EXPECT_FALSE(window->edits().history.canUndo());
 
     // What the window is left with is what the next start finds.
     dragVolume();
-    ASSERT_TRUE(window->edits.keepLastDashboard());
+    ASSERT_TRUE(window->edits().keepLastDashboard());
     EXPECT_EQ(keptRecord(), params());
 
     // A damaged file is not offered at the next start, and says so.
@@ -332,7 +332,7 @@ TEST_F(Undo, TheDashboardKeptAtQuitComesBackWithUndo) {
     open();
     EXPECT_EQ(gui::lastLogLine(window.get()),
               "The Dashboard kept at the last quit could not be read; it is not offered.");
-    EXPECT_FALSE(window->edits.history.canUndo());
+    EXPECT_FALSE(window->edits().history.canUndo());
 }
 
 // A local preset chosen and a restore replace the Dashboard: one step each.
@@ -346,12 +346,12 @@ TEST_F(Undo, LocalPresetsRestoresAndAuditionsCountAsTheyChangeTheDashboard) {
     ASSERT_TRUE(gui::TestEnvironment::writeFile(presetfiles::presetPath(env->home, name), std::string(lop.begin(), lop.end())));
     ASSERT_TRUE(gui::TestEnvironment::writeFile(presetfiles::listPath(env->home),
                                                 presetfiles::presetPath(env->home, name) + "\n"));
-    window->presetPanel->loadPresetList();
-    window->presetPanel->presetChoice->value(0);
-    window->presetPanel->presetChoice->do_callback();
+    window->presetPanel()->loadPresetList();
+    window->presetPanel()->presetChoice->value(0);
+    window->presetPanel()->presetChoice->do_callback();
     EXPECT_EQ(params(), record(7));
     EXPECT_EQ(shownTitle(), lopTitle);
-    EXPECT_EQ(window->edits.history.undoCount(), 1u);
+    EXPECT_EQ(window->edits().history.undoCount(), 1u);
     EXPECT_TRUE(transport().edited());
 
     // RESTORE: every preset is known afterwards, the Dashboard shows preset 1 as restored.
@@ -359,19 +359,19 @@ TEST_F(Undo, LocalPresetsRestoresAndAuditionsCountAsTheyChangeTheDashboard) {
     dialogs->chooserAnswers.push_back({writeBackup()});
     gui::clickCentre(transport().restoreButton);
     ASSERT_EQ(params(), record(20));
-    EXPECT_EQ(window->edits.history.undoCount(), 2u);
+    EXPECT_EQ(window->edits().history.undoCount(), 2u);
     EXPECT_FALSE(transport().edited());
     ctrl('4');
     EXPECT_TRUE(transport().edited());                  // preset 4 holds record(23)
-    EXPECT_TRUE(window->edits.pedal.known(3));
+    EXPECT_TRUE(window->edits().pedal.known(3));
 
-    const size_t steps = window->edits.history.undoCount();
+    const size_t steps = window->edits().history.undoCount();
     const size_t sent = previews(0).size();
     gui::key(window.get(), '2', "", FL_ALT);
-    gui::clickCentre(window->toneChart->listenL);       // audition the first speaker on the left
-    gui::clickCentre(window->toneChart->listenL);       // and end it
+    gui::clickCentre(window->toneChart()->listenL);       // audition the first speaker on the left
+    gui::clickCentre(window->toneChart()->listenL);       // and end it
     EXPECT_EQ(previews(sent + 2).size(), sent + 2);
-    EXPECT_EQ(window->edits.history.undoCount(), steps);
+    EXPECT_EQ(window->edits().history.undoCount(), steps);
     EXPECT_EQ(params(), record(20));
 
     ctrl('z');
@@ -388,30 +388,30 @@ TEST_F(Undo, AnAuditionIsNeverKeptAsTheUsersDashboard) {
     open();
     dragVolume();
     const Bytes edited = params();
-    const size_t steps = window->edits.history.undoCount();
+    const size_t steps = window->edits().history.undoCount();
     gui::key(window.get(), '2', "", FL_ALT);
-    gui::clickCentre(window->toneChart->listenL);
+    gui::clickCentre(window->toneChart()->listenL);
     ASSERT_NE(params()[1], edited[1]) << "the audition plays another speaker";
 
-    ASSERT_TRUE(window->edits.keepLastDashboard());
+    ASSERT_TRUE(window->edits().keepLastDashboard());
     EXPECT_EQ(keptRecord(), edited);
 
     ctrl('1');                                          // the preset keys stay usable
-    EXPECT_EQ(window->edits.history.undoCount(), steps);
+    EXPECT_EQ(window->edits().history.undoCount(), steps);
 
     const size_t sent = previews(2).size();             // the drag's and the audition's
     ASSERT_EQ(sent, 2u);
     ctrl('z');                                          // undo goes on auditioning, in one preview
     EXPECT_EQ(params()[5], record(0)[5]);
     EXPECT_NE(params()[1], record(0)[1]);
-    EXPECT_EQ(window->toneChart->listenL->value(), 1);
+    EXPECT_EQ(window->toneChart()->listenL->value(), 1);
     std::vector<Bytes> sentNow = previews(sent + 1);
     ASSERT_EQ(sentNow.size(), sent + 1);
     EXPECT_EQ(sentNow.back(), image());
     EXPECT_EQ(previews(sent + 2, 300).size(), sent + 1);
-    gui::clickCentre(window->toneChart->listenL);
+    gui::clickCentre(window->toneChart()->listenL);
     EXPECT_EQ(params(), record(0));
-    EXPECT_EQ(window->edits.history.undoCount(), steps - 1);
+    EXPECT_EQ(window->edits().history.undoCount(), steps - 1);
     EXPECT_FALSE(transport().edited());
 }
 
@@ -427,12 +427,12 @@ TEST_F(Undo, AWheelTurnMovesTheControlUnderThePointerAndIsOneStep) {
         SCOPED_TRACE(control->label() ? control->label() : "menu");
         const Bytes before = params();
         const size_t sent = previews(0).size();
-        const size_t steps = window->edits.history.undoCount();
+        const size_t steps = window->edits().history.undoCount();
         for (int notch = 0; notch < 3; ++notch)
             gui::wheel(window.get(), control->x() + control->w() / 2, control->y() + control->h() / 2, 1);
         EXPECT_NE(params(), before);
         EXPECT_EQ(previews(sent + 3).size(), sent + 3);
-        EXPECT_EQ(window->edits.history.undoCount(), steps + 1);
+        EXPECT_EQ(window->edits().history.undoCount(), steps + 1);
         ctrl('z');
         EXPECT_EQ(params(), before);
         EXPECT_EQ(previews(sent + 4).size(), sent + 4);   // the undo's own
@@ -477,8 +477,8 @@ TEST_F(Undo, TheDashboardKeptDuringARestoreIsTheUsers) {
     struct Closing { Orvella* window; Bytes shown; bool kept; } closing{window.get(), {}, false};
     Fl_Timeout_Handler keep = [](void* data) {
         Closing& c = *static_cast<Closing*>(data);
-        c.shown.assign(c.window->dashboard->params(), c.window->dashboard->params() + 12);
-        c.kept = c.window->edits.keepLastDashboard();
+        c.shown.assign(c.window->dashboard()->params(), c.window->dashboard()->params() + 12);
+        c.kept = c.window->edits().keepLastDashboard();
     };
     Fl::add_timeout(0.2, keep, &closing);
     dialogs->choiceAnswers.push_back(1);
@@ -503,9 +503,9 @@ TEST_F(Undo, ThePresetsOfAPedalGoneAreKnownNoMore) {
     testpedal::VirtualPedal other(*pedals, options);
     std::string error;
     ASSERT_TRUE(other.start(&error)) << error;
-    gui::clickCentre(window->connectButton);
-    ASSERT_TRUE(window->updatePrompt->visible()) << gui::logText(window.get());
-    EXPECT_FALSE(window->edits.pedal.known(0));
+    gui::clickCentre(window->connectButton());
+    ASSERT_TRUE(window->updatePrompt()->visible()) << gui::logText(window.get());
+    EXPECT_FALSE(window->edits().pedal.known(0));
     EXPECT_FALSE(transport().edited());
     EXPECT_EQ(lightLabel(0), " Preset-1");
 }

@@ -65,38 +65,38 @@ protected:
 
 TEST_F(MainWindow, ChildrenStandWhereTheyBelongWithTheirLabels) {
     EXPECT_TRUE(placed(window.get(), window->x(), window->y(), 830, 600));
-    for (Fl_Widget* page : {static_cast<Fl_Widget*>(window->dashboard),
-                            static_cast<Fl_Widget*>(window->toneChart),
-                            static_cast<Fl_Widget*>(window->userGuide)}) {
+    for (Fl_Widget* page : {static_cast<Fl_Widget*>(window->dashboard()),
+                            static_cast<Fl_Widget*>(window->toneChart()),
+                            static_cast<Fl_Widget*>(window->userGuide())}) {
         EXPECT_TRUE(placed(page, 5, 62, 820, 433));
-        EXPECT_EQ(page->parent(), window->tabs);
+        EXPECT_EQ(page->parent(), window->tabs());
     }
-    EXPECT_EQ(window->tabs->value(), window->dashboard);
+    EXPECT_EQ(window->tabs()->value(), window->dashboard());
     // Positions derived from the window's size.
-    EXPECT_TRUE(placed(window->presetPrompt, 500, 90, 290, 170));
-    EXPECT_TRUE(placed(window->transportPanel, 5, 476, 820, 73));
-    EXPECT_TRUE(placed(window->statusLog, 5, 550, 645, 48));
-    EXPECT_TRUE(placed(window->connectButton, 655, 552, 70, 25));
-    EXPECT_TRUE(placed(window->menuButton, 725, 552, 50, 25));
-    EXPECT_TRUE(placed(window->quitButton, 775, 552, 50, 25));
-    EXPECT_TRUE(placed(window->usb->progress, 632, 485, 180, 24));
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(window->usb->presetAddress[i], 2 * i);
-    for (Fl_Widget* prompt : {static_cast<Fl_Widget*>(window->presetPrompt),
-                              static_cast<Fl_Widget*>(window->updatePrompt),
-                              static_cast<Fl_Widget*>(window->gloConPrompt),
-                              static_cast<Fl_Widget*>(window->devSelPrompt),
-                              static_cast<Fl_Widget*>(window->calibratePrompt)}) {
+    EXPECT_TRUE(placed(window->presetPrompt(), 500, 90, 290, 170));
+    EXPECT_TRUE(placed(window->transportPanel(), 5, 476, 820, 73));
+    EXPECT_TRUE(placed(window->statusLog(), 5, 550, 645, 48));
+    EXPECT_TRUE(placed(window->connectButton(), 655, 552, 70, 25));
+    EXPECT_TRUE(placed(window->menuButton(), 725, 552, 50, 25));
+    EXPECT_TRUE(placed(window->quitButton(), 775, 552, 50, 25));
+    EXPECT_TRUE(placed(window->usb()->progress, 632, 485, 180, 24));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(window->usb()->presetAddress[i], 2 * i);
+    for (Fl_Widget* prompt : {static_cast<Fl_Widget*>(window->presetPrompt()),
+                              static_cast<Fl_Widget*>(window->updatePrompt()),
+                              static_cast<Fl_Widget*>(window->gloConPrompt()),
+                              static_cast<Fl_Widget*>(window->devSelPrompt()),
+                              static_cast<Fl_Widget*>(window->calibratePrompt())}) {
         EXPECT_FALSE(prompt->visible());
         // Shown, no prompt covers the status log, whose lines tell its outcome.
-        const Fl_Widget* log = window->statusLog;
+        const Fl_Widget* log = window->statusLog();
         const bool apart = prompt->x() + prompt->w() <= log->x() || log->x() + log->w() <= prompt->x() ||
                            prompt->y() + prompt->h() <= log->y() || log->y() + log->h() <= prompt->y();
         EXPECT_TRUE(apart) << prompt->x() << "," << prompt->y();
     }
     // Drawing order: the prompts come after (on top of) the panels and buttons.
-    EXPECT_LT(window->find(window->statusLog), window->find(window->updatePrompt));
-    EXPECT_LT(window->find(window->gloConPrompt), window->find(window->devSelPrompt));
-    EXPECT_EQ(window->dashboard->user_data(), window.get());
+    EXPECT_LT(window->find(window->statusLog()), window->find(window->updatePrompt()));
+    EXPECT_LT(window->find(window->gloConPrompt()), window->find(window->devSelPrompt()));
+    EXPECT_EQ(window->dashboard()->user_data(), window.get());
 }
 
 TEST_F(MainWindow, StartWithoutPedalLogsTwoOutcomeLinesAndNoAlert) {
@@ -105,10 +105,10 @@ TEST_F(MainWindow, StartWithoutPedalLogsTwoOutcomeLinesAndNoAlert) {
     EXPECT_EQ(lines[0], "Connecting ...");
     EXPECT_EQ(lines[1], "Pedal is not found.");
     EXPECT_EQ(lines[2], "> Connect your pedal to a USB port then click 'Connect'.");
-    EXPECT_EQ(window->logTopLine, 2);
+    EXPECT_EQ(window->logTopLine(), 2);
     EXPECT_EQ(dialogs.count(RecordingDialogs::Alert), 0);
-    EXPECT_FALSE(window->transportPanel->active());
-    EXPECT_TRUE(window->connectButton->active());
+    EXPECT_FALSE(window->transportPanel()->active());
+    EXPECT_TRUE(window->connectButton()->active());
     // All three start-up lines carry one stamp.
     std::string text = logText(window.get());
     std::string stamp = text.substr(0, 14);
@@ -126,11 +126,11 @@ TEST_F(MainWindow, ConnectWithoutPedalAlertsEveryTimeAndClearsTheBar) {
     ASSERT_EQ(lines.size(), 9u);
     EXPECT_EQ(lines[6], "Connecting ...");
     EXPECT_EQ(lines[7], "Pedal is not found.");
-    EXPECT_EQ(window->logTopLine, 6);
-    EXPECT_EQ(window->usb->progress->value(), 0);
-    EXPECT_EQ(window->usb->progress->label(), nullptr);
-    EXPECT_FALSE(window->transportPanel->active());
-    EXPECT_TRUE(window->connectButton->active());
+    EXPECT_EQ(window->logTopLine(), 6);
+    EXPECT_EQ(window->usb()->progress->value(), 0);
+    EXPECT_EQ(window->usb()->progress->label(), nullptr);
+    EXPECT_FALSE(window->transportPanel()->active());
+    EXPECT_TRUE(window->connectButton()->active());
 }
 
 TEST_F(MainWindow, ConnectIsInactiveAndInputHeldWhileARunIsInProgress) {
@@ -140,11 +140,11 @@ TEST_F(MainWindow, ConnectIsInactiveAndInputHeldWhileARunIsInProgress) {
         Orvella* window = nullptr;
         int activeDuringAlert = -1;
         void alert(const std::string& text) override {
-            activeDuringAlert = window->connectButton->active();
+            activeDuringAlert = window->connectButton()->active();
             RecordingDialogs::alert(text);
             if (count(Alert) == 1) {
                 gui::click(window, 690, 564);
-                gui::click(window, window->menuButton->x() + 10, window->menuButton->y() + 10);
+                gui::click(window, window->menuButton()->x() + 10, window->menuButton()->y() + 10);
             }
         }
     } watching;
@@ -153,54 +153,54 @@ TEST_F(MainWindow, ConnectIsInactiveAndInputHeldWhileARunIsInProgress) {
     EXPECT_EQ(watching.activeDuringAlert, 0);
     EXPECT_EQ(watching.count(RecordingDialogs::Alert), 1);    // no second run
     EXPECT_EQ(watching.count(RecordingDialogs::Popup), 0);    // no menu mid-run
-    EXPECT_TRUE(window->connectButton->active());
+    EXPECT_TRUE(window->connectButton()->active());
     // Afterwards the window takes input again.
-    gui::click(window.get(), window->menuButton->x() + 10, window->menuButton->y() + 10);
+    gui::click(window.get(), window->menuButton()->x() + 10, window->menuButton()->y() + 10);
     EXPECT_EQ(watching.count(RecordingDialogs::Popup), 1);
 }
 
 TEST_F(MainWindow, TabSwitchShowsPresetBarAndGlobalConfigurationOnlyOnTheDashboard) {
     // A click on the second tab, as a user picks it.
     gui::click(window.get(), 187, 55);
-    ASSERT_EQ(window->tabs->value(), window->toneChart);
-    EXPECT_FALSE(window->presetPanel->visible());
-    EXPECT_FALSE(window->gloConButton->visible());
-    EXPECT_EQ(window->toneChart->labelsize(), 14);
-    EXPECT_EQ(window->dashboard->labelsize(), 12);
-    EXPECT_EQ(window->userGuide->labelsize(), 12);
-    EXPECT_TRUE(window->transportPanel->visible());
-    EXPECT_TRUE(window->statusLog->visible());
+    ASSERT_EQ(window->tabs()->value(), window->toneChart());
+    EXPECT_FALSE(window->presetPanel()->visible());
+    EXPECT_FALSE(window->gloConButton()->visible());
+    EXPECT_EQ(window->toneChart()->labelsize(), 14);
+    EXPECT_EQ(window->dashboard()->labelsize(), 12);
+    EXPECT_EQ(window->userGuide()->labelsize(), 12);
+    EXPECT_TRUE(window->transportPanel()->visible());
+    EXPECT_TRUE(window->statusLog()->visible());
 
-    window->tabs->value(window->userGuide);
-    window->tabs->do_callback();
-    EXPECT_EQ(window->userGuide->labelsize(), 14);
-    EXPECT_EQ(window->toneChart->labelsize(), 12);
-    EXPECT_FALSE(window->presetPanel->visible());
+    window->tabs()->value(window->userGuide());
+    window->tabs()->do_callback();
+    EXPECT_EQ(window->userGuide()->labelsize(), 14);
+    EXPECT_EQ(window->toneChart()->labelsize(), 12);
+    EXPECT_FALSE(window->presetPanel()->visible());
 
-    window->tabs->value(window->dashboard);
-    window->tabs->do_callback();
-    EXPECT_TRUE(window->presetPanel->visible());
-    EXPECT_TRUE(window->gloConButton->visible());
-    EXPECT_EQ(window->dashboard->labelsize(), 14);
-    EXPECT_EQ(window->userGuide->labelsize(), 12);
+    window->tabs()->value(window->dashboard());
+    window->tabs()->do_callback();
+    EXPECT_TRUE(window->presetPanel()->visible());
+    EXPECT_TRUE(window->gloConButton()->visible());
+    EXPECT_EQ(window->dashboard()->labelsize(), 14);
+    EXPECT_EQ(window->userGuide()->labelsize(), 12);
 }
 
 TEST_F(MainWindow, PreviewWithoutPedalSendsAndLogsNothing) {
     std::string before = logText(window.get());
-    window->tabs->value(window->toneChart);
-    window->tabs->do_callback();
-    window->dashboard->do_callback();
+    window->tabs()->value(window->toneChart());
+    window->tabs()->do_callback();
+    window->dashboard()->do_callback();
     EXPECT_EQ(logText(window.get()), before);
     // An audition from the tone chart keeps the preset bar off that page.
-    EXPECT_FALSE(window->presetPanel->visible());
+    EXPECT_FALSE(window->presetPanel()->visible());
 }
 
 TEST_F(MainWindow, PreviewOnAnUnreachablePedalLogsTheErrorCode) {
-    window->transportPanel->activate();   // as after a connect; no pedal answers now
-    window->dashboard->do_callback();
+    window->transportPanel()->activate();   // as after a connect; no pedal answers now
+    window->dashboard()->do_callback();
     std::vector<std::string> lines = logLines(window.get());
     EXPECT_EQ(lines.back().rfind("parameter change offline. Error code = ", 0), 0u) << lines.back();
-    EXPECT_EQ(window->logTopLine, 3);
+    EXPECT_EQ(window->logTopLine(), 3);
 }
 
 TEST(MainWindowCoreFiles, MissingCoreFilesEndTheProgramAfterTheConnectAttempt) {
@@ -208,7 +208,7 @@ TEST(MainWindowCoreFiles, MissingCoreFilesEndTheProgramAfterTheConnectAttempt) {
     {
         RecordingDialogs dialogs;
         std::unique_ptr<Orvella> window = probeEnv.openWindow();
-        if (!window->dashboard->engine) GTEST_SKIP() << "the Dashboard does not read core files yet";
+        if (!window->dashboard()->engine) GTEST_SKIP() << "the Dashboard does not read core files yet";
     }
     // An empty bin folder: every core file is missing.
     std::string emptyBin = probeEnv.root + "/emptybin";
@@ -268,7 +268,7 @@ TEST(Quit, EveryWayOutKeepsTheDashboardOrSaysItCouldNot) {
     };
     const Way ways[] = {
         {"Escape", [](Orvella& w) { gui::key(&w, FL_Escape); }, false, false},
-        {"Quit", [](Orvella& w) { gui::clickCentre(w.quitButton); }, true, true},
+        {"Quit", [](Orvella& w) { gui::clickCentre(w.quitButton()); }, true, true},
         {"close button", [](Orvella& w) { static_cast<Fl_Widget&>(w).do_callback(); }, true, true},
         {"window manager", [](Orvella& w) { Fl::handle(FL_CLOSE, &w); }, true, true},
         {"session end", [](Orvella&) { raise(SIGTERM); Fl::wait(2.0); }, true, false},
@@ -316,12 +316,12 @@ TEST(Quit, EveryWayOutKeepsTheDashboardOrSaysItCouldNot) {
 // and no second prompt shows over it, shown twice it holds once, and hidden
 // it gives every control back exactly as it found it.
 TEST_F(MainWindow, EveryPromptTakesTheHoldWhenShownAndGivesItBackWhenHidden) {
-    HeldPrompt* prompts[] = {window->devSelPrompt, window->presetPrompt, window->updatePrompt,
-                             window->gloConPrompt, window->calibratePrompt};
-    window->transportPanel->activate();   // a mix of active and inactive controls to give back
+    HeldPrompt* prompts[] = {window->devSelPrompt(), window->presetPrompt(), window->updatePrompt(),
+                             window->gloConPrompt(), window->calibratePrompt()};
+    window->transportPanel()->activate();   // a mix of active and inactive controls to give back
     auto states = [&] {
         std::vector<bool> active;
-        for (Fl_Widget* control : window->exchanges.controls()) active.push_back(control->active() != 0);
+        for (Fl_Widget* control : window->exchanges().controls()) active.push_back(control->active() != 0);
         return active;
     };
     const std::vector<bool> before = states();
@@ -329,15 +329,15 @@ TEST_F(MainWindow, EveryPromptTakesTheHoldWhenShownAndGivesItBackWhenHidden) {
         prompt->show();
         prompt->show();
         ASSERT_TRUE(prompt->visible());
-        EXPECT_EQ(window->exchanges.shownPrompt(), prompt);
-        EXPECT_FALSE(window->dashboard->active());
+        EXPECT_EQ(window->exchanges().shownPrompt(), prompt);
+        EXPECT_FALSE(window->dashboard()->active());
         for (HeldPrompt* other : prompts) {
             if (other == prompt) continue;
             other->show();
             EXPECT_FALSE(other->visible());
         }
         prompt->hide();
-        EXPECT_EQ(window->exchanges.shownPrompt(), nullptr);
+        EXPECT_EQ(window->exchanges().shownPrompt(), nullptr);
         EXPECT_EQ(states(), before);
     }
 }
@@ -348,7 +348,7 @@ TEST_F(MainWindow, AConnectAfterUncountedAndWrappedLinesEndsWithItsNewestLineInV
     window->logStatus("%s", std::string(150, 'w').c_str());   // wraps in two
     gui::click(window.get(), 690, 564);
     gui::settle();
-    TextBoard* board = window->statusLog;
+    TextBoard* board = window->statusLog();
     int last = board->lastLine();
     EXPECT_GE(last, 10);
     EXPECT_LE(board->topLine(), last - 1);                       // both outcome lines in view

@@ -113,8 +113,8 @@ struct Scene {
 void setLog(Orvella& window, const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += "[20:14:05] :  " + line + "\n";
-    window.statusLog->textBuffer->text(text.c_str());
-    window.statusLog->scroll(1, 0);
+    window.statusLog()->textBuffer->text(text.c_str());
+    window.statusLog()->scroll(1, 0);
 }
 
 Shot capture(Orvella& window) {
@@ -167,7 +167,7 @@ bool takeShots(const std::string& repo, const std::string& pedalProgram, std::ma
     }
     auto window = std::make_unique<Orvella>(830, 600, "Kestrova - Orvella 2.0.8");
     settle();
-    OV_Parameters& dash = *window->dashboard;
+    OV_Parameters& dash = *window->dashboard();
     setLog(*window, readyLines);
     shots["cabs"] = capture(*window);
 
@@ -191,12 +191,12 @@ bool takeShots(const std::string& repo, const std::string& pedalProgram, std::ma
     dash.delayModeChoice->value(0);
     dash.delayModeChoice->do_callback();
 
-    window->presetPanel->addButton->value(1);
-    window->presetPanel->addButton->do_callback();
+    window->presetPanel()->addButton->value(1);
+    window->presetPanel()->addButton->do_callback();
     settle();
     setLog(*window, readyLines);
     shots["prompt"] = capture(*window);
-    window->presetPrompt->cancelButton->do_callback();
+    window->presetPrompt()->cancelButton->do_callback();
     settle();
 
     dash.stereoMicsButton->do_callback();
@@ -205,11 +205,11 @@ bool takeShots(const std::string& repo, const std::string& pedalProgram, std::ma
     shots["mics"] = capture(*window);
 
     // The guide itself as it shows on its tab, for checking the pages in place.
-    window->tabs->value(window->userGuide);
-    window->tabs->do_callback();
+    window->tabs()->value(window->userGuide());
+    window->tabs()->do_callback();
     for (int line : {2, 9, 10, 14, 16, 23, 28, 29, 33}) {
-        window->userGuide->topicList->select(line);
-        window->userGuide->topicPicked();
+        window->userGuide()->topicList->select(line);
+        window->userGuide()->topicPicked();
         settle();
         shots["guide-" + std::to_string(line)] = capture(*window);
     }

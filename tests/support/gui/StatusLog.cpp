@@ -8,7 +8,7 @@
 namespace gui {
 
 std::string logText(Orvella* window) {
-    char* text = window->statusLog->textBuffer->text();
+    char* text = window->statusLog()->textBuffer->text();
     std::string result = text;
     std::free(text);
     return result;
