@@ -25,7 +25,7 @@ bool endsWith(const std::string& s, const char* tail) {
 // The presets an action may change when all goes well (bit per preset).
 unsigned scopeOf(const Step& s) {
     switch (s.action.op) {
-    case Op::Write: case Op::CliWrite: return 1u << s.preset;
+    case Op::Write: case Op::CliWrite: return s.preset >= 0 ? 1u << s.preset : 0;
     case Op::Restore: case Op::FactoryReset: case Op::CliRestore: case Op::CliPair: return 0xFF;
     default: return 0;
     }

@@ -260,6 +260,7 @@ TEST(SoakOracle, ExitStatusesStatusLinesAndTheWindowMustBeTrue) {
     EXPECT_EQ(broken(step, truth, truth), "");
     // A .lop no pedal holds (a bad title, a speaker byte 250) is refused with nothing stored.
     step.action = soak::Action(Op::CliWrite);
+    step.preset = 3;
     step.exitCode = 3;
     EXPECT_EQ(broken(step, truth, truth), "");
     soak::Truth sent = truth;
