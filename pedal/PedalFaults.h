@@ -5,7 +5,8 @@
 //   corrupt-echo         flips one byte of the next store or page echo, once
 //   corrupt-echo-always  flips one byte of every store or page echo
 //   slow-reply=SECONDS   waits that long before every reply
-//   stuck-tx             its bridge never drains what the editor sends
+//   stuck-tx             its bridge never drains what the editor sends: the
+//                        pedal leaves it unread (docs/link.md)
 //   unplug               disappears from the device list and closes its port
 //   keep-wrong-record    echoes every stored image correctly but keeps the
 //                        preset's title with its last character changed

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -160,7 +161,7 @@ std::string hex(const std::vector<uint8_t>& bytes) {
 
 class Pedal {
 public:
-    explicit Pedal(Options& o) : o_(o), protocol_(state_) {}
+    explicit Pedal(Options& o) : o_(o), protocol_(state_), stalled_(o.faults.stuckTx) {}
     int run();
 
 private:
@@ -171,6 +172,10 @@ private:
     void handle(PedalCommand& c);
     void handleReply(PedalCommand& c, std::string note);
     void saveState();
+    bool stalled() const;
+    std::string stallFile() const;
+    void noteStall();
+    void endStall();
 
     Options& o_;
     PedalState state_;
@@ -184,17 +189,40 @@ private:
     // and a file rewritten in place changes size, even within one clock tick.
     ino_t faultsInode_ = 0;
     off_t faultsSize_ = -1;
-    bool registeredStall_ = false;
+    bool stalled_;             // the bridge keeps what the editor sends
 };
+
+bool Pedal::stalled() const { return o_.faults.stuckTx || fileFaults_.stuckTx; }
+
+std::string Pedal::stallFile() const { return pedalregistry::fileFor(o_.dir, o_.serial) + ".stalled"; }
+
+// A stalled bridge: the pedal reads nothing, so what a program writes stays
+// in the pseudo-terminal, and it says so in "<serial>.pedal.stalled"
+// ("tty=PATH") while its port is open. A pseudo-terminal has no transmit
+// queue to show the writer; tests/support/pedal/stalled_bridge.c, loaded
+// into a program under test, reads the file and keeps one for it.
+void Pedal::noteStall() {
+    const std::string path = stallFile(), temp = path + ".tmp";
+    FILE* f = std::fopen(temp.c_str(), "w");
+    if (!f) return;
+    std::fprintf(f, "tty=%s\n", port_.path().c_str());
+    if (std::fclose(f) != 0 || std::rename(temp.c_str(), path.c_str()) != 0) unlink(temp.c_str());
+}
+
+// The bridge works again: what it held never reached the pedal (the editor
+// purged it after its time-out).
+void Pedal::endStall() {
+    if (port_.isOpen()) tcflush(port_.fd(), TCIFLUSH);
+    protocol_.reset();
+    unlink(stallFile().c_str());
+}
 
 bool Pedal::registerSelf() {
     pedalregistry::Entry e;
     e.description = o_.description;
     e.serial = o_.serial;
     e.tty = port_.path();
-    e.txStalled = o_.faults.stuckTx || fileFaults_.stuckTx;
     e.pid = static_cast<long>(getpid());
-    registeredStall_ = e.txStalled;
     if (!pedalregistry::write(o_.dir, e)) {
         std::fprintf(stderr, "orvella-pedal: cannot register in %s: %s\n", o_.dir.c_str(), std::strerror(errno));
         return false;
@@ -209,6 +237,7 @@ bool Pedal::plugIn() {
     }
     port_.setWireSpeed(o_.wireSpeed);
     protocol_.reset();
+    if (stalled_) noteStall();
     if (!registerSelf()) return false;
     logLine(log_, "# plugged-in " + port_.path());
     return true;
@@ -216,6 +245,7 @@ bool Pedal::plugIn() {
 
 void Pedal::unplug() {
     pedalregistry::remove(o_.dir, o_.serial);
+    endStall();
     port_.close();
     protocol_.reset();
     logLine(log_, "# unplugged");
@@ -240,8 +270,9 @@ void Pedal::refreshFaults() {
     std::string error;
     if (!fileFaults_.loadFile(o_.faultsFile, error)) logLine(log_, "# " + error);
     fileCorruptUsed_ = false;
-    bool stall = o_.faults.stuckTx || fileFaults_.stuckTx;
-    if (port_.isOpen() && stall != registeredStall_) registerSelf();
+    if (stalled_ && !stalled()) endStall();
+    if (!stalled_ && stalled() && port_.isOpen()) noteStall();
+    stalled_ = stalled();
     if (fileFaults_.unplug && port_.isOpen()) unplug();
     // Logged last: whoever waits for this line finds every effect in place.
     logLine(log_, "# faults loaded");
@@ -386,10 +417,16 @@ int Pedal::run() {
             nanosleep(&nap, nullptr);
             continue;
         }
+        if (stalled_) {     // nothing is read: what comes waits in the terminal
+            timespec nap{0, 50 * 1000000L};
+            nanosleep(&nap, nullptr);
+            refreshFaults();
+            continue;
+        }
         pollfd pfd{port_.fd(), POLLIN, 0};
         int r = poll(&pfd, 1, 50);
         refreshFaults();
-        if (!port_.isOpen()) continue;
+        if (!port_.isOpen() || stalled_) continue;
         if (r <= 0) {
             if (protocol_.midCommand() && nowSeconds() - lastByte > abandonSeconds) {
                 protocol_.reset();
@@ -407,12 +444,12 @@ int Pedal::run() {
         size_t n = port_.receive(data, sizeof data);
         if (n == 0) continue;
         lastByte = nowSeconds();
-        if (o_.faults.stuckTx || fileFaults_.stuckTx) continue;   // nothing crosses a stalled bridge
         done.clear();
         protocol_.feed(data, n, done);
         for (PedalCommand& c : done) handle(c);
     }
     if (port_.isOpen()) pedalregistry::remove(o_.dir, o_.serial);
+    endStall();
     logLine(log_, "# stopped");
     std::fclose(log_);
     return 0;

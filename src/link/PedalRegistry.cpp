@@ -58,7 +58,6 @@ static bool parse(const std::string& path, Entry& entry) {
         if (key == "description") entry.description = value;
         else if (key == "serial") entry.serial = value;
         else if (key == "tty") entry.tty = value;
-        else if (key == "tx-stalled") entry.txStalled = value == "1";
         else if (key == "pid") entry.pid = parsePid(value);
     }
     return !entry.serial.empty() && !entry.tty.empty();
@@ -88,8 +87,8 @@ bool write(const std::string& dir, const Entry& entry) {
     std::string temp = path + ".tmp";
     FILE* f = std::fopen(temp.c_str(), "w");
     if (!f) return false;
-    std::fprintf(f, "description=%s\nserial=%s\ntty=%s\ntx-stalled=%d\npid=%ld\n", entry.description.c_str(),
-                 entry.serial.c_str(), entry.tty.c_str(), entry.txStalled ? 1 : 0, entry.pid);
+    std::fprintf(f, "description=%s\nserial=%s\ntty=%s\npid=%ld\n", entry.description.c_str(), entry.serial.c_str(),
+                 entry.tty.c_str(), entry.pid);
     bool ok = std::fclose(f) == 0;
 #ifdef _WIN32
     if (ok) ok = MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;

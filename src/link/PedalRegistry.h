@@ -3,7 +3,6 @@
 //   description=Kestrova Drevani
 //   serial=VP24000001
 //   tty=/dev/pts/7
-//   tx-stalled=0          (1: the pedal's bridge never drains its transmit side)
 //   pid=12345             (the pedal's process: a registration it left behind is ignored)
 // The link lists these after the real devices, ordered by file name.
 #pragma once
@@ -17,7 +16,6 @@ struct Entry {
     std::string description;
     std::string serial;
     std::string tty;
-    bool txStalled = false;
     long pid = 0;               // 0: unknown; -1: the file names no possible process
 };
 

@@ -163,7 +163,6 @@ std::vector<Device> allDevices(const std::string& busFolder) {
         dev.description = e.description;
         dev.serial = e.serial;
         dev.port = e.tty;
-        dev.txStalled = e.txStalled;
         all.push_back(dev);
     }
     return all;
@@ -304,7 +303,6 @@ public:
     }
 
     FT_STATUS purge(bool rx, bool tx) override {
-        if (tx) held_ = 0;
         int which = rx && tx ? TCIOFLUSH : rx ? TCIFLUSH : tx ? TCOFLUSH : -1;
         if (which < 0) return FT_OK;
         return tcflush(fd_, which) == 0 ? FT_OK : FT_IO_ERROR;
@@ -312,11 +310,6 @@ public:
 
     FT_STATUS write(const uint8_t* data, uint32_t n, uint32_t& written) override {
         written = 0;
-        if (device().txStalled) {   // accepted into the queue, never sent
-            held_ += n;
-            written = n;
-            return FT_OK;
-        }
         // Whatever arrived before a command cannot be its reply (a late answer
         // to an earlier one, line noise): dropped, never taken for the next reply.
         tcflush(fd_, TCIFLUSH);
@@ -368,9 +361,10 @@ public:
     FT_STATUS queues(uint32_t& rx, uint32_t& tx) override {
         int queued = 0, pending = 0;
         if (ioctl(fd_, FIONREAD, &queued) != 0) return FT_IO_ERROR;
+        // The driver's transmit queue (a pseudo-terminal has none: 0).
         if (ioctl(fd_, TIOCOUTQ, &pending) != 0) pending = 0;
         rx = static_cast<uint32_t>(queued);
-        tx = static_cast<uint32_t>(pending) + held_;
+        tx = static_cast<uint32_t>(pending);
         return FT_OK;
     }
 
@@ -402,7 +396,6 @@ public:
 private:
     TtyBackend& owner_;
     int fd_;
-    uint32_t held_ = 0;         // bytes a stalled bridge keeps in its transmit queue
     int readMs_ = 0;            // 0: a finite default
     int writeMs_ = 0;
     bool inFlight_ = false;     // a command was sent; the lock file says its reply may come

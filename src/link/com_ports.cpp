@@ -56,7 +56,6 @@ std::vector<Device> merge(const std::vector<Device>& real, const std::vector<ped
         device.description = entry.description;
         device.serial = entry.serial;
         device.port = port;
-        device.txStalled = entry.txStalled;
         all.push_back(device);
     }
     return all;

@@ -37,7 +37,6 @@ struct Device {
     std::string description;
     std::string serial;
     std::string port;           // /dev/ttyUSB0, a pseudo-terminal, COM5; may be empty
-    bool txStalled = false;     // virtual pedal whose bridge never drains (its registration says so)
 };
 
 // The link keeps serial numbers cut to this many characters; such a cut one
@@ -64,7 +63,8 @@ public:
     virtual FT_STATUS write(const uint8_t* data, uint32_t n, uint32_t& written) = 0;
     virtual FT_STATUS read(uint8_t* data, uint32_t n, uint32_t& got) = 0;
     virtual FT_STATUS purge(bool rx, bool tx) = 0;
-    // Drain: bytes received and not read yet, bytes written and not sent yet.
+    // Drain: bytes received and not read yet, bytes written and not sent yet
+    // (what the driver reports: a bridge that stalls keeps them there).
     virtual FT_STATUS queues(uint32_t& rx, uint32_t& tx) = 0;
     // Blocks for at most timeoutMs or until new bytes may have arrived;
     // never returns at once when nothing can change (no spin).

@@ -152,21 +152,13 @@ public:
             flags |= PURGE_RXCLEAR | PURGE_RXABORT;
             early_.clear();
         }
-        if (tx) {
-            flags |= PURGE_TXCLEAR | PURGE_TXABORT;
-            held_ = 0;
-        }
+        if (tx) flags |= PURGE_TXCLEAR | PURGE_TXABORT;
         if (!flags) return FT_OK;
         return PurgeComm(h_, flags) ? FT_OK : FT_IO_ERROR;
     }
 
     FT_STATUS write(const uint8_t* data, uint32_t n, uint32_t& written) override {
         written = 0;
-        if (device().txStalled) {   // accepted into the queue, never sent
-            held_ += n;
-            written = n;
-            return FT_OK;
-        }
         // Whatever arrived before a command cannot be its reply.
         early_.clear();
         PurgeComm(h_, PURGE_RXCLEAR);
@@ -195,7 +187,7 @@ public:
         DWORD in = 0, out = 0;
         if (!queued(h_, &in, &out)) return FT_IO_ERROR;
         rx = in + static_cast<uint32_t>(early_.size());
-        tx = out + held_;
+        tx = out;
         return FT_OK;
     }
 
@@ -229,7 +221,6 @@ private:
     WinSerialBackend& owner_;
     HANDLE h_;
     HANDLE mutex_;
-    uint32_t held_ = 0;             // bytes a stalled bridge keeps in its transmit queue
     DWORD readMs_ = 0;
     std::vector<uint8_t> early_;    // bytes taken off the port while waiting for data
 };

@@ -28,14 +28,13 @@ protected:
 };
 
 TEST_F(RegistryTest, WrittenEntriesComeBackInFileNameOrder) {
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "B2", "/dev/pts/9", false, 0}));
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "A1", "/dev/pts/8", true, 0}));
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "B2", "/dev/pts/9", 0}));
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "A1", "/dev/pts/8", 0}));
     std::ofstream(dir + "/broken.pedal") << "description=no serial\n";
     std::ofstream(dir + "/notes.txt") << "serial=X\ntty=/dev/null\n";
     auto list = pedalregistry::list(dir);
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0].serial, "A1");
-    EXPECT_TRUE(list[0].txStalled);
     EXPECT_EQ(list[1].tty, "/dev/pts/9");
     EXPECT_EQ(list[1].description, "Kestrova Drevani");
     EXPECT_TRUE(pedalregistry::remove(dir, "A1"));
@@ -47,7 +46,7 @@ TEST_F(RegistryTest, SerialNumbersCannotEscapeTheFolder) {
 }
 
 TEST_F(RegistryTest, VirtualPedalsFollowRealDevicesAndOpenFailsCleanly) {
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "GONE1", "/nonexistent/tty", false, 0}));
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "GONE1", "/nonexistent/tty", 0}));
     auto all = serialport::allDevices();
     ASSERT_FALSE(all.empty());
     EXPECT_EQ(all.back().serial, "GONE1");
@@ -65,9 +64,9 @@ TEST_F(RegistryTest, VirtualPedalsFollowRealDevicesAndOpenFailsCleanly) {
 namespace {
 
 TEST_F(RegistryTest, RegistrationsOfDeadPedalsAreSkipped) {
-    pedalregistry::Entry dead{"Kestrova Drevani", "DEAD1", "/dev/null", false, 0};
+    pedalregistry::Entry dead{"Kestrova Drevani", "DEAD1", "/dev/null", 0};
     dead.pid = 999999999;   // beyond any process number
-    pedalregistry::Entry live{"Kestrova Drevani", "LIVE1", "/dev/null", false, 0};
+    pedalregistry::Entry live{"Kestrova Drevani", "LIVE1", "/dev/null", 0};
     live.pid = static_cast<long>(getpid());
     ASSERT_TRUE(pedalregistry::write(dir, dead));
     ASSERT_TRUE(pedalregistry::write(dir, live));
@@ -101,9 +100,9 @@ TEST_F(RegistryTest, OpenByDescriptionSkipsDevicesThatWillNotOpen) {
     ASSERT_GE(master, 0);
     ASSERT_EQ(grantpt(master), 0);
     ASSERT_EQ(unlockpt(master), 0);
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "A-GONE", "/nonexistent/tty", false, 0}));
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "B-NULL", "/dev/null", false, 0}));   // no terminal
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "C-LIVE", ptsname(master), false, 0}));
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "A-GONE", "/nonexistent/tty", 0}));
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "B-NULL", "/dev/null", 0}));   // no terminal
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "C-LIVE", ptsname(master), 0}));
     serialport::TtyBackend backend;
     std::unique_ptr<serialport::Port> port, again;
     std::string why;

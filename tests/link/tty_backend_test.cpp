@@ -47,7 +47,7 @@ protected:
         tty = ptsname(master);
         keep = open(tty.c_str(), O_RDWR | O_NOCTTY);   // the far end stays up between opens
         ASSERT_GE(keep, 0);
-        ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "TTY1", tty, false, 0}));
+        ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "TTY1", tty, 0}));
     }
     void TearDown() override {
         close(keep);
@@ -181,7 +181,7 @@ TEST_F(TtyBackendTest, RawEightNoneOneAndTheBaudRateStayAcrossPorts) {
 }
 
 TEST_F(TtyBackendTest, CutSerialNumberOpensItsDeviceButNoOtherPrefixDoes) {
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "ABCDEFGHIJKLMNO", tty, false, 0}));
+    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "ABCDEFGHIJKLMNO", tty, 0}));
     ASSERT_TRUE(pedalregistry::remove(dir, "TTY1"));
     PortPtr port;
     EXPECT_EQ(backend.open("ABCDEFGHIJ", false, port, why), FT_DEVICE_NOT_FOUND);
@@ -315,19 +315,6 @@ TEST_F(TtyBackendTest, LeftLockIsTakenOverAndOnlyOurOwnLateNoteIsTrusted) {
     }
 }
 
-TEST_F(TtyBackendTest, StalledBridgeHoldsWhatIsWrittenUntilPurged) {
-    ASSERT_TRUE(pedalregistry::write(dir, {"Kestrova Drevani", "TTY1", tty, true, 0}));
-    PortPtr port = openPedal();
-    uint8_t header[25] = {0x10};
-    uint32_t n = 0, rx = 0, tx = 0;
-    EXPECT_EQ(port->write(header, 25, n), FT_OK);
-    EXPECT_EQ(port->queues(rx, tx), FT_OK);
-    EXPECT_EQ(tx, 25u);
-    EXPECT_EQ(port->purge(true, true), FT_OK);
-    EXPECT_EQ(port->queues(rx, tx), FT_OK);
-    EXPECT_EQ(tx, 0u);
-}
-
 // An unplugged bridge: the kernel hangs its terminal up, which then reads as
 // empty but polls readable. The read must end with an error, not spin.
 TEST_F(TtyBackendTest, ReadingAHungUpTerminalFailsAtOnce) {
@@ -395,7 +382,7 @@ TEST(RealDevices, FtdiBridgesComeWithTheirUsbStringsInTtyOrder) {
 TEST(RealDevices, ComeBeforeVirtualPedalsUnlessLeftOut) {
     std::string root = miniatureSysfs();
     setenv("ORVELLA_PEDAL_DIR", root.c_str(), 1);
-    ASSERT_TRUE(pedalregistry::write(root, {"Kestrova Drevani", "VIRT1", "/dev/null", false, 0}));
+    ASSERT_TRUE(pedalregistry::write(root, {"Kestrova Drevani", "VIRT1", "/dev/null", 0}));
     unsetenv("ORVELLA_VIRTUAL_ONLY");
     auto all = serialport::allDevices(root + "/bus");
     ASSERT_EQ(all.size(), 3u);

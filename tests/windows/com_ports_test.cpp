@@ -36,7 +36,7 @@ TEST(ComPorts, SerialNumberComesFromTheDeviceInstance) {
 }
 
 TEST(ComPorts, OpensReachTheDeviceByDescriptionSerialOrCutSerial) {
-    Device pedal{"Kestrova Drevani", "KD2400001799", "COM7", false};
+    Device pedal{"Kestrova Drevani", "KD2400001799", "COM7"};
     EXPECT_TRUE(serialport::matches(pedal, "Kestrova Drevani", true));
     EXPECT_FALSE(serialport::matches(pedal, "Kestrova Drevani ", true));
     EXPECT_FALSE(serialport::matches(pedal, "KD2400001799", true));
@@ -46,23 +46,22 @@ TEST(ComPorts, OpensReachTheDeviceByDescriptionSerialOrCutSerial) {
     EXPECT_FALSE(serialport::matches(pedal, "KD24000017", false));
     EXPECT_FALSE(serialport::matches(pedal, "KD240000178", false));
     EXPECT_FALSE(serialport::matches(pedal, "", false));    // an empty serial number names no device
-    EXPECT_FALSE(serialport::matches(Device{"Kestrova Drevani", "", "COM8", false}, "", false));
+    EXPECT_FALSE(serialport::matches(Device{"Kestrova Drevani", "", "COM8"}, "", false));
 }
 
 TEST(ComPorts, RealDevicesComeFirstThenRegistrationsNamingALivePort) {
-    std::vector<Device> real = {{"Kestrova Drevani", "KD1", "COM3", false}};
+    std::vector<Device> real = {{"Kestrova Drevani", "KD1", "COM3"}};
     std::vector<pedalregistry::Entry> registered(4);
-    registered[0] = {"Kestrova Drevani", "VP1", "com5", true, 0};
-    registered[1] = {"Kestrova Drevani", "VP2", "/dev/pts/4", false, 0};   // a Linux side's own registration
-    registered[2] = {"Kestrova Drevani", "VP3", "COM6", false, -1};        // names no possible process
-    registered[3] = {"Kestrova Drevani", "VP4", "\\\\.\\COM12", false, 0};
+    registered[0] = {"Kestrova Drevani", "VP1", "com5", 0};
+    registered[1] = {"Kestrova Drevani", "VP2", "/dev/pts/4", 0};   // a Linux side's own registration
+    registered[2] = {"Kestrova Drevani", "VP3", "COM6", -1};        // names no possible process
+    registered[3] = {"Kestrova Drevani", "VP4", "\\\\.\\COM12", 0};
 
     std::vector<Device> all = comports::merge(real, registered, false);
     ASSERT_EQ(all.size(), 3u);
     EXPECT_EQ(all[0].port, "COM3");
     EXPECT_EQ(all[1].serial, "VP1");
     EXPECT_EQ(all[1].port, "COM5");
-    EXPECT_TRUE(all[1].txStalled);
     EXPECT_EQ(all[2].port, "COM12");
 
     std::vector<Device> virtualOnly = comports::merge(real, registered, true);

@@ -63,7 +63,7 @@ private:
         Bytes bytes;
     };
     void deliverDue();
-    Device device(size_t index) const { return {devices[index].description, devices[index].serial, "", false}; }
+    Device device(size_t index) const { return {devices[index].description, devices[index].serial, ""}; }
     std::vector<size_t> open_;          // indices of the devices open now
     std::vector<Pending> pending_;
     Bytes rx_;

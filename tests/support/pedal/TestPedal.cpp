@@ -76,6 +76,29 @@ PedalFolder::~PedalFolder() {
     }
 }
 
+StalledBridgesShown::StalledBridgesShown() {
+    const char* preload = getenv("LD_PRELOAD");
+    const char* asan = getenv("ASAN_OPTIONS");
+    hadPreload_ = preload != nullptr;
+    hadAsan_ = asan != nullptr;
+    if (preload) preload_ = preload;
+    if (asan) asan_ = asan;
+    setenv("LD_PRELOAD", (std::string(ORVELLA_STALLED_BRIDGE) + (preload ? ":" + preload_ : "")).c_str(), 1);
+    // A sanitized build's runtime then comes second, which it otherwise refuses.
+    setenv("ASAN_OPTIONS", (asan_ + (asan_.empty() ? "" : ":") + "verify_asan_link_order=0").c_str(), 1);
+}
+
+StalledBridgesShown::~StalledBridgesShown() {
+    if (hadPreload_)
+        setenv("LD_PRELOAD", preload_.c_str(), 1);
+    else
+        unsetenv("LD_PRELOAD");
+    if (hadAsan_)
+        setenv("ASAN_OPTIONS", asan_.c_str(), 1);
+    else
+        unsetenv("ASAN_OPTIONS");
+}
+
 VirtualPedal::VirtualPedal(const PedalFolder& folder, PedalOptions options)
     : folder_(folder.path()), options_(std::move(options)) {}
 

@@ -105,6 +105,22 @@ private:
     pid_t pid_ = -1;
 };
 
+// While it lives, the programs a test starts (orvella-cli) see a pedal's
+// stalled bridge (the stuck-tx fault) as the driver of a real one shows it:
+// the bytes they wrote still waiting in its transmit queue, which a
+// pseudo-terminal does not have (stalled_bridge.c, preloaded, keeps one).
+class StalledBridgesShown {
+public:
+    StalledBridgesShown();
+    ~StalledBridgesShown();
+    StalledBridgesShown(const StalledBridgesShown&) = delete;
+    StalledBridgesShown& operator=(const StalledBridgesShown&) = delete;
+
+private:
+    std::string preload_, asan_;
+    bool hadPreload_ = false, hadAsan_ = false;
+};
+
 // A record inside every range, varied by n (0 to 29).
 std::vector<uint8_t> knownRecord(int n);
 // The title of known preset n: "Factory n+1", padded to 12 characters.
