@@ -411,16 +411,16 @@ Parsed parse(const std::vector<std::string>& args) {
     std::vector<std::string> inputs;
     for (size_t k = 0; k < count; ++k) {
         const std::string& operand = o.operands[k];
-        const OperandSpec& spec = entry.operands[k];
-        if (spec.kind == Kind::Preset && !parseInt(operand, 1, 8, o.preset)) {
+        const OperandSpec& declared = entry.operands[k];
+        if (declared.kind == Kind::Preset && !parseInt(operand, 1, 8, o.preset)) {
             result.error = where + "the preset number must be 1 to 8, not '" + operand + "'";
             return result;
         }
-        if ((spec.kind == Kind::FileIn || spec.kind == Kind::FileOut) && operand.empty()) {
+        if ((declared.kind == Kind::FileIn || declared.kind == Kind::FileOut) && operand.empty()) {
             result.error = where + "an empty file name";
             return result;
         }
-        if (spec.kind == Kind::FileIn) inputs.push_back(operand);
+        if (declared.kind == Kind::FileIn) inputs.push_back(operand);
     }
     for (const Given& g : given) {
         if ((g.option->kind == Kind::FileIn || g.option->kind == Kind::FileOut) && g.value.empty()) {
