@@ -2,6 +2,7 @@
 // player's hand-over to an output, without a sound card.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -310,7 +311,9 @@ TEST(Player, HandsOverTheRenderInAnySizeAndReportsADeviceThatFailsOrGoes) {
         device->pull(device->user, big.data(), 6000);
         const std::size_t got = std::size_t(player.framesPlayed() - before);
         taken.insert(taken.end(), big.begin(), big.begin() + long(2 * got));
-        EXPECT_EQ(big.back(), 0.0f);
+        // What was missing is silence. (Whether a pull comes short depends on
+        // how far rendering got meanwhile; the first one always does.)
+        EXPECT_EQ(std::count(big.begin() + long(2 * got), big.end(), 0.0f), long(big.size() - 2 * got)) << i;
     }
     EXPECT_GT(player.framesMissed(), 0u);
     for (std::size_t i = 0; i < taken.size() / 2; ++i) in.push_back(clip[in.size() % clip.size()]);
