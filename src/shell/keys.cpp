@@ -1,12 +1,12 @@
 // The window's keyboard: undo and redo, READ and WRITE, the eight presets and
-// the three tabs. Every key here is listed under Menu > Keyboard Shortcuts,
-// in the user guide and in the README.
+// the three tabs. Every key here is in the table of shortcuts
+// (shell/shortcut_list.h) that Menu > Keyboard Shortcuts, the user guide and
+// the README list.
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Input_.H>
 #include <FL/Fl_Light_Button.H>
 #include <FL/Fl_Tabs.H>
-
 
 #include "editor/OV_Parameters.h"
 #include "presets/OV_TransportPanel.h"
@@ -17,22 +17,6 @@
 #include "shell/keys.h"
 
 namespace keys {
-
-const char* const listText =
-    "Keyboard shortcuts :\n\n"
-    "  Ctrl+Z  :  undo the last change of the Dashboard or the title\n"
-    "  Ctrl+Shift+Z  or  Ctrl+Y  :  redo\n"
-    "  Ctrl+R  :  READ the selected preset from the pedal\n"
-    "  Ctrl+W  :  WRITE the Dashboard into the selected preset\n"
-    "  Ctrl+1 ... Ctrl+8  :  select Preset-1 ... Preset-8\n"
-    "  Alt+1, Alt+2, Alt+3  :  the Dashboard, Tone Chart and User Guide tabs\n"
-    "  Ctrl+L  :  Listen on this computer, on or off\n"
-    "  Ctrl+K  :  while listening, the compared preset or the Dashboard\n\n"
-    "On the Dashboard :\n\n"
-    "  Tab, Shift+Tab  :  next, previous control, in reading order\n"
-    "  Left, Right, Up, Down  :  change the focused control a step\n"
-    "  Space  :  press the focused button\n\n"
-    "While you type in a field, Ctrl+Z undoes the typing; once it is entered, the change.";
 
 Action actionOf(int key, int state) {
     const bool ctrl = (state & FL_CTRL) != 0, shift = (state & FL_SHIFT) != 0, alt = (state & FL_ALT) != 0;

@@ -12,7 +12,4 @@ struct Action {
 // What a key with the modifier state (FL_CTRL, FL_SHIFT, FL_ALT) does.
 Action actionOf(int key, int state);
 
-// The list Menu > Keyboard Shortcuts shows.
-extern const char* const listText;
-
 }  // namespace keys

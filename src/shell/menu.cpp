@@ -14,7 +14,7 @@
 #include "base/dialogs.h"
 #include "base/files.h"
 #include "base/platform.h"
-#include "shell/keys.h"
+#include "shell/shortcut_list.h"
 #include "shell/quit.h"
 #include "listen/listening.h"
 #include "base/support_texts.h"
@@ -63,42 +63,122 @@ void calibration_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->o
 void undo_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->edits().undo(); }
 void redo_cb(Fl_Widget*, void* window) { static_cast<Orvella*>(window)->edits().redo(); }
 
-Fl_Menu_Item entry(const char* label, Fl_Callback* callback, void* data, int flags, bool heading, int key = 0) {
-    Fl_Menu_Item item = {label, key, callback, data, flags, FL_NORMAL_LABEL,
-                         heading ? FL_HELVETICA_BOLD_ITALIC : FL_HELVETICA, 13, 0};
-    return item;
+void listen_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->toggleListen(); }
+void riff_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::GuitarRiff); }
+void chords_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::GuitarChords); }
+void bass_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::BassLine); }
+void userClip_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::UserFile); }
+void compare_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseComparePreset(); }
+void comparePedal_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->compareWithPedalPreset(); }
+void switch_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->switchCompared(); }
+void exportIr_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->exportImpulseResponse(); }
+void exportAudio_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->exportAudio(); }
+
+// The key a Menu entry shows, as the keyboard shortcut table names it (the
+// window takes the keys: shell/keys.cpp, listen/listening.cpp).
+constexpr int key(shortcuts::Id id) {
+    const shortcuts::Key k = shortcuts::list[id].menuKey;
+    return (k.modifiers & shortcuts::Ctrl ? FL_CTRL : 0) + (k.modifiers & shortcuts::Shift ? FL_SHIFT : 0) +
+           (k.modifiers & shortcuts::Alt ? FL_ALT : 0) + k.letter;
 }
 
-void* code(intptr_t n) { return reinterpret_cast<void*>(n); }
+// The groups of entries; SOUND is there only with the window's Listening.
+enum class Group { Software, Pedal, Sound, Window };
+// What an entry's callback gets: the code infoSelected takes, the window,
+// the pedal's serial number, or the window's Listening.
+enum class Data { Code, Window, Serial, Listening };
+// When an entry is usable. Service: only with --service, usable when the
+// calibration may open; Source: a radio entry, set for its DI clip (the row's code).
+enum class When { Always, Never, Connected, TwoPedals, Service, Undo, Redo, PedalPreset, Switch, Source };
+// A group's heading is in bold italic; Listen and the switch between the
+// Dashboard and the compared preset say what they do now.
+enum class Look { Entry, Heading, Listen, Switch };
+
+struct Row {
+    const char* label;                   // nullptr: named by the state (Look)
+    int shortcut;
+    Fl_Callback* callback;
+    Data data;
+    intptr_t code;                       // infoSelected's code; a radio entry's DI clip
+    int flags;                           // FL_MENU_DIVIDER, FL_MENU_TOGGLE, FL_MENU_RADIO
+    When when;
+    Group group;
+    Look look;
+};
+
+// The Menu, top to bottom. A divider is an empty, inactive entry.
+const Row rows[] = {
+    // label                                 shortcut                  callback                data             code                     flags            when               group            look
+    {"         S O F T W A R E ",          0,                        infoSelected,           Data::Code,      0,                       0,               When::Never,       Group::Software, Look::Heading},
+    {" > About Orvella",                   0,                        infoSelected,           Data::Code,      1,                       0,               When::Always,      Group::Software, Look::Entry},
+    {" > Check for updates",               0,                        infoSelected,           Data::Code,      2,                       0,               When::Always,      Group::Software, Look::Entry},
+    {" > Report a problem",                0,                        infoSelected,           Data::Code,      3,                       0,               When::Always,      Group::Software, Look::Entry},
+    {" > Register your pedal",             0,                        infoSelected,           Data::Code,      4,                       0,               When::Always,      Group::Software, Look::Entry},
+    {"",                                   0,                        nullptr,                Data::Code,      0,                       FL_MENU_DIVIDER, When::Never,       Group::Software, Look::Entry},
+    {"                   P E D A L",       0,                        infoSelected,           Data::Code,      0,                       0,               When::Never,       Group::Pedal,    Look::Heading},
+    {" > Select Pedal",                    0,                        selectPedal_cb,         Data::Window,    0,                       0,               When::TwoPedals,   Group::Pedal,    Look::Entry},
+    {" > Serial Number",                   0,                        showSerialNumber,       Data::Serial,    0,                       0,               When::Connected,   Group::Pedal,    Look::Entry},
+    {" > Update Firmware",                 0,                        showUpdateInstructions, Data::Window,    0,                       0,               When::Connected,   Group::Pedal,    Look::Entry},
+    {" > Factory Reset",                   0,                        factoryReset_cb,        Data::Window,    0,                       0,               When::Connected,   Group::Pedal,    Look::Entry},
+    {" > Oscillator Calibration... ",      0,                        calibration_cb,         Data::Window,    0,                       0,               When::Service,     Group::Pedal,    Look::Entry},
+    {"",                                   0,                        nullptr,                Data::Code,      0,                       FL_MENU_DIVIDER, When::Never,       Group::Sound,    Look::Entry},
+    {"                  S O U N D",        0,                        infoSelected,           Data::Code,      0,                       0,               When::Never,       Group::Sound,    Look::Heading},
+    {nullptr,                              key(shortcuts::Listen),   listen_cb,              Data::Listening, 0,                       FL_MENU_TOGGLE,  When::Always,      Group::Sound,    Look::Listen},
+    {"      Guitar riff",                  0,                        riff_cb,                Data::Listening, Listening::GuitarRiff,   FL_MENU_RADIO,   When::Source,      Group::Sound,    Look::Entry},
+    {"      Guitar chords",                0,                        chords_cb,              Data::Listening, Listening::GuitarChords, FL_MENU_RADIO,   When::Source,      Group::Sound,    Look::Entry},
+    {"      Bass line",                    0,                        bass_cb,                Data::Listening, Listening::BassLine,     FL_MENU_RADIO,   When::Source,      Group::Sound,    Look::Entry},
+    {"      Your WAV file...",             0,                        userClip_cb,            Data::Listening, Listening::UserFile,     FL_MENU_RADIO,   When::Source,      Group::Sound,    Look::Entry},
+    {" > Compare with a Local Preset...",  0,                        compare_cb,             Data::Listening, 0,                       0,               When::Always,      Group::Sound,    Look::Entry},
+    {" > Compare with the Pedal's Preset", 0,                        comparePedal_cb,        Data::Listening, 0,                       0,               When::PedalPreset, Group::Sound,    Look::Entry},
+    {nullptr,                              key(shortcuts::Compared), switch_cb,              Data::Listening, 0,                       0,               When::Switch,      Group::Sound,    Look::Switch},
+    {" > Export Impulse Response...",      0,                        exportIr_cb,            Data::Listening, 0,                       0,               When::Always,      Group::Sound,    Look::Entry},
+    {" > Export Audio...",                 0,                        exportAudio_cb,         Data::Listening, 0,                       0,               When::Always,      Group::Sound,    Look::Entry},
+    {"",                                   0,                        nullptr,                Data::Code,      0,                       FL_MENU_DIVIDER, When::Never,       Group::Window,   Look::Entry},
+    {" > Undo",                            key(shortcuts::Undo),     undo_cb,                Data::Window,    0,                       0,               When::Undo,        Group::Window,   Look::Entry},
+    {" > Redo",                            key(shortcuts::Redo),     redo_cb,                Data::Window,    0,                       0,               When::Redo,        Group::Window,   Look::Entry},
+    {" > Keyboard Shortcuts",              0,                        showKeyboardShortcuts,  Data::Window,    0,                       FL_MENU_DIVIDER, When::Always,      Group::Window,   Look::Entry},
+    {" > Quit",                            0,                        quit_cb,                Data::Window,    0,                       0,               When::Always,      Group::Window,   Look::Entry},
+};
 
 }  // namespace
 
-void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCount, const char* serial,
-           void* window, Service service, Steps steps) {
-    const int pedalOnly = pedalConnected ? 0 : FL_MENU_INACTIVE;
-    const int twoPedals = deviceCount < 2 ? FL_MENU_INACTIVE : 0;
-    items[0] = entry("         S O F T W A R E ", infoSelected, code(0), FL_MENU_INACTIVE, true);
-    items[1] = entry(" > About Orvella", infoSelected, code(1), 0, false);
-    items[2] = entry(" > Check for updates", infoSelected, code(2), 0, false);
-    items[3] = entry(" > Report a problem", infoSelected, code(3), 0, false);
-    items[4] = entry(" > Register your pedal", infoSelected, code(4), 0, false);
-    items[5] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
-    items[6] = entry("                   P E D A L", infoSelected, code(0), FL_MENU_INACTIVE, true);
-    items[7] = entry(" > Select Pedal", selectPedal_cb, window, twoPedals, false);
-    items[8] = entry(" > Serial Number", showSerialNumber, const_cast<char*>(serial), pedalOnly, false);
-    items[9] = entry(" > Update Firmware", showUpdateInstructions, window, pedalOnly, false);
-    items[10] = entry(" > Factory Reset", factoryReset_cb, window, pedalOnly, false);
-    int n = 11;
-    if (service != Service::Absent)
-        items[n++] = entry(" > Oscillator Calibration... ", calibration_cb, window,
-                           service == Service::Usable ? 0 : FL_MENU_INACTIVE, false);
-    items[n++] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
-    // The keys show beside their entries (the window takes them, shell/keys.cpp).
-    items[n++] = entry(" > Undo", undo_cb, window, steps.undo ? 0 : FL_MENU_INACTIVE, false, FL_CTRL + 'z');
-    items[n++] = entry(" > Redo", redo_cb, window, steps.redo ? 0 : FL_MENU_INACTIVE, false, FL_CTRL + FL_SHIFT + 'z');
-    items[n++] = entry(" > Keyboard Shortcuts", showKeyboardShortcuts, window, FL_MENU_DIVIDER, false);
-    items[n++] = entry(" > Quit", quit_cb, window, 0, false);
-    items[n] = Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
+std::vector<Fl_Menu_Item> build(const State& state) {
+    std::vector<Fl_Menu_Item> items;
+    Listening* l = state.listening;
+    for (const Row& row : rows) {
+        if (row.group == Group::Sound && !l) continue;
+        if (row.when == When::Service && state.service == Service::Absent) continue;
+        bool usable = true, set = false;
+        switch (row.when) {
+        case When::Always: break;
+        case When::Never: usable = false; break;
+        case When::Connected: usable = state.pedalConnected; break;
+        case When::TwoPedals: usable = state.deviceCount >= 2; break;
+        case When::Service: usable = state.service == Service::Usable; break;
+        case When::Undo: usable = state.steps.undo; break;
+        case When::Redo: usable = state.steps.redo; break;
+        case When::PedalPreset: usable = l->pedalConnected(); break;
+        case When::Switch: usable = l->canSwitch(); break;
+        case When::Source: set = l->source() == row.code; break;
+        }
+        if (row.flags & FL_MENU_TOGGLE) set = l->listening();
+        void* data = nullptr;
+        switch (row.data) {
+        case Data::Code: data = reinterpret_cast<void*>(row.code); break;
+        case Data::Window: data = state.window; break;
+        case Data::Serial: data = const_cast<char*>(state.serial); break;
+        case Data::Listening: data = l; break;
+        }
+        const int flags = row.flags | (usable ? 0 : FL_MENU_INACTIVE) | (set ? FL_MENU_VALUE : 0);
+        const char* label = row.label;
+        if (row.look == Look::Listen) label = l->listenLabel();
+        if (row.look == Look::Switch)
+            label = l->hearingCompared() ? " > Back to the Dashboard's Sound" : " > Hear the Compared Preset";
+        items.push_back(Fl_Menu_Item{label, row.shortcut, row.callback, data, flags, FL_NORMAL_LABEL,
+                                     row.look == Look::Heading ? FL_HELVETICA_BOLD_ITALIC : FL_HELVETICA, 13, 0});
+    }
+    items.push_back(Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0});
+    return items;
 }
 
 namespace {
@@ -148,77 +228,28 @@ void showSerialNumber(Fl_Widget*, void* serial) {
 
 void showUpdateInstructions(Fl_Widget*, void*) { dialogs::message("%s", updateInstructions); }
 
-void showKeyboardShortcuts(Fl_Widget*, void*) { dialogs::message("%s", keys::listText); }
-
-}  // namespace menu
-
-namespace menu {
-
-namespace {
-
-void listen_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->toggleListen(); }
-void riff_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::GuitarRiff); }
-void chords_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::GuitarChords); }
-void bass_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::BassLine); }
-void userClip_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseSource(Listening::UserFile); }
-void compare_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->chooseComparePreset(); }
-void comparePedal_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->compareWithPedalPreset(); }
-void switch_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->switchCompared(); }
-void exportIr_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->exportImpulseResponse(); }
-void exportAudio_cb(Fl_Widget*, void* l) { static_cast<Listening*>(l)->exportAudio(); }
-
-}  // namespace
-
-void addSoundEntries(Fl_Menu_Item* items, Listening& l) {
-    int end = 0, divider = 0;
-    while (items[end].text) {
-        if (!items[end].text[0]) divider = end;
-        ++end;
-    }
-    // The last divider and what follows it (Undo, Redo, ..., Quit) move below the new group.
-    const std::vector<Fl_Menu_Item> tail(items + divider, items + end);
-    int n = divider;
-    auto radio = [&](const char* label, Fl_Callback* cb, Listening::Source source) {
-        items[n++] = entry(label, cb, &l, FL_MENU_RADIO | (l.source() == source ? FL_MENU_VALUE : 0), false);
-    };
-    items[n++] = entry("", nullptr, nullptr, FL_MENU_INACTIVE | FL_MENU_DIVIDER, false);
-    items[n++] = entry("                  S O U N D", infoSelected, nullptr, FL_MENU_INACTIVE, true);
-    items[n++] = entry(l.listenLabel(), listen_cb, &l, FL_MENU_TOGGLE | (l.listening() ? FL_MENU_VALUE : 0), false,
-                       FL_CTRL + 'l');
-    // The DI clip to play, one of four.
-    radio("      Guitar riff", riff_cb, Listening::GuitarRiff);
-    radio("      Guitar chords", chords_cb, Listening::GuitarChords);
-    radio("      Bass line", bass_cb, Listening::BassLine);
-    radio("      Your WAV file...", userClip_cb, Listening::UserFile);
-    items[n++] = entry(" > Compare with a Local Preset...", compare_cb, &l, 0, false);
-    items[n++] = entry(" > Compare with the Pedal's Preset", comparePedal_cb, &l,
-                       l.pedalConnected() ? 0 : FL_MENU_INACTIVE, false);
-    items[n++] = entry(l.hearingCompared() ? " > Back to the Dashboard's Sound" : " > Hear the Compared Preset", switch_cb,
-                       &l, l.canSwitch() ? 0 : FL_MENU_INACTIVE, false, FL_CTRL + 'k');
-    items[n++] = entry(" > Export Impulse Response...", exportIr_cb, &l, 0, false);
-    items[n++] = entry(" > Export Audio...", exportAudio_cb, &l, 0, false);
-    for (const Fl_Menu_Item& item : tail) items[n++] = item;
-    items[n] = Fl_Menu_Item{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, 0};
-}
+void showKeyboardShortcuts(Fl_Widget*, void*) { dialogs::message("%s", shortcuts::listText().c_str()); }
 
 }  // namespace menu
 
 void Orvella::menuClicked() {
-    Fl_Menu_Item items[menu::itemCount + menu::soundItemCount];
-    menu::Service service = menu::Service::Absent;
+    menu::State state;
+    state.pedalConnected = transportPanel_->active();
     // Calibration is a pedal entry, greyed while any prompt is shown (the
     // local preset prompt leaves the transport panel usable), so it never
     // opens over another prompt or itself.
     if (serviceMode_)
-        service = transportPanel_->active() && !exchanges_.shownPrompt() ? menu::Service::Usable : menu::Service::Greyed;
+        state.service = transportPanel_->active() && !exchanges_.shownPrompt() ? menu::Service::Usable
+                                                                               : menu::Service::Greyed;
     // A shown prompt holds the transport panel, which greys the pedal
     // entries; Select Pedal, which does not depend on it, is greyed too.
-    const unsigned choosable = exchanges_.shownPrompt() ? 0 : usb_->deviceCount;
-    menu::Steps steps;
-    steps.undo = edits_.mayStep() && edits_.history.canUndo();
-    steps.redo = edits_.mayStep() && edits_.history.canRedo();
-    menu::build(items, transportPanel_->active(), choosable, usb_->serialNumber[0], this, service, steps);
-    if (listening_) menu::addSoundEntries(items, *listening_);
-    const Fl_Menu_Item* picked = dialogs::popup(items, Fl::event_x(), Fl::event_y());
+    state.deviceCount = exchanges_.shownPrompt() ? 0 : usb_->deviceCount;
+    state.serial = usb_->serialNumber[0];
+    state.window = this;
+    state.steps.undo = edits_.mayStep() && edits_.history.canUndo();
+    state.steps.redo = edits_.mayStep() && edits_.history.canRedo();
+    state.listening = listening_;
+    const std::vector<Fl_Menu_Item> items = menu::build(state);
+    const Fl_Menu_Item* picked = dialogs::popup(items.data(), Fl::event_x(), Fl::event_y());
     if (picked && picked->callback()) picked->do_callback(menuButton_, picked->user_data());
 }

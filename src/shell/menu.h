@@ -1,14 +1,14 @@
 // The "Menu" button's pop-up and its small information actions.
 #pragma once
 
+#include <FL/Fl_Menu_Item.H>
+
+#include <vector>
+
 class Fl_Widget;
 class Listening;
-struct Fl_Menu_Item;
 
 namespace menu {
-
-constexpr int itemCount = 18;   // 16 entries, the service entry and the terminator
-constexpr int soundItemCount = 12;     // what addSoundEntries adds
 
 // The service entry "Oscillator Calibration..." (only with --service): left
 // out, shown greyed, or usable.
@@ -20,16 +20,20 @@ struct Steps {
     bool redo = false;
 };
 
-// Fills items with the menu as it must look now: the pedal entries greyed
-// while no pedal is connected, Select Pedal only with two devices found,
-// Undo and Redo only with a step to take.
-void build(Fl_Menu_Item items[itemCount], bool pedalConnected, unsigned deviceCount, const char* serial,
-           void* window, Service service = Service::Absent, Steps steps = Steps());
+// What the Menu shows depends on.
+struct State {
+    bool pedalConnected = false;     // else the pedal entries are greyed
+    unsigned deviceCount = 0;        // Select Pedal wants two devices found
+    const char* serial = "";         // what Serial Number shows
+    void* window = nullptr;          // the Orvella window the entries act on
+    Service service = Service::Absent;
+    Steps steps;
+    Listening* listening = nullptr;  // the SOUND group (Listen, DI clip, Compare, exports); none: left out
+};
 
-// Inserts the SOUND group (Listen, DI clip, Compare, exports) below the PEDAL
-// group of a menu that build() filled (before its last empty divider); items
-// must hold itemCount + soundItemCount entries.
-void addSoundEntries(Fl_Menu_Item* items, Listening& listening);
+// The menu as it must look now, made from the one table of its entries
+// (menu.cpp), with its terminator.
+std::vector<Fl_Menu_Item> build(const State& state);
 
 // Information entries: 1 About, 2 download page, 3 contact page, 4 warranty page.
 void infoSelected(Fl_Widget* widget, void* code);

@@ -2,6 +2,8 @@
 // pedal selection from the menu, and the factory reset against a virtual pedal.
 #include <gtest/gtest.h>
 
+#include "shell/keys.h"   // before the X headers, whose None is a macro
+
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Check_Button.H>
 #include <FL/Fl_Hold_Browser.H>
@@ -12,8 +14,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -33,6 +37,7 @@
 #include "shell/Orvella.h"
 #include "shell/TextBoard.h"
 #include "shell/menu.h"
+#include "shell/shortcut_list.h"
 
 using gui::RecordingDialogs;
 using gui::TestEnvironment;
@@ -40,10 +45,18 @@ using gui::lastLogLine;
 
 namespace {
 
+menu::State state(bool connected, unsigned devices, menu::Service service = menu::Service::Absent) {
+    menu::State s;
+    s.pedalConnected = connected;
+    s.deviceCount = devices;
+    s.serial = "VP24000001";
+    s.service = service;
+    return s;
+}
+
 // Entries usable (active) in a freshly built menu, by label.
 std::vector<std::string> usable(bool connected, unsigned devices) {
-    Fl_Menu_Item items[menu::itemCount];
-    menu::build(items, connected, devices, "VP24000001", nullptr);
+    const std::vector<Fl_Menu_Item> items = menu::build(state(connected, devices));
     std::vector<std::string> labels;
     for (int i = 0; items[i].text; ++i)
         if (items[i].active()) labels.push_back(items[i].text);
@@ -59,8 +72,7 @@ void clickMenu(Orvella* window) {
 // Every entry's words end short of the menu's right edge (the pop-up is as
 // wide as its widest label): a space's width at least, the service entry too.
 TEST(Menu, NoEntryTouchesTheRightEdge) {
-    Fl_Menu_Item items[menu::itemCount];
-    menu::build(items, true, 2, "VP24000001", nullptr, menu::Service::Usable);
+    const std::vector<Fl_Menu_Item> items = menu::build(state(true, 2, menu::Service::Usable));
     int width = 0;
     for (int i = 0; items[i].text; ++i) width = std::max(width, items[i].measure(nullptr, nullptr));
     for (int i = 0; items[i].text; ++i) {
@@ -86,24 +98,40 @@ TEST(Menu, PedalEntriesFollowTheConnectionAndTheDeviceCount) {
     std::vector<std::string> two = usable(false, 2);
     EXPECT_NE(std::find(two.begin(), two.end(), " > Select Pedal"), two.end());
 
-    Fl_Menu_Item items[menu::itemCount];
-    menu::build(items, true, 2, "VP24000001", nullptr);
-    EXPECT_EQ(items[16].text, nullptr);
-    EXPECT_STREQ(items[0].text, "         S O F T W A R E ");
-    EXPECT_STREQ(items[6].text, "                   P E D A L");
-    EXPECT_EQ(items[0].labelfont(), FL_HELVETICA_BOLD_ITALIC);
-    EXPECT_EQ(items[1].labelfont(), FL_HELVETICA);
-    EXPECT_EQ(items[1].labelsize(), 13);
-    EXPECT_TRUE(items[5].flags & FL_MENU_DIVIDER);
-    EXPECT_TRUE(items[11].flags & FL_MENU_DIVIDER);
-    for (int i : {0, 5, 6, 11}) EXPECT_FALSE(items[i].active()) << i;
+    // Whatever the state, the headings (bold italic) and the dividers are never usable.
+    menu::State all = state(true, 2, menu::Service::Usable);
+    all.steps.undo = all.steps.redo = true;
+    const std::vector<Fl_Menu_Item> items = menu::build(all);
+    EXPECT_EQ(items.back().text, nullptr);
+    for (size_t i = 0; i + 1 < items.size(); ++i) {
+        const bool divider = !items[i].text[0];
+        EXPECT_EQ(divider, (items[i].flags & FL_MENU_DIVIDER) && !items[i].callback()) << i;
+        EXPECT_EQ(items[i].active(), !divider && items[i].labelfont() == FL_HELVETICA) << items[i].text;
+    }
+}
+
+// Every key the shortcut list names for the window acts (but Listen's two,
+// which the window's Listening takes: listen.* tests).
+TEST(Menu, EveryListedWindowKeyActs) {
+    const std::regex name("\\b(Ctrl\\+)?(Alt\\+)?(Shift\\+)?(\\w)\\b");
+    for (int id = 0; id < shortcuts::Count; ++id) {
+        if (shortcuts::list[id].part != shortcuts::Window || id == shortcuts::Listen || id == shortcuts::Compared)
+            continue;
+        const std::string keys = shortcuts::keysOf(shortcuts::list[id]);
+        int named = 0;
+        for (std::sregex_iterator m(keys.begin(), keys.end(), name), end; m != end; ++m, ++named) {
+            const int state = ((*m)[1].matched ? FL_CTRL : 0) | ((*m)[2].matched ? FL_ALT : 0) |
+                              ((*m)[3].matched ? FL_SHIFT : 0);
+            EXPECT_NE(keys::actionOf(std::tolower((*m)[4].str()[0]), state).kind, keys::Action().kind) << m->str();
+        }
+        EXPECT_GT(named, 0) << keys;
+    }
 }
 
 TEST(Menu, HeadingsAndAMissingWidgetDoNothing) {
     RecordingDialogs dialogs;
     menu::infoSelected(nullptr, reinterpret_cast<void*>(1));
-    Fl_Menu_Item items[menu::itemCount];
-    menu::build(items, false, 0, "", nullptr);
+    const std::vector<Fl_Menu_Item> items = menu::build(menu::State());
     items[0].do_callback(nullptr, items[0].user_data());
     EXPECT_TRUE(dialogs.entries.empty());
 }
@@ -122,7 +150,8 @@ TEST_F(MenuWindow, AboutAndUpdateInstructionsAreShownWithoutAPedal) {
     clickMenu(window.get());   // greyed: nothing happens
     clickMenu(window.get());
     ASSERT_EQ(dialogs.popupLabels.size(), 3u);
-    EXPECT_EQ(dialogs.popupLabels[0].size(), 16u + menu::soundItemCount);   // with the SOUND entries
+    const std::vector<std::string>& shown = dialogs.popupLabels[0];   // with the SOUND entries
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "                  S O U N D"), shown.end());
     std::vector<std::string> messages = dialogs.texts(RecordingDialogs::Message);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("  Orvella - version.2.0.8\n", 0), 0u);

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "shell/shortcut_list.h"
+
 namespace guide {
 
 namespace {
@@ -90,6 +92,13 @@ bool readSource(const std::string& path, Source& source, std::string& error) {
             std::vector<std::string> w = words(line.substr(1));
             if (w.empty()) return error = path + ":" + std::to_string(n) + ": empty directive", false;
             e.text = w[0];
+            if (e.text == "keys") {
+                e.kind = Element::Paragraph;
+                e.text = shortcuts::guideParagraph();
+                page->elements.push_back(e);
+                open = nullptr;
+                continue;
+            }
             if (e.text == "alt") {
                 page->alt = line.substr(line.find("alt") + 4);
                 continue;

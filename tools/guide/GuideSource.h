@@ -18,6 +18,7 @@
 //   @y Y / @margins L R   where the text goes next / its left and right edges
 //   @size N               body text size for the rest of the page
 //   @alt TEXT             what the page shows, for readers of the markdown
+//   @keys                 a paragraph listing the keyboard shortcuts (shell/shortcut_list.h)
 // Lines starting with ";" are comments. Lines before the first page are
 // the markdown's preface.
 #pragma once
