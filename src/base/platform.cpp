@@ -1,6 +1,7 @@
 #include "base/platform.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -258,6 +259,67 @@ std::string shownPath(const std::string& path) {
     return shown;
 #else
     return path;
+#endif
+}
+
+// --- Interrupts -------------------------------------------------------------
+
+namespace {
+
+volatile std::sig_atomic_t interruptArrived = 0;
+volatile std::sig_atomic_t interruptDeferred = 0;
+char interruptText[256] = "";
+volatile std::sig_atomic_t interruptTextLength = 0;
+void (*interruptCleanUp)() = nullptr;
+
+extern "C" void onInterrupt(int signal) {
+    interruptArrived = signal;
+    if (interruptDeferred) {
+        interruptDeferred = 0;      // the next signal ends the program
+        return;
+    }
+    if (interruptCleanUp) interruptCleanUp();
+    if (interruptTextLength > 0) {
+#ifdef _WIN32
+        int written = _write(2, interruptText, static_cast<unsigned>(interruptTextLength));
+#else
+        ssize_t written = write(STDERR_FILENO, interruptText, static_cast<size_t>(interruptTextLength));
+#endif
+        (void)written;
+    }
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+}  // namespace
+
+void catchInterrupts(void (*cleanUp)()) {
+    interruptCleanUp = cleanUp;
+#ifdef _WIN32
+    for (int signal : {SIGINT, SIGTERM}) std::signal(signal, onInterrupt);
+#else
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof sa);
+    sa.sa_handler = onInterrupt;
+    sigemptyset(&sa.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &sa, nullptr);
+#endif
+}
+
+void deferInterrupt(bool defer) { interruptDeferred = defer ? 1 : 0; }
+
+bool interrupted() { return interruptArrived != 0; }
+
+void setInterruptText(const std::string& text) {
+    interruptTextLength = 0;
+    size_t n = text.size() < sizeof interruptText - 1 ? text.size() : sizeof interruptText - 1;
+    std::memcpy(interruptText, text.data(), n);
+    interruptTextLength = static_cast<std::sig_atomic_t>(n);
+}
+
+void ignoreBrokenPipe() {
+#ifndef _WIN32
+    std::signal(SIGPIPE, SIG_IGN);
 #endif
 }
 

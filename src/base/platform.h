@@ -66,4 +66,26 @@ std::wstring widen(const std::string& utf8);
 std::string narrow(const std::wstring& utf16);
 #endif
 
+// --- Interrupts -------------------------------------------------------------
+// Ctrl-C, a hang-up or a termination: SIGINT, SIGTERM and SIGHUP (on Windows
+// Ctrl-C and Ctrl-Break, which reach a console program as SIGINT and SIGTERM).
+
+// Installs the handler: an interrupt ends the program as the signal would,
+// after `cleanUp` ran and the interrupt text (setInterruptText) went to
+// standard error. `cleanUp` runs inside the signal handler: it may do only
+// what is safe there.
+void catchInterrupts(void (*cleanUp)());
+// While deferred, the next interrupt is only noted (interrupted() tells it),
+// for the work to stop at its next safe point; that ends the deferral, so a
+// second interrupt ends the program.
+void deferInterrupt(bool defer);
+// Whether an interrupt arrived.
+bool interrupted();
+// What an interrupt that ends the program writes to standard error first
+// (at most 255 bytes kept); "" for nothing.
+void setInterruptText(const std::string& text);
+// A write to a pipe whose reader is gone fails (EPIPE) instead of ending the
+// program; Windows has no such signal.
+void ignoreBrokenPipe();
+
 }  // namespace platform

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 #include "cli/arguments.h"
 
@@ -16,5 +17,8 @@ void catchInterrupts();
 
 // Returns the exit code (ExitCode).
 int run(const Options& options, std::FILE* out, std::FILE* err, bool errIsTerminal);
+
+// Whether a command of the command table has a function that runs it.
+bool runs(const std::string& command);
 
 }  // namespace cli

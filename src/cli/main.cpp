@@ -3,7 +3,6 @@
 // the manual page for the commands and the exit codes.
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,11 +15,9 @@ int main(int argc, char** argv) {
     // Before anything is opened: a closed standard output must not lend its
     // number to the port's lock file, nor standard error to the port.
     platform::keepStandardStreams();
-#ifndef _WIN32
     // A pipe whose reader is gone is a failed write (status 3), not the end
     // of the program in the middle of a restore or a firmware update.
-    std::signal(SIGPIPE, SIG_IGN);
-#endif
+    platform::ignoreBrokenPipe();
     std::vector<std::string> args(argv + 1, argv + argc);
     cli::Parsed parsed = cli::parse(args);
     const cli::Options& o = parsed.options;

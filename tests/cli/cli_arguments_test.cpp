@@ -14,6 +14,7 @@
 #include "CliRun.h"
 #include "TestPedal.h"
 #include "cli/arguments.h"
+#include "cli/commands.h"
 #include "cli/decode.h"
 #include "cli/progress.h"
 
@@ -194,7 +195,8 @@ TEST(CliCommandLine, EveryCommandTakesExactlyItsOptionsInEverySpelling) {
 
 // The program's help, each command's (--help after it, or help COMMAND) and
 // the manual page list every command with exactly the options the table
-// gives it, and every exit status; each help exits 0.
+// gives it, and every exit status; each help exits 0. Every command declared
+// has a function to run it.
 TEST(CliCommandLine, HelpAndManualPageListWhatTheTableDeclares) {
     CliResult general = runCli({"--help"}, false);
     EXPECT_EQ(general.code, 0);
@@ -211,6 +213,7 @@ TEST(CliCommandLine, HelpAndManualPageListWhatTheTableDeclares) {
     }
     auto entryOf = [&](const cli::CommandSpec& c) { return page.find(".TP\n\\fB" + roff(c.name) + "\\fR"); };
     for (const cli::CommandSpec& c : cli::commandTable()) {
+        EXPECT_TRUE(cli::runs(c.name)) << c.name << " has no function";
         std::vector<std::string> args = wordsOf(c.name);
         args.push_back("--help");
         CliResult r = runCli(args, false);
