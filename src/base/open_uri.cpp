@@ -1,4 +1,4 @@
-// The one platform service that needs the toolkit: opening a web page.
+// openUri, a platform service that needs the toolkit: opening a web page.
 #include "base/platform.h"
 
 #ifdef _WIN32

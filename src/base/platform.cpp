@@ -16,6 +16,7 @@
 #include <limits.h>
 #include <sys/ioctl.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -259,6 +260,80 @@ std::string shownPath(const std::string& path) {
     return shown;
 #else
     return path;
+#endif
+}
+
+std::string fromSystemPath(const std::string& path) {
+#ifdef _WIN32
+    return forwardSlashes(path);
+#else
+    return path;
+#endif
+}
+
+bool processAlive(long pid) {
+#ifdef _WIN32
+    // A process number of this system; a pedal on the far side of a mapped
+    // port (another system) registers without one.
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
+    DWORD code = 0;
+    bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+    CloseHandle(process);
+    return running;
+#else
+    return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+#endif
+}
+
+#ifndef _WIN32
+// The signal pipe's two ends; -1 when closed.
+static int signalPipe[2] = {-1, -1};
+#endif
+
+int openSignalPipe() {
+#ifdef _WIN32
+    return -1;
+#else
+    if (signalPipe[0] >= 0) return signalPipe[0];
+    if (pipe(signalPipe) != 0) {
+        signalPipe[0] = signalPipe[1] = -1;
+        return -1;
+    }
+    for (int fd : signalPipe) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    return signalPipe[0];
+#endif
+}
+
+bool writeSignalPipe() {
+#ifdef _WIN32
+    return false;
+#else
+    if (signalPipe[1] < 0) return false;
+    char byte = 1;
+    ssize_t written = write(signalPipe[1], &byte, 1);
+    (void)written;
+    return true;
+#endif
+}
+
+void drainSignalPipe() {
+#ifndef _WIN32
+    char byte;
+    while (signalPipe[0] >= 0 && read(signalPipe[0], &byte, 1) > 0) {
+    }
+#endif
+}
+
+void closeSignalPipe() {
+#ifndef _WIN32
+    for (int& fd : signalPipe) {
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
 #endif
 }
 

@@ -1,7 +1,9 @@
-// The few operating-system services the program uses: folders, environment,
-// the desktop folder and web pages. Nothing else calls the system for these.
-// All but openUri are plain C++ (orvella_base_files, for orvella-cli too);
-// openUri needs the toolkit (orvella_base).
+// The operating-system services the program uses: folders, environment, the
+// desktop folder, web pages, processes, signals and interrupts, fonts. Every
+// difference between the systems is answered here (and, for files, in
+// base/files.h), so no other file branches on the system. All but openUri and
+// the two font functions are plain C++ (orvella_base_files, for orvella-cli
+// too); those need the toolkit (orvella_base).
 #pragma once
 
 #include <cstdio>
@@ -65,6 +67,48 @@ std::string shownPath(const std::string& path);
 std::wstring widen(const std::string& utf8);
 std::string narrow(const std::wstring& utf16);
 #endif
+
+// Whether the program was built for Windows: a few of its texts and
+// pictures speak of the system.
+constexpr bool isWindows() {
+#ifdef _WIN32
+    return true;
+#else
+    return false;
+#endif
+}
+
+// A path as the system or a host program writes it, in the program's own
+// form: on Windows '\\' becomes '/', elsewhere (where '\\' may be part of a
+// name) it is left as it is. The counterpart of shownPath.
+std::string fromSystemPath(const std::string& path);
+
+// Whether the process of that number (one the system's process numbers can
+// hold) runs; a process the user may not ask about (another user's) counts
+// as running.
+bool processAlive(long pid);
+
+// A signal's way into the event loop: a pipe whose read end the loop watches
+// and into which a signal handler writes a byte. openSignalPipe gives the
+// read end (non-blocking, closed on exec), or -1 when none could be made or
+// the toolkit's loop cannot watch one (Windows, where it watches sockets
+// only). writeSignalPipe is safe in a signal handler and is false when no
+// pipe is open (a full pipe still counts: the loop has bytes to read).
+int openSignalPipe();
+bool writeSignalPipe();
+void drainSignalPipe();
+void closeSignalPipe();
+
+// Like openUri, these two need the toolkit (orvella_base).
+// Whether the toolkit's Helvetica or Courier should be given the face family:
+// the system has it itself (not a fallback) and the toolkit's own faces may
+// have other metrics, as on Linux (asked of fontconfig). Windows' Arial and
+// Courier New have the metrics the layout was measured with: false there.
+bool preferFontFamily(const char* family);
+// Makes the screen draw every text exactly as wide as fl_width measures it:
+// Windows' GDI may place letters elsewhere (see platform_fonts.cpp); the
+// toolkit elsewhere draws as it measures already.
+void drawTextAsMeasured();
 
 // --- Interrupts -------------------------------------------------------------
 // Ctrl-C, a hang-up or a termination: SIGINT, SIGTERM and SIGHUP (on Windows

@@ -21,12 +21,6 @@ constexpr int kRegisters = 256;
 constexpr int kMemoryWords = 65536;  // delay memory, addressed modulo its size
 constexpr int kSampleRate = 48000;
 
-// Windows' headers define IN and OUT as empty parameter annotations.
-#ifdef _WIN32
-#undef IN
-#undef OUT
-#endif
-
 enum Opcode : uint8_t {
     RDA = 0,    // ACC += C11 * M[addr]
     WRA = 1,    // M[addr] = sat(ACC); ACC = C11 * ACC

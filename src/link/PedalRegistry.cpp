@@ -2,18 +2,15 @@
 
 #include <dirent.h>
 #include <unistd.h>
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <signal.h>
-#endif
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <limits>
+
+#include "base/files.h"
+#include "base/platform.h"
 
 namespace pedalregistry {
 
@@ -83,20 +80,12 @@ std::vector<Entry> list(const std::string& dir) {
 }
 
 bool write(const std::string& dir, const Entry& entry) {
-    std::string path = fileFor(dir, entry.serial);
-    std::string temp = path + ".tmp";
-    FILE* f = std::fopen(temp.c_str(), "w");
-    if (!f) return false;
-    std::fprintf(f, "description=%s\nserial=%s\ntty=%s\npid=%ld\n", entry.description.c_str(), entry.serial.c_str(),
-                 entry.tty.c_str(), entry.pid);
-    bool ok = std::fclose(f) == 0;
-#ifdef _WIN32
-    if (ok) ok = MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-#endif
-    if (!ok) unlink(temp.c_str());
-    return ok;
+    const std::string text = "description=" + entry.description + "\nserial=" + entry.serial + "\ntty=" + entry.tty +
+                             "\npid=" + std::to_string(entry.pid) + "\n";
+    int error = 0;
+    if (files::writeTextFile(fileFor(dir, entry.serial), text, &error)) return true;
+    errno = error;
+    return false;
 }
 
 bool alive(const Entry& entry) {
@@ -104,18 +93,7 @@ bool alive(const Entry& entry) {
     // Checked before the cast: a value pid_t cannot hold would wrap to
     // another process, or to a process group when it turns negative.
     if (entry.pid < 0 || entry.pid > std::numeric_limits<pid_t>::max()) return false;
-#ifdef _WIN32
-    // A Windows process number; a pedal on the far side of a mapped port
-    // (another system) registers without one.
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(entry.pid));
-    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
-    DWORD code = 0;
-    bool running = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-    CloseHandle(process);
-    return running;
-#else
-    return kill(static_cast<pid_t>(entry.pid), 0) == 0 || errno == EPERM;
-#endif
+    return platform::processAlive(entry.pid);
 }
 
 bool remove(const std::string& dir, const std::string& serial) {

@@ -29,7 +29,8 @@ std::string folder();
 std::string fileFor(const std::string& folder, const std::string& serial);
 // Every well-formed registration in the folder, ordered by file name.
 std::vector<Entry> list(const std::string& folder);
-// Writes the registration through a temporary file and a rename; false with errno set on failure.
+// Writes the registration as files::writeTextFile does (a temporary file
+// renamed over it); false with errno set on failure.
 bool write(const std::string& folder, const Entry& entry);
 bool remove(const std::string& folder, const std::string& serial);
 

@@ -65,16 +65,12 @@ ReadStatus readPackage(const std::string& path, const char* mode, bool withPaylo
     package = Package();
     error = 0;
     errno = 0;
-#ifdef _WIN32
-    // Always the bytes: a text-mode stream here would end at a 0x1A byte of
-    // the payload and count "\r\n" as one character, so the measured size
-    // would not be what is read. Text reading is the CR removal below, the
-    // same on every system.
+    // Always the bytes ('b' changes nothing on POSIX systems): a Windows
+    // text-mode stream here would end at a 0x1A byte of the payload and count
+    // "\r\n" as one character, so the measured size would not be what is
+    // read. Text reading is the CR removal below, the same on every system.
     const std::string openMode = std::strchr(mode, 'b') ? std::string(mode) : std::string(mode) + "b";
     FILE* file = fopen(path.c_str(), openMode.c_str());
-#else
-    FILE* file = fopen(path.c_str(), mode);
-#endif
     if (!file) {
         error = errno;
         return ReadStatus::OpenFailed;

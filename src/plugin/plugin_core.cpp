@@ -8,6 +8,7 @@
 #include "audio/crossfade.h"
 #include "audio/resampler.h"
 #include "base/data_folder.h"
+#include "base/platform.h"
 #include "sound/SoundEngine.h"
 
 namespace plugin {
@@ -16,10 +17,7 @@ using presetfiles::BankSize;
 using presetfiles::TitleSize;
 
 std::string findDataFolder(const std::string& pluginPath, const std::string& dataFromPlugin) {
-    std::string path = pluginPath;
-#ifdef _WIN32
-    std::replace(path.begin(), path.end(), '\\', '/');     // a host's path, as Windows writes it
-#endif
+    const std::string path = platform::fromSystemPath(pluginPath);     // a host's path, as the system writes it
     for (const std::string& folder : datafolder::candidates(std::string(), path, dataFromPlugin)) {
         std::vector<uint8_t> bytes;
         if (files::readFile(folder + "/bin/factoryset.fap", bytes)) return folder;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/platform.h"
+
 namespace userguide {
 
 namespace {
@@ -49,9 +51,8 @@ const Topic topics[TopicCount] = {
 const char* windowsFileFormat(int n) { return n == 0 ? "%s/ug_setup_windows_(615x377).png" : nullptr; }
 
 const char* fileFormat(int n) {
-#ifdef _WIN32
-    if (const char* own = windowsFileFormat(n)) return own;
-#endif
+    if (platform::isWindows())
+        if (const char* own = windowsFileFormat(n)) return own;
     return pictures[n].fileFormat;
 }
 

@@ -7,5 +7,5 @@
 // Points the toolkit's Helvetica and Courier families at metric-compatible
 // faces when fontconfig has them; otherwise leaves the toolkit's choice. On
 // Windows, makes the screen draw every text exactly as wide as fl_width
-// measures it (see fonts.cpp).
+// measures it (platform::drawTextAsMeasured).
 void useLayoutFonts();

@@ -10,11 +10,6 @@
 #include <string>
 #include <sys/stat.h>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include "base/dialogs.h"
 #include "base/files.h"
 #include "base/platform.h"
@@ -41,25 +36,20 @@ extern "C" void removeTemporariesAndEnd(int signal) {
     std::raise(signal);
 }
 
-#ifndef _WIN32
-int wakePipe[2] = {-1, -1};
+// The read end of the signal pipe the loop watches, -1 without one.
+int wakeFd = -1;
 
 // The first signal only wakes the loop, which leaves the program the one way.
 extern "C" void sessionEnds(int signal) {
-    if (endRequested || wakePipe[1] < 0) removeTemporariesAndEnd(signal);
+    if (endRequested) removeTemporariesAndEnd(signal);
     endRequested = 1;
-    char byte = 1;
-    ssize_t written = write(wakePipe[1], &byte, 1);
-    (void)written;
+    if (!platform::writeSignalPipe()) removeTemporariesAndEnd(signal);
 }
 
-void sessionEnd_cb(FL_SOCKET fd, void*) {
-    char byte;
-    while (read(fd, &byte, 1) > 0) {
-    }
+void sessionEnd_cb(FL_SOCKET, void*) {
+    platform::drainSignalPipe();
     if (watchedWindow) watchedWindow->quit(Orvella::Leaving::SessionEnd);
 }
-#endif
 
 }  // namespace
 
@@ -67,30 +57,23 @@ void Orvella::watchSessionEnd(bool on) {
     if (on && !watchedWindow) {
         watchedWindow = this;
         endRequested = 0;
-#ifndef _WIN32
-        if (pipe(wakePipe) == 0) {
-            for (int fd : wakePipe) {
-                fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-                fcntl(fd, F_SETFD, FD_CLOEXEC);
-            }
-            Fl::add_fd(wakePipe[0], FL_READ, sessionEnd_cb);
+        // Without a pipe (Windows has none the loop can watch) a signal
+        // ends the program at once.
+        wakeFd = platform::openSignalPipe();
+        if (wakeFd >= 0) {
+            Fl::add_fd(wakeFd, FL_READ, sessionEnd_cb);
             for (int signal : endSignals) std::signal(signal, sessionEnds);
             return;
         }
-        wakePipe[0] = wakePipe[1] = -1;
-#endif
         for (int signal : endSignals) std::signal(signal, removeTemporariesAndEnd);
     } else if (!on && watchedWindow == this) {
         for (int signal : endSignals) std::signal(signal, removeTemporariesAndEnd);
         watchedWindow = nullptr;
-#ifndef _WIN32
-        if (wakePipe[0] >= 0) {
-            Fl::remove_fd(wakePipe[0]);
-            close(wakePipe[0]);
-            close(wakePipe[1]);
-            wakePipe[0] = wakePipe[1] = -1;
+        if (wakeFd >= 0) {
+            Fl::remove_fd(wakeFd);
+            platform::closeSignalPipe();
+            wakeFd = -1;
         }
-#endif
     }
 }
 

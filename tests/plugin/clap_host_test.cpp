@@ -14,13 +14,6 @@
 
 #include <clap/clap.h>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#include <pthread.h>
-#endif
-
 #include "audio/di_clips.h"
 #include "audio/resampler.h"
 #include "audio/sound_render.h"
@@ -29,6 +22,14 @@
 #include "sound/SoundEngine.h"
 #include "sound/Speakers.h"
 #include "wav_file.h"
+
+// After the program's headers: windows.h defines words such as IN and OUT.
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#include <pthread.h>
+#endif
 
 // --- allocations and locks, counted while the host is inside process --------
 // The plugin is loaded into this process, so its operator new and its mutex
