@@ -1,18 +1,18 @@
-#include "FactoryImages.h"
+#include "pedal/FactoryImages.h"
 
 #include <cstring>
 
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 bool composeFactoryImages(PedalState& state, const std::string& binDir, std::string& error) {
-    SoundEngine engine(binDir);
-    if (!engine.coreFilesOk()) {
+    SoundModel model(binDir);
+    if (!model.coreFilesOk()) {
         error = "the core files in " + binDir + " are missing or short";
         return false;
     }
     for (PedalPreset& preset : state.presets) {
-        engine.apply(preset.params);
-        std::memcpy(preset.image, engine.image(), 512);
+        model.apply(preset.params);
+        std::memcpy(preset.image, model.image(), 512);
     }
     std::memcpy(state.playing, state.presets[0].image, 512);
     return true;

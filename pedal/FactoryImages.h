@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "PedalState.h"
+#include "pedal/PedalState.h"
 
 // Replaces every preset's image, and the image playing, with the program the
 // sound model composes for its block. False (images untouched, message in

@@ -1,4 +1,4 @@
-#include "PedalFaults.h"
+#include "pedal/PedalFaults.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -1,8 +1,8 @@
-#include "PedalProtocol.h"
+#include "pedal/PedalProtocol.h"
 
 #include <cstring>
 
-#include "link/protocol.h"
+#include "link/Protocol.h"
 
 using namespace protocol;
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "PedalState.h"
+#include "pedal/PedalState.h"
 
 struct PedalCommand {
     std::string name;               // "read-preset", "store-header", "store-image", "preview", ...

@@ -1,4 +1,4 @@
-#include "PedalState.h"
+#include "pedal/PedalState.h"
 
 #include <sys/stat.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "link/protocol.h"
+#include "link/Protocol.h"
 
 namespace {
 

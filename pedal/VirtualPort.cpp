@@ -1,4 +1,4 @@
-#include "VirtualPort.h"
+#include "pedal/VirtualPort.h"
 
 #include <fcntl.h>
 #include <poll.h>

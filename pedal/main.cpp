@@ -15,15 +15,15 @@
 #include <string>
 #include <vector>
 
-#include "FactoryImages.h"
-#include "PedalFaults.h"
-#include "PedalProtocol.h"
-#include "PedalState.h"
-#include "VirtualPort.h"
+#include "pedal/FactoryImages.h"
+#include "pedal/PedalFaults.h"
+#include "pedal/PedalProtocol.h"
+#include "pedal/PedalState.h"
+#include "pedal/VirtualPort.h"
 #include "base/program_info.h"
 #include "link/PedalRegistry.h"
 #ifdef ORVELLA_PEDAL_RENDER
-#include "DspEngine.h"
+#include "dsp/DspInterpreter.h"
 #endif
 
 namespace {

@@ -19,12 +19,12 @@
 #include <thread>
 #include <vector>
 
-#include "alsa_sink.h"
+#include "tests/audio/alsa_sink.h"
 #include "audio/di_clips.h"
 #include "audio/player.h"
 #include "audio/sound_render.h"
 #include "sound/Params.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 namespace {
 
@@ -62,8 +62,8 @@ std::size_t firstDifference(const std::vector<float>& a, const std::vector<float
 
 int main() {
     AlsaSink sink;     // before the audio system starts: it reads HOME/.asoundrc
-    SoundEngine engine(ORVELLA_BIN_DIR);
-    if (!engine.coreFilesOk()) {
+    SoundModel model(ORVELLA_BIN_DIR);
+    if (!model.coreFilesOk()) {
         std::fprintf(stderr, "audio_bench: the core files in %s are missing or short\n", ORVELLA_BIN_DIR);
         return 1;
     }
@@ -72,16 +72,16 @@ int main() {
     if (getloadavg(load, 3) == 3)
         std::printf("Load average %.2f %.2f %.2f on %u cores\n", load[0], load[1], load[2],
                     std::thread::hardware_concurrency());
-    auto image = [&] { return Image(engine.image(), engine.image() + 512); };
+    auto image = [&] { return Image(model.image(), model.image() + 512); };
     const Image sealed = image();
-    engine.setCabinet(sound::LeftSide, true);
-    engine.setCabinet(sound::RightSide, true);
+    model.setCabinet(sound::LeftSide, true);
+    model.setCabinet(sound::RightSide, true);
     const Image open = image();
-    engine.setMode(1);
+    model.setMode(1);
     const Image mics = image();
-    engine.setRoomSize(1);
-    engine.setDepth(70);
-    engine.setTime(60);
+    model.setRoomSize(1);
+    model.setDepth(70);
+    model.setTime(60);
     const Image room = image();
     bool ok = true;
 

@@ -16,9 +16,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "DspEngine.h"
+#include "dsp/DspInterpreter.h"
 #include "audio/sound_render.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ double realTime(std::size_t frames, double seconds) { return frames / double(dsp
 // One instance, one block of 64 frames at a time.
 double blocks(const uint8_t* image, const std::vector<float>& in) {
     std::vector<float> left(kBlock), right(kBlock);
-    DspEngine engine;
+    DspInterpreter engine;
     engine.load(image);
     float sink = 0;
     const double start = threadSeconds();
@@ -74,7 +74,7 @@ void printLoad(const char* when) {
 }  // namespace
 
 int main() {
-    SoundEngine composer(DSP_BIN_DIR);
+    SoundModel composer(DSP_BIN_DIR);
     if (!composer.coreFilesOk()) {
         std::fprintf(stderr, "dsp_speed: the core files in %s are missing or short\n", DSP_BIN_DIR);
         return 1;

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "TestPedal.h"
+#include "tests/support/pedal/TestPedal.h"
 #include "link/OV_UsbController.h"
 
 namespace {

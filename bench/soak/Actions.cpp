@@ -1,4 +1,4 @@
-#include "Actions.h"
+#include "bench/soak/Actions.h"
 
 #include <csignal>
 #include <random>

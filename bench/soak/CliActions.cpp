@@ -1,7 +1,7 @@
 // orvella-cli's actions: the commands a script runs against a pedal, each
 // in a child process with its own streams, killed part-way when the action
 // says so.
-#include "SessionInternal.h"
+#include "bench/soak/SessionInternal.h"
 
 #include <fcntl.h>
 #include <signal.h>

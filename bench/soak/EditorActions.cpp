@@ -1,6 +1,6 @@
 // The editor's actions: what a user does in the window, by clicks and keys,
 // with what the oracle needs to know of each noted in its Step.
-#include "SessionInternal.h"
+#include "bench/soak/SessionInternal.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Check_Button.H>
@@ -18,13 +18,13 @@
 #include "editor/OV_Parameters.h"
 #include "editor/ScrollBox.h"
 #include "editor/TextInput.h"
-#include "gui/Events.h"
+#include "tests/support/gui/Events.h"
 #include "maintenance/OV_GloConPrompt.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
-#include "shell/OV_DevSelPrompt.h"
+#include "shell/pedal_selection.h"
 
 namespace soak {
 

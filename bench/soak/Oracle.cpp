@@ -1,4 +1,4 @@
-#include "Oracle.h"
+#include "bench/soak/Oracle.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <regex>
 
-#include "maintenance/firmware_package.h"
+#include "maintenance/FirmwarePackage.h"
 #include "presets/PresetFiles.h"
 
 namespace soak {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "Actions.h"
-#include "Truth.h"
+#include "bench/soak/Actions.h"
+#include "bench/soak/Truth.h"
 
 namespace soak {
 

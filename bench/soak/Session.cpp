@@ -1,6 +1,6 @@
-#include "Session.h"
+#include "bench/soak/Session.h"
 
-#include "SessionInternal.h"
+#include "bench/soak/SessionInternal.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -18,15 +18,15 @@
 #include <thread>
 
 #include "editor/OV_Parameters.h"
-#include "gui/Events.h"
-#include "gui/StatusLog.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/StatusLog.h"
 #include "maintenance/OV_CalibratePrompt.h"
 #include "maintenance/OV_GloConPrompt.h"
 #include "maintenance/OV_UpdatePrompt.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
-#include "shell/OV_DevSelPrompt.h"
+#include "shell/pedal_selection.h"
 
 namespace soak {
 
@@ -91,11 +91,11 @@ bool Session::setUp(std::string& error) {
     env_.reset(new gui::TestEnvironment());
     dialogs_.reset(new gui::RecordingDialogs());
     folder_.reset(new testpedal::PedalFolder());
-    engine_.reset(new SoundEngine(dataDir + "/bin"));
+    model_.reset(new SoundModel(dataDir + "/bin"));
     composer_.compose = [this](const uint8_t* record, std::string& params, std::string& image) {
-        engine_->apply(record);
-        params = str(engine_->params(), 12);
-        image = str(engine_->image(), 512);
+        model_->apply(record);
+        params = str(model_->params(), 12);
+        image = str(model_->image(), 512);
     };
     factory_ = dataDir + "/bin/factoryset.fap";
     testpedal::PedalOptions a;

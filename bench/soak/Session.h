@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Actions.h"
+#include "bench/soak/Actions.h"
 
 namespace soak {
 

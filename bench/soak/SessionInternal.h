@@ -16,16 +16,16 @@
 #include <utility>
 #include <vector>
 
-#include "Actions.h"
-#include "Oracle.h"
-#include "Session.h"
-#include "TestPedal.h"
-#include "Truth.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/TestEnvironment.h"
+#include "bench/soak/Actions.h"
+#include "bench/soak/Oracle.h"
+#include "bench/soak/Session.h"
+#include "tests/support/pedal/TestPedal.h"
+#include "bench/soak/Truth.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
-#include "shell/Orvella.h"
-#include "sound/SoundEngine.h"
+#include "shell/main_window.h"
+#include "sound/SoundModel.h"
 
 namespace soak {
 
@@ -112,7 +112,7 @@ private:
     std::unique_ptr<testpedal::PedalFolder> folder_;
     std::unique_ptr<testpedal::VirtualPedal> pedals_[2];
     std::unique_ptr<Orvella> window_;
-    std::unique_ptr<SoundEngine> engine_;
+    std::unique_ptr<SoundModel> model_;
     Composer composer_;
     std::string files_, factory_;
     std::map<std::string, unsigned> unsettled_;

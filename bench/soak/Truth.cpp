@@ -1,4 +1,4 @@
-#include "Truth.h"
+#include "bench/soak/Truth.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

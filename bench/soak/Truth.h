@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "PedalState.h"
-#include "TestPedal.h"
+#include "pedal/PedalState.h"
+#include "tests/support/pedal/TestPedal.h"
 
 namespace soak {
 

@@ -1,6 +1,6 @@
 // The world's actions: faults on the wire, cut cables, lost power, a second
 // pedal and other people's changes to the offered files.
-#include "SessionInternal.h"
+#include "bench/soak/SessionInternal.h"
 
 #include <algorithm>
 

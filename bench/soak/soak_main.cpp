@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "Session.h"
-#include "gui/TestEnvironment.h"
+#include "bench/soak/Session.h"
+#include "tests/support/gui/TestEnvironment.h"
 
 int main(int argc, char** argv) {
     double minutes = 1;

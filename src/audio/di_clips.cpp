@@ -6,8 +6,8 @@
 
 #include "audio/resampler.h"
 #include "base/platform.h"
-#include "dsp_isa.h"
-#include "wav_file.h"
+#include "dsp/DspIsa.h"
+#include "dsp/WavFile.h"
 
 namespace audio {
 

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "DspEngine.h"
+#include "dsp/DspInterpreter.h"
 #include "audio/crossfade.h"
 
 namespace audio {
@@ -28,7 +28,7 @@ bool Player::start(const std::vector<float>& clip, const uint8_t image[dspisa::k
     played_.store(0);
     missed_.store(0);
     largestRequest_.store(0);
-    current_.reset(new DspEngine);
+    current_.reset(new DspInterpreter);
     current_->load(image);
     fading_.reset();
     {
@@ -120,17 +120,17 @@ void Player::pull(void* self, float* stereo, unsigned long frames) {
 
 void Player::renderBlock(std::vector<float>& clip, std::size_t& position, float* out) {
     for (std::size_t i = 0; i < BlockFrames; ++i) {
-        const int32_t in = DspEngine::toFixed(std::clamp(double(clip[position]), -1.0, 1.0));
+        const int32_t in = DspInterpreter::toFixed(std::clamp(double(clip[position]), -1.0, 1.0));
         if (++position == clip.size()) position = 0;
         int32_t l, r;
         current_->step(in, l, r);
-        float left = float(DspEngine::toReal(l)), right = float(DspEngine::toReal(r));
+        float left = float(DspInterpreter::toReal(l)), right = float(DspInterpreter::toReal(r));
         if (fading_) {
             int32_t l0, r0;
             fading_->step(in, l0, r0);
             const float g = crossfadeGain(i);
-            left = g * left + (1 - g) * float(DspEngine::toReal(l0));
-            right = g * right + (1 - g) * float(DspEngine::toReal(r0));
+            left = g * left + (1 - g) * float(DspInterpreter::toReal(l0));
+            right = g * right + (1 - g) * float(DspInterpreter::toReal(r0));
         }
         out[2 * i] = left;
         out[2 * i + 1] = right;
@@ -159,7 +159,7 @@ void Player::renderLoop() {
             std::array<uint8_t, dspisa::kImageBytes> image = sound_;
             haveSound_ = false;
             lock.unlock();
-            std::unique_ptr<DspEngine> next(new DspEngine);
+            std::unique_ptr<DspInterpreter> next(new DspInterpreter);
             next->load(image.data());
             // Two changes before a block was rendered: the fade starts from
             // the sound last heard, not from the one never played.

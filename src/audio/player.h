@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "audio/audio_device.h"
-#include "dsp_isa.h"
+#include "dsp/DspIsa.h"
 
-class DspEngine;
+class DspInterpreter;
 
 namespace audio {
 
@@ -76,7 +76,7 @@ private:
 
     // The render thread's engines: the sound playing and, for one block after
     // a change, the one it fades from.
-    std::unique_ptr<DspEngine> current_, fading_;
+    std::unique_ptr<DspInterpreter> current_, fading_;
 
     // What the render thread is handed, under mutex_ (never touched by the callback).
     std::mutex mutex_;

@@ -5,7 +5,7 @@
 #include <complex>
 #include <cstdio>
 
-#include "DspEngine.h"
+#include "dsp/DspInterpreter.h"
 #include "audio/resampler.h"
 
 namespace audio {
@@ -13,13 +13,13 @@ namespace audio {
 namespace {
 
 // Runs n frames of in (or silence past its end) from frame `done` on.
-void runFrames(DspEngine& engine, const std::vector<float>& in, std::size_t done, std::size_t n, Stereo& out) {
+void runFrames(DspInterpreter& interpreter, const std::vector<float>& in, std::size_t done, std::size_t n, Stereo& out) {
     static const std::vector<float> silence(PedalRate / 4, 0.0f);
     if (done < in.size()) {
         n = std::min(n, in.size() - done);
-        engine.run(in.data() + done, out.left.data() + done, out.right.data() + done, n);
+        interpreter.run(in.data() + done, out.left.data() + done, out.right.data() + done, n);
     } else {
-        engine.run(silence.data(), out.left.data() + done, out.right.data() + done, std::min(n, silence.size()));
+        interpreter.run(silence.data(), out.left.data() + done, out.right.data() + done, std::min(n, silence.size()));
     }
 }
 
@@ -34,15 +34,15 @@ Stereo renderToEnd(const uint8_t image[dspisa::kImageBytes], const std::vector<f
     const std::size_t most = in.size() + std::size_t(TailMaxSeconds * PedalRate);
     out.left.reserve(in.size() + TailQuietFrames);
     out.right.reserve(in.size() + TailQuietFrames);
-    DspEngine engine;
-    engine.load(image);
+    DspInterpreter interpreter;
+    interpreter.load(image);
     float peak = 0;
     std::size_t lastLoud = 0;
     for (std::size_t done = 0; done < most;) {
         const std::size_t n = std::min({kBlock, most - done, done < in.size() ? in.size() - done : kBlock});
         out.left.resize(done + n);
         out.right.resize(done + n);
-        runFrames(engine, in, done, n, out);
+        runFrames(interpreter, in, done, n, out);
         for (std::size_t i = done; i < done + n; ++i) {
             const float v = std::max(std::fabs(out.left[i]), std::fabs(out.right[i]));
             peak = std::max(peak, v);
@@ -80,11 +80,11 @@ Stereo render(const uint8_t image[dspisa::kImageBytes], const std::vector<float>
     const std::size_t total = in.size() + tail;
     out.left.resize(total);
     out.right.resize(total);
-    DspEngine engine;
-    engine.load(image);
+    DspInterpreter interpreter;
+    interpreter.load(image);
     for (std::size_t done = 0; done < total;) {
         const std::size_t n = std::min({kBlock, total - done, done < in.size() ? in.size() - done : kBlock});
-        runFrames(engine, in, done, n, out);
+        runFrames(interpreter, in, done, n, out);
         done += n;
         if (progress && !progress(double(done) / double(total))) return Stereo();
     }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp_isa.h"
+#include "dsp/DspIsa.h"
 
 namespace audio {
 

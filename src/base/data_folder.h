@@ -1,7 +1,7 @@
 // Where the programs look for their run-time data ("bin" with the core files,
 // "img"): the working directory, the program's own folder, and the installed
 // data folder found from the program's location (<prefix>/share/orvella for
-// <prefix>/bin/orvella). Plain C++: the editor (shell/data_folder.h) and
+// <prefix>/bin/orvella). Plain C++: the editor (shell/run_folder.h) and
 // orvella-cli both search this way.
 #pragma once
 

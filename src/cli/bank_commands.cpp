@@ -12,9 +12,9 @@
 #include "cli/composer.h"
 #include "cli/store_texts.h"
 #include "presets/PresetFiles.h"
-#include "presets/preset_transfer.h"
+#include "presets/PresetTransfer.h"
 #include "sound/Params.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
@@ -98,15 +98,15 @@ int restoreCommand(Session& s) {
         return s.fail(ExitFile, shown + ": preset " + std::to_string(bad.preset + 1) + ": " + bad.why +
                                     ": not a backup, nothing was sent");
     Composer composer;
-    if (int code = loadEngine(s, composer)) return code;
+    if (int code = loadSoundModel(s, composer)) return code;
     if (int code = choosePedal(s)) return code;
     if (int code = requireRunning(s)) return code;
 
     const double pauseBetweenPresets = 0.25;    // as the editor's restore
     auto composeRecord = [&](int, const uint8_t* bankRecord, uint8_t* record, uint8_t* image) {
-        composer.engine->apply(bankRecord);
-        std::memcpy(record, composer.engine->params(), ParamCount);
-        std::memcpy(image, composer.engine->image(), protocol::ImageSize);
+        composer.model->apply(bankRecord);
+        std::memcpy(record, composer.model->params(), ParamCount);
+        std::memcpy(image, composer.model->image(), protocol::ImageSize);
     };
     // What the pedal holds when the restore stops after `done` presets.
     auto storedText = [](int done) {

@@ -18,7 +18,7 @@ bool isStdio(const std::string& path) { return isStandardStream(path); }
 std::string shownName(const std::string& path) { return isStdio(path) ? "standard input" : printable(platform::shownPath(path)); }
 
 bool readInput(const std::string& path, std::vector<uint8_t>& bytes, int* error, size_t limit) {
-    if (!isStdio(path)) return presetfiles::readFile(path, bytes, error, limit);
+    if (!isStdio(path)) return files::readFile(path, bytes, error, limit);
     if (isatty(STDIN_FILENO) == 1) {
         if (error) *error = ENOTTY;
         return false;

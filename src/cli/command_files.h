@@ -12,7 +12,7 @@
 
 #include "base/files.h"
 #include "cli/session.h"
-#include "link/protocol.h"
+#include "link/Protocol.h"
 #include "presets/PresetFiles.h"
 
 namespace cli {

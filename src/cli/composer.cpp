@@ -28,15 +28,15 @@ std::string dataFolder(const std::string& given, std::string& tried) {
 
 }  // namespace
 
-int loadEngine(Session& s, Composer& c) {
+int loadSoundModel(Session& s, Composer& c) {
     std::string tried;
     std::string folder = dataFolder(s.o.data, tried);
     if (folder.empty())
         return s.fail(ExitFile, "the editor's data (core files in a \"bin\" folder) is not in " + tried +
                                     (s.o.data.empty() ? "; name its folder with --data DIR" : ""));
-    c.engine.reset(new SoundEngine(folder + "/bin"));
-    if (!c.engine->coreFilesOk()) {
-        std::string problems = c.engine->loadProblems();
+    c.model.reset(new SoundModel(folder + "/bin"));
+    if (!c.model->coreFilesOk()) {
+        std::string problems = c.model->loadProblems();
         while (!problems.empty() && problems.back() == '\n') problems.pop_back();
         for (char& ch : problems)
             if (ch == '\n') ch = ';';

@@ -5,17 +5,17 @@
 #include <memory>
 
 #include "cli/session.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 namespace cli {
 
 struct Composer {
-    std::unique_ptr<SoundEngine> engine;
+    std::unique_ptr<SoundModel> model;
 };
 
-// Loads the engine from --data DIR, else from the first of the editor's
+// Loads the model from --data DIR, else from the first of the editor's
 // data folder candidates whose "bin" holds every core file; refused with
 // the folders looked at, or with the damage found.
-int loadEngine(Session& s, Composer& c);
+int loadSoundModel(Session& s, Composer& c);
 
 }  // namespace cli

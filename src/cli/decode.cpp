@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "link/protocol.h"
+#include "link/Protocol.h"
 #include "sound/Params.h"
 #include "sound/Speakers.h"
 

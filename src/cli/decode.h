@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "link/protocol.h"
+#include "link/Protocol.h"
 
 namespace cli {
 

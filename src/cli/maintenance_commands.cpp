@@ -12,8 +12,8 @@
 #include "cli/command_files.h"
 #include "cli/command_functions.h"
 #include "cli/decode.h"
-#include "maintenance/firmware_package.h"
-#include "maintenance/firmware_transfer.h"
+#include "maintenance/FirmwarePackage.h"
+#include "maintenance/FirmwareTransfer.h"
 
 namespace cli {
 

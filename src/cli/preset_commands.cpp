@@ -14,9 +14,9 @@
 #include "cli/decode.h"
 #include "cli/store_texts.h"
 #include "presets/PresetFiles.h"
-#include "presets/preset_transfer.h"
+#include "presets/PresetTransfer.h"
 #include "sound/Params.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
@@ -29,15 +29,15 @@ namespace {
 // into the record.
 int compose(Session& s, Composer& c, const presetfiles::Preset& preset, uint8_t record[ParamCount],
             uint8_t image[protocol::ImageSize]) {
-    SoundEngine& engine = *c.engine;
-    engine.apply(preset.record());
+    SoundModel& model = *c.model;
+    model.apply(preset.record());
     if (s.o.solo >= 0) {
-        if (engine.stereoMode() != 0) return s.fail(ExitUsage, "--solo needs a Stereo Cabs preset; this one is Stereo Mics");
-        engine.setSolo(s.o.solo == 0 ? LeftSide : RightSide, true);
+        if (model.stereoMode() != 0) return s.fail(ExitUsage, "--solo needs a Stereo Cabs preset; this one is Stereo Mics");
+        model.setSolo(s.o.solo == 0 ? LeftSide : RightSide, true);
     }
-    std::memcpy(record, engine.params(), ParamCount);
+    std::memcpy(record, model.params(), ParamCount);
     if (s.o.solo >= 0) presetfiles::foldSolo(record, s.o.solo == 0, s.o.solo == 1);
-    std::memcpy(image, engine.image(), protocol::ImageSize);
+    std::memcpy(image, model.image(), protocol::ImageSize);
     return ExitOk;
 }
 
@@ -64,7 +64,7 @@ int writeOrPreview(Session& s, bool store) {
         preset = *titled;
     }
     Composer composer;
-    if (int code = loadEngine(s, composer)) return code;
+    if (int code = loadSoundModel(s, composer)) return code;
     uint8_t record[ParamCount], image[protocol::ImageSize];
     if (int code = compose(s, composer, preset, record, image)) return code;
     if (int code = choosePedal(s)) return code;

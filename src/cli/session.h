@@ -12,7 +12,7 @@
 #include "cli/arguments.h"
 #include "cli/progress.h"
 #include "link/PedalLink.h"
-#include "link/protocol.h"
+#include "link/Protocol.h"
 
 namespace cli {
 

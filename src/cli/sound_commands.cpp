@@ -18,8 +18,8 @@
 #include "cli/decode.h"
 #include "presets/PresetFiles.h"
 #include "sound/Params.h"
-#include "sound/SoundEngine.h"
-#include "wav_file.h"
+#include "sound/SoundModel.h"
+#include "dsp/WavFile.h"
 
 using namespace sound;
 
@@ -107,13 +107,13 @@ int writeStereo(Session& s, Output& file, const audio::Stereo& sound, int rate) 
 }
 
 // The output file opened and the sound the options name loaded into the
-// engine, for render and ir; `what` names the sound for the result line.
+// model, for render and ir; `what` names the sound for the result line.
 int openOutputAndSound(Session& s, const std::string& path, Output& file, Composer& composer, std::string& what) {
     if (!file.isOpen()) return s.fail(ExitFile, "cannot write " + shownName(path) + ": " + errnoText(file.error()));
-    if (int code = loadEngine(s, composer)) return code;
+    if (int code = loadSoundModel(s, composer)) return code;
     uint8_t block[ParamCount];
     if (int code = soundRecord(s, block, what)) return code;
-    composer.engine->apply(block);
+    composer.model->apply(block);
     return ExitOk;
 }
 
@@ -131,7 +131,7 @@ int renderCommand(Session& s) {
     if (int code = openOutputAndSound(s, path, file, composer, what)) return code;
     // Seconds of audio done of the recording and the tail it may take.
     const double length = double(di.size() + audio::TailQuietFrames) / audio::PedalRate;
-    audio::Rendered rendered = audio::renderSound(composer.engine->image(), di, [&](double done) {
+    audio::Rendered rendered = audio::renderSound(composer.model->image(), di, [&](double done) {
         s.progress.update("render", done * length, length, Unit::Seconds);
         return true;
     });
@@ -164,7 +164,7 @@ int irCommand(Session& s) {
     options.normalise = s.o.normalise;
     options.integer = formatOf(s.o.format) != wav::Format::Float32;
     audio::IrInfo info;
-    const audio::Stereo ir = audio::impulseResponse(composer.engine->image(), options, &info);
+    const audio::Stereo ir = audio::impulseResponse(composer.model->image(), options, &info);
     if (int code = writeStereo(s, file, ir, s.o.rate)) return code;
     file.tell("Impulse response of " + what + " written to " + file.name() + " (" + std::to_string(ir.frames()) +
               " frames at " + std::to_string(s.o.rate) + " Hz" + audio::irNotes(info, s.o.rate) + ")");

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "presets/preset_transfer.h"
+#include "presets/PresetTransfer.h"
 
 namespace cli {
 

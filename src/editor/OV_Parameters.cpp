@@ -13,7 +13,7 @@
 
 #include "editor/Slider.h"
 #include "editor/Thumbwheel.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
@@ -144,7 +144,7 @@ Fl_Box* makeMicBox(int x, int y) {
 OV_Parameters::OV_Parameters(int x, int y, int w, int h, const char* label, const std::string& binDir,
                              const std::string& imgDir)
     : Fl_Group(x, y, w, h, label ? label : "  D a s h b o a r d  "),
-      engine(nullptr), coreFilesOk(1), live(1), globalConfig(0x0F), stereoMode(0) {
+      model(nullptr), coreFilesOk(1), live(1), globalConfig(0x0F), stereoMode(0) {
     micLeftImage = loadPicture(imgDir, "%s/mic-L_(50x152).png");
     micRightImage = loadPicture(imgDir, "%s/mic-R_(50x152).png");
     speakerOnImage = loadPicture(imgDir, "%s/speakerOn_(100x100).png");
@@ -168,8 +168,8 @@ OV_Parameters::OV_Parameters(int x, int y, int w, int h, const char* label, cons
     buildDelayAndRoom();
 
     callback(noPreview_cb);     // replaced by the main window's preview step
-    engine = new SoundEngine(binDir);
-    coreFilesOk = engine->coreFilesOk() ? 1 : 0;
+    model = new SoundModel(binDir);
+    coreFilesOk = model->coreFilesOk() ? 1 : 0;
     end();
     setInitialState();
 }
@@ -279,7 +279,7 @@ void OV_Parameters::buildDelayAndRoom() {
     colorSlider = makeSlider(515, 277, 140, 16, 0, 3, 1, color_cb, this);
 }
 
-// The controls as the default block sets them; the engine already holds the
+// The controls as the default block sets them; the model already holds the
 // matching model and image.
 void OV_Parameters::setInitialState() {
     for (int side = 0; side < 2; side++) speakers::fillMenu(*speakerChoice(side), GuitarCategory);
@@ -324,7 +324,7 @@ void OV_Parameters::setInitialState() {
 
 OV_Parameters::~OV_Parameters() {
     clear();    // the controls go before the pictures they show
-    delete engine;
+    delete model;
     delete micLeftImage;
     delete micRightImage;
     delete speakerOnImage;
@@ -333,10 +333,10 @@ OV_Parameters::~OV_Parameters() {
     delete speakerMaskImage;
 }
 
-const uint8_t* OV_Parameters::params() const { return engine->params(); }
-const uint8_t* OV_Parameters::image() const { return engine->image(); }
-bool OV_Parameters::leftSoloOn() const { return engine->solo(LeftSide); }
-bool OV_Parameters::rightSoloOn() const { return engine->solo(RightSide); }
+const uint8_t* OV_Parameters::params() const { return model->params(); }
+const uint8_t* OV_Parameters::image() const { return model->image(); }
+bool OV_Parameters::leftSoloOn() const { return model->solo(LeftSide); }
+bool OV_Parameters::rightSoloOn() const { return model->solo(RightSide); }
 int OV_Parameters::soloSide() const { return leftSoloOn() ? 0 : rightSoloOn() ? 1 : -1; }
-int OV_Parameters::savedSpeaker(int side) const { return engine->savedSpeaker(side ? RightSide : LeftSide); }
-int OV_Parameters::speakerNumber(int side) const { return engine->params()[side ? Speaker_R : Speaker_L]; }
+int OV_Parameters::savedSpeaker(int side) const { return model->savedSpeaker(side ? RightSide : LeftSide); }
+int OV_Parameters::speakerNumber(int side) const { return model->params()[side ? Speaker_R : Speaker_L]; }

@@ -1,10 +1,10 @@
 // The Dashboard tab: every control that edits the parameter block, the
 // drawing around them, and the handlers that keep controls, block and
-// algorithm image in step. The sound logic itself lives in SoundEngine.
+// algorithm image in step. The sound logic itself lives in SoundModel.
 //
 // Handlers preview by running the panel's own callback (installed by the main
 // window: send the image to the pedal and log the outcome), and only when the
-// engine reports an audible change while `live` is set.
+// model reports an audible change while `live` is set.
 #pragma once
 
 #include <FL/Fl_Group.H>
@@ -15,7 +15,7 @@
 
 #include "editor/SpeakerMenus.h"
 
-class SoundEngine;
+class SoundModel;
 class Fl_Box;
 class Fl_Button;
 class Fl_Check_Button;
@@ -58,7 +58,7 @@ public:
     int savedSpeaker(int side) const;       // 0 left, 1 right
     int speakerNumber(int side) const;      // the speaker byte now in the block
 
-    SoundEngine* engine;
+    SoundModel* model;
     unsigned char coreFilesOk;
     unsigned char live;
     unsigned char globalConfig;             // cached global configuration byte

@@ -1,6 +1,6 @@
 // The Dashboard's control handlers: keep the controls' read-outs and the
 // parameter block in step while a control moves, hand the completed change
-// to the sound engine, and preview it when the engine says it is audible.
+// to the sound model, and preview it when the model says it is audible.
 #include "editor/OV_Parameters.h"
 
 #include <FL/Fl.H>
@@ -21,7 +21,7 @@
 #include "editor/Slider.h"
 #include "editor/Thumbwheel.h"
 #include "base/dialogs.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
@@ -132,73 +132,73 @@ void OV_Parameters::micWheelMoved(int side) {
     repaint();
     Thumbwheel* wheel = micWheel(side);
     int m = whole(wheel->value());
-    engine->params()[Mic_L + side] = uint8_t(m);
+    model->params()[Mic_L + side] = uint8_t(m);
     refreshMicReadouts(side);
     if (!wheel->released) return;
     wheel->released = 0;
-    previewIf(engine->setMic(sideOf(side), m));
+    previewIf(model->setMic(sideOf(side), m));
 }
 
 void OV_Parameters::blendMoved(int side) {
     repaint();
     Slider* s = blendSlider(side);
     int b = whole(s->value());
-    engine->params()[Blend_L + side] = uint8_t(b);
+    model->params()[Blend_L + side] = uint8_t(b);
     refreshBlendReadouts(side);
     if (!s->released) return;
     s->released = 0;
-    previewIf(engine->setBlend(sideOf(side), b));
+    previewIf(model->setBlend(sideOf(side), b));
 }
 
 void OV_Parameters::volumeMoved(int side) {
     repaint();
     Slider* s = volumeSlider(side);
     int v = whole(s->value());
-    engine->params()[Volume_L + side] = uint8_t(v);
+    model->params()[Volume_L + side] = uint8_t(v);
     refreshVolumeReadout(side);
     if (!s->released) return;
     s->released = 0;
-    previewIf(engine->setVolume(sideOf(side), v));
+    previewIf(model->setVolume(sideOf(side), v));
 }
 
 void OV_Parameters::delayMoved() {
     repaint();
     int d = whole(delaySlider->value());
-    engine->params()[Delay] = uint8_t(d);
+    model->params()[Delay] = uint8_t(d);
     refreshDelayReadouts();
     if (!delaySlider->released) return;
     delaySlider->released = 0;
-    previewIf(engine->setDelay(d));
+    previewIf(model->setDelay(d));
 }
 
 void OV_Parameters::timeMoved() {
     repaint();
     int t = whole(timeSlider->value() * 100);
-    engine->params()[Time] = uint8_t(t);
+    model->params()[Time] = uint8_t(t);
     setInteger(timeInput, t);
     if (!timeSlider->released) return;
     timeSlider->released = 0;
-    previewIf(engine->setTime(t));
+    previewIf(model->setTime(t));
 }
 
 void OV_Parameters::depthMoved() {
     repaint();
     int p = whole(depthSlider->value());
-    engine->params()[Depth] = uint8_t(p);
+    model->params()[Depth] = uint8_t(p);
     setInteger(depthInput, p);
     if (!depthSlider->released) return;
     depthSlider->released = 0;
-    previewIf(engine->setDepth(p));
+    previewIf(model->setDepth(p));
 }
 
 void OV_Parameters::colorMoved() {
     repaint();
     int c = whole(colorSlider->value());
-    uint8_t& flags = engine->params()[Flags];
+    uint8_t& flags = model->params()[Flags];
     flags = uint8_t((flags & ~FlagColorMask) | (c & FlagColorMask));
     if (!colorSlider->released) return;
     colorSlider->released = 0;
-    previewIf(engine->setColor(c));
+    previewIf(model->setColor(c));
 }
 
 // ---- entry fields: parse, clamp, follow with slider and partner, commit ----
@@ -215,8 +215,8 @@ void OV_Parameters::blendTyped(int side, bool outLeftField) {
     blendSlider(side)->value(b);
     setInteger(field, n);
     setInteger(outLeftField ? outRight : outLeft, outLeftField ? b : 100 - b);
-    engine->params()[Blend_L + side] = uint8_t(b);
-    previewIf(engine->setBlend(sideOf(side), b));
+    model->params()[Blend_L + side] = uint8_t(b);
+    previewIf(model->setBlend(sideOf(side), b));
 }
 
 void OV_Parameters::volumeTyped(int side) {
@@ -229,8 +229,8 @@ void OV_Parameters::volumeTyped(int side) {
     setNumber(field, "%2.1f", x);
     int v = int(std::floor(x * 100 + 100 + 1e-9));
     volumeSlider(side)->value(v);
-    engine->params()[Volume_L + side] = uint8_t(v);
-    previewIf(engine->setVolume(sideOf(side), v));
+    model->params()[Volume_L + side] = uint8_t(v);
+    previewIf(model->setVolume(sideOf(side), v));
 }
 
 void OV_Parameters::delayTyped(int side) {
@@ -241,9 +241,9 @@ void OV_Parameters::delayTyped(int side) {
     if (n < 0) n = 0;
     int d = int(side ? 125 + n : 125 - n);
     delaySlider->value(d);
-    engine->params()[Delay] = uint8_t(d);
+    model->params()[Delay] = uint8_t(d);
     refreshDelayReadouts();
-    previewIf(engine->setDelay(d));
+    previewIf(model->setDelay(d));
 }
 
 void OV_Parameters::delayFineTyped(int side) {
@@ -266,8 +266,8 @@ void OV_Parameters::delayFineTyped(int side) {
     // The slider moves in whole samples: the integer part of 50 -/+ 50x.
     int d = int(std::floor((side ? 50 + 50 * x : 50 - 50 * x) + 1e-9));
     delaySlider->value(d);
-    engine->params()[Delay] = uint8_t(d);
-    previewIf(engine->setDelay(d));
+    model->params()[Delay] = uint8_t(d);
+    previewIf(model->setDelay(d));
 }
 
 void OV_Parameters::timeTyped() {
@@ -277,8 +277,8 @@ void OV_Parameters::timeTyped() {
     if (n < 0) n = 0;
     setInteger(timeInput, n);
     timeSlider->value(n / 100.0);
-    engine->params()[Time] = uint8_t(n);
-    previewIf(engine->setTime(int(n)));
+    model->params()[Time] = uint8_t(n);
+    previewIf(model->setTime(int(n)));
 }
 
 void OV_Parameters::depthTyped() {
@@ -288,8 +288,8 @@ void OV_Parameters::depthTyped() {
     if (n < 0) n = 0;
     setInteger(depthInput, n);
     depthSlider->value(n);
-    engine->params()[Depth] = uint8_t(n);
-    previewIf(engine->setDepth(int(n)));
+    model->params()[Depth] = uint8_t(n);
+    previewIf(model->setDepth(int(n)));
 }
 
 // ---- speakers, cabinet, solo ----
@@ -312,11 +312,11 @@ void OV_Parameters::speakerChosen(int side) {
     int number = categoryBase(side) + pos;
 
     showCabinetChecks(side, speakerHasCabinet(number) && (side == 0 || stereoMode == 0));
-    bool changed = engine->loadSpeaker(sideOf(side), number);
-    // "Full Range Speaker" has no microphone tone: the engine flattens it and
+    bool changed = model->loadSpeaker(sideOf(side), number);
+    // "Full Range Speaker" has no microphone tone: the model flattens it and
     // the wheel rests, also when a block is applied.
     Thumbwheel* wheel = micWheel(side);
-    if (!engine->micWheelEnabled(sideOf(side))) {
+    if (!model->micWheelEnabled(sideOf(side))) {
         wheel->deactivate();
     } else if (side == 0 || stereoMode == 0) {
         wheel->activate();
@@ -338,12 +338,12 @@ void OV_Parameters::cabinetPressed(int side, bool opened) {
     if (pressed->value()) return;
     pressed->value(1);
     partner->value(0);
-    previewIf(engine->setCabinet(sideOf(side), opened));
+    previewIf(model->setCabinet(sideOf(side), opened));
 }
 
 void OV_Parameters::setSpeakerFaces() {
     for (int side = 0; side < 2; side++) {
-        bool mine = engine->solo(sideOf(side)), other = engine->solo(sideOf(1 - side));
+        bool mine = model->solo(sideOf(side)), other = model->solo(sideOf(1 - side));
         Fl_Button* b = speakerButton(side);
         b->value(mine);
         b->image(mine ? speakerOnSoloImage : other ? speakerOffImage : speakerOnImage);
@@ -354,7 +354,7 @@ void OV_Parameters::setSpeakerFaces() {
 
 void OV_Parameters::soloPressed(int side) {
     bool on = speakerButton(side)->value();
-    bool changed = engine->setSolo(sideOf(side), on);
+    bool changed = model->setSolo(sideOf(side), on);
     setSpeakerFaces();
     repaint();  // brackets, mask and lettering
     previewIf(changed);
@@ -362,7 +362,7 @@ void OV_Parameters::soloPressed(int side) {
 
 // Ends an active solo (left tested first) without previewing.
 void OV_Parameters::endSolo(int side) {
-    engine->setSolo(sideOf(side), false);
+    model->setSolo(sideOf(side), false);
     setSpeakerFaces();
     repaint();
 }
@@ -376,7 +376,7 @@ void OV_Parameters::showModeControls() {
     for (Fl_Button* b : rightCategoryButtons) showIf(b, cabs);
     showIf(rightSpeakerChoice, cabs);
     showIf(rightMicWheel, cabs);
-    if (!engine->micWheelEnabled(RightSide)) rightMicWheel->deactivate();
+    if (!model->micWheelEnabled(RightSide)) rightMicWheel->deactivate();
     showCabinetChecks(1, cabs && rightCategoryBase <= 40);
     showIf(ultraShortCheck, cabs);
     showIf(delayModeChoice, cabs);
@@ -406,17 +406,17 @@ void OV_Parameters::showDelayFields() {
 void OV_Parameters::modePressed(int stereoMics) {
     Fl_Button* pressed = stereoMics ? stereoMicsButton : stereoCabsButton;
     if (pressed->value()) return;
-    showMode(stereoMics, engine->setMode(stereoMics));
+    showMode(stereoMics, model->setMode(stereoMics));
 }
 
-// Puts the controls of the mode the engine has just entered on the panel.
+// Puts the controls of the mode the model has just entered on the panel.
 void OV_Parameters::showMode(int stereoMics, bool changed) {
     stereoMicsButton->value(stereoMics);
     stereoCabsButton->value(!stereoMics);
     stereoMode = stereoMics;
     // Each mode comes back with its own blends.
     for (int side = 0; side < 2; side++) {
-        blendSlider(side)->value(engine->params()[Blend_L + side]);
+        blendSlider(side)->value(model->params()[Blend_L + side]);
         refreshBlendReadouts(side);
     }
     showModeControls();
@@ -426,12 +426,12 @@ void OV_Parameters::showMode(int stereoMics, bool changed) {
 }
 
 void OV_Parameters::delayModeChosen() {
-    engine->setLive(false);
+    model->setLive(false);
     live = 0;
     int item = delayModeChoice->value() == 1 ? 1 : 0;
-    // The engine recommits blends, volumes and delay, whose words move with
+    // The model recommits blends, volumes and delay, whose words move with
     // the variant; the whole change is previewed once.
-    engine->setDelayVariant(item);
+    model->setDelayVariant(item);
     if (item) tipsButton->show(); else tipsButton->hide();
     for (int side = 0; side < 2; side++) {
         refreshBlendReadouts(side);
@@ -439,16 +439,16 @@ void OV_Parameters::delayModeChosen() {
     }
     refreshDelayReadouts();
     do_callback();
-    engine->setLive(true);
+    model->setLive(true);
     live = 1;
     repaint();
 }
 
 void OV_Parameters::ultraShortToggled() {
     bool on = ultraShortCheck->value();
-    bool changed = engine->setUltraShort(on);     // rescales the Delay byte
+    bool changed = model->setUltraShort(on);     // rescales the Delay byte
     delaySlider->bounds(0, on ? 100 : 250);
-    delaySlider->value(engine->params()[Delay]);
+    delaySlider->value(model->params()[Delay]);
     showDelayFields();
     delaySlider->released = 0;
     delaySlider->do_callback();
@@ -463,7 +463,7 @@ void OV_Parameters::roomSizePressed(int medium) {
     if (pressed->value()) return;
     pressed->value(1);
     partner->value(0);
-    previewIf(engine->setRoomSize(medium));
+    previewIf(model->setRoomSize(medium));
 }
 
 void OV_Parameters::tipsPressed() { dialogs::message("%s", tipsText); }
@@ -474,23 +474,23 @@ void OV_Parameters::tipsPressed() { dialogs::message("%s", tipsText); }
 // that ending an audition brings back what was chosen before it began.
 void OV_Parameters::selectSpeakers(int left, int right, int soloSide) {
     const int kept[2] = {savedSpeaker(0), savedSpeaker(1)};
-    engine->setLive(false);
+    model->setLive(false);
     live = 0;
-    if (engine->solo(LeftSide)) endSolo(0);
-    else if (engine->solo(RightSide)) endSolo(1);
+    if (model->solo(LeftSide)) endSolo(0);
+    else if (model->solo(RightSide)) endSolo(1);
     int numbers[2] = {selectableSpeakerOr(left & 0xFF, 0), selectableSpeakerOr(right & 0xFF, 1)};
-    engine->params()[Speaker_R] = uint8_t(numbers[1]);
-    engine->params()[Speaker_L] = uint8_t(numbers[0]);
+    model->params()[Speaker_R] = uint8_t(numbers[1]);
+    model->params()[Speaker_L] = uint8_t(numbers[0]);
     for (int side = 0; side < 2; side++) selectSpeaker(side, numbers[side]);
     if (soloSide == 0 || soloSide == 1) {
-        engine->setSolo(sideOf(soloSide), true);    // refused in Stereo Mics, which has none
+        model->setSolo(sideOf(soloSide), true);    // refused in Stereo Mics, which has none
         setSpeakerFaces();
         repaint();
     }
-    engine->restoreSavedSpeaker(LeftSide, kept[0]);
-    engine->restoreSavedSpeaker(RightSide, kept[1]);
+    model->restoreSavedSpeaker(LeftSide, kept[0]);
+    model->restoreSavedSpeaker(RightSide, kept[1]);
     do_callback();
-    engine->setLive(true);
+    model->setLive(true);
     live = 1;
 }
 
@@ -503,13 +503,13 @@ void OV_Parameters::selectSpeaker(int side, int number) {
 }
 
 void OV_Parameters::apply(const uint8_t* block) {
-    // The engine clamps the copy (a damaged block still gives a sound the
+    // The model clamps the copy (a damaged block still gives a sound the
     // controls can show), ends a Solo and holds previews back.
-    engine->beginApply(block);
+    model->beginApply(block);
     live = 0;
     setSpeakerFaces();
     uint8_t b[ParamCount];
-    memcpy(b, engine->params(), ParamCount);
+    memcpy(b, model->params(), ParamCount);
 
     for (int side = 0; side < 2; side++) selectSpeaker(side, b[Speaker_L + side]);
     bool leftOpen = b[Flags] & FlagLeftOpen, rightOpen = b[Flags] & FlagRightOpen;
@@ -524,7 +524,7 @@ void OV_Parameters::apply(const uint8_t* block) {
 
     int variant = (b[Flags] & FlagNotcher) ? 1 : 0;
     delayModeChoice->value(variant);
-    engine->exchangeDelayWords(variant);
+    model->exchangeDelayWords(variant);
     if (variant) tipsButton->show(); else tipsButton->hide();
 
     bool ultra = b[Flags] & FlagUltraShort;
@@ -532,9 +532,9 @@ void OV_Parameters::apply(const uint8_t* block) {
     delaySlider->bounds(0, ultra ? 100 : 250);
     delaySlider->value(b[Delay]);
     int stereoMics = (b[Flags] & FlagStereoMics) ? 1 : 0;
-    engine->recordMode(stereoMics);
+    model->recordMode(stereoMics);
 
-    // Every valuator commits its byte, in the engine's order.
+    // Every valuator commits its byte, in the model's order.
     colorSlider->value(b[Flags] & FlagColorMask);
     colorSlider->released = 1;
     colorMoved();
@@ -561,11 +561,11 @@ void OV_Parameters::apply(const uint8_t* block) {
     depthSlider->value(b[Depth]);
     depthSlider->released = 1;
     depthMoved();
-    printf("_Params[Volume_L] = %d\n", engine->params()[Volume_L]);
-    printf("_Params[Volume_R] = %d\n", engine->params()[Volume_R]);
+    printf("_Params[Volume_L] = %d\n", model->params()[Volume_L]);
+    printf("_Params[Volume_R] = %d\n", model->params()[Volume_R]);
 
     // The whole mode core goes into the image, whatever mode was shown.
-    showMode(stereoMics, engine->enterMode(stereoMics));
-    engine->endApply();
-    live = engine->live() ? 1 : 0;
+    showMode(stereoMics, model->enterMode(stereoMics));
+    model->endApply();
+    live = model->live() ? 1 : 0;
 }

@@ -60,7 +60,7 @@ struct PedalLink::ReplyTexts {
 
 PedalLink::PedalLink()
     : timer{0, 0}, handle(nullptr), status(0), byteCount(0), presetAddress{}, serialNumber{}, deviceCount(0),
-      buffer_{}, sink_(toStdout) {
+      buffer_{}, sink_(stdoutSink) {
     for (int i = 0; i < PresetSlots; ++i) presetAddress[i] = readPresetCommand(i);
 }
 
@@ -125,7 +125,7 @@ void PedalLink::settle() {
     lateUntil_ = 0;
 }
 
-void PedalLink::toStdout(const char* text) { std::fputs(text, stdout); }
+void PedalLink::stdoutSink(const char* text) { std::fputs(text, stdout); }
 
 PedalLink::Sink PedalLink::quiet() {
     return [](const char*) {};

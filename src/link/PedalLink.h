@@ -29,8 +29,8 @@
 #include <string>
 #include <vector>
 
-#include "link/serial_port.h"
-#include "link/protocol.h"
+#include "link/SerialPort.h"
+#include "link/Protocol.h"
 
 struct LinkResult {
     int code = 0;
@@ -70,7 +70,7 @@ public:
     void setIdleStep(IdleStep step) { idle_ = std::move(step); }
     void setSink(Sink sink) { sink_ = std::move(sink); }
     void setProgress(Progress progress) { progress_ = std::move(progress); }
-    static void toStdout(const char* text);     // the default sink
+    static void stdoutSink(const char* text);     // the default sink
     static Sink quiet();                        // a sink that drops everything
 
     // Every device the serial port backend lists now, in its order; nothing is opened.

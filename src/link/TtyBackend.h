@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "link/serial_port.h"
+#include "link/SerialPort.h"
 
 namespace serialport {
 

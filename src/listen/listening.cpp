@@ -19,8 +19,8 @@
 #include "editor/OV_Parameters.h"
 #include "link/OV_UsbController.h"
 #include "presets/PresetFiles.h"
-#include "sound/SoundEngine.h"
-#include "wav_file.h"
+#include "sound/SoundModel.h"
+#include "dsp/WavFile.h"
 
 Listening* Listening::active_ = nullptr;
 
@@ -184,13 +184,13 @@ void Listening::chooseComparePreset() {
 
 // The sound of a record as the Dashboard would load it (clamped).
 bool Listening::compareWith(const uint8_t record[12], const std::string& name) {
-    SoundEngine engine(context_.binDir);
-    if (!engine.coreFilesOk()) {
+    SoundModel model(context_.binDir);
+    if (!model.coreFilesOk()) {
         dialogs::alert("%s", "The sound's core files are missing or damaged; nothing can be compared.");
         return false;
     }
-    engine.apply(record);
-    compareImage_.assign(engine.image(), engine.image() + dspisa::kImageBytes);
+    model.apply(record);
+    compareImage_.assign(model.image(), model.image() + dspisa::kImageBytes);
     comparedName_ = name;
     hearingCompared_ = false;
     return true;

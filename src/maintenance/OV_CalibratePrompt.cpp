@@ -4,7 +4,7 @@
 
 #include "context/exchange_guard.h"
 #include "link/OV_UsbController.h"
-#include "link/protocol.h"
+#include "link/Protocol.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "context/exchange_guard.h"
 #include "context/status_writer.h"
 #include "link/OV_UsbController.h"
-#include "link/protocol.h"
+#include "link/Protocol.h"
 #include "base/dialogs.h"
 #include "base/support_texts.h"
 

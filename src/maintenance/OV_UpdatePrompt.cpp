@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "link/OV_UsbController.h"
-#include "maintenance/firmware_package.h"
-#include "maintenance/firmware_transfer.h"
+#include "maintenance/FirmwarePackage.h"
+#include "maintenance/FirmwareTransfer.h"
 
 namespace {
 

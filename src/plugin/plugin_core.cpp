@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "DspEngine.h"
+#include "dsp/DspInterpreter.h"
 #include "audio/crossfade.h"
 #include "audio/resampler.h"
 #include "base/data_folder.h"
 #include "base/platform.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 namespace plugin {
 
@@ -27,7 +27,7 @@ std::string findDataFolder(const std::string& pluginPath, const std::string& dat
 
 // --- the sound ----------------------------------------------------------------
 
-Sound::Sound(const std::string& binDir) : engine_(new SoundEngine(binDir)) {
+Sound::Sound(const std::string& binDir) : engine_(new SoundModel(binDir)) {
     values_ = valuesFromBlock(defaultParams);
     presetfiles::padTitle("", title_);
     if (!engine_->coreFilesOk()) {
@@ -198,7 +198,7 @@ bool Processor::activate(double rate, const uint8_t image[dspisa::kImageBytes]) 
         queueR_.assign(queueL_.size(), 0.0f);
         queued_ = latency_;
     }
-    current_ = new DspEngine;
+    current_ = new DspInterpreter;
     current_->load(image);
     return true;
 }
@@ -213,7 +213,7 @@ void Processor::deactivate() {
 
 void Processor::publish(const uint8_t image[dspisa::kImageBytes]) {
     collect();
-    DspEngine* next = new DspEngine;
+    DspInterpreter* next = new DspInterpreter;
     next->load(image);
     delete incoming_.exchange(next, std::memory_order_acq_rel);
 }
@@ -229,7 +229,7 @@ void Processor::takeNew() {
     bool room = false;
     for (auto& slot : retired_) room = room || !slot.load(std::memory_order_acquire);
     if (!room) return;
-    DspEngine* next = incoming_.exchange(nullptr, std::memory_order_acq_rel);
+    DspInterpreter* next = incoming_.exchange(nullptr, std::memory_order_acq_rel);
     if (!next) return;
     fading_ = current_;
     current_ = next;
@@ -288,16 +288,16 @@ void Processor::process(const float* in0, const float* in1, float* outL, float* 
 
 void Processor::runPedal(const float* in, float* outL, float* outR, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) {
-        const int32_t x = DspEngine::toFixed(std::clamp(double(in[i]), -1.0, 1.0));
+        const int32_t x = DspInterpreter::toFixed(std::clamp(double(in[i]), -1.0, 1.0));
         int32_t l, r;
         current_->step(x, l, r);
-        float left = static_cast<float>(DspEngine::toReal(l)), right = static_cast<float>(DspEngine::toReal(r));
+        float left = static_cast<float>(DspInterpreter::toReal(l)), right = static_cast<float>(DspInterpreter::toReal(r));
         if (fading_ && faded_ < audio::CrossfadeFrames) {
             int32_t l0, r0;
             fading_->step(x, l0, r0);
             const float g = audio::crossfadeGain(faded_++);
-            left = g * left + (1 - g) * static_cast<float>(DspEngine::toReal(l0));
-            right = g * right + (1 - g) * static_cast<float>(DspEngine::toReal(r0));
+            left = g * left + (1 - g) * static_cast<float>(DspInterpreter::toReal(l0));
+            right = g * right + (1 - g) * static_cast<float>(DspInterpreter::toReal(r0));
         }
         outL[i] = left;
         outR[i] = right;

@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "dsp_isa.h"
+#include "dsp/DspIsa.h"
 #include "plugin/plugin_params.h"
 #include "presets/PresetFiles.h"
 
-class DspEngine;
-class SoundEngine;
+class DspInterpreter;
+class SoundModel;
 
 namespace audio {
 class StreamResampler;
@@ -70,7 +70,7 @@ private:
     bool take(const std::string& name, const uint8_t record[sound::ParamCount],
               const uint8_t title[presetfiles::TitleSize], std::string& why);
 
-    std::unique_ptr<SoundEngine> engine_;
+    std::unique_ptr<SoundModel> engine_;
     std::string problem_;
     std::vector<uint8_t> factory_;
     ParamValues values_;
@@ -108,11 +108,11 @@ private:
 
     static constexpr std::size_t FadeFrames = 256;
     static constexpr std::size_t Retired = 16;
-    DspEngine* current_ = nullptr;
-    DspEngine* fading_ = nullptr;
+    DspInterpreter* current_ = nullptr;
+    DspInterpreter* fading_ = nullptr;
     std::size_t faded_ = 0;
-    std::atomic<DspEngine*> incoming_{nullptr};
-    std::atomic<DspEngine*> retired_[Retired];
+    std::atomic<DspInterpreter*> incoming_{nullptr};
+    std::atomic<DspInterpreter*> retired_[Retired];
     std::vector<float> mono_;
     // At another rate: the input down to 48 kHz, the outputs back up, and a
     // queue that holds the outputs `latency_` frames late so that every

@@ -13,7 +13,7 @@
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
 #include "presets/TransportActions.h"
-#include "presets/preset_context.h"
+#include "presets/PresetContext.h"
 
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_Toggle_Button.H>
@@ -89,7 +89,7 @@ void savePreset(PresetContext& presets) {
     presetfiles::foldSolo(params, presets.context.dashboard->leftSoloOn(), presets.context.dashboard->rightSoloOn());
     std::vector<uint8_t> bytes = presetfiles::encodeLop(name, params, title);
     int error = 0;
-    if (!presetfiles::writeFileAtomically(path, bytes.data(), bytes.size(), &error)) {
+    if (!files::writeFileAtomically(path, bytes.data(), bytes.size(), &error)) {
         dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s). Nothing has been saved.", shown(path).c_str(),
                        std::strerror(error));
         return;
@@ -110,7 +110,7 @@ void importPreset(PresetContext& presets, const std::string& file) {
     OV_PresetPanel& panel = *presets.presetPanel;
     std::vector<uint8_t> bytes;
     int error = 0;
-    if (!presetfiles::readFile(file, bytes, &error, presetfiles::MaxLopSize)) {
+    if (!files::readFile(file, bytes, &error, presetfiles::MaxLopSize)) {
         if (error != EFBIG) return playAndClose(presets);   // cannot be opened: skipped
         dialogs::alert("The preset file\n\n  %s\n\nis far too large to be a preset file. The file has not been added.",
                        shown(file).c_str());
@@ -151,11 +151,11 @@ void importPreset(PresetContext& presets, const std::string& file) {
 
     std::string home = panel.homeDrive();
     std::string target = presetfiles::presetPath(home, preset.name);
-    bool inLibrary = presetfiles::sameFile(file, target);
+    bool inLibrary = files::sameFile(file, target);
     int existing = panel.findPreset(preset.name);
     if (existing >= 0) {
         if (dialogs::choice(replaceQuestion, "Cancel", "Yes just replace it", nullptr) != 1) return;
-        if (!inLibrary && !presetfiles::writeFileAtomically(target, bytes.data(), bytes.size(), &error)) {
+        if (!inLibrary && !files::writeFileAtomically(target, bytes.data(), bytes.size(), &error)) {
             dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s).", shown(target).c_str(),
                            std::strerror(error));
             return;
@@ -164,7 +164,7 @@ void importPreset(PresetContext& presets, const std::string& file) {
         loadSound(presets, preset.preset);
         return playAndClose(presets);
     }
-    if (!inLibrary && !presetfiles::writeFileAtomically(target, bytes.data(), bytes.size(), &error)) {
+    if (!inLibrary && !files::writeFileAtomically(target, bytes.data(), bytes.size(), &error)) {
         dialogs::alert("The preset file\n\n  %s\n\ncould not be written (%s). The file has not been added.",
                        shown(target).c_str(), std::strerror(error));
         return;

@@ -1,5 +1,5 @@
 // What the local preset bar and its prompt do to the rest of the window.
-// installPresetCallbacks (presets/preset_context.h) installs them with the
+// installPresetCallbacks (presets/PresetContext.h) installs them with the
 // PresetContext as user data.
 #pragma once
 

@@ -75,7 +75,7 @@ void OV_PresetPanel::loadPresetList() {
         std::string name;
         // Lines naming a missing or unreadable file are skipped; the list keeps
         // them until the next removal rewrites it.
-        if (!presetfiles::readFile(path, bytes, nullptr, presetfiles::MaxLopSize) ||
+        if (!files::readFile(path, bytes, nullptr, presetfiles::MaxLopSize) ||
             !presetfiles::lopName(bytes, name))
             continue;
         if (presetfiles::nameProblem(name) || findPreset(name) >= 0) continue;
@@ -114,7 +114,7 @@ bool OV_PresetPanel::loadSelected() {
     std::vector<uint8_t> bytes;
     // A file that cannot be loaded leaves the Dashboard's sound as it was, so
     // the menu no longer names what plays: its selection is cleared.
-    if (!presetfiles::readFile(path, bytes, nullptr, presetfiles::MaxLopSize)) {
+    if (!files::readFile(path, bytes, nullptr, presetfiles::MaxLopSize)) {
         clearSelection();
         dialogs::alert("The preset file\n\n  %s\n\ncan not be opened.",
                        files::doubleAtSigns(platform::shownPath(path)).c_str());

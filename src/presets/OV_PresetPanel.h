@@ -5,7 +5,7 @@
 
 #include <FL/Fl_Group.H>
 
-#include "presets/preset.h"
+#include "presets/Preset.h"
 
 #include <cstdint>
 #include <string>

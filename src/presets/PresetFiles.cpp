@@ -115,7 +115,7 @@ LopStatus decodeLop(const std::vector<uint8_t>& bytes, LocalPreset& out, std::st
 std::vector<std::string> readList(const std::string& path) {
     std::vector<std::string> lines;
     std::vector<uint8_t> bytes;
-    if (!readFile(path, bytes)) return lines;
+    if (!files::readFile(path, bytes)) return lines;
     std::string line;
     for (uint8_t b : bytes) {
         if (b == '\n') {
@@ -134,7 +134,7 @@ std::vector<std::string> readList(const std::string& path) {
 bool writeList(const std::string& path, const std::vector<std::string>& lines, int* err) {
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
-    return writeFileAtomically(path, text.data(), text.size(), err);
+    return files::writeFileAtomically(path, text.data(), text.size(), err);
 }
 
 bool appendToList(const std::string& path, const std::string& line, int* err) {
@@ -144,14 +144,14 @@ bool appendToList(const std::string& path, const std::string& line, int* err) {
     // replaced by one holding only the new line.
     std::vector<uint8_t> bytes;
     int readError = 0;
-    if (!readFile(path, bytes, &readError) && readError != ENOENT) {
+    if (!files::readFile(path, bytes, &readError) && readError != ENOENT) {
         if (err) *err = readError;
         return false;
     }
     if (!bytes.empty() && bytes.back() != '\n') bytes.push_back('\n');
     bytes.insert(bytes.end(), line.begin(), line.end());
     bytes.push_back('\n');
-    return writeFileAtomically(path, bytes.data(), bytes.size(), err);
+    return files::writeFileAtomically(path, bytes.data(), bytes.size(), err);
 }
 
 BankStatus readBank(const std::string& path, uint8_t bank[BankSize], long* size, int* err) {

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "base/files.h"
-#include "presets/preset.h"
+#include "presets/Preset.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,14 +15,6 @@
 
 namespace presetfiles {
 
-// The file helpers every feature shares, under the names this subsystem has
-// always used.
-using files::AtomicFile;
-using files::doubleAtSigns;
-using files::numberedPath;
-using files::readFile;
-using files::sameFile;
-using files::writeFileAtomically;
 
 constexpr size_t BankSize = 192;           // 8 records, then 8 titles
 constexpr size_t MaxNameLength = 38;       // read back as one line of at most 39 characters

@@ -12,8 +12,8 @@
 #include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
-#include "presets/preset_context.h"
-#include "presets/preset_transfer.h"
+#include "presets/PresetContext.h"
+#include "presets/PresetTransfer.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -150,9 +150,9 @@ void doBackup(Run& run) {
     std::string path = presetfiles::backupPath(platform::env("HOMEDRIVE"), *std::localtime(&now));
     // The bank goes into a temporary file that becomes the backup only once
     // complete: a failed read leaves nothing behind.
-    presetfiles::AtomicFile file(path);
+    files::AtomicFile file(path);
     if (!file.isOpen()) {
-        dialogs::alert("%s", presetfiles::doubleAtSigns(filedialogs::failureText(
+        dialogs::alert("%s", files::doubleAtSigns(filedialogs::failureText(
                                  "Failed to create backup file. If problem persisted try rebooting your computer",
                                  path, file.error()))
                                  .c_str());
@@ -173,7 +173,7 @@ void doBackup(Run& run) {
         return run.failureTail();
     }
     dialogs::message("Backup complete.\n\nBackup file location : %s",
-                     presetfiles::doubleAtSigns(platform::shownPath(written)).c_str());
+                     files::doubleAtSigns(platform::shownPath(written)).c_str());
     run.log("File write operation OK.");
     run.log("> Backup file created: %s", platform::shownPath(written).c_str());
     run.progress(100, "Backup complete", blue);

@@ -1,10 +1,10 @@
 // What the transport panel's buttons do: READ, WRITE, BACKUP, RESTORE, run
 // synchronously against the pedal with alerts, status-log lines and the
-// progress bar. installPresetCallbacks (presets/preset_context.h) makes
+// progress bar. installPresetCallbacks (presets/PresetContext.h) makes
 // transport_cb the panel's callback with the PresetContext as user data.
 #pragma once
 
-#include "presets/preset_transfer.h"
+#include "presets/PresetTransfer.h"
 
 #include <cstdint>
 

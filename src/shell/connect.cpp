@@ -12,8 +12,8 @@
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
 #include "context/exchange_guard.h"
-#include "shell/OV_DevSelPrompt.h"
-#include "shell/Orvella.h"
+#include "shell/pedal_selection.h"
+#include "shell/main_window.h"
 #include "base/dialogs.h"
 #include "base/support_texts.h"
 

@@ -15,7 +15,7 @@
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
-#include "shell/Orvella.h"
+#include "shell/main_window.h"
 #include "sound/Params.h"
 
 namespace {

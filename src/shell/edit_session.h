@@ -7,7 +7,7 @@
 #include <string>
 
 #include "context/dashboard_steps.h"
-#include "editor/edit_history.h"
+#include "editor/EditHistory.h"
 
 class Orvella;
 

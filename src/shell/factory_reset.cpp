@@ -11,7 +11,7 @@
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
 #include "presets/TransportActions.h"
-#include "shell/Orvella.h"
+#include "shell/main_window.h"
 #include "base/dialogs.h"
 #include "base/support_texts.h"
 

@@ -13,7 +13,7 @@
 #include "presets/PresetGroup.h"
 #include "reference/OV_ToneChart.h"
 #include "reference/OV_UserGuide.h"
-#include "shell/Orvella.h"
+#include "shell/main_window.h"
 #include "shell/keys.h"
 
 namespace keys {

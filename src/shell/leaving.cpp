@@ -14,7 +14,7 @@
 #include "base/files.h"
 #include "base/platform.h"
 #include "context/exchange_guard.h"
-#include "shell/Orvella.h"
+#include "shell/main_window.h"
 #include "shell/quit.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "maintenance/OV_GloConPrompt.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
-#include "shell/Orvella.h"
+#include "shell/main_window.h"
 
 void Orvella::wireMaintenancePrompts() {
     PromptContext prompt;

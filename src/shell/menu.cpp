@@ -9,8 +9,8 @@
 
 #include "link/OV_UsbController.h"
 #include "presets/OV_TransportPanel.h"
-#include "shell/OV_DevSelPrompt.h"
-#include "shell/Orvella.h"
+#include "shell/pedal_selection.h"
+#include "shell/main_window.h"
 #include "base/dialogs.h"
 #include "base/files.h"
 #include "base/platform.h"

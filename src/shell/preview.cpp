@@ -6,7 +6,7 @@
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
-#include "shell/Orvella.h"
+#include "shell/main_window.h"
 
 void Orvella::previewImage() {
     // An active transport panel means a pedal is connected.

@@ -10,8 +10,8 @@
 #include "base/dialogs.h"
 #include "base/printing_dialogs.h"
 #include "base/program_info.h"
-#include "shell/Orvella.h"
-#include "shell/data_folder.h"
+#include "shell/main_window.h"
+#include "shell/run_folder.h"
 
 static const char* const usage =
     "Usage: orvella [--service] [--help | --version]\n"
@@ -42,7 +42,7 @@ int runProgram(int argc, char** argv) {
     bool service = false;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--service") == 0) service = true;
-    std::string dataFolder = datafolder::use();
+    std::string dataFolder = runfolder::use();
 
     PrintingDialogs printing(stderr);
     const char* dialogMode = std::getenv("ORVELLA_DIALOGS");

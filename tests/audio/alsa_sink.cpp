@@ -1,4 +1,4 @@
-#include "alsa_sink.h"
+#include "tests/audio/alsa_sink.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -9,15 +9,15 @@
 #include <random>
 #include <thread>
 
-#include "DspEngine.h"
+#include "dsp/DspInterpreter.h"
 #include "audio/di_clips.h"
 #include "audio/player.h"
 #include "audio/resampler.h"
 #include "audio/sound_render.h"
 #include "sound/Params.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 #include "sound/Speakers.h"
-#include "wav_file.h"
+#include "dsp/WavFile.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ std::string scratch(const std::string& name) {
 // A few sounds the Dashboard can make: the default, other speakers and
 // cabinets, both modes, the room on.
 std::vector<std::vector<uint8_t>> someSounds(bool withRoom) {
-    SoundEngine engine(ORVELLA_BIN_DIR);
+    SoundModel engine(ORVELLA_BIN_DIR);
     EXPECT_TRUE(engine.coreFilesOk());
     std::vector<std::vector<uint8_t>> sounds;
     auto keep = [&] {
@@ -77,7 +77,7 @@ TEST(ImpulseResponse, IsTheLinearResponseOfEverySpeakerAtEitherRate) {
     di.resize(12000);
     for (float& v : di) v *= 0.25f;   // peaks near -17 dBFS
     const std::vector<float> di44 = audio::resample(di, 48000, 44100);
-    SoundEngine engine(ORVELLA_BIN_DIR);
+    SoundModel engine(ORVELLA_BIN_DIR);
     ASSERT_TRUE(engine.coreFilesOk());
     bool aboveFullScale = false;
     for (int speaker = 0; speaker <= sound::HighestSpeaker; ++speaker) {
@@ -117,7 +117,7 @@ TEST(ImpulseResponse, IsTheLinearResponseOfEverySpeakerAtEitherRate) {
 // response runs on while it is above -90 dB of its peak and ends with 10 ms
 // below it; a render's tail ends the same way, well past a fixed second.
 TEST(ImpulseResponse, AndARenderEndWhenTheSoundFallsBelowTheFloor) {
-    SoundEngine engine(ORVELLA_BIN_DIR);
+    SoundModel engine(ORVELLA_BIN_DIR);
     engine.setMode(1);
     engine.setDepth(100);
     engine.setTime(100);
@@ -145,7 +145,7 @@ TEST(ImpulseResponse, AndARenderEndWhenTheSoundFallsBelowTheFloor) {
     EXPECT_EQ(fixed.left, r.sound.left);
     EXPECT_EQ(fixed.right, r.sound.right);
     // The default sound at full volume driven hot clips: counted, with the peak.
-    SoundEngine loud(ORVELLA_BIN_DIR);
+    SoundModel loud(ORVELLA_BIN_DIR);
     loud.setVolume(sound::LeftSide, 200);
     std::vector<float> hot = di;
     for (float& v : hot) v = std::clamp(v * 4, -1.0f, 1.0f);

@@ -7,19 +7,19 @@
 #include <cstdio>
 #include <vector>
 
-#include "DspEngine.h"
-#include "alsa_sink.h"
+#include "dsp/DspInterpreter.h"
+#include "tests/audio/alsa_sink.h"
 #include "audio/di_clips.h"
 #include "audio/player.h"
 #include "audio/sound_render.h"
 #include "sound/Params.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 namespace {
 
 using audio::Player;
 
-std::vector<uint8_t> imageOf(SoundEngine& engine) { return std::vector<uint8_t>(engine.image(), engine.image() + 512); }
+std::vector<uint8_t> imageOf(SoundModel& engine) { return std::vector<uint8_t>(engine.image(), engine.image() + 512); }
 
 std::vector<float> looped(const std::vector<float>& clip, std::size_t frames) {
     std::vector<float> out(frames);
@@ -39,7 +39,7 @@ AlsaSink* Playback::sink = nullptr;
 
 TEST_F(Playback, PlaysTheRenderAndHearsAChangeWithin50Ms) {
     ASSERT_TRUE(sink->ready());
-    SoundEngine engine(ORVELLA_BIN_DIR);
+    SoundModel engine(ORVELLA_BIN_DIR);
     ASSERT_TRUE(engine.coreFilesOk());
     const std::vector<uint8_t> before = imageOf(engine);
     engine.setRoomSize(1);
@@ -87,7 +87,7 @@ TEST_F(Playback, PlaysTheRenderAndHearsAChangeWithin50Ms) {
 
     // From that block on: a one-block crossfade into the new sound, which
     // starts from a cleared state there, then the new sound alone.
-    DspEngine old, next;
+    DspInterpreter old, next;
     old.load(before.data());
     next.load(after.data());
     const std::vector<float> in = looped(clip, frames);

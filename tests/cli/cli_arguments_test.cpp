@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "CliRun.h"
-#include "TestPedal.h"
+#include "tests/cli/CliRun.h"
+#include "tests/support/pedal/TestPedal.h"
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/decode.h"

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "CliRun.h"
-#include "PresetsGui.h"
-#include "TestPedal.h"
+#include "tests/cli/CliRun.h"
+#include "tests/presets/PresetsGui.h"
+#include "tests/support/pedal/TestPedal.h"
 #include "editor/SpeakerMenus.h"
-#include "gui/StatusLog.h"
+#include "tests/support/gui/StatusLog.h"
 #include "sound/Params.h"
 #include "sound/Speakers.h"
 

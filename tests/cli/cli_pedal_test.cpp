@@ -20,13 +20,13 @@
 
 #include <cmath>
 
-#include "CliRun.h"
+#include "tests/cli/CliRun.h"
 #include "audio/di_clips.h"
 #include "audio/sound_render.h"
-#include "wav_file.h"
-#include "TestPedal.h"
+#include "dsp/WavFile.h"
+#include "tests/support/pedal/TestPedal.h"
 #include "presets/PresetFiles.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 using namespace clitest;
 
@@ -136,10 +136,10 @@ TEST_F(CliOnPedal, BackupThenRestoreOfAChangedPedalBringsBackAllEightPresets) {
     // Each image is the one the sound model composes for its record.
     PedalState state;
     ASSERT_TRUE(pedal->state(state));
-    SoundEngine engine(dataFolder() + "/bin");
+    SoundModel model(dataFolder() + "/bin");
     for (int i = 0; i < 8; ++i) {
-        engine.apply(reinterpret_cast<const uint8_t*>(record(i).data()));
-        EXPECT_EQ(std::memcmp(state.presets[i].image, engine.image(), 512), 0) << "preset " << i + 1;
+        model.apply(reinterpret_cast<const uint8_t*>(record(i).data()));
+        EXPECT_EQ(std::memcmp(state.presets[i].image, model.image(), 512), 0) << "preset " << i + 1;
     }
     // Eight stores, then the whole bank read back for the comparison.
     std::vector<testpedal::LoggedCommand> log = pedal->commands();
@@ -467,12 +467,12 @@ bool holdsTemporaryFile(const std::string& folder) {
 
 // The stereo 24-bit file ir writes for a record, made with the library.
 std::string irFileOf(const std::string& record12, int rate = 48000) {
-    SoundEngine engine(dataFolder() + "/bin");
-    engine.apply(reinterpret_cast<const uint8_t*>(record12.data()));
+    SoundModel model(dataFolder() + "/bin");
+    model.apply(reinterpret_cast<const uint8_t*>(record12.data()));
     audio::IrOptions options;
     options.rate = rate;
     options.integer = true;
-    const audio::Stereo ir = audio::impulseResponse(engine.image(), options);
+    const audio::Stereo ir = audio::impulseResponse(model.image(), options);
     wav::Audio a;
     a.rate = rate;
     a.channels = 2;
@@ -536,9 +536,9 @@ TEST_F(CliOnPedal, FilesLandWhereTheUserPointed) {
     CliResult second = runCli({"backup", "-q"});
     ASSERT_EQ(second.code, 0) << second.err;
     std::string today = first.out.substr(0, first.out.size() - 1);
-    EXPECT_EQ(second.out, presetfiles::numberedPath(today, 2) + "\n");
+    EXPECT_EQ(second.out, files::numberedPath(today, 2) + "\n");
     EXPECT_EQ(readFile(today), held);
-    EXPECT_EQ(readFile(presetfiles::numberedPath(today, 2)), bank(40, "Third"));
+    EXPECT_EQ(readFile(files::numberedPath(today, 2)), bank(40, "Third"));
     EXPECT_FALSE(holdsTemporaryFile(files.path()));
 }
 
@@ -709,9 +709,9 @@ TEST_F(CliOnPedal, RenderAndIrTakeTheSoundFromThePedalABackupOrALocalPresetAlike
     ASSERT_TRUE(wav::read(file("out.wav"), out, error)) << error;
     std::vector<float> in;
     ASSERT_TRUE(audio::loadDiFile(file("di.wav"), in, error));
-    SoundEngine engine(dataFolder() + "/bin");
-    engine.apply(reinterpret_cast<const uint8_t*>(rec.data()));
-    const audio::Stereo rendered = audio::renderSound(engine.image(), in).sound;
+    SoundModel model(dataFolder() + "/bin");
+    model.apply(reinterpret_cast<const uint8_t*>(rec.data()));
+    const audio::Stereo rendered = audio::renderSound(model.image(), in).sound;
     ASSERT_GT(out.frames(), 24000u);
     ASSERT_EQ(rendered.frames(), out.frames());
     for (size_t i = 0; i < out.frames(); ++i) {

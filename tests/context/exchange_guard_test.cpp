@@ -3,7 +3,7 @@
 // connect run.
 #include "context/exchange_guard.h"
 #include "context/status_writer.h"
-#include "gui/Events.h"
+#include "tests/support/gui/Events.h"
 #include "link/OV_UsbController.h"
 
 #include <FL/Fl.H>

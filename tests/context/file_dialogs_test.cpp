@@ -12,7 +12,7 @@
 #include "base/file_dialogs.h"
 #include "base/files.h"
 #include "base/platform.h"
-#include "gui/RecordingDialogs.h"
+#include "tests/support/gui/RecordingDialogs.h"
 
 TEST(FileDialogs, StartWhereTheKindLivesAddTheExtensionBeforeAskingAndSayWhyAWriteFailed) {
     const std::string home = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + "/orvella_fd_" +

@@ -1,23 +1,23 @@
-#include "Measure.h"
+#include "tests/dsp/Measure.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
-#include "DspEngine.h"
+#include "dsp/DspInterpreter.h"
 
 Stereo runImage(const uint8_t* image, const std::vector<double>& input) {
-    DspEngine engine;
-    engine.load(image);
+    DspInterpreter interpreter;
+    interpreter.load(image);
     Stereo out;
     out.left.resize(input.size());
     out.right.resize(input.size());
     for (std::size_t i = 0; i < input.size(); ++i) {
         int32_t l, r;
-        engine.step(DspEngine::toFixed(std::clamp(input[i], -1.0, 1.0)), l, r);
-        out.left[i] = DspEngine::toReal(l);
-        out.right[i] = DspEngine::toReal(r);
+        interpreter.step(DspInterpreter::toFixed(std::clamp(input[i], -1.0, 1.0)), l, r);
+        out.left[i] = DspInterpreter::toReal(l);
+        out.right[i] = DspInterpreter::toReal(r);
     }
     return out;
 }

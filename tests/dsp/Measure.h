@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ToneChartMeasure.h"
+#include "tools/pictures/ToneChartMeasure.h"
 
 struct Stereo {
     std::vector<double> left, right;

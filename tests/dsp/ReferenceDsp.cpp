@@ -1,4 +1,4 @@
-#include "ReferenceDsp.h"
+#include "tests/dsp/ReferenceDsp.h"
 
 using namespace dspisa;
 

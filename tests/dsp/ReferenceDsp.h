@@ -1,5 +1,5 @@
 // The interpreter's definition, word by word: each of the 128 words decoded
-// and run in turn every pass, as the pedal runs them. DspEngine runs a
+// and run in turn every pass, as the pedal runs them. DspInterpreter runs a
 // decoded, compacted form of the same program; the model test holds the two
 // to the same bits.
 #pragma once
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "dsp_isa.h"
+#include "dsp/DspIsa.h"
 
 class ReferenceDsp {
 public:

@@ -2,8 +2,8 @@
 // instruction words the editor writes or patches meaning what they must.
 #include <gtest/gtest.h>
 
-#include "DataGenerator.h"
-#include "DspAsm.h"
+#include "tools/dsp/DataGenerator.h"
+#include "tools/dsp/DspAsm.h"
 
 using namespace dspisa;
 

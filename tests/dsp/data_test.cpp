@@ -5,18 +5,18 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "Measure.h"
+#include "tests/dsp/Measure.h"
 
-#include "DataGenerator.h"
-#include "FactoryBank.h"
-#include "SpeakerDesign.h"
-#include "sound/SoundEngine.h"
+#include "tools/dsp/DataGenerator.h"
+#include "tools/dsp/FactoryBank.h"
+#include "tools/dsp/SpeakerDesign.h"
+#include "sound/SoundModel.h"
 #include "sound/Speakers.h"
 
 TEST(Data, TheEditorFindsEveryCoreFileComplete) {
-    SoundEngine engine(DSP_BIN_DIR);
-    EXPECT_TRUE(engine.coreFilesOk());
-    const uint8_t* image = engine.image();
+    SoundModel model(DSP_BIN_DIR);
+    EXPECT_TRUE(model.coreFilesOk());
+    const uint8_t* image = model.image();
     EXPECT_EQ(image[0], 0x01);
     EXPECT_EQ(image[1], 0x40);
     EXPECT_EQ(image[2], 0x12);
@@ -27,14 +27,14 @@ TEST(Data, FactoryBankHoldsEightValidPresets) {
     std::string text, error;
     ASSERT_TRUE(datagen::readText(std::string(DSP_BIN_DIR) + "/factoryset.fap", text, error)) << error;
     ASSERT_EQ(text.size(), 192u);
-    SoundEngine engine(DSP_BIN_DIR);
+    SoundModel model(DSP_BIN_DIR);
     for (int p = 0; p < 8; ++p) {
         const uint8_t* block = reinterpret_cast<const uint8_t*>(text.data()) + 12 * p;
         EXPECT_TRUE(isSelectableSpeaker(block[1])) << p;
         EXPECT_TRUE(isSelectableSpeaker(block[2])) << p;
         // Applying the block keeps it as it is: nothing had to be clamped or mapped.
-        engine.apply(block);
-        for (int i = 0; i < 12; ++i) EXPECT_EQ(engine.params()[i], block[i]) << "preset " << p << " byte " << i;
+        model.apply(block);
+        for (int i = 0; i < 12; ++i) EXPECT_EQ(model.params()[i], block[i]) << "preset " << p << " byte " << i;
         const std::string title = text.substr(96 + 12 * p, 12);
         EXPECT_NE(title[0], ' ') << p;
     }

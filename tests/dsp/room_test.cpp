@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "DataGenerator.h"
-#include "Measure.h"
-#include "sound/SoundEngine.h"
+#include "tools/dsp/DataGenerator.h"
+#include "tests/dsp/Measure.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
@@ -18,8 +18,8 @@ namespace {
 // output carries after that is the reverb tail.
 constexpr std::size_t kTailStart = 4700;
 
-SoundEngine* micsEngine() {
-    SoundEngine* e = new SoundEngine(DSP_BIN_DIR);
+SoundModel* micsEngine() {
+    SoundModel* e = new SoundModel(DSP_BIN_DIR);
     e->loadSpeaker(LeftSide, 70);   // Full Range: no filter ringing of its own
     e->setMode(1);
     return e;
@@ -28,7 +28,7 @@ SoundEngine* micsEngine() {
 }  // namespace
 
 TEST(Room, TailDecayGrowsWithTime) {
-    std::unique_ptr<SoundEngine> e(micsEngine());
+    std::unique_ptr<SoundModel> e(micsEngine());
     e->setDepth(100);
     double previous = 0;
     for (int time : {10, 50, 90}) {
@@ -43,7 +43,7 @@ TEST(Room, TailDecayGrowsWithTime) {
 }
 
 TEST(Room, WarmColorDarkensTheTail) {
-    std::unique_ptr<SoundEngine> e(micsEngine());
+    std::unique_ptr<SoundModel> e(micsEngine());
     e->setDepth(100);
     auto brightness = [&](int color) {
         e->setColor(color);
@@ -63,7 +63,7 @@ TEST(Room, WarmColorDarkensTheTail) {
 }
 
 TEST(Room, DepthZeroLeavesNoTail) {
-    std::unique_ptr<SoundEngine> e(micsEngine());
+    std::unique_ptr<SoundModel> e(micsEngine());
     e->setDepth(0);
     Stereo s = runImage(e->image(), impulse(24000, 0.5));
     EXPECT_EQ(peak(s.left, kTailStart), 0.0);
@@ -75,7 +75,7 @@ TEST(Room, DepthZeroLeavesNoTail) {
 }
 
 TEST(Room, MediumSizeMovesTheReflectionsLater) {
-    std::unique_ptr<SoundEngine> e(micsEngine());
+    std::unique_ptr<SoundModel> e(micsEngine());
     e->setDepth(0);
     auto firstLateSound = [&](const std::vector<double>& v) {
         for (std::size_t i = 10; i < v.size(); ++i)
@@ -99,7 +99,7 @@ TEST(Stability, FactoryPresetsStayBoundedOnTenSecondsOfNoise) {
     std::string text, error;
     ASSERT_TRUE(datagen::readText(std::string(DSP_BIN_DIR) + "/factoryset.fap", text, error)) << error;
     ASSERT_EQ(text.size(), 192u);
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     std::vector<double> input = whiteNoise(48000 * 10, 0.1, 99);
     input.resize(input.size() + 48000 * 2, 0.0);            // then two seconds of silence
     for (int p = 0; p < 8; ++p) {
@@ -128,7 +128,7 @@ void checkRandomBlocks(uint32_t seed, int count) {
         s = s * 1664525u + 1013904223u;
         return int((s >> 8) % uint32_t(n));
     };
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     const std::size_t noiseEnd = 48000 * 10;
     std::vector<double> input = whiteNoise(noiseEnd, 0.1, seed);
     input.resize(noiseEnd + 24000, 0.0);

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "Measure.h"
-#include "sound/SoundEngine.h"
+#include "tests/dsp/Measure.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
@@ -17,14 +17,14 @@ constexpr int TelephoneB = 73;
 constexpr int Vintage30_12 = 3;
 constexpr int Cream10 = 23;
 
-Stereo playImpulse(const SoundEngine& e, std::size_t n = 8192, double height = 0.25) {
+Stereo playImpulse(const SoundModel& e, std::size_t n = 8192, double height = 0.25) {
     return runImage(e.image(), impulse(n, height));
 }
 
 }  // namespace
 
 TEST(Sound, VolumeMuteSilencesItsSideAndZeroInvertsThePhase) {
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     const std::vector<double> noise = whiteNoise(4800, 1.0, 7);
     e.setVolume(LeftSide, 100);
     Stereo muted = runImage(e.image(), noise);
@@ -45,7 +45,7 @@ TEST(Sound, VolumeMuteSilencesItsSideAndZeroInvertsThePhase) {
 }
 
 TEST(Sound, DelaySliderDelaysOneSideOnly) {
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     e.loadSpeaker(LeftSide, FullRange);
     e.loadSpeaker(RightSide, FullRange);
     Stereo s = playImpulse(e, 6100);
@@ -69,7 +69,7 @@ TEST(Sound, DelaySliderDelaysOneSideOnly) {
 }
 
 TEST(Sound, DefaultBlendsKeepEachSpeakerOnItsOwnSide) {
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     e.loadSpeaker(LeftSide, Vintage30_12);
     e.loadSpeaker(RightSide, Megaphone);
     const Stereo a = playImpulse(e);
@@ -86,7 +86,7 @@ TEST(Sound, DefaultBlendsKeepEachSpeakerOnItsOwnSide) {
 }
 
 TEST(Sound, BlendFiftyMixesBothSpeakersAtEqualPower) {
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     e.loadSpeaker(LeftSide, Vintage30_12);
     e.loadSpeaker(RightSide, TelephoneB);
     const Stereo own = playImpulse(e);            // blend 0: left speaker only
@@ -105,7 +105,7 @@ TEST(Sound, BlendFiftyMixesBothSpeakersAtEqualPower) {
 }
 
 TEST(Sound, MicrophoneEdgeAndCenterTiltTheToneAsComputed) {
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     e.loadSpeaker(LeftSide, Vintage30_12);
     e.setMic(LeftSide, 31);                                   // flat
     const Stereo flat = playImpulse(e, 16384);
@@ -124,7 +124,7 @@ TEST(Sound, MicrophoneEdgeAndCenterTiltTheToneAsComputed) {
 }
 
 TEST(Sound, NotcherDoublerDelaysTheOwnSpeakerInsideTheBlend) {
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     e.loadSpeaker(LeftSide, FullRange);
     e.loadSpeaker(RightSide, FullRange);
     e.setDelayVariant(1);
@@ -148,7 +148,7 @@ TEST(Sound, NotcherDoublerDelaysTheOwnSpeakerInsideTheBlend) {
 }
 
 TEST(Sound, WithoutDelayBothVariantsPlayTheSameMix) {
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     e.loadSpeaker(LeftSide, Vintage30_12);
     e.loadSpeaker(RightSide, TelephoneB);
     for (int blend : {0, 30, 50, 100}) {

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <map>
 
-#include "DataGenerator.h"
-#include "Measure.h"
-#include "SpeakerDesign.h"
-#include "sound/SoundEngine.h"
+#include "tools/dsp/DataGenerator.h"
+#include "tests/dsp/Measure.h"
+#include "tools/dsp/SpeakerDesign.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
@@ -30,7 +30,7 @@ std::vector<speakers::Speaker> table() {
 
 // The left output's impulse response with the speaker loaded on the left,
 // microphone centred (flat tone), volume 200 (x1.5), default blend.
-std::vector<double> measure(SoundEngine& e, const speakers::Speaker& s) {
+std::vector<double> measure(SoundModel& e, const speakers::Speaker& s) {
     const int byte = s.set == "gms" ? kGearsMisc[s.record] : kGuitarBass[s.record];
     e.setCabinet(LeftSide, s.set == "gbso");
     e.loadSpeaker(LeftSide, byte);
@@ -47,7 +47,7 @@ std::vector<double> logFrequencies(double from, double to, int n) {
 }  // namespace
 
 TEST(Speakers, EachMeasuredResponseMatchesItsTarget) {
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     const std::vector<double> freqs = logFrequencies(80, 8000, 40);
     for (const speakers::Speaker& s : table()) {
         const std::vector<double> h = measure(e, s);
@@ -65,7 +65,7 @@ TEST(Speakers, EachMeasuredResponseMatchesItsTarget) {
 TEST(Speakers, SealedAndOpenedCabinetsMeasureDifferentlyBelow200Hz) {
     // Heard through the image: the same speaker byte with the cabinet bit
     // clear and set must differ in the low end, not only in the design table.
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     for (int record = 0; record < 30; ++record) {
         e.setCabinet(LeftSide, false);
         e.loadSpeaker(LeftSide, kGuitarBass[record]);
@@ -129,7 +129,7 @@ TEST(Speakers, VoicingsAreDistinctAndPlausible) {
 }
 
 TEST(Speakers, GearsAndMiscIgnoreTheCabinetSwitch) {
-    SoundEngine e(DSP_BIN_DIR);
+    SoundModel e(DSP_BIN_DIR);
     e.setCabinet(LeftSide, false);
     e.loadSpeaker(LeftSide, 66);
     const std::vector<double> sealed = runImage(e.image(), impulse(2048, 0.125)).left;

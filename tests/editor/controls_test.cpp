@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "EventSim.h"
+#include "tests/editor/EventSim.h"
 #include "editor/ScrollBox.h"
 #include "editor/Slider.h"
 #include "editor/TextInput.h"

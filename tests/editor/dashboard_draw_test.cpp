@@ -3,7 +3,7 @@
 // toolkit header): on a display shared by tests running side by side, what
 // the screen shows may be another test's window lying on top of this one.
 #define FL_INTERNALS
-#include "DashboardFixture.h"
+#include "tests/editor/DashboardFixture.h"
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
@@ -15,7 +15,7 @@
 
 #include <cstring>
 
-#include "EventSim.h"
+#include "tests/editor/EventSim.h"
 #include "editor/Slider.h"
 
 using dashtest::Dashboard;

@@ -1,15 +1,15 @@
 // End to end: a Dashboard change reaches a virtual pedal as the very image
 // the sound model computed, through the link's preview write.
-#include "DashboardFixture.h"
+#include "tests/editor/DashboardFixture.h"
 
 #include <FL/Fl_Button.H>
 #include <unistd.h>
 
-#include "EventSim.h"
-#include "TestPedal.h"
+#include "tests/editor/EventSim.h"
+#include "tests/support/pedal/TestPedal.h"
 #include "editor/Slider.h"
 #include "link/OV_UsbController.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
@@ -58,7 +58,7 @@ TEST_F(DashboardOnPedal, VolumeReleaseSendsTheEnginesImageToThePedal) {
     Slider* s = dash->leftVolumeSlider;
     sim::drag(s, s->x() + s->w() - 8, s->x() + s->w() / 2, s->y() + 8);
     ASSERT_EQ(link.results, std::vector<int>{0});
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     reference.setVolume(LeftSide, dash->params()[Volume_L]);
     std::vector<uint8_t> expected(reference.image(), reference.image() + 512);
     EXPECT_EQ(std::vector<uint8_t>(dash->image(), dash->image() + 512), expected);

@@ -1,7 +1,7 @@
 // The Dashboard's handlers, driven as a user drives them, checked against the
-// parameter block, the image a lone sound engine computes for the same steps,
+// parameter block, the image a lone sound model computes for the same steps,
 // and the previews that reach the preview step.
-#include "DashboardFixture.h"
+#include "tests/editor/DashboardFixture.h"
 
 #include <FL/Fl_Box.H>
 #include <FL/Fl_Button.H>
@@ -14,10 +14,10 @@
 
 #include <cstring>
 
-#include "EventSim.h"
+#include "tests/editor/EventSim.h"
 #include "editor/Slider.h"
 #include "editor/Thumbwheel.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
@@ -31,12 +31,12 @@ void type(Fl_Input* field, const char* text) {
     field->do_callback();     // as when the focus leaves a changed field
 }
 
-std::vector<uint8_t> imageOf(const SoundEngine& e) { return std::vector<uint8_t>(e.image(), e.image() + 512); }
+std::vector<uint8_t> imageOf(const SoundModel& e) { return std::vector<uint8_t>(e.image(), e.image() + 512); }
 
 }  // namespace
 
 TEST_F(Dashboard, StartsWithTheDefaultBlockAndItsImage) {
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     EXPECT_EQ(block(), std::vector<uint8_t>(defaultParams, defaultParams + 12));
     EXPECT_EQ(image(), imageOf(reference));
     EXPECT_EQ(dash->savedSpeaker(0), 3);
@@ -84,7 +84,7 @@ TEST_F(Dashboard, MenuPositionsGiveTheSpeakerNumbers) {
 }
 
 TEST_F(Dashboard, DraggingTheBlendRefreshesReadoutsAndPreviewsOnceAtRelease) {
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     Slider* s = dash->leftBlendSlider;
     sim::drag(s, sim::knobX(*s, 0), sim::knobX(*s, 40), s->y() + 8);
     EXPECT_EQ(dash->params()[Blend_L], 40);
@@ -140,7 +140,7 @@ TEST_F(Dashboard, DelayFieldsClampAndZeroThePartner) {
     EXPECT_EQ(dash->delaySlider->value(), 0);
     EXPECT_EQ(dash->params()[Delay], 0);
     EXPECT_STREQ(dash->rightDelayInput->value(), "0");
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     reference.setDelay(0);
     EXPECT_EQ(image(), imageOf(reference));
 }
@@ -167,7 +167,7 @@ TEST_F(Dashboard, UltraShortRescalesTheDelayAndSwapsTheFields) {
     EXPECT_STREQ(dash->rightDelayFineInput->value(), "1.0");
     EXPECT_STREQ(dash->leftDelayFineInput->value(), "0.0");
     EXPECT_EQ(dash->params()[Delay], 100);
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     reference.setUltraShort(true);
     reference.setDelay(100);
     EXPECT_EQ(image(), imageOf(reference));
@@ -204,7 +204,7 @@ TEST_F(Dashboard, MutedSideWaitsForTheSoloToEnd) {
     click(dash->rightSpeakerButton);
     EXPECT_FALSE(dash->rightSoloOn());
     ASSERT_EQ(previews.size(), 2u);
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     reference.setMic(LeftSide, 10);
     EXPECT_EQ(image(), imageOf(reference));
     EXPECT_EQ(dash->leftSpeakerButton->image(), static_cast<Fl_Image*>(dash->speakerOnImage));
@@ -259,7 +259,7 @@ TEST_F(Dashboard, CabinetTypeReloadsTheSpeaker) {
     EXPECT_FALSE(dash->leftSealedCheck->value());
     EXPECT_TRUE(dash->params()[Flags] & FlagLeftOpen);
     EXPECT_EQ(previews.size(), 1u);
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     reference.setCabinet(LeftSide, true);
     EXPECT_EQ(image(), imageOf(reference));
 }
@@ -301,7 +301,7 @@ TEST_F(Dashboard, ModeSwitchEndsSoloAndShowsEachModesControls) {
     EXPECT_TRUE(dash->rightOpenCheck->visible());
     EXPECT_FALSE(dash->timeInput->visible());
     EXPECT_EQ(previews.size(), 3u);
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     EXPECT_EQ(image(), imageOf(reference));
 }
 
@@ -331,7 +331,7 @@ TEST_F(Dashboard, DelayVariantPreviewsOnceAndShowsTips) {
     EXPECT_EQ(dash->live, 1);
     EXPECT_TRUE(dash->tipsButton->visible());
     EXPECT_TRUE(dash->params()[Flags] & FlagNotcher);
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     reference.setDelayVariant(1);
     EXPECT_EQ(image(), imageOf(reference));
 
@@ -400,7 +400,7 @@ TEST_F(Dashboard, ApplyShowsTheBlockOnEveryControl) {
 }
 
 TEST_F(Dashboard, ApplyGivesTheEnginesImageForRandomBlocks) {
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     std::mt19937 rng(77);
     for (int round = 0; round < 400; round++) {
         uint8_t b[12];
@@ -470,7 +470,7 @@ TEST_F(Dashboard, OnlyOneSideIsSoloedAtATime) {
     EXPECT_FALSE(dash->leftSpeakerButton->value());
     EXPECT_EQ(dash->leftSpeakerButton->image(), static_cast<Fl_Image*>(dash->speakerOffImage));
     EXPECT_EQ(previews.size(), 2u);
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     reference.setSolo(RightSide, true);
     EXPECT_EQ(image(), imageOf(reference));
     // A speaker chosen on the soloed side is heard on both outputs at once.
@@ -493,7 +493,7 @@ TEST_F(Dashboard, MicWheelReadoutsAndDoubleClickToTheMidpoint) {
     wheel->released = 1;
     wheel->do_callback();
     ASSERT_EQ(previews.size(), 1u);
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     reference.setMic(RightSide, 0);
     EXPECT_EQ(image(), imageOf(reference));
 
@@ -504,7 +504,7 @@ TEST_F(Dashboard, MicWheelReadoutsAndDoubleClickToTheMidpoint) {
     EXPECT_EQ(previews.size(), 1u);
     sim::send(wheel, FL_RELEASE, x, y, FL_LEFT_MOUSE, 1);
     ASSERT_EQ(previews.size(), 2u);
-    EXPECT_EQ(image(), imageOf(SoundEngine(dashtest::makeBinFolder())));
+    EXPECT_EQ(image(), imageOf(SoundModel(dashtest::makeBinFolder())));
 }
 
 TEST_F(Dashboard, TimeFieldClampsAndMovesTheSlider) {
@@ -524,7 +524,7 @@ TEST_F(Dashboard, TimeFieldClampsAndMovesTheSlider) {
     EXPECT_EQ(dash->params()[Time], 57);
     EXPECT_STREQ(dash->timeInput->value(), "57");
     EXPECT_EQ(previews.size(), 3u);
-    SoundEngine reference(dashtest::makeBinFolder());
+    SoundModel reference(dashtest::makeBinFolder());
     reference.setMode(1);
     reference.setTime(57);
     EXPECT_EQ(image(), imageOf(reference));

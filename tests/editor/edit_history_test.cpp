@@ -4,7 +4,7 @@
 #include <random>
 #include <vector>
 
-#include "editor/edit_history.h"
+#include "editor/EditHistory.h"
 
 using edits::DashboardState;
 using edits::EditHistory;

@@ -1,11 +1,11 @@
 // Backup banks and factory masters: the editor's reader and the virtual
 // pedal's reader agree, a file is taken exactly when it holds 192 bytes,
 // the size reported is the file's, and what is taken is the file's bytes.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <cstring>
 
-#include "PedalState.h"
+#include "pedal/PedalState.h"
 #include "presets/PresetFiles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

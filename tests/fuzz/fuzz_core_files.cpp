@@ -2,12 +2,12 @@
 // say how much each of the eight files falls short of its slice (0: whole),
 // the rest fill their bytes. The set loads as complete exactly when no file
 // is short, a short file is named, and every slice read is the file's bytes.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <cstring>
 
 #include "sound/CoreFiles.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 0; i < 8; ++i)
         FUZZ_CHECK((core.problems.find(std::string("short: ") + dir + "/" + coreFileSlices[i].name) !=
                     std::string::npos) == (data[i] != 0));
-    SoundEngine engine(dir);
-    FUZZ_CHECK(engine.coreFilesOk() == whole);
+    SoundModel model(dir);
+    FUZZ_CHECK(model.coreFilesOk() == whole);
     if (!whole) return 0;
 
     const SpeakerRecord* sets[3] = {core.sealedSet, core.openSet, core.gearMiscSet};

@@ -2,7 +2,7 @@
 // model's: for any sequence of 12-byte blocks both end with the same block and
 // the same image after each, and every byte of the block is in its range.
 // The Dashboard is a toolkit widget, so this target runs with a display.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
@@ -11,7 +11,7 @@
 
 #include "editor/OV_Parameters.h"
 #include "sound/Params.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 #include "sound/Speakers.h"
 
 using namespace sound;
@@ -21,7 +21,7 @@ namespace {
 struct Pair {
     Fl_Double_Window window{830, 600};
     OV_Parameters* dash;
-    SoundEngine engine{ORVELLA_BIN_DIR};
+    SoundModel model{ORVELLA_BIN_DIR};
     Pair() {
         // Apply prints the volume bytes it sets: not wanted a million times.
         if (!std::freopen("/dev/null", "w", stdout)) std::abort();
@@ -36,14 +36,14 @@ struct Pair {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Pair* pair = new Pair;   // built once: the window lives as long as the process
-    FUZZ_CHECK(pair->dash->coreFilesOk && pair->engine.coreFilesOk());
+    FUZZ_CHECK(pair->dash->coreFilesOk && pair->model.coreFilesOk());
     for (size_t at = 0; at + ParamCount <= size; at += ParamCount) {
         const uint8_t* block = data + at;
         pair->dash->apply(block);
-        pair->engine.apply(block);
+        pair->model.apply(block);
         const uint8_t* p = pair->dash->params();
-        FUZZ_CHECK(std::memcmp(p, pair->engine.params(), ParamCount) == 0);
-        FUZZ_CHECK(std::memcmp(pair->dash->image(), pair->engine.image(), 512) == 0);
+        FUZZ_CHECK(std::memcmp(p, pair->model.params(), ParamCount) == 0);
+        FUZZ_CHECK(std::memcmp(pair->dash->image(), pair->model.image(), 512) == 0);
         for (int i = 1; i < ParamCount; ++i) FUZZ_CHECK(p[i] <= paramMax(i, p[Flags]));
         FUZZ_CHECK(isSelectableSpeaker(p[Speaker_L]) && isSelectableSpeaker(p[Speaker_R]));
     }

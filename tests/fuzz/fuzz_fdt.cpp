@@ -3,11 +3,11 @@
 // payload is the file's last bytes, never more than the file holds; notes
 // read as text carry no CR before their line ends; both readings find the
 // same format problem, and a package without one has notes of text alone.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <cstring>
 
-#include "maintenance/firmware_package.h"
+#include "maintenance/FirmwarePackage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = fuzz::scratch() + "/update.fdt";

@@ -1,11 +1,11 @@
 // The last-Dashboard file kept at quit: taken exactly when it is the marker,
 // a record and a title of printable characters (28 bytes), and a file taken
 // encodes back to its own bytes.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <cstring>
 
-#include "editor/edit_history.h"
+#include "editor/EditHistory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::optional<edits::DashboardState> state = edits::decodeLastDashboard(data, size);

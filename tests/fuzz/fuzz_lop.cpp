@@ -1,7 +1,7 @@
 // Local preset files (.lop): a file that is accepted names a preset whose
 // file stays inside the preset folder, encodes back to the bytes it was read
 // from, and saving it writes exactly one file, in that folder.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <cstring>
 
@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(target.compare(0, folder.size(), folder) == 0);
     FUZZ_CHECK(target.find('/', folder.size()) == std::string::npos);
     int error = 0;
-    FUZZ_CHECK(presetfiles::writeFileAtomically(target, again.data(), again.size(), &error));
+    FUZZ_CHECK(files::writeFileAtomically(target, again.data(), again.size(), &error));
     FUZZ_CHECK(fuzz::entries(fuzz::scratch()) == std::vector<std::string>{"home"});
     FUZZ_CHECK(fuzz::entries(home) == std::vector<std::string>{"Kestrova"});
     std::vector<std::string> files = fuzz::entries(folder);

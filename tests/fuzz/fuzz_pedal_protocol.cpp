@@ -1,12 +1,12 @@
 // The virtual pedal's command parser: bytes fed at once or one at a time give
 // the same commands and the same state; the commands are the input, cut in
 // order; replies have their commands' sizes and echoes are what came in.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <cstring>
 
-#include "PedalProtocol.h"
-#include "PedalState.h"
+#include "pedal/PedalProtocol.h"
+#include "pedal/PedalState.h"
 
 namespace {
 

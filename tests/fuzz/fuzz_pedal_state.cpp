@@ -1,9 +1,9 @@
 // The virtual pedal's state file: a file is taken only at its exact size,
 // and one that is taken saves back to the same bytes (the mode flag
 // normalised to 0 or 1), through a temporary file that does not stay.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
-#include "PedalState.h"
+#include "pedal/PedalState.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string path = fuzz::scratch() + "/in.state";

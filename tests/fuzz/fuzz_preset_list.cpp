@@ -1,7 +1,7 @@
 // The library list (presets.lst): lines read are never empty and carry no
 // line end; a list written from them reads back the same, and an added
 // line comes back last with every other line kept.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include "presets/PresetFiles.h"
 

@@ -2,7 +2,7 @@
 // number and a terminal; its process number is never one a process id cannot
 // hold (which would wrap to another process or a group); what write() puts
 // down, list() reads back, and a write that fails leaves no file.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <sys/types.h>
 

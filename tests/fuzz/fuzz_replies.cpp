@@ -6,13 +6,13 @@
 // A request succeeds exactly when no fault touched it, the caller then gets
 // the answer's first bytes, a failure has a code and a text, and the device
 // is always closed afterwards.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <cstring>
 
-#include "link/FakeBackend.h"
+#include "tests/support/link/FakeBackend.h"
 #include "link/PedalLink.h"
-#include "link/protocol.h"
+#include "link/Protocol.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 // bytes hold; every sample is finite and integer samples stay in full scale;
 // written back as float it reads back the same; a resampled DI signal has the
 // length its rate gives and stays near full scale.
-#include "FuzzSupport.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <cmath>
 
 #include "audio/di_clips.h"
-#include "wav_file.h"
+#include "dsp/WavFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     wav::Audio a;

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "link/FakeBackend.h"
+#include "tests/support/link/FakeBackend.h"
 #include "link/OV_UsbController.h"
 
 // Google Test prints a failure on standard output at once; while a test

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "TestPedal.h"
-#include "link/FakeBackend.h"
+#include "tests/support/pedal/TestPedal.h"
+#include "tests/support/link/FakeBackend.h"
 #include "link/PedalLink.h"
-#include "maintenance/firmware_transfer.h"
-#include "presets/preset_transfer.h"
+#include "maintenance/FirmwareTransfer.h"
+#include "presets/PresetTransfer.h"
 
 namespace {
 

@@ -20,11 +20,11 @@
 #include <ctime>
 #include <string>
 
-#include "link/FakeBackend.h"
+#include "tests/support/link/FakeBackend.h"
 #include "link/PedalLink.h"
 #include "link/PedalRegistry.h"
 #include "link/TtyBackend.h"
-#include "TestPedal.h"
+#include "tests/support/pedal/TestPedal.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Enumeration and the opening frame of every transaction.
-#include "LinkFixture.h"
+#include "tests/link/LinkFixture.h"
 
 TEST_F(LinkTest, TwoPedalsFillBothSlotsAndOnlyTheOpenOneIsSetUp) {
     fake.devices = {{"Kestrova Drevani", "AAA111"}, {"Kestrova Drevani", "BBB222"}};

@@ -1,5 +1,5 @@
 // The reading operations: readAll, readPreset, getOneByte, and their waits.
-#include "LinkFixture.h"
+#include "tests/link/LinkFixture.h"
 
 using Clock = std::chrono::steady_clock;
 

@@ -1,5 +1,5 @@
 // The writing operations: storePreset, writePreview, oneByte, writePage, sendOneMessage.
-#include "LinkFixture.h"
+#include "tests/link/LinkFixture.h"
 
 using Clock = std::chrono::steady_clock;
 

@@ -9,22 +9,22 @@
 #include <string>
 #include <vector>
 
-#include "PedalState.h"
-#include "TestPedal.h"
-#include "alsa_sink.h"
+#include "pedal/PedalState.h"
+#include "tests/support/pedal/TestPedal.h"
+#include "tests/audio/alsa_sink.h"
 #include "audio/di_clips.h"
 #include "audio/sound_render.h"
 #include "editor/OV_Parameters.h"
-#include "gui/Events.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/StatusLog.h"
-#include "gui/TestEnvironment.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/StatusLog.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "listen/listening.h"
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
-#include "shell/Orvella.h"
-#include "sound/SoundEngine.h"
-#include "wav_file.h"
+#include "shell/main_window.h"
+#include "sound/SoundModel.h"
+#include "dsp/WavFile.h"
 
 using gui::RecordingDialogs;
 using gui::TestEnvironment;
@@ -90,11 +90,11 @@ TEST(ListenWindow, ListenCompareAndExportWithoutAPedal) {
     EXPECT_EQ(window->listening()->clipName(), "Bass line");
 
     // Compare with a local preset made of another sound: Ctrl+K switches.
-    SoundEngine engine(TestEnvironment::sourceDir() + "/data/bin");
-    engine.loadSpeaker(sound::LeftSide, 45);
-    engine.setRoomSize(1);
+    SoundModel model(TestEnvironment::sourceDir() + "/data/bin");
+    model.loadSpeaker(sound::LeftSide, 45);
+    model.setRoomSize(1);
     const uint8_t title[12] = {'C', 'o', 'm', 'p', 'a', 'r', 'e', 'd', ' ', ' ', ' ', ' '};
-    const std::vector<uint8_t> lop = presetfiles::encodeLop("Other", engine.params(), title);
+    const std::vector<uint8_t> lop = presetfiles::encodeLop("Other", model.params(), title);
     const std::string lopPath = env.home + "/other.lop";
     ASSERT_TRUE(TestEnvironment::writeFile(lopPath, std::string(lop.begin(), lop.end())));
     dialogs.chooserAnswers.push_back({lopPath});
@@ -218,9 +218,9 @@ TEST(ListenWindow, ComparesWithThePresetAsStoredOnThePedal) {
     ASSERT_TRUE(pedal.state(state));
     uint8_t bank[192];
     state.bank(bank);
-    SoundEngine engine(env.work + "/bin");
-    engine.apply(bank + 4 * 12);
-    EXPECT_EQ(window->listening()->comparedImage(), std::vector<uint8_t>(engine.image(), engine.image() + 512));
+    SoundModel model(env.work + "/bin");
+    model.apply(bank + 4 * 12);
+    EXPECT_EQ(window->listening()->comparedImage(), std::vector<uint8_t>(model.image(), model.image() + 512));
     EXPECT_NE(gui::lastLogLine(window.get()).find("Compare with preset 5 ("), std::string::npos)
         << gui::lastLogLine(window.get());
     EXPECT_TRUE(window->listening()->canSwitch());

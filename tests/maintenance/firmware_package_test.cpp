@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "maintenance/firmware_package.h"
-#include "TempDir.h"
+#include "maintenance/FirmwarePackage.h"
+#include "tests/maintenance/TempDir.h"
 
 using firmware::Package;
 using firmware::ReadStatus;

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "maintenance/firmware_transfer.h"
+#include "maintenance/FirmwareTransfer.h"
 
 namespace {
 

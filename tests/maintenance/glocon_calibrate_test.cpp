@@ -14,19 +14,19 @@
 #include <thread>
 #include <vector>
 
-#include "TestPedal.h"
+#include "tests/support/pedal/TestPedal.h"
 #include "editor/OV_Parameters.h"
-#include "gui/Events.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/StatusLog.h"
-#include "gui/TestEnvironment.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/StatusLog.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
 #include "maintenance/OV_CalibratePrompt.h"
 #include "maintenance/OV_GloConPrompt.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
-#include "shell/Orvella.h"
-#include "shell/TextBoard.h"
+#include "shell/main_window.h"
+#include "shell/status_log.h"
 
 namespace {
 

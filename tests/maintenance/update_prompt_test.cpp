@@ -17,18 +17,18 @@
 #include <vector>
 
 #include "editor/OV_Parameters.h"
-#include "gui/Events.h"
-#include "gui/StatusLog.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/TestEnvironment.h"
-#include "link/FakeBackend.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/StatusLog.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/TestEnvironment.h"
+#include "tests/support/link/FakeBackend.h"
 #include "link/OV_UsbController.h"
 #include "maintenance/OV_UpdatePrompt.h"
 #include "editor/ScrollBox.h"
 #include "reference/OV_ToneChart.h"
 #include "presets/OV_TransportPanel.h"
-#include "shell/Orvella.h"
-#include "shell/TextBoard.h"
+#include "shell/main_window.h"
+#include "shell/status_log.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <memory>
 #include <cstring>
 
-#include "PedalFaults.h"
-#include "TestPedal.h"
+#include "pedal/PedalFaults.h"
+#include "tests/support/pedal/TestPedal.h"
 #include "link/OV_UsbController.h"
 #include "link/PedalRegistry.h"
 

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "FactoryImages.h"
-#include "PedalProtocol.h"
-#include "PedalState.h"
-#include "sound/SoundEngine.h"
+#include "pedal/FactoryImages.h"
+#include "pedal/PedalProtocol.h"
+#include "pedal/PedalState.h"
+#include "sound/SoundModel.h"
 
 namespace {
 
@@ -124,10 +124,10 @@ TEST(PedalStateTest, FactoryPresetsPlayTheProgramsTheirBlocksCompose) {
     PedalState state;
     state.setFactory(bank);
     ASSERT_TRUE(composeFactoryImages(state, folderOf(bin + "/factoryset.fap"), error)) << error;
-    SoundEngine engine(bin);
+    SoundModel model(bin);
     for (int i = 0; i < 8; ++i) {
-        engine.apply(bank + 12 * i);
-        EXPECT_EQ(std::memcmp(state.presets[i].image, engine.image(), 512), 0) << "preset " << i + 1;
+        model.apply(bank + 12 * i);
+        EXPECT_EQ(std::memcmp(state.presets[i].image, model.image(), 512), 0) << "preset " << i + 1;
     }
     EXPECT_EQ(std::memcmp(state.playing, state.presets[0].image, 512), 0);
 

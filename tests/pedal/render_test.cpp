@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "TestPedal.h"
+#include "tests/support/pedal/TestPedal.h"
 
 using namespace testpedal;
 

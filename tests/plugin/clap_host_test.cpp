@@ -19,9 +19,9 @@
 #include "audio/sound_render.h"
 #include "presets/PresetFiles.h"
 #include "sound/Params.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 #include "sound/Speakers.h"
-#include "wav_file.h"
+#include "dsp/WavFile.h"
 
 // After the program's headers: windows.h defines words such as IN and OUT.
 #ifdef _WIN32
@@ -243,10 +243,10 @@ std::vector<double> dashboardValues(const uint8_t b[ParamCount], int solo) {
 
 // What the pedal plays for the record: Apply, then the Solo.
 void pedalImage(const uint8_t block[ParamCount], int solo, uint8_t image[dspisa::kImageBytes]) {
-    SoundEngine engine(ORVELLA_BIN_DIR);
-    engine.apply(block);
-    if (solo) engine.setSolo(solo == 1 ? sound::LeftSide : sound::RightSide, true);
-    std::memcpy(image, engine.image(), dspisa::kImageBytes);
+    SoundModel model(ORVELLA_BIN_DIR);
+    model.apply(block);
+    if (solo) model.setSolo(solo == 1 ? sound::LeftSide : sound::RightSide, true);
+    std::memcpy(image, model.image(), dspisa::kImageBytes);
 }
 
 std::vector<uint8_t> factoryBank() {

@@ -13,7 +13,7 @@
 #include "plugin/plugin_params.h"
 #include "presets/PresetFiles.h"
 #include "sound/Speakers.h"
-#include "wav_file.h"
+#include "dsp/WavFile.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 // HOMEDRIVE, with the preset callbacks installed and every dialog recorded.
 #pragma once
 
-#include "gui/Events.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/TestEnvironment.h"
-#include "TestPedal.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/TestEnvironment.h"
+#include "tests/support/pedal/TestPedal.h"
 
 #include "editor/OV_Parameters.h"
 #include "presets/LocalPresets.h"
@@ -14,7 +14,7 @@
 #include "presets/OV_TransportPanel.h"
 #include "presets/PresetFiles.h"
 #include "presets/TransportActions.h"
-#include "shell/Orvella.h"
+#include "shell/main_window.h"
 
 #include <FL/Fl_Widget.H>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The local preset library with a pedal attached: what is chosen or imported
 // is played on the pedal, and what no pedal holds is refused.
-#include "transport_gui.h"
+#include "tests/presets/TransportFixture.h"
 
 #include "editor/Slider.h"
 #include "sound/Params.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "presets/preset_transfer.h"
+#include "presets/PresetTransfer.h"
 
 using presettransfer::Outcome;
 

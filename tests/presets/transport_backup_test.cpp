@@ -1,7 +1,7 @@
 // BACKUP: the pedal's eight presets to a dated file in the preset folder,
 // never replacing an earlier one, and what a failure keeps. The round trip
 // with RESTORE is in transport_restore_test.cpp.
-#include "transport_gui.h"
+#include "tests/presets/TransportFixture.h"
 
 #include <FL/Fl_Button.H>
 
@@ -26,7 +26,7 @@ TEST_F(Transport, ABackupNeverReplacesAnEarlierOneAndNamesTheFileItWrote) {
     dialogs->choiceAnswers.push_back(1);
     press(panel().backupButton);
 
-    std::string second = presetfiles::numberedPath(today(), 2);
+    std::string second = files::numberedPath(today(), 2);
     EXPECT_EQ(second.substr(second.size() - 6), "_2.bkp");
     EXPECT_EQ(gui::TestEnvironment::listFolder(folder()).size(), 2u);
     std::string earlier = gui::TestEnvironment::readFile(today());

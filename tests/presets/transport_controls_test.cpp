@@ -1,6 +1,6 @@
 // What the window's controls do while any transport action waits for the
 // pedal, and after it.
-#include "transport_gui.h"
+#include "tests/presets/TransportFixture.h"
 
 #include "editor/TextInput.h"
 

@@ -1,6 +1,6 @@
 // READ: a preset from the pedal to the Dashboard and the title, and a pedal
 // unplugged in the middle.
-#include "transport_gui.h"
+#include "tests/presets/TransportFixture.h"
 
 #include "editor/TextInput.h"
 

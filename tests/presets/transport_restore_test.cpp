@@ -1,7 +1,7 @@
 // RESTORE: a backup file back into the pedal's eight presets, each stored,
 // verified and retried once; files no pedal holds are refused before
 // anything is sent, and a failure says which presets were overwritten.
-#include "transport_gui.h"
+#include "tests/presets/TransportFixture.h"
 
 #include "sound/Params.h"
 

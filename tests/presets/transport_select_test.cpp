@@ -1,6 +1,6 @@
 // Selecting one of the pedal's eight presets on the transport panel: it
 // lights, and nothing goes to the pedal.
-#include "transport_gui.h"
+#include "tests/presets/TransportFixture.h"
 
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Light_Button.H>

@@ -1,6 +1,6 @@
 // The preset title field of the transport panel: what it takes, how it shows
 // what a pedal holds, and a title entered while a WRITE waits for the pedal.
-#include "transport_gui.h"
+#include "tests/presets/TransportFixture.h"
 
 #include "editor/TextInput.h"
 

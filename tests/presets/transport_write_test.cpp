@@ -1,6 +1,6 @@
 // WRITE: the Dashboard's sound stored in a pedal preset, verified by reading
 // it back and retried once, and what each failure says.
-#include "transport_gui.h"
+#include "tests/presets/TransportFixture.h"
 
 #include "sound/Params.h"
 

@@ -5,15 +5,15 @@
 
 #include <cmath>
 
-#include "ToneChartMeasure.h"
+#include "tools/pictures/ToneChartMeasure.h"
 #include "reference/ToneChartSpeakers.h"
 #include "sound/CoreFiles.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 #include "sound/Speakers.h"
 
 TEST(ToneCharts, MeasuredThroughThePedalAgreesWithTheCoefficientRecordWithinHalfADecibel) {
-    SoundEngine engine(ORVELLA_BIN_DIR);
-    ASSERT_TRUE(engine.coreFilesOk());
+    SoundModel model(ORVELLA_BIN_DIR);
+    ASSERT_TRUE(model.coreFilesOk());
     CoreFiles files;
     files.load(ORVELLA_BIN_DIR);
     int speakers[78];
@@ -25,12 +25,12 @@ TEST(ToneCharts, MeasuredThroughThePedalAgreesWithTheCoefficientRecordWithinHalf
         if (byte == 0x02020202) continue;
         for (bool opened : {false, true}) {
             if (opened && !speakerHasCabinet(byte)) continue;
-            const std::vector<double> measured = tonechart::measuredLevels(engine, byte, opened, freqs);
+            const std::vector<double> measured = tonechart::measuredLevels(model, byte, opened, freqs);
             const int r = speakerRecordIndex(byte);
             const SpeakerRecord& record =
                 !speakerHasCabinet(byte) ? files.gearMiscSet[r] : opened ? files.openSet[r] : files.sealedSet[r];
             for (std::size_t i = 0; i < freqs.size(); ++i) {
-                const double direct = tonechart::directLevel(record, engine.model().toneL, freqs[i]);
+                const double direct = tonechart::directLevel(record, model.model().toneL, freqs[i]);
                 if (direct < -40) continue;     // below the chart's floor the fixed-point noise shows
                 ASSERT_NEAR(measured[i], direct, 0.5)
                     << "speaker byte " << byte << (opened ? " opened" : " sealed") << " at " << freqs[i] << " Hz";

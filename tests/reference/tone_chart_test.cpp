@@ -12,17 +12,17 @@
 #include <memory>
 #include <vector>
 
-#include "TestPedal.h"
+#include "tests/support/pedal/TestPedal.h"
 #include "editor/OV_Parameters.h"
 #include "editor/ScrollBox.h"
-#include "gui/Events.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/TestEnvironment.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
 #include "reference/PictureGroup.h"
-#include "shell/Orvella.h"
+#include "shell/main_window.h"
 #include "sound/Params.h"
 
 using namespace sound;

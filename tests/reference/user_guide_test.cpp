@@ -20,13 +20,13 @@
 #include <utility>
 #include <vector>
 
-#include "gui/Events.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/TestEnvironment.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "reference/OV_UserGuide.h"
 #include "reference/PictureGroup.h"
 #include "reference/UserGuideLayout.h"
-#include "shell/Orvella.h"
+#include "shell/main_window.h"
 
 using gui::TestEnvironment;
 

@@ -13,21 +13,21 @@
 #include <string>
 #include <vector>
 
-#include "TestPedal.h"
+#include "tests/support/pedal/TestPedal.h"
 #include "editor/OV_Parameters.h"
 #include "editor/Slider.h"
-#include "gui/Events.h"
-#include "gui/StatusLog.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/TestEnvironment.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/StatusLog.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
 #include "link/TtyBackend.h"
 #include "maintenance/OV_UpdatePrompt.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_TransportPanel.h"
-#include "shell/OV_DevSelPrompt.h"
-#include "shell/Orvella.h"
-#include "shell/TextBoard.h"
+#include "shell/pedal_selection.h"
+#include "shell/main_window.h"
+#include "shell/status_log.h"
 
 using gui::RecordingDialogs;
 using gui::TestEnvironment;

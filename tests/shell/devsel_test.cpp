@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "editor/OV_Parameters.h"
-#include "gui/Events.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/TestEnvironment.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
 #include "presets/OV_TransportPanel.h"
-#include "shell/OV_DevSelPrompt.h"
-#include "shell/Orvella.h"
+#include "shell/pedal_selection.h"
+#include "shell/main_window.h"
 
 using gui::RecordingDialogs;
 using gui::TestEnvironment;

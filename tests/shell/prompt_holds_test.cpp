@@ -18,13 +18,13 @@
 #include <thread>
 #include <vector>
 
-#include "TestPedal.h"
+#include "tests/support/pedal/TestPedal.h"
 #include "editor/OV_Parameters.h"
 #include "editor/TextInput.h"
-#include "gui/Events.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/StatusLog.h"
-#include "gui/TestEnvironment.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/StatusLog.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
 #include "maintenance/OV_CalibratePrompt.h"
 #include "maintenance/OV_GloConPrompt.h"
@@ -33,8 +33,8 @@
 #include "presets/OV_PresetPrompt.h"
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
-#include "shell/OV_DevSelPrompt.h"
-#include "shell/Orvella.h"
+#include "shell/pedal_selection.h"
+#include "shell/main_window.h"
 
 namespace {
 
@@ -304,7 +304,7 @@ TEST_F(PromptHolds, TheNamingPromptHoldsWhatCouldOpenAnotherPromptAndNamesTheSou
 
     std::vector<uint8_t> bytes;
     presetfiles::LocalPreset saved;
-    ASSERT_TRUE(presetfiles::readFile(presetfiles::presetPath(env.home, "Second lead"), bytes));
+    ASSERT_TRUE(files::readFile(presetfiles::presetPath(env.home, "Second lead"), bytes));
     ASSERT_EQ(presetfiles::decodeLop(bytes, saved), presetfiles::LopStatus::Ok);
     PedalState pedal;
     ASSERT_TRUE(second->state(pedal));

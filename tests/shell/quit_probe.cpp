@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "gui/TestEnvironment.h"
-#include "shell/Orvella.h"
+#include "tests/support/gui/TestEnvironment.h"
+#include "shell/main_window.h"
 #include "shell/program.h"
 #include "base/dialogs.h"
 #include "base/printing_dialogs.h"

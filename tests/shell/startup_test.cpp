@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "gui/TestEnvironment.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "presets/PresetFiles.h"
 #include "base/platform.h"
 #include "shell/startup.h"

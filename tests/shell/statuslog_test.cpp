@@ -11,13 +11,13 @@
 #include <regex>
 #include <string>
 
-#include "gui/Events.h"
-#include "gui/StatusLog.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/TestEnvironment.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/StatusLog.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "presets/PresetFiles.h"
-#include "shell/Orvella.h"
-#include "shell/TextBoard.h"
+#include "shell/main_window.h"
+#include "shell/status_log.h"
 
 using gui::RecordingDialogs;
 using gui::TestEnvironment;
@@ -140,8 +140,8 @@ TEST_F(StatusLog, FileNameFormatAndASecondSaveInTheSameSecondReplacesTheFirst) {
     when.tm_sec = 9;
     std::string path = statuslog::logFilePath(env.desktop, when);
     EXPECT_EQ(path, env.desktop + "/Orvella_Log_06-12-2026_at_18.05.09.log");
-    ASSERT_TRUE(presetfiles::writeFileAtomically(path, "first, longer text", 18));
-    ASSERT_TRUE(presetfiles::writeFileAtomically(path, "second", 6));
+    ASSERT_TRUE(files::writeFileAtomically(path, "first, longer text", 18));
+    ASSERT_TRUE(files::writeFileAtomically(path, "second", 6));
     EXPECT_EQ(TestEnvironment::readFile(path), "second");
     EXPECT_EQ(TestEnvironment::listFolder(env.desktop).size(), 1u);   // no temporary left
 }

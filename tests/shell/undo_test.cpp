@@ -17,21 +17,21 @@
 #include <string>
 #include <vector>
 
-#include "TestPedal.h"
+#include "tests/support/pedal/TestPedal.h"
 #include "editor/OV_Parameters.h"
 #include "editor/Slider.h"
 #include "editor/Thumbwheel.h"
 #include "editor/TextInput.h"
-#include "editor/edit_history.h"
-#include "gui/Events.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/StatusLog.h"
-#include "gui/TestEnvironment.h"
+#include "editor/EditHistory.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/StatusLog.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "presets/OV_PresetPanel.h"
 #include "presets/PresetFiles.h"
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
-#include "shell/Orvella.h"
+#include "shell/main_window.h"
 #include "shell/edit_session.h"
 #include "maintenance/OV_UpdatePrompt.h"   // after PresetFiles.h: it brings X11, whose BadName is a macro
 

@@ -14,12 +14,12 @@
 #include <sys/wait.h>
 
 #include "editor/OV_Parameters.h"
-#include "editor/edit_history.h"
+#include "editor/EditHistory.h"
 #include "context/held_prompt.h"
-#include "gui/Events.h"
-#include "gui/StatusLog.h"
-#include "gui/RecordingDialogs.h"
-#include "gui/TestEnvironment.h"
+#include "tests/support/gui/Events.h"
+#include "tests/support/gui/StatusLog.h"
+#include "tests/support/gui/RecordingDialogs.h"
+#include "tests/support/gui/TestEnvironment.h"
 #include "link/OV_UsbController.h"
 #include "maintenance/OV_CalibratePrompt.h"
 #include "maintenance/OV_GloConPrompt.h"
@@ -29,9 +29,9 @@
 #include "presets/OV_TransportPanel.h"
 #include "reference/OV_ToneChart.h"
 #include "reference/OV_UserGuide.h"
-#include "shell/OV_DevSelPrompt.h"
-#include "shell/Orvella.h"
-#include "shell/TextBoard.h"
+#include "shell/pedal_selection.h"
+#include "shell/main_window.h"
+#include "shell/status_log.h"
 
 using gui::RecordingDialogs;
 using gui::TestEnvironment;
@@ -208,7 +208,7 @@ TEST(MainWindowCoreFiles, MissingCoreFilesEndTheProgramAfterTheConnectAttempt) {
     {
         RecordingDialogs dialogs;
         std::unique_ptr<Orvella> window = probeEnv.openWindow();
-        if (!window->dashboard()->engine) GTEST_SKIP() << "the Dashboard does not read core files yet";
+        if (!window->dashboard()->model) GTEST_SKIP() << "the Dashboard does not read core files yet";
     }
     // An empty bin folder: every core file is missing.
     std::string emptyBin = probeEnv.root + "/emptybin";

@@ -12,9 +12,9 @@
 #include <fstream>
 #include <random>
 
-#include "Oracle.h"
-#include "Session.h"
-#include "presets/preset_transfer.h"
+#include "bench/soak/Oracle.h"
+#include "bench/soak/Session.h"
+#include "presets/PresetTransfer.h"
 
 namespace {
 

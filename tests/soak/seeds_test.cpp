@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "Session.h"
+#include "bench/soak/Session.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Checks shared by the engine tests: what a filter slot or a core word in the
+// Checks shared by the model tests: what a filter slot or a core word in the
 // image must hold when built from PatternBin files.
 #pragma once
 
@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "PatternBin.h"
-#include "sound/SoundEngine.h"
+#include "tests/sound/PatternBin.h"
+#include "sound/SoundModel.h"
 
 inline int scImage(int w) { return w < 14 ? 46 + w : 91 + w; }
 
@@ -48,7 +48,7 @@ inline ::testing::AssertionResult slotHolds(const uint8_t* image, int slot, Patt
     return ::testing::AssertionSuccess();
 }
 
-inline bool sameImage(const SoundEngine& a, const SoundEngine& b)
+inline bool sameImage(const SoundModel& a, const SoundModel& b)
 {
     return std::memcmp(a.image(), b.image(), 512) == 0;
 }

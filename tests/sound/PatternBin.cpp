@@ -1,4 +1,4 @@
-#include "PatternBin.h"
+#include "tests/sound/PatternBin.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // The plain helpers of the Windows serial backend: which names are COM
 // ports, the serial number in a device instance id, which device an open
 // reaches, and the order real and registered devices are listed in.
-#include "link/com_ports.h"
+#include "link/ComPorts.h"
 
 #include <gtest/gtest.h>
 
@@ -70,7 +70,7 @@ TEST(ComPorts, RealDevicesComeFirstThenRegistrationsNamingALivePort) {
 }
 
 #ifdef _WIN32
-#include "link/win_serial_backend.h"
+#include "link/WinSerialBackend.h"
 
 // Under Wine SetupAPI lists no ports; on Windows it lists the bridges
 // plugged in. Either way every entry is a COM port with the description asked for.

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/TextBoard.h"
+#include "shell/status_log.h"
 #include "shell/fonts.h"
 
 namespace {

@@ -1,12 +1,12 @@
-#include "DataGenerator.h"
+#include "tools/dsp/DataGenerator.h"
 
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "DspAsm.h"
-#include "FactoryBank.h"
-#include "SpeakerDesign.h"
+#include "tools/dsp/DspAsm.h"
+#include "tools/dsp/FactoryBank.h"
+#include "tools/dsp/SpeakerDesign.h"
 
 namespace datagen {
 namespace {

@@ -1,4 +1,4 @@
-#include "DspAsm.h"
+#include "tools/dsp/DspAsm.h"
 
 #include <cctype>
 #include <cmath>

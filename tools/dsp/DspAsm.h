@@ -1,5 +1,5 @@
 // Assembler and disassembler for the pedal DSP (instruction set in
-// src/engine/dsp_isa.h). Source syntax, one instruction or directive a line:
+// src/dsp/DspIsa.h). Source syntax, one instruction or directive a line:
 //
 //   ; comment                    everything after ';' is ignored
 //   .org N                       the next word goes to image word N
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "dsp_isa.h"
+#include "dsp/DspIsa.h"
 
 namespace dspasm {
 

@@ -1,4 +1,4 @@
-#include "FactoryBank.h"
+#include "tools/dsp/FactoryBank.h"
 
 #include <cstdlib>
 #include <cstring>

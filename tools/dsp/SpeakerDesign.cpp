@@ -1,4 +1,4 @@
-#include "SpeakerDesign.h"
+#include "tools/dsp/SpeakerDesign.h"
 
 #include <cmath>
 #include <complex>

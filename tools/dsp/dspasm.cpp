@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "DataGenerator.h"
-#include "DspAsm.h"
+#include "tools/dsp/DataGenerator.h"
+#include "tools/dsp/DspAsm.h"
 #include "base/program_info.h"
 
 int main(int argc, char** argv) {

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "DataGenerator.h"
+#include "tools/dsp/DataGenerator.h"
 #include "base/program_info.h"
 
 int main(int argc, char** argv) {

@@ -1,4 +1,4 @@
-#include "GuidePages.h"
+#include "tools/guide/GuidePages.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "picture_tools.h"
+#include "tools/pictures/picture_tools.h"
 #include "reference/UserGuideLayout.h"
 
 namespace guide {

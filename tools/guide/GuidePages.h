@@ -8,8 +8,8 @@
 #include <map>
 #include <string>
 
-#include "GuideSource.h"
-#include "WindowShots.h"
+#include "tools/guide/GuideSource.h"
+#include "tools/guide/WindowShots.h"
 
 namespace guide {
 

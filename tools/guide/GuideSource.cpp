@@ -1,4 +1,4 @@
-#include "GuideSource.h"
+#include "tools/guide/GuideSource.h"
 
 #include <cctype>
 #include <fstream>

@@ -1,7 +1,7 @@
 // The window's back buffer is read (Fl_X, hence FL_INTERNALS before any
 // toolkit header), so nothing lying over the window on the display matters.
 #define FL_INTERNALS
-#include "WindowShots.h"
+#include "tools/guide/WindowShots.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Choice.H>
@@ -27,8 +27,8 @@
 #include "presets/OV_PresetPanel.h"
 #include "presets/OV_PresetPrompt.h"
 #include "reference/OV_UserGuide.h"
-#include "shell/Orvella.h"
-#include "shell/TextBoard.h"
+#include "shell/main_window.h"
+#include "shell/status_log.h"
 #include "base/dialogs.h"
 
 namespace guide {

@@ -19,11 +19,11 @@
 #include <FL/Fl.H>
 #include <FL/x.H>
 
-#include "GuidePages.h"
-#include "GuideSource.h"
-#include "WindowShots.h"
+#include "tools/guide/GuidePages.h"
+#include "tools/guide/GuideSource.h"
+#include "tools/guide/WindowShots.h"
 #include "base/program_info.h"
-#include "picture_tools.h"
+#include "tools/pictures/picture_tools.h"
 
 namespace {
 

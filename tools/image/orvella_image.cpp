@@ -13,7 +13,7 @@
 #include <string>
 
 #include "base/program_info.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
@@ -113,21 +113,21 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    SoundEngine engine(binDir);
-    if (!engine.coreFilesOk()) {
+    SoundModel model(binDir);
+    if (!model.coreFilesOk()) {
         std::fprintf(stderr, "orvella-image: core files missing or short in %s:\n%s", binDir.c_str(),
-                     engine.loadProblems().c_str());
+                     model.loadProblems().c_str());
         return 1;
     }
-    engine.apply(block);
-    if (std::memcmp(block, engine.params(), ParamCount) != 0)
+    model.apply(block);
+    if (std::memcmp(block, model.params(), ParamCount) != 0)
         std::fprintf(stderr, "orvella-image: out-of-range bytes were clamped\n");
-    if (!solo.empty() && !engine.setSolo(solo == "left" ? LeftSide : RightSide, true)) {
+    if (!solo.empty() && !model.setSolo(solo == "left" ? LeftSide : RightSide, true)) {
         std::fprintf(stderr, "orvella-image: Solo needs a Stereo Cabs block\n");
         return 2;
     }
 
-    const uint8_t* image = engine.image();
+    const uint8_t* image = model.image();
     std::string text = hex ? hexWords(image) : std::string();
     const void* data = hex ? static_cast<const void*>(text.data()) : static_cast<const void*>(image);
     size_t size = hex ? text.size() : 512;

@@ -1,18 +1,18 @@
-#include "ToneChartMeasure.h"
+#include "tools/pictures/ToneChartMeasure.h"
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
 
-#include "DspEngine.h"
+#include "dsp/DspInterpreter.h"
 #include "sound/FieldCodec.h"
-#include "sound/SoundEngine.h"
+#include "sound/SoundModel.h"
 
 using namespace sound;
 
 namespace tonechart {
 
-std::vector<double> impulseResponse(SoundEngine& engine, int speakerByte, bool opened, double height,
+std::vector<double> impulseResponse(SoundModel& engine, int speakerByte, bool opened, double height,
                                     std::size_t length) {
     engine.setMode(0);
     engine.setBlend(LeftSide, 0);
@@ -21,13 +21,13 @@ std::vector<double> impulseResponse(SoundEngine& engine, int speakerByte, bool o
     engine.loadSpeaker(LeftSide, speakerByte);
     engine.setMic(LeftSide, 31);
 
-    DspEngine dsp;
+    DspInterpreter dsp;
     dsp.load(engine.image());
     std::vector<double> h(length);
     for (std::size_t n = 0; n < length; ++n) {
         int32_t l, r;
-        dsp.step(n == 0 ? DspEngine::toFixed(height) : 0, l, r);
-        h[n] = DspEngine::toReal(l) / height;
+        dsp.step(n == 0 ? DspInterpreter::toFixed(height) : 0, l, r);
+        h[n] = DspInterpreter::toReal(l) / height;
     }
     return h;
 }
@@ -54,7 +54,7 @@ double magnitudeAt(const std::vector<double>& h, double f) {
 
 static double dB(double ratio) { return 20 * std::log10(std::max(ratio, 1e-12)); }
 
-std::vector<double> measuredLevels(SoundEngine& engine, int speakerByte, bool opened,
+std::vector<double> measuredLevels(SoundModel& engine, int speakerByte, bool opened,
                                    const std::vector<double>& freqs) {
     const std::vector<double> h = impulseResponse(engine, speakerByte, opened, ImpulseHeight);
     std::vector<double> levels;

@@ -11,7 +11,7 @@
 #include "sound/CoreFiles.h"
 #include "sound/DspModel.h"
 
-class SoundEngine;
+class SoundModel;
 
 namespace tonechart {
 
@@ -25,7 +25,7 @@ const double SampleRate = 48000.0;
 // cuts the tails of the low resonances short (an impulse of 1/8 reads up to
 // 1.5 dB low between 25 and 40 Hz on the bass speakers).
 const double ImpulseHeight = 0.9;
-std::vector<double> impulseResponse(SoundEngine& engine, int speakerByte, bool opened, double height = ImpulseHeight,
+std::vector<double> impulseResponse(SoundModel& model, int speakerByte, bool opened, double height = ImpulseHeight,
                                     std::size_t length = 65536);
 
 // Magnitude of the discrete-time Fourier transform of h at f Hz.
@@ -34,7 +34,7 @@ double magnitudeAt(const std::vector<double>& h, double f);
 // The chart's level in dB at each frequency: the measured output over the
 // input, without the core's fixed output gain, so 0 dB is unity through the
 // speaker's filter and gain word.
-std::vector<double> measuredLevels(SoundEngine& engine, int speakerByte, bool opened,
+std::vector<double> measuredLevels(SoundModel& model, int speakerByte, bool opened,
                                    const std::vector<double>& freqs);
 
 // The same level computed from the record's five sections and gain word and

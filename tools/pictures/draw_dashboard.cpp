@@ -10,7 +10,7 @@
 #include <string>
 
 #include "base/program_info.h"
-#include "picture_tools.h"
+#include "tools/pictures/picture_tools.h"
 
 using pictures::roundedRect;
 

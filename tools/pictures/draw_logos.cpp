@@ -15,7 +15,7 @@
 #include <string>
 
 #include "base/program_info.h"
-#include "picture_tools.h"
+#include "tools/pictures/picture_tools.h"
 
 static const double kGoldR = 0.95, kGoldG = 0.78, kGoldB = 0.30;
 

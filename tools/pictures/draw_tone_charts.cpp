@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "ToneChartMeasure.h"
+#include "tools/pictures/ToneChartMeasure.h"
 #include "base/program_info.h"
-#include "picture_tools.h"
-#include "sound/SoundEngine.h"
+#include "tools/pictures/picture_tools.h"
+#include "sound/SoundModel.h"
 
 using pictures::roundedRect;
 
@@ -278,12 +278,12 @@ std::vector<std::string> readingParts(const tonechart::Reading& r, const tonecha
 const double CaptionSize = 10.5;
 const double CaptionWidth = Width - 24;
 
-bool drawChart(SoundEngine& engine, const Chart& chart, const std::string& folder) {
+bool drawChart(SoundModel& model, const Chart& chart, const std::string& folder) {
     const std::vector<double> freqs = tonechart::logFrequencies(FMin, FMax, 240);
     const bool cabinet = chart.speakerByte <= 60;
-    const std::vector<double> sealed = tonechart::measuredLevels(engine, chart.speakerByte, false, freqs);
+    const std::vector<double> sealed = tonechart::measuredLevels(model, chart.speakerByte, false, freqs);
     std::vector<double> opened;
-    if (cabinet) opened = tonechart::measuredLevels(engine, chart.speakerByte, true, freqs);
+    if (cabinet) opened = tonechart::measuredLevels(model, chart.speakerByte, true, freqs);
 
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, Width, Height);
     cairo_t* cr = cairo_create(surface);
@@ -331,12 +331,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s BIN_FOLDER IMG_FOLDER\n", argv[0]);
         return 2;
     }
-    SoundEngine engine(argv[1]);
-    if (!engine.coreFilesOk()) {
-        std::fprintf(stderr, "%s: the bin folder is incomplete:\n%s", argv[0], engine.loadProblems().c_str());
+    SoundModel model(argv[1]);
+    if (!model.coreFilesOk()) {
+        std::fprintf(stderr, "%s: the bin folder is incomplete:\n%s", argv[0], model.loadProblems().c_str());
         return 1;
     }
     for (const Chart& chart : charts)
-        if (!drawChart(engine, chart, argv[2])) return 1;
+        if (!drawChart(model, chart, argv[2])) return 1;
     return 0;
 }

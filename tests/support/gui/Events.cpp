@@ -1,4 +1,4 @@
-#include "gui/Events.h"
+#include "tests/support/gui/Events.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>

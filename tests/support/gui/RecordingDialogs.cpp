@@ -1,4 +1,4 @@
-#include "gui/RecordingDialogs.h"
+#include "tests/support/gui/RecordingDialogs.h"
 
 #include <FL/Fl_Menu_Item.H>
 

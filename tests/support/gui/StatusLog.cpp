@@ -1,9 +1,9 @@
-#include "gui/StatusLog.h"
+#include "tests/support/gui/StatusLog.h"
 
 #include <cstdlib>
 
-#include "shell/Orvella.h"
-#include "shell/TextBoard.h"
+#include "shell/main_window.h"
+#include "shell/status_log.h"
 
 namespace gui {
 

@@ -1,4 +1,4 @@
-#include "gui/TestEnvironment.h"
+#include "tests/support/gui/TestEnvironment.h"
 
 #include <FL/Fl.H>
 #include <FL/x.H>
@@ -16,7 +16,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "shell/Orvella.h"
+#include "shell/main_window.h"
 #include "shell/program.h"
 #include "shell/quit.h"
 

@@ -1,4 +1,4 @@
-#include "link/FakeBackend.h"
+#include "tests/support/link/FakeBackend.h"
 
 #include <algorithm>
 #include <thread>

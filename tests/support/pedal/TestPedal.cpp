@@ -1,4 +1,4 @@
-#include "TestPedal.h"
+#include "tests/support/pedal/TestPedal.h"
 
 #include <signal.h>
 #include <sys/prctl.h>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "PedalState.h"
+#include "pedal/PedalState.h"
 
 namespace testpedal {
 
